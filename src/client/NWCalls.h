@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The client-library calls: plain functions that answer with a status code, 0 for success.
+// They act on the store of TClientStore::Instance().
+
+using NWCCODE = std::int32_t;
+using NWDSContextHandle = std::uint32_t;
+
+constexpr int DCK_FLAGS = 1;          // context key: flags (32-bit unsigned)
+constexpr int DCK_TREE_NAME = 11;     // context key: tree name (zero-terminated text)
+constexpr std::uint32_t DCV_TYPELESS_NAMES = 4;
+constexpr int DSV_MODIFY_ENTRY = 9;   // request code for NWDSInitBuf
+constexpr int DS_REMOVE_ATTRIBUTE = 6;  // change type: remove every value of an attribute
+constexpr int NO_MORE_ITERATIONS = -1;
+constexpr NWCCODE ERR_NO_SUCH_VALUE = -602;
+constexpr NWCCODE ERR_NO_SUCH_ENTRY = -601;
+constexpr NWCCODE ERR_NO_SUCH_ATTRIBUTE = -603;
+constexpr NWCCODE ERR_NO_SUCH_CLASS = -604;
+constexpr NWCCODE ERR_ENTRY_ALREADY_EXISTS = -606;
+constexpr NWCCODE ERR_NOT_EFFECTIVE_CLASS = -608;
+constexpr NWCCODE ERR_ILLEGAL_ATTRIBUTE = -609;
+constexpr NWCCODE ERR_SYNTAX_VIOLATION = -613;
+constexpr NWCCODE ERR_DUPLICATE_VALUE = -614;  // also answered when removing values from an empty attribute
+constexpr NWCCODE ERR_ATTRIBUTE_ALREADY_EXISTS = -615;
+constexpr NWCCODE ERR_INVALID_REQUEST = -641;
+constexpr NWCCODE ERR_BAD_CONTEXT = -667;
+constexpr NWCCODE ERR_FAILED_AUTHENTICATION = -669;
+constexpr NWCCODE ERR_INVALID_PATH = 0x899C;   // path parse: malformed text or unknown volume
+
+struct NWDSBuf;  // request buffer
+
+extern "C++" {
+// Parses "VOLOBJ:DIR" or "\\SERVER\VOLUME\DIR" into three 256-byte buffers (server, volume or volume
+// object name, directory without leading "\") and a connection handle.
+NWCCODE NWParsePath(const char* Path, char* ServerName, std::uint32_t* ConnHandle, char* VolumeName,
+                    char* DirPath);
+NWCCODE NWCallsInit(void* Reserved1, void* Reserved2);
+NWCCODE NWDSCreateContextHandle(NWDSContextHandle* Context);
+NWCCODE NWDSFreeContext(NWDSContextHandle Context);
+NWCCODE NWDSGetContext(NWDSContextHandle Context, int Key, void* Value);
+NWCCODE NWDSSetContext(NWDSContextHandle Context, int Key, const void* Value);
+NWCCODE NWDSAllocBuf(std::size_t Size, NWDSBuf** Buf);
+NWCCODE NWDSInitBuf(NWDSContextHandle Context, int Operation, NWDSBuf* Buf);
+NWCCODE NWDSPutChange(NWDSContextHandle Context, NWDSBuf* Buf, int ChangeType, const char* AttrName);
+// Object: typeless dotted name with a leading "." relative to the root of the context's tree.
+NWCCODE NWDSModifyObject(NWDSContextHandle Context, const char* Object, std::int32_t* IterationHandle,
+                         int More, NWDSBuf* Buf);
+NWCCODE NWDSFreeBuf(NWDSBuf* Buf);
+// Sets an object's password without the old one (stored as a salted hash).
+NWCCODE NWDSChangeObjectPassword(NWDSContextHandle Context, std::uint32_t Options, const char* Object,
+                                 const char* OldPassword, const char* NewPassword);
+}

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+class TClientStore;
+
+// One directory object, as the directory control hands it out. Field writes are buffered in
+// this object until Update commits them in one transaction.
+class NWEntry {
+public:
+    NWEntry(TClientStore& Store, qint64 Id, const QString& FullName, const QString& ShortName,
+            const QString& Layout);
+    QString ShortName() const { return FShortName; }
+    QString FullName() const { return FFullName; }
+    QString Layout() const { return FLayout; }
+    qint64 Id() const { return FId; }
+
+    // Reads a field: a QString for a single text, a QStringList of texts when MultiValued,
+    // qint64 for Integer syntaxes, QDateTime for Time syntaxes, a QVariantList of NWNetAddress
+    // for Net Address syntaxes, Default when the entry holds no value. An empty field name with
+    // MultiValued gives the names of the fields the entry holds (QStringList). Unknown fields
+    // give Default.
+    QVariant GetFieldValue(const QString& Field, const QVariant& Default = QVariant(),
+                           bool MultiValued = false) const;
+    // Buffers a write: a text, a list of texts, or the typed values above. An empty QVariant or
+    // empty list removes every value.
+    void SetFieldValue(const QString& Field, const QVariant& Value);
+    // Commits the buffered writes in one transaction; throws on an unknown field, a value that
+    // does not fit its syntax or is too long, or several values for a single-valued field.
+    void Update();
+    // Stream fields: writes the field's content to a file (UTF-8 as stored) / buffers the
+    // file's content as the field's new value (committed by Update). Throws when the file
+    // cannot be written or read.
+    void SaveFieldToFile(const QString& Field, const QString& Path, bool Overwrite = true) const;
+    void LoadFieldFromFile(const QString& Field, const QString& Path);
+
+private:
+    TClientStore& FStore;
+    qint64 FId;
+    QString FFullName, FShortName, FLayout;
+    std::vector<std::pair<QString, QVariant>> FPending;
+};
+using NWEntryPtr = std::shared_ptr<NWEntry>;
+
+// The subordinates of a container: a snapshot taken when the control is positioned (filtered by
+// the control's Filters, in creation order) and renewed by Refresh.
+class NWEntries {
+public:
+    struct TRow {
+        qint64 Id;
+        QString ShortName;
+        QString Layout;
+    };
+    NWEntries(TClientStore& Store, qint64 ContainerId, const QString& ContainerFullName, const QStringList& Filters);
+    void Refresh();
+    int Count() const { return int(FRows.size()); }
+    NWEntryPtr Item(int Index) const;            // throws for an index out of range
+    NWEntryPtr Add(const QString& Layout, const QString& Name);  // creates the object at once
+
+private:
+    TClientStore& FStore;
+    qint64 FContainerId;
+    QString FContainerFullName;
+    QStringList FFilters;
+    std::vector<TRow> FRows;
+};
+
+struct NWFieldType {
+    QString Name;
+    QString Syntax;        // "Stream", "Path", "Net Address", "Integer", "Time", "Case Ignore String", ...
+    bool SingleValued = false;
+    int MaxLength = 0;     // 0: unbounded
+};
+
+class NWFieldTypes {
+public:
+    explicit NWFieldTypes(std::vector<NWFieldType> Types) : FTypes(std::move(Types)) {}
+    int Count() const { return int(FTypes.size()); }
+    const NWFieldType& Item(int Index) const;    // throws for an index out of range
+
+private:
+    std::vector<NWFieldType> FTypes;
+};
+
+// The directory control: one cursor positioned by FullName.
+class NWDir : public QObject {
+    Q_OBJECT
+public:
+    explicit NWDir(QObject* Parent = nullptr);
+    explicit NWDir(TClientStore& Store, QObject* Parent = nullptr);
+
+    // Full name of the object the control stands on ("NDS:\\TREE", "NDS:\\TREE\O\OU\CN"). Setting
+    // throws EDirectoryError when no such object exists; reading gives the canonical spelling.
+    QString FullName() const;
+    void SetFullName(const QString& Name);
+    QString ShortName() const;                   // leaf name; the tree name for a tree root
+    QString Filters() const;
+    void SetFilters(const QString& Layouts);     // comma-separated, case-insensitive; "" for none
+
+    NWEntryPtr Entry() const;                    // the positioned object (throws on a tree root)
+    NWEntries* Entries();                        // nullptr for a leaf object
+    NWFieldTypes FieldTypes() const;
+    NWEntryPtr FindEntry(const QString& FullName) const;      // throws when absent
+    QString ResolveName(const QString& Name) const;           // canonical full name; throws
+    // Starts a search and returns at once; SearchCompleted delivers a QStringList of full names
+    // through the event loop. Scope 0: the base itself, 1: its subordinates, 2: the subtree below
+    // it. Name and Layout compare without regard to case; "*" in Name matches any run of characters,
+    // an empty Name or Layout matches all.
+    void Search(const QString& Name, const QString& Layout, int Scope, const QString& Base, int Flags = 0);
+
+    TClientStore& Store() const { return FStore; }
+
+Q_SIGNALS:
+    void SearchCompleted(const QVariant& Results);
+    // Emitted whenever FullName or Filters change (the browse control follows it).
+    void PositionChanged();
+
+private:
+    TClientStore& FStore;
+    qint64 FTreeId = 0;
+    qint64 FObjectId = 0;                        // 0: the tree root
+    QString FFullName;
+    QString FFilters;
+    QStringList FFilterList;
+    std::unique_ptr<NWEntries> FEntries;
+};

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "StringList.h"
+
+#include <NWCalls.h>
+#include <NWDir.h>
+#include <NWSess.h>
+#include <NWUsrGrp.h>
+#include <NWVolAdm.h>
+
+#include <QIcon>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+class TClientStore;
+
+// The directory access object: the one place through which the program reaches the directory and
+// the volumes. Exists once, from the start of the main window to its destruction (see NDK).
+class TNDK : public QObject {
+    Q_OBJECT
+public:
+    // Creates the controls and runs FormCreate (tree choice, tree prefix). Dialogs and boxes are
+    // owned by Owner.
+    explicit TNDK(QWidget* Owner);
+    TNDK(QWidget* Owner, TClientStore& Store);
+    ~TNDK() override;
+
+    // The controls.
+    NWDir* NWDir1;
+    NWVolAdm* NWVolAdm1;
+    NWUsrGrp* NWUsrGrp1;
+    NWSess* NWSess1;
+    // One 16 x 16 icon per class code 0 to 10.
+    QList<QIcon> ImageList;
+
+    // Creation: chooses the tree (asking with TTreeSelect when two or more are connected).
+    void FormCreate();
+
+    // Names and paths.
+    static QString PathToDotted(const QString& Name);
+    QString DottedToPath(const QString& Name);
+    QString TreePrefix();
+    static int ClassCode(const QString& Layout);
+    static QString VolumeOfPath(const QString& Path);
+    QString SplitFilePath(const QString& Text);     // throws for a text without "," or a failed parse
+    QString UncToNds(const QString& Path);          // "" when no server connection matches
+    static void RemoveChar(QString& Text, QChar Ch);
+
+    // Reading.
+    QString GetFieldValue(const QString& Entry, const QString& Field);
+    QString GetFieldValueList(const QString& Entry, const QString& Field);
+    QString GetHomeDirectory(const QString& Entry);
+    QString GetShortName(const QString& Entry);
+    QString GetEntryLayout(const QString& Entry);
+    bool EntryExists(const QString& Entry);
+    void SetFilters(const QString& Layouts);
+    void ListEntries(const QString& Container, TStringList& List);
+    int CountEntries(const QString& Container);
+    void SearchObjects(const QString& Base, const QString& Name, const QString& Layout, TStringList& List);
+    void ListFieldNames(const QString& Entry, QStringList& List);
+    QString GetFieldTypeInfo(const QString& Field);
+
+    // Writing.
+    void AddEntry(const QString& Container, const QString& Name, const QString& Layout);
+    void AddOrganizationalUnit(const QString& Container, const QString& Name);
+    void AddTemplate(const QString& Container, const QString& Name);
+    void AddUser(const QString& Container, const QString& Name, const QString& Surname, const QString& Template);
+    void SetFieldValue(const QString& Entry, const QString& Field, const QString& Value);
+    void SetLoginScriptFromFile(const QString& Entry, const QString& File);
+    void CopyLoginScript(const QString& Source, const QString& Target);
+    void CopyTemplate(const QString& Source, const QString& Container, const QString& Name);
+
+    // Rights and flags.
+    static QString RightsToLetters(quint32 Mask);
+    void SetTrusteeRights(const QString& Path, const QString& Trustee, const QString& Letters);
+    QString GetTrusteeRights(const QString& Path, const QString& Trustee);
+    void SetDirectoryFlags(const QString& Path, const QString& Flags);
+
+    // Sessions and client contexts.
+    void ListConnectedServers(TStringList& List);
+    NWCCODE OpenClientContext(NWDSContextHandle& Context);  // answers the status of its last step
+    void CloseClientContext(NWDSContextHandle Context);
+    void ClearAttribute(const QString& ObjectName, const QString& AttributeName);
+
+    // State.
+    bool AddFailed = false;
+    bool Debug = false;
+    bool SearchRunning = false;
+    qint32 SearchScope = 2;
+    bool DottedResults = true;
+
+private Q_SLOTS:
+    void NWDir1SearchCompleted(const QVariant& Results);
+
+private:
+    QWidget* FOwner;
+    QString FTreePrefix;
+    TStringList* FSearchResults = nullptr;
+};
+
+// The program-wide reference to the one access object (set by the main window at start).
+extern TNDK* NDK;

@@ -1,0 +1,9 @@
+#include <QApplication>
+#include <QMainWindow>
+
+int main(int argc, char** argv) {
+    QApplication App(argc, argv);
+    QMainWindow W;
+    W.show();
+    return App.exec();
+}
