@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 class QWidget;
 class TClientStore;
@@ -23,7 +24,8 @@ class TNDK : public QObject {
     Q_OBJECT
 public:
     // Creates the controls and runs FormCreate (tree choice, tree prefix). Dialogs and boxes are
-    // owned by Owner.
+    // owned by Owner, which also owns the access object. An error of the tree choice is shown in
+    // the standard error box; the object is complete nevertheless.
     explicit TNDK(QWidget* Owner);
     TNDK(QWidget* Owner, TClientStore& Store);
     ~TNDK() override;
@@ -45,8 +47,8 @@ public:
     QString TreePrefix();
     static int ClassCode(const QString& Layout);
     static QString VolumeOfPath(const QString& Path);
-    QString SplitFilePath(const QString& Text);     // throws for a text without "," or a failed parse
-    QString UncToNds(const QString& Path);          // "" when no server connection matches
+    QString SplitFilePath(const QString& Text); // throws for a text without "," or a failed parse
+    QString UncToNds(const QString& Path);      // "" when no server connection matches
     static void RemoveChar(QString& Text, QChar Ch);
 
     // Reading.
@@ -63,11 +65,19 @@ public:
     void ListFieldNames(const QString& Entry, QStringList& List);
     QString GetFieldTypeInfo(const QString& Field);
 
+    // The text of a field value as the reads hand it out: texts as they are, numbers in decimal,
+    // times in FieldTimeFormat(), anything else (lists, address values, no value) "".
+    static QString FieldValueText(const QVariant& Value);
+    // The format of time values read as text: the locale's short date with a four-digit year,
+    // a blank, then "HH:mm:ss" (German: "dd.MM.yyyy HH:mm:ss"). Parse with QLocale().toDateTime.
+    static QString FieldTimeFormat();
+
     // Writing.
     void AddEntry(const QString& Container, const QString& Name, const QString& Layout);
     void AddOrganizationalUnit(const QString& Container, const QString& Name);
     void AddTemplate(const QString& Container, const QString& Name);
-    void AddUser(const QString& Container, const QString& Name, const QString& Surname, const QString& Template);
+    void AddUser(const QString& Container, const QString& Name, const QString& Surname,
+                 const QString& Template);
     void SetFieldValue(const QString& Entry, const QString& Field, const QString& Value);
     void SetLoginScriptFromFile(const QString& Entry, const QString& File);
     void CopyLoginScript(const QString& Source, const QString& Target);
@@ -81,24 +91,38 @@ public:
 
     // Sessions and client contexts.
     void ListConnectedServers(TStringList& List);
-    NWCCODE OpenClientContext(NWDSContextHandle& Context);  // answers the status of its last step
+    NWCCODE OpenClientContext(NWDSContextHandle& Context); // answers the status of its last step
     void CloseClientContext(NWDSContextHandle Context);
-    void ClearAttribute(const QString& ObjectName, const QString& AttributeName);
+    // Removes every value of the attribute. Nothing is shown for a failed removal; the status is
+    // answered (0 when done, also when the attribute held no value).
+    NWCCODE ClearAttribute(const QString& ObjectName, const QString& AttributeName);
 
     // State.
     bool AddFailed = false;
     bool Debug = false;
     bool SearchRunning = false;
+    TStringList* SearchResults = nullptr; // the running search's list; only while it runs
     qint32 SearchScope = 2;
     bool DottedResults = true;
+    // Folder of the private files through which stream fields are copied (default: the system's
+    // temporary folder).
+    QString StreamFolder;
 
-private Q_SLOTS:
+public Q_SLOTS:
     void NWDir1SearchCompleted(const QVariant& Results);
 
+protected:
+    // Removes a stream copy's file; false when it could not be removed.
+    virtual bool RemoveStreamFile(const QString& Path);
+
 private:
+    void Init();
+    void MakeImageList();
+    void CopyStreamField(const NWEntry& Source, NWEntry& Target, const QString& Field);
+    void ShowNwdsError(const QString& Call, NWCCODE Result);
+
     QWidget* FOwner;
     QString FTreePrefix;
-    TStringList* FSearchResults = nullptr;
 };
 
 // The program-wide reference to the one access object (set by the main window at start).
