@@ -1,0 +1,623 @@
+#include "FolderBrowser_u.h"
+#include "OUBrowser_U.h"
+
+#include <ClientStore.h>
+#include <FaultInjection.h>
+#include <ModalSeam.h>
+#include <NWBrowse.h>
+#include <NWDir.h>
+#include <TestMain.h>
+#include <TestStore.h>
+#include <ndk_u.h>
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QWidget>
+#include <optional>
+
+namespace {
+QString Q(const char* Text) { return QString::fromUtf8(Text); }
+
+const QString Prefix = Q(R"(NDS:\\SCHULE)");
+const QString Unterricht = Prefix + Q(R"(\unterricht)");
+const QString Schueler = Unterricht + Q(R"(\schueler)");
+const QString Class5a = Schueler + Q(R"(\5a)");
+const QString Template5a = Class5a + Q(R"(\User_Template)");
+const QString Workstations = Prefix + Q(R"(\Workstations)");
+
+// Opens the levels down to the entry and clicks it with the mouse, as a user would.
+bool ClickEntry(NWBrowse* Browse, const QString& FullName) {
+    if (!Browse->SelectEntry(FullName))
+        return false;
+    QTreeView* View = Browse->View();
+    const QModelIndex Index = View->currentIndex();
+    View->scrollTo(Index);
+    const QRect R = View->visualRect(Index);
+    if (!R.isValid())
+        return false;
+    QTest::mouseClick(View->viewport(), Qt::LeftButton, Qt::NoModifier, R.center());
+    return true;
+}
+
+// What a scripted picker saw: the state after each click sequence.
+struct TPickerRun {
+    bool Clicked = true;
+    bool OkEnabled = false;
+    QString Auswahl;
+    QString EdAuswahl;
+    QString Caption;
+    QString RootName;
+};
+} // namespace
+
+class TPickerTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::optional<TTestStore> FStore;
+    std::unique_ptr<QWidget> FOwner;
+
+    // Shows the picker of Kind through ChoosePicker, clicks the entries in order, then presses OK
+    // when it is enabled (otherwise Abbrechen).
+    bool RunPicker(TPickerKind Kind, const QString& OuSchueler, const QStringList& Clicks, TPickerRun& Run,
+                   QString& Selection) {
+        TModalSeam::Push([&](QDialog& D) {
+            auto* Dlg = qobject_cast<TouBrowser*>(&D);
+            if (!Dlg)
+                return int(QDialog::Rejected);
+            Dlg->show();
+            Run.Caption = Dlg->windowTitle();
+            Run.RootName = Dlg->NWBrowse1->Model()->FullName(Dlg->NWBrowse1->Model()->index(0, 0));
+            for (const QString& C : Clicks)
+                Run.Clicked = Run.Clicked && ClickEntry(Dlg->NWBrowse1, C);
+            Run.OkEnabled = Dlg->OKBtn->isEnabled();
+            Run.Auswahl = Dlg->Auswahl;
+            Run.EdAuswahl = Dlg->edAuswahl->text();
+            if (Dlg->OKBtn->isEnabled())
+                QTest::mouseClick(Dlg->OKBtn, Qt::LeftButton);
+            else
+                QTest::mouseClick(Dlg->CancelBtn, Qt::LeftButton);
+            return Dlg->result();
+        });
+        return ChoosePicker(FOwner.get(), Kind, OuSchueler, Selection);
+    }
+
+private Q_SLOTS:
+    void init() {
+        FStore.emplace();
+        FOwner = std::make_unique<QWidget>();
+        NDK = new TNDK(FOwner.get(), **FStore);
+        TModalSeam::Clear();
+        TModalSeam::SetUnattended(true);
+    }
+
+    void cleanup() {
+        TModalSeam::Clear();
+        TModalSeam::SetUnattended(false);
+        FOwner.reset();  // frees the access object with it
+        NDK = nullptr;
+        FStore.reset();
+    }
+
+    // ---- caller set-ups ---------------------------------------------------------------------
+
+    void setup_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("hint");
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("auswahlklassen");
+        QTest::addColumn<bool>("baseWaehlbar");
+
+        const QString Ou = Q("Organizational Unit");
+        const QString OrgOu = Q("Organization,Organizational Unit");
+        const QString ForUsers =
+            Q("Wählen Sie die organisatorische Einheit (OU), für die Benutzer angelegt werden sollen.");
+        QTest::newRow("container")
+            << int(TPickerKind::Container) << Q(" OU für neue Klasse wählen")
+            << Q("Wählen Sie die organisatorische Einheit (OU), in der die Klasse angelegt werden soll.") << Prefix
+            << OrgOu << Ou << false;
+        QTest::newRow("loginscript")
+            << int(TPickerKind::Loginscript) << Q(" Muster-Loginscript wählen")
+            << Q("Wählen Sie die Klasse, von der das Loginscript übernommen werden soll.") << Schueler << Ou
+            << QString() << false;
+        QTest::newRow("template") << int(TPickerKind::Template) << Q(" Mustertemplate wählen")
+                                  << Q("Wählen Sie das Template, das für die neue Klasse übernommen werden soll.")
+                                  << Schueler << Q("Organizational Unit,Template") << Q("Template") << true;
+        QTest::newRow("klassenauswahl")
+            << int(TPickerKind::KlassenAuswahl) << Q(" Klasse wählen")
+            << Q("Wählen Sie die Klasse für die Schülerliste") << Schueler << Q("Organizational Unit,User") << Ou
+            << false;
+        QTest::newRow("kurs") << int(TPickerKind::Kurs) << Q(" OU für neue Klasse wählen") << ForUsers << Schueler
+                              << OrgOu << Ou << false;
+        QTest::newRow("kursU") << int(TPickerKind::KursU) << Q(" OU der Klasse wählen") << ForUsers << Schueler
+                               << OrgOu << Ou << false;
+        QTest::newRow("workstations")
+            << int(TPickerKind::Workstations) << Q(" OU der Workstations wählen")
+            << Q("Wählen Sie die organisatorische Einheit (OU), in der sich die Workstations befinden.")
+            << Workstations << OrgOu << Ou << false;
+        QTest::newRow("templateU") << int(TPickerKind::TemplateU) << Q(" Template auswählen")
+                                   << Q("Wählen Sie das Template zur Erstellung  der neuen Benutzer.") << Schueler
+                                   << Q("Organization,Organizational Unit,Template") << Q("Template") << false;
+    }
+
+    void setup() {
+        QFETCH(int, kind);
+        QFETCH(QString, caption);
+        QFETCH(QString, hint);
+        QFETCH(QString, base);
+        QFETCH(QString, filter);
+        QFETCH(QString, auswahlklassen);
+        QFETCH(bool, baseWaehlbar);
+
+        TouBrowser Dlg(FOwner.get());
+        SetupPicker(Dlg, TPickerKind(kind), Schueler);
+        QCOMPARE(Dlg.windowTitle(), caption);
+        QCOMPARE(Dlg.LaHinweis->text(), hint);
+        QCOMPARE(Dlg.Base.toUpper(), base.toUpper());
+        QCOMPARE(Dlg.Filter, filter);
+        QCOMPARE(Dlg.Auswahlklassen, auswahlklassen);
+        QCOMPARE(Dlg.BaseWaehlbar, baseWaehlbar);
+        QCOMPARE(Dlg.ExpandMode, 1);
+        QVERIFY(!Dlg.Image1->pixmap().isNull());
+        QVERIFY(Dlg.Image2->pixmap().isNull());
+        QVERIFY(!Dlg.OKBtn->isEnabled());
+
+        // Shown, the tree starts at the base with the picker's filter on the shared control.
+        QVERIFY(Dlg.Prepare());
+        QCOMPARE(NDK->NWDir1->Filters().toUpper(), filter.toUpper());
+        const QModelIndex Root = Dlg.NWBrowse1->Model()->index(0, 0);
+        QCOMPARE(Dlg.NWBrowse1->Model()->FullName(Root).toUpper(), base.toUpper());
+        QVERIFY(Dlg.NWBrowse1->View()->isExpanded(Root));
+    }
+
+    void formCreateDefaults() {
+        TouBrowser Dlg;
+        QCOMPARE(Dlg.windowTitle(), Q("Auswahl"));
+        QVERIFY(Dlg.Base.isEmpty() && Dlg.Filter.isEmpty() && Dlg.Auswahlklassen.isEmpty() && Dlg.Auswahl.isEmpty());
+        QVERIFY(Dlg.BaseWaehlbar);
+        QCOMPARE(Dlg.ExpandMode, 0);
+        QVERIFY(!Dlg.OKBtn->isEnabled());
+        QVERIFY(Dlg.OKBtn->isDefault());
+        QCOMPARE(Dlg.OKBtn->text(), Q("OK"));
+        QCOMPARE(Dlg.CancelBtn->text(), Q("Abbrechen"));
+        QVERIFY(Dlg.edAuswahl->isReadOnly());
+        QVERIFY(Dlg.LaHinweis->wordWrap());
+        QCOMPARE(Dlg.findChild<NWBrowse*>(Q("NWBrowse1")), Dlg.NWBrowse1);
+
+        for (unsigned Mode : {0u, 1u, 2u, 3u, 200u}) {
+            Dlg.SetExpandMode(Mode);
+            QCOMPARE(Dlg.ExpandMode, Mode > 2 ? 0 : int(Mode));
+        }
+        Dlg.SetSymbol(2, Q("Template"));
+        QVERIFY(!Dlg.Image2->pixmap().isNull());
+        Dlg.SetSymbol(3, Q("Template"));  // no such slot: nothing changes, nothing breaks
+        QVERIFY(Dlg.Image1->pixmap().isNull());
+    }
+
+    // ---- acceptance of the clicked entry ---------------------------------------------------
+
+    void acceptance_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("auswahl");
+
+        QTest::newRow("container: start container refused")
+            << int(TPickerKind::Container) << QStringList{Prefix} << false << QString();
+        QTest::newRow("container: organization refused")
+            << int(TPickerKind::Container) << QStringList{Unterricht} << false << QString();
+        QTest::newRow("container: unit accepted")
+            << int(TPickerKind::Container) << QStringList{Schueler} << true << Schueler;
+        QTest::newRow("loginscript: start container refused")
+            << int(TPickerKind::Loginscript) << QStringList{Schueler} << false << QString();
+        QTest::newRow("loginscript: any class accepted")
+            << int(TPickerKind::Loginscript) << QStringList{Class5a} << true << Class5a;
+        QTest::newRow("template: class refused")
+            << int(TPickerKind::Template) << QStringList{Class5a} << false << QString();
+        QTest::newRow("template: template accepted")
+            << int(TPickerKind::Template) << QStringList{Template5a} << true << Template5a;
+        QTest::newRow("klassenauswahl: class accepted")
+            << int(TPickerKind::KlassenAuswahl) << QStringList{Class5a} << true << Class5a;
+        QTest::newRow("accepted then refused")
+            << int(TPickerKind::Template) << QStringList{Template5a, Class5a} << false << QString();
+        QTest::newRow("refused then accepted")
+            << int(TPickerKind::Container) << QStringList{Prefix, Schueler} << true << Schueler;
+    }
+
+    void acceptance() {
+        QFETCH(int, kind);
+        QFETCH(QStringList, clicks);
+        QFETCH(bool, ok);
+        QFETCH(QString, auswahl);
+
+        TPickerRun Run;
+        QString Selection = Q("unverändert");
+        const bool Chosen = RunPicker(TPickerKind(kind), Schueler, clicks, Run, Selection);
+        QVERIFY(Run.Clicked);
+        QCOMPARE(Run.OkEnabled, ok);
+        QCOMPARE(Run.Auswahl.toUpper(), auswahl.toUpper());
+        QCOMPARE(Chosen, ok);
+        QCOMPARE(Selection.toUpper(), ok ? auswahl.toUpper() : Q("UNVERÄNDERT"));
+        // Every click shows the entry, acceptable or not.
+        QCOMPARE(Run.EdAuswahl, TNDK::PathToDotted(clicks.last().toUpper()));
+    }
+
+    void userRefusedInClassPicker() {
+        // The student-list picker shows users; they cannot be chosen.
+        NDK->AddUser(Class5a, Q("Testschueler"), Q("Schüler"), Template5a);
+        const QString User = Class5a + Q(R"(\Testschueler)");
+        TPickerRun Run;
+        QString Selection;
+        QVERIFY(!RunPicker(TPickerKind::KlassenAuswahl, Schueler, {Class5a, User}, Run, Selection));
+        QVERIFY(Run.Clicked);
+        QVERIFY(!Run.OkEnabled);
+        QVERIFY(Run.Auswahl.isEmpty());
+        QCOMPARE(Run.EdAuswahl, Q("TESTSCHUELER.5A.SCHUELER.UNTERRICHT"));
+    }
+
+    void auswahlKeepsCase() {
+        // The entry as the browse control spells it, not as the user sees it.
+        NDK->AddOrganizationalUnit(Schueler, Q("MixedCase7b"));
+        const QString Entry = Schueler + Q(R"(\MixedCase7b)");
+        TPickerRun Run;
+        QString Selection;
+        QVERIFY(RunPicker(TPickerKind::Loginscript, Schueler, {Entry}, Run, Selection));
+        QVERIFY(Selection.endsWith(Q(R"(\MixedCase7b)")));
+        QCOMPARE(Run.EdAuswahl, Q("MIXEDCASE7B.SCHUELER.UNTERRICHT"));
+    }
+
+    void layoutTestIgnoresCase() {
+        TouBrowser Dlg(FOwner.get());
+        Dlg.Base = Schueler;
+        Dlg.Filter = Q("Organizational Unit");
+        Dlg.Auswahlklassen = Q("organizational unit");
+        QVERIFY(Dlg.Prepare());
+        Dlg.NWBrowse1EntryClicked(Class5a);
+        QVERIFY(Dlg.OKBtn->isEnabled());
+        QCOMPARE(Dlg.Auswahl, Class5a);
+
+        // Only whole layout names count: a name that merely ends a listed one is not listed.
+        Dlg.Auswahlklassen = Q("Organizational Unit Extra,Template");
+        Dlg.NWBrowse1EntryClicked(Class5a);
+        QVERIFY(!Dlg.OKBtn->isEnabled());
+        QVERIFY(Dlg.Auswahl.isEmpty());
+    }
+
+    void baseWaehlbarTrueAcceptsBase() {
+        TouBrowser Dlg(FOwner.get());
+        Dlg.Base = Schueler;
+        Dlg.Filter = Q("Organizational Unit");
+        Dlg.BaseWaehlbar = true;
+        QVERIFY(Dlg.Prepare());
+        Dlg.NWBrowse1EntryClicked(Schueler.toLower());
+        QVERIFY(Dlg.OKBtn->isEnabled());
+        Dlg.BaseWaehlbar = false;  // the same click is refused, whatever the letter case
+        Dlg.NWBrowse1EntryClicked(Schueler.toLower());
+        QVERIFY(!Dlg.OKBtn->isEnabled());
+        QVERIFY(Dlg.Auswahl.isEmpty());
+    }
+
+    void clickOnVanishedEntry() {
+        TouBrowser Dlg(FOwner.get());
+        Dlg.Base = Schueler;
+        QVERIFY(Dlg.Prepare());
+        Dlg.NWBrowse1EntryClicked(Class5a);
+        QVERIFY(Dlg.OKBtn->isEnabled());
+        // An entry that no longer exists: the error is shown and the choice is withdrawn.
+        bool Threw = false;
+        try {
+            Dlg.NWBrowse1EntryClicked(Schueler + Q(R"(\gibtsnicht)"));
+        } catch (...) {
+            Threw = true;
+        }
+        QVERIFY(Threw);
+        QVERIFY(!Dlg.OKBtn->isEnabled());
+        QVERIFY(Dlg.Auswahl.isEmpty());
+    }
+
+    // ---- start point --------------------------------------------------------------------------
+
+    void rootBaseAnyCase_data() {
+        QTest::addColumn<QString>("base");
+        QTest::newRow("upper") << Q("[ROOT]");
+        QTest::newRow("lower") << Q("[root]");
+        QTest::newRow("mixed") << Q("[Root]");
+    }
+
+    void rootBaseAnyCase() {
+        QFETCH(QString, base);
+        TouBrowser Dlg(FOwner.get());
+        Dlg.Base = base;
+        Dlg.Filter = Q("Organization,Organizational Unit");
+        QVERIFY(Dlg.Prepare());
+        QCOMPARE(Dlg.Base, NDK->TreePrefix());
+        QCOMPARE(Dlg.NWBrowse1->Model()->FullName(Dlg.NWBrowse1->Model()->index(0, 0)).toUpper(), Prefix.toUpper());
+    }
+
+    void emptyBaseThroughChoosePicker() {
+        QString Selection = Q("alt");
+        QVERIFY(!ChoosePicker(FOwner.get(), TPickerKind::Loginscript, QString(), Selection));
+        QCOMPARE(Selection, Q("alt"));
+        // Only the message was shown, never the picker itself.
+        QCOMPARE(TModalSeam::Shown(), QStringList{Q("Fehler|Fehler: Base nicht gewählt.")});
+    }
+
+    void emptyBaseWhenShownDirectly() {
+        // Shown without Prepare (a plain show or exec): the same check runs and closes with Cancel.
+        TouBrowser Dlg(FOwner.get());
+        Dlg.show();
+        QTRY_VERIFY(!Dlg.isVisible());
+        QCOMPARE(Dlg.result(), int(QDialog::Rejected));
+        QCOMPARE(TModalSeam::Shown(), QStringList{Q("Fehler|Fehler: Base nicht gewählt.")});
+    }
+
+    void unknownBasePropagates() {
+        // Building the tree fails: the caller's handler sees the error, the cursor is restored.
+        QString Selection;
+        bool Threw = false;
+        try {
+            ChoosePicker(FOwner.get(), TPickerKind::Loginscript, Schueler + Q(R"(\gibtsnicht)"), Selection);
+        } catch (...) {
+            Threw = true;
+        }
+        QVERIFY(Threw);
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(TModalSeam::Shown().isEmpty());
+    }
+
+    void cancelKeepsSelection() {
+        QString Selection = Q("alt");
+        TModalSeam::Push([](QDialog& D) {
+            auto* Dlg = qobject_cast<TouBrowser*>(&D);
+            Dlg->NWBrowse1EntryClicked(Class5a);  // acceptable, but the user cancels
+            return int(QDialog::Rejected);
+        });
+        QVERIFY(!ChoosePicker(FOwner.get(), TPickerKind::Loginscript, Schueler, Selection));
+        QCOMPARE(Selection, Q("alt"));
+    }
+
+    // ---- browse control --------------------------------------------------------------------
+
+    void browseModelPassesTester() {
+        NDK->SetFilters(QString());
+        NDK->NWDir1->SetFullName(Prefix);
+        NWBrowse Browse;
+        QAbstractItemModelTester Tester(Browse.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        Browse.SetDirectory(NDK->NWDir1);
+        Browse.SetExpandMode(1);
+        QVERIFY(Browse.SelectEntry(Template5a));  // opens three more levels on the way
+        QVERIFY(Browse.SelectEntry(Workstations));
+        Browse.SetDirectory(NDK->NWDir1);          // rebuilt from scratch
+        QCOMPARE(Browse.Model()->rowCount(Browse.Model()->index(0, 0)) > 0, true);
+    }
+
+    void browseFilters_data() {
+        QTest::addColumn<QString>("filters");
+        QTest::addColumn<bool>("templateShown");
+        QTest::newRow("units only") << Q("Organizational Unit") << false;
+        QTest::newRow("units and templates") << Q("Organizational Unit,Template") << true;
+        QTest::newRow("no filter") << QString() << true;
+    }
+
+    void browseFilters() {
+        QFETCH(QString, filters);
+        QFETCH(bool, templateShown);
+        NDK->SetFilters(filters);
+        NDK->NWDir1->SetFullName(Schueler);
+        NWBrowse Browse;
+        Browse.SetDirectory(NDK->NWDir1);
+        QVERIFY(Browse.Model()->IndexOf(Class5a).isValid());
+        QCOMPARE(Browse.Model()->IndexOf(Template5a).isValid(), templateShown);
+    }
+
+    void browseDoesNotFollowSharedCursor() {
+        NDK->SetFilters(QString());
+        NDK->NWDir1->SetFullName(Schueler);
+        NWBrowse Browse;
+        Browse.SetDirectory(NDK->NWDir1);
+        NDK->NWDir1->SetFullName(Class5a);  // other calls move the shared control
+        NDK->SetFilters(Q("User"));
+        Browse.SetExpandMode(1);
+        const QModelIndex Root = Browse.Model()->index(0, 0);
+        QCOMPARE(Browse.Model()->FullName(Root).toUpper(), Schueler.toUpper());
+        QVERIFY(Browse.Model()->IndexOf(Class5a).isValid());
+    }
+
+    void expandModes_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("rootOpen");
+        QTest::addColumn<int>("fetches");
+        QTest::newRow("0: closed") << 0 << false << 0;
+        QTest::newRow("1: one level") << 1 << true << 1;
+        QTest::newRow("2: loaded levels") << 2 << true << 1;
+        QTest::newRow("out of range") << 7 << false << 0;
+    }
+
+    void expandModes() {
+        QFETCH(int, mode);
+        QFETCH(bool, rootOpen);
+        QFETCH(int, fetches);
+        NDK->SetFilters(QString());
+        NDK->NWDir1->SetFullName(Schueler);
+        NWBrowse Browse;
+        Browse.SetExpandMode(mode);
+        Browse.SetDirectory(NDK->NWDir1);
+        const QModelIndex Root = Browse.Model()->index(0, 0);
+        QCOMPARE(Browse.View()->isExpanded(Root), rootOpen);
+        QCOMPARE(Browse.Model()->FetchCount(), fetches);
+        QCOMPARE(Browse.ExpandMode(), mode > 2 ? 0 : mode);
+    }
+
+    void expandModeTwoOpensLoadedLevels() {
+        NDK->SetFilters(QString());
+        NDK->NWDir1->SetFullName(Schueler);
+        NWBrowse Browse;
+        Browse.SetDirectory(NDK->NWDir1);
+        QVERIFY(Browse.SelectEntry(Template5a));      // reads the class's level
+        const QModelIndex Class = Browse.Model()->IndexOf(Class5a);
+        Browse.View()->collapseAll();
+        Browse.SetExpandMode(1);
+        QVERIFY(!Browse.View()->isExpanded(Class));
+        Browse.SetExpandMode(2);
+        QVERIFY(Browse.View()->isExpanded(Class));
+        // Levels not read yet stay closed and unread.
+        const int Fetches = Browse.Model()->FetchCount();
+        Browse.SetExpandMode(2);
+        QCOMPARE(Browse.Model()->FetchCount(), Fetches);
+    }
+
+    void entryClickedSignal() {
+        NDK->SetFilters(QString());
+        NDK->NWDir1->SetFullName(Schueler);
+        NWBrowse Browse;
+        Browse.SetExpandMode(1);
+        Browse.SetDirectory(NDK->NWDir1);
+        Browse.resize(300, 400);
+        Browse.show();
+        QSignalSpy Spy(&Browse, &NWBrowse::EntryClicked);
+        QVERIFY(ClickEntry(&Browse, Template5a));
+        QCOMPARE(Spy.count(), 1);
+        QCOMPARE(Spy.at(0).at(0).toString().toUpper(), Template5a.toUpper());
+        QCOMPARE(Spy.at(0).at(1).toString(), Q("Template"));
+        // The icon comes from the image list through the layout's index.
+        Browse.SetImages(NDK->ImageList);
+        Browse.SetImageIndex(&TNDK::ClassCode);
+        const QModelIndex T = Browse.Model()->IndexOf(Template5a);
+        QVERIFY(!Browse.Model()->data(T, Qt::DecorationRole).value<QIcon>().isNull());
+    }
+
+    void largeContainerOpensWithOneListing() {
+        const int Count = 10000;
+        NDK->AddOrganizationalUnit(Schueler, Q("gross"));
+        const QString Big = Schueler + Q(R"(\gross)");
+        {
+            NDK->NWDir1->SetFullName(Big);
+            NDK->SetFilters(QString());
+            NWEntries* Entries = NDK->NWDir1->Entries();
+            QVERIFY(Entries);
+            TStoreTransaction T(**FStore);
+            for (int I = 0; I < Count; ++I)
+                Entries->Add(Q("Organizational Unit"), QStringLiteral("k%1").arg(I, 5, 10, QChar(u'0')));
+            T.Commit();
+        }
+        NDK->NWDir1->SetFullName(Big);
+        NWBrowse Browse;
+        QAbstractItemModelTester Tester(Browse.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        Browse.SetDirectory(NDK->NWDir1);
+        Browse.resize(300, 400);
+        Browse.show();
+        QCOMPARE(Browse.Model()->FetchCount(), 0);
+
+        QElapsedTimer Clock;
+        Clock.start();
+        const QModelIndex Root = Browse.Model()->index(0, 0);
+        Browse.View()->expand(Root);
+        QCOMPARE(Browse.Model()->rowCount(Root), Count);
+        QCOMPARE(Browse.Model()->FetchCount(), 1);
+        // Rows show without reading anything more; their own levels stay unread.
+        const QModelIndex Last = Browse.Model()->index(Count - 1, 0, Root);
+        QCOMPARE(Browse.Model()->data(Last).toString(), Q("k09999"));
+        Browse.View()->scrollTo(Last);
+        QCOMPARE(Browse.Model()->FetchCount(), 1);
+        QVERIFY(!Browse.Model()->IsLoaded(Last));
+        // A sanity bound only (sanitizers, shared machine); the benchmark times it properly.
+        QVERIFY2(Clock.elapsed() < 20000, qPrintable(QString::number(Clock.elapsed())));
+    }
+
+    // ---- folder picker ---------------------------------------------------------------------
+
+    void folderTreeShowsConnectedServers() {
+        TFolderBrowser Dlg(Q("Titel"));
+        QAbstractItemModelTester Tester(Dlg.FolderTree->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModel* M = Dlg.FolderTree->model();
+        QCOMPARE(M->rowCount(), 1);
+        const QModelIndex Server = M->index(0, 0);
+        QCOMPARE(M->data(Server).toString(), Q("SRV1"));
+        QStringList Volumes;
+        for (int R = 0; R < M->rowCount(Server); ++R)
+            Volumes << M->data(M->index(R, 0, Server)).toString();
+        Volumes.sort();
+        QCOMPARE(Volumes, (QStringList{Q("DATA"), Q("SYS")}));
+        QVERIFY(Dlg.SelectPath(Q(R"(\\SRV1\DATA)")));
+        Dlg.FolderTree->expand(Dlg.FolderTree->currentIndex());  // reads the volume's folders
+    }
+
+    void folderPicker_data() {
+        QTest::addColumn<QString>("select");
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("folder") << Q(R"(\\SRV1\DATA\ordner\unter)") << true << Q(R"(\\SRV1\DATA\ordner\unter)");
+        QTest::newRow("volume") << Q(R"(\\SRV1\DATA)") << true << Q(R"(\\SRV1\DATA)");
+        QTest::newRow("trailing backslash") << Q(R"(\\SRV1\DATA\ordner\)") << true << Q(R"(\\SRV1\DATA\ordner)");
+        QTest::newRow("other case") << Q(R"(\\srv1\data\ORDNER)") << true << Q(R"(\\SRV1\DATA\ordner)");
+        QTest::newRow("cancel") << Q(R"(\\SRV1\DATA\ordner)") << false << QString();
+        QTest::newRow("server only") << QString() << true << QString();
+    }
+
+    void folderPicker() {
+        QFETCH(QString, select);
+        QFETCH(bool, accept);
+        QFETCH(QString, result);
+        QVERIFY(QDir().mkpath(VolumeRoot(Q("DATA")) + Q("/ordner/unter")));
+
+        const QString Title = Q("Wählen Sie den Ordner für das Basisverzeichnis\rdes Klassenverzeichnis aus");
+        QString Label;
+        bool Selected = true;
+        bool OkEnabled = false;
+        TModalSeam::Push([&](QDialog& D) {
+            auto* Dlg = qobject_cast<TFolderBrowser*>(&D);
+            Label = Dlg->laTitel->text();
+            if (select.isEmpty())
+                Dlg->FolderTree->setCurrentIndex(Dlg->FolderTree->model()->index(0, 0));
+            else
+                Selected = Dlg->SelectPath(select);
+            OkEnabled = Dlg->OKBtn->isEnabled();
+            return accept ? int(QDialog::Accepted) : int(QDialog::Rejected);
+        });
+        QCOMPARE(OrdnerWaehlen(TFolderRoot::Network, Title, FOwner.get()), result);
+        QVERIFY(Selected);
+        QCOMPARE(OkEnabled, !select.isEmpty());
+        QCOMPARE(Label, Q("Wählen Sie den Ordner für das Basisverzeichnis\ndes Klassenverzeichnis aus"));
+    }
+
+    void folderPickerOffersFoldersOnly() {
+        const QString Root = VolumeRoot(Q("DATA"));
+        QVERIFY(QDir().mkpath(Root + Q("/echt")));
+        QFile F(Root + Q("/datei.txt"));
+        QVERIFY(F.open(QIODevice::WriteOnly));
+        F.close();
+        // A link inside the volume that leads out of it is not offered.
+        QTemporaryDir Outside;
+        QVERIFY(QFile::link(Outside.path(), Root + Q("/hinaus")));
+
+        TFolderBrowser Dlg(Q("Titel"));
+        QVERIFY(Dlg.SelectPath(Q(R"(\\SRV1\DATA\echt)")));
+        QVERIFY(!Dlg.SelectPath(Q(R"(\\SRV1\DATA\datei.txt)")));
+        QVERIFY(!Dlg.SelectPath(Q(R"(\\SRV1\DATA\hinaus)")));
+        QVERIFY(!Dlg.SelectPath(Q(R"(\\SRV1\DATA\..)")));
+        QVERIFY(!Dlg.SelectPath(Q(R"(\\SRV2\DATA)")));
+        QCOMPARE(Dlg.SelectedPath(), Q(R"(\\SRV1\DATA\echt)"));
+    }
+
+private:
+    QString VolumeRoot(const QString& Volume) {
+        for (const auto& V : (*FStore)->Volumes())
+            if (V.Server == Q("SRV1") && V.Volume == Volume)
+                return V.RootFolder;
+        return QString();
+    }
+};
+
+PARVON_TEST_MAIN(TPickerTest)
+#include "tst_picker.moc"
