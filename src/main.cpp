@@ -1,9 +1,12 @@
+#include "AppSetup.h"
+#include "Parvon_U.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char** argv) {
     QApplication App(argc, argv);
-    QMainWindow W;
-    W.show();
+    SetupApplication(App);
+    TForm1 Form1;
+    Form1.show();
     return App.exec();
 }

@@ -1,0 +1,57 @@
+#include "Clock.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+namespace {
+struct TClockState {
+    QDateTime FixedNow;
+    QString DateFormat;
+    QString TimeFormat;
+};
+TClockState& State() {
+    static TClockState S;
+    return S;
+}
+bool SystemHasNoLocale() {
+    const QLocale System = QLocale::system();
+    return System.language() == QLocale::C || System.name() == QLatin1String("C");
+}
+} // namespace
+
+QDateTime TClock::Now() {
+    const QDateTime& Fixed = State().FixedNow;
+    return Fixed.isValid() ? Fixed : QDateTime::currentDateTime();
+}
+
+QString TClock::ShortDateFormat() {
+    if (!State().DateFormat.isEmpty())
+        return State().DateFormat;
+    if (SystemHasNoLocale())
+        return QStringLiteral("dd.MM.yyyy");
+    return QLocale::system().dateFormat(QLocale::ShortFormat);
+}
+
+QString TClock::TimeFormat() {
+    if (!State().TimeFormat.isEmpty())
+        return State().TimeFormat;
+    if (SystemHasNoLocale())
+        return QStringLiteral("hh:mm:ss");
+    // The long format carries the seconds; its time-zone part ("t") is no part of a time of day.
+    QString Format = QLocale::system().timeFormat(QLocale::LongFormat);
+    Format.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")));
+    return Format.trimmed();
+}
+
+QString TClock::DateToStr(const QDate& Date) { return QLocale().toString(Date, ShortDateFormat()); }
+
+QString TClock::TimeToStr(const QTime& Time) { return QLocale().toString(Time, TimeFormat()); }
+
+QString TClock::DateTimeToStr(const QDateTime& DateTime) {
+    return DateToStr(DateTime.date()) + u' ' + TimeToStr(DateTime.time());
+}
+
+void TClock::SetNow(const QDateTime& Now) { State().FixedNow = Now; }
+void TClock::SetShortDateFormat(const QString& Format) { State().DateFormat = Format; }
+void TClock::SetTimeFormat(const QString& Format) { State().TimeFormat = Format; }
+void TClock::Reset() { State() = TClockState{}; }

@@ -1,0 +1,7 @@
+#pragma once
+
+class QApplication;
+
+// Sets up the application object: its name, Qt's own German texts (standard buttons, file dialog)
+// and the program's font.
+void SetupApplication(QApplication& App);

@@ -1,0 +1,119 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+class QAction;
+class QCloseEvent;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QTabWidget;
+class QTimer;
+class TKlassenTab;
+class TNDK;
+class TStringList;
+
+// The main window: the program's only top-level window and the owner of the program state (the
+// configuration values, the print captions, the workstation list) and of the directory access
+// object. It composes one widget per tab.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // Caption of the window: program, purpose, blanks, build date.
+    static QString Caption();
+    static constexpr const char* BuildDate = "13.06.03";
+
+    // Builds the window and runs FormCreate. IniPath names the configuration file; empty means
+    // "Parvon.ini" beside the executable. The window is not shown.
+    explicit TForm1(QWidget* Parent = nullptr, const QString& IniPath = QString());
+    ~TForm1() override;
+
+    // Start-up, close and end.
+    void FormCreate();
+    void FormCloseQuery(bool& CanClose);
+    void FormDestroy();
+
+    // Configuration file.
+    void KonfigLesen();
+    void KonfigSchreiben();
+    static bool IstTrue(const QString& Text);
+    // The canonical flag text ("", "/+DI", "/+RI", "/+DI/+RI") of a stored or typed flag text.
+    static QString FlagsLesen(const QString& Text);
+    static QString FlagText(bool DeleteInhibit, bool RenameInhibit);
+    // The default exchange base beside a home base: "\Tausch" inserted before the last backslash
+    // (the path's last character not examined), at the front when there is none.
+    static QString TauschAusHome(const QString& Path);
+
+    // Menu handlers.
+    void Einstellungenspeichern1Click();
+    void Beenden1Click();
+    void Einstellungen1Click();
+    void meKatalogClick();
+    void N2Click();
+
+    // Program state.
+    QString IniDatei;
+    QString ouSchueler;
+    QString BasisContainer;
+    QString LoginKlasse;
+    QString MusterTemplate;
+    QString HomeBase;
+    QString TauschBase;
+    QString HomeFlags;
+    QString TauschFlags;
+    QString Katalog;
+    QString Netz;
+    QString NetzMaske;
+    bool KonfigGeaendert = false;
+    std::unique_ptr<TStringList> WorkstationListe;
+    QString SelectedClass;
+    QString Header1;
+    QString Header2;
+    QString Spalte2;
+    QString Spalte3;
+    QString Spalte4;
+
+    // Controls.
+    QTabWidget* PageControl1;
+    TKlassenTab* tabNeueKlasse;
+    QWidget* TabListeKlassen;
+    QWidget* TabSchuelerListe;
+    QWidget* TabBimport;
+    QWidget* tabKAUser;
+    QTimer* Timer3;
+
+    QMenuBar* MainMenu1;
+    QMenu* Datei1;
+    QAction* Einstellungenspeichern1;
+    QAction* N1;
+    QAction* Beenden1;
+    QAction* Einstellungen1;
+    QAction* meKatalog;
+    QAction* N2;
+
+    // Labels of the exam-account tab.
+    QLabel* laWScount;
+    QLabel* laNewUser;
+    QLabel* laRestrNew;
+    QLabel* laAktion;
+    QLabel* laUsers;
+    QLabel* laRaum;
+    QLabel* laRestrict;
+
+    // The directory access object this window created (also reachable as NDK).
+    TNDK* DirectoryAccess() const { return FNDK; }
+
+protected:
+    void closeEvent(QCloseEvent* Event) override;
+
+private:
+    void BuildUi();
+    QString DottedToFull(const QString& Dotted) const;
+    void SetTabShown(QWidget* Page, bool Shown);
+
+    QString FIniOverride;
+    TNDK* FNDK = nullptr;
+    bool FDestroyed = false;
+};
