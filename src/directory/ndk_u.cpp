@@ -3,6 +3,7 @@
 #include "treeSelect_u.h"
 
 #include <ClientStore.h>
+#include <Clock.h>
 #include <EDirectoryError.h>
 #include <ErrorGuard.h>
 #include <ModalSeam.h>
@@ -13,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QLocale>
 #include <QPainter>
 #include <QPixmap>
 #include <QTemporaryFile>
@@ -406,13 +406,6 @@ void TNDK::RemoveChar(QString& Text, QChar Ch) {
 // ---------------------------------------------------------------------------------------------
 // Reading
 
-QString TNDK::FieldTimeFormat() {
-    QString Date = QLocale().dateFormat(QLocale::ShortFormat);
-    if (!Date.contains(QStringLiteral("yyyy")))
-        Date.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
-    return Date + QStringLiteral(" HH:mm:ss");
-}
-
 QString TNDK::FieldValueText(const QVariant& Value) {
     if (!Value.isValid() || Value.isNull())
         return QString();
@@ -420,9 +413,9 @@ QString TNDK::FieldValueText(const QVariant& Value) {
     case QMetaType::QString:
         return Value.toString();
     case QMetaType::QDateTime:
-        return QLocale().toString(Value.toDateTime(), FieldTimeFormat());
+        return TClock::DateTimeToStr(Value.toDateTime());
     case QMetaType::QDate:
-        return QLocale().toString(Value.toDate(), QLocale::ShortFormat);
+        return TClock::DateToStr(Value.toDate());
     case QMetaType::QStringList: {
         const QStringList L = Value.toStringList();
         return L.size() == 1 ? L.first() : QString();

@@ -66,11 +66,9 @@ public:
     QString GetFieldTypeInfo(const QString& Field);
 
     // The text of a field value as the reads hand it out: texts as they are, numbers in decimal,
-    // times in FieldTimeFormat(), anything else (lists, address values, no value) "".
+    // times as TClock::DateTimeToStr writes them (date, blank, time), anything else (lists,
+    // address values, no value) "".
     static QString FieldValueText(const QVariant& Value);
-    // The format of time values read as text: the locale's short date with a four-digit year,
-    // a blank, then "HH:mm:ss" (German: "dd.MM.yyyy HH:mm:ss"). Parse with QLocale().toDateTime.
-    static QString FieldTimeFormat();
 
     // Writing.
     void AddEntry(const QString& Container, const QString& Name, const QString& Layout);

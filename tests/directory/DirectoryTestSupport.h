@@ -1,0 +1,30 @@
+#pragma once
+
+#include <ClientStore.h>
+#include <TestStore.h>
+
+#include <QString>
+#include <optional>
+
+// Backslash-heavy names read best as raw strings: Q(R"(NDS:\\SCHULE\unterricht)").
+inline QString Q(const char* Text) {
+    return QString::fromUtf8(Text);
+}
+
+// A second private store for one test; the store that was installed before comes back afterwards.
+class TScopedStore {
+public:
+    explicit TScopedStore(bool WithDemoTree = true) : FPrevious(&TClientStore::Instance()) {
+        FStore.emplace(WithDemoTree);
+    }
+    ~TScopedStore() {
+        FStore.reset();
+        TClientStore::SetInstance(FPrevious);
+    }
+    TClientStore& operator*() { return **FStore; }
+    TClientStore* operator->() { return &**FStore; }
+
+private:
+    TClientStore* FPrevious;
+    std::optional<TTestStore> FStore;
+};

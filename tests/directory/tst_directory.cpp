@@ -1,0 +1,671 @@
+// Names and paths, reads and searches, the tree choice and the client contexts of TNDK.
+
+#include "DirectoryTestSupport.h"
+
+#include <ModalSeam.h>
+#include <ndk_u.h>
+#include <treeSelect_u.h>
+
+#include <EDirectoryError.h>
+#include <FaultInjection.h>
+#include <NWNetAddress.h>
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <TestMain.h>
+#include <ctime>
+#include <memory>
+
+class TstDirectory : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TTestStore> FStore;
+    std::unique_ptr<TNDK> FNdk;
+
+    static QString Tree() { return Q(R"(NDS:\\SCHULE)"); }
+    static QString Unterricht() { return Tree() + Q(R"(\unterricht)"); }
+    static QString Schueler() { return Unterricht() + Q(R"(\schueler)"); }
+    static QString Template() { return Schueler() + Q(R"(\User_Template)"); }
+
+    // A fresh container below "schueler" for one test.
+    QString NewContainer(const QString& Name) {
+        FNdk->AddOrganizationalUnit(Schueler(), Name);
+        if (FNdk->AddFailed)
+            qFatal("cannot create the test container");
+        return Schueler() + u'\\' + Name;
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        TModalSeam::SetUnattended(true);
+        FStore = std::make_unique<TTestStore>();
+        FNdk = std::make_unique<TNDK>(nullptr);
+        QVERIFY(TModalSeam::Shown().isEmpty());
+    }
+    void init() {
+        TModalSeam::Clear();
+        TFaultInjection::Clear();
+        FNdk->SetFilters(QString());
+    }
+    void cleanupTestCase() {
+        FNdk.reset();
+        FStore.reset();
+    }
+
+    // ----- names and paths
+
+    void PathToDotted_data() {
+        QTest::addColumn<QString>("Name");
+        QTest::addColumn<QString>("Dotted");
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("full name") << Q(R"(NDS:\\TREE\O\OU\CN)") << Q("CN.OU.O");
+        QTest::newRow("top container") << Q(R"(NDS:\\TREE\O)") << Q("O");
+        QTest::newRow("tree root") << Q(R"(NDS:\\TREE)") << Q("TREE");
+        QTest::newRow("dotted stays") << Q("schueler.unterricht") << Q("schueler.unterricht");
+        QTest::newRow("dot wins over backslash") << Q(R"(NDS:\\T\a.b\c)") << Q(R"(NDS:\\T\a.b\c)");
+        QTest::newRow("no double backslash drops first level") << Q(R"(O\OU\CN)") << Q("CN.OU");
+        QTest::newRow("single level") << Q("CN") << Q("CN");
+    }
+    void PathToDotted() {
+        QFETCH(QString, Name);
+        QFETCH(QString, Dotted);
+        QCOMPARE(TNDK::PathToDotted(Name), Dotted);
+    }
+
+    void DottedToPath_data() {
+        QTest::addColumn<QString>("Name");
+        QTest::addColumn<QString>("Full");
+        QTest::newRow("empty is the tree root") << QString() << Tree();
+        QTest::newRow("two levels") << Q("schueler.unterricht") << Schueler();
+        QTest::newRow("three levels") << Q("CN.OU.O") << Tree() + Q(R"(\O\OU\CN)");
+        QTest::newRow("leading dot ignored") << Q(".CN.O") << Tree() + Q(R"(\O\CN)");
+        QTest::newRow("trailing dot gives empty top level") << Q("CN.O.") << Tree() + Q(R"(\\O\CN)");
+        QTest::newRow("full name stays") << Q(R"(NDS:\\X\Y)") << Q(R"(NDS:\\X\Y)");
+        QTest::newRow("any backslash stays") << Q(R"(a\b.c)") << Q(R"(a\b.c)");
+    }
+    void DottedToPath() {
+        QFETCH(QString, Name);
+        QFETCH(QString, Full);
+        QCOMPARE(FNdk->DottedToPath(Name), Full);
+    }
+
+    void DottedRoundTrip() {
+        // What the configuration stores comes back as the same object.
+        const QString Full = FNdk->DottedToPath(Q("schueler.unterricht"));
+        QCOMPARE(TNDK::PathToDotted(Full), Q("schueler.unterricht"));
+        QCOMPARE(FNdk->GetShortName(Full), Q("schueler"));
+    }
+
+    void ClassCode_data() {
+        QTest::addColumn<QString>("Layout");
+        QTest::addColumn<int>("Code");
+        QTest::newRow("user") << Q("User") << 1;
+        QTest::newRow("user upper") << Q("USER") << 1;
+        QTest::newRow("ou") << Q("Organizational Unit") << 2;
+        QTest::newRow("group") << Q("group") << 3;
+        QTest::newRow("organization") << Q("Organization") << 4;
+        QTest::newRow("role") << Q("Organizational Role") << 5;
+        QTest::newRow("root") << Q("Root") << 6;
+        QTest::newRow("top lower") << Q("top") << 6;
+        QTest::newRow("tree") << Q("Tree") << 7;
+        QTest::newRow("template") << Q("Template") << 8;
+        QTest::newRow("volume") << Q("Volume") << 9;
+        QTest::newRow("catalog") << Q("ndscat:master catalog") << 10;
+        QTest::newRow("workstation") << Q("Workstation") << 0;
+        QTest::newRow("prefix only") << Q("Organizational") << 0;
+        QTest::newRow("empty") << QString() << 0;
+    }
+    void ClassCode() {
+        QFETCH(QString, Layout);
+        QFETCH(int, Code);
+        QCOMPARE(TNDK::ClassCode(Layout), Code);
+    }
+
+    void ImageList() {
+        QCOMPARE(FNdk->ImageList.size(), 11);
+        QList<QImage> Images;
+        for (const QIcon& Icon : std::as_const(FNdk->ImageList)) {
+            const QPixmap Pix = Icon.pixmap(16, 16);
+            QCOMPARE(Pix.size(), QSize(16, 16));
+            Images << Pix.toImage();
+        }
+        // Every class code has a picture of its own.
+        for (int I = 0; I < Images.size(); ++I)
+            for (int J = I + 1; J < Images.size(); ++J)
+                QVERIFY2(Images[I] != Images[J], qPrintable(QStringLiteral("icons %1 and %2").arg(I).arg(J)));
+    }
+
+    void VolumeOfPath_data() {
+        QTest::addColumn<QString>("Path");
+        QTest::addColumn<QString>("Volume");
+        QTest::newRow("deep") << Q(R"(\\SRV\VOL\HOME\7A)") << Q(R"(\\SRV\VOL)");
+        QTest::newRow("volume itself") << Q(R"(\\SRV\VOL)") << Q(R"(\\SRV\VOL)");
+        QTest::newRow("trailing backslash") << Q(R"(\\SRV\VOL\)") << Q(R"(\\SRV\VOL)");
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void VolumeOfPath() {
+        QFETCH(QString, Path);
+        QFETCH(QString, Volume);
+        QCOMPARE(TNDK::VolumeOfPath(Path), Volume);
+    }
+
+    void RemoveChar() {
+        QString Text = Q(" a b  c ");
+        TNDK::RemoveChar(Text, u' ');
+        QCOMPARE(Text, Q("abc"));
+        TNDK::RemoveChar(Text, u'x');
+        QCOMPARE(Text, Q("abc"));
+    }
+
+    void SplitFilePath_data() {
+        QTest::addColumn<QString>("Text");
+        QTest::addColumn<QString>("Path");
+        const QString Vol = VolumeObjectOf(Q("SRV1"), Q("DATA"));
+        QTest::newRow("leading backslash") << Vol + Q(R"(,\home\5a)") << Q(R"(\\SRV1\DATA\home\5a)");
+        QTest::newRow("no leading backslash") << Vol + Q(R"(,home\5a)") << Q(R"(\\SRV1\DATA\home\5a)");
+        QTest::newRow("blanks and slashes") << Vol + Q(", /home/ 5a") << Q(R"(\\SRV1\DATA\home\5a)");
+        QTest::newRow("one level") << Vol + Q(R"(,\home)") << Q(R"(\\SRV1\DATA\home)");
+    }
+    void SplitFilePath() {
+        QFETCH(QString, Text);
+        QFETCH(QString, Path);
+        QCOMPARE(FNdk->SplitFilePath(Text), Path);
+    }
+
+    void SplitFilePathPassesUncThrough() {
+        // A file-system path never reaches the library: a parse would fail here.
+        TFaultInjection::FailAlways(Q("NWParsePath"), QString(), -1);
+        const QString Unc = Q(R"(\\ANY\WHERE\dir with blank)");
+        QCOMPARE(FNdk->SplitFilePath(Unc), Unc);
+        QCOMPARE(TFaultInjection::Count(Q("NWParsePath")), 0);
+    }
+
+    void SplitFilePathRefuses_data() {
+        QTest::addColumn<QString>("Text");
+        QTest::newRow("no comma") << Q(R"(NDS:\\SCHULE\dienste\SRV1_DATA\home)");
+        QTest::newRow("unknown volume object") << Q(R"(NDS:\\SCHULE\dienste\SRV9_NONE,\home)");
+        QTest::newRow("empty") << QString();
+    }
+    void SplitFilePathRefuses() {
+        QFETCH(QString, Text);
+        QVERIFY_THROWS_EXCEPTION(EDirectoryError, FNdk->SplitFilePath(Text));
+    }
+
+    void UncToNds_data() {
+        QTest::addColumn<QStringList>("Connections");
+        QTest::addColumn<QString>("Path");
+        QTest::addColumn<QString>("Text");
+        const QString Path = Q(R"(\\SRV1\DATA\home\7A)");
+        QTest::newRow("one connection") << QStringList{Q(R"(NDS:\\SCHULE\dienste\SRV1)")} << Path
+                                        << Q(R"(NDS:\\SCHULE\DIENSTE\SRV1_DATA,home\7A)");
+        QTest::newRow("first in list order, also as part of a longer name")
+            << QStringList{Q(R"(NDS:\\SCHULE\a\SRV10)"), Q(R"(NDS:\\SCHULE\dienste\SRV1)")} << Path
+            << Q(R"(NDS:\\SCHULE\A\SRV10_DATA,home\7A)");
+        QTest::newRow("case of the connection ignored")
+            << QStringList{Q(R"(NDS:\\schule\dienste\srv1)")} << Path
+            << Q(R"(NDS:\\SCHULE\DIENSTE\SRV1_DATA,home\7A)");
+        QTest::newRow("no match") << QStringList{Q(R"(NDS:\\SCHULE\dienste\OTHER)")} << Path << QString();
+        QTest::newRow("no connection") << QStringList() << Path << QString();
+    }
+    void UncToNds() {
+        QFETCH(QStringList, Connections);
+        QFETCH(QString, Path);
+        QFETCH(QString, Text);
+        const auto Saved = FStore->Store->ServerConnections();
+        std::vector<TClientStore::TServerConnection> List;
+        for (const QString& C : std::as_const(Connections))
+            List.push_back({C, C.section(u'\\', -1)});
+        FStore->Store->SetServerConnections(List);
+        const QString Result = FNdk->UncToNds(Path);
+        FStore->Store->SetServerConnections(Saved);
+        QCOMPARE(Result, Text);
+    }
+
+    void UncToNdsUnparsedStaysUnchanged() {
+        const QString Text = Q("kein Pfad");
+        QCOMPARE(FNdk->UncToNds(Text), Text);
+    }
+
+    void UncToNdsAndBack() {
+        // The demo workstation's own connection: the path field text leads back to the folder.
+        const QString Path = Q(R"(\\SRV1\DATA\home\schueler)");
+        const QString Text = FNdk->UncToNds(Path);
+        QVERIFY(!Text.isEmpty());
+        QCOMPARE(FNdk->SplitFilePath(Text).toUpper(), Path.toUpper());
+    }
+
+    void ListConnectedServers() {
+        TStringList List;
+        FNdk->ListConnectedServers(List);
+        const auto Expected = FStore->Store->ServerConnections();
+        QCOMPARE(List.Count(), int(Expected.size()));
+        for (int I = 0; I < List.Count(); ++I) {
+            QCOMPARE(List.Text(I), Expected[size_t(I)].DisplayName);
+            QCOMPARE(List.Object(I)->Text, Expected[size_t(I)].FullName);
+        }
+    }
+
+    // ----- reads
+
+    void GetFieldValue_data() {
+        QTest::addColumn<QString>("Field");
+        QTest::addColumn<QString>("Value");
+        QTest::newRow("home directory") << Q("Home Directory") << HomeDirectoryOfTemplate();
+        QTest::newRow("missing field") << Q("Keine Eigenschaft") << QString();
+        QTest::newRow("field without value") << Q("Surname") << QString();
+    }
+    void GetFieldValue() {
+        QFETCH(QString, Field);
+        QFETCH(QString, Value);
+        QCOMPARE(FNdk->GetFieldValue(Template(), Field), Value);
+    }
+
+    void GetFieldValueRaisesOnlyForPositioning() {
+        QVERIFY_THROWS_EXCEPTION(EDirectoryError,
+                                 FNdk->GetFieldValue(Schueler() + Q(R"(\gibtsnicht)"), Q("Surname")));
+        // The tree root has no entry: a failure after positioning gives "".
+        QCOMPARE(FNdk->GetFieldValue(Tree(), Q("Surname")), QString());
+        QCOMPARE(FNdk->GetFieldValueList(Tree(), Q("Surname")), QString());
+    }
+
+    void GetHomeDirectoryDropsBlanks() {
+        const QString Ou = NewContainer(Q("homeblanks"));
+        FNdk->AddTemplate(Ou, Q("User_Template"));
+        QVERIFY(!FNdk->AddFailed);
+        const QString Tpl = Ou + Q(R"(\User_Template)");
+        FNdk->SetFieldValue(Tpl, Q("Home Directory"),
+                            VolumeObjectOf(Q("SRV1"), Q("DATA")) + Q(R"(, \home\a b)"));
+        QCOMPARE(FNdk->GetHomeDirectory(Tpl), VolumeObjectOf(Q("SRV1"), Q("DATA")) + Q(R"(,\home\ab)"));
+    }
+
+    void GetFieldValueList_data() {
+        QTest::addColumn<QStringList>("Values");
+        QTest::addColumn<QString>("Text");
+        QTest::newRow("one") << QStringList{Q("a")} << Q("a");
+        QTest::newRow("three") << QStringList{Q("a"), Q("b"), Q("c")} << Q("a\r\nb\r\nc");
+        QTest::newRow("none") << QStringList() << QString();
+    }
+    void GetFieldValueList() {
+        QFETCH(QStringList, Values);
+        QFETCH(QString, Text);
+        const QString Ou =
+            NewContainer(Q("list") + QString::fromLatin1(QTest::currentDataTag()).remove(u' '));
+        NWDir Dir(*FStore->Store);
+        Dir.SetFullName(Ou);
+        const NWEntryPtr E = Dir.Entry();
+        E->SetFieldValue(MultiValuedField(), Values);
+        E->Update();
+        QCOMPARE(FNdk->GetFieldValueList(Ou, MultiValuedField()), Text);
+    }
+
+    void ShortNameAndLayout() {
+        QCOMPARE(FNdk->GetShortName(Schueler().toUpper()), Q("schueler"));
+        QCOMPARE(FNdk->GetShortName(Tree()), Q("SCHULE"));
+        QCOMPARE(FNdk->GetEntryLayout(Schueler()), Q("Organizational Unit"));
+        QCOMPARE(FNdk->GetEntryLayout(Template()), Q("Template"));
+        QVERIFY_THROWS_EXCEPTION(EDirectoryError, FNdk->GetShortName(Tree() + Q(R"(\nichtda)")));
+    }
+
+    void EntryExists_data() {
+        QTest::addColumn<QString>("Entry");
+        QTest::addColumn<bool>("Exists");
+        QTest::newRow("container") << Schueler() << true;
+        QTest::newRow("other case") << Schueler().toUpper() << true;
+        QTest::newRow("template") << Template() << true;
+        QTest::newRow("absent") << Schueler() + Q(R"(\absent)") << false;
+        QTest::newRow("other tree") << Q(R"(NDS:\\ANDERS\unterricht)") << false;
+        QTest::newRow("garbage") << Q("...") << false;
+        QTest::newRow("empty") << QString() << false;
+    }
+    void EntryExists() {
+        QFETCH(QString, Entry);
+        QFETCH(bool, Exists);
+        QCOMPARE(FNdk->EntryExists(Entry), Exists);
+    }
+
+    void ListEntriesAppends() {
+        const QString Ou = NewContainer(Q("enum"));
+        TStringList List;
+        FNdk->ListEntries(Ou, List);
+        QCOMPARE(List.Count(), 0);
+        QCOMPARE(FNdk->CountEntries(Ou), 0);
+
+        FNdk->AddOrganizationalUnit(Ou, Q("b"));
+        FNdk->AddTemplate(Ou, Q("a"));
+        FNdk->AddOrganizationalUnit(Ou, Q("c"));
+        FNdk->ListEntries(Ou, List);
+        FNdk->ListEntries(Ou, List);
+        QCOMPARE(List.Texts(), (QStringList{Q("b"), Q("a"), Q("c"), Q("b"), Q("a"), Q("c")}));
+        QCOMPARE(List.Object(1)->Text, Ou + Q(R"(\a)"));
+        QCOMPARE(List.Object(5)->Text, Ou + Q(R"(\c)"));
+        QCOMPARE(FNdk->CountEntries(Ou), 3);
+    }
+
+    void FiltersStayInForce() {
+        const QString Ou = NewContainer(Q("filter"));
+        FNdk->AddOrganizationalUnit(Ou, Q("k1"));
+        FNdk->AddTemplate(Ou, Q("t1"));
+        FNdk->AddOrganizationalUnit(Ou, Q("k2"));
+
+        FNdk->SetFilters(Q("organizational unit"));
+        TStringList List;
+        FNdk->ListEntries(Ou, List);
+        QCOMPARE(List.Texts(), (QStringList{Q("k1"), Q("k2")}));
+        // Still in force for the next calls, also after positioning elsewhere.
+        QCOMPARE(FNdk->CountEntries(Ou), 2);
+        FNdk->GetShortName(Template());
+        QCOMPARE(FNdk->CountEntries(Ou), 2);
+        FNdk->SetFilters(Q("Template,User"));
+        QCOMPARE(FNdk->CountEntries(Ou), 1);
+        FNdk->SetFilters(QString());
+        QCOMPARE(FNdk->CountEntries(Ou), 3);
+    }
+
+    void CountEntriesOfLeafIsZero() {
+        QCOMPARE(FNdk->CountEntries(Template()), 0);
+        TStringList List;
+        FNdk->ListEntries(Template(), List);
+        QCOMPARE(List.Count(), 0);
+    }
+
+    void ListFieldNamesAndTypes() {
+        QStringList Names;
+        FNdk->ListFieldNames(Template(), Names);
+        QVERIFY(Names.contains(Q("Home Directory")));
+        QCOMPARE(FNdk->GetFieldTypeInfo(Q("Login Script")), Q("Stream"));
+        QCOMPARE(FNdk->GetFieldTypeInfo(Q("login script")), QString());
+        QCOMPARE(FNdk->GetFieldTypeInfo(Q("Home Directory")), Q("Path"));
+        QCOMPARE(FNdk->GetFieldTypeInfo(Q("Keine Eigenschaft")), QString());
+    }
+
+    // ----- search
+
+    void SearchFromRoot_data() {
+        QTest::addColumn<QString>("Base");
+        QTest::newRow("upper") << Q("[ROOT]");
+        QTest::newRow("lower") << Q("[root]");
+        QTest::newRow("mixed") << Q("[RoOt]");
+        QTest::newRow("tree prefix") << Tree();
+        QTest::newRow("organization") << Unterricht();
+    }
+    void SearchFromRoot() {
+        QFETCH(QString, Base);
+        TStringList List;
+        List.Add(Q("vorher"));
+        FNdk->SearchObjects(Base, Q("schueler"), Q("Organizational Unit"), List);
+        QCOMPARE(List.Count(), 2);
+        QCOMPARE(List.Text(0), Q("vorher"));
+        QCOMPARE(List.Text(1), Q("schueler.unterricht"));
+        QCOMPARE(List.Object(1)->Text, Schueler());
+        QVERIFY(!FNdk->SearchRunning);
+        QCOMPARE(FNdk->SearchResults, nullptr);
+    }
+
+    void SearchWithoutHits() {
+        TStringList List;
+        List.Add(Q("bleibt"));
+        FNdk->SearchObjects(Q("[ROOT]"), Q("gibtsnicht"), Q("Organizational Unit"), List);
+        QCOMPARE(List.Texts(), QStringList{Q("bleibt")});
+        // A layout that does not match the name finds nothing either.
+        FNdk->SearchObjects(Q("[ROOT]"), Q("schueler"), Q("User"), List);
+        QCOMPARE(List.Count(), 1);
+    }
+
+    void SearchWildcardBelowBase() {
+        TStringList List;
+        FNdk->SearchObjects(Unterricht(), Q("User_Temp*"), Q("Template"), List);
+        QVERIFY(List.Count() > 1);
+        QVERIFY(List.Texts().contains(Q("User_Template.schueler.unterricht")));
+        for (int I = 0; I < List.Count(); ++I)
+            QVERIFY(List.Object(I)->Text.startsWith(Unterricht() + u'\\'));
+    }
+
+    void SearchWaitsWithoutSpinning() {
+        TFaultInjection::SetSearchDelay(400);
+        TStringList List;
+        QElapsedTimer Wall;
+        Wall.start();
+        const std::clock_t Cpu = std::clock();
+        FNdk->SearchObjects(Q("[ROOT]"), Q("schueler"), Q("Organizational Unit"), List);
+        const double CpuMs = double(std::clock() - Cpu) * 1000.0 / CLOCKS_PER_SEC;
+        QVERIFY(Wall.elapsed() >= 350);
+        QCOMPARE(List.Count(), 1);
+        // A busy wait would burn the whole 400 ms.
+        QVERIFY2(CpuMs < 200, qPrintable(QStringLiteral("CPU time while waiting: %1 ms").arg(CpuMs)));
+    }
+
+    void SearchOfUnknownBaseRaises() {
+        TStringList List;
+        try {
+            FNdk->SearchObjects(Tree() + Q(R"(\nichtda)"), Q("*"), QString(), List);
+        } catch (const EDirectoryError&) {
+            // A refused start leaves no search behind.
+        }
+        QVERIFY(!FNdk->SearchRunning);
+        QCOMPARE(FNdk->SearchResults, nullptr);
+        QCOMPARE(List.Count(), 0);
+    }
+
+    void SearchCompletedHandler_data() {
+        QTest::addColumn<QVariant>("Results");
+        QTest::addColumn<QStringList>("Lines");
+        QTest::addColumn<QStringList>("Objects");
+        QTest::newRow("empty texts skipped")
+            << QVariant(QStringList{Q(R"(NDS:\\T\O\A)"), QString(), Q(R"(NDS:\\T\O\B)"), QString()})
+            << QStringList{Q("A.O"), Q("B.O")} << QStringList{Q(R"(NDS:\\T\O\A)"), Q(R"(NDS:\\T\O\B)")};
+        QTest::newRow("variant list") << QVariant(QVariantList{Q(R"(NDS:\\T\X)")}) << QStringList{Q("X")}
+                                      << QStringList{Q(R"(NDS:\\T\X)")};
+        QTest::newRow("not a list") << QVariant(42) << QStringList() << QStringList();
+        QTest::newRow("nothing") << QVariant() << QStringList() << QStringList();
+    }
+    void SearchCompletedHandler() {
+        QFETCH(QVariant, Results);
+        QFETCH(QStringList, Lines);
+        QFETCH(QStringList, Objects);
+        TStringList List;
+        FNdk->SearchResults = &List;
+        FNdk->SearchRunning = true;
+        FNdk->NWDir1SearchCompleted(Results);
+        FNdk->SearchResults = nullptr;
+        QVERIFY(!FNdk->SearchRunning);
+        QCOMPARE(List.Texts(), Lines);
+        QStringList Got;
+        for (int I = 0; I < List.Count(); ++I)
+            Got << List.Object(I)->Text;
+        QCOMPARE(Got, Objects);
+        QVERIFY(TModalSeam::Shown().isEmpty());
+    }
+
+    // ----- tree choice
+
+    void OneTreeNoDialog() {
+        TScopedStore Store;
+        TModalSeam::Clear();
+        TNDK Ndk(nullptr);
+        QVERIFY(TModalSeam::Shown().isEmpty());
+        QCOMPARE(Ndk.TreePrefix(), Tree());
+        QCOMPARE(Ndk.NWDir1->FullName(), Tree());
+        QCOMPARE(Ndk.SearchScope, 2);
+        QVERIFY(Ndk.DottedResults);
+    }
+
+    void TwoTreesAsk_data() {
+        QTest::addColumn<QString>("Typed"); // "" leaves the preselected text
+        QTest::addColumn<int>("Result");
+        QTest::addColumn<QString>("Chosen");
+        QTest::newRow("OK on preselected") << QString() << int(QDialog::Accepted) << Tree();
+        QTest::newRow("closed on preselected") << QString() << int(QDialog::Rejected) << Tree();
+        QTest::newRow("OK on second") << Q(R"(NDS:\\ZWEI)") << int(QDialog::Accepted) << Q(R"(NDS:\\ZWEI)");
+        QTest::newRow("closed on edited")
+            << Q(R"(NDS:\\ZWEI)") << int(QDialog::Rejected) << Q(R"(NDS:\\ZWEI)");
+        QTest::newRow("typed tree not connected")
+            << Q(R"(NDS:\\DREI)") << int(QDialog::Rejected) << Q(R"(NDS:\\DREI)");
+    }
+    void TwoTreesAsk() {
+        QFETCH(QString, Typed);
+        QFETCH(int, Result);
+        QFETCH(QString, Chosen);
+        TScopedStore Store;
+        Store->AddTree(Q("ZWEI"));
+        Store->AddTree(Q("DREI"));
+        Store->SetConnectedTrees({Tree(), Q(R"(NDS:\\ZWEI)")});
+        TModalSeam::Clear();
+        QStringList Items;
+        QString Preselected;
+        TModalSeam::Push([&](QDialog& D) {
+            auto* Combo = D.findChild<QComboBox*>(Q("ComboBox1"));
+            if (!Combo)
+                return int(QDialog::Rejected);
+            for (int I = 0; I < Combo->count(); ++I)
+                Items << Combo->itemText(I);
+            Preselected = Combo->currentText();
+            if (!Typed.isEmpty())
+                Combo->setEditText(Typed);
+            return Result;
+        });
+        TNDK Ndk(nullptr);
+        QCOMPARE(TModalSeam::Shown(), QStringList{Q("Treeauswahl")});
+        QCOMPARE(Items, (QStringList{Tree(), Q(R"(NDS:\\ZWEI)")}));
+        QCOMPARE(Preselected, Tree());
+        QCOMPARE(Ndk.TreePrefix(), Chosen);
+        QCOMPARE(Ndk.NWDir1->FullName(), Chosen);
+    }
+
+    void TreeSelectDialogLooksRight() {
+        TTreeSelect D;
+        QCOMPARE(D.windowTitle(), Q("Treeauswahl"));
+        QCOMPARE(D.Label4->text(), QStringLiteral("Sie sind mit mehreren Bäumen verbunden."));
+        QCOMPARE(D.Label2->text(), QStringLiteral("wählen Sie in der Auswahlliste den  Baum, "));
+        QCOMPARE(D.Label3->text(), QStringLiteral("mit dem das Programm verbunden werden soll."));
+        QCOMPARE(D.Label1->text(), QStringLiteral("gewählter Baum"));
+        QVERIFY(D.Label1->font().bold());
+        QVERIFY(D.ComboBox1->isEditable());
+        QCOMPARE(D.Button1->text(), Q("OK"));
+        QVERIFY(D.Button1->isDefault());
+        QVERIFY(D.windowFlags() & Qt::WindowContextHelpButtonHint);
+        D.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&D));
+        QCOMPARE(D.minimumSize(), D.maximumSize());
+        QTest::mouseClick(D.Button1, Qt::LeftButton);
+        QCOMPARE(D.result(), int(QDialog::Accepted));
+    }
+
+    void NoConnectedTree() {
+        TScopedStore Store;
+        Store->SetConnectedTrees({});
+        TModalSeam::Clear();
+        TNDK Ndk(nullptr);
+        const QStringList Shown = TModalSeam::Shown();
+        QCOMPARE(Shown.size(), 1);
+        QVERIFY(Shown.first().startsWith(Q("Fehler|")));
+        // The prefix then comes from wherever the control stands.
+        QCOMPARE(Ndk.TreePrefix(), Ndk.NWDir1->FullName().section(u'\\', 0, 2));
+    }
+
+    // ----- client contexts
+
+    void NwdsErrorBoxes() {
+        TFaultInjection::FailNext(Q("NWCallsInit"), 1, QString(), 88);
+        TFaultInjection::FailNext(Q("NWDSCreateContexthandle"), 1, QString(), -301);
+        QList<QMessageBox::Icon> Icons;
+        QList<QMessageBox::StandardButtons> Buttons;
+        for (int I = 0; I < 2; ++I)
+            TModalSeam::Push([&](QDialog& D) {
+                auto& Box = static_cast<QMessageBox&>(D);
+                Icons << Box.icon();
+                Buttons << Box.standardButtons();
+                return int(QMessageBox::Ok);
+            });
+        NWDSContextHandle Context = 0;
+        FNdk->OpenClientContext(Context);
+        FNdk->CloseClientContext(Context);
+        QCOMPARE(TModalSeam::Shown(), (QStringList{Q("NWDS Error|NWCallsInit returned 88."),
+                                                   Q("NWDS Error|NWDSCreateContexthandle returned -301.")}));
+        QCOMPARE(Icons, (QList<QMessageBox::Icon>{QMessageBox::Critical, QMessageBox::Critical}));
+        QCOMPARE(Buttons, (QList<QMessageBox::StandardButtons>{QMessageBox::Ok, QMessageBox::Ok}));
+    }
+
+    void FreeContextErrorBox() {
+        TFaultInjection::FailNext(Q("NWDSFreeContext"), 1, QString(), 5);
+        NWDSContextHandle Context = 0;
+        QCOMPARE(FNdk->OpenClientContext(Context), 0);
+        FNdk->CloseClientContext(Context);
+        QCOMPARE(TModalSeam::Shown(), QStringList{Q("NWDS Error|NWDSFreeContext returned 5.")});
+    }
+
+    void ClearAttribute() {
+        const QString Ou = NewContainer(Q("clear"));
+        const QString User = AddTestUser(Ou, Q("anna"));
+        const QString Field = Q("Network Address Restriction");
+        {
+            NWDir Dir(*FStore->Store);
+            Dir.SetFullName(User);
+            const NWEntryPtr E = Dir.Entry();
+            E->SetFieldValue(
+                Field, QVariantList{QVariant::fromValue(NWNetAddress(1, QByteArray("\x0a\x01\x05\x17", 4))),
+                                    QVariant::fromValue(NWNetAddress(1, QByteArray("\x0a\x01\x05\x18", 4)))});
+            E->Update();
+            QCOMPARE(E->GetFieldValue(Field, QVariant(), true).toList().size(), 2);
+        }
+        const QString Dotted = TNDK::PathToDotted(User);
+        QCOMPARE(FNdk->ClearAttribute(Dotted, Field), 0);
+        {
+            NWDir Dir(*FStore->Store);
+            Dir.SetFullName(User);
+            QVERIFY(!Dir.Entry()->GetFieldValue(Field, QVariant(), true).isValid());
+        }
+        // Nothing left to remove: the client's "no such value" counts as done.
+        QCOMPARE(FNdk->ClearAttribute(Dotted, Field), 0);
+        // An object that is not there is not.
+        QVERIFY(FNdk->ClearAttribute(Q("niemand.") + TNDK::PathToDotted(Ou), Field) != 0);
+        QVERIFY(TModalSeam::Shown().isEmpty());
+    }
+
+    void ClearAttributeInChosenTree() {
+        // The context addresses the tree that was chosen, whatever its name.
+        TScopedStore Store;
+        Store->AddTree(Q("ZWEI"));
+        Store->SetConnectedTrees({Q(R"(NDS:\\ZWEI)")});
+        TNDK Ndk(nullptr);
+        QCOMPARE(Ndk.TreePrefix(), Q(R"(NDS:\\ZWEI)"));
+        Ndk.AddEntry(Ndk.TreePrefix(), Q("o"), Q("Organization"));
+        QVERIFY(!Ndk.AddFailed);
+        const QString User = AddTestUser(Q(R"(NDS:\\ZWEI\o)"), Q("bert"), &Ndk);
+        Ndk.SetFieldValue(User, Q("Surname"), Q("Bert"));
+        QCOMPARE(Ndk.GetFieldValue(User, Q("Surname")), Q("Bert"));
+        QCOMPARE(Ndk.ClearAttribute(Q("bert.o"), Q("Surname")), 0);
+        QCOMPARE(Ndk.GetFieldValue(User, Q("Surname")), QString());
+    }
+
+private:
+    // The full name of the volume object of a server's volume, as the store knows it.
+    QString VolumeObjectOf(const QString& Server, const QString& Volume) const {
+        for (const auto& V : FStore->Store->Volumes())
+            if (V.Server.compare(Server, Qt::CaseInsensitive) == 0 &&
+                V.Volume.compare(Volume, Qt::CaseInsensitive) == 0)
+                return V.VolumeObject;
+        return QString();
+    }
+    QString HomeDirectoryOfTemplate() const {
+        NWDir Dir(*FStore->Store);
+        Dir.SetFullName(Template());
+        return Dir.Entry()->GetFieldValue(Q("Home Directory")).toString();
+    }
+    static QString MultiValuedField() { return Q("Description"); }
+    QString AddTestUser(const QString& Container, const QString& Name, TNDK* Ndk = nullptr) {
+        if (!Ndk)
+            Ndk = FNdk.get();
+        Ndk->AddEntry(Container, Name, Q("User"));
+        if (Ndk->AddFailed)
+            qFatal("cannot create the test user");
+        return Container + u'\\' + Name;
+    }
+};
+
+PARVON_TEST_MAIN(TstDirectory)
+#include "tst_directory.moc"
