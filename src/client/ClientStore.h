@@ -71,14 +71,23 @@ public:
     TObjectRef Resolve(const QString& FullName) const;
     bool TryResolve(const QString& FullName, TObjectRef& Out) const;
 
-private:
+    // The layouts (object classes) the directory knows, canonical spelling.
+    static QStringList Layouts();
+    // The full name the workstation is logged in as ("creatorsName", "modifiersName"); "" for none.
+    QString Identity() const;
+    void SetIdentity(const QString& FullName);
+    // Removes a tree with every object in it (its volumes stay in the map); throws when unknown.
+    void RemoveTree(const QString& TreeName);
+    // Adds a field type to the schema; throws when the name exists or the syntax is unknown.
+    void AddFieldType(const QString& Name, const QString& Syntax, bool SingleValued, int MaxLength = 0);
+
+    // The inside of the client (ClientStorePrivate.h); not for use outside src/client/.
     struct TPrivate;
+    TPrivate& Private() const { return *D; }
+
+private:
     std::unique_ptr<TPrivate> D;
     QString FFolder;
-    friend class TStoreTransaction;
-    friend class NWEntry;
-    friend class NWEntries;
-    friend class NWDir;
 };
 
 // One transaction on the store. Nested scopes join the outermost one; a scope left without

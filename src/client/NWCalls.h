@@ -22,13 +22,20 @@ constexpr NWCCODE ERR_NO_SUCH_CLASS = -604;
 constexpr NWCCODE ERR_ENTRY_ALREADY_EXISTS = -606;
 constexpr NWCCODE ERR_NOT_EFFECTIVE_CLASS = -608;
 constexpr NWCCODE ERR_ILLEGAL_ATTRIBUTE = -609;
+constexpr NWCCODE ERR_ILLEGAL_DS_NAME = -610;          // bad object or tree name
+constexpr NWCCODE ERR_ILLEGAL_CONTAINMENT = -611;      // layout may not stand in that container
+constexpr NWCCODE ERR_CANT_HAVE_MULTIPLE_VALUES = -612;
 constexpr NWCCODE ERR_SYNTAX_VIOLATION = -613;
 constexpr NWCCODE ERR_DUPLICATE_VALUE = -614;  // also answered when removing values from an empty attribute
 constexpr NWCCODE ERR_ATTRIBUTE_ALREADY_EXISTS = -615;
 constexpr NWCCODE ERR_INVALID_REQUEST = -641;
+constexpr NWCCODE ERR_BUFFER_FULL = -649;
 constexpr NWCCODE ERR_BAD_CONTEXT = -667;
 constexpr NWCCODE ERR_FAILED_AUTHENTICATION = -669;
 constexpr NWCCODE ERR_INVALID_PATH = 0x899C;   // path parse: malformed text or unknown volume
+constexpr NWCCODE ERR_PASSWORD_TOO_SHORT = -216;
+constexpr int NW_MAX_TREE_NAME_BYTES = 33;    // tree name buffer of context key 11, terminator included
+constexpr int NW_PATH_PART_BYTES = 256;       // each buffer of NWParsePath, terminator included
 
 struct NWDSBuf;  // request buffer
 

@@ -57,16 +57,23 @@ public:
         QString Layout;
     };
     NWEntries(TClientStore& Store, qint64 ContainerId, const QString& ContainerFullName, const QStringList& Filters);
+    // The same for a container whose tree is known (ContainerId 0: the tree root).
+    NWEntries(TClientStore& Store, qint64 TreeId, qint64 ContainerId, const QString& ContainerFullName,
+              const QStringList& Filters);
     void Refresh();
     int Count() const { return int(FRows.size()); }
     NWEntryPtr Item(int Index) const;            // throws for an index out of range
     NWEntryPtr Add(const QString& Layout, const QString& Name);  // creates the object at once
 
 private:
+    bool Passes(const QString& Layout) const;
+
     TClientStore& FStore;
+    qint64 FTreeId = 0;
     qint64 FContainerId;
     QString FContainerFullName;
-    QStringList FFilters;
+    QString FContainerLayout;
+    QStringList FFilters;    // canonical layout names; empty: no filter
     std::vector<TRow> FRows;
 };
 
@@ -125,6 +132,8 @@ private:
     qint64 FTreeId = 0;
     qint64 FObjectId = 0;                        // 0: the tree root
     QString FFullName;
+    QString FShortName;
+    QString FLayout;
     QString FFilters;
     QStringList FFilterList;
     std::unique_ptr<NWEntries> FEntries;

@@ -1,0 +1,349 @@
+#include "NWCalls.h"
+
+#include "ClientStore.h"
+#include "ClientStorePrivate.h"
+#include "FaultInjection.h"
+
+#include <QString>
+#include <cstring>
+#include <map>
+#include <vector>
+
+using namespace ClientInternal;
+
+struct NWDSBuf {
+    std::size_t Size = 0;
+    std::size_t Used = 0;
+    int Operation = 0;          // 0: not initialised
+    struct TChange {
+        int Type;
+        QString Attribute;
+    };
+    std::vector<TChange> Changes;
+};
+
+namespace {
+
+struct TContext {
+    std::uint32_t Flags = 0;
+    QString TreeName;   // "" until key 11 is set: the first connected tree
+};
+
+std::map<NWDSContextHandle, TContext>& Contexts() {
+    static std::map<NWDSContextHandle, TContext> C;
+    return C;
+}
+
+TContext* ContextOf(NWDSContextHandle Handle) {
+    auto It = Contexts().find(Handle);
+    return It == Contexts().end() ? nullptr : &It->second;
+}
+
+// Copies Text into a buffer of Size bytes with its terminator; false when it does not fit.
+bool CopyOut(const QByteArray& Text, char* Buffer, int Size) {
+    if (!Buffer || Text.size() >= Size)
+        return false;
+    std::memcpy(Buffer, Text.constData(), size_t(Text.size()));
+    Buffer[Text.size()] = '\0';
+    return true;
+}
+
+// The tree the context addresses, 0 when unknown.
+qint64 TreeOfContext(TClientStore& Store, const TContext& Context) {
+    auto& D = Store.Private();
+    if (!Context.TreeName.isEmpty())
+        return D.TreeId(Context.TreeName);
+    const QStringList Connected = Store.ConnectedTrees();
+    QString Tree, Levels;
+    if (!Connected.isEmpty() && SplitFullName(Connected.first(), Tree, Levels))
+        return D.TreeId(Tree);
+    return 0;
+}
+
+// An object named by a typeless (or typed) dotted name relative to the root of the context's tree;
+// a full name "NDS:\\TREE\..." is taken as it is.
+bool ObjectOfContext(TClientStore& Store, const TContext& Context, const char* Object, TClientStore::TObjectRef& Out) {
+    if (!Object)
+        return false;
+    const QString Name = QString::fromUtf8(Object);
+    QString Tree, Levels;
+    if (SplitFullName(Name, Tree, Levels))
+        return Store.Private().Lookup(Name, Out) && Out.Id != 0;
+    const qint64 Tid = TreeOfContext(Store, Context);
+    return Tid && Store.Private().LookupDotted(Tid, Name, Out);
+}
+
+// Finds the volume object of that short name: in the first connected tree, then in the others.
+bool FindVolumeObject(TClientStore& Store, const QString& ShortName, TClientStore::TObjectRef& Out) {
+    auto& D = Store.Private();
+    QSqlQuery& Q = D.Run(QStringLiteral("SELECT id, tree_id FROM objects WHERE uname=? AND layout='Volume' ORDER BY id"),
+                         {ShortName.toUpper()});
+    std::vector<std::pair<qint64, qint64>> Hits;
+    while (Q.next())
+        Hits.emplace_back(Q.value(0).toLongLong(), Q.value(1).toLongLong());
+    Q.finish();
+    if (Hits.empty())
+        return false;
+    const QStringList Connected = Store.ConnectedTrees();
+    QString Tree, Levels;
+    const qint64 Preferred = !Connected.isEmpty() && SplitFullName(Connected.first(), Tree, Levels) ? D.TreeId(Tree) : 0;
+    auto Pick = Hits.front();
+    for (const auto& H : Hits)
+        if (H.second == Preferred) {
+            Pick = H;
+            break;
+        }
+    return D.LookupId(Pick.first, Out);
+}
+
+// The server that holds a volume object: from the volume map, else from its "Host Server".
+QString ServerOfVolumeObject(TClientStore& Store, const TClientStore::TObjectRef& Volume) {
+    auto& D = Store.Private();
+    TClientStore::TPrivate::TVolumeRow Row;
+    if (D.FindVolumeOfObject(Volume.FullName, Row))
+        return Row.Server;
+    const std::vector<QVariant> Host = D.StoredValues(Volume.Id, QStringLiteral("Host Server"));
+    if (!Host.empty())
+        return Host.front().toString().section(QLatin1Char('\\'), -1);
+    return QString();
+}
+
+} // namespace
+
+NWCCODE NWParsePath(const char* Path, char* ServerName, std::uint32_t* ConnHandle, char* VolumeName, char* DirPath) {
+    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWParsePath")))
+        return Injected;
+    if (!Path || !ServerName || !VolumeName || !DirPath)
+        return ERR_INVALID_PATH;
+    const QString Text = QString::fromUtf8(Path);
+    QString Server, Volume, Dir;
+    if (Text.startsWith(QLatin1String("\\\\"))) {
+        // \\SERVER\VOLUME[\DIR...]
+        const QString Rest = Text.mid(2);
+        const int S1 = Rest.indexOf(QLatin1Char('\\'));
+        if (S1 <= 0)
+            return ERR_INVALID_PATH;
+        Server = Rest.left(S1);
+        const int S2 = Rest.indexOf(QLatin1Char('\\'), S1 + 1);
+        Volume = S2 < 0 ? Rest.mid(S1 + 1) : Rest.mid(S1 + 1, S2 - S1 - 1);
+        Dir = S2 < 0 ? QString() : Rest.mid(S2 + 1);
+        if (Volume.isEmpty() || Volume.contains(QLatin1Char(':')) || Server.contains(QLatin1Char(':')))
+            return ERR_INVALID_PATH;
+        while (Dir.endsWith(QLatin1Char('\\')))
+            Dir.chop(1);
+        if (Dir.contains(QLatin1String("\\\\")) || Dir.startsWith(QLatin1Char('\\')))
+            return ERR_INVALID_PATH;
+    } else {
+        // VOLOBJ:DIR, VOLOBJ the short name of a volume object.
+        const int Colon = Text.indexOf(QLatin1Char(':'));
+        if (Colon <= 0)
+            return ERR_INVALID_PATH;
+        Volume = Text.left(Colon);
+        Dir = Text.mid(Colon + 1);
+        if (Volume.contains(QLatin1Char('\\')) || Volume.contains(QLatin1Char('/')) || Dir.contains(QLatin1Char(':')))
+            return ERR_INVALID_PATH;
+        while (Dir.startsWith(QLatin1Char('\\')))
+            Dir.remove(0, 1);
+        while (Dir.endsWith(QLatin1Char('\\')))
+            Dir.chop(1);
+        TClientStore::TObjectRef Object;
+        TClientStore& Store = TClientStore::Instance();
+        if (!FindVolumeObject(Store, Volume, Object))
+            return ERR_INVALID_PATH;
+        Server = ServerOfVolumeObject(Store, Object);
+        if (Server.isEmpty())
+            return ERR_INVALID_PATH;
+    }
+    const QByteArray S = Server.toUtf8(), V = Volume.toUtf8(), Dp = Dir.toUtf8();
+    if (S.size() >= NW_PATH_PART_BYTES || V.size() >= NW_PATH_PART_BYTES || Dp.size() >= NW_PATH_PART_BYTES)
+        return ERR_INVALID_PATH;
+    CopyOut(S, ServerName, NW_PATH_PART_BYTES);
+    CopyOut(V, VolumeName, NW_PATH_PART_BYTES);
+    CopyOut(Dp, DirPath, NW_PATH_PART_BYTES);
+    if (ConnHandle)
+        *ConnHandle = 1;
+    return 0;
+}
+
+NWCCODE NWCallsInit(void* Reserved1, void* Reserved2) { return TFaultInjection::Status(QStringLiteral("NWCallsInit")); }
+
+NWCCODE NWDSCreateContextHandle(NWDSContextHandle* Context) {
+    static NWDSContextHandle Next = 0;
+    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSCreateContextHandle"))) {
+        if (Context)
+            *Context = 0;
+        return Injected;
+    }
+    if (!Context)
+        return ERR_INVALID_REQUEST;
+    do
+        ++Next;
+    while (Next == 0 || ContextOf(Next));
+    Contexts().emplace(Next, TContext());
+    *Context = Next;
+    return 0;
+}
+
+NWCCODE NWDSFreeContext(NWDSContextHandle Context) {
+    const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSFreeContext"));
+    if (!Contexts().erase(Context))
+        return ERR_BAD_CONTEXT;
+    return Injected;
+}
+
+NWCCODE NWDSGetContext(NWDSContextHandle Context, int Key, void* Value) {
+    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSGetContext")))
+        return Injected;
+    TContext* C = ContextOf(Context);
+    if (!C)
+        return ERR_BAD_CONTEXT;
+    if (!Value)
+        return ERR_INVALID_REQUEST;
+    switch (Key) {
+    case DCK_FLAGS:
+        std::memcpy(Value, &C->Flags, sizeof C->Flags);
+        return 0;
+    case DCK_TREE_NAME:
+        return CopyOut(C->TreeName.toUtf8(), static_cast<char*>(Value), NW_MAX_TREE_NAME_BYTES) ? 0 : ERR_INVALID_REQUEST;
+    default:
+        return ERR_INVALID_REQUEST;
+    }
+}
+
+NWCCODE NWDSSetContext(NWDSContextHandle Context, int Key, const void* Value) {
+    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSSetContext")))
+        return Injected;
+    TContext* C = ContextOf(Context);
+    if (!C)
+        return ERR_BAD_CONTEXT;
+    if (!Value)
+        return ERR_INVALID_REQUEST;
+    switch (Key) {
+    case DCK_FLAGS:
+        std::memcpy(&C->Flags, Value, sizeof C->Flags);
+        return 0;
+    case DCK_TREE_NAME: {
+        const char* Text = static_cast<const char*>(Value);
+        const std::size_t Length = strnlen(Text, NW_MAX_TREE_NAME_BYTES);
+        if (Length >= std::size_t(NW_MAX_TREE_NAME_BYTES) || Length == 0)
+            return ERR_INVALID_REQUEST;
+        C->TreeName = QString::fromUtf8(Text, qsizetype(Length));
+        return 0;
+    }
+    default:
+        return ERR_INVALID_REQUEST;
+    }
+}
+
+NWCCODE NWDSAllocBuf(std::size_t Size, NWDSBuf** Buf) {
+    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSAllocBuf")))
+        return Injected;
+    if (!Buf || Size == 0 || Size > 64 * 1024)
+        return ERR_INVALID_REQUEST;
+    *Buf = new NWDSBuf;
+    (*Buf)->Size = Size;
+    return 0;
+}
+
+NWCCODE NWDSInitBuf(NWDSContextHandle Context, int Operation, NWDSBuf* Buf) {
+    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSInitBuf")))
+        return Injected;
+    if (!ContextOf(Context))
+        return ERR_BAD_CONTEXT;
+    if (!Buf || Operation != DSV_MODIFY_ENTRY)
+        return ERR_INVALID_REQUEST;
+    Buf->Operation = Operation;
+    Buf->Used = 0;
+    Buf->Changes.clear();
+    return 0;
+}
+
+NWCCODE NWDSPutChange(NWDSContextHandle Context, NWDSBuf* Buf, int ChangeType, const char* AttrName) {
+    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSPutChange")))
+        return Injected;
+    if (!ContextOf(Context))
+        return ERR_BAD_CONTEXT;
+    if (!Buf || Buf->Operation != DSV_MODIFY_ENTRY || !AttrName || ChangeType != DS_REMOVE_ATTRIBUTE)
+        return ERR_INVALID_REQUEST;
+    // Change type, name length and the name in UTF-16 with its terminator, as the wire form holds it.
+    const QString Attribute = QString::fromUtf8(AttrName);
+    const std::size_t Needed = 8 + 2 * std::size_t(Attribute.size() + 1);
+    if (Buf->Used + Needed > Buf->Size)
+        return ERR_BUFFER_FULL;
+    Buf->Used += Needed;
+    Buf->Changes.push_back({ChangeType, Attribute});
+    return 0;
+}
+
+NWCCODE NWDSModifyObject(NWDSContextHandle Context, const char* Object, std::int32_t* IterationHandle, int More,
+                         NWDSBuf* Buf) {
+    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSModifyObject")))
+        return Injected;
+    TContext* C = ContextOf(Context);
+    if (!C)
+        return ERR_BAD_CONTEXT;
+    if (!Buf || Buf->Operation != DSV_MODIFY_ENTRY)
+        return ERR_INVALID_REQUEST;
+    try {
+        TClientStore& Store = TClientStore::Instance();
+        auto& D = Store.Private();
+        TClientStore::TObjectRef Ref;
+        if (!ObjectOfContext(Store, *C, Object, Ref))
+            return ERR_NO_SUCH_ENTRY;
+        std::vector<TClientStore::TPrivate::TFieldWrite> Writes;
+        for (const NWDSBuf::TChange& Change : Buf->Changes) {
+            const NWFieldType* Type = D.FieldType(Change.Attribute);
+            if (!Type)
+                return ERR_NO_SUCH_ATTRIBUTE;
+            // Removing the values of an attribute that holds none is refused.
+            if (D.StoredValues(Ref.Id, Type->Name).empty())
+                return ERR_DUPLICATE_VALUE;
+            Writes.push_back({Type, {}});
+        }
+        if (Writes.empty())
+            return 0;
+        TStoreTransaction T(Store);
+        D.WriteFields(Ref.Id, Writes);
+        T.Commit();
+        if (IterationHandle)
+            *IterationHandle = NO_MORE_ITERATIONS;
+        return 0;
+    } catch (const EDirectoryError& E) {
+        return E.Code() < 0 ? E.Code() : ERR_INVALID_REQUEST;
+    }
+}
+
+NWCCODE NWDSFreeBuf(NWDSBuf* Buf) {
+    if (!Buf)
+        return ERR_INVALID_REQUEST;
+    delete Buf;
+    return 0;
+}
+
+NWCCODE NWDSChangeObjectPassword(NWDSContextHandle Context, std::uint32_t Options, const char* Object,
+                                 const char* OldPassword, const char* NewPassword) {
+    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSChangeObjectPassword")))
+        return Injected;
+    TContext* C = ContextOf(Context);
+    if (!C)
+        return ERR_BAD_CONTEXT;
+    if (!NewPassword)
+        return ERR_INVALID_REQUEST;
+    try {
+        TClientStore& Store = TClientStore::Instance();
+        auto& D = Store.Private();
+        TClientStore::TObjectRef Ref;
+        if (!ObjectOfContext(Store, *C, Object, Ref))
+            return ERR_NO_SUCH_ENTRY;
+        if (Ref.Layout != QLatin1String("User"))
+            return ERR_NO_SUCH_ATTRIBUTE;
+        const QString Password = QString::fromUtf8(NewPassword);
+        const std::vector<QVariant> Minimum = D.StoredValues(Ref.Id, QStringLiteral("Password Minimum Length"));
+        if (!Minimum.empty() && Password.size() < Minimum.front().toLongLong())
+            return ERR_PASSWORD_TOO_SHORT;
+        Store.SetPassword(Ref.Id, Password);
+        return 0;
+    } catch (const EDirectoryError& E) {
+        return E.Code() < 0 ? E.Code() : ERR_INVALID_REQUEST;
+    }
+}

@@ -1,0 +1,31 @@
+#include "NWFileSystem.h"
+
+#include "ClientStore.h"
+#include "ClientStorePrivate.h"
+
+#include <QFileInfo>
+
+namespace NWFileSystem {
+
+bool ForceDirectories(const QString& UncPath) { return ForceDirectories(TClientStore::Instance(), UncPath); }
+
+bool ForceDirectories(TClientStore& Store, const QString& UncPath) {
+    TClientStore::TPrivate::TMappedPath Mapped;
+    if (!Store.Private().MapUnc(UncPath, Mapped))
+        return false;
+    return ClientInternal::MakeOwnerOnlyPath(Mapped.Local);
+}
+
+bool DirectoryExists(const QString& UncPath) { return DirectoryExists(TClientStore::Instance(), UncPath); }
+
+bool DirectoryExists(TClientStore& Store, const QString& UncPath) {
+    const QString Local = LocalPath(Store, UncPath);
+    return !Local.isEmpty() && QFileInfo(Local).isDir();
+}
+
+QString LocalPath(TClientStore& Store, const QString& UncPath) {
+    TClientStore::TPrivate::TMappedPath Mapped;
+    return Store.Private().MapUnc(UncPath, Mapped) ? Mapped.Local : QString();
+}
+
+} // namespace NWFileSystem

@@ -1,0 +1,15 @@
+#include "NWNetAddress.h"
+
+QString NWNetAddress::Value() const {
+    if (FType < 0)
+        return QString();
+    const QString Hex = QString::fromLatin1(FAddress.toHex().toUpper());
+    switch (FType) {
+    case 0:
+        return QStringLiteral("IPX: ") + Hex;
+    case 1:
+        return QStringLiteral("TCP/IP: ") + Hex;
+    default:
+        return QStringLiteral("Type %1: %2").arg(FType).arg(Hex);
+    }
+}
