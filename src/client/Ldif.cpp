@@ -1,0 +1,1063 @@
+#include "Ldif.h"
+
+#include "ClientStore.h"
+#include "EDirectoryError.h"
+#include "NWDir.h"
+#include "NWNetAddress.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QSet>
+#include <QStringDecoder>
+#include <QTimeZone>
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <optional>
+
+namespace Ldif {
+namespace {
+
+const QString TreePrefixStart = QStringLiteral("NDS:\\\\");
+
+// Layouts with an object class of their own name; any other layout is written by the field rule
+// ("Directory Map" directoryMap) and read back by matching that rule against the layouts the
+// directory knows.
+struct TClassName {
+    const char* Layout;
+    const char* ObjectClass;
+};
+const TClassName ClassTable[] = {
+    {"Organization", "organization"},
+    {"Organizational Unit", "organizationalUnit"},
+    {"User", "inetOrgPerson"},
+    {"Template", "Template"},
+    {"Volume", "Volume"},
+    {"Workstation", "Workstation"},
+    {"NDSCAT:Master Catalog", "nDSCatMasterCatalog"},
+    {"NCP Server", "ncpServer"},
+    {"Group", "groupOfNames"},
+    {"Organizational Role", "organizationalRole"},
+};
+
+// Classes that name no layout and may accompany one ("objectClass: top").
+bool IsAbstractClass(const QString& ObjectClass) {
+    static const QSet<QString> Names = {QStringLiteral("top"), QStringLiteral("person"),
+                                        QStringLiteral("organizationalperson"), QStringLiteral("ndsloginproperties"),
+                                        QStringLiteral("ndscontainerloginproperties"), QStringLiteral("resource")};
+    return Names.contains(ObjectClass.toLower());
+}
+
+// Fields with a fixed attribute name, in the order an export writes them.
+struct TFieldName {
+    const char* Field;
+    const char* Attribute;
+};
+const TFieldName FieldTable[] = {
+    {"Full Name", "fullName"},
+    {"Surname", "sn"},
+    {"Given Name", "givenName"},
+    {"Home Directory", "ndsHomeDirectory"},
+    {"Home Directory Rights", "homeDirectoryRights"},
+    {"Login Script", "loginScript"},
+    {"Network Address Restriction", "networkAddressRestriction"},
+    {"WM:Network Address", "wMNetworkAddress"},
+    {"NDSCAT:Actual End Time", "nDSCatActualEndTime"},
+};
+
+// Attributes the directory maintains itself: never written, passed over on import.
+bool IsOperational(const QString& Attribute) {
+    static const QSet<QString> Names = {
+        QStringLiteral("creatorsname"), QStringLiteral("modifiersname"),   QStringLiteral("guid"),
+        QStringLiteral("revision"),     QStringLiteral("objectclass"),     QStringLiteral("usedby"),
+        QStringLiteral("createtimestamp"), QStringLiteral("modifytimestamp")};
+    return Names.contains(Attribute.toLower());
+}
+
+bool IsContainerLayout(const QString& Layout) {
+    return Layout.compare(QLatin1String("Organization"), Qt::CaseInsensitive) == 0 ||
+           Layout.compare(QLatin1String("Organizational Unit"), Qt::CaseInsensitive) == 0;
+}
+
+QString NamingAttribute(const QString& Layout) {
+    if (Layout.compare(QLatin1String("Organization"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("o");
+    if (Layout.compare(QLatin1String("Organizational Unit"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("ou");
+    return QStringLiteral("cn");
+}
+
+// The naming attributes stand for the object's name; a field that maps to one ("CN") is not
+// written separately.
+bool IsNamingAttribute(const QString& Attribute) {
+    const QString A = Attribute.toLower();
+    return A == QLatin1String("o") || A == QLatin1String("ou") || A == QLatin1String("cn");
+}
+
+QString RuleName(const QString& Name) {
+    QString Result;
+    Result.reserve(Name.size());
+    for (QChar C : Name)
+        if (C != QLatin1Char(' ') && C != QLatin1Char(':'))
+            Result += C;
+    if (!Result.isEmpty())
+        Result[0] = Result[0].toLower();
+    return Result;
+}
+
+[[noreturn]] void Fail(int Line, const QString& Message) {
+    throw EDirectoryError(QStringLiteral("LDIF line %1: %2").arg(Line).arg(Message));
+}
+
+// The levels of a full name below the tree: NDS:\\T\O\OU\CN gives O, OU, CN.
+QStringList Levels(const QString& FullName) {
+    QString Rest = FullName;
+    if (Rest.startsWith(TreePrefixStart, Qt::CaseInsensitive))
+        Rest = Rest.mid(TreePrefixStart.size());
+    QStringList Parts = Rest.split(QLatin1Char('\\'));
+    Parts.removeFirst();  // the tree
+    return Parts;
+}
+
+bool InTree(const QString& FullName, const QString& TreeName) {
+    const QString Root = TreePrefixStart + TreeName;
+    return FullName.startsWith(Root + QLatin1Char('\\'), Qt::CaseInsensitive);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+QByteArray GeneralizedTime(const QDateTime& Time) {
+    return Time.toUTC().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() + 'Z';
+}
+
+struct TExportObject {
+    QString FullName;
+    QString ShortName;
+    QString Layout;
+    QString Parent;  // full name of the container
+    QString Dn;
+    NWEntryPtr Entry;
+};
+
+class TExporter {
+public:
+    TExporter(TClientStore& Store, const QString& TreeName) : FStore(Store), FDir(Store) {
+        FDir.SetFilters(QString());
+        FDir.SetFullName(TreePrefixStart + TreeName);
+        FRoot = FDir.FullName();
+        FTreeName = FDir.ShortName();
+        const NWFieldTypes Types = FDir.FieldTypes();
+        for (int I = 0; I < Types.Count(); ++I)
+            FTypes.insert(Types.Item(I).Name, Types.Item(I));
+    }
+
+    QByteArray Run() {
+        Walk(FRoot, QString());
+        for (const TExportObject& O : FObjects)
+            FDnOf.insert(O.FullName.toLower(), O.Dn);
+
+        QByteArray Out;
+        Out += "version: 1\n";
+        Out += "# directory tree " + FTreeName.toUtf8() + '\n';
+        for (const TExportObject& O : FObjects) {
+            Out += '\n';
+            Write(Out, O);
+        }
+        return Out;
+    }
+
+private:
+    void Walk(const QString& Container, const QString& ContainerDn) {
+        FDir.SetFullName(Container);
+        NWEntries* Entries = FDir.Entries();
+        if (!Entries)
+            return;
+        std::vector<TExportObject> Children;
+        Children.reserve(Entries->Count());
+        for (int I = 0; I < Entries->Count(); ++I) {
+            NWEntryPtr E = Entries->Item(I);
+            TExportObject O;
+            O.FullName = E->FullName();
+            O.ShortName = E->ShortName();
+            O.Layout = E->Layout();
+            O.Parent = Container;
+            O.Dn = NamingAttribute(O.Layout) + QLatin1Char('=') + EscapeDnValue(O.ShortName);
+            if (!ContainerDn.isEmpty())
+                O.Dn += QLatin1Char(',') + ContainerDn;
+            O.Entry = E;
+            Children.push_back(std::move(O));
+        }
+        for (TExportObject& O : Children) {
+            const bool Container = IsContainerLayout(O.Layout);
+            const QString FullName = O.FullName, Dn = O.Dn;
+            FObjects.push_back(std::move(O));
+            if (Container)
+                Walk(FullName, Dn);
+        }
+    }
+
+    // The DN of an object of this tree named by its full name; "" for a name outside the tree.
+    QString DnOf(const QString& FullName) const {
+        auto It = FDnOf.constFind(FullName.toLower());
+        if (It != FDnOf.constEnd())
+            return *It;
+        if (!InTree(FullName, FTreeName))
+            return QString();
+        return FullNameToDn(FullName, true);
+    }
+
+    QString HostServerDn(const TExportObject& Volume) {
+        if (!FVolumesRead) {
+            for (const TClientStore::TVolume& V : FStore.Volumes())
+                FVolumeServer.insert(V.VolumeObject.toLower(), V.Server);
+            FVolumesRead = true;
+        }
+        auto It = FVolumeServer.constFind(Volume.FullName.toLower());
+        if (It == FVolumeServer.constEnd())
+            return QString();
+        const QString& Server = *It;
+        const TExportObject* Found = nullptr;
+        for (const TExportObject& O : FObjects) {
+            if (O.Layout.compare(QLatin1String("NCP Server"), Qt::CaseInsensitive) != 0 ||
+                O.ShortName.compare(Server, Qt::CaseInsensitive) != 0)
+                continue;
+            if (!Found || (O.Parent == Volume.Parent && Found->Parent != Volume.Parent))
+                Found = &O;
+        }
+        if (Found)
+            return Found->Dn;
+        for (const TClientStore::TServerConnection& C : FStore.ServerConnections())
+            if (C.DisplayName.compare(Server, Qt::CaseInsensitive) == 0 && InTree(C.FullName, FTreeName))
+                return DnOf(C.FullName);
+        return QString();
+    }
+
+    QList<QByteArray> Values(const QVariant& Value, const NWFieldType& Type) const {
+        QVariantList Items;
+        if (Value.metaType().id() == QMetaType::QVariantList)
+            Items = Value.toList();
+        else if (Value.metaType().id() == QMetaType::QStringList)
+            for (const QString& S : Value.toStringList())
+                Items.append(S);
+        else if (Value.isValid())
+            Items.append(Value);
+
+        QList<QByteArray> Result;
+        for (const QVariant& Item : Items) {
+            if (Item.metaType() == QMetaType::fromType<NWNetAddress>()) {
+                const NWNetAddress A = Item.value<NWNetAddress>();
+                if (!A.IsEmpty())
+                    Result.append(QByteArray::number(A.AddressType()) + '#' + A.Address());
+                continue;
+            }
+            if (Item.metaType().id() == QMetaType::QDateTime) {
+                Result.append(GeneralizedTime(Item.toDateTime()));
+                continue;
+            }
+            if (Item.metaType().id() == QMetaType::Bool) {
+                Result.append(Item.toBool() ? "TRUE" : "FALSE");
+                continue;
+            }
+            if (Item.metaType().id() == QMetaType::QByteArray) {
+                Result.append(Item.toByteArray());
+                continue;
+            }
+            if (Type.Syntax == QLatin1String("Path")) {
+                Result.append(PathValue(Item.toString()).toUtf8());
+                continue;
+            }
+            if (Type.Syntax == QLatin1String("Distinguished Name")) {
+                const QString Dn = DnOf(Item.toString());
+                Result.append((Dn.isEmpty() ? Item.toString() : Dn).toUtf8());
+                continue;
+            }
+            Result.append(Item.toString().toUtf8());
+        }
+        return Result;
+    }
+
+    // "NDS:\\T\dienste\SRV1_DATA,home\x" gives "cn=SRV1_DATA,o=dienste#0#home\x".
+    QString PathValue(const QString& Text) const {
+        const int Comma = Text.indexOf(QLatin1Char(','));
+        if (Comma < 0)
+            return Text;
+        const QString Dn = DnOf(Text.left(Comma).trimmed());
+        if (Dn.isEmpty())
+            return Text;
+        return Dn + QStringLiteral("#0#") + Text.mid(Comma + 1);
+    }
+
+    void Write(QByteArray& Out, const TExportObject& O) {
+        Out += AttributeLine("dn", O.Dn.toUtf8());
+        Out += AttributeLine("objectClass", LayoutToObjectClass(O.Layout).toUtf8());
+        Out += AttributeLine(NamingAttribute(O.Layout).toUtf8(), O.ShortName.toUtf8());
+
+        // Table fields first, then the rest by attribute name.
+        struct TItem {
+            int Position;  // in the table; past its end for the rest
+            QString Attribute;
+            QString Field;  // "" for a value that does not come from a field
+        };
+        std::vector<TItem> Items;
+        const QStringList Names = O.Entry->GetFieldValue(QString(), QVariant(), true).toStringList();
+        bool HasHost = false;
+        for (const QString& Field : Names) {
+            const QString Attribute = FieldToAttribute(Field);
+            if (IsOperational(Attribute) || IsNamingAttribute(Attribute))
+                continue;
+            HasHost = HasHost || Attribute == QLatin1String("hostServer");
+            int Position = int(std::size(FieldTable));
+            for (int I = 0; I < int(std::size(FieldTable)); ++I)
+                if (Field == QLatin1String(FieldTable[I].Field))
+                    Position = I;
+            Items.push_back({Position, Attribute, Field});
+        }
+        // A volume names its server; the volume map knows it when the object does not.
+        QString Host;
+        if (!HasHost && O.Layout == QLatin1String("Volume")) {
+            Host = HostServerDn(O);
+            if (!Host.isEmpty())
+                Items.push_back({int(std::size(FieldTable)), QStringLiteral("hostServer"), QString()});
+        }
+        std::sort(Items.begin(), Items.end(), [](const TItem& A, const TItem& B) {
+            if (A.Position != B.Position)
+                return A.Position < B.Position;
+            const int C = A.Attribute.compare(B.Attribute, Qt::CaseInsensitive);
+            if (C != 0)
+                return C < 0;
+            const int D = A.Attribute.compare(B.Attribute);
+            return D != 0 ? D < 0 : A.Field < B.Field;
+        });
+
+        for (const TItem& Item : Items) {
+            const QByteArray Name = Item.Attribute.toUtf8();
+            if (Item.Field.isEmpty()) {
+                Out += AttributeLine(Name, Host.toUtf8());
+                continue;
+            }
+            const QVariant Value = O.Entry->GetFieldValue(Item.Field, QVariant(), true);
+            for (const QByteArray& V : Values(Value, FTypes.value(Item.Field)))
+                Out += AttributeLine(Name, V);
+        }
+    }
+
+    TClientStore& FStore;
+    NWDir FDir;
+    QString FRoot;
+    QString FTreeName;
+    QHash<QString, NWFieldType> FTypes;
+    std::vector<TExportObject> FObjects;
+    QHash<QString, QString> FDnOf;  // lower-case full name -> DN
+    QHash<QString, QString> FVolumeServer;
+    bool FVolumesRead = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+struct TAttributeLine {
+    int Line = 0;
+    QString Attribute;
+    QByteArray Value;
+};
+
+struct TRecord {
+    int Line = 0;  // line of "dn:"
+    QList<TAttributeLine> Lines;
+};
+
+QString Utf8(const QByteArray& Bytes, int Line) {
+    QStringDecoder Decoder(QStringDecoder::Utf8);
+    QString Text = Decoder.decode(Bytes);
+    if (Decoder.hasError())
+        Fail(Line, QStringLiteral("invalid UTF-8"));
+    return Text;
+}
+
+// An attribute type: a name (letter, then letters, digits, "-") or a numeric OID.
+bool ValidAttributeName(const QString& Name) {
+    if (Name.isEmpty())
+        return false;
+    auto Ascii = [](QChar C) { return C.unicode() < 128; };
+    if (Name[0].isDigit()) {
+        bool AfterDot = true;
+        for (QChar C : Name) {
+            if (C == QLatin1Char('.')) {
+                if (AfterDot)
+                    return false;
+                AfterDot = true;
+            } else if (C.isDigit() && Ascii(C)) {
+                AfterDot = false;
+            } else {
+                return false;
+            }
+        }
+        return !AfterDot;
+    }
+    if (!Name[0].isLetter() || !Ascii(Name[0]))
+        return false;
+    for (QChar C : Name)
+        if (!Ascii(C) || !(C.isLetterOrNumber() || C == QLatin1Char('-')))
+            return false;
+    return true;
+}
+
+TAttributeLine ParseLine(const QByteArray& Text, int Line) {
+    const int Colon = Text.indexOf(':');
+    if (Colon < 0)
+        Fail(Line, QStringLiteral("\"attribute: value\" expected"));
+    TAttributeLine Result;
+    Result.Line = Line;
+    const QString Name = Utf8(Text.left(Colon), Line);
+    if (Name.contains(QLatin1Char(';')))
+        Fail(Line, QStringLiteral("attribute options are not supported (\"%1\")").arg(Name));
+    if (!ValidAttributeName(Name))
+        Fail(Line, QStringLiteral("invalid attribute name \"%1\"").arg(Name));
+    Result.Attribute = Name;
+    const QByteArray Rest = Text.mid(Colon + 1);
+    if (Rest.startsWith(':')) {
+        const QByteArray Encoded = Rest.mid(1).trimmed();
+        auto Decoded = QByteArray::fromBase64Encoding(Encoded, QByteArray::AbortOnBase64DecodingErrors);
+        if (!Decoded)
+            Fail(Line, QStringLiteral("invalid base64 value"));
+        Result.Value = *Decoded;
+    } else if (Rest.startsWith('<')) {
+        Fail(Line, QStringLiteral("values from URLs (\":<\") are not supported"));
+    } else {
+        int Start = 0;
+        while (Start < Rest.size() && Rest[Start] == ' ')
+            ++Start;
+        Result.Value = Rest.mid(Start);
+    }
+    return Result;
+}
+
+// Splits the text into records of attribute lines: unfolds continued lines, drops comments,
+// checks the version line.
+std::vector<TRecord> ParseRecords(const QByteArray& Text) {
+    struct TLogical {
+        int Line;
+        QByteArray Text;  // empty: a record separator
+    };
+    std::vector<TLogical> Logical;
+    bool InComment = false;
+    const QList<QByteArray> Physical = Text.split('\n');
+    for (int I = 0; I < Physical.size(); ++I) {
+        QByteArray L = Physical[I];
+        if (L.endsWith('\r'))
+            L.chop(1);
+        const int Number = I + 1;
+        if (I == Physical.size() - 1 && L.isEmpty())
+            break;  // the line end of the last line
+        if (L.startsWith(' ')) {
+            if (InComment)
+                continue;
+            if (Logical.empty() || Logical.back().Text.isEmpty())
+                Fail(Number, QStringLiteral("continued line without a line to continue"));
+            Logical.back().Text += L.mid(1);
+            continue;
+        }
+        InComment = L.startsWith('#');
+        if (!InComment)
+            Logical.push_back({Number, L});
+    }
+
+    std::vector<TRecord> Records;
+    bool InRecord = false;
+    bool First = true;
+    for (const TLogical& L : Logical) {
+        if (L.Text.isEmpty()) {
+            InRecord = false;
+            continue;
+        }
+        TAttributeLine A = ParseLine(L.Text, L.Line);
+        const bool IsDn = A.Attribute.compare(QLatin1String("dn"), Qt::CaseInsensitive) == 0;
+        if (First) {
+            First = false;
+            if (A.Attribute.compare(QLatin1String("version"), Qt::CaseInsensitive) == 0) {
+                if (A.Value.trimmed() != "1")
+                    Fail(L.Line, QStringLiteral("only \"version: 1\" is supported"));
+                continue;
+            }
+        }
+        if (!InRecord) {
+            if (!IsDn)
+                Fail(L.Line, QStringLiteral("\"dn:\" expected"));
+            Records.push_back({L.Line, {}});
+            InRecord = true;
+        } else if (IsDn) {
+            Fail(L.Line, QStringLiteral("a second \"dn:\" in one record (blank line missing)"));
+        } else if (A.Attribute.compare(QLatin1String("changetype"), Qt::CaseInsensitive) == 0 ||
+                   A.Attribute.compare(QLatin1String("control"), Qt::CaseInsensitive) == 0) {
+            Fail(L.Line, QStringLiteral("change records (\"%1:\") are not supported").arg(A.Attribute));
+        }
+        Records.back().Lines.append(A);
+    }
+    return Records;
+}
+
+struct TRdn {
+    QString Type;   // lower case
+    QString Value;  // unescaped
+};
+
+// Splits a DN into its RDNs, top level first. Throws EDirectoryError without a line number.
+std::vector<TRdn> ParseDn(const QString& Dn) {
+    std::vector<QString> Parts;
+    QString Current;
+    for (int I = 0; I < Dn.size(); ++I) {
+        const QChar C = Dn[I];
+        if (C == QLatin1Char('\\') && I + 1 < Dn.size()) {
+            Current += C;
+            Current += Dn[++I];
+        } else if (C == QLatin1Char(',')) {
+            Parts.push_back(Current);
+            Current.clear();
+        } else {
+            Current += C;
+        }
+    }
+    Parts.push_back(Current);
+
+    std::vector<TRdn> Result;
+    for (auto It = Parts.rbegin(); It != Parts.rend(); ++It) {
+        const QString& Part = *It;
+        const int Equals = Part.indexOf(QLatin1Char('='));
+        if (Equals < 0)
+            throw EDirectoryError(QStringLiteral("invalid DN \"%1\": \"=\" missing").arg(Dn));
+        TRdn R;
+        R.Type = Part.left(Equals).trimmed().toLower();
+        if (!ValidAttributeName(R.Type))
+            throw EDirectoryError(QStringLiteral("invalid DN \"%1\": bad attribute type").arg(Dn));
+        QString Raw = Part.mid(Equals + 1);
+        // Unescaped blanks around the value are not part of it.
+        int Start = 0;
+        while (Start < Raw.size() && Raw[Start] == QLatin1Char(' '))
+            ++Start;
+        int End = Raw.size();
+        while (End > Start && Raw[End - 1] == QLatin1Char(' ')) {
+            int Backslashes = 0;
+            for (int K = End - 2; K >= Start && Raw[K] == QLatin1Char('\\'); --K)
+                ++Backslashes;
+            if (Backslashes % 2 == 1)
+                break;
+            --End;
+        }
+        Raw = Raw.mid(Start, End - Start);
+        if (Raw.startsWith(QLatin1Char('#')))
+            throw EDirectoryError(QStringLiteral("invalid DN \"%1\": values in hex form are not supported").arg(Dn));
+        R.Value = UnescapeDnValue(Raw);
+        if (R.Value.isEmpty())
+            throw EDirectoryError(QStringLiteral("invalid DN \"%1\": empty name").arg(Dn));
+        if (R.Value.contains(QLatin1Char('\\')))
+            throw EDirectoryError(QStringLiteral("invalid DN \"%1\": a name may not hold \"\\\"").arg(Dn));
+        Result.push_back(R);
+    }
+    return Result;
+}
+
+// The separator "#" after the DN of a "DN#space#path" value: the first "#" outside an escape.
+int DnValueEnd(const QString& Text) {
+    for (int I = 0; I < Text.size(); ++I) {
+        if (Text[I] == QLatin1Char('\\'))
+            ++I;
+        else if (Text[I] == QLatin1Char('#'))
+            return I;
+    }
+    return -1;
+}
+
+struct TPlannedRecord {
+    int Line = 0;
+    QString FullName;
+    QString ParentFullName;
+    QString Name;
+    QString Layout;
+    int Depth = 0;
+    bool Exists = false;
+    QString HostServer;  // full name of the server that holds a volume
+    struct TField {
+        int Line;
+        QString Field;
+        QVariant Value;
+    };
+    std::vector<TField> Fields;
+    NWEntryPtr Entry;
+};
+
+class TImporter {
+public:
+    TImporter(TClientStore& Store, const QString& TreeName) : FStore(Store), FTreeName(TreeName) {
+        for (const QString& T : Store.Trees())
+            if (T.compare(TreeName, Qt::CaseInsensitive) == 0) {
+                FTreeName = T;
+                FTreeExists = true;
+            }
+        FRoot = TreePrefixStart + FTreeName;
+        NWDir Dir(Store);
+        const NWFieldTypes Types = Dir.FieldTypes();
+        for (const TFieldName& F : FieldTable)
+            FFieldOfAttribute.insert(QString::fromLatin1(F.Attribute).toLower(), QString::fromUtf8(F.Field));
+        for (int I = 0; I < Types.Count(); ++I) {
+            const NWFieldType& T = Types.Item(I);
+            FTypes.insert(T.Name, T);
+            const QString Key = RuleName(T.Name).toLower();
+            if (!FFieldOfAttribute.contains(Key))
+                FFieldOfAttribute.insert(Key, T.Name);
+        }
+    }
+
+    TImportResult Run(const QByteArray& Text) {
+        if (FTreeName.isEmpty() || FTreeName.contains(QLatin1Char('\\')))
+            throw EDirectoryError(QStringLiteral("Invalid tree name \"%1\"").arg(FTreeName));
+        const std::vector<TRecord> Records = ParseRecords(Text);
+        std::vector<TPlannedRecord> Plan;
+        Plan.reserve(Records.size());
+        for (const TRecord& R : Records)
+            Plan.push_back(PlanRecord(R));
+        return Apply(Plan);
+    }
+
+private:
+    QString FullNameOf(const std::vector<TRdn>& Rdns, size_t Count) const {
+        QString Name = FRoot;
+        for (size_t I = 0; I < Count; ++I)
+            Name += QLatin1Char('\\') + Rdns[I].Value;
+        return Name;
+    }
+
+    QString DnToFullName(const QString& Dn, int Line) const {
+        try {
+            const std::vector<TRdn> Rdns = ParseDn(Dn);
+            return FullNameOf(Rdns, Rdns.size());
+        } catch (const EDirectoryError& E) {
+            Fail(Line, E.Message());
+        }
+    }
+
+    QString LayoutOf(const QString& ObjectClass) const {
+        for (const TClassName& C : ClassTable)
+            if (ObjectClass.compare(QLatin1String(C.ObjectClass), Qt::CaseInsensitive) == 0)
+                return QString::fromLatin1(C.Layout);
+        for (const QString& Layout : TClientStore::Layouts())
+            if (ObjectClass.compare(RuleName(Layout), Qt::CaseInsensitive) == 0)
+                return Layout;
+        return QString();
+    }
+
+    // The layout of an object the store holds or the text names earlier; "" when neither.
+    QString KnownLayout(const QString& FullName) const {
+        if (FullName.compare(FRoot, Qt::CaseInsensitive) == 0)
+            return QStringLiteral("Tree");
+        auto It = FPlanned.constFind(FullName.toLower());
+        if (It != FPlanned.constEnd())
+            return *It;
+        TClientStore::TObjectRef Ref;
+        if (FTreeExists && FStore.TryResolve(FullName, Ref))
+            return Ref.Layout;
+        return QString();
+    }
+
+    QVariant ConvertValue(const NWFieldType& Type, const QByteArray& Bytes, int Line) const {
+        const QString& Syntax = Type.Syntax;
+        if (Syntax == QLatin1String("Net Address")) {
+            const int Hash = Bytes.indexOf('#');
+            bool Ok = false;
+            const int AddressType = Hash > 0 ? Bytes.left(Hash).toInt(&Ok) : 0;
+            if (!Ok || AddressType < 0)
+                Fail(Line, QStringLiteral("network address expected (type \"#\" address bytes)"));
+            return QVariant::fromValue(NWNetAddress(AddressType, Bytes.mid(Hash + 1)));
+        }
+        if (Syntax == QLatin1String("Octet String"))
+            return QVariant(Bytes);
+        const QString Text = Utf8(Bytes, Line);
+        if (Syntax == QLatin1String("Integer") || Syntax == QLatin1String("Counter") ||
+            Syntax == QLatin1String("Interval")) {
+            bool Ok = false;
+            const qint64 N = Text.trimmed().toLongLong(&Ok);
+            if (!Ok)
+                Fail(Line, QStringLiteral("integer expected, not \"%1\"").arg(Text));
+            return QVariant(N);
+        }
+        if (Syntax == QLatin1String("Boolean")) {
+            const QString B = Text.trimmed().toUpper();
+            if (B != QLatin1String("TRUE") && B != QLatin1String("FALSE"))
+                Fail(Line, QStringLiteral("TRUE or FALSE expected, not \"%1\"").arg(Text));
+            return QVariant(B == QLatin1String("TRUE"));
+        }
+        if (Syntax == QLatin1String("Time")) {
+            QDateTime T;
+            const QString S = Text.trimmed();
+            if (S.endsWith(QLatin1Char('Z'))) {
+                const QString Digits = S.chopped(1);
+                if (Digits.size() == 14)
+                    T = QDateTime::fromString(Digits, QStringLiteral("yyyyMMddHHmmss"));
+                else if (Digits.size() == 12)
+                    T = QDateTime::fromString(Digits, QStringLiteral("yyyyMMddHHmm"));
+                T.setTimeZone(QTimeZone::utc());
+            }
+            if (!T.isValid())
+                Fail(Line, QStringLiteral("generalized time expected (YYYYMMDDHHMMSSZ), not \"%1\"").arg(Text));
+            return QVariant(T);
+        }
+        if (Syntax == QLatin1String("Path")) {
+            const int End = DnValueEnd(Text);
+            if (End < 0)
+                return Text;  // written as stored
+            const QString Volume = DnToFullName(Text.left(End), Line);
+            const QString Rest = Text.mid(End + 1);
+            const int Hash = Rest.indexOf(QLatin1Char('#'));
+            bool Ok = false;
+            if (Hash > 0)
+                Rest.left(Hash).toInt(&Ok);
+            if (!Ok)
+                Fail(Line, QStringLiteral("path expected (volume DN \"#\" name space \"#\" path)"));
+            return QString(Volume + QLatin1Char(',') + Rest.mid(Hash + 1));
+        }
+        if (Syntax == QLatin1String("Distinguished Name")) {
+            if (Text.startsWith(TreePrefixStart, Qt::CaseInsensitive))
+                return Text;  // an object of another tree, written as stored
+            return DnToFullName(Text, Line);
+        }
+        return Text;
+    }
+
+    TPlannedRecord PlanRecord(const TRecord& R) {
+        TPlannedRecord P;
+        P.Line = R.Line;
+        const TAttributeLine& DnLine = R.Lines.first();
+        const QString DnText = Utf8(DnLine.Value, DnLine.Line);
+        std::vector<TRdn> Rdns;
+        try {
+            Rdns = ParseDn(DnText);
+        } catch (const EDirectoryError& E) {
+            Fail(DnLine.Line, E.Message());
+        }
+        P.FullName = FullNameOf(Rdns, Rdns.size());
+        P.ParentFullName = FullNameOf(Rdns, Rdns.size() - 1);
+        P.Name = Rdns.back().Value;
+        P.Depth = int(Rdns.size());
+        if (FPlanned.contains(P.FullName.toLower()))
+            Fail(R.Line, QStringLiteral("\"%1\" occurs twice").arg(DnText));
+
+        // The layout: one object class that names a layout; "top" and the like may accompany it.
+        QString Unknown;
+        int UnknownLine = 0;
+        for (const TAttributeLine& A : R.Lines) {
+            if (A.Attribute.compare(QLatin1String("objectClass"), Qt::CaseInsensitive) != 0)
+                continue;
+            const QString Class = Utf8(A.Value, A.Line).trimmed();
+            const QString Layout = LayoutOf(Class);
+            if (Layout.isEmpty()) {
+                if (!IsAbstractClass(Class) && Unknown.isEmpty()) {
+                    Unknown = Class;
+                    UnknownLine = A.Line;
+                }
+                continue;
+            }
+            if (!P.Layout.isEmpty() && P.Layout != Layout)
+                Fail(A.Line, QStringLiteral("two object classes that name layouts (\"%1\", \"%2\")")
+                                 .arg(LayoutToObjectClass(P.Layout), Class));
+            P.Layout = Layout;
+        }
+        if (!Unknown.isEmpty())
+            Fail(UnknownLine, QStringLiteral("unknown object class \"%1\"").arg(Unknown));
+        if (P.Layout.isEmpty())
+            Fail(R.Line, QStringLiteral("\"objectClass:\" missing"));
+        if (Rdns.back().Type != NamingAttribute(P.Layout))
+            Fail(R.Line, QStringLiteral("an object of class %1 is named by \"%2=\", not by \"%3=\"")
+                             .arg(LayoutToObjectClass(P.Layout), NamingAttribute(P.Layout), Rdns.back().Type));
+
+        // The parent must exist or come earlier in the text.
+        const QString ParentLayout = KnownLayout(P.ParentFullName);
+        if (ParentLayout.isEmpty())
+            Fail(R.Line, QStringLiteral("parent \"%1\" does not exist (parents must come before their children)")
+                             .arg(FullNameToDn(P.ParentFullName, false)));
+        if (ParentLayout != QLatin1String("Tree") && !IsContainerLayout(ParentLayout))
+            Fail(R.Line, QStringLiteral("parent \"%1\" is no container").arg(FullNameToDn(P.ParentFullName, false)));
+        TClientStore::TObjectRef Ref;
+        if (FTreeExists && FStore.TryResolve(P.FullName, Ref)) {
+            if (Ref.Layout.compare(P.Layout, Qt::CaseInsensitive) != 0)
+                Fail(R.Line, QStringLiteral("\"%1\" exists already with object class %2")
+                                 .arg(DnText, LayoutToObjectClass(Ref.Layout)));
+            P.Exists = true;
+            P.FullName = Ref.FullName;
+        }
+
+        // Fields: the values of each attribute in the order of the text.
+        std::vector<std::pair<QString, std::vector<const TAttributeLine*>>> Attributes;
+        for (qsizetype I = 1; I < R.Lines.size(); ++I) {
+            const TAttributeLine& A = R.Lines[I];
+            if (IsOperational(A.Attribute) || IsNamingAttribute(A.Attribute))
+                continue;
+            auto It = std::find_if(Attributes.begin(), Attributes.end(), [&](const auto& E) {
+                return E.first.compare(A.Attribute, Qt::CaseInsensitive) == 0;
+            });
+            if (It == Attributes.end())
+                Attributes.push_back({A.Attribute, {&A}});
+            else
+                It->second.push_back(&A);
+        }
+        for (const auto& [Attribute, Lines] : Attributes) {
+            const int Line = Lines.front()->Line;
+            const QString Field = FFieldOfAttribute.value(Attribute.toLower());
+            if (Field.isEmpty() || !FTypes.contains(Field))
+                Fail(Line, QStringLiteral("unknown attribute \"%1\"").arg(Attribute));
+            const NWFieldType Type = FTypes.value(Field);
+            if (Type.SingleValued && Lines.size() > 1)
+                Fail(Lines[1]->Line, QStringLiteral("\"%1\" holds one value only").arg(Attribute));
+            QVariant Value;
+            if (Type.SingleValued) {
+                Value = ConvertValue(Type, Lines.front()->Value, Line);
+            } else {
+                QVariantList Values;
+                for (const TAttributeLine* L : Lines)
+                    Values.append(ConvertValue(Type, L->Value, L->Line));
+                Value = Values;
+            }
+            if (Field == QLatin1String("Host Server") && P.Layout == QLatin1String("Volume"))
+                P.HostServer = Value.toString();
+            P.Fields.push_back({Line, Field, Value});
+        }
+        FPlanned.insert(P.FullName.toLower(), P.Layout);
+        return P;
+    }
+
+    TImportResult Apply(std::vector<TPlannedRecord>& Plan) {
+        // The objects first (parents before children, each container's new subordinates in the
+        // order of the text; grouped by container so that each is positioned once), then the
+        // fields, whose values may name any object of the text.
+        QHash<QString, int> ParentRank;
+        for (const TPlannedRecord& P : Plan)
+            if (!ParentRank.contains(P.ParentFullName.toLower()))
+                ParentRank.insert(P.ParentFullName.toLower(), int(ParentRank.size()));
+        std::vector<TPlannedRecord*> Order;
+        Order.reserve(Plan.size());
+        for (TPlannedRecord& P : Plan)
+            Order.push_back(&P);
+        std::stable_sort(Order.begin(), Order.end(), [&](const TPlannedRecord* A, const TPlannedRecord* B) {
+            if (A->Depth != B->Depth)
+                return A->Depth < B->Depth;
+            return ParentRank.value(A->ParentFullName.toLower()) < ParentRank.value(B->ParentFullName.toLower());
+        });
+
+        TImportResult Result;
+        TStoreTransaction Transaction(FStore);
+        if (!FTreeExists)
+            FStore.AddTree(FTreeName);
+        NWDir Dir(FStore);
+        Dir.SetFilters(QString());
+        QString Positioned;
+        for (TPlannedRecord* P : Order) {
+            try {
+                if (P->Exists) {
+                    P->Entry = Dir.FindEntry(P->FullName);
+                    ++Result.Updated;
+                    continue;
+                }
+                if (Positioned.compare(P->ParentFullName, Qt::CaseInsensitive) != 0) {
+                    Dir.SetFullName(P->ParentFullName);
+                    Positioned = P->ParentFullName;
+                }
+                NWEntries* Entries = Dir.Entries();
+                if (!Entries)
+                    Fail(P->Line, QStringLiteral("parent \"%1\" is no container").arg(P->ParentFullName));
+                P->Entry = Entries->Add(P->Layout, P->Name);
+                ++Result.Created;
+            } catch (const EDirectoryError& E) {
+                if (E.Message().startsWith(QLatin1String("LDIF line")))
+                    throw;
+                Fail(P->Line, E.Message());
+            }
+        }
+        std::vector<TClientStore::TVolume> Volumes = FStore.Volumes();
+        for (TPlannedRecord& P : Plan) {
+            int Line = P.Line;
+            try {
+                for (const TPlannedRecord::TField& F : P.Fields) {
+                    Line = F.Line;
+                    P.Entry->SetFieldValue(F.Field, F.Value);
+                }
+                Line = P.Line;
+                P.Entry->Update();
+                if (!P.HostServer.isEmpty())
+                    AddVolume(Volumes, P);
+            } catch (const EDirectoryError& E) {
+                Fail(Line, E.Message());
+            }
+        }
+        Transaction.Commit();
+        return Result;
+    }
+
+    // Enters a volume that the volume map does not know yet: the server from its host server, the
+    // volume name from the object's name without the "SERVER_" prefix, the default root folder.
+    void AddVolume(std::vector<TClientStore::TVolume>& Volumes, const TPlannedRecord& P) {
+        const QString Server = P.HostServer.section(QLatin1Char('\\'), -1);
+        QString Volume = P.Name;
+        if (Volume.startsWith(Server + QLatin1Char('_'), Qt::CaseInsensitive))
+            Volume = Volume.mid(Server.size() + 1);
+        for (const TClientStore::TVolume& V : Volumes)
+            if (V.VolumeObject.compare(P.Entry->FullName(), Qt::CaseInsensitive) == 0 ||
+                (V.Server.compare(Server, Qt::CaseInsensitive) == 0 && V.Volume.compare(Volume, Qt::CaseInsensitive) == 0))
+                return;
+        TClientStore::TVolume V;
+        V.Server = Server;
+        V.Volume = Volume;
+        V.VolumeObject = P.Entry->FullName();
+        FStore.AddVolume(V);
+        Volumes.push_back(V);
+    }
+
+    TClientStore& FStore;
+    QString FTreeName;
+    QString FRoot;
+    bool FTreeExists = false;
+    QHash<QString, NWFieldType> FTypes;
+    QHash<QString, QString> FFieldOfAttribute;  // lower-case attribute -> field
+    QHash<QString, QString> FPlanned;           // lower-case full name -> layout
+};
+
+} // namespace
+
+QString EscapeDnValue(const QString& Value) {
+    QString Result;
+    Result.reserve(Value.size() + 4);
+    for (int I = 0; I < Value.size(); ++I) {
+        const QChar C = Value[I];
+        switch (C.unicode()) {
+        case '"':
+        case '+':
+        case ',':
+        case ';':
+        case '<':
+        case '>':
+        case '\\':
+        case '#':  // anywhere, so that "DN#space#path" values split at the first bare "#"
+            Result += QLatin1Char('\\');
+            Result += C;
+            break;
+        case ' ':
+            if (I == 0 || I == Value.size() - 1)
+                Result += QLatin1Char('\\');
+            Result += C;
+            break;
+        case 0:
+            Result += QLatin1String("\\00");
+            break;
+        default:
+            Result += C;
+        }
+    }
+    return Result;
+}
+
+QString UnescapeDnValue(const QString& Text) {
+    auto HexValue = [](char C) -> int {
+        if (C >= '0' && C <= '9')
+            return C - '0';
+        if (C >= 'a' && C <= 'f')
+            return C - 'a' + 10;
+        if (C >= 'A' && C <= 'F')
+            return C - 'A' + 10;
+        return -1;
+    };
+    const QByteArray In = Text.toUtf8();
+    QByteArray Bytes;
+    for (int I = 0; I < In.size(); ++I) {
+        const char C = In[I];
+        if (C == '\\') {
+            if (I + 1 >= In.size())
+                throw EDirectoryError(QStringLiteral("\"\\\" at the end of \"%1\"").arg(Text));
+            const char N = In[I + 1];
+            if (QByteArrayView(" \"#+,;<=>\\").contains(N)) {
+                Bytes += N;
+                ++I;
+            } else if (I + 2 < In.size() && HexValue(N) >= 0 && HexValue(In[I + 2]) >= 0) {
+                Bytes += char(HexValue(N) * 16 + HexValue(In[I + 2]));
+                I += 2;
+            } else {
+                throw EDirectoryError(QStringLiteral("invalid escape in \"%1\"").arg(Text));
+            }
+        } else if (QByteArrayView("\"+;<>").contains(C)) {
+            throw EDirectoryError(QStringLiteral("\"%1\" must be escaped with \"\\\" in \"%2\"").arg(QString(QLatin1Char(C)), Text));
+        } else {
+            Bytes += C;
+        }
+    }
+    QStringDecoder Decoder(QStringDecoder::Utf8);
+    QString Result = Decoder.decode(Bytes);
+    if (Decoder.hasError())
+        throw EDirectoryError(QStringLiteral("invalid UTF-8 in \"%1\"").arg(Text));
+    return Result;
+}
+
+QString FullNameToDn(const QString& FullName, bool Leaf) {
+    const QStringList L = Levels(FullName);
+    QStringList Rdns;
+    for (int I = L.size() - 1; I >= 0; --I) {
+        QString Type = I == 0 ? QStringLiteral("o") : QStringLiteral("ou");
+        if (Leaf && I == L.size() - 1)
+            Type = QStringLiteral("cn");
+        Rdns.append(Type + QLatin1Char('=') + EscapeDnValue(L[I]));
+    }
+    return Rdns.join(QLatin1Char(','));
+}
+
+QString FieldToAttribute(const QString& Field) {
+    for (const TFieldName& F : FieldTable)
+        if (Field == QLatin1String(F.Field))
+            return QString::fromLatin1(F.Attribute);
+    return RuleName(Field);
+}
+
+QString LayoutToObjectClass(const QString& Layout) {
+    for (const TClassName& C : ClassTable)
+        if (Layout.compare(QLatin1String(C.Layout), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(C.ObjectClass);
+    return RuleName(Layout);
+}
+
+bool NeedsBase64(const QByteArray& Value) {
+    if (Value.isEmpty())
+        return false;
+    const char First = Value.front();
+    if (First == ' ' || First == ':' || First == '<' || Value.back() == ' ')
+        return true;
+    for (char C : Value) {
+        const unsigned char U = static_cast<unsigned char>(C);
+        if (U < 0x20 || U >= 0x7F)
+            return true;
+    }
+    return false;
+}
+
+QByteArray AttributeLine(const QByteArray& Attribute, const QByteArray& Value) {
+    QByteArray Line = Attribute;
+    if (Value.isEmpty())
+        Line += ':';
+    else if (NeedsBase64(Value))
+        Line += ":: " + Value.toBase64();
+    else
+        Line += ": " + Value;
+    constexpr int Width = 76;
+    if (Line.size() <= Width)
+        return Line + '\n';
+    QByteArray Folded = Line.left(Width) + '\n';
+    for (qsizetype Pos = Width; Pos < Line.size(); Pos += Width - 1)
+        Folded += ' ' + Line.mid(Pos, Width - 1) + '\n';
+    return Folded;
+}
+
+QByteArray ExportTree(TClientStore& Store, const QString& TreeName) {
+    TExporter Exporter(Store, TreeName);
+    return Exporter.Run();
+}
+
+TImportResult ImportTree(TClientStore& Store, const QString& TreeName, const QByteArray& Text) {
+    TImporter Importer(Store, TreeName);
+    return Importer.Run(Text);
+}
+
+} // namespace Ldif

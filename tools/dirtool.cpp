@@ -1,0 +1,423 @@
+// parvon-dirtool: the administrator's console of the embedded directory.
+
+#include <ClientStore.h>
+#include <DemoTree.h>
+#include <EDirectoryError.h>
+#include <Ldif.h>
+#include <NWDir.h>
+#include <NWNetAddress.h>
+#include <NWVolAdm.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QTextStream>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace {
+
+const char* const Usage =
+    "Usage: parvon-dirtool [--store FOLDER] COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Console of the embedded directory. The store is FOLDER, else the folder named by\n"
+    "PARVON_CLIENT_STORE, else the program's own store.\n"
+    "\n"
+    "Commands:\n"
+    "  demo                          create the demo tree SCHULE in an empty store\n"
+    "  export TREE [FILE]            write the tree as LDIF (to standard output without FILE)\n"
+    "  import TREE FILE              read LDIF into the tree, creating it when missing (\"-\" reads\n"
+    "                                standard input); on any error nothing is changed\n"
+    "  list FULLNAME                 a container's entries with their layouts\n"
+    "  show FULLNAME                 an entry with every field and all values\n"
+    "  flags UNCPATH                 a folder's Delete Inhibit and Rename Inhibit\n"
+    "  trustees UNCPATH              a folder's trustees with their rights (S R W E C M F A)\n"
+    "  trees                         the store's trees; \"*\" marks the connected ones\n"
+    "  connect-tree TREE             connect the workstation to the tree\n"
+    "  disconnect-tree TREE          drop the workstation's connection to the tree\n"
+    "  servers                       the server connections (full name, display name)\n"
+    "  add-server FULLNAME [DISPLAYNAME]\n"
+    "                                add a server connection (display name: the short name)\n"
+    "  remove-server NAME            remove a server connection (full name or display name)\n"
+    "  volumes                       the volumes: \\\\SERVER\\VOLUME, root folder, volume object\n"
+    "  set-volume-root \\\\SERVER\\VOLUME FOLDER\n"
+    "                                set the local root folder of a volume\n"
+    "  check-password FULLNAME PASSWORD\n"
+    "                                check a password (exit status 0: right, 1: wrong)\n"
+    "\n"
+    "Full names: NDS:\\\\TREE\\O\\OU\\CN, e.g. NDS:\\\\SCHULE\\unterricht\\schueler\n"
+    "Exit status 2 on errors, with the error text on standard error.\n";
+
+// A mistake in the call itself: the usage follows the message.
+class EUsage : public std::runtime_error {
+public:
+    explicit EUsage(const QString& Message) : std::runtime_error(Message.toStdString()), FMessage(Message) {}
+    QString FMessage;
+};
+
+QTextStream& Out() {
+    static QTextStream S(stdout);
+    return S;
+}
+
+void Need(const QStringList& Args, int Min, int Max) {
+    if (Args.size() < Min)
+        throw EUsage(QStringLiteral("Too few arguments."));
+    if (Args.size() > Max)
+        throw EUsage(QStringLiteral("Too many arguments."));
+}
+
+QString TreeFullName(const QString& Tree) {
+    return Tree.startsWith(QLatin1String("NDS:\\\\"), Qt::CaseInsensitive) ? Tree : QStringLiteral("NDS:\\\\") + Tree;
+}
+
+QString TreeName(const QString& Tree) {
+    return Tree.startsWith(QLatin1String("NDS:\\\\"), Qt::CaseInsensitive) ? Tree.mid(6) : Tree;
+}
+
+// "\\SRV\VOL\dir\sub" gives "\\SRV\VOL".
+QString VolumeOf(const QString& Path) {
+    int Count = 0;
+    for (int I = 0; I < Path.size(); ++I)
+        if (Path[I] == QLatin1Char('\\') && ++Count == 4)
+            return Path.left(I);
+    return Path;
+}
+
+QString ValueText(const QVariant& Value) {
+    if (Value.metaType() == QMetaType::fromType<NWNetAddress>())
+        return Value.value<NWNetAddress>().Value();
+    if (Value.metaType().id() == QMetaType::QByteArray)
+        return QString::fromLatin1(Value.toByteArray().toHex().toUpper());
+    if (Value.metaType().id() == QMetaType::QDateTime)
+        return Value.toDateTime().toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    return Value.toString();
+}
+
+QVariantList ValueList(const QVariant& Value) {
+    if (Value.metaType().id() == QMetaType::QVariantList)
+        return Value.toList();
+    QVariantList Result;
+    if (Value.metaType().id() == QMetaType::QStringList) {
+        for (const QString& S : Value.toStringList())
+            Result.append(S);
+    } else if (Value.isValid()) {
+        Result.append(Value);
+    }
+    return Result;
+}
+
+QString RightsText(const NWRights& Rights) {
+    static const std::pair<TRight, char> Order[] = {
+        {TRight::Supervisor, 'S'}, {TRight::Read, 'R'},   {TRight::Write, 'W'},    {TRight::Erase, 'E'},
+        {TRight::Create, 'C'},     {TRight::Modify, 'M'}, {TRight::FileScan, 'F'}, {TRight::AccessControl, 'A'}};
+    QString Text;
+    for (const auto& [Right, Letter] : Order)
+        Text += Rights.Right(Right) ? QLatin1Char(Letter) : QLatin1Char('-');
+    return Text;
+}
+
+int Demo(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 0, 0);
+    if (!Store.IsEmpty())
+        throw EDirectoryError(QStringLiteral("The store %1 holds a tree already (%2).")
+                                  .arg(Store.Folder(), Store.Trees().join(QStringLiteral(", "))));
+    CreateDemoTree(Store);
+    Out() << "Demo tree created in " << Store.Folder() << '\n';
+    return 0;
+}
+
+int Export(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 1, 2);
+    const QByteArray Text = Ldif::ExportTree(Store, TreeName(Args[0]));
+    if (Args.size() == 1 || Args[1] == QLatin1String("-")) {
+        Out().flush();
+        QFile Stdout;
+        if (!Stdout.open(stdout, QIODevice::WriteOnly) || Stdout.write(Text) != Text.size())
+            throw EDirectoryError(QStringLiteral("Cannot write to standard output."));
+        return 0;
+    }
+    QSaveFile File(Args[1]);
+    if (!File.open(QIODevice::WriteOnly) || File.write(Text) != Text.size() || !File.commit())
+        throw EDirectoryError(QStringLiteral("Cannot write %1: %2").arg(Args[1], File.errorString()));
+    return 0;
+}
+
+int Import(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 2, 2);
+    QFile File;
+    bool Opened;
+    if (Args[1] == QLatin1String("-")) {
+        Opened = File.open(stdin, QIODevice::ReadOnly);
+    } else {
+        File.setFileName(Args[1]);
+        Opened = File.open(QIODevice::ReadOnly);
+    }
+    if (!Opened)
+        throw EDirectoryError(QStringLiteral("Cannot read %1: %2").arg(Args[1], File.errorString()));
+    const Ldif::TImportResult Result = Ldif::ImportTree(Store, TreeName(Args[0]), File.readAll());
+    Out() << Result.Created << " objects created, " << Result.Updated << " updated\n";
+    return 0;
+}
+
+int List(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 1, 1);
+    NWDir Dir(Store);
+    Dir.SetFilters(QString());
+    Dir.SetFullName(Args[0]);
+    NWEntries* Entries = Dir.Entries();
+    if (!Entries)
+        throw EDirectoryError(QStringLiteral("%1 is no container.").arg(Dir.FullName()));
+    for (int I = 0; I < Entries->Count(); ++I) {
+        const NWEntryPtr E = Entries->Item(I);
+        Out() << QStringLiteral("%1  %2").arg(E->Layout(), -24).arg(E->ShortName()) << '\n';
+    }
+    return 0;
+}
+
+int Show(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 1, 1);
+    NWDir Dir(Store);
+    Dir.SetFullName(Args[0]);
+    Out() << "Name:   " << Dir.FullName() << '\n';
+    if (Dir.FullName().count(QLatin1Char('\\')) < 3) {
+        Out() << "Layout: Tree\n";
+        return 0;
+    }
+    const NWEntryPtr E = Dir.Entry();
+    Out() << "Layout: " << E->Layout() << '\n';
+    const QStringList Fields = E->GetFieldValue(QString(), QVariant(), true).toStringList();
+    for (const QString& Field : Fields) {
+        const QVariantList Values = ValueList(E->GetFieldValue(Field, QVariant(), true));
+        for (const QVariant& V : Values) {
+            const QStringList Lines = ValueText(V).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+            Out() << Field << ": " << Lines.first() << '\n';
+            for (int I = 1; I < Lines.size(); ++I)
+                Out() << QString(Field.size() + 2, QLatin1Char(' ')) << Lines[I] << '\n';
+        }
+    }
+    return 0;
+}
+
+NWDirectoryEntryPtr Folder(TClientStore& Store, const QString& Path) {
+    NWVolAdm VolAdm(Store);
+    VolAdm.SetFullName(VolumeOf(Path));
+    return VolAdm.GetDirectoryEntry(Path);
+}
+
+int Flags(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 1, 1);
+    const NWDirectoryEntryPtr Entry = Folder(Store, Args[0]);
+    Out() << "Delete Inhibit: " << (Entry->DeleteInhibit() ? "on" : "off") << '\n';
+    Out() << "Rename Inhibit: " << (Entry->RenameInhibit() ? "on" : "off") << '\n';
+    return 0;
+}
+
+int Trustees(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 1, 1);
+    const NWDirectoryEntryPtr Entry = Folder(Store, Args[0]);
+    const NWTrustees Trustees = Entry->Trustees();
+    for (int I = 0; I < Trustees.Count(); ++I) {
+        const NWTrusteePtr T = Trustees.ItemAt(I);
+        Out() << RightsText(T->Rights()) << "  " << T->FullName() << '\n';
+    }
+    return 0;
+}
+
+int Trees(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 0, 0);
+    const QStringList Connected = Store.ConnectedTrees();
+    for (const QString& Tree : Store.Trees())
+        Out() << (Connected.contains(TreeFullName(Tree), Qt::CaseInsensitive) ? "* " : "  ") << Tree << '\n';
+    return 0;
+}
+
+int ConnectTree(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 1, 1);
+    const QString Wanted = TreeName(Args[0]);
+    QString Tree;
+    for (const QString& T : Store.Trees())
+        if (T.compare(Wanted, Qt::CaseInsensitive) == 0)
+            Tree = T;
+    if (Tree.isEmpty())
+        throw EDirectoryError(QStringLiteral("Unknown tree %1.").arg(Wanted));
+    QStringList Connected = Store.ConnectedTrees();
+    if (!Connected.contains(TreeFullName(Tree), Qt::CaseInsensitive)) {
+        Connected.append(TreeFullName(Tree));
+        Store.SetConnectedTrees(Connected);
+    }
+    return 0;
+}
+
+int DisconnectTree(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 1, 1);
+    QStringList Connected = Store.ConnectedTrees();
+    const qsizetype Before = Connected.size();
+    Connected.removeIf([&](const QString& T) { return T.compare(TreeFullName(Args[0]), Qt::CaseInsensitive) == 0; });
+    if (Connected.size() == Before)
+        throw EDirectoryError(QStringLiteral("The workstation is not connected to %1.").arg(TreeName(Args[0])));
+    Store.SetConnectedTrees(Connected);
+    return 0;
+}
+
+int Servers(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 0, 0);
+    for (const TClientStore::TServerConnection& C : Store.ServerConnections())
+        Out() << QStringLiteral("%1  %2").arg(C.FullName, -40).arg(C.DisplayName) << '\n';
+    return 0;
+}
+
+int AddServer(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 1, 2);
+    NWDir Dir(Store);
+    Dir.SetFullName(Args[0]);  // the server object must exist
+    TClientStore::TServerConnection C;
+    C.FullName = Dir.FullName();
+    C.DisplayName = Args.size() > 1 ? Args[1] : Dir.ShortName();
+    std::vector<TClientStore::TServerConnection> Connections = Store.ServerConnections();
+    for (const TClientStore::TServerConnection& Old : Connections)
+        if (Old.FullName.compare(C.FullName, Qt::CaseInsensitive) == 0)
+            throw EDirectoryError(QStringLiteral("A connection to %1 exists already.").arg(C.FullName));
+    Connections.push_back(C);
+    Store.SetServerConnections(Connections);
+    return 0;
+}
+
+int RemoveServer(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 1, 1);
+    std::vector<TClientStore::TServerConnection> Connections = Store.ServerConnections();
+    const size_t Before = Connections.size();
+    std::erase_if(Connections, [&](const TClientStore::TServerConnection& C) {
+        return C.FullName.compare(Args[0], Qt::CaseInsensitive) == 0 ||
+               C.DisplayName.compare(Args[0], Qt::CaseInsensitive) == 0;
+    });
+    if (Connections.size() == Before)
+        throw EDirectoryError(QStringLiteral("No server connection %1.").arg(Args[0]));
+    Store.SetServerConnections(Connections);
+    return 0;
+}
+
+int Volumes(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 0, 0);
+    for (const TClientStore::TVolume& V : Store.Volumes())
+        Out() << QStringLiteral("\\\\%1\\%2").arg(V.Server, V.Volume) << "  " << V.RootFolder << "  "
+              << V.VolumeObject << '\n';
+    return 0;
+}
+
+int SetVolumeRoot(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 2, 2);
+    const QStringList Parts = Args[0].mid(2).split(QLatin1Char('\\'));
+    if (!Args[0].startsWith(QLatin1String("\\\\")) || Parts.size() != 2 || Parts[0].isEmpty() || Parts[1].isEmpty())
+        throw EUsage(QStringLiteral("Volume \\\\SERVER\\VOLUME expected: %1").arg(Args[0]));
+    Store.SetVolumeRoot(Parts[0], Parts[1], Args[1]);
+    return 0;
+}
+
+int CheckPassword(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 2, 2);
+    const TClientStore::TObjectRef Ref = Store.Resolve(Args[0]);
+    if (Store.CheckPassword(Ref.Id, Args[1])) {
+        Out() << "Password is right.\n";
+        return 0;
+    }
+    Out() << "Password is wrong.\n";
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication App(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Parvon"));
+    QTextStream Err(stderr);
+
+    QStringList Args = App.arguments().mid(1);
+    QString StoreFolder;
+    if (!Args.isEmpty() && (Args.first() == QLatin1String("-h") || Args.first() == QLatin1String("--help") ||
+                            Args.first() == QLatin1String("help"))) {
+        Out() << QString::fromUtf8(Usage);
+        return 0;
+    }
+    if (!Args.isEmpty() && Args.first() == QLatin1String("--store")) {
+        if (Args.size() < 2) {
+            Err << "--store needs a folder.\n\n" << QString::fromUtf8(Usage);
+            return 2;
+        }
+        StoreFolder = Args[1];
+        Args = Args.mid(2);
+    } else if (!Args.isEmpty() && Args.first().startsWith(QLatin1String("--store="))) {
+        StoreFolder = Args.first().mid(8);
+        Args = Args.mid(1);
+    }
+    if (Args.isEmpty()) {
+        Err << QString::fromUtf8(Usage);
+        return 2;
+    }
+
+    using TCommand = std::function<int(TClientStore&, const QStringList&)>;
+    const std::map<QString, TCommand> Commands = {
+        {QStringLiteral("demo"), Demo},
+        {QStringLiteral("export"), Export},
+        {QStringLiteral("import"), Import},
+        {QStringLiteral("list"), List},
+        {QStringLiteral("show"), Show},
+        {QStringLiteral("flags"), Flags},
+        {QStringLiteral("trustees"), Trustees},
+        {QStringLiteral("trees"), Trees},
+        {QStringLiteral("connect-tree"), ConnectTree},
+        {QStringLiteral("disconnect-tree"), DisconnectTree},
+        {QStringLiteral("servers"), Servers},
+        {QStringLiteral("add-server"), AddServer},
+        {QStringLiteral("remove-server"), RemoveServer},
+        {QStringLiteral("volumes"), Volumes},
+        {QStringLiteral("set-volume-root"), SetVolumeRoot},
+        {QStringLiteral("check-password"), CheckPassword},
+    };
+    const QString Name = Args.takeFirst();
+    const auto Command = Commands.find(Name);
+    if (Command == Commands.end()) {
+        Err << "Unknown command: " << Name << "\n\n" << QString::fromUtf8(Usage);
+        return 2;
+    }
+
+    try {
+        // The store: --store, else $PARVON_CLIENT_STORE, else the program's own. A store named by
+        // folder is opened as it is, so that "demo" finds it empty.
+        if (StoreFolder.isEmpty())
+            StoreFolder = qEnvironmentVariable("PARVON_CLIENT_STORE");
+        struct TOwnStore {
+            std::unique_ptr<TClientStore> Store;
+            ~TOwnStore() {
+                if (Store)
+                    TClientStore::SetInstance(nullptr);
+            }
+        } Own;
+        TClientStore* Store;
+        if (!StoreFolder.isEmpty()) {
+            Own.Store = std::make_unique<TClientStore>(StoreFolder);
+            TClientStore::SetInstance(Own.Store.get());
+            Store = Own.Store.get();
+        } else {
+            Store = &TClientStore::Instance();
+        }
+        const int Result = Command->second(*Store, Args);
+        Out().flush();
+        return Result;
+    } catch (const EUsage& E) {
+        Out().flush();
+        Err << E.FMessage << "\n\n" << QString::fromUtf8(Usage);
+        return 2;
+    } catch (const EDirectoryError& E) {
+        Out().flush();
+        Err << "Error: " << E.Message() << '\n';
+        return 2;
+    } catch (const std::exception& E) {
+        Out().flush();
+        Err << "Error: " << QString::fromLocal8Bit(E.what()) << '\n';
+        return 2;
+    }
+}
