@@ -245,18 +245,35 @@ private Q_SLOTS:
         QCOMPARE(FNdk->GetFieldValueList(Target, Q("Description")), Q("eins\r\nzwei\r\ndrei"));
         QCOMPARE(ScriptOf(Target), Q("WRITE \"Vorlage\"\r\n"));
         QCOMPARE(StreamDirFiles(), QStringList());
+    }
 
-        // The directory's own bookkeeping fields are never carried over.
-        QStringList Names;
-        FNdk->ListFieldNames(Target, Names);
-        const NWEntryPtr T = EntryOf(Target);
-        const NWEntryPtr S = EntryOf(Source);
-        for (const char* Own : {"creatorsName", "modifiersName", "GUID", "Revision", "Used By"}) {
-            const QVariant SourceValue = S->GetFieldValue(Q(Own), QVariant(), true);
-            const QVariant TargetValue = T->GetFieldValue(Q(Own), QVariant(), true);
-            if (SourceValue.isValid() && TargetValue.isValid())
-                QVERIFY2(SourceValue != TargetValue, Own);
+    void CopyTemplateLeavesBookkeeping() {
+        // The directory's own bookkeeping fields are never carried over, whatever the source holds.
+        const QString Source = PrepareSourceTemplate();
+        const QString Foreign = Tree() + Q(R"(\dienste)");
+        const QByteArray Guid(16, char(0xAB));
+        const QString UsedBy = EntryOf(Template())->GetFieldValue(Q("Home Directory")).toString();
+        {
+            const NWEntryPtr S = EntryOf(Source);
+            S->SetFieldValue(Q("creatorsName"), Foreign);
+            S->SetFieldValue(Q("modifiersName"), Foreign);
+            S->SetFieldValue(Q("GUID"), Guid);
+            S->SetFieldValue(Q("Revision"), qint64(999));
+            S->SetFieldValue(Q("Used By"), QStringList{UsedBy});
+            S->Update();
+            QCOMPARE(S->GetFieldValue(Q("Revision")).toLongLong(), 999);
         }
+        const QString Ou = NewContainer();
+        FNdk->CopyTemplate(Source, Ou, Q("User_Template"));
+        const NWEntryPtr T = EntryOf(Ou + Q(R"(\User_Template)"));
+        QVERIFY(T->GetFieldValue(Q("creatorsName")).toString() != Foreign);
+        QVERIFY(T->GetFieldValue(Q("modifiersName")).toString() != Foreign);
+        QVERIFY(T->GetFieldValue(Q("GUID")).toByteArray() != Guid);
+        QVERIFY(T->GetFieldValue(Q("Revision")).toLongLong() != 999);
+        QVERIFY(!T->GetFieldValue(Q("Used By"), QVariant(), true).isValid());
+        // ... while the rest arrived.
+        QCOMPARE(FNdk->GetFieldValueList(Ou + Q(R"(\User_Template)"), Q("Description")),
+                 Q("eins\r\nzwei\r\ndrei"));
     }
 
     void CopyTemplateIntoMissingContainerRaises() {
