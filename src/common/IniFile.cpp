@@ -63,6 +63,11 @@ TIniFile::TIniFile(const QString& FileName) : FFileName(FileName) {
         FReadError = QStringLiteral("Der Pfad ist ein Verzeichnis.");
         return;
     }
+    if (!Info.isFile()) {
+        // A device or a pipe could deliver bytes for ever or block the start.
+        FReadError = QStringLiteral("Der Pfad ist keine gewöhnliche Datei.");
+        return;
+    }
     if (Info.size() > MaxFileSize) {
         FReadError = QStringLiteral("Die Datei ist zu groß.");
         return;
@@ -72,7 +77,7 @@ TIniFile::TIniFile(const QString& FileName) : FFileName(FileName) {
         FReadError = File.errorString();
         return;
     }
-    const QByteArray Data = File.read(MaxFileSize + 1);
+    const QByteArray Data = File.readAll();
     if (File.error() != QFileDevice::NoError) {
         FReadError = File.errorString();
         return;

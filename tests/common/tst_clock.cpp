@@ -1,0 +1,47 @@
+#include <TestMain.h>
+
+#include <Clock.h>
+
+#include <QLocale>
+#include <QtTest>
+
+// The one clock of the program: fixed by tests, German formats where the system has no locale.
+class TClockTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void cleanup() { TClock::Reset(); }
+
+    void fixedNowAndFormats() {
+        const QDateTime Then(QDate(2003, 6, 13), QTime(7, 5, 9));
+        TClock::SetNow(Then);
+        TClock::SetShortDateFormat(QStringLiteral("dd.MM.yyyy"));
+        TClock::SetTimeFormat(QStringLiteral("hh:mm:ss"));
+        QCOMPARE(TClock::Now(), Then);
+        QCOMPARE(TClock::Today(), QDate(2003, 6, 13));
+        QCOMPARE(TClock::DateToStr(TClock::Today()), QStringLiteral("13.06.2003"));
+        QCOMPARE(TClock::DateTimeToStr(Then), QStringLiteral("13.06.2003 07:05:09"));
+        TClock::SetShortDateFormat(QStringLiteral("yyyy-MM-dd"));
+        QCOMPARE(TClock::DateToStr(Then.date()), QStringLiteral("2003-06-13"));
+    }
+
+    void realClockAfterReset() {
+        TClock::SetNow(QDateTime(QDate(2000, 1, 1), QTime(0, 0)));
+        TClock::Reset();
+        QVERIFY(qAbs(TClock::Now().secsTo(QDateTime::currentDateTime())) < 5);
+    }
+
+    void systemFormats() {
+        const QLocale System = QLocale::system();
+        if (System.language() == QLocale::C) {
+            QCOMPARE(TClock::ShortDateFormat(), QStringLiteral("dd.MM.yyyy"));
+            QCOMPARE(TClock::TimeFormat(), QStringLiteral("hh:mm:ss"));
+        } else {
+            QCOMPARE(TClock::ShortDateFormat(), System.dateFormat(QLocale::ShortFormat));
+            QVERIFY(!TClock::TimeFormat().contains(u't'));
+            QVERIFY(TClock::TimeFormat().contains(QStringLiteral("ss")));
+        }
+    }
+};
+
+PARVON_TEST_MAIN(TClockTest)
+#include "tst_clock.moc"

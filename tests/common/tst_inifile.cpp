@@ -1,0 +1,236 @@
+#include <TestMain.h>
+
+#include <IniFile.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The INI reader and writer: what it reads, and that a save changes nothing it did not set.
+class TIniFileTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir Dir;
+    QString PathOf(const QString& Name) const { return Dir.filePath(Name); }
+    QString WriteFile(const QString& Name, const QByteArray& Data) {
+        QFile F(PathOf(Name));
+        if (!F.open(QIODevice::WriteOnly) || F.write(Data) != Data.size())
+            qFatal("cannot write test file");
+        return F.fileName();
+    }
+    static QByteArray ReadFile(const QString& Path) {
+        QFile F(Path);
+        return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray("<missing>");
+    }
+
+private Q_SLOTS:
+    void read_data();
+    void read();
+    void save_data();
+    void save();
+    void encodings_data();
+    void encodings();
+    void binaryRoundTrip();
+    void hugeFile();
+    void valueWithLineBreaks();
+    void writeFailures_data();
+    void writeFailures();
+};
+
+void TIniFileTest::read_data() {
+    QTest::addColumn<QByteArray>("Content");
+    QTest::addColumn<QString>("Key");
+    QTest::addColumn<QString>("Expected");
+
+    const QString D = QStringLiteral("<default>");
+    QTest::newRow("missing key") << QByteArray("[config]\nnet=1\n") << "other" << D;
+    QTest::newRow("empty value") << QByteArray("[config]\nnet=\n") << "net" << "";
+    QTest::newRow("value kept whole") << QByteArray("[config]\nnet= a=b ;c \n") << "net" << " a=b ;c ";
+    QTest::newRow("key case") << QByteArray("[config]\nNeT=1\n") << "net" << "1";
+    QTest::newRow("section case") << QByteArray("[CONFIG]\nnet=1\n") << "net" << "1";
+    QTest::newRow("blanks around key and section") << QByteArray(" [ config ] \n  net  =x\n") << "net" << "x";
+    QTest::newRow("first duplicate wins") << QByteArray("[config]\nnet=1\nNET=2\n") << "net" << "1";
+    QTest::newRow("first duplicate section wins") << QByteArray("[config]\na=1\n[config]\nnet=2\n") << "net" << D;
+    QTest::newRow("comment is no setting") << QByteArray("[config]\n;net=1\n") << "net" << D;
+    QTest::newRow("line without equals") << QByteArray("[config]\nnet\nnet=2\n") << "net" << "2";
+    QTest::newRow("other section") << QByteArray("[x]\nnet=1\n[config]\n") << "net" << D;
+    QTest::newRow("no section") << QByteArray("net=1\n") << "net" << D;
+    QTest::newRow("no section header at all") << QByteArray("") << "net" << D;
+    QTest::newRow("crlf") << QByteArray("[config]\r\nnet=1\r\n") << "net" << "1";
+    QTest::newRow("no final line end") << QByteArray("[config]\r\nnet=1") << "net" << "1";
+    QTest::newRow("bom") << QByteArray("\xEF\xBB\xBF[config]\nnet=1\n") << "net" << "1";
+    QTest::newRow("utf8 value") << QByteArray("[config]\nnet=Sch\xC3\xBCler\n") << "net" << "Schüler";
+    QTest::newRow("windows-1252 value") << QByteArray("[config]\nnet=Sch\xFCler \x80\n") << "net" << "Schüler €";
+    QTest::newRow("nul bytes around") << QByteArray("\x00\x01[x\n[config]\nnet=1\n\x00=\x00\n", 24) << "net" << "1";
+}
+
+void TIniFileTest::read() {
+    QFETCH(QByteArray, Content);
+    QFETCH(QString, Key);
+    QFETCH(QString, Expected);
+    const TIniFile Ini(WriteFile(QStringLiteral("read.ini"), Content));
+    QCOMPARE(Ini.ReadString(QStringLiteral("config"), Key, QStringLiteral("<default>")), Expected);
+    QCOMPARE(Ini.ValueExists(QStringLiteral("config"), Key), Expected != QLatin1String("<default>"));
+}
+
+void TIniFileTest::save_data() {
+    QTest::addColumn<QByteArray>("Content");
+    QTest::addColumn<QStringList>("Writes");  // key, value, key, value ... into [config]
+    QTest::addColumn<QByteArray>("Expected");
+
+    QTest::newRow("new file") << QByteArray() << QStringList{"b", "2", "a", "1"} << QByteArray("[config]\r\nb=2\r\na=1\r\n");
+    QTest::newRow("update keeps spelling and place")
+        << QByteArray("; head\n[CONFIG]\nHomeBase = old\n; note\nx=y\n")
+        << QStringList{"homebase", "new"} << QByteArray("; head\n[CONFIG]\nHomeBase =new\n; note\nx=y\n");
+    QTest::newRow("appended before trailing blank lines, in order")
+        << QByteArray("[config]\r\nx=1\r\n\r\n[other]\r\ny=2\r\n") << QStringList{"b", "2", "a", "1"}
+        << QByteArray("[config]\r\nx=1\r\nb=2\r\na=1\r\n\r\n[other]\r\ny=2\r\n");
+    QTest::newRow("duplicates: first one set, second kept")
+        << QByteArray("[config]\nk=1\nK=2\n") << QStringList{"k", "3"} << QByteArray("[config]\nk=3\nK=2\n");
+    QTest::newRow("missing section appended")
+        << QByteArray("[other]\nz=1") << QStringList{"a", "1"} << QByteArray("[other]\nz=1\n\n[config]\na=1\n");
+    QTest::newRow("keys before any section are foreign")
+        << QByteArray("a=0\n") << QStringList{"a", "1"} << QByteArray("a=0\n\n[config]\na=1\n");
+    QTest::newRow("mixed line ends each kept")
+        << QByteArray("[config]\r\na=1\nb=2\r\n") << QStringList{"b", "3"} << QByteArray("[config]\r\na=1\nb=3\r\n");
+    QTest::newRow("no final line end kept")
+        << QByteArray("[config]\na=1") << QStringList{"a", "2"} << QByteArray("[config]\na=2");
+    QTest::newRow("line end added before appended key")
+        << QByteArray("[config]\na=1") << QStringList{"b", "2"} << QByteArray("[config]\na=1\nb=2\n");
+    QTest::newRow("bom kept") << QByteArray("\xEF\xBB\xBF[config]\na=1\n") << QStringList{"a", "2"}
+                              << QByteArray("\xEF\xBB\xBF[config]\na=2\n");
+    QTest::newRow("empty value written") << QByteArray("[config]\na=1\n") << QStringList{"a", ""}
+                                         << QByteArray("[config]\na=\n");
+}
+
+void TIniFileTest::save() {
+    QFETCH(QByteArray, Content);
+    QFETCH(QStringList, Writes);
+    QFETCH(QByteArray, Expected);
+    const QString Path = PathOf(QStringLiteral("save.ini"));
+    QFile::remove(Path);
+    if (!Content.isEmpty())
+        WriteFile(QStringLiteral("save.ini"), Content);
+    TIniFile Ini(Path);
+    for (int I = 0; I + 1 < Writes.size(); I += 2)
+        Ini.WriteString(QStringLiteral("config"), Writes.at(I), Writes.at(I + 1));
+    Ini.UpdateFile();
+    QCOMPARE(ReadFile(Path), Expected);
+}
+
+void TIniFileTest::encodings_data() {
+    QTest::addColumn<QByteArray>("Content");
+    QTest::addColumn<int>("Encoding");
+    QTest::addColumn<QByteArray>("Expected");  // after writing a=Grüße
+
+    QTest::newRow("utf-8") << QByteArray("; \xC3\xA4\n[config]\na=1\n") << int(TIniFile::TEncoding::Utf8)
+                           << QByteArray("; \xC3\xA4\n[config]\na=Gr\xC3\xBC\xC3\x9F\x65\n");
+    QTest::newRow("windows-1252") << QByteArray("; \xE4 \x81\x8D\n[config]\na=1\n")
+                                  << int(TIniFile::TEncoding::Windows1252)
+                                  << QByteArray("; \xE4 \x81\x8D\n[config]\na=Gr\xFC\xDF\x65\n");
+    QTest::newRow("invalid utf-8 after bom") << QByteArray("\xEF\xBB\xBF; \xE4\n[config]\na=1\n")
+                                             << int(TIniFile::TEncoding::Windows1252)
+                                             << QByteArray("\xEF\xBB\xBF; \xE4\n[config]\na=Gr\xFC\xDF\x65\n");
+    QTest::newRow("utf-16le") << QByteArray("\xFF\xFE[\0c\0o\0n\0f\0i\0g\0]\0\n\0a\0=\0\x31\0\n\0", 28)
+                              << int(TIniFile::TEncoding::Utf16LE)
+                              << QByteArray("\xFF\xFE[\0c\0o\0n\0f\0i\0g\0]\0\n\0a\0=\0G\0r\0\xFC\0\xDF\0e\0\n\0", 36);
+}
+
+void TIniFileTest::encodings() {
+    QFETCH(QByteArray, Content);
+    QFETCH(int, Encoding);
+    QFETCH(QByteArray, Expected);
+    TIniFile Ini(WriteFile(QStringLiteral("enc.ini"), Content));
+    QCOMPARE(int(Ini.Encoding()), Encoding);
+    QCOMPARE(Ini.ReadString(QStringLiteral("config"), QStringLiteral("a"), QString()), QStringLiteral("1"));
+    Ini.WriteString(QStringLiteral("config"), QStringLiteral("a"), QStringLiteral("Grüße"));
+    Ini.UpdateFile();
+    QCOMPARE(ReadFile(Ini.FileName()), Expected);
+}
+
+void TIniFileTest::binaryRoundTrip() {
+    // Random bytes around a section: every byte that is not the set value comes back as it was.
+    QByteArray Garbage(64 * 1024, Qt::Uninitialized);
+    QRandomGenerator Random(4711);
+    for (char& C : Garbage)
+        C = char(Random.bounded(256));
+    Garbage.replace('[', '(');  // no accidental section headers in the noise
+    const QByteArray Head = Garbage.left(32 * 1024), Tail = Garbage.mid(32 * 1024);
+    const QByteArray Content = Head + "\n[config]\nkey=old\n" + Tail;
+    TIniFile Ini(WriteFile(QStringLiteral("binary.ini"), Content));
+    Ini.UpdateFile();
+    QCOMPARE(ReadFile(Ini.FileName()), Content);
+    Ini.WriteString(QStringLiteral("config"), QStringLiteral("key"), QStringLiteral("new"));
+    Ini.UpdateFile();
+    QCOMPARE(ReadFile(Ini.FileName()), Head + "\n[config]\nkey=new\n" + Tail);
+}
+
+void TIniFileTest::hugeFile() {
+    // 50 MB of settings-like noise before the section: read and written back in reasonable time.
+    QByteArray Line("noise=0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz\r\n");
+    QByteArray Content;
+    Content.reserve(50 * 1024 * 1024 + 64);
+    while (Content.size() < 50 * 1024 * 1024)
+        Content += Line;
+    Content += "[config]\r\nHomeFlags=/+RI\r\n";
+    const QString Path = WriteFile(QStringLiteral("huge.ini"), Content);
+    Content.clear();
+    QElapsedTimer T;
+    T.start();
+    {
+        TIniFile Ini(Path);
+        QCOMPARE(Ini.ReadString(QStringLiteral("config"), QStringLiteral("HomeFlags"), QString()), QStringLiteral("/+RI"));
+        QCOMPARE(Ini.ReadString(QStringLiteral("config"), QStringLiteral("absent"), QStringLiteral("d")), QStringLiteral("d"));
+        Ini.WriteString(QStringLiteral("config"), QStringLiteral("HomeBase"), QStringLiteral("x"));
+        Ini.UpdateFile();
+    }
+    QVERIFY2(T.elapsed() < 60000, qPrintable(QStringLiteral("took %1 ms").arg(T.elapsed())));
+    const QByteArray Back = ReadFile(Path);
+    QVERIFY(Back.endsWith("[config]\r\nHomeFlags=/+RI\r\nHomeBase=x\r\n"));
+    QVERIFY(Back.startsWith(Line + Line));
+}
+
+void TIniFileTest::valueWithLineBreaks() {
+    // A value can never add lines (and with them settings) to the file.
+    const QString Path = PathOf(QStringLiteral("breaks.ini"));
+    TIniFile Ini(Path);
+    Ini.WriteString(QStringLiteral("config"), QStringLiteral("a"), QStringLiteral("x\r\n[evil]\ndebug=TRUE"));
+    Ini.UpdateFile();
+    QCOMPARE(ReadFile(Path), QByteArray("[config]\r\na=x [evil] debug=TRUE\r\n"));
+}
+
+void TIniFileTest::writeFailures_data() {
+    QTest::addColumn<QString>("Kind");
+    QTest::newRow("parent is a file") << "parent";
+    QTest::newRow("target is a folder") << "folder";
+}
+
+void TIniFileTest::writeFailures() {
+    QFETCH(QString, Kind);
+    QString Path;
+    if (Kind == QLatin1String("parent")) {
+        Path = WriteFile(QStringLiteral("plainfile"), "x") + QStringLiteral("/Parvon.ini");
+    } else {
+        Path = PathOf(QStringLiteral("folder.ini"));
+        QVERIFY(QDir().mkpath(Path));
+    }
+    TIniFile Ini(Path);
+    Ini.WriteString(QStringLiteral("config"), QStringLiteral("a"), QStringLiteral("1"));
+    try {
+        Ini.UpdateFile();
+        QFAIL("no error raised");
+    } catch (const EIniFileError& E) {
+        const QString Text = QString::fromUtf8(E.what());
+        QVERIFY2(Text.startsWith(QStringLiteral("Die Datei ")), qPrintable(Text));
+        QVERIFY2(Text.contains(QStringLiteral("kann nicht gespeichert werden:\n")), qPrintable(Text));
+    }
+    if (Kind == QLatin1String("folder"))
+        QVERIFY(QFileInfo(Path).isDir());
+    else
+        QCOMPARE(ReadFile(PathOf(QStringLiteral("plainfile"))), QByteArray("x"));
+}
+
+PARVON_TEST_MAIN(TIniFileTest)
+#include "tst_inifile.moc"
