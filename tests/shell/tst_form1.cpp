@@ -1,6 +1,7 @@
 #include <TestMain.h>
 #include <TestStore.h>
 
+#include <AppSetup.h>
 #include <KlassenTab_U.h>
 #include <ModalSeam.h>
 #include <NWDir.h>
@@ -82,6 +83,7 @@ private Q_SLOTS:
     void configuredValuesWin_data();
     void configuredValuesWin();
     void templateWithoutHomeDirectory();
+    void noTreeConnected();
     void save_data();
     void save();
     void saveRoundTrip();
@@ -95,6 +97,7 @@ private Q_SLOTS:
     void flagsDialog_data();
     void flagsDialog();
     void flagsDialogTexts();
+    void applicationSetup();
 };
 
 QString TForm1Test::Probe(TForm1& F, const QString& What) {
@@ -356,6 +359,21 @@ void TForm1Test::templateWithoutHomeDirectory() {
     QVERIFY(F->close());
     QVERIFY(TModalSeam::Shown().isEmpty());
     QCOMPARE(ReadIni(), QByteArray("<missing>"));
+}
+
+void TForm1Test::noTreeConnected() {
+    // Without a tree the start reports the error and goes on; there are no directory defaults.
+    const QStringList Trees = (*Store)->ConnectedTrees();
+    (*Store)->SetConnectedTrees({});
+    auto Restore = qScopeGuard([&] { (*Store)->SetConnectedTrees(Trees); });
+    auto F = NewForm();
+    QVERIFY(!TModalSeam::Shown().isEmpty());
+    QVERIFY(NDK);
+    QCOMPARE(NDK->TreePrefix(), QString());
+    QVERIFY(F->tabNeueKlasse->edHomeBase->text().isEmpty());
+    QVERIFY(F->tabNeueKlasse->EdTemplate->text().isEmpty());
+    QVERIFY(!F->KonfigGeaendert);
+    QVERIFY(F->Timer3->isActive());
 }
 
 void TForm1Test::save_data() {
@@ -680,6 +698,15 @@ void TForm1Test::flagsDialogTexts() {
     for (const char* Name : {"GroupBox1", "chHomeDi", "chHomeRi", "GroupBox2", "chTauschDi", "chTauschRi", "OKBtn",
                              "CancelBtn"})
         QVERIFY2(D.findChild<QWidget*>(QLatin1String(Name)), Name);
+}
+
+void TForm1Test::applicationSetup() {
+    // Qt's own texts speak German, the name and the font are the program's.
+    SetupApplication(*qApp);
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Parvon"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
+    QCOMPARE(QApplication::font().family(), QStringLiteral("Arial"));
+    QCOMPARE(QApplication::font().pointSize(), 9);
 }
 
 PARVON_TEST_MAIN(TForm1Test)
