@@ -256,11 +256,11 @@ QString TNDK::PathToDotted(const QString& Name) {
         S.remove(0, P + 2);
     if (const int P = S.indexOf(u'\\'); P >= 0)
         S.remove(0, P + 1);
-    S += u'\\';
+    // Every level, leaf first, each behind a ".".
+    const QStringList Levels = S.split(u'\\');
     QString Result;
-    int Start = 0;
-    for (int P = S.indexOf(u'\\'); P >= 0; Start = P + 1, P = S.indexOf(u'\\', Start))
-        Result.prepend(u'.' + S.mid(Start, P - Start));
+    for (auto It = Levels.crbegin(); It != Levels.crend(); ++It)
+        Result += u'.' + *It;
     if (Result.startsWith(u'.'))
         Result.remove(0, 1);
     if (Result.endsWith(u'.'))
@@ -274,10 +274,12 @@ QString TNDK::DottedToPath(const QString& Name) {
     QString S = Name + u'.';
     if (S.startsWith(u'.'))
         S.remove(0, 1);
+    // Every level before a ".", top level first, each behind a "\".
+    QStringList Levels = S.split(u'.');
+    Levels.removeLast();
     QString Result;
-    int Start = 0;
-    for (int P = S.indexOf(u'.'); P >= 0; Start = P + 1, P = S.indexOf(u'.', Start))
-        Result.prepend(u'\\' + S.mid(Start, P - Start));
+    for (auto It = Levels.crbegin(); It != Levels.crend(); ++It)
+        Result += u'\\' + *It;
     return Result.isEmpty() ? TreePrefix() : TreePrefix() + Result;
 }
 

@@ -96,13 +96,6 @@ private Q_SLOTS:
         QCOMPARE(FNdk->DottedToPath(Name), Full);
     }
 
-    void DottedRoundTrip() {
-        // What the configuration stores comes back as the same object.
-        const QString Full = FNdk->DottedToPath(Q("schueler.unterricht"));
-        QCOMPARE(TNDK::PathToDotted(Full), Q("schueler.unterricht"));
-        QCOMPARE(FNdk->GetShortName(Full), Q("schueler"));
-    }
-
     void ClassCode_data() {
         QTest::addColumn<QString>("Layout");
         QTest::addColumn<int>("Code");
@@ -154,14 +147,6 @@ private Q_SLOTS:
         QFETCH(QString, Path);
         QFETCH(QString, Volume);
         QCOMPARE(TNDK::VolumeOfPath(Path), Volume);
-    }
-
-    void RemoveChar() {
-        QString Text = Q(" a b  c ");
-        TNDK::RemoveChar(Text, u' ');
-        QCOMPARE(Text, Q("abc"));
-        TNDK::RemoveChar(Text, u'x');
-        QCOMPARE(Text, Q("abc"));
     }
 
     void SplitFilePath_data() {
@@ -239,17 +224,6 @@ private Q_SLOTS:
         const QString Text = FNdk->UncToNds(Path);
         QVERIFY(!Text.isEmpty());
         QCOMPARE(FNdk->SplitFilePath(Text).toUpper(), Path.toUpper());
-    }
-
-    void ListConnectedServers() {
-        TStringList List;
-        FNdk->ListConnectedServers(List);
-        const auto Expected = FStore->Store->ServerConnections();
-        QCOMPARE(List.Count(), int(Expected.size()));
-        for (int I = 0; I < List.Count(); ++I) {
-            QCOMPARE(List.Text(I), Expected[size_t(I)].DisplayName);
-            QCOMPARE(List.Object(I)->Text, Expected[size_t(I)].FullName);
-        }
     }
 
     // ----- reads
