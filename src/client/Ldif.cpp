@@ -368,7 +368,7 @@ struct TRecord {
 };
 
 QString Utf8(const QByteArray& Bytes, int Line) {
-    QStringDecoder Decoder(QStringDecoder::Utf8);
+    QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString Text = Decoder.decode(Bytes);
     if (Decoder.hasError())
         Fail(Line, QStringLiteral("invalid UTF-8"));
@@ -880,7 +880,17 @@ private:
                     P.Entry->SetFieldValue(F.Field, F.Value);
                 }
                 Line = P.Line;
-                P.Entry->Update();
+                try {
+                    P.Entry->Update();
+                } catch (const EDirectoryError& E) {
+                    // The commit names the field it refuses; point at that field's line.
+                    for (const TPlannedRecord::TField& F : P.Fields)
+                        if (E.Message().contains(QLatin1Char('"') + F.Field + QLatin1Char('"'))) {
+                            Line = F.Line;
+                            break;
+                        }
+                    throw;
+                }
                 if (!P.HostServer.isEmpty())
                     AddVolume(Volumes, P);
             } catch (const EDirectoryError& E) {
@@ -986,7 +996,7 @@ QString UnescapeDnValue(const QString& Text) {
             Bytes += C;
         }
     }
-    QStringDecoder Decoder(QStringDecoder::Utf8);
+    QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString Result = Decoder.decode(Bytes);
     if (Decoder.hasError())
         throw EDirectoryError(QStringLiteral("invalid UTF-8 in \"%1\"").arg(Text));
