@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QScopedValueRollback>
 #include <algorithm>
 
 struct TNWBrowseModel::TNode {
@@ -24,9 +25,7 @@ TNWBrowseModel::TNWBrowseModel(QObject* Parent) : QAbstractItemModel(Parent) {}
 TNWBrowseModel::~TNWBrowseModel() = default;
 
 bool TNWBrowseModel::IsContainerLayout(const QString& Layout) {
-    static const QStringList Containers{QStringLiteral("Tree"),         QStringLiteral("Top"),
-                                        QStringLiteral("Root"),         QStringLiteral("Country"),
-                                        QStringLiteral("Locality"),     QStringLiteral("Organization"),
+    static const QStringList Containers{QStringLiteral("Tree"), QStringLiteral("Organization"),
                                         QStringLiteral("Organizational Unit")};
     return Containers.contains(Layout, Qt::CaseInsensitive);
 }
@@ -42,11 +41,14 @@ void TNWBrowseModel::SetRoot(TClientStore& Store, const QString& FullName, const
     Top->Children.push_back(std::move(Start));
     Top->Loaded = true;
 
+    auto Cursor = std::make_unique<NWDir>(Store);
+    Cursor->SetFilters(Filters);  // not positioned yet: nothing is read
+
     beginResetModel();
     FTop = std::move(Top);
-    FCursor = std::make_unique<NWDir>(Store);
-    FFilters = Filters;
+    FCursor = std::move(Cursor);
     FFetchCount = 0;
+    QScopedValueRollback Announcing(FAnnouncing, true);
     endResetModel();
 }
 
@@ -54,8 +56,8 @@ void TNWBrowseModel::Clear() {
     beginResetModel();
     FTop.reset();
     FCursor.reset();
-    FFilters.clear();
     FFetchCount = 0;
+    QScopedValueRollback Announcing(FAnnouncing, true);
     endResetModel();
 }
 
@@ -136,7 +138,7 @@ bool TNWBrowseModel::canFetchMore(const QModelIndex& Parent) const {
     if (!Parent.isValid() || Parent.column() != 0)
         return false;
     const TNode* P = NodeOf(Parent);
-    return P && !P->Loaded && IsContainerLayout(P->Layout);
+    return !FAnnouncing && P && !P->Loaded && IsContainerLayout(P->Layout);
 }
 
 void TNWBrowseModel::fetchMore(const QModelIndex& Parent) {
@@ -149,8 +151,7 @@ void TNWBrowseModel::fetchMore(const QModelIndex& Parent) {
     std::vector<std::unique_ptr<TNode>> Rows;
     QString Failure;
     try {
-        FCursor->SetFilters(FFilters);
-        FCursor->SetFullName(P->FullName);
+        FCursor->SetFullName(P->FullName);  // reads the listing with the filters set
         if (NWEntries* Entries = FCursor->Entries()) {
             const int Count = Entries->Count();
             Rows.reserve(size_t(Count));
@@ -175,15 +176,18 @@ void TNWBrowseModel::fetchMore(const QModelIndex& Parent) {
     std::stable_sort(Rows.begin(), Rows.end(), [](const auto& A, const auto& B) {
         return QString::compare(A->ShortName, B->ShortName, Qt::CaseInsensitive) < 0;
     });
-    if (!Rows.empty()) {
-        beginInsertRows(Parent, 0, int(Rows.size()) - 1);
-        P->Children = std::move(Rows);
-        for (size_t I = 0; I < P->Children.size(); ++I)
-            P->Children[I]->Row = int(I);
-        endInsertRows();
-    } else {
-        // The expand mark of an empty container goes away.
-        Q_EMIT dataChanged(Parent, Parent);
+    {
+        QScopedValueRollback Announcing(FAnnouncing, true);
+        if (!Rows.empty()) {
+            beginInsertRows(Parent, 0, int(Rows.size()) - 1);
+            P->Children = std::move(Rows);
+            for (size_t I = 0; I < P->Children.size(); ++I)
+                P->Children[I]->Row = int(I);
+            endInsertRows();
+        } else {
+            // The expand mark of an empty container goes away.
+            Q_EMIT dataChanged(Parent, Parent);
+        }
     }
     if (!Failure.isEmpty())
         Q_EMIT LoadFailed(Failure);

@@ -65,10 +65,12 @@ private:
 
     std::unique_ptr<TNode> FTop;         // invisible parent of the start object
     std::unique_ptr<NWDir> FCursor;      // own cursor, so the listings never move the caller's
-    QString FFilters;
     QList<QIcon> FImages;
     std::function<int(const QString&)> FImageIndex;
     int FFetchCount = 0;
+    // True while a change is being announced: listeners that walk the tree then see only what is
+    // read, and no listing starts inside the announcement of another.
+    bool FAnnouncing = false;
 };
 
 // The browse control: a tree of the directory below the object on which the directory control

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -123,7 +124,7 @@ bool TFolderModel::hasChildren(const QModelIndex& Parent) const {
 }
 
 bool TFolderModel::canFetchMore(const QModelIndex& Parent) const {
-    return Parent.isValid() && Parent.column() == 0 && !NodeOf(Parent)->Loaded;
+    return !FAnnouncing && Parent.isValid() && Parent.column() == 0 && !NodeOf(Parent)->Loaded;
 }
 
 void TFolderModel::fetchMore(const QModelIndex& Parent) {
@@ -134,6 +135,7 @@ void TFolderModel::fetchMore(const QModelIndex& Parent) {
     const QFileInfoList Folders =
         QDir(P->Local).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks,
                                      QDir::Name | QDir::IgnoreCase);
+    QScopedValueRollback Announcing(FAnnouncing, true);
     if (Folders.isEmpty()) {
         Q_EMIT dataChanged(Parent, Parent);
         return;

@@ -52,6 +52,7 @@ private:
     QModelIndex IndexOfNode(TNode* Node) const;
 
     std::unique_ptr<TNode> FTop;
+    bool FAnnouncing = false;  // no reading while an insertion is being announced
 };
 
 // The folder picker dialog: the title above the tree, OK for a volume or folder, "Abbrechen".

@@ -501,8 +501,8 @@ private Q_SLOTS:
         NDK->AddOrganizationalUnit(Schueler, Q("gross"));
         const QString Big = Schueler + Q(R"(\gross)");
         {
-            NDK->NWDir1->SetFullName(Big);
             NDK->SetFilters(QString());
+            NDK->NWDir1->SetFullName(Big);
             NWEntries* Entries = NDK->NWDir1->Entries();
             QVERIFY(Entries);
             TStoreTransaction T(**FStore);
@@ -518,20 +518,44 @@ private Q_SLOTS:
         Browse.show();
         QCOMPARE(Browse.Model()->FetchCount(), 0);
 
+        TFaultInjection::Clear();
         QElapsedTimer Clock;
         Clock.start();
         const QModelIndex Root = Browse.Model()->index(0, 0);
         Browse.View()->expand(Root);
         QCOMPARE(Browse.Model()->rowCount(Root), Count);
-        QCOMPARE(Browse.Model()->FetchCount(), 1);
         // Rows show without reading anything more; their own levels stay unread.
         const QModelIndex Last = Browse.Model()->index(Count - 1, 0, Root);
         QCOMPARE(Browse.Model()->data(Last).toString(), Q("k09999"));
         Browse.View()->scrollTo(Last);
-        QCOMPARE(Browse.Model()->FetchCount(), 1);
         QVERIFY(!Browse.Model()->IsLoaded(Last));
+        QCOMPARE(Browse.Model()->FetchCount(), 1);
+        QCOMPARE(TFaultInjection::Count(Q("NWEntries.Refresh")), 1);   // one listing
+        QCOMPARE(TFaultInjection::Count(Q("NWDir.FullName")), 1);      // one positioning
+        QCOMPARE(TFaultInjection::Count(Q("NWEntry.GetFieldValue")), 0);
         // A sanity bound only (sanitizers, shared machine); the benchmark times it properly.
         QVERIFY2(Clock.elapsed() < 20000, qPrintable(QString::number(Clock.elapsed())));
+    }
+
+    void listingFailureShown() {
+        NDK->SetFilters(QString());
+        NDK->NWDir1->SetFullName(Schueler);
+        TouBrowser Dlg(FOwner.get());
+        Dlg.Base = Schueler;
+        Dlg.SetExpandMode(1);
+        QVERIFY(Dlg.Prepare());
+        QSignalSpy Failed(Dlg.NWBrowse1, &NWBrowse::LoadFailed);
+        TFaultInjection::FailNext(Q("NWEntries.Refresh"), 1, Q("Verbindung verloren"));
+        TNWBrowseModel* M = Dlg.NWBrowse1->Model();
+        const QModelIndex Class = M->IndexOf(Class5a);
+        QVERIFY(Class.isValid());
+        Dlg.NWBrowse1->View()->expand(Class);
+        QCOMPARE(Failed.count(), 1);
+        QCOMPARE(M->rowCount(Class), 0);
+        QVERIFY(!M->hasChildren(Class));
+        // The box comes once the view is done with the expansion.
+        QTRY_COMPARE(TModalSeam::Shown().size(), 1);
+        QVERIFY(TModalSeam::Shown().first().startsWith(Q("Fehler|Verbindung verloren")));
     }
 
     // ---- folder picker ---------------------------------------------------------------------
