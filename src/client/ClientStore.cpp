@@ -201,8 +201,12 @@ QSqlQuery& TClientStore::TPrivate::Prepared(const QString& Sql) {
 
 QSqlQuery& TClientStore::TPrivate::Run(const QString& Sql, const QVariantList& Args) {
     QSqlQuery& Query = Prepared(Sql);
-    for (int I = 0; I < Args.size(); ++I)
-        Query.bindValue(I, Args.at(I));
+    static const QVariant EmptyText = QVariant(QStringLiteral(""));
+    for (int I = 0; I < Args.size(); ++I) {
+        // A null text is bound as the empty text, never as NULL.
+        const QVariant& A = Args.at(I);
+        Query.bindValue(I, A.metaType().id() == QMetaType::QString && A.toString().isNull() ? EmptyText : A);
+    }
     if (!Query.exec())
         SqlFail(Query);
     return Query;
@@ -395,6 +399,15 @@ QString TClientStore::TPrivate::Setting(const QString& Key) const {
 
 void TClientStore::TPrivate::SetSetting(const QString& Key, const QString& Value) {
     Run(QStringLiteral("INSERT OR REPLACE INTO settings(key, value) VALUES(?, ?)"), {Key, Value});
+    IdentityLoaded = false;
+}
+
+QString TClientStore::TPrivate::Identity() {
+    if (!IdentityLoaded) {
+        IdentityCache = Setting(QStringLiteral("Identity"));
+        IdentityLoaded = true;
+    }
+    return IdentityCache;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -496,23 +509,23 @@ QString TClientStore::TPrivate::CheckCreate(const TObjectRef& Parent, const QStr
              QStringLiteral("An object of layout \"%1\" may not stand in %2 (%3)").arg(Canonical, Parent.FullName, Parent.Layout));
     const QString ParentLevels = LevelsOf(Parent);
     const QString Path = (ParentLevels.isEmpty() ? QString() : ParentLevels.toUpper() + QLatin1Char('\\')) + Name.toUpper();
-    QSqlQuery& Q = Run(QStringLiteral("SELECT 1 FROM objects WHERE tree_id=? AND path=?"), {Parent.TreeId, Path});
-    const bool Exists = Q.next();
+    QSqlQuery& Q = Run(QStringLiteral("SELECT EXISTS(SELECT 1 FROM objects WHERE tree_id=? AND path=?),"
+                                      " ?=0 OR EXISTS(SELECT 1 FROM objects WHERE id=?)"),
+                       {Parent.TreeId, Path, Parent.Id, Parent.Id});
+    Q.next();
+    const bool Exists = Q.value(0).toBool();
+    const bool ParentThere = Q.value(1).toBool();
     Q.finish();
+    if (!ParentThere)
+        Fail(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Parent.FullName));
     if (Exists)
         Fail(ERR_ENTRY_ALREADY_EXISTS, QStringLiteral("Object exists already: %1\\%2").arg(Parent.FullName, Name));
-    if (Parent.Id) {
-        QSqlQuery& P = Run(QStringLiteral("SELECT 1 FROM objects WHERE id=?"), {Parent.Id});
-        const bool ParentThere = P.next();
-        P.finish();
-        if (!ParentThere)
-            Fail(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Parent.FullName));
-    }
     return Canonical;
 }
 
 TClientStore::TObjectRef TClientStore::TPrivate::InsertObject(const TObjectRef& Parent, const QString& Layout,
-                                                              const QString& Name) {
+                                                              const QString& Name,
+                                                              const std::vector<TFieldWrite>& Fields) {
     const QString ParentLevels = LevelsOf(Parent);
     const QString Dn = ParentLevels.isEmpty() ? Name : ParentLevels + QLatin1Char('\\') + Name;
     QSqlQuery& Q = Run(QStringLiteral("INSERT INTO objects(tree_id, parent_id, name, uname, layout, dn, path) "
@@ -527,26 +540,41 @@ TClientStore::TObjectRef TClientStore::TPrivate::InsertObject(const TObjectRef& 
     R.Layout = Layout;
 
     // The fields the directory keeps itself.
-    std::vector<TFieldWrite> Ops;
-    const QString Identity = Setting(QStringLiteral("Identity"));
+    // The fields the directory keeps itself, unless given.
+    std::vector<TFieldWrite> All;
+    All.reserve(Fields.size() + 5);
+    auto Given = [&](const char* Field) {
+        return std::any_of(Fields.begin(), Fields.end(),
+                           [&](const TFieldWrite& W) { return W.Type->Name == QLatin1String(Field); });
+    };
+    const QString Identity = this->Identity();
     if (!Identity.isEmpty()) {
-        Ops.push_back({FieldType(QStringLiteral("creatorsName")), {Identity}});
-        Ops.push_back({FieldType(QStringLiteral("modifiersName")), {Identity}});
+        if (!Given("creatorsName"))
+            All.push_back({FieldType(QStringLiteral("creatorsName")), {Identity}});
+        if (!Given("modifiersName"))
+            All.push_back({FieldType(QStringLiteral("modifiersName")), {Identity}});
     }
-    QByteArray Guid(16, Qt::Uninitialized);
-    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(Guid.data()), 4);
-    Ops.push_back({FieldType(QStringLiteral("GUID")), {Guid}});
-    Ops.push_back({FieldType(QStringLiteral("Revision")), {qint64(1)}});
-    Ops.push_back({FieldType(QStringLiteral("Object Class")), {Layout, QStringLiteral("Top")}});
-    WriteFields(R.Id, Ops, false);
+    if (!Given("GUID")) {
+        QByteArray Guid(16, Qt::Uninitialized);
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(Guid.data()), 4);
+        All.push_back({FieldType(QStringLiteral("GUID")), {Guid}});
+    }
+    if (!Given("Revision"))
+        All.push_back({FieldType(QStringLiteral("Revision")), {qint64(1)}});
+    if (!Given("Object Class"))
+        All.push_back({FieldType(QStringLiteral("Object Class")), {Layout, QStringLiteral("Top")}});
+    All.insert(All.end(), Fields.begin(), Fields.end());
+    WriteFields(R.Id, All, false, true);
     return R;
 }
 
 TClientStore::TObjectRef TClientStore::TPrivate::CreateObject(const TObjectRef& Parent, const QString& Layout,
-                                                              const QString& Name) {
+                                                              const QString& Name,
+                                                              const std::vector<std::pair<QString, QVariant>>& Fields) {
     const QString Canonical = CheckCreate(Parent, Layout, Name);
+    const std::vector<TFieldWrite> Writes = Convert(Fields);
     TStoreTransaction T(Q);
-    TObjectRef R = InsertObject(Parent, Canonical, Name);
+    TObjectRef R = InsertObject(Parent, Canonical, Name, Writes);
     T.Commit();
     return R;
 }
@@ -984,10 +1012,34 @@ QVariant TClientStore::TPrivate::FromStored(TSyntaxKind Kind, const QVariant& St
     }
 }
 
-void TClientStore::TPrivate::WriteFields(qint64 Id, const std::vector<TFieldWrite>& Writes, bool Maintain) {
+namespace {
+// "(?, ?, ...)" repeated: one statement for many rows.
+QString Placeholders(int Rows, int Columns) {
+    QString Row = QStringLiteral("(?") + QStringLiteral(", ?").repeated(Columns - 1) + QLatin1Char(')');
+    QStringList L;
+    for (int I = 0; I < Rows; ++I)
+        L.append(Row);
+    return L.join(QStringLiteral(", "));
+}
+constexpr int RowsPerInsert = 32;
+} // namespace
+
+void TClientStore::TPrivate::WriteFields(qint64 Id, const std::vector<TFieldWrite>& Writes, bool Maintain, bool Fresh) {
+    std::vector<TFieldWrite> All(Writes);
+    QSet<QString> Written;
+    for (const TFieldWrite& W : Writes)
+        Written.insert(W.Type->Name);
+    if (Maintain) {
+        const QString Identity = this->Identity();
+        if (!Identity.isEmpty() && !Written.contains(QStringLiteral("modifiersName")))
+            All.push_back({FieldType(QStringLiteral("modifiersName")), {Identity}});
+    }
+
     QHash<QString, qint64> Ords;
     qint64 MaxOrd = 0;
-    {
+    if (All.empty())
+        return;
+    if (!Fresh) {
         QSqlQuery& Q = Run(QStringLiteral("SELECT field, MIN(ord) FROM field_values WHERE object_id=? GROUP BY field"), {Id});
         while (Q.next()) {
             const qint64 Ord = Q.value(1).toLongLong();
@@ -995,39 +1047,51 @@ void TClientStore::TPrivate::WriteFields(qint64 Id, const std::vector<TFieldWrit
             MaxOrd = qMax(MaxOrd, Ord);
         }
         Q.finish();
+        // Away with the old values of every written field, in one statement.
+        QVariantList Args{Id};
+        for (const TFieldWrite& W : All)
+            Args.append(W.Type->Name);
+        Run(QStringLiteral("DELETE FROM field_values WHERE object_id=? AND field IN (?") +
+                QStringLiteral(", ?").repeated(int(All.size()) - 1) + QLatin1Char(')'),
+            Args);
     }
-    QSet<QString> Written;
-    auto Put = [&](const QString& Field, const std::vector<QVariant>& Values) {
-        Run(QStringLiteral("DELETE FROM field_values WHERE object_id=? AND field=?"), {Id, Field});
-        if (Values.empty()) {
-            Ords.remove(Field);
+
+    // The new values, many rows per statement.
+    QVariantList Rows;
+    int RowCount = 0;
+    auto Flush = [&] {
+        if (!RowCount)
             return;
-        }
-        auto It = Ords.find(Field);
-        const qint64 Ord = It != Ords.end() ? *It : ++MaxOrd;
-        Ords.insert(Field, Ord);
-        qint64 Index = 0;
-        for (const QVariant& V : Values)
-            Run(QStringLiteral("INSERT INTO field_values(object_id, field, ord, idx, value) VALUES(?, ?, ?, ?, ?)"),
-                {Id, Field, Ord, Index++, V});
+        Run(QStringLiteral("INSERT INTO field_values(object_id, field, ord, idx, value) VALUES ") +
+                Placeholders(RowCount, 5),
+            Rows);
+        Rows.clear();
+        RowCount = 0;
     };
-    for (const TFieldWrite& W : Writes) {
-        Put(W.Type->Name, W.Values);
-        Written.insert(W.Type->Name);
+    for (const TFieldWrite& W : All) {
+        if (W.Values.empty())
+            continue;
+        auto It = Ords.find(W.Type->Name);
+        const qint64 Ord = It != Ords.end() ? *It : ++MaxOrd;
+        qint64 Index = 0;
+        for (const QVariant& V : W.Values) {
+            Rows << Id << W.Type->Name << Ord << Index++ << V;
+            if (++RowCount == RowsPerInsert)
+                Flush();
+        }
     }
-    if (!Maintain)
-        return;
-    const QString Identity = Setting(QStringLiteral("Identity"));
-    if (!Identity.isEmpty() && !Written.contains(QStringLiteral("modifiersName")))
-        Put(QStringLiteral("modifiersName"), {Identity});
-    if (!Written.contains(QStringLiteral("Revision"))) {
+    Flush();
+
+    if (Maintain && !Written.contains(QStringLiteral("Revision"))) {
         QSqlQuery& Q = Run(QStringLiteral("UPDATE field_values SET value=value+1 WHERE object_id=? AND field='Revision'"), {Id});
         if (Q.numRowsAffected() <= 0)
-            Put(QStringLiteral("Revision"), {qint64(1)});
+            Run(QStringLiteral("INSERT INTO field_values(object_id, field, ord, idx, value) VALUES(?, 'Revision', ?, 0, 1)"),
+                {Id, MaxOrd + 1});
     }
 }
 
-void TClientStore::TPrivate::WriteEntry(qint64 Id, const std::vector<std::pair<QString, QVariant>>& Pending) {
+std::vector<TClientStore::TPrivate::TFieldWrite>
+TClientStore::TPrivate::Convert(const std::vector<std::pair<QString, QVariant>>& Pending) {
     // The last write of a field counts; fields keep the order of their first write.
     std::vector<std::pair<const NWFieldType*, QVariant>> Merged;
     for (const auto& [Field, Value] : Pending) {
@@ -1044,10 +1108,17 @@ void TClientStore::TPrivate::WriteEntry(qint64 Id, const std::vector<std::pair<Q
     Writes.reserve(Merged.size());
     for (const auto& [Type, Value] : Merged)
         Writes.push_back({Type, ToStored(*Type, Value)});
-    TObjectRef Ref;
-    if (!LookupId(Id, Ref))
+    return Writes;
+}
+
+void TClientStore::TPrivate::WriteEntry(qint64 Id, const std::vector<std::pair<QString, QVariant>>& Pending) {
+    const std::vector<TFieldWrite> Writes = Convert(Pending);
+    QSqlQuery& Q = Run(QStringLiteral("SELECT 1 FROM objects WHERE id=?"), {Id});
+    const bool Exists = Q.next();
+    Q.finish();
+    if (!Exists)
         Fail(ERR_NO_SUCH_ENTRY, QStringLiteral("The object no longer exists"));
-    TStoreTransaction T(Q);
+    TStoreTransaction T(this->Q);
     WriteFields(Id, Writes);
     T.Commit();
 }
@@ -1187,8 +1258,10 @@ QByteArray TClientStore::TPrivate::DeriveKey(const QString& Password, const QByt
         Mac.reset();
         Mac.addData(U);
         U = Mac.result();
-        for (int B = 0; B < Key.size(); ++B)
-            Key[B] = char(Key[B] ^ U[B]);
+        char* K = Key.data();
+        const char* P = U.constData();
+        for (qsizetype B = 0; B < Key.size(); ++B)
+            K[B] = char(K[B] ^ P[B]);
     }
     return Key;
 }
@@ -1372,7 +1445,7 @@ void TClientStore::AddVolume(const TVolume& Volume) {
     if (!MakeOwnerOnlyPath(Root))
         Fail(-1, QStringLiteral("Cannot create the volume folder %1").arg(Root));
     TObjectRef Ref;
-    const QString Object = D->Lookup(Volume.VolumeObject, Ref) ? Ref.FullName : Volume.VolumeObject;
+    const QString Object = D->Lookup(Volume.VolumeObject, Ref) ? Ref.FullName : Volume.VolumeObject.isNull() ? QStringLiteral("") : Volume.VolumeObject;
     TStoreTransaction T(*this);
     D->Run(QStringLiteral("INSERT INTO volumes(server, volume, userver, uvolume, root, volume_object, uvolume_object) "
                           "VALUES(?, ?, ?, ?, ?, ?, ?)"),
@@ -1499,6 +1572,7 @@ TStoreTransaction::~TStoreTransaction() {
     --D.TransactionDepth;
     if (FOuter) {
         D.TreesLoaded = false;
+        D.IdentityLoaded = false;
         try {
             D.Run(QStringLiteral("ROLLBACK"));
             D.LoadSchema();

@@ -85,6 +85,9 @@ struct TClientStore::TPrivate {
     // Settings (key/value).
     QString Setting(const QString& Key) const;
     void SetSetting(const QString& Key, const QString& Value);
+    QString Identity();   // cached "Identity" setting
+    bool IdentityLoaded = false;
+    QString IdentityCache;
 
     // Objects.
     bool Lookup(const QString& FullName, TObjectRef& Out);
@@ -93,9 +96,17 @@ struct TClientStore::TPrivate {
     TObjectRef MustResolve(const QString& FullName);
     // Checks that an object Layout/Name may be created below Parent; returns the canonical layout.
     QString CheckCreate(const TObjectRef& Parent, const QString& Layout, const QString& Name);
-    // Inserts the object (after CheckCreate) with its operational fields; inside a transaction.
-    TObjectRef InsertObject(const TObjectRef& Parent, const QString& CanonicalLayoutName, const QString& Name);
-    TObjectRef CreateObject(const TObjectRef& Parent, const QString& Layout, const QString& Name);
+    struct TFieldWrite {
+        const NWFieldType* Type;
+        std::vector<QVariant> Values;   // empty: remove every value
+    };
+    // Inserts the object (after CheckCreate) with its operational fields and Fields (converted);
+    // inside a transaction.
+    TObjectRef InsertObject(const TObjectRef& Parent, const QString& CanonicalLayoutName, const QString& Name,
+                            const std::vector<TFieldWrite>& Fields = {});
+    // Checks, converts the fields, and creates the object with them in one transaction.
+    TObjectRef CreateObject(const TObjectRef& Parent, const QString& Layout, const QString& Name,
+                            const std::vector<std::pair<QString, QVariant>>& Fields = {});
     struct TChild {
         qint64 Id;
         QString Name;
@@ -105,20 +116,19 @@ struct TClientStore::TPrivate {
     QStringList Search(const TObjectRef& Base, const QString& Name, const QString& Layout, int Scope);
 
     // Fields. Values as held in the database: text, integer, or bytes.
-    struct TFieldWrite {
-        const NWFieldType* Type;
-        std::vector<QVariant> Values;   // empty: remove every value
-        bool Explicit = true;
-    };
     std::vector<QVariant> StoredValues(qint64 Id, const QString& Field);
     QVariant ReadField(qint64 Id, const QString& Field, const QVariant& Default, bool MultiValued);
     QStringList FieldNames(qint64 Id);
     // Converts a written value to stored values; throws on a syntax or length fault.
     std::vector<QVariant> ToStored(const NWFieldType& Type, const QVariant& Value);
     QVariant FromStored(ClientInternal::TSyntaxKind Kind, const QVariant& Stored) const;
+    // Converts written values (the last write of a field counts); throws on an unknown field or a
+    // value that does not fit.
+    std::vector<TFieldWrite> Convert(const std::vector<std::pair<QString, QVariant>>& Pending);
     // Writes fields of one object (values already converted); maintains "modifiersName" and
-    // "Revision" unless written explicitly. Inside a transaction.
-    void WriteFields(qint64 Id, const std::vector<TFieldWrite>& Writes, bool Maintain = true);
+    // "Revision" unless written explicitly. Fresh: the object holds no values yet. Inside a
+    // transaction.
+    void WriteFields(qint64 Id, const std::vector<TFieldWrite>& Writes, bool Maintain = true, bool Fresh = false);
     void WriteEntry(qint64 Id, const std::vector<std::pair<QString, QVariant>>& Pending);
 
     // Volumes and folders.

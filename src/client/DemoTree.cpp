@@ -54,10 +54,7 @@ public:
     explicit TDemoBuilder(TClientStore& Store) : FStore(Store), D(Store.Private()) {}
 
     TRef Add(const TRef& Parent, const char* Layout, const QString& Name, const TFields& Fields = {}) {
-        const TRef R = D.CreateObject(Parent, QString::fromLatin1(Layout), Name);
-        if (!Fields.empty())
-            D.WriteEntry(R.Id, Fields);
-        return R;
+        return D.CreateObject(Parent, QString::fromLatin1(Layout), Name, Fields);
     }
 
     void Build() {

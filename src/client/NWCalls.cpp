@@ -186,7 +186,8 @@ NWCCODE NWDSCreateContextHandle(NWDSContextHandle* Context) {
 
 NWCCODE NWDSFreeContext(NWDSContextHandle Context) {
     const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSFreeContext"));
-    if (!Contexts().erase(Context))
+    // Freeing the null handle that a failed creation leaves is no fault.
+    if (Context != 0 && !Contexts().erase(Context))
         return ERR_BAD_CONTEXT;
     return Injected;
 }

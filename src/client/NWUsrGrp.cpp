@@ -16,12 +16,12 @@ void NWUsers::Add(const QString& FullName, const QString& Surname, const QString
         Fail(ERR_NO_SUCH_ENTRY, QStringLiteral("No full name: %1").arg(FullName));
     const QString Name = FullName.mid(Slash + 1);
     const TClientStore::TObjectRef Container = D.MustResolve(FullName.left(Slash));
-    if (FContainerId == 0 || Container.Id != FContainerId)
-        Fail(ERR_INVALID_REQUEST,
-             QStringLiteral("%1 does not lie in the container the control stands on").arg(FullName));
     const TLayoutKind Kind = KindOfLayout(Container.Layout);
     if (Kind != TLayoutKind::Organization && Kind != TLayoutKind::OrganizationalUnit)
         Fail(ERR_ILLEGAL_CONTAINMENT, QStringLiteral("%1 may not hold users").arg(Container.FullName));
+    if (Container.Id != FContainerId)
+        Fail(ERR_INVALID_REQUEST,
+             QStringLiteral("%1 does not lie in the container the control stands on").arg(FullName));
 
     TClientStore::TObjectRef Template;
     if (!TemplateFullName.isEmpty()) {
@@ -49,8 +49,7 @@ void NWUsers::Add(const QString& FullName, const QString& Surname, const QString
         }
     }
     TStoreTransaction T(FStore);
-    const TClientStore::TObjectRef User = D.InsertObject(Container, Layout, Name);
-    D.WriteFields(User.Id, Writes, false);
+    D.InsertObject(Container, Layout, Name, Writes);
     T.Commit();
 }
 

@@ -12,16 +12,23 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QSignalSpy>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
 
 namespace {
-const QString Root = QStringLiteral("NDS:\\\\SCHULE");
-const QString Schueler = QStringLiteral("NDS:\\\\SCHULE\\unterricht\\schueler");
-const QString Class5a = QStringLiteral("NDS:\\\\SCHULE\\unterricht\\schueler\\5a");
-const QString DataVolume = QStringLiteral("NDS:\\\\SCHULE\\dienste\\SRV1_DATA");
+QString Q(const char* Text) { return QString::fromUtf8(Text); }
+
+const QString Root = Q("NDS:\\\\SCHULE");
+const QString Unterricht = Q("NDS:\\\\SCHULE\\unterricht");
+const QString Schueler = Q("NDS:\\\\SCHULE\\unterricht\\schueler");
+const QString Class5a = Q("NDS:\\\\SCHULE\\unterricht\\schueler\\5a");
+const QString Template = Q("NDS:\\\\SCHULE\\unterricht\\schueler\\User_Template");
+const QString DataVolume = Q("NDS:\\\\SCHULE\\dienste\\SRV1_DATA");
 
 QStringList ShortNames(NWEntries* E) {
     QStringList L;
@@ -30,7 +37,7 @@ QStringList ShortNames(NWEntries* E) {
     return L;
 }
 
-// The status code of a call that must throw.
+// The status code of a call that must throw; 0 when it did not.
 template <typename F> int CodeOf(F&& Call) {
     try {
         Call();
@@ -39,37 +46,731 @@ template <typename F> int CodeOf(F&& Call) {
     }
     return 0;
 }
+
+// Removes every value of an attribute through the client-library calls, as a program would.
+NWCCODE ClearAttribute(const char* Object, const char* Attribute) {
+    NWDSContextHandle Context = 0;
+    NWCCODE Status = NWDSCreateContextHandle(&Context);
+    if (Status)
+        return Status;
+    NWDSSetContext(Context, DCK_TREE_NAME, "SCHULE");
+    NWDSBuf* Buf = nullptr;
+    Status = NWDSAllocBuf(5096, &Buf);
+    if (!Status)
+        Status = NWDSInitBuf(Context, DSV_MODIFY_ENTRY, Buf);
+    if (!Status)
+        Status = NWDSPutChange(Context, Buf, DS_REMOVE_ATTRIBUTE, Attribute);
+    std::int32_t Iteration = NO_MORE_ITERATIONS;
+    if (!Status)
+        Status = NWDSModifyObject(Context, Object, &Iteration, 0, Buf);
+    if (Buf)
+        NWDSFreeBuf(Buf);
+    NWDSFreeContext(Context);
+    return Status;
+}
 } // namespace
 
-// The directory control, the store behind it and the demo tree.
+// The directory control, the store behind it, the client-library calls and the demo tree.
 class TstClient : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { FStore = std::make_unique<TTestStore>(); }
-    void cleanup() { FStore.reset(); }
+    void initTestCase() { FShared = std::make_unique<TTestStore>(); }
+    void cleanupTestCase() { FShared.reset(); }
+    // Tests that only read share one demo store; the others get a fresh one.
+    void init() {
+        static const QSet<QByteArray> ReadOnly = {
+            "DemoTreeHasItsParts", "DemoWorkstationAddresses", "Resolution", "ResolveDottedNames",
+            "EntryOfTreeRootIsRefused", "AddRefusals", "FieldTypesListTheSchema", "FieldRefusalsAtUpdate",
+            "SearchDeliversThroughTheEventLoop", "SearchWholeTreeForUsers", "SearchDelayIsInjected",
+            "SearchOutlivedByItsControl", "ParsePath", "ContextKeysAndHandles", "NetAddressText"};
+        if (ReadOnly.contains(QTest::currentTestFunction())) {
+            TClientStore::SetInstance(FShared->Store.get());
+            TFaultInjection::Clear();
+        } else {
+            FOwn = std::make_unique<TTestStore>();
+        }
+        FStore = FOwn ? FOwn.get() : FShared.get();
+        FDir = std::make_unique<NWDir>(**FStore);
+    }
+    void cleanup() {
+        FDir.reset();
+        FOwn.reset();
+        TFaultInjection::Clear();
+    }
+
+    // ----- the demo tree
 
     void DemoTreeHasItsParts() {
-        NWDir Dir(**FStore);
-        Dir.SetFullName(Root);
-        QCOMPARE(ShortNames(Dir.Entries()), (QStringList{"dienste", "unterricht", "Workstations"}));
-        Dir.SetFullName(Schueler);
-        QStringList Classes = ShortNames(Dir.Entries());
-        QCOMPARE(Classes.first(), QStringLiteral("User_Template"));
+        FDir->SetFullName(Root);
+        QCOMPARE(ShortNames(FDir->Entries()), (QStringList{Q("dienste"), Q("unterricht"), Q("Workstations")}));
+        FDir->SetFullName(Schueler);
+        const QStringList Classes = ShortNames(FDir->Entries());
+        QCOMPARE(Classes.first(), Q("User_Template"));
         QCOMPARE(Classes.size(), 11);
-        Dir.SetFullName(Class5a);
-        const int Users = Dir.Entries()->Count() - 1;
-        QVERIFY2(Users >= 20 && Users <= 30, qPrintable(QString::number(Users)));
+        for (const QString& Class : Classes.mid(1)) {
+            FDir->SetFullName(Schueler + u'\\' + Class);
+            const int Users = FDir->Entries()->Count() - 1;
+            QVERIFY2(Users >= 20 && Users <= 30, qPrintable(Class));
+            QVERIFY(!FDir->Entry()->GetFieldValue(Q("Login Script")).toString().isEmpty());
+            const QString Home = FDir->FindEntry(Schueler + u'\\' + Class + Q("\\User_Template"))
+                                     ->GetFieldValue(Q("Home Directory"))
+                                     .toString();
+            QCOMPARE(Home, DataVolume + Q(",home\\schueler\\") + Class);
+        }
+        QCOMPARE(FDir->FindEntry(Template)->GetFieldValue(Q("Home Directory")).toString(),
+                 DataVolume + Q(",home\\schueler"));
+        QCOMPARE(FDir->FindEntry(Unterricht + Q("\\Pruefung_Template"))->GetFieldValue(Q("Home Directory Rights")),
+                 QVariant(qint64(0x0FB)));
+        QCOMPARE(FDir->FindEntry(Q("NDS:\\\\SCHULE\\dienste\\benutzer"))->Layout(), Q("NDSCAT:Master Catalog"));
         QCOMPARE((**FStore).ConnectedTrees(), QStringList{Root});
-        const auto Connections = (**FStore).ServerConnections();
-        QCOMPARE(int(Connections.size()), 1);
-        QCOMPARE(Connections[0].FullName, QStringLiteral("NDS:\\\\SCHULE\\dienste\\SRV1"));
-        QCOMPARE(Connections[0].DisplayName, QStringLiteral("SRV1"));
         QCOMPARE(int((**FStore).Volumes().size()), 2);
     }
 
+    void DemoWorkstationAddresses() {
+        // Inside and outside the school network, and values that are no addresses at all.
+        QStringList All;
+        for (const QString& Room : {Q("EDV1"), Q("EDV2")}) {
+            FDir->SetFullName(Q("NDS:\\\\SCHULE\\Workstations\\") + Room);
+            FDir->SetFilters(Q("Workstation"));
+            QCOMPARE(FDir->Entries()->Count(), 12);
+            for (int I = 0; I < 12; ++I)
+                All += FDir->Entries()->Item(I)->GetFieldValue(Q("WM:Network Address"), {}, true).toStringList();
+        }
+        QVERIFY(All.contains(Q("10.1.1.101")));
+        QVERIFY(All.contains(Q("192.168.0.3")));
+        QVERIFY(All.filter(Q("IPX:")).size() > 0);
+    }
+
+    void StoreInstanceCreatesTheDemoTree() {
+        QTemporaryDir Dir;
+        qputenv("PARVON_CLIENT_STORE", (Dir.path() + Q("/store")).toUtf8());
+        TClientStore::SetInstance(nullptr);
+        TClientStore& Store = TClientStore::Instance();
+        QCOMPARE(Store.Folder(), Dir.path() + Q("/store"));
+        QCOMPARE(Store.Trees(), QStringList{Q("SCHULE")});
+        // Owner-only folder and database.
+        QCOMPARE(QFileInfo(Store.Folder()).permissions() & 0x0077, QFile::Permissions());
+        QCOMPARE(QFileInfo(Store.Folder() + Q("/directory.db")).permissions() & 0x0077, QFile::Permissions());
+        TClientStore::SetInstance(FStore->Store.get());
+        qunsetenv("PARVON_CLIENT_STORE");
+    }
+
+    void StoresLiveSideBySide() {
+        QTemporaryDir Dir;
+        QString Connection;
+        {
+            TClientStore Other(Dir.path());
+            QVERIFY(Other.IsEmpty());
+            Other.AddTree(Q("ANDERER"));
+            Connection = Other.Database().connectionName();
+            QVERIFY(QSqlDatabase::contains(Connection));
+            QVERIFY(!(**FStore).Trees().contains(Q("ANDERER")));
+        }
+        QVERIFY(!QSqlDatabase::contains(Connection));
+        TClientStore Again(Dir.path());
+        QCOMPARE(Again.Trees(), QStringList{Q("ANDERER")});
+    }
+
+    // ----- names
+
+    void Resolution_data() {
+        QTest::addColumn<QString>("Name");
+        QTest::addColumn<QString>("Canonical");   // "" when the name must be refused
+        QTest::newRow("exact") << Class5a << Class5a;
+        QTest::newRow("any case") << Q("nds:\\\\schule\\UNTERRICHT\\Schueler\\5A") << Class5a;
+        QTest::newRow("tree root") << Q("NDS:\\\\schule") << Root;
+        QTest::newRow("leaf") << Q("NDS:\\\\SCHULE\\DIENSTE\\ADMIN") << Q("NDS:\\\\SCHULE\\dienste\\admin");
+        QTest::newRow("missing") << Q("NDS:\\\\SCHULE\\unterricht\\schueler\\5z") << QString();
+        QTest::newRow("unknown tree") << Q("NDS:\\\\WALD\\unterricht") << QString();
+        QTest::newRow("no prefix") << Q("SCHULE\\unterricht") << QString();
+        QTest::newRow("trailing backslash") << Q("NDS:\\\\SCHULE\\unterricht\\") << QString();
+        QTest::newRow("empty level") << Q("NDS:\\\\SCHULE\\\\unterricht") << QString();
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void Resolution() {
+        QFETCH(QString, Name);
+        QFETCH(QString, Canonical);
+        if (Canonical.isEmpty()) {
+            QCOMPARE(CodeOf([&] { FDir->SetFullName(Name); }), ERR_NO_SUCH_ENTRY);
+            QCOMPARE(CodeOf([&] { FDir->ResolveName(Name); }), ERR_NO_SUCH_ENTRY);
+            return;
+        }
+        FDir->SetFullName(Name);
+        QCOMPARE(FDir->FullName(), Canonical);
+        QCOMPARE(FDir->ShortName(), Canonical.section(u'\\', -1));
+        QCOMPARE(FDir->ResolveName(Name), Canonical);
+    }
+
+    void ResolveDottedNames() {
+        FDir->SetFullName(Root);
+        QCOMPARE(FDir->ResolveName(Q("5A.schueler.UNTERRICHT")), Class5a);
+        QCOMPARE(FDir->ResolveName(Q(".CN=admin.O=dienste")), Q("NDS:\\\\SCHULE\\dienste\\admin"));
+    }
+
+    void EntryOfTreeRootIsRefused() {
+        FDir->SetFullName(Root);
+        QVERIFY(CodeOf([&] { FDir->Entry(); }) != 0);
+        QVERIFY(FDir->Entries() != nullptr);
+        FDir->SetFullName(Template);
+        QVERIFY(FDir->Entries() == nullptr);   // a leaf object holds nothing
+        QCOMPARE(FDir->Entry()->Layout(), Q("Template"));
+    }
+
+    // ----- entries and filters
+
+    void FiltersStayInForce() {
+        FDir->SetFilters(Q("organizational unit"));
+        FDir->SetFullName(Schueler);
+        QCOMPARE(FDir->Entries()->Count(), 10);
+        FDir->SetFullName(Class5a);   // another container, same filter
+        QCOMPARE(FDir->Entries()->Count(), 0);
+        FDir->SetFilters(Q("User, Template"));   // a change while positioned takes effect at once
+        QVERIFY(FDir->Entries()->Count() >= 21);
+        QCOMPARE(FDir->Entries()->Item(0)->ShortName(), Q("User_Template"));
+        FDir->SetFilters(Q("Template"));
+        QCOMPARE(ShortNames(FDir->Entries()), QStringList{Q("User_Template")});
+        FDir->SetFilters(Q("NoSuchLayout"));
+        QCOMPARE(FDir->Entries()->Count(), 0);
+        FDir->SetFilters(QString());
+        FDir->SetFullName(Schueler);
+        QCOMPARE(FDir->Entries()->Count(), 11);
+    }
+
+    void EntriesAreASnapshotInCreationOrder() {
+        FDir->SetFullName(Unterricht);
+        NWEntries* Entries = FDir->Entries();
+        const int Before = Entries->Count();
+        const QString Last = Entries->Item(Before - 1)->ShortName();
+        // Created through another cursor: not in this snapshot until it is renewed.
+        NWDir Other(**FStore);
+        Other.SetFullName(Unterricht);
+        Other.Entries()->Add(Q("Organizational Unit"), Q("zz"));
+        Other.Entries()->Add(Q("Organizational Unit"), Q("aa"));
+        QCOMPARE(Entries->Count(), Before);
+        Entries->Refresh();
+        QCOMPARE(Entries->Count(), Before + 2);
+        QCOMPARE(Entries->Item(Before - 1)->ShortName(), Last);
+        QCOMPARE(Entries->Item(Before)->ShortName(), Q("zz"));   // creation order, not name order
+        QCOMPARE(Entries->Item(Before + 1)->FullName(), Unterricht + Q("\\aa"));
+        QVERIFY(CodeOf([&] { Entries->Item(Before + 2); }) != 0);
+        QVERIFY(CodeOf([&] { Entries->Item(-1); }) != 0);
+    }
+
+    void AddedEntryCommitsItsFields() {
+        FDir->SetFullName(Class5a);
+        NWEntryPtr E = FDir->Entries()->Add(Q("user"), Q("neu"));
+        QCOMPARE(E->Layout(), Q("User"));
+        QCOMPARE(E->FullName(), Class5a + Q("\\neu"));
+        E->SetFieldValue(Q("Surname"), Q("Neumann"));
+        QVERIFY(FDir->FindEntry(E->FullName())->GetFieldValue(Q("Surname")).isNull());   // buffered
+        E->Update();
+        QCOMPARE(FDir->FindEntry(E->FullName())->GetFieldValue(Q("Surname")).toString(), Q("Neumann"));
+    }
+
+    void AddRefusals_data() {
+        QTest::addColumn<QString>("Container");
+        QTest::addColumn<QString>("Layout");
+        QTest::addColumn<QString>("Name");
+        QTest::addColumn<int>("Code");
+        QTest::newRow("duplicate") << Schueler << Q("Organizational Unit") << Q("5a") << ERR_ENTRY_ALREADY_EXISTS;
+        QTest::newRow("duplicate other case") << Schueler << Q("User") << Q("5A") << ERR_ENTRY_ALREADY_EXISTS;
+        QTest::newRow("unknown layout") << Schueler << Q("Spaceship") << Q("x") << ERR_NO_SUCH_CLASS;
+        QTest::newRow("dot") << Schueler << Q("User") << Q("a.b") << ERR_ILLEGAL_DS_NAME;
+        QTest::newRow("backslash") << Schueler << Q("User") << Q("a\\b") << ERR_ILLEGAL_DS_NAME;
+        QTest::newRow("comma") << Schueler << Q("User") << Q("a,b") << ERR_ILLEGAL_DS_NAME;
+        QTest::newRow("empty") << Schueler << Q("User") << QString() << ERR_ILLEGAL_DS_NAME;
+        QTest::newRow("blank edge") << Schueler << Q("User") << Q(" a") << ERR_ILLEGAL_DS_NAME;
+        QTest::newRow("too long") << Schueler << Q("User") << QString(65, u'x') << ERR_ILLEGAL_DS_NAME;
+        QTest::newRow("O below O") << Unterricht << Q("Organization") << Q("o2") << ERR_ILLEGAL_CONTAINMENT;
+        QTest::newRow("OU at root") << Root << Q("Organizational Unit") << Q("ou") << ERR_ILLEGAL_CONTAINMENT;
+        QTest::newRow("user at root") << Root << Q("User") << Q("u") << ERR_ILLEGAL_CONTAINMENT;
+    }
+    void AddRefusals() {
+        QFETCH(QString, Container);
+        QFETCH(QString, Layout);
+        QFETCH(QString, Name);
+        QFETCH(int, Code);
+        FDir->SetFullName(Container);
+        const int Count = FDir->Entries()->Count();
+        QCOMPARE(CodeOf([&] { FDir->Entries()->Add(Layout, Name); }), Code);
+        QCOMPARE(FDir->Entries()->Count(), Count);
+        FDir->Entries()->Refresh();
+        QCOMPARE(FDir->Entries()->Count(), Count);
+    }
+
+    void AddAllowedPlaces() {
+        FDir->SetFullName(Root);
+        FDir->Entries()->Add(Q("ORGANIZATION"), Q("verwaltung"));
+        FDir->SetFullName(Root + Q("\\verwaltung"));
+        FDir->Entries()->Add(Q("Organizational Unit"), Q("ou1"));
+        FDir->Entries()->Add(Q("Group"), Q("lehrer"));
+        FDir->SetFullName(Root + Q("\\verwaltung\\ou1"));
+        FDir->Entries()->Add(Q("Organizational Unit"), Q("ou2"));
+        FDir->Entries()->Add(Q("Workstation"), Q("pc"));
+        QCOMPARE(FDir->ResolveName(Q("NDS:\\\\schule\\VERWALTUNG\\OU1\\PC")), Root + Q("\\verwaltung\\ou1\\pc"));
+    }
+
+    // ----- fields
+
+    void FieldTypesListTheSchema() {
+        QHash<QString, QString> Syntax;
+        const NWFieldTypes Types = FDir->FieldTypes();
+        for (int I = 0; I < Types.Count(); ++I)
+            Syntax.insert(Types.Item(I).Name, Types.Item(I).Syntax);
+        QCOMPARE(Syntax.value(Q("Login Script")), Q("Stream"));
+        QCOMPARE(Syntax.value(Q("Home Directory")), Q("Path"));
+        QCOMPARE(Syntax.value(Q("Network Address Restriction")), Q("Net Address"));
+        QCOMPARE(Syntax.value(Q("Home Directory Rights")), Q("Integer"));
+        QCOMPARE(Syntax.value(Q("NDSCAT:Actual End Time")), Q("Time"));
+        QCOMPARE(Syntax.value(Q("Given Name")), Q("Case Ignore String"));
+        QVERIFY(CodeOf([&] { Types.Item(Types.Count()); }) != 0);
+    }
+
+    void FieldValueTypes() {
+        NWEntryPtr E = FDir->FindEntry(Unterricht + Q("\\Pruefung_Template"));
+        const QVariant Home = E->GetFieldValue(Q("Home Directory"));
+        QCOMPARE(Home.metaType().id(), int(QMetaType::QString));
+        QCOMPARE(E->GetFieldValue(Q("Home Directory"), {}, true), QVariant(QStringList{Home.toString()}));
+        QCOMPARE(E->GetFieldValue(Q("home directory rights")).metaType().id(), int(QMetaType::LongLong));
+        QCOMPARE(E->GetFieldValue(Q("Surname"), Q("none")), QVariant(Q("none")));   // holds no value
+        QCOMPARE(E->GetFieldValue(Q("No Such Field"), 7), QVariant(7));
+        NWEntryPtr Catalog = FDir->FindEntry(Q("NDS:\\\\SCHULE\\dienste\\benutzer"));
+        QCOMPARE(Catalog->GetFieldValue(Q("NDSCAT:Actual End Time")).metaType().id(), int(QMetaType::QDateTime));
+
+        FDir->SetFullName(Class5a);
+        NWEntryPtr User = FDir->Entries()->Add(Q("User"), Q("adresse"));
+        QVariantList Addresses{QVariant::fromValue(NWNetAddress(1, QByteArray("\x0A\x01\x05\x17", 4))),
+                               QVariant::fromValue(NWNetAddress(1, QByteArray("\x0A\x01\x05\x18", 4)))};
+        User->SetFieldValue(Q("Network Address Restriction"), Addresses);
+        User->Update();
+        const QVariant Read = User->GetFieldValue(Q("Network Address Restriction"), {}, true);
+        QCOMPARE(Read.metaType().id(), int(QMetaType::QVariantList));
+        QCOMPARE(Read.toList().size(), 2);
+        QCOMPARE(Read.toList().at(0).value<NWNetAddress>().Value(), Q("TCP/IP: 0A010517"));
+        QCOMPARE(Read.toList().at(1).value<NWNetAddress>(), NWNetAddress(1, QByteArray("\x0A\x01\x05\x18", 4)));
+    }
+
+    void FieldNamesInFirstWrittenOrder() {
+        FDir->SetFullName(Class5a);
+        NWEntryPtr E = FDir->Entries()->Add(Q("Template"), Q("Vorlage"));
+        E->SetFieldValue(Q("Given Name"), Q("A"));
+        E->SetFieldValue(Q("surname"), Q("B"));
+        E->Update();
+        E->SetFieldValue(Q("Given Name"), Q("C"));   // a rewrite keeps the field's place
+        E->Update();
+        QStringList Names = E->GetFieldValue(QString(), {}, true).toStringList();
+        for (const char* Operational : {"Object Class", "creatorsName", "modifiersName", "GUID", "Revision"})
+            QVERIFY2(Names.removeAll(Q(Operational)) == 1, Operational);
+        QCOMPARE(Names, (QStringList{Q("Given Name"), Q("Surname")}));
+        QCOMPARE(E->GetFieldValue(Q("Revision")), QVariant(qint64(3)));
+        QCOMPARE(E->GetFieldValue(Q("modifiersName")).toString(), (**FStore).Identity());
+        E->SetFieldValue(Q("Given Name"), QVariant());   // removes every value
+        E->Update();
+        QVERIFY(!E->GetFieldValue(QString(), {}, true).toStringList().contains(Q("Given Name")));
+    }
+
+    void FieldRefusalsAtUpdate_data() {
+        QTest::addColumn<QString>("Field");
+        QTest::addColumn<QVariant>("Value");
+        QTest::addColumn<int>("Code");
+        QTest::newRow("unknown field") << Q("Shoe Size") << QVariant(Q("42")) << ERR_NO_SUCH_ATTRIBUTE;
+        QTest::newRow("given name 33") << Q("Given Name") << QVariant(QString(33, u'g')) << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("surname 65") << Q("Surname") << QVariant(QString(65, u's')) << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("full name 128") << Q("Full Name") << QVariant(QString(128, u'f')) << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("home 256") << Q("Home Directory") << QVariant(DataVolume + u',' + QString(256, u'h'))
+                                  << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("two homes") << Q("Home Directory")
+                                   << QVariant(QStringList{DataVolume + Q(",a"), DataVolume + Q(",b")})
+                                   << ERR_CANT_HAVE_MULTIPLE_VALUES;
+        QTest::newRow("two scripts") << Q("Login Script") << QVariant(QStringList{Q("a"), Q("b")})
+                                     << ERR_CANT_HAVE_MULTIPLE_VALUES;
+        QTest::newRow("home unknown volume") << Q("Home Directory") << QVariant(Root + Q("\\dienste\\SRV9_X,home"))
+                                             << ERR_NO_SUCH_ENTRY;
+        QTest::newRow("home no volume") << Q("Home Directory") << QVariant(Root + Q("\\dienste\\SRV1,home"))
+                                        << ERR_NO_SUCH_ENTRY;
+        QTest::newRow("home without comma") << Q("Home Directory") << QVariant(Q("home\\x")) << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("integer text") << Q("Home Directory Rights") << QVariant(Q("viele")) << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("time text") << Q("NDSCAT:Actual End Time") << QVariant(Q("gestern")) << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("address text") << Q("Network Address Restriction") << QVariant(Q("10.1.2.3"))
+                                      << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("address length")
+            << Q("Network Address Restriction") << QVariant::fromValue(NWNetAddress(1, QByteArray("\x0A\x01", 2)))
+            << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("dn not a name") << Q("Host Server") << QVariant(Q("SRV1")) << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("boolean") << Q("Password Required") << QVariant(Q("vielleicht")) << ERR_SYNTAX_VIOLATION;
+    }
+    void FieldRefusalsAtUpdate() {
+        QFETCH(QString, Field);
+        QFETCH(QVariant, Value);
+        QFETCH(int, Code);
+        NWEntryPtr E = FDir->FindEntry(Template);
+        const QVariant Revision = E->GetFieldValue(Q("Revision"));
+        E->SetFieldValue(Q("Description"), Q("geändert"));
+        E->SetFieldValue(Field, Value);   // buffered: no fault yet
+        QCOMPARE(CodeOf([&] { E->Update(); }), Code);
+        // Nothing of the failed commit arrived, and the buffer is gone.
+        NWEntryPtr Fresh = FDir->FindEntry(Template);
+        QVERIFY(Fresh->GetFieldValue(Q("Description")).isNull());
+        QCOMPARE(Fresh->GetFieldValue(Q("Revision")), Revision);
+        E->Update();
+    }
+
+    void FieldValuesAccepted() {
+        NWEntryPtr E = FDir->FindEntry(Template);
+        E->SetFieldValue(Q("Home Directory"), Q("nds:\\\\schule\\DIENSTE\\srv1_data,\\HOME\\7A"));
+        E->SetFieldValue(Q("Home Directory Rights"), Q("0x1FB"));
+        E->SetFieldValue(Q("Given Name"), QString(32, u'g'));
+        E->SetFieldValue(Q("NDSCAT:Actual End Time"), QDateTime(QDate(2024, 1, 31), QTime(15, 45), Qt::UTC));
+        E->SetFieldValue(Q("Password Required"), Q("false"));
+        E->SetFieldValue(Q("Description"), QStringList{Q("eins"), QString(), Q("drei")});
+        E->Update();
+        NWEntryPtr R = FDir->FindEntry(Template);
+        // The volume object in its canonical spelling, the path as given.
+        QCOMPARE(R->GetFieldValue(Q("Home Directory")).toString(), DataVolume + Q(",\\HOME\\7A"));
+        QCOMPARE(R->GetFieldValue(Q("Home Directory Rights")), QVariant(qint64(0x1FB)));
+        QCOMPARE(R->GetFieldValue(Q("NDSCAT:Actual End Time")).toDateTime().toUTC(),
+                 QDateTime(QDate(2024, 1, 31), QTime(15, 45), Qt::UTC));
+        QCOMPARE(R->GetFieldValue(Q("Password Required")), QVariant(false));
+        QCOMPARE(R->GetFieldValue(Q("Description"), {}, true), QVariant(QStringList{Q("eins"), QString(), Q("drei")}));
+    }
+
+    void StreamFieldThroughFiles() {
+        QTemporaryDir Dir;
+        const QString File = Dir.filePath(Q("script.txt"));
+        NWEntryPtr Source = FDir->FindEntry(Class5a);
+        Source->SaveFieldToFile(Q("Login Script"), File, true);
+        QFile F(File);
+        QVERIFY(F.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(F.readAll()), Source->GetFieldValue(Q("Login Script")).toString());
+        F.close();
+
+        NWEntryPtr Target = FDir->FindEntry(Template);
+        QFile Latin(Dir.filePath(Q("latin.txt")));
+        QVERIFY(Latin.open(QIODevice::WriteOnly));
+        Latin.write("WRITE \"Gr\xFC\xDF Gott\"\r\n");   // an 8-bit file
+        Latin.close();
+        Target->LoadFieldFromFile(Q("Login Script"), Latin.fileName());
+        Target->Update();
+        QCOMPARE(FDir->FindEntry(Template)->GetFieldValue(Q("Login Script")).toString(), Q("WRITE \"Grüß Gott\"\r\n"));
+
+        QVERIFY(CodeOf([&] { Target->LoadFieldFromFile(Q("Login Script"), Dir.filePath(Q("missing.txt"))); }) != 0);
+        QCOMPARE(CodeOf([&] { Target->SaveFieldToFile(Q("Surname"), File); }), ERR_ILLEGAL_ATTRIBUTE);
+        QCOMPARE(CodeOf([&] { FDir->FindEntry(Unterricht + Q("\\Pruefung_Template\\x")); }), ERR_NO_SUCH_ENTRY);
+        // An object without a script has nothing to save.
+        QCOMPARE(CodeOf([&] { FDir->FindEntry(Q("NDS:\\\\SCHULE\\dienste\\admin"))->SaveFieldToFile(Q("Login Script"), File); }),
+                 ERR_NO_SUCH_ATTRIBUTE);
+    }
+
+    // ----- search
+
+    void SearchDeliversThroughTheEventLoop_data() {
+        QTest::addColumn<QString>("Base");
+        QTest::addColumn<QString>("Name");
+        QTest::addColumn<QString>("Layout");
+        QTest::addColumn<int>("Scope");
+        QTest::addColumn<QStringList>("Expected");   // empty: only the count matters
+        QTest::addColumn<int>("Count");
+        QTest::newRow("class by name") << Root << Q("5A") << Q("organizational unit") << 2 << QStringList{Class5a} << 1;
+        QTest::newRow("templates below schueler")
+            << Schueler << Q("user_template") << Q("Template") << 2 << QStringList{} << 11;
+        QTest::newRow("star prefix") << Schueler << Q("1*") << Q("Organizational Unit") << 2
+                                     << QStringList{Schueler + Q("\\10a"), Schueler + Q("\\11")} << 2;
+        QTest::newRow("base excluded") << Schueler << Q("*") << Q("Organizational Unit") << 2 << QStringList{} << 10;
+        QTest::newRow("direct children") << Unterricht << Q("*") << QString() << 1
+                                         << QStringList{Schueler, Unterricht + Q("\\Pruefung_Template")} << 2;
+        QTest::newRow("base itself") << Class5a << Q("5*") << QString() << 0 << QStringList{Class5a} << 1;
+        QTest::newRow("no hit") << Root << Q("nobody") << QString() << 2 << QStringList{} << 0;
+        QTest::newRow("unknown layout") << Root << Q("*") << Q("Spaceship") << 2 << QStringList{} << 0;
+        QTest::newRow("question mark is literal") << Root << Q("5?") << QString() << 2 << QStringList{} << 0;
+    }
+    void SearchDeliversThroughTheEventLoop() {
+        QFETCH(QString, Base);
+        QFETCH(QString, Name);
+        QFETCH(QString, Layout);
+        QFETCH(int, Scope);
+        QFETCH(QStringList, Expected);
+        QFETCH(int, Count);
+        QSignalSpy Spy(FDir.get(), &NWDir::SearchCompleted);
+        FDir->Search(Name, Layout, Scope, Base, 0);
+        QCOMPARE(Spy.count(), 0);   // never before the call returns
+        QVERIFY(Spy.wait(2000));
+        const QStringList Results = Spy.at(0).at(0).value<QVariant>().toStringList();
+        QCOMPARE(Results.size(), Count);
+        if (!Expected.isEmpty())
+            QCOMPARE(Results, Expected);
+    }
+
+    void SearchWholeTreeForUsers() {
+        QSignalSpy Spy(FDir.get(), &NWDir::SearchCompleted);
+        FDir->Search(Q("*"), Q("User"), 2, Q("nds:\\\\SCHULE"), 0);
+        QVERIFY(Spy.wait(2000));
+        const QStringList Results = Spy.at(0).at(0).value<QVariant>().toStringList();
+        QVERIFY(Results.size() > 200);
+        QVERIFY(Results.contains(Q("NDS:\\\\SCHULE\\dienste\\admin")));
+        QCOMPARE(CodeOf([&] { FDir->Search(Q("*"), QString(), 2, Root + Q("\\nirgends"), 0); }), ERR_NO_SUCH_ENTRY);
+    }
+
+    void SearchDelayIsInjected() {
+        TFaultInjection::SetSearchDelay(150);
+        QSignalSpy Spy(FDir.get(), &NWDir::SearchCompleted);
+        QElapsedTimer Timer;
+        Timer.start();
+        FDir->Search(Q("5a"), QString(), 2, Root, 0);
+        QVERIFY(Spy.wait(2000));
+        QVERIFY(Timer.elapsed() >= 140);
+    }
+
+    void SearchOutlivedByItsControl() {
+        auto Dir = std::make_unique<NWDir>(**FStore);
+        Dir->Search(Q("*"), QString(), 2, Root, 0);
+        Dir.reset();   // a pending delivery must not reach a destroyed control
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+
+    // ----- client-library calls
+
+    void ParsePath_data() {
+        QTest::addColumn<QString>("Path");
+        QTest::addColumn<bool>("Ok");
+        QTest::addColumn<QString>("Server");
+        QTest::addColumn<QString>("Volume");
+        QTest::addColumn<QString>("Dir");
+        QTest::newRow("volume object") << Q("SRV1_DATA:home\\7a") << true << Q("SRV1") << Q("SRV1_DATA") << Q("home\\7a");
+        QTest::newRow("volume object any case")
+            << Q("srv1_data:\\home") << true << Q("SRV1") << Q("srv1_data") << Q("home");
+        QTest::newRow("volume object root") << Q("SRV1_SYS:") << true << Q("SRV1") << Q("SRV1_SYS") << QString();
+        QTest::newRow("unc") << Q("\\\\SRV1\\DATA\\home\\schueler") << true << Q("SRV1") << Q("DATA")
+                             << Q("home\\schueler");
+        QTest::newRow("unc volume only") << Q("\\\\SRV1\\DATA") << true << Q("SRV1") << Q("DATA") << QString();
+        QTest::newRow("unc unknown server") << Q("\\\\OTHER\\VOL\\x") << true << Q("OTHER") << Q("VOL") << Q("x");
+        QTest::newRow("unknown volume object") << Q("SRV9_DATA:home") << false << QString() << QString() << QString();
+        QTest::newRow("server only") << Q("\\\\SRV1") << false << QString() << QString() << QString();
+        QTest::newRow("empty volume") << Q("\\\\SRV1\\\\home") << false << QString() << QString() << QString();
+        QTest::newRow("no colon") << Q("home\\7a") << false << QString() << QString() << QString();
+        QTest::newRow("empty") << QString() << false << QString() << QString() << QString();
+        QTest::newRow("too long") << Q("\\\\SRV1\\DATA\\") + QString(300, u'x') << false << QString() << QString()
+                                  << QString();
+    }
+    void ParsePath() {
+        QFETCH(QString, Path);
+        QFETCH(bool, Ok);
+        // Guard bytes after each 256-byte buffer catch an overflow.
+        struct TBuffers {
+            char Server[256];
+            char GuardA[8];
+            char Volume[256];
+            char GuardB[8];
+            char Dir[256];
+            char GuardC[8];
+        } B;
+        std::memset(&B, 0x5A, sizeof B);
+        std::uint32_t Connection = 0;
+        const QByteArray Text = Path.toUtf8();
+        const NWCCODE Status = NWParsePath(Text.constData(), B.Server, &Connection, B.Volume, B.Dir);
+        for (char G : B.GuardA)
+            QCOMPARE(G, char(0x5A));
+        for (char G : B.GuardB)
+            QCOMPARE(G, char(0x5A));
+        for (char G : B.GuardC)
+            QCOMPARE(G, char(0x5A));
+        QCOMPARE(Status == 0, Ok);
+        if (!Ok)
+            return;
+        QFETCH(QString, Server);
+        QFETCH(QString, Volume);
+        QFETCH(QString, Dir);
+        QCOMPARE(QString::fromUtf8(B.Server), Server);
+        QCOMPARE(QString::fromUtf8(B.Volume), Volume);
+        QCOMPARE(QString::fromUtf8(B.Dir), Dir);
+        QVERIFY(Connection != 0);
+    }
+
+    void ClearAttributeAnswers614WhenEmpty() {
+        const char* User = ".User_Template.schueler.unterricht";
+        QCOMPARE(ClearAttribute(User, "Language"), 0);
+        QVERIFY(FDir->FindEntry(Template)->GetFieldValue(Q("Language")).isNull());
+        QCOMPARE(ClearAttribute(User, "Language"), ERR_DUPLICATE_VALUE);
+        QCOMPARE(ClearAttribute(User, "No Such Attribute"), ERR_NO_SUCH_ATTRIBUTE);
+        QCOMPARE(ClearAttribute(".nobody.schueler.unterricht", "Language"), ERR_NO_SUCH_ENTRY);
+    }
+
+    void ContextKeysAndHandles() {
+        NWDSContextHandle Context = 0;
+        QCOMPARE(NWCallsInit(nullptr, nullptr), 0);
+        QCOMPARE(NWDSCreateContextHandle(&Context), 0);
+        std::uint32_t Flags = 0xFFFF;
+        QCOMPARE(NWDSGetContext(Context, DCK_FLAGS, &Flags), 0);
+        QCOMPARE(Flags, 0u);
+        Flags |= DCV_TYPELESS_NAMES;
+        QCOMPARE(NWDSSetContext(Context, DCK_FLAGS, &Flags), 0);
+        Flags = 0;
+        NWDSGetContext(Context, DCK_FLAGS, &Flags);
+        QCOMPARE(Flags, DCV_TYPELESS_NAMES);
+        QCOMPARE(NWDSSetContext(Context, DCK_TREE_NAME, "SCHULE"), 0);
+        char Tree[NW_MAX_TREE_NAME_BYTES] = {};
+        QCOMPARE(NWDSGetContext(Context, DCK_TREE_NAME, Tree), 0);
+        QCOMPARE(QByteArray(Tree), QByteArray("SCHULE"));
+        const QByteArray Long(40, 'T');
+        QCOMPARE(NWDSSetContext(Context, DCK_TREE_NAME, Long.constData()), ERR_INVALID_REQUEST);
+        QCOMPARE(NWDSFreeContext(Context), 0);
+        QCOMPARE(NWDSFreeContext(Context), ERR_BAD_CONTEXT);
+        QCOMPARE(NWDSGetContext(Context, DCK_FLAGS, &Flags), ERR_BAD_CONTEXT);
+        QCOMPARE(NWDSFreeContext(0), 0);   // what a failed creation leaves
+    }
+
+    void PasswordIsKeptAsSaltedHash() {
+        NWDSContextHandle Context = 0;
+        NWDSCreateContextHandle(&Context);
+        NWDSSetContext(Context, DCK_TREE_NAME, "SCHULE");
+        QCOMPARE(NWDSChangeObjectPassword(Context, 0, ".admin.dienste", "", "Geheim!42"), 0);
+        QCOMPARE(NWDSChangeObjectPassword(Context, 0, ".5a.schueler.unterricht", "", "x"), ERR_NO_SUCH_ATTRIBUTE);
+        QCOMPARE(NWDSChangeObjectPassword(Context, 0, ".niemand.dienste", "", "x"), ERR_NO_SUCH_ENTRY);
+        NWDSFreeContext(Context);
+        const qint64 Admin = (**FStore).Resolve(Q("NDS:\\\\SCHULE\\dienste\\admin")).Id;
+        QVERIFY((**FStore).CheckPassword(Admin, Q("Geheim!42")));
+        QVERIFY(!(**FStore).CheckPassword(Admin, Q("geheim!42")));
+        QFile Db((**FStore).Folder() + Q("/directory.db"));
+        QVERIFY(Db.open(QIODevice::ReadOnly));
+        QFile Wal((**FStore).Folder() + Q("/directory.db-wal"));
+        Wal.open(QIODevice::ReadOnly);
+        QVERIFY(!(Db.readAll() + Wal.readAll()).contains("Geheim!42"));
+        // The same password again gets a fresh salt, so the stored hash changes.
+        auto Stored = [&] {
+            QSqlQuery Q1((**FStore).Database());
+            Q1.exec(QStringLiteral("SELECT salt || hash FROM passwords WHERE object_id=%1").arg(Admin));
+            return Q1.next() ? Q1.value(0).toByteArray() : QByteArray();
+        };
+        const QByteArray First = Stored();
+        (**FStore).SetPassword(Admin, Q("Geheim!42"));
+        QVERIFY(!First.isEmpty());
+        QVERIFY(Stored() != First);
+        QVERIFY((**FStore).CheckPassword(Admin, Q("Geheim!42")));
+    }
+
+    void PasswordMinimumLength() {
+        NWEntryPtr Admin = FDir->FindEntry(Q("NDS:\\\\SCHULE\\dienste\\admin"));
+        Admin->SetFieldValue(Q("Password Minimum Length"), 8);
+        Admin->Update();
+        NWDSContextHandle Context = 0;
+        NWDSCreateContextHandle(&Context);
+        QCOMPARE(NWDSChangeObjectPassword(Context, 0, ".admin.dienste", "", "kurz"), ERR_PASSWORD_TOO_SHORT);
+        QCOMPARE(NWDSChangeObjectPassword(Context, 0, ".admin.dienste", "", "lang genug"), 0);
+        NWDSFreeContext(Context);
+    }
+
+    // ----- fault injection and sessions
+
+    void FaultInjection() {
+        TFaultInjection::FailNext(Q("NWDir.FullName"), 2, Q("kaputt"), -625);
+        QCOMPARE(CodeOf([&] { FDir->SetFullName(Root); }), -625);
+        try {
+            FDir->SetFullName(Root);
+            QFAIL("second call should fail");
+        } catch (const EDirectoryError& E) {
+            QCOMPARE(E.Message(), Q("kaputt"));
+        }
+        FDir->SetFullName(Root);   // the third succeeds
+        QCOMPARE(TFaultInjection::Count(Q("nwdir.fullname")), 3);
+
+        TFaultInjection::FailNext(Q("NWCallsInit"), 1, QString(), 88);
+        QCOMPARE(NWCallsInit(nullptr, nullptr), 88);
+        QCOMPARE(NWCallsInit(nullptr, nullptr), 0);
+        TFaultInjection::FailNext(Q("NWDSCreateContexthandle"), 1, QString(), -301);
+        NWDSContextHandle Context = 77;
+        QCOMPARE(NWDSCreateContextHandle(&Context), -301);
+        QCOMPARE(Context, 0u);
+
+        TFaultInjection::FailAlways(Q("NWEntry.Update"));
+        NWEntryPtr E = FDir->FindEntry(Template);
+        E->SetFieldValue(Q("Title"), Q("x"));
+        for (int I = 0; I < 3; ++I)
+            QCOMPARE(CodeOf([&] { E->Update(); }), -601);
+        TFaultInjection::Clear();
+        QCOMPARE(TFaultInjection::Count(Q("NWEntry.Update")), 0);
+        E->Update();
+    }
+
+    void SessionLists() {
+        NWSess Sess(**FStore);
+        QCOMPARE(Sess.ConnectedTreeCount(), 1);
+        QCOMPARE(Sess.ConnectedTree(0), Root);
+        (**FStore).SetConnectedTrees({Root, Q("NDS:\\\\ANDERER")});
+        QCOMPARE(Sess.ConnectedTreeCount(), 2);
+        QCOMPARE(Sess.ConnectedTree(1), Q("NDS:\\\\ANDERER"));
+        QVERIFY(CodeOf([&] { Sess.ConnectedTree(2); }) != 0);
+        QCOMPARE(Sess.ServerConnectionCount(), 1);
+        QCOMPARE(Sess.ServerConnection(0).DisplayName, Q("SRV1"));
+        QVERIFY(CodeOf([&] { Sess.ServerConnection(-1); }) != 0);
+    }
+
+    void NetAddressText_data() {
+        QTest::addColumn<int>("Type");
+        QTest::addColumn<QByteArray>("Address");
+        QTest::addColumn<QString>("Text");
+        QTest::newRow("tcp/ip") << 1 << QByteArray("\x0A\x01\x05\x17", 4) << Q("TCP/IP: 0A010517");
+        QTest::newRow("tcp/ip high bytes") << 1 << QByteArray("\xC0\xA8\x00\xFF", 4) << Q("TCP/IP: C0A800FF");
+        QTest::newRow("ipx") << 0 << QByteArray::fromHex("00000001001B210A0107") << Q("IPX: 00000001001B210A0107");
+        QTest::newRow("unset") << -1 << QByteArray() << QString();
+    }
+    void NetAddressText() {
+        QFETCH(int, Type);
+        QFETCH(QByteArray, Address);
+        QFETCH(QString, Text);
+        const NWNetAddress A(Type, Address);
+        QCOMPARE(A.Value(), Text);
+        if (Type == 1)
+            QCOMPARE(A.Value().mid(8, 8).size(), 8);   // characters 9 to 16: the hex digits
+    }
+
+    // ----- transactions
+
+    void NestedTransactionRollsBackWhole() {
+        const int Before = [&] {
+            FDir->SetFullName(Unterricht);
+            return FDir->Entries()->Count();
+        }();
+        try {
+            TStoreTransaction Outer(**FStore);
+            FDir->Entries()->Add(Q("Organizational Unit"), Q("eins"));
+            {
+                TStoreTransaction Inner(**FStore);
+                FDir->Entries()->Add(Q("Organizational Unit"), Q("zwei"));
+                // left without Commit
+            }
+            Outer.Commit();
+            QFAIL("the commit of a spoilt transaction must fail");
+        } catch (const EDirectoryError&) {
+        }
+        FDir->SetFullName(Unterricht);
+        QCOMPARE(FDir->Entries()->Count(), Before);
+        // A refused creation leaves the surrounding transaction intact.
+        {
+            TStoreTransaction Outer(**FStore);
+            FDir->Entries()->Add(Q("Organizational Unit"), Q("drei"));
+            QCOMPARE(CodeOf([&] { FDir->Entries()->Add(Q("Organizational Unit"), Q("DREI")); }),
+                     ERR_ENTRY_ALREADY_EXISTS);
+            Outer.Commit();
+        }
+        FDir->SetFullName(Unterricht + Q("\\drei"));
+    }
+
+    void RemoveTreeAndAddTree() {
+        (**FStore).AddTree(Q("WALD"));
+        QCOMPARE(CodeOf([&] { (**FStore).AddTree(Q("wald")); }), ERR_ENTRY_ALREADY_EXISTS);
+        QCOMPARE(CodeOf([&] { (**FStore).AddTree(Q("a.b")); }), ERR_ILLEGAL_DS_NAME);
+        FDir->SetFullName(Q("NDS:\\\\Wald"));
+        FDir->Entries()->Add(Q("Organization"), Q("o"));
+        (**FStore).RemoveTree(Q("WALD"));
+        QCOMPARE((**FStore).Trees(), QStringList{Q("SCHULE")});
+        QCOMPARE(CodeOf([&] { FDir->SetFullName(Q("NDS:\\\\WALD\\o")); }), ERR_NO_SUCH_ENTRY);
+    }
+
 private:
-    std::unique_ptr<TTestStore> FStore;
+    std::unique_ptr<TTestStore> FShared, FOwn;
+    TTestStore* FStore = nullptr;
+    std::unique_ptr<NWDir> FDir;
 };
 
 PARVON_TEST_MAIN(TstClient)
