@@ -4,6 +4,7 @@
 #include "EDirectoryError.h"
 #include "NWDir.h"
 
+#include <QCollator>
 #include <QHeaderView>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -173,9 +174,12 @@ void TNWBrowseModel::fetchMore(const QModelIndex& Parent) {
         Rows.clear();
     }
 
-    std::stable_sort(Rows.begin(), Rows.end(), [](const auto& A, const auto& B) {
-        return QString::compare(A->ShortName, B->ShortName, Qt::CaseInsensitive) < 0;
-    });
+    // By name as people read it: letter case ignored, numbers by value ("5a" before "10a").
+    QCollator Order;
+    Order.setCaseSensitivity(Qt::CaseInsensitive);
+    Order.setNumericMode(true);
+    std::stable_sort(Rows.begin(), Rows.end(),
+                     [&Order](const auto& A, const auto& B) { return Order.compare(A->ShortName, B->ShortName) < 0; });
     {
         QScopedValueRollback Announcing(FAnnouncing, true);
         if (!Rows.empty()) {

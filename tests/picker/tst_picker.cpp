@@ -418,6 +418,8 @@ private Q_SLOTS:
         Browse.SetDirectory(NDK->NWDir1);
         QVERIFY(Browse.Model()->IndexOf(Class5a).isValid());
         QCOMPARE(Browse.Model()->IndexOf(Template5a).isValid(), templateShown);
+        // Numbers in names sort by value.
+        QVERIFY(Browse.Model()->IndexOf(Class5a).row() < Browse.Model()->IndexOf(Schueler + Q(R"(\10a)")).row());
     }
 
     void browseDoesNotFollowSharedCursor() {
