@@ -1,0 +1,367 @@
+// parvon-bench: builds a large school directory in a fresh store and times the directory reads the
+// workflows make through TNDK against the same reads done as plain SQL on the same database.
+
+#include <ClientStore.h>
+#include <NWDir.h>
+#include <ndk_u.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <functional>
+#include <limits>
+#include <sys/resource.h>
+
+namespace {
+
+QTextStream& Out() {
+    static QTextStream S(stdout);
+    return S;
+}
+
+[[noreturn]] void Die(const QString& Message) {
+    QTextStream(stderr) << "parvon-bench: " << Message << '\n';
+    std::exit(2);
+}
+
+const char* const GivenNames[] = {"Anna", "Ben",   "Clara", "David", "Emma",  "Felix", "Greta", "Hannah",
+                                  "Jonas", "Julia", "Leon",  "Lena",  "Lukas", "Marie", "Max",   "Mia"};
+const char* const Surnames[] = {"Müller", "Schmidt", "Schneider", "Fischer", "Weber",  "Meyer",   "Wagner",
+                                "Becker", "Schulz",  "Hoffmann",  "Schäfer", "Koch",   "Bauer",   "Richter",
+                                "Klein",  "Wolf",    "Schröder",  "Neumann", "Schwarz", "Zimmermann"};
+
+const QString TreeRoot = QStringLiteral("NDS:\\\\SCHULE");
+const QString Schueler = QStringLiteral("NDS:\\\\SCHULE\\unterricht\\schueler");
+
+QString ClassName(int C) { return QStringLiteral("k%1").arg(C, 4, 10, QLatin1Char('0')); }
+QString UserName(int C, int S) { return QStringLiteral("s%1_%2").arg(C, 4, 10, QLatin1Char('0')).arg(S, 2, 10, QLatin1Char('0')); }
+
+// The directory: tree SCHULE, unterricht, schueler, Classes classes with Students students each,
+// built through the directory control in one transaction.
+void Build(TClientStore& Store, int Classes, int Students) {
+    TStoreTransaction T(Store);
+    Store.AddTree(QStringLiteral("SCHULE"));
+    Store.SetConnectedTrees({TreeRoot});
+    NWDir Dir(Store);
+    Dir.SetFullName(TreeRoot);
+    Dir.Entries()->Add(QStringLiteral("Organization"), QStringLiteral("unterricht"));
+    Dir.SetFullName(TreeRoot + QStringLiteral("\\unterricht"));
+    Dir.Entries()->Add(QStringLiteral("Organizational Unit"), QStringLiteral("schueler"));
+    for (int C = 1; C <= Classes; ++C) {
+        Dir.SetFullName(Schueler);
+        const QString Class = ClassName(C);
+        NWEntryPtr Unit = Dir.Entries()->Add(QStringLiteral("Organizational Unit"), Class);
+        Unit->SetFieldValue(QStringLiteral("Login Script"),
+                            QStringLiteral("MAP DISPLAY OFF\r\nMAP ROOT H:=SRV1_DATA:home\\schueler\\%1\\%LOGIN_NAME\r\n"
+                                           "WRITE \"Guten Tag, %FULL_NAME!\"\r\n")
+                                .arg(Class));
+        Unit->Update();
+        Dir.SetFullName(Schueler + QLatin1Char('\\') + Class);
+        NWEntries* Entries = Dir.Entries();
+        for (int S = 1; S <= Students; ++S) {
+            const int K = C * 31 + S * 7;
+            const QString Given = QString::fromUtf8(GivenNames[K % std::size(GivenNames)]);
+            const QString Surname = QString::fromUtf8(Surnames[(K / 3) % std::size(Surnames)]);
+            NWEntryPtr User = Entries->Add(QStringLiteral("User"), UserName(C, S));
+            User->SetFieldValue(QStringLiteral("Given Name"), Given);
+            User->SetFieldValue(QStringLiteral("Surname"), Surname);
+            User->SetFieldValue(QStringLiteral("Full Name"), Given + QLatin1Char(' ') + Surname);
+            User->Update();
+        }
+    }
+    T.Commit();
+}
+
+// Plain SQL on a second connection to the same database: the reads the program's calls make,
+// each in the fewest statements that give the same result.
+class TRawReads {
+public:
+    explicit TRawReads(const QString& DatabaseFile) {
+        FDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench_raw"));
+        FDb.setDatabaseName(DatabaseFile);
+        if (!FDb.open())
+            Die(FDb.lastError().text());
+        QSqlQuery Tree(FDb);
+        if (!Tree.exec(QStringLiteral("SELECT id FROM trees WHERE uname='SCHULE'")) || !Tree.next())
+            Die(QStringLiteral("no tree SCHULE"));
+        FTreeId = Tree.value(0).toLongLong();
+        Prepare(FResolve, "SELECT id FROM objects WHERE tree_id=? AND path=?");
+        Prepare(FChildren, "SELECT name FROM objects WHERE parent_id=? ORDER BY id");
+        Prepare(FCount, "SELECT COUNT(*) FROM objects WHERE parent_id=?");
+        Prepare(FField, "SELECT v.value FROM objects o JOIN field_values v ON v.object_id=o.id "
+                        "WHERE o.tree_id=? AND o.path=? AND v.field=? ORDER BY v.idx LIMIT 1");
+        Prepare(FSearch, "SELECT dn FROM objects WHERE tree_id=? AND uname=? AND layout=? ORDER BY id");
+    }
+    ~TRawReads() {
+        for (QSqlQuery* Q : {&FResolve, &FChildren, &FCount, &FField, &FSearch})
+            *Q = QSqlQuery();
+        FDb.close();
+        FDb = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("bench_raw"));
+    }
+
+    // Short names and full names of a container's subordinates.
+    QStringList List(const QString& Levels, const QString& FullName, QStringList& FullNames) {
+        const qint64 Id = Resolve(Levels);
+        FChildren.bindValue(0, Id);
+        Exec(FChildren);
+        QStringList Names;
+        while (FChildren.next()) {
+            Names << FChildren.value(0).toString();
+            FullNames << FullName + QLatin1Char('\\') + Names.back();
+        }
+        FChildren.finish();
+        return Names;
+    }
+
+    int Count(const QString& Levels) {
+        const qint64 Id = Resolve(Levels);
+        FCount.bindValue(0, Id);
+        Exec(FCount);
+        const int N = FCount.next() ? FCount.value(0).toInt() : 0;
+        FCount.finish();
+        return N;
+    }
+
+    QString Field(const QString& Levels, const QString& Field) {
+        FField.bindValue(0, FTreeId);
+        FField.bindValue(1, Levels.toUpper());
+        FField.bindValue(2, Field);
+        Exec(FField);
+        const QString Value = FField.next() ? FField.value(0).toString() : QString();
+        FField.finish();
+        return Value;
+    }
+
+    QStringList Search(const QString& Name, const QString& Layout) {
+        FSearch.bindValue(0, FTreeId);
+        FSearch.bindValue(1, Name.toUpper());
+        FSearch.bindValue(2, Layout);
+        Exec(FSearch);
+        QStringList Result;
+        while (FSearch.next())
+            Result << TreeRoot + QLatin1Char('\\') + FSearch.value(0).toString();
+        FSearch.finish();
+        return Result;
+    }
+
+private:
+    void Prepare(QSqlQuery& Q, const char* Sql) {
+        Q = QSqlQuery(FDb);
+        Q.setForwardOnly(true);
+        if (!Q.prepare(QString::fromLatin1(Sql)))
+            Die(Q.lastError().text());
+    }
+    static void Exec(QSqlQuery& Q) {
+        if (!Q.exec())
+            Die(Q.lastError().text());
+    }
+    qint64 Resolve(const QString& Levels) {
+        FResolve.bindValue(0, FTreeId);
+        FResolve.bindValue(1, Levels.toUpper());
+        Exec(FResolve);
+        if (!FResolve.next())
+            Die(QStringLiteral("no object %1").arg(Levels));
+        const qint64 Id = FResolve.value(0).toLongLong();
+        FResolve.finish();
+        return Id;
+    }
+
+    QSqlDatabase FDb;
+    qint64 FTreeId = 0;
+    QSqlQuery FResolve, FChildren, FCount, FField, FSearch;
+};
+
+// Runs both sides alternately, Rounds times over the sample; answers the time of one call of each
+// side in microseconds, from each side's fastest round (the least disturbed by other work).
+struct TTiming {
+    double Program = 0;
+    double Sql = 0;
+};
+TTiming Time(int Rounds, int Calls, const std::function<void()>& Program, const std::function<void()>& Sql) {
+    Program();  // warm the caches and prepared queries of both sides
+    Sql();
+    qint64 ProgramNs = std::numeric_limits<qint64>::max(), SqlNs = std::numeric_limits<qint64>::max();
+    QElapsedTimer T;
+    for (int R = 0; R < Rounds; ++R) {
+        T.start();
+        Program();
+        ProgramNs = qMin(ProgramNs, T.nsecsElapsed());
+        T.start();
+        Sql();
+        SqlNs = qMin(SqlNs, T.nsecsElapsed());
+    }
+    return {ProgramNs / 1000.0 / Calls, SqlNs / 1000.0 / Calls};
+}
+
+double PeakMegabytes() {
+    rusage Usage{};
+    getrusage(RUSAGE_SELF, &Usage);
+    return Usage.ru_maxrss / 1024.0;  // kilobytes on Linux
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication App(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Parvon"));
+
+    int Classes = 1000, Students = 30, Rounds = 15;
+    const QStringList Args = App.arguments().mid(1);
+    for (int I = 0; I < Args.size(); ++I) {
+        bool Ok = true;
+        if (Args[I] == QLatin1String("--classes") && I + 1 < Args.size())
+            Classes = Args[++I].toInt(&Ok);
+        else if (Args[I] == QLatin1String("--students") && I + 1 < Args.size())
+            Students = Args[++I].toInt(&Ok);
+        else if (Args[I] == QLatin1String("--rounds") && I + 1 < Args.size())
+            Rounds = Args[++I].toInt(&Ok);
+        else
+            Ok = false;
+        if (!Ok || Classes < 1 || Students < 1 || Rounds < 1) {
+            QTextStream(stderr) << "Usage: parvon-bench [--classes N] [--students N] [--rounds N]\n";
+            return 2;
+        }
+    }
+
+    QTemporaryDir Folder;
+    if (!Folder.isValid())
+        Die(QStringLiteral("no temporary folder"));
+    TClientStore Store(Folder.path());
+    TClientStore::SetInstance(&Store);
+
+    QElapsedTimer BuildTimer;
+    BuildTimer.start();
+    Build(Store, Classes, Students);
+    const double BuildSeconds = BuildTimer.nsecsElapsed() / 1e9;
+    Out() << QStringLiteral("Directory: %1 classes x %2 students = %3 users, built in %4 s\n")
+                 .arg(Classes)
+                 .arg(Students)
+                 .arg(Classes * Students)
+                 .arg(BuildSeconds, 0, 'f', 2);
+    Out().flush();
+
+    TNDK Ndk(nullptr, Store);
+    TRawReads Raw(Store.Folder() + QStringLiteral("/directory.db"));
+
+    // The sample: up to 100 classes spread over the directory.
+    QList<int> Sample;
+    const int Step = qMax(1, Classes / 100);
+    for (int C = 1; C <= Classes; C += Step)
+        Sample << C;
+    auto Levels = [](int C) { return QStringLiteral("unterricht\\schueler\\") + ClassName(C); };
+    auto Full = [](int C) { return Schueler + QLatin1Char('\\') + ClassName(C); };
+
+    // The two sides must read the same.
+    {
+        TStringList List;
+        Ndk.ListEntries(Full(Sample.back()), List);
+        QStringList FullNames;
+        const QStringList Names = Raw.List(Levels(Sample.back()), Full(Sample.back()), FullNames);
+        if (List.Texts() != Names || List.Count() != Students || List.Object(0)->Text != FullNames.first())
+            Die(QStringLiteral("ListEntries and SQL disagree"));
+        if (Ndk.CountEntries(Full(1)) != Raw.Count(Levels(1)))
+            Die(QStringLiteral("CountEntries and SQL disagree"));
+        const QString User = Full(1) + QLatin1Char('\\') + UserName(1, 1);
+        if (Ndk.GetFieldValue(User, QStringLiteral("Full Name")) !=
+            Raw.Field(Levels(1) + QLatin1Char('\\') + UserName(1, 1), QStringLiteral("Full Name")))
+            Die(QStringLiteral("GetFieldValue and SQL disagree"));
+        TStringList Found;
+        Ndk.DottedResults = false;
+        Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(Classes), QStringLiteral("Organizational Unit"), Found);
+        if (Found.Texts() != Raw.Search(ClassName(Classes), QStringLiteral("Organizational Unit")))
+            Die(QStringLiteral("SearchObjects and SQL disagree"));
+    }
+
+    struct TRow {
+        QString Name;
+        TTiming Timing;
+    };
+    QList<TRow> Rows;
+    const int N = int(Sample.size());
+
+    Rows << TRow{QStringLiteral("ListEntries (one class)"),
+                 Time(
+                     Rounds, N,
+                     [&] {
+                         for (int C : Sample) {
+                             TStringList List;
+                             Ndk.ListEntries(Full(C), List);
+                         }
+                     },
+                     [&] {
+                         for (int C : Sample) {
+                             QStringList FullNames;
+                             Raw.List(Levels(C), Full(C), FullNames);
+                         }
+                     })};
+    Rows << TRow{QStringLiteral("CountEntries (one class)"),
+                 Time(
+                     Rounds, N,
+                     [&] {
+                         for (int C : Sample)
+                             Ndk.CountEntries(Full(C));
+                     },
+                     [&] {
+                         for (int C : Sample)
+                             Raw.Count(Levels(C));
+                     })};
+    Rows << TRow{QStringLiteral("GetFieldValue (every user of a class)"),
+                 Time(
+                     Rounds, N,
+                     [&] {
+                         for (int C : Sample)
+                             for (int S = 1; S <= Students; ++S)
+                                 Ndk.GetFieldValue(Full(C) + QLatin1Char('\\') + UserName(C, S), QStringLiteral("Full Name"));
+                     },
+                     [&] {
+                         for (int C : Sample)
+                             for (int S = 1; S <= Students; ++S)
+                                 Raw.Field(Levels(C) + QLatin1Char('\\') + UserName(C, S), QStringLiteral("Full Name"));
+                     })};
+    Rows << TRow{QStringLiteral("SearchObjects from [ROOT] (a class)"),
+                 Time(
+                     Rounds, N,
+                     [&] {
+                         for (int C : Sample) {
+                             TStringList Found;
+                             Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(C), QStringLiteral("Organizational Unit"),
+                                               Found);
+                         }
+                     },
+                     [&] {
+                         for (int C : Sample)
+                             Raw.Search(ClassName(C), QStringLiteral("Organizational Unit"));
+                     })};
+
+    bool AllMet = BuildSeconds < 30;
+    Out() << QStringLiteral("%1 %2 %3 %4\n")
+                 .arg(QStringLiteral("Read"), -40)
+                 .arg(QStringLiteral("program µs"), 12)
+                 .arg(QStringLiteral("SQL µs"), 10)
+                 .arg(QStringLiteral("ratio"), 7);
+    for (const TRow& R : Rows) {
+        const double Ratio = R.Timing.Program / R.Timing.Sql;
+        AllMet = AllMet && Ratio <= 2.0;
+        Out() << QStringLiteral("%1 %2 %3 %4%5\n")
+                     .arg(R.Name, -40)
+                     .arg(R.Timing.Program, 12, 'f', 1)
+                     .arg(R.Timing.Sql, 10, 'f', 1)
+                     .arg(Ratio, 7, 'f', 2)
+                     .arg(Ratio <= 2.0 ? QString() : QStringLiteral("  (target: at most 2)"));
+    }
+    const double Peak = PeakMegabytes();
+    AllMet = AllMet && Peak < 200;
+    Out() << QStringLiteral("Build time: %1 s (target: under 30 s)\n").arg(BuildSeconds, 0, 'f', 2);
+    Out() << QStringLiteral("Peak memory: %1 MB (target: under 200 MB)\n").arg(Peak, 0, 'f', 1);
+    Out() << (AllMet ? "All targets met.\n" : "Some targets missed.\n");
+    Out().flush();
+    TClientStore::SetInstance(nullptr);
+    return AllMet ? 0 : 1;
+}
