@@ -429,8 +429,14 @@ bool TClientStore::TPrivate::Lookup(const QString& FullName, TObjectRef& Out) {
         Out.Layout = QStringLiteral("Tree");
         return true;
     }
-    QSqlQuery& Q = Run(QStringLiteral("SELECT id, name, layout, dn FROM objects WHERE tree_id=? AND path=?"),
-                       {Tid, Levels.toUpper()});
+    const QString Path = Levels.toUpper();
+    const QString Key = QString::number(Tid) + QLatin1Char(':') + Path;
+    auto Cached = ResolveCache.constFind(Key);
+    if (Cached != ResolveCache.constEnd()) {
+        Out = *Cached;
+        return true;
+    }
+    QSqlQuery& Q = Run(QStringLiteral("SELECT id, name, layout, dn FROM objects WHERE tree_id=? AND path=?"), {Tid, Path});
     const bool Found = Q.next();
     if (Found) {
         Out.TreeId = Tid;
@@ -440,6 +446,11 @@ bool TClientStore::TPrivate::Lookup(const QString& FullName, TObjectRef& Out) {
         Out.FullName = TreePrefix(Tid) + QLatin1Char('\\') + Q.value(3).toString();
     }
     Q.finish();
+    if (Found) {
+        if (ResolveCache.size() >= 200000)
+            ResolveCache.clear();
+        ResolveCache.insert(Key, Out);
+    }
     return Found;
 }
 
@@ -1534,6 +1545,7 @@ void TClientStore::RemoveTree(const QString& TreeName) {
     D->Run(QStringLiteral("DELETE FROM trees WHERE id=?"), {Id});
     T.Commit();
     D->TreesLoaded = false;
+    D->ResolveCache.clear();
 }
 
 void TClientStore::AddFieldType(const QString& Name, const QString& Syntax, bool SingleValued, int MaxLength) {
@@ -1573,6 +1585,7 @@ TStoreTransaction::~TStoreTransaction() {
     if (FOuter) {
         D.TreesLoaded = false;
         D.IdentityLoaded = false;
+        D.ResolveCache.clear();
         try {
             D.Run(QStringLiteral("ROLLBACK"));
             D.LoadSchema();

@@ -89,7 +89,9 @@ struct TClientStore::TPrivate {
     bool IdentityLoaded = false;
     QString IdentityCache;
 
-    // Objects.
+    // Objects. Resolved names are cached (objects are never renamed; the cache is dropped when a
+    // tree is removed or a transaction rolls back).
+    QHash<QString, TObjectRef> ResolveCache;   // "treeid:LEVELS" -> object
     bool Lookup(const QString& FullName, TObjectRef& Out);
     bool LookupDotted(qint64 TreeId, const QString& Dotted, TObjectRef& Out);
     bool LookupId(qint64 Id, TObjectRef& Out);

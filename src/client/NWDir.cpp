@@ -107,20 +107,27 @@ NWEntries::NWEntries(TClientStore& Store, qint64 ContainerId, const QString& Con
     FTreeId = Ref.TreeId;
     FContainerFullName = Ref.FullName;
     FContainerLayout = Ref.Layout;
-    Refresh();
 }
 
 NWEntries::NWEntries(TClientStore& Store, qint64 TreeId, qint64 ContainerId, const QString& ContainerFullName,
                      const QStringList& Filters)
     : FStore(Store), FTreeId(TreeId), FContainerId(ContainerId), FContainerFullName(ContainerFullName),
-      FFilters(CanonicalFilters(Filters)) {
-    Refresh();
-}
+      FFilters(CanonicalFilters(Filters)) {}
 
 bool NWEntries::Passes(const QString& Layout) const { return FFilters.isEmpty() || FFilters.contains(Layout); }
 
 void NWEntries::Refresh() {
     TFaultInjection::Check(QStringLiteral("NWEntries.Refresh"));
+    Load();
+}
+
+int NWEntries::Count() const {
+    if (!FLoaded)
+        Load();
+    return int(FRows.size());
+}
+
+void NWEntries::Load() const {
     auto Children = FStore.Private().Children(FTreeId, FContainerId);
     std::vector<TRow> Rows;
     Rows.reserve(Children.size());
@@ -128,11 +135,12 @@ void NWEntries::Refresh() {
         if (Passes(C.Layout))
             Rows.push_back({C.Id, std::move(C.Name), std::move(C.Layout)});
     FRows = std::move(Rows);
+    FLoaded = true;
 }
 
 NWEntryPtr NWEntries::Item(int Index) const {
     TFaultInjection::Check(QStringLiteral("NWEntries.Item"));
-    if (Index < 0 || Index >= Count())
+    if (Index < 0 || Index >= Count())   // Count takes the snapshot when not yet taken
         Fail(ERR_INVALID_REQUEST, QStringLiteral("Entry index %1 out of range (0..%2)").arg(Index).arg(Count() - 1));
     const TRow& R = FRows[size_t(Index)];
     return std::make_shared<NWEntry>(FStore, R.Id, FContainerFullName + QLatin1Char('\\') + R.ShortName, R.ShortName,
@@ -152,7 +160,7 @@ NWEntryPtr NWEntries::Add(const QString& Layout, const QString& Name) {
         Fail(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(FContainerFullName));
     }
     const TClientStore::TObjectRef R = D.CreateObject(Parent, Layout, Name);
-    if (Passes(R.Layout))
+    if (FLoaded && Passes(R.Layout))
         FRows.push_back({R.Id, R.ShortName, R.Layout});
     return std::make_shared<NWEntry>(FStore, R.Id, R.FullName, R.ShortName, R.Layout);
 }

@@ -47,8 +47,9 @@ private:
 };
 using NWEntryPtr = std::shared_ptr<NWEntry>;
 
-// The subordinates of a container: a snapshot taken when the control is positioned (filtered by
-// the control's Filters, in creation order) and renewed by Refresh.
+// The subordinates of a container: a snapshot (filtered by the control's Filters, in creation
+// order) taken when first read after the control was positioned, and renewed by Refresh. Count
+// and Item read the snapshot; they never query per item.
 class NWEntries {
 public:
     struct TRow {
@@ -61,12 +62,13 @@ public:
     NWEntries(TClientStore& Store, qint64 TreeId, qint64 ContainerId, const QString& ContainerFullName,
               const QStringList& Filters);
     void Refresh();
-    int Count() const { return int(FRows.size()); }
+    int Count() const;
     NWEntryPtr Item(int Index) const;            // throws for an index out of range
     NWEntryPtr Add(const QString& Layout, const QString& Name);  // creates the object at once
 
 private:
     bool Passes(const QString& Layout) const;
+    void Load() const;
 
     TClientStore& FStore;
     qint64 FTreeId = 0;
@@ -74,7 +76,8 @@ private:
     QString FContainerFullName;
     QString FContainerLayout;
     QStringList FFilters;    // canonical layout names; empty: no filter
-    std::vector<TRow> FRows;
+    mutable bool FLoaded = false;
+    mutable std::vector<TRow> FRows;
 };
 
 struct NWFieldType {

@@ -734,6 +734,8 @@ private Q_SLOTS:
         try {
             TStoreTransaction Outer(**FStore);
             FDir->Entries()->Add(Q("Organizational Unit"), Q("eins"));
+            NWDir Other(**FStore);
+            Other.SetFullName(Unterricht + Q("\\eins"));   // known inside the transaction
             {
                 TStoreTransaction Inner(**FStore);
                 FDir->Entries()->Add(Q("Organizational Unit"), Q("zwei"));
@@ -745,6 +747,7 @@ private Q_SLOTS:
         }
         FDir->SetFullName(Unterricht);
         QCOMPARE(FDir->Entries()->Count(), Before);
+        QCOMPARE(CodeOf([&] { FDir->SetFullName(Unterricht + Q("\\eins")); }), ERR_NO_SUCH_ENTRY);
         // A refused creation leaves the surrounding transaction intact.
         {
             TStoreTransaction Outer(**FStore);
