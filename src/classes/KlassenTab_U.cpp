@@ -3,8 +3,15 @@
 #include "Parvon_U.h"
 #include "RadioGroup.h"
 
+#include <EDirectoryError.h>
 #include <ErrorGuard.h>
+#include <FolderBrowser_u.h>
 #include <ModalSeam.h>
+#include <NWFileSystem.h>
+#include <OUBrowser_U.h>
+#include <StringList.h>
+#include <WaitCursor.h>
+#include <ndk_u.h>
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -18,7 +25,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QToolButton>
+#include <exception>
+#include <functional>
+#include <optional>
 
 // ---------------------------------------------------------------------------------------------
 // Class name filter
@@ -255,7 +266,7 @@ void TKlassenTab::EdNeueklasseChange() {
         EdNeueklasse->setText(Clean);
         return;
     }
-    BuAnlegen->setEnabled(!Text.isEmpty());
+    BuAnlegen->setEnabled(!Text.isEmpty() && !FLaeuft);
 }
 
 void TKlassenTab::EdContainerChange() { Form.KonfigGeaendert = true; }
@@ -312,30 +323,311 @@ void TKlassenTab::spLogDateiClick() {
         EdLoginscript->setText(QDir::toNativeSeparators(Files.first()));
 }
 
+namespace {
+// The access object; an error when the directory could not be reached at start.
+TNDK& Ndk() {
+    if (!NDK)
+        throw EDirectoryError(QStringLiteral("Das Verzeichnis ist nicht erreichbar."));
+    return *NDK;
+}
+
+// Runs one step of the class creation: true when it went through. An error of the step and a
+// failure the step answers (false) count alike; the error's own text is not reported.
+bool Schritt(const std::function<bool()>& Step) {
+    try {
+        return Step();
+    } catch (const EDirectoryError&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    } catch (...) {
+        return false;
+    }
+}
+
+const QString UserTemplate = QStringLiteral("User_Template");
+} // namespace
+
 void TKlassenTab::SpContainerClick() {
-    // The container picker joins here.
+    QString Sel;
+    if (!ChoosePicker(this, TPickerKind::Container, Form.ouSchueler, Sel))
+        return;
+    TNDK& N = Ndk();
+    Form.BasisContainer = Sel;
+    Form.ouSchueler = Sel;
+    EdContainer->setText(TNDK::PathToDotted(Sel));
+    if (chLogKlasse->isChecked()) {
+        // A login-script class must be chosen again below the new container.
+        EdLoginscript->clear();
+        Form.LoginKlasse.clear();
+    }
+
+    // The defaults of the container's template replace the fields.
+    QString Value;
+    try {
+        Value = N.GetFieldValue(Form.BasisContainer + u'\\' + UserTemplate, QStringLiteral("Home Directory"));
+    } catch (...) {
+        Value.clear();
+    }
+    if (Value.isEmpty())
+        return;
+    try {
+        edHomeBase->setText(N.SplitFilePath(Value));
+    } catch (...) {
+    }
+    Form.MusterTemplate = Form.BasisContainer + u'\\' + UserTemplate;
+    EdTemplate->setText(TNDK::PathToDotted(Form.MusterTemplate));
+    // An error here ends the handler; its text is shown by the guard of the event.
+    edTauschbase->setText(TForm1::TauschAusHome(N.SplitFilePath(Value)));
 }
 
 void TKlassenTab::SpLoginscriptClick() {
-    // The login-script class picker joins here.
+    QString Sel;
+    if (!ChoosePicker(this, TPickerKind::Loginscript, Form.ouSchueler, Sel))
+        return;
+    Form.LoginKlasse = Sel;
+    EdLoginscript->setText(TNDK::PathToDotted(Sel));
 }
 
 void TKlassenTab::SpTemplateClick() {
-    // The template picker joins here.
+    QString Sel;
+    if (!ChoosePicker(this, TPickerKind::Template, Form.ouSchueler, Sel))
+        return;
+    Form.MusterTemplate = Sel;
+    EdTemplate->setText(TNDK::PathToDotted(Sel));
 }
 
 void TKlassenTab::spHomeBaseClick() {
-    // The folder picker for the home base joins here.
+    const QString Folder = OrdnerWaehlen(
+        TFolderRoot::Network,
+        QStringLiteral("Wählen Sie den Ordner für das Basisverzeichnis\rdes Klassenverzeichnis aus"), this);
+    if (!Folder.isEmpty())
+        edHomeBase->setText(Folder);
 }
 
 void TKlassenTab::buTauschBaseClick() {
-    // The folder picker for the exchange base joins here.
+    const QString Folder = OrdnerWaehlen(
+        TFolderRoot::Network,
+        QStringLiteral("Wählen Sie den Ordner für das Basisverzeichnis \rdes Klassen-Tauschverzeichnis aus"), this);
+    if (!Folder.isEmpty())
+        edTauschbase->setText(Folder);
 }
 
 void TKlassenTab::BuAnlegenClick() { KlasseAnlegen(); }
 
+void TKlassenTab::Protokoll(const QString& Line) {
+    MeProtokol->appendPlainText(Line);
+    if (MeProtokol->isVisible())
+        MeProtokol->viewport()->repaint();
+}
+
+bool TKlassenTab::EintragAbwarten(const QString& Entry, int Pausen) {
+    TNDK& N = Ndk();
+    for (int Pause = 0;; ++Pause) {
+        if (N.EntryExists(Entry))
+            return true;
+        if (Pause >= Pausen)
+            return false;
+        QThread::msleep(100);
+    }
+}
+
 void TKlassenTab::KlasseAnlegen() {
-    // The class creation run joins here.
+    // The existence search lets events through: a second start meanwhile is ignored.
+    if (FLaeuft)
+        return;
+
+    const QString Name = EdNeueklasse->text();
+    if (Name.isEmpty()) {
+        TModalSeam::Error(this, QStringLiteral("Es ist kein Name für die neue Klasse angegeben."));
+        return;
+    }
+    if (TKlassenNameValidator::Sanitized(Name) != Name) {
+        TModalSeam::Error(this, QStringLiteral("Der Klassenname \"") + Name +
+                                    QStringLiteral("\" ist ungültig.\nErlaubt sind nur die Buchstaben A bis Z "
+                                                   "und a bis z, die Ziffern 0 bis 9 und \"_\"."));
+        return;
+    }
+
+    // The button stays off while the run lasts; afterwards the inputs decide again.
+    struct TLauf {
+        TKlassenTab& Tab;
+        explicit TLauf(TKlassenTab& T) : Tab(T) {
+            Tab.FLaeuft = true;
+            Tab.BuAnlegen->setEnabled(false);
+        }
+        ~TLauf() {
+            Tab.FLaeuft = false;
+            Tab.KlassentabAktualisieren();
+        }
+    } Lauf(*this);
+    std::optional<TWaitCursor> Wait(std::in_place);
+
+    // The inputs as they stand at the start; the search below lets events through.
+    const QString Basis = Form.BasisContainer;
+    const QString ContainerText = EdContainer->text();
+    const bool VonKlasse = chLogKlasse->isChecked();
+    const QString LoginKlasse = Form.LoginKlasse;
+    const QString LoginDatei = EdLoginscript->text();
+    const QString HomeFlags = Form.HomeFlags;
+    const QString TauschFlags = Form.TauschFlags;
+    const bool Tausch = chTausch->isChecked();
+    const QString Rechte = raTausch->ItemIndex() == 1 ? QStringLiteral("RWECMF") : QStringLiteral("R----F");
+    const bool Template = chTemplate->isChecked();
+    const QString MusterTemplate = Form.MusterTemplate;
+
+    const QString NeuerContainer = Basis + u'\\' + Name;
+    const QString KlassenVerzeichnis = Form.HomeBase + u'\\' + Name;
+    const QString TauschVerzeichnis = Form.TauschBase + u'\\' + Name;
+    const QString NeuesTemplate = NeuerContainer + u'\\' + UserTemplate;
+
+    // 1. A class of that name below the base container is refused.
+    TStringList Gefunden;
+    try {
+        Ndk().SearchObjects(Basis, Name, QStringLiteral("Organizational Unit"), Gefunden);
+    } catch (...) {
+        const QString Text = CurrentErrorText();
+        Wait.reset();
+        TModalSeam::Error(this, Text);
+        return;
+    }
+    if (Gefunden.Count() > 0) {
+        Wait.reset();
+        TModalSeam::Error(this, QStringLiteral("Die Klasse ") + Name + QStringLiteral(" gibt es\nin ") + ContainerText +
+                                    QStringLiteral(" bereits."));
+        EdNeueklasse->setFocus();
+        return;
+    }
+    TNDK& N = *NDK;
+
+    // 2.
+    MeProtokol->clear();
+    MeProtokol->show();
+    if (QLayout* L = layout())
+        L->activate();
+    auto Abbruch = [this](const QString& Line) {
+        Protokoll(Line);
+        Protokoll(QStringLiteral("Abbruch."));
+    };
+
+    // 3. Container and login script.
+    if (!Schritt([&] {
+            N.AddOrganizationalUnit(Basis, Name);
+            if (N.AddFailed)
+                return false;
+            Protokoll(QStringLiteral("Organisatorische Einheit für ") + Name + QStringLiteral(" angelegt."));
+            if (VonKlasse) {
+                N.CopyLoginScript(LoginKlasse, NeuerContainer);
+                Protokoll(QStringLiteral("Loginscript kopiert von ") + LoginKlasse);
+            } else {
+                N.SetLoginScriptFromFile(NeuerContainer, LoginDatei);
+                Protokoll(QStringLiteral("Loginscript gelesen von ") + LoginDatei);
+            }
+            return true;
+        })) {
+        Abbruch(QStringLiteral("Fehler bei Erstellung von OU."));
+        return;
+    }
+
+    // 4. Class folder, only inside a volume.
+    if (!Schritt([&] { return NWFileSystem::ForceDirectories(KlassenVerzeichnis); })) {
+        Abbruch(QStringLiteral("Fehler bei Erstellung von Verzeichnis"));
+        return;
+    }
+    Protokoll(QStringLiteral("Klassenverzeichnis erstellt"));
+
+    // 5. Its flags; a failure does not end the run.
+    if (!HomeFlags.isEmpty()) {
+        if (Schritt([&] {
+                N.SetDirectoryFlags(KlassenVerzeichnis, HomeFlags);
+                return true;
+            }))
+            Protokoll(QStringLiteral("Homeverzeichnis ") + HomeFlags);
+        else
+            Protokoll(QStringLiteral("Fehler bei Attributeinstellung Homeverzeichnis"));
+    }
+
+    // 6. Exchange folder, its flags and the class's rights on it.
+    if (Tausch) {
+        if (!Schritt([&] {
+                if (!NWFileSystem::ForceDirectories(TauschVerzeichnis))
+                    return false;
+                // Give the server time to show the new folder: at most 100 pauses, the last
+                // one without a test after it. The run goes on either way.
+                for (int Pause = 1; Pause <= 100; ++Pause) {
+                    QThread::msleep(100);
+                    if (Pause == 100 || NWFileSystem::DirectoryExists(TauschVerzeichnis))
+                        break;
+                }
+                return true;
+            })) {
+            Abbruch(QStringLiteral("Fehler bei Erstellung von Verzeichnis"));
+            return;
+        }
+        Protokoll(QStringLiteral("Tauschverzeichnis erstellt"));
+
+        if (!TauschFlags.isEmpty()) {
+            if (Schritt([&] {
+                    N.SetDirectoryFlags(TauschVerzeichnis, TauschFlags);
+                    return true;
+                }))
+                Protokoll(QStringLiteral("Tauschverzeichnis ") + TauschFlags);
+            else
+                Protokoll(QStringLiteral("Fehler bei Attributeinstellung Tauschverzeichnis"));
+        }
+
+        if (!Schritt([&] {
+                Protokoll(QStringLiteral("Rechtevergabe an Tauschverzeichnis"));
+                Protokoll(QStringLiteral("bitte warten."));
+                N.SetTrusteeRights(TauschVerzeichnis, NeuerContainer, Rechte);
+                Protokoll(QStringLiteral("Rechte an Tauschverzeichnis ") + Rechte);
+                return true;
+            })) {
+            Abbruch(QStringLiteral("Fehler bei Rechte für Tauschverz."));
+            return;
+        }
+    }
+
+    // 7. The class's template, its home directory pointing at the class folder.
+    if (Template) {
+        if (!Schritt([&] {
+                N.CopyTemplate(MusterTemplate, NeuerContainer, UserTemplate);
+                Protokoll(QStringLiteral("User_Template übertragen."));
+                return true;
+            })) {
+            Abbruch(QStringLiteral("Template konnte nicht übertragen werden."));
+            return;
+        }
+        // The copy is normally found at once; ten seconds at most.
+        if (!Schritt([&] { return EintragAbwarten(NeuesTemplate, 100); })) {
+            Abbruch(QStringLiteral("Template nicht gefunden."));
+            return;
+        }
+        QString Pfad;
+        // No server connection for the folder gives no path field text: that is no conversion.
+        if (!Schritt([&] {
+                Pfad = N.UncToNds(KlassenVerzeichnis);
+                return !Pfad.isEmpty();
+            })) {
+            Abbruch(QStringLiteral("UNC2NDS failed"));
+            return;
+        }
+        Protokoll(QStringLiteral("UNC2NDS"));
+        if (!Schritt([&] {
+                N.SetFieldValue(NeuesTemplate, QStringLiteral("Home Directory"), Pfad);
+                return true;
+            })) {
+            Abbruch(QStringLiteral("Homeverzeichnispfad nicht erstellt."));
+            return;
+        }
+        Protokoll(QStringLiteral("Pfad für Homeverzeichnis festgelegt."));
+    }
+
+    // 8.
+    Protokoll(QStringLiteral("Klasse ") + Name + QStringLiteral(" erfolgreich angelegt."));
+    BuAnlegen->setEnabled(false);
+    EdNeueklasse->clear();
+    EdNeueklasse->setFocus();
 }
 
 void TKlassenTab::SetEditColour(QLineEdit* Edit, bool Enabled) {
@@ -357,7 +649,7 @@ void TKlassenTab::KlassentabAktualisieren() {
     edTauschbase->setEnabled(Tausch);
     SetEditColour(edTauschbase, Tausch);
 
-    BuAnlegen->setEnabled(!EdNeueklasse->text().isEmpty() && !EdContainer->text().isEmpty() &&
+    BuAnlegen->setEnabled(!FLaeuft && !EdNeueklasse->text().isEmpty() && !EdContainer->text().isEmpty() &&
                           !EdLoginscript->text().isEmpty() && (!Template || !EdTemplate->text().isEmpty()) &&
                           !edHomeBase->text().isEmpty() && (!Tausch || !edTauschbase->text().isEmpty()));
 

@@ -51,8 +51,15 @@ public:
     void BuAnlegenClick();
     void KlassentabAktualisieren();
 
-    // The class creation run.
+    // The class creation run: creates the class from the tab's inputs, every step reported in
+    // MeProtokol. Refuses a name that is empty or holds other characters than A-Z, a-z, 0-9 and
+    // "_" with an error box, whoever started the run. Never raises.
     void KlasseAnlegen();
+    // True while a class creation runs.
+    bool KlasseLaeuft() const { return FLaeuft; }
+    // Waits until Entry can be found: tests at once, then after each of at most Pausen pauses of
+    // 100 ms. False when it was not found in time.
+    bool EintragAbwarten(const QString& Entry, int Pausen);
 
     // Shows the picker button of the current login-script mode and hides the other.
     void LoginQuelleAnzeigen();
@@ -93,6 +100,9 @@ private:
     template <typename TSender, typename TSignal>
     void On(TSender* Sender, TSignal Signal, void (TKlassenTab::*Handler)());
     static void SetEditColour(QLineEdit* Edit, bool Enabled);
+    // Appends a line to the protocol and paints it at once (the run blocks the event loop).
+    void Protokoll(const QString& Line);
 
     TForm1& Form;
+    bool FLaeuft = false;
 };

@@ -1,0 +1,527 @@
+#include <TestMain.h>
+#include <TestStore.h>
+
+#include <FaultInjection.h>
+#include <KlassenTab_U.h>
+#include <ModalSeam.h>
+#include <NWDir.h>
+#include <NWFileSystem.h>
+#include <NWVolAdm.h>
+#include <Parvon_U.h>
+#include <RadioGroup.h>
+#include <StringList.h>
+#include <ndk_u.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+namespace {
+const QString Prefix = QStringLiteral("NDS:\\\\SCHULE");
+const QString Schueler = Prefix + QStringLiteral("\\unterricht\\schueler");
+const QString HomeBase = QStringLiteral("\\\\SRV1\\DATA\\home\\schueler");
+const QString TauschBase = QStringLiteral("\\\\SRV1\\DATA\\home\\Tausch\\schueler");
+const QString DataVolume = QStringLiteral("\\\\SRV1\\DATA");
+
+// Protocol lines that several cases share.
+const QString OuLine = QStringLiteral("Organisatorische Einheit für 7c angelegt.");
+const QString CopiedLine = QStringLiteral("Loginscript kopiert von NDS:\\\\SCHULE\\unterricht\\schueler\\5a");
+const QString Abbruch = QStringLiteral("Abbruch.");
+const QString Success = QStringLiteral("Klasse 7c erfolgreich angelegt.");
+const QStringList RightsLines = {QStringLiteral("Rechtevergabe an Tauschverzeichnis"), QStringLiteral("bitte warten."),
+                                 QStringLiteral("Rechte an Tauschverzeichnis R----F")};
+const QStringList TemplateLines = {QStringLiteral("User_Template übertragen."), QStringLiteral("UNC2NDS"),
+                                   QStringLiteral("Pfad für Homeverzeichnis festgelegt.")};
+} // namespace
+
+// The class creation run on a fresh demo directory per case: the protocol line by line, what the
+// directory and the volume hold afterwards, every failure of a step, the refusal of an existing
+// name and of a bad one.
+class TKlasseAnlegenTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TTestStore> Store;
+    std::unique_ptr<QTemporaryDir> Dir;
+    std::unique_ptr<TForm1> Form;
+    TKlassenTab* T = nullptr;
+
+    // The inputs of a complete run: class mode from 5a, both folders with both flags, read-only
+    // rights, the template of the student container.
+    void Inputs() {
+        T->chLogKlasse->setChecked(true);
+        T->chLogDatei->setChecked(false);
+        Form->LoginKlasse = Schueler + QStringLiteral("\\5a");
+        T->EdLoginscript->setText(QStringLiteral("5a.schueler.unterricht"));
+        Form->HomeFlags = QStringLiteral("/+DI/+RI");
+        Form->TauschFlags = QStringLiteral("/+DI/+RI");
+        T->edHomeBase->setText(HomeBase);
+        T->edTauschbase->setText(TauschBase);
+        T->chTausch->setChecked(true);
+        T->raTausch->SetItemIndex(0);
+        T->chTemplate->setChecked(true);
+        Form->MusterTemplate = Schueler + QStringLiteral("\\User_Template");
+        T->EdTemplate->setText(QStringLiteral("User_Template.schueler.unterricht"));
+    }
+    // Starts the run as the user does: name typed, button pressed once the refresh enabled it.
+    void Start(const QString& Name = QStringLiteral("7c")) {
+        T->EdNeueklasse->setText(Name);
+        T->KlassentabAktualisieren();
+        QVERIFY(T->BuAnlegen->isEnabled());
+        T->BuAnlegen->click();
+    }
+    QStringList Protocol() const {
+        const QString Text = T->MeProtokol->toPlainText();
+        return Text.isEmpty() ? QStringList() : Text.split(u'\n');
+    }
+    bool Exists(const QString& Entry) const { return NDK->EntryExists(Entry); }
+    bool FolderExists(const QString& Path) const { return NWFileSystem::DirectoryExists(**Store, Path); }
+    std::pair<bool, bool> Flags(const QString& Path) const {
+        NWVolAdm V(**Store);
+        V.SetFullName(DataVolume);
+        const NWDirectoryEntryPtr E = V.GetDirectoryEntry(Path);
+        return {E->DeleteInhibit(), E->RenameInhibit()};
+    }
+    int EntriesBelow(const QString& Container) const {
+        TStringList L;
+        NDK->SearchObjects(Container, QStringLiteral("*"), QString(), L);
+        return L.Count();
+    }
+    QString WriteFile(const QString& Name, const QByteArray& Content) const {
+        const QString Path = Dir->filePath(Name);
+        QFile F(Path);
+        if (F.open(QIODevice::WriteOnly))
+            F.write(Content);
+        return QDir::toNativeSeparators(Path);
+    }
+
+private Q_SLOTS:
+    void init() {
+        Store = std::make_unique<TTestStore>();
+        Dir = std::make_unique<QTemporaryDir>();
+        TModalSeam::Clear();
+        TModalSeam::SetUnattended(true);
+        Form = std::make_unique<TForm1>(nullptr, Dir->filePath(QStringLiteral("Parvon.ini")));
+        T = Form->tabNeueKlasse;
+        Inputs();
+    }
+    void cleanup() {
+        QCOMPARE(TModalSeam::Pending(), 0);
+        Form->KonfigGeaendert = false;
+        Form.reset();
+        TModalSeam::Clear();
+        Store.reset();
+    }
+
+    void run_data();
+    void run();
+    void failure_data();
+    void failure();
+    void existingName_data();
+    void existingName();
+    void secondRunRefused();
+    void badName_data();
+    void badName();
+    void buttonOffWhileRunning();
+    void templateWait();
+};
+
+void TKlasseAnlegenTest::run_data() {
+    QTest::addColumn<bool>("FromFile");
+    QTest::addColumn<QString>("HomeFlags");
+    QTest::addColumn<bool>("Tausch");
+    QTest::addColumn<QString>("TauschFlags");
+    QTest::addColumn<int>("Rights");
+    QTest::addColumn<bool>("Template");
+    QTest::addColumn<QStringList>("Lines");   // "%FILE%" stands for the script file's path
+
+    QTest::newRow("complete") << false << "/+DI/+RI" << true << "/+DI/+RI" << 0 << true
+                              << QStringList{OuLine,
+                                             CopiedLine,
+                                             "Klassenverzeichnis erstellt",
+                                             "Homeverzeichnis /+DI/+RI",
+                                             "Tauschverzeichnis erstellt",
+                                             "Tauschverzeichnis /+DI/+RI",
+                                             "Rechtevergabe an Tauschverzeichnis",
+                                             "bitte warten.",
+                                             "Rechte an Tauschverzeichnis R----F",
+                                             "User_Template übertragen.",
+                                             "UNC2NDS",
+                                             "Pfad für Homeverzeichnis festgelegt.",
+                                             "Klasse 7c erfolgreich angelegt."};
+    QTest::newRow("read and write") << false << "/+DI/+RI" << true << "/+DI/+RI" << 1 << true
+                                    << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt",
+                                                   "Homeverzeichnis /+DI/+RI", "Tauschverzeichnis erstellt",
+                                                   "Tauschverzeichnis /+DI/+RI",
+                                                   "Rechtevergabe an Tauschverzeichnis", "bitte warten.",
+                                                   "Rechte an Tauschverzeichnis RWECMF"}
+                                           + TemplateLines + QStringList{Success};
+    QTest::newRow("no item selected") << false << "" << true << "" << -1 << false
+                                      << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt",
+                                                     "Tauschverzeichnis erstellt"}
+                                             + RightsLines + QStringList{Success};
+    QTest::newRow("file mode") << true << "/+DI/+RI" << true << "/+DI/+RI" << 0 << true
+                               << QStringList{OuLine, "Loginscript gelesen von %FILE%", "Klassenverzeichnis erstellt",
+                                              "Homeverzeichnis /+DI/+RI", "Tauschverzeichnis erstellt",
+                                              "Tauschverzeichnis /+DI/+RI"}
+                                      + RightsLines + TemplateLines + QStringList{Success};
+    QTest::newRow("no exchange folder") << false << "/+DI/+RI" << false << "/+DI/+RI" << 0 << true
+                                        << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt",
+                                                       "Homeverzeichnis /+DI/+RI"}
+                                               + TemplateLines + QStringList{Success};
+    QTest::newRow("no template") << false << "/+DI/+RI" << true << "/+DI/+RI" << 0 << false
+                                 << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt",
+                                                "Homeverzeichnis /+DI/+RI", "Tauschverzeichnis erstellt",
+                                                "Tauschverzeichnis /+DI/+RI"}
+                                        + RightsLines + QStringList{Success};
+    QTest::newRow("no flags") << false << "" << true << "" << 0 << true
+                              << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt",
+                                             "Tauschverzeichnis erstellt"}
+                                     + RightsLines + TemplateLines + QStringList{Success};
+    QTest::newRow("one flag each") << false << "/+RI" << true << "/+DI" << 0 << true
+                                   << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt", "Homeverzeichnis /+RI",
+                                                  "Tauschverzeichnis erstellt", "Tauschverzeichnis /+DI"}
+                                          + RightsLines + TemplateLines + QStringList{Success};
+    QTest::newRow("class folder only, file mode") << true << "" << false << "" << 0 << false
+                                                  << QStringList{OuLine, "Loginscript gelesen von %FILE%",
+                                                                 "Klassenverzeichnis erstellt", Success};
+}
+
+void TKlasseAnlegenTest::run() {
+    QFETCH(bool, FromFile);
+    QFETCH(QString, HomeFlags);
+    QFETCH(bool, Tausch);
+    QFETCH(QString, TauschFlags);
+    QFETCH(int, Rights);
+    QFETCH(bool, Template);
+    QFETCH(QStringList, Lines);
+
+    const QString Script = QStringLiteral("MAP ROOT H:=SRV1_DATA:home\\schueler\\7c\\%LOGIN_NAME\r\nWRITE \"Klasse 7c\"\r\n");
+    const QString File = WriteFile(QStringLiteral("login 7c.txt"), Script.toUtf8());
+    if (FromFile) {
+        T->chLogDatei->click();
+        T->EdLoginscript->setText(File);
+    }
+    Form->HomeFlags = HomeFlags;
+    Form->TauschFlags = TauschFlags;
+    T->chTausch->setChecked(Tausch);
+    T->raTausch->SetItemIndex(Rights);
+    T->chTemplate->setChecked(Template);
+    T->MeProtokol->setPlainText(QStringLiteral("vorige Klasse"));
+
+    Start();
+
+    Lines.replaceInStrings(QStringLiteral("%FILE%"), File);
+    QCOMPARE(Protocol(), Lines);
+    QCOMPARE(TModalSeam::Shown(), QStringList());
+    QVERIFY(T->MeProtokol->isVisibleTo(Form.get()));
+
+    // The tab is ready for the next class; the other inputs keep their values.
+    QVERIFY(T->EdNeueklasse->text().isEmpty());
+    QVERIFY(!T->BuAnlegen->isEnabled());
+    QCOMPARE(Form->HomeBase, HomeBase);
+    QCOMPARE(Form->LoginKlasse, Schueler + QStringLiteral("\\5a"));
+
+    // The container with its login script.
+    const QString Ou = Schueler + QStringLiteral("\\7c");
+    QCOMPARE(NDK->GetEntryLayout(Ou), QStringLiteral("Organizational Unit"));
+    const QString Expected = FromFile ? Script
+                                      : NDK->GetFieldValue(Schueler + QStringLiteral("\\5a"), QStringLiteral("Login Script"));
+    QVERIFY(!Expected.isEmpty());
+    QCOMPARE(NDK->GetFieldValue(Ou, QStringLiteral("Login Script")), Expected);
+
+    // The class folder on the volume, inside its root folder, with its flags.
+    const QString Home = HomeBase + QStringLiteral("\\7c");
+    QVERIFY(FolderExists(Home));
+    QVERIFY(NWFileSystem::LocalPath(**Store, Home).startsWith(Store->Path()));
+    QCOMPARE(Flags(Home), std::make_pair(HomeFlags.contains(QLatin1String("+DI")), HomeFlags.contains(QLatin1String("+RI"))));
+
+    // The exchange folder with its flags and the class as its trustee.
+    const QString Exchange = TauschBase + QStringLiteral("\\7c");
+    QCOMPARE(FolderExists(Exchange), Tausch);
+    if (Tausch) {
+        QCOMPARE(Flags(Exchange),
+                 std::make_pair(TauschFlags.contains(QLatin1String("+DI")), TauschFlags.contains(QLatin1String("+RI"))));
+        QCOMPARE(NDK->GetTrusteeRights(Exchange, Ou), Rights == 1 ? QStringLiteral("-RWECMF-") : QStringLiteral("-R----F-"));
+    }
+    // The class has no rights on its home folder from the run.
+    QCOMPARE(NDK->GetTrusteeRights(Home, Ou), QString());
+
+    // The class's template: a copy whose home directory names the class folder.
+    const QString NewTemplate = Ou + QStringLiteral("\\User_Template");
+    QCOMPARE(Exists(NewTemplate), Template);
+    if (Template) {
+        QCOMPARE(NDK->GetEntryLayout(NewTemplate), QStringLiteral("Template"));
+        const QString Path = NDK->GetFieldValue(NewTemplate, QStringLiteral("Home Directory"));
+        QCOMPARE(Path.toUpper(), QStringLiteral("NDS:\\\\SCHULE\\DIENSTE\\SRV1_DATA,HOME\\SCHUELER\\7C"));
+        QCOMPARE(NDK->SplitFilePath(Path), Home);
+        QCOMPARE(NDK->GetFieldValueList(NewTemplate, QStringLiteral("Language")), QStringLiteral("DEUTSCH"));
+    }
+}
+
+void TKlasseAnlegenTest::failure_data() {
+    QTest::addColumn<QString>("Fault");
+    QTest::addColumn<QStringList>("Lines");
+    QTest::addColumn<QString>("Created");   // what exists afterwards: o(u), h(ome), e(xchange), t(emplate)
+    QTest::addColumn<QString>("Box");       // start of the one box shown, "" for none
+
+    const QStringList ToHome = {OuLine, CopiedLine, "Klassenverzeichnis erstellt", "Homeverzeichnis /+DI/+RI"};
+    const QStringList ToExchange = ToHome + QStringList{"Tauschverzeichnis erstellt", "Tauschverzeichnis /+DI/+RI"};
+    const QStringList ToTemplate = ToExchange + RightsLines + QStringList{"User_Template übertragen."};
+
+    QTest::newRow("container not created") << "NWEntries.Add" << QStringList{"Fehler bei Erstellung von OU.", Abbruch}
+                                           << "" << "";
+    QTest::newRow("login script not copied") << "NWEntry.SaveFieldToFile"
+                                             << QStringList{OuLine, "Fehler bei Erstellung von OU.", Abbruch} << "o" << "";
+    QTest::newRow("login script file missing") << "missing file"
+                                               << QStringList{OuLine, "Fehler bei Erstellung von OU.", Abbruch} << "o"
+                                               << "";
+    QTest::newRow("home base on an unknown server") << "\\\\SRV9\\DATA\\home"
+                                                    << QStringList{OuLine, CopiedLine, "Fehler bei Erstellung von Verzeichnis", Abbruch}
+                                                    << "o" << "";
+    QTest::newRow("home base climbing out of the volume")
+        << "\\\\SRV1\\DATA\\..\\..\\.." << QStringList{OuLine, CopiedLine, "Fehler bei Erstellung von Verzeichnis", Abbruch}
+        << "o" << "";
+    QTest::newRow("home base on the local disk") << "local"
+                                                 << QStringList{OuLine, CopiedLine, "Fehler bei Erstellung von Verzeichnis", Abbruch}
+                                                 << "o" << "";
+    QTest::newRow("home base relative") << "relative" << QStringList{OuLine, CopiedLine, "Fehler bei Erstellung von Verzeichnis", Abbruch}
+                                     << "o" << "";
+    QTest::newRow("class folder flags") << "NWDirectoryEntry.DeleteInhibit"
+                                        << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt",
+                                                       "Fehler bei Attributeinstellung Homeverzeichnis",
+                                                       "Tauschverzeichnis erstellt", "Tauschverzeichnis /+DI/+RI"}
+                                               + RightsLines + TemplateLines + QStringList{Success}
+                                        << "ohet" << "";
+    QTest::newRow("exchange base on an unknown volume")
+        << "tausch:\\\\SRV1\\NOVOL" << ToHome + QStringList{"Fehler bei Erstellung von Verzeichnis", Abbruch} << "oh" << "";
+    QTest::newRow("exchange folder flags") << "NWDirectoryEntry.RenameInhibit"
+                                           << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt",
+                                                          "Homeverzeichnis /+DI", "Tauschverzeichnis erstellt",
+                                                          "Fehler bei Attributeinstellung Tauschverzeichnis"}
+                                                  + RightsLines + TemplateLines + QStringList{Success}
+                                           << "ohet" << "";
+    QTest::newRow("exchange folder unreadable") << "NWVolAdm.GetDirectoryEntry"
+                                                << ToHome + QStringList{"Tauschverzeichnis erstellt",
+                                                                        "Tauschverzeichnis /+DI/+RI",
+                                                                        "Rechtevergabe an Tauschverzeichnis",
+                                                                        "bitte warten.",
+                                                                        "Fehler bei Rechte für Tauschverz.", Abbruch}
+                                                << "ohe" << "";
+    // The assignment is tried 100 times, 100 ms apart: this case takes ten seconds.
+    QTest::newRow("rights not granted") << "NWTrustees.Add"
+                                        << ToExchange + QStringList{"Rechtevergabe an Tauschverzeichnis", "bitte warten.",
+                                                                    "Fehler bei Rechte für Tauschverz.", Abbruch}
+                                        << "ohe" << "Parvon|Error (";
+    QTest::newRow("template not copied") << "no template"
+                                         << ToExchange + RightsLines
+                                                + QStringList{"Template konnte nicht übertragen werden.", Abbruch}
+                                         << "ohet" << "";
+    QTest::newRow("connections not listed") << "NWSess.ServerConnectionCount"
+                                            << ToTemplate + QStringList{"UNC2NDS failed", Abbruch} << "ohet" << "";
+    QTest::newRow("no connection to the server") << "no connection"
+                                                 << ToTemplate + QStringList{"UNC2NDS failed", Abbruch} << "ohet" << "";
+    QTest::newRow("home directory not written") << "wrong server object"
+                                                << ToTemplate + QStringList{"UNC2NDS", "Homeverzeichnispfad nicht erstellt.", Abbruch}
+                                                << "ohet" << "";
+}
+
+void TKlasseAnlegenTest::failure() {
+    QFETCH(QString, Fault);
+    QFETCH(QStringList, Lines);
+    QFETCH(QString, Created);
+    QFETCH(QString, Box);
+
+    const QString Outside = Dir->filePath(QStringLiteral("lokal"));
+    if (Fault == QLatin1String("missing file")) {
+        T->chLogDatei->click();
+        T->EdLoginscript->setText(QDir::toNativeSeparators(Dir->filePath(QStringLiteral("fehlt.txt"))));
+    } else if (Fault == QLatin1String("relative")) {
+        T->edHomeBase->setText(QStringLiteral("klassen"));
+    } else if (Fault == QLatin1String("local")) {
+        T->edHomeBase->setText(QDir::toNativeSeparators(Outside));
+    } else if (Fault.startsWith(QLatin1String("\\\\"))) {
+        T->edHomeBase->setText(Fault);
+    } else if (Fault.startsWith(QLatin1String("tausch:"))) {
+        T->edTauschbase->setText(Fault.mid(7));
+    } else if (Fault == QLatin1String("NWDirectoryEntry.RenameInhibit")) {
+        Form->HomeFlags = QStringLiteral("/+DI");
+        TFaultInjection::FailNext(Fault);
+    } else if (Fault == QLatin1String("NWTrustees.Add")) {
+        TFaultInjection::FailNext(Fault, 100);
+    } else if (Fault == QLatin1String("NWVolAdm.GetDirectoryEntry")) {
+        Form->HomeFlags = QString();   // no other folder is looked at before
+        Form->TauschFlags = QString();
+        TFaultInjection::FailNext(Fault);
+        Lines.removeAll(QStringLiteral("Homeverzeichnis /+DI/+RI"));
+        Lines.removeAll(QStringLiteral("Tauschverzeichnis /+DI/+RI"));
+    } else if (Fault == QLatin1String("no template")) {
+        Form->MusterTemplate = Schueler + QStringLiteral("\\gibtsnicht");
+    } else if (Fault == QLatin1String("no connection")) {
+        (*Store)->SetServerConnections({});
+    } else if (Fault == QLatin1String("wrong server object")) {
+        // The connection's name contains the server's, but no volume object belongs to it.
+        (*Store)->SetServerConnections({{Prefix + QStringLiteral("\\dienste\\SRV1X"), QStringLiteral("SRV1X")}});
+    } else {
+        TFaultInjection::FailNext(Fault);
+    }
+
+    Start();
+    QCOMPARE(Protocol(), Lines);
+    if (Box.isEmpty()) {
+        QCOMPARE(TModalSeam::Shown(), QStringList());
+    } else {
+        QCOMPARE(TModalSeam::Shown().size(), 1);
+        QVERIFY2(TModalSeam::Shown().first().startsWith(Box), qPrintable(TModalSeam::Shown().first()));
+    }
+    // An aborted run keeps the name; the refresh enables the button again.
+    if (!Lines.endsWith(Success)) {
+        QCOMPARE(T->EdNeueklasse->text(), QStringLiteral("7c"));
+        QVERIFY(T->BuAnlegen->isEnabled());
+    }
+
+    // Nothing is removed; nothing beyond the failing step is made.
+    const QString Ou = Schueler + QStringLiteral("\\7c");
+    QCOMPARE(Exists(Ou), Created.contains(u'o'));
+    QCOMPARE(FolderExists(HomeBase + QStringLiteral("\\7c")), Created.contains(u'h'));
+    QCOMPARE(FolderExists(TauschBase + QStringLiteral("\\7c")), Created.contains(u'e'));
+    QCOMPARE(Exists(Ou + QStringLiteral("\\User_Template")), Created.contains(u't'));
+    // Never a folder outside the volumes.
+    QVERIFY(!QFileInfo::exists(Outside));
+    QVERIFY(!QFileInfo::exists(Dir->filePath(QStringLiteral("lokal\\7c"))));
+    QVERIFY(!QFileInfo::exists(QDir(Store->Path()).filePath(QStringLiteral("../7c"))));
+    QVERIFY(!QFileInfo::exists(QStringLiteral("klassen")) && !QFileInfo::exists(QStringLiteral("klassen\\7c")));
+}
+
+void TKlasseAnlegenTest::existingName_data() {
+    QTest::addColumn<QString>("Name");
+    QTest::addColumn<QString>("Container");   // full name of the base container
+    QTest::addColumn<QString>("Shown");       // EdContainer
+    QTest::newRow("class of the container") << "5a" << Schueler << "schueler.unterricht";
+    QTest::newRow("other letter case") << "5A" << Schueler << "schueler.unterricht";
+    QTest::newRow("deeper below the container") << "EDV2" << Prefix << "SCHULE";
+}
+
+void TKlasseAnlegenTest::existingName() {
+    QFETCH(QString, Name);
+    QFETCH(QString, Container);
+    QFETCH(QString, Shown);
+    Form->BasisContainer = Container;
+    T->EdContainer->setText(Shown);
+    const int Before = EntriesBelow(Prefix);
+    const QStringList FoldersBefore = QDir(NWFileSystem::LocalPath(**Store, HomeBase)).entryList(QDir::Dirs);
+
+    Start(Name);
+    QCOMPARE(TModalSeam::Shown(),
+             QStringList{QStringLiteral("Fehler|Die Klasse ") + Name + QStringLiteral(" gibt es\nin ") + Shown +
+                         QStringLiteral(" bereits.")});
+    // The protocol stays hidden and empty before the first run; nothing is made.
+    QVERIFY(T->MeProtokol->isHidden());
+    QCOMPARE(Protocol(), QStringList());
+    QCOMPARE(EntriesBelow(Prefix), Before);
+    QCOMPARE(QDir(NWFileSystem::LocalPath(**Store, HomeBase)).entryList(QDir::Dirs), FoldersBefore);
+    QCOMPARE(T->EdNeueklasse->text(), Name);
+    QVERIFY(T->BuAnlegen->isEnabled());
+}
+
+void TKlasseAnlegenTest::secondRunRefused() {
+    // A run that stops after the container keeps it; the next run with that name is refused and
+    // leaves the protocol of the first one in place.
+    T->edHomeBase->setText(QStringLiteral("\\\\SRV9\\DATA"));
+    Start();
+    const QStringList First = Protocol();
+    QCOMPARE(First.last(), Abbruch);
+    QVERIFY(Exists(Schueler + QStringLiteral("\\7c")));
+
+    T->edHomeBase->setText(HomeBase);
+    Form->show();
+    QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+    T->MeProtokol->setFocus();
+    T->BuAnlegen->click();
+    QCOMPARE(TModalSeam::Shown(), QStringList{QStringLiteral("Fehler|Die Klasse 7c gibt es\nin schueler.unterricht bereits.")});
+    QCOMPARE(Protocol(), First);
+    QVERIFY(!FolderExists(HomeBase + QStringLiteral("\\7c")));
+    QTRY_VERIFY(T->EdNeueklasse->hasFocus());
+}
+
+void TKlasseAnlegenTest::badName_data() {
+    QTest::addColumn<QString>("Name");
+    QTest::addColumn<QString>("Box");
+    const QString Rule = QStringLiteral("\" ist ungültig.\nErlaubt sind nur die Buchstaben A bis Z und a bis z, die "
+                                        "Ziffern 0 bis 9 und \"_\".");
+    QTest::newRow("empty") << "" << "Fehler|Es ist kein Name für die neue Klasse angegeben.";
+    QTest::newRow("climbing path") << "..\\7c" << "Fehler|Der Klassenname \"..\\7c" + Rule;
+    QTest::newRow("blank") << "7 c" << "Fehler|Der Klassenname \"7 c" + Rule;
+    QTest::newRow("umlaut") << "7ä" << "Fehler|Der Klassenname \"7ä" + Rule;
+    QTest::newRow("wildcard") << "*" << "Fehler|Der Klassenname \"*" + Rule;
+}
+
+void TKlasseAnlegenTest::badName() {
+    QFETCH(QString, Name);
+    QFETCH(QString, Box);
+    // Started by code with a name that did not pass the field's filter (the validator cleans
+    // even texts set by code, so it is taken away here).
+    T->EdNeueklasse->setValidator(nullptr);
+    T->EdNeueklasse->blockSignals(true);
+    T->EdNeueklasse->setText(Name);
+    T->EdNeueklasse->blockSignals(false);
+    const int Before = EntriesBelow(Prefix);
+    TFaultInjection::Clear();
+    T->MeProtokol->setPlainText(QStringLiteral("alt"));
+
+    T->KlasseAnlegen();
+    QCOMPARE(TModalSeam::Shown(), QStringList{Box});
+    QCOMPARE(TFaultInjection::Count(QStringLiteral("NWDir.Search")), 0);
+    QCOMPARE(TFaultInjection::Count(QStringLiteral("NWEntries.Add")), 0);
+    QCOMPARE(Protocol(), QStringList{QStringLiteral("alt")});
+    QCOMPARE(EntriesBelow(Prefix), Before);
+}
+
+void TKlasseAnlegenTest::buttonOffWhileRunning() {
+    // While the existence search waits, the refresh timer runs and the user may click again:
+    // the button stays off and a second start does nothing.
+    TFaultInjection::SetSearchDelay(700);
+    bool Checked = false;
+    bool EnabledMeanwhile = true;
+    QTimer::singleShot(400, T, [&] {
+        Checked = true;
+        T->KlassentabAktualisieren();
+        T->EdNeueklasse->setText(QStringLiteral("7cd"));
+        EnabledMeanwhile = T->BuAnlegen->isEnabled();
+        QVERIFY(T->KlasseLaeuft());
+        T->KlasseAnlegen();
+    });
+    Start();
+    QVERIFY(Checked);
+    QVERIFY(!EnabledMeanwhile);
+    QVERIFY(!T->KlasseLaeuft());
+    QCOMPARE(Protocol().size(), 13);
+    QCOMPARE(Protocol().last(), Success);
+    QVERIFY(!Exists(Schueler + QStringLiteral("\\7cd")));
+    QCOMPARE(TFaultInjection::Count(QStringLiteral("NWDir.Search")), 1);
+    QCOMPARE(TModalSeam::Shown(), QStringList());
+}
+
+void TKlasseAnlegenTest::templateWait() {
+    // Found at once: no pause.
+    QElapsedTimer Clock;
+    Clock.start();
+    QVERIFY(T->EintragAbwarten(Schueler + QStringLiteral("\\User_Template"), 100));
+    QVERIFY(Clock.elapsed() < 100);
+    // Never found: one test, then one after each pause.
+    TFaultInjection::Clear();
+    Clock.restart();
+    QVERIFY(!T->EintragAbwarten(Schueler + QStringLiteral("\\gibtsnicht"), 3));
+    QVERIFY(Clock.elapsed() >= 300);
+    QCOMPARE(TFaultInjection::Count(QStringLiteral("NWDir.FindEntry")), 4);
+}
+
+PARVON_TEST_MAIN(TKlasseAnlegenTest)
+#include "tst_klasseanlegen.moc"
