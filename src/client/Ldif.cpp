@@ -143,6 +143,8 @@ struct TExportObject {
 class TExporter {
 public:
     TExporter(TClientStore& Store, const QString& TreeName) : FStore(Store), FDir(Store) {
+        if (TreeName.isEmpty() || TreeName.contains(QLatin1Char('\\')))
+            throw EDirectoryError(QStringLiteral("Invalid tree name \"%1\"").arg(TreeName));
         FDir.SetFilters(QString());
         FDir.SetFullName(TreePrefixStart + TreeName);
         FRoot = FDir.FullName();
