@@ -402,6 +402,11 @@ private Q_SLOTS:
         Message = ImportError(Store(), QStringLiteral("SCHULE"), Text);
         QVERIFY2(Message.startsWith(QStringLiteral("LDIF line %1: ").arg(Line)), qPrintable(Message));
         QCOMPARE(Ldif::ExportTree(Store(), QStringLiteral("SCHULE")), Before);
+        // Nor do names resolve to objects that were rolled back.
+        TClientStore::TObjectRef Ref;
+        for (const char* Name : {"x", "7c", "x\\y"})
+            QVERIFY(!Store().TryResolve(Root + QStringLiteral("\\unterricht\\") + QString::fromLatin1(Name), Ref));
+        QVERIFY(!Store().TryResolve(QStringLiteral("NDS:\\\\NEU"), Ref));
     }
 
     // An object that exists already keeps its place and gets the fields the text names.
