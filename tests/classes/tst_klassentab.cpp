@@ -1,10 +1,14 @@
 #include <TestMain.h>
 #include <TestStore.h>
 
+#include <FaultInjection.h>
+#include <FolderBrowser_u.h>
 #include <KlassenTab_U.h>
 #include <ModalSeam.h>
+#include <OUBrowser_U.h>
 #include <Parvon_U.h>
 #include <RadioGroup.h>
+#include <ndk_u.h>
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -20,8 +24,39 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 #include <QtTest>
+#include <functional>
 #include <memory>
+
+namespace {
+const QString Prefix = QStringLiteral("NDS:\\\\SCHULE");
+const QString Schueler = Prefix + QStringLiteral("\\unterricht\\schueler");
+
+// What the object picker showed when it was answered.
+struct TPickerSeen {
+    QString Caption, Base;
+    bool Ok = false;
+};
+
+// Answers the next object picker as a person does: clicks Entry in the tree and presses OK when
+// that enabled it, else "Abbrechen". BeforeOk runs right before OK is pressed.
+void AnswerPicker(const QString& Entry, TPickerSeen* Seen = nullptr, std::function<void()> BeforeOk = {}) {
+    TModalSeam::Push([=](QDialog& D) {
+        auto* Dlg = qobject_cast<TouBrowser*>(&D);
+        if (!Dlg)
+            return int(QDialog::Rejected);
+        Dlg->NWBrowse1EntryClicked(Entry);
+        if (Seen)
+            *Seen = {Dlg->windowTitle(), Dlg->Base, Dlg->OKBtn->isEnabled()};
+        if (!Dlg->OKBtn->isEnabled())
+            return int(QDialog::Rejected);
+        if (BeforeOk)
+            BeforeOk();
+        return int(QDialog::Accepted);
+    });
+}
+} // namespace
 
 // The inputs of the tab "neue Klasse": the name filter, the change handlers, the login-script
 // source, the file dialog and the enabling rules of the refresh.
@@ -48,6 +83,25 @@ private Q_SLOTS:
         Form->KonfigGeaendert = false;
         Form.reset();
         TModalSeam::Clear();
+        TFaultInjection::Clear();
+    }
+
+    // The values behind the class tab's pickers, as "name=value" lines.
+    QStringList PickerState() const {
+        QStringList L;
+        for (const char* Name : {"EdContainer", "EdLoginscript", "EdTemplate", "edHomeBase", "edTauschbase"})
+            L << QLatin1String(Name) + u'=' + T->findChild<QLineEdit*>(QLatin1String(Name))->text();
+        L << QStringLiteral("BasisContainer=") + Form->BasisContainer << QStringLiteral("ouSchueler=") + Form->ouSchueler
+          << QStringLiteral("LoginKlasse=") + Form->LoginKlasse << QStringLiteral("MusterTemplate=") + Form->MusterTemplate
+          << QStringLiteral("HomeBase=") + Form->HomeBase << QStringLiteral("TauschBase=") + Form->TauschBase;
+        return L;
+    }
+    void ClickEnabled(const QString& Button) {
+        T->chTemplate->setChecked(true);
+        T->KlassentabAktualisieren();
+        auto* B = T->findChild<QAbstractButton*>(Button);
+        QVERIFY(B && B->isEnabled());
+        B->click();
     }
 
     void controls_data();
@@ -67,6 +121,16 @@ private Q_SLOTS:
     void refresh_data();
     void refresh();
     void refreshRunsOnTimer();
+    void pickers_data();
+    void pickers();
+    void containerDefaults_data();
+    void containerDefaults();
+    void containerConversion_data();
+    void containerConversion();
+    void cancelled_data();
+    void cancelled();
+    void folderPickers_data();
+    void folderPickers();
 };
 
 void TKlassenTabTest::controls_data() {
@@ -366,6 +430,232 @@ void TKlassenTabTest::refreshRunsOnTimer() {
     QTRY_VERIFY(!T->edTauschbase->isEnabled());
     T->chTausch->click();
     QTRY_VERIFY(T->edTauschbase->isEnabled());
+}
+
+void TKlassenTabTest::pickers_data() {
+    QTest::addColumn<QString>("Button");
+    QTest::addColumn<QString>("Entry");     // full name clicked in the tree
+    QTest::addColumn<QString>("Caption");
+    QTest::addColumn<QString>("Base");
+    QTest::addColumn<bool>("Ok");
+    QTest::addColumn<QStringList>("Changed");   // lines of PickerState that differ afterwards
+
+    const QString C = QStringLiteral(" OU für neue Klasse wählen");
+    const QString L = QStringLiteral(" Muster-Loginscript wählen");
+    const QString M = QStringLiteral(" Mustertemplate wählen");
+    // With the defaults of the class's template (the login-script source was empty already).
+    QTest::newRow("container: a class")
+        << "SpContainer" << Schueler + "\\5a" << C << Prefix << true
+        << QStringList{"EdContainer=5a.schueler.unterricht",
+                       "EdTemplate=User_Template.5a.schueler.unterricht",
+                       "edHomeBase=\\\\SRV1\\DATA\\home\\schueler\\5a",
+                       "edTauschbase=\\\\SRV1\\DATA\\home\\schueler\\Tausch\\5a",
+                       "BasisContainer=" + Schueler + "\\5a",
+                       "ouSchueler=" + Schueler + "\\5a",
+                       "MusterTemplate=" + Schueler + "\\5a\\User_Template",
+                       "HomeBase=\\\\SRV1\\DATA\\home\\schueler\\5a",
+                       "TauschBase=\\\\SRV1\\DATA\\home\\schueler\\Tausch\\5a"};
+    QTest::newRow("container: the tree") << "SpContainer" << Prefix << C << Prefix << false << QStringList();
+    QTest::newRow("container: an organization") << "SpContainer" << Prefix + "\\unterricht" << C << Prefix << false
+                                                << QStringList();
+    QTest::newRow("container: a template") << "SpContainer" << Schueler + "\\User_Template" << C << Prefix << false
+                                           << QStringList();
+    QTest::newRow("login script: a class") << "SpLoginscript" << Schueler + "\\6a" << L << Schueler << true
+                                           << QStringList{"EdLoginscript=6a.schueler.unterricht",
+                                                          "LoginKlasse=" + Schueler + "\\6a"};
+    QTest::newRow("login script: a class in upper case")
+        << "SpLoginscript" << Schueler.toUpper() + "\\6A" << L << Schueler << true
+        << QStringList{"EdLoginscript=6A.SCHUELER.UNTERRICHT", "LoginKlasse=" + Schueler.toUpper() + "\\6A"};
+    QTest::newRow("login script: the start container") << "SpLoginscript" << Schueler << L << Schueler << false
+                                                       << QStringList();
+    QTest::newRow("template: a class's template")
+        << "SpTemplate" << Schueler + "\\5a\\User_Template" << M << Schueler << true
+        << QStringList{"EdTemplate=User_Template.5a.schueler.unterricht", "MusterTemplate=" + Schueler + "\\5a\\User_Template"};
+    QTest::newRow("template: the start container's own") << "SpTemplate" << Schueler + "\\User_Template" << M << Schueler
+                                                         << true << QStringList();
+    QTest::newRow("template: a class") << "SpTemplate" << Schueler + "\\5a" << M << Schueler << false << QStringList();
+}
+
+void TKlassenTabTest::pickers() {
+    QFETCH(QString, Button);
+    QFETCH(QString, Entry);
+    QFETCH(QString, Caption);
+    QFETCH(QString, Base);
+    QFETCH(bool, Ok);
+    QFETCH(QStringList, Changed);
+    const QStringList Before = PickerState();
+    TPickerSeen Seen;
+    AnswerPicker(Entry, &Seen);
+    ClickEnabled(Button);
+    QCOMPARE(Seen.Caption, Caption);
+    QCOMPARE(Seen.Base, Base);
+    QCOMPARE(Seen.Ok, Ok);
+
+    QStringList Differ = PickerState();
+    Differ.removeIf([&](const QString& Line) { return Before.contains(Line); });
+    QCOMPARE(Differ, Changed);
+    QCOMPARE(TModalSeam::Shown(), QStringList{Caption});
+}
+
+void TKlassenTabTest::containerDefaults_data() {
+    QTest::addColumn<QString>("Entry");
+    QTest::addColumn<bool>("FileMode");
+    QTest::addColumn<bool>("Defaults");   // the container's template names a home directory
+    QTest::newRow("class, class mode") << Schueler + "\\5a" << false << true;
+    QTest::newRow("class, file mode") << Schueler + "\\5a" << true << true;
+    QTest::newRow("room without template, class mode") << Prefix + "\\Workstations\\EDV1" << false << false;
+    QTest::newRow("room without template, file mode") << Prefix + "\\Workstations\\EDV1" << true << false;
+}
+
+void TKlassenTabTest::containerDefaults() {
+    QFETCH(QString, Entry);
+    QFETCH(bool, FileMode);
+    QFETCH(bool, Defaults);
+    if (FileMode) {
+        T->chLogDatei->click();
+        T->EdLoginscript->setText(QStringLiteral("/tmp/login.txt"));
+    } else {
+        T->EdLoginscript->setText(QStringLiteral("4a.schueler.unterricht"));
+    }
+    Form->LoginKlasse = Schueler + QStringLiteral("\\4a");
+    // Filled fields are replaced, not only empty ones.
+    T->edHomeBase->setText(QStringLiteral("\\\\SRV1\\DATA\\alt\\"));
+    T->edTauschbase->setText(QStringLiteral("\\\\SRV1\\DATA\\altTausch"));
+    const QString OldTemplate = Form->MusterTemplate;
+    Form->KonfigGeaendert = false;
+
+    AnswerPicker(Entry);
+    T->SpContainer->click();
+
+    QCOMPARE(Form->BasisContainer, Entry);
+    QCOMPARE(Form->ouSchueler, Entry);
+    QCOMPARE(T->EdContainer->text(), TNDK::PathToDotted(Entry));
+    QVERIFY(Form->KonfigGeaendert);
+    QCOMPARE(T->EdLoginscript->text(), FileMode ? QStringLiteral("/tmp/login.txt") : QString());
+    QCOMPARE(Form->LoginKlasse, FileMode ? Schueler + QStringLiteral("\\4a") : QString());
+    if (Defaults) {
+        QCOMPARE(T->edHomeBase->text(), QStringLiteral("\\\\SRV1\\DATA\\home\\schueler\\5a"));
+        QCOMPARE(Form->HomeBase, QStringLiteral("\\\\SRV1\\DATA\\home\\schueler\\5a"));
+        QCOMPARE(Form->MusterTemplate, Entry + QStringLiteral("\\User_Template"));
+        QCOMPARE(T->EdTemplate->text(), QStringLiteral("User_Template.5a.schueler.unterricht"));
+        QCOMPARE(T->edTauschbase->text(), QStringLiteral("\\\\SRV1\\DATA\\home\\schueler\\Tausch\\5a"));
+        QCOMPARE(Form->TauschBase, QStringLiteral("\\\\SRV1\\DATA\\home\\schueler\\Tausch\\5a"));
+    } else {
+        QCOMPARE(T->edHomeBase->text(), QStringLiteral("\\\\SRV1\\DATA\\alt\\"));
+        QCOMPARE(Form->HomeBase, QStringLiteral("\\\\SRV1\\DATA\\alt"));
+        QCOMPARE(Form->MusterTemplate, OldTemplate);
+        QCOMPARE(T->EdTemplate->text(), QStringLiteral("User_Template.schueler.unterricht"));
+        QCOMPARE(T->edTauschbase->text(), QStringLiteral("\\\\SRV1\\DATA\\altTausch"));
+    }
+    QCOMPARE(TModalSeam::Shown(), QStringList{QStringLiteral(" OU für neue Klasse wählen")});
+}
+
+void TKlassenTabTest::containerConversion_data() {
+    QTest::addColumn<QString>("Fault");
+    QTest::addColumn<int>("Times");
+    QTest::addColumn<bool>("Home");       // edHomeBase replaced
+    QTest::addColumn<bool>("Template");   // template replaced
+    QTest::addColumn<bool>("Tausch");     // edTauschbase replaced
+    QTest::addColumn<bool>("Box");        // the conversion error shown
+    QTest::newRow("home base not converted") << "NWParsePath" << 1 << false << true << true << false;
+    QTest::newRow("neither converted") << "NWParsePath" << 2 << false << true << false << true;
+    QTest::newRow("template not read") << "NWDir.FullName" << 1 << false << false << false << false;
+}
+
+void TKlassenTabTest::containerConversion() {
+    QFETCH(QString, Fault);
+    QFETCH(int, Times);
+    QFETCH(bool, Home);
+    QFETCH(bool, Template);
+    QFETCH(bool, Tausch);
+    QFETCH(bool, Box);
+    const QString Class = Schueler + QStringLiteral("\\5a");
+    const QString Value = NDK->GetFieldValue(Class + QStringLiteral("\\User_Template"), QStringLiteral("Home Directory"));
+    QVERIFY(!Value.isEmpty());
+    const QString OldHome = T->edHomeBase->text();
+    const QString OldTausch = T->edTauschbase->text();
+    const QString OldTemplate = T->EdTemplate->text();
+
+    AnswerPicker(Class, nullptr, [=] { TFaultInjection::FailNext(Fault, Times); });
+    T->SpContainer->click();
+
+    // Container and login-script source are taken whatever follows.
+    QCOMPARE(Form->BasisContainer, Class);
+    QCOMPARE(T->EdContainer->text(), QStringLiteral("5a.schueler.unterricht"));
+    QVERIFY(T->EdLoginscript->text().isEmpty());
+    QCOMPARE(T->edHomeBase->text(), Home ? QStringLiteral("\\\\SRV1\\DATA\\home\\schueler\\5a") : OldHome);
+    QCOMPARE(T->EdTemplate->text(), Template ? QStringLiteral("User_Template.5a.schueler.unterricht") : OldTemplate);
+    QCOMPARE(T->edTauschbase->text(), Tausch ? QStringLiteral("\\\\SRV1\\DATA\\home\\schueler\\Tausch\\5a") : OldTausch);
+    QStringList Shown{QStringLiteral(" OU für neue Klasse wählen")};
+    if (Box)
+        Shown << QStringLiteral("Fehler|Der Pfad \"") + Value + QStringLiteral("\" kann nicht aufgelöst werden (Fehler -601).");
+    QCOMPARE(TModalSeam::Shown(), Shown);
+}
+
+void TKlassenTabTest::cancelled_data() {
+    QTest::addColumn<QString>("Button");
+    for (const char* B : {"SpContainer", "SpLoginscript", "SpTemplate", "spHomeBase", "buTauschBase"})
+        QTest::newRow(B) << QString::fromLatin1(B);
+}
+
+void TKlassenTabTest::cancelled() {
+    QFETCH(QString, Button);
+    // After a click on an acceptable entry, and with nothing clicked: "Abbrechen" changes nothing.
+    const QStringList Before = PickerState();
+    Form->KonfigGeaendert = false;
+    for (bool Clicked : {true, false}) {
+        TModalSeam::Push([=](QDialog& D) {
+            if (auto* Dlg = qobject_cast<TouBrowser*>(&D); Dlg && Clicked)
+                Dlg->NWBrowse1EntryClicked(Schueler + QStringLiteral("\\5a\\User_Template"));
+            if (auto* Dlg = qobject_cast<TFolderBrowser*>(&D); Dlg && Clicked)
+                Dlg->SelectPath(QStringLiteral("\\\\SRV1\\DATA\\Tausch"));
+            return int(QDialog::Rejected);
+        });
+        ClickEnabled(Button);
+    }
+    QCOMPARE(TModalSeam::Shown().size(), 2);
+    QCOMPARE(PickerState(), Before);
+    QVERIFY(!Form->KonfigGeaendert);
+}
+
+void TKlassenTabTest::folderPickers_data() {
+    QTest::addColumn<QString>("Button");
+    QTest::addColumn<QString>("Title");
+    QTest::addColumn<QString>("Folder");   // chosen in the tree; "" for a server
+    QTest::addColumn<QString>("Edit");
+    const QString Home = QStringLiteral("Wählen Sie den Ordner für das Basisverzeichnis\ndes Klassenverzeichnis aus");
+    const QString Tausch = QStringLiteral("Wählen Sie den Ordner für das Basisverzeichnis \ndes Klassen-Tauschverzeichnis aus");
+    QTest::newRow("home base") << "spHomeBase" << Home << "\\\\SRV1\\DATA\\home\\pruefung" << "edHomeBase";
+    QTest::newRow("home base, a volume") << "spHomeBase" << Home << "\\\\SRV1\\DATA" << "edHomeBase";
+    QTest::newRow("home base, a server") << "spHomeBase" << Home << "" << "edHomeBase";
+    QTest::newRow("exchange base") << "buTauschBase" << Tausch << "\\\\SRV1\\DATA\\Tausch" << "edTauschbase";
+    QTest::newRow("exchange base, a server") << "buTauschBase" << Tausch << "" << "edTauschbase";
+}
+
+void TKlassenTabTest::folderPickers() {
+    QFETCH(QString, Button);
+    QFETCH(QString, Title);
+    QFETCH(QString, Folder);
+    QFETCH(QString, Edit);
+    auto* E = T->findChild<QLineEdit*>(Edit);
+    const QString Old = E->text();
+    QString Seen;
+    TModalSeam::Push([&](QDialog& D) {
+        auto* Dlg = qobject_cast<TFolderBrowser*>(&D);
+        if (!Dlg)
+            return int(QDialog::Rejected);
+        Seen = Dlg->laTitel->text();
+        if (!Folder.isEmpty() && !Dlg->SelectPath(Folder))
+            return int(QDialog::Rejected);
+        if (Folder.isEmpty())
+            Dlg->FolderTree->setCurrentIndex(Dlg->FolderTree->model()->index(0, 0));
+        return int(QDialog::Accepted);
+    });
+    ClickEnabled(Button);
+    QCOMPARE(Seen, Title);
+    const QString Expected = Folder.isEmpty() ? Old : Folder;
+    QCOMPARE(E->text(), Expected);
+    QCOMPARE(Edit == QLatin1String("edHomeBase") ? Form->HomeBase : Form->TauschBase, Expected);
 }
 
 PARVON_TEST_MAIN(TKlassenTabTest)
