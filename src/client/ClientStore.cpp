@@ -222,7 +222,21 @@ void TClientStore::TPrivate::SqlFail(const QSqlQuery& Query) const {
     Fail(-1, QStringLiteral("Directory store: %1").arg(Query.lastError().text()));
 }
 
-void TClientStore::TPrivate::DropQueries() { Queries.clear(); }
+void TClientStore::TPrivate::DropQueries() {
+    Queries.clear();
+    SearchQueries.clear();
+}
+
+QSqlQuery& TClientStore::TPrivate::PreparedSearch(int Variant, const QString& Sql) {
+    auto It = SearchQueries.find(Variant);
+    if (It != SearchQueries.end())
+        return *It->second;
+    auto Query = std::make_unique<QSqlQuery>(Db);
+    Query->setForwardOnly(true);
+    if (!Query->prepare(Sql))
+        SqlFail(*Query);
+    return *SearchQueries.emplace(Variant, std::move(Query)).first->second;
+}
 
 namespace {
 
@@ -235,7 +249,9 @@ const char* const SchemaSql[] = {
     " parent_id INTEGER REFERENCES objects(id) ON DELETE CASCADE,"
     " name TEXT NOT NULL, uname TEXT NOT NULL, layout TEXT NOT NULL, dn TEXT NOT NULL, path TEXT NOT NULL)",
     "CREATE UNIQUE INDEX IF NOT EXISTS objects_path ON objects(tree_id, path)",
-    "CREATE INDEX IF NOT EXISTS objects_parent ON objects(parent_id, id)",
+    // Covering: a container's listing reads the index alone.
+    "DROP INDEX IF EXISTS objects_parent",
+    "CREATE INDEX IF NOT EXISTS objects_children ON objects(parent_id, id, name, layout)",
     "CREATE INDEX IF NOT EXISTS objects_top ON objects(tree_id, id) WHERE parent_id IS NULL",
     "CREATE INDEX IF NOT EXISTS objects_uname ON objects(uname)",
     "CREATE TABLE IF NOT EXISTS field_types(name TEXT PRIMARY KEY COLLATE NOCASE, syntax TEXT NOT NULL,"
@@ -415,43 +431,44 @@ QString TClientStore::TPrivate::Identity() {
 // ---------------------------------------------------------------------------------------------
 
 bool TClientStore::TPrivate::Lookup(const QString& FullName, TObjectRef& Out) {
+    // A name seen before resolves without parsing: the cache holds only good names.
+    const QString Key = FullName.toUpper();
+    auto Cached = ResolveCache.constFind(Key);
+    if (Cached != ResolveCache.constEnd()) {
+        Out = *Cached;
+        return true;
+    }
     QString Tree, Levels;
     if (!SplitFullName(FullName, Tree, Levels))
         return false;
     const qint64 Tid = TreeId(Tree);
     if (!Tid)
         return false;
+    TObjectRef R;
+    R.TreeId = Tid;
     if (Levels.isEmpty()) {
-        Out.TreeId = Tid;
-        Out.Id = 0;
-        Out.ShortName = TreeName(Tid);
-        Out.FullName = TreePrefix(Tid);
-        Out.Layout = QStringLiteral("Tree");
-        return true;
+        R.ShortName = TreeName(Tid);
+        R.FullName = TreePrefix(Tid);
+        R.Layout = QStringLiteral("Tree");
+    } else {
+        QSqlQuery& Q = Run(QStringLiteral("SELECT id, name, layout, dn FROM objects WHERE tree_id=? AND path=?"),
+                           {Tid, Levels.toUpper()});
+        const bool Found = Q.next();
+        if (Found) {
+            R.Id = Q.value(0).toLongLong();
+            R.ShortName = Q.value(1).toString();
+            R.Layout = Q.value(2).toString();
+            R.FullName = TreePrefix(Tid) + QLatin1Char('\\') + Q.value(3).toString();
+        }
+        Q.finish();
+        if (!Found)
+            return false;
     }
-    const QString Path = Levels.toUpper();
-    const QString Key = QString::number(Tid) + QLatin1Char(':') + Path;
-    auto Cached = ResolveCache.constFind(Key);
-    if (Cached != ResolveCache.constEnd()) {
-        Out = *Cached;
-        return true;
-    }
-    QSqlQuery& Q = Run(QStringLiteral("SELECT id, name, layout, dn FROM objects WHERE tree_id=? AND path=?"), {Tid, Path});
-    const bool Found = Q.next();
-    if (Found) {
-        Out.TreeId = Tid;
-        Out.Id = Q.value(0).toLongLong();
-        Out.ShortName = Q.value(1).toString();
-        Out.Layout = Q.value(2).toString();
-        Out.FullName = TreePrefix(Tid) + QLatin1Char('\\') + Q.value(3).toString();
-    }
-    Q.finish();
-    if (Found) {
-        if (ResolveCache.size() >= 200000)
-            ResolveCache.clear();
-        ResolveCache.insert(Key, Out);
-    }
-    return Found;
+    if (ResolveCache.size() >= 200000)
+        ResolveCache.clear();
+    ResolveCache.insert(Key, R);
+    Out = R;
+    return true;
 }
 
 bool TClientStore::TPrivate::LookupDotted(qint64 Tid, const QString& Dotted, TObjectRef& Out) {
@@ -597,6 +614,7 @@ std::vector<TClientStore::TPrivate::TChild> TClientStore::TPrivate::Children(qin
                                             "ORDER BY id"),
                              {Tid});
     std::vector<TChild> Rows;
+    Rows.reserve(32);
     while (Q.next())
         Rows.push_back({Q.value(0).toLongLong(), Q.value(1).toString(), Q.value(2).toString()});
     Q.finish();
@@ -646,44 +664,55 @@ QStringList TClientStore::TPrivate::Search(const TObjectRef& Base, const QString
                          (WantedLayout.isEmpty() || WantedLayout == Base.Layout);
         return Hit ? QStringList{Base.FullName} : QStringList{};
     }
-    QString Sql = QStringLiteral("SELECT dn FROM objects WHERE ");
+    if (WantedLayout == QLatin1String("Tree"))
+        return {};
+    // One statement per variant: scope, base (tree root or object), name (any, exact, pattern), layout.
+    const int NameMode = AnyName ? 0 : Name.contains(QLatin1Char('*')) ? 2 : 1;
+    const int Variant = Scope * 100 + (Base.Id ? 10 : 0) + NameMode * 2 + (WantedLayout.isEmpty() ? 0 : 1);
     QVariantList Args;
+    QString Sql;
+    const bool Prepare = !SearchQueries.count(Variant);
+    auto Text = [&](const QString& Part) {
+        if (Prepare)
+            Sql += Part;
+    };
+    Text(QStringLiteral("SELECT dn FROM objects WHERE "));
     if (Scope == 1) {
         if (Base.Id) {
-            Sql += QStringLiteral("parent_id=?");
+            Text(QStringLiteral("parent_id=?"));
             Args << Base.Id;
         } else {
-            Sql += QStringLiteral("tree_id=? AND parent_id IS NULL");
+            Text(QStringLiteral("tree_id=? AND parent_id IS NULL"));
             Args << Base.TreeId;
         }
     } else {
-        Sql += QStringLiteral("tree_id=?");
+        Text(QStringLiteral("tree_id=?"));
         Args << Base.TreeId;
         if (Base.Id) {
             const QString Levels = LevelsOf(Base).toUpper();
-            Sql += QStringLiteral(" AND path>? AND path<?");
+            Text(QStringLiteral(" AND path>? AND path<?"));
             Args << Levels + QLatin1Char('\\') << Levels + QLatin1Char(']');
         }
     }
-    if (!AnyName) {
-        if (Name.contains(QLatin1Char('*'))) {
-            Sql += QStringLiteral(" AND uname GLOB ?");
-            Args << GlobPattern(Name);
-        } else {
-            Sql += QStringLiteral(" AND uname=?");
-            Args << Name.toUpper();
-        }
+    if (NameMode == 2) {
+        Text(QStringLiteral(" AND uname GLOB ?"));
+        Args << GlobPattern(Name);
+    } else if (NameMode == 1) {
+        Text(QStringLiteral(" AND uname=?"));
+        Args << Name.toUpper();
     }
     if (!WantedLayout.isEmpty()) {
-        Sql += QStringLiteral(" AND layout=?");
+        Text(QStringLiteral(" AND layout=?"));
         Args << WantedLayout;
     }
-    Sql += QStringLiteral(" ORDER BY id");
+    Text(QStringLiteral(" ORDER BY id"));
+    QSqlQuery& Q = PreparedSearch(Variant, Prepare ? Sql : QString());
+    for (int I = 0; I < Args.size(); ++I)
+        Q.bindValue(I, Args.at(I));
+    if (!Q.exec())
+        SqlFail(Q);
     QStringList Result;
-    if (WantedLayout == QLatin1String("Tree"))
-        return Result;
     const QString Prefix = TreePrefix(Base.TreeId) + QLatin1Char('\\');
-    QSqlQuery& Q = Run(Sql, Args);
     while (Q.next())
         Result.append(Prefix + Q.value(0).toString());
     Q.finish();

@@ -71,6 +71,7 @@ struct TClientStore::TPrivate {
     void RunDirect(const QString& Sql);
     [[noreturn]] void SqlFail(const QSqlQuery& Query) const;
     void DropQueries();
+    QSqlQuery& PreparedSearch(int Variant, const QString& Sql);
 
     // Schema.
     void LoadSchema();
@@ -91,7 +92,9 @@ struct TClientStore::TPrivate {
 
     // Objects. Resolved names are cached (objects are never renamed; the cache is dropped when a
     // tree is removed or a transaction rolls back).
-    QHash<QString, TObjectRef> ResolveCache;   // "treeid:LEVELS" -> object
+    QHash<QString, TObjectRef> ResolveCache;   // upper-cased full name -> object
+    // The search statements, one per combination of scope, base and filters.
+    std::map<int, std::unique_ptr<QSqlQuery>> SearchQueries;
     bool Lookup(const QString& FullName, TObjectRef& Out);
     bool LookupDotted(qint64 TreeId, const QString& Dotted, TObjectRef& Out);
     bool LookupId(qint64 Id, TObjectRef& Out);
