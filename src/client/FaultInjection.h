@@ -5,7 +5,12 @@
 
 // Test hook of the directory client: lets a named call fail, return a status, or answer late.
 // Call names are "Class.Member", e.g. "NWDir.FullName", "NWEntry.Update", "NWTrustees.Add",
-// "NWCallsInit", "NWDSCreateContexthandle". Nothing is injected unless a test asks for it.
+// "NWCallsInit", "NWDSCreateContexthandle"; they compare without regard to case. A property's
+// setter and getter share the property's name ("NWDir.FullName" is SetFullName,
+// "NWDirectoryEntry.DeleteInhibit" both SetDeleteInhibit and DeleteInhibit, "NWRights.Right" both
+// Right and SetRight); plain getters of what the control already holds (FullName(), ShortName(),
+// Count()) are not checked. Client-library calls use their function names ("NWParsePath",
+// "NWDSModifyObject", "NWDSChangeObjectPassword", ...). Nothing is injected unless a test asks for it.
 class TFaultInjection {
 public:
     // The next Times calls of Call throw EDirectoryError(Message) (control calls) or return
