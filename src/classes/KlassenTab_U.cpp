@@ -197,12 +197,17 @@ TKlassenTab::TKlassenTab(TForm1& Form, QWidget* Parent) : QWidget(Parent), Form(
     Tausch->setHorizontalSpacing(4);
     Tausch->setVerticalSpacing(3);
     Tausch->setColumnStretch(0, 1);
-    Tausch->addWidget(chTausch, 0, 0, 1, 2);
-    Tausch->addWidget(raTausch, 1, 0, 1, 2);
-    Tausch->setRowMinimumHeight(2, 4);
-    Tausch->addWidget(Label14, 3, 0, 1, 2);
-    Tausch->addWidget(edTauschbase, 4, 0);
-    Tausch->addWidget(buTauschBase, 4, 1);
+    // The check box beside the rights, so that the protocol finds room below once it is shown;
+    // the rights keep their height.
+    raTausch->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    auto* TauschRow = new QHBoxLayout;
+    TauschRow->addWidget(chTausch, 0, Qt::AlignBottom);
+    TauschRow->addStretch(1);
+    TauschRow->addWidget(raTausch);
+    Tausch->addLayout(TauschRow, 0, 0, 1, 2);
+    Tausch->addWidget(Label14, 1, 0, 1, 2);
+    Tausch->addWidget(edTauschbase, 2, 0);
+    Tausch->addWidget(buTauschBase, 2, 1);
     Grid->addWidget(GroupBox1, Row++, 0, 1, 2);
     Gap(8);
     Grid->addWidget(chTemplate, Row++, 0, 1, 2);

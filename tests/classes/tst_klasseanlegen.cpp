@@ -487,7 +487,7 @@ void TKlasseAnlegenTest::badName() {
 void TKlasseAnlegenTest::buttonOffWhileRunning() {
     // While the existence search waits, the refresh timer runs and the user may click again:
     // the button stays off and a second start does nothing.
-    TFaultInjection::SetSearchDelay(700);
+    TFaultInjection::SetSearchDelay(1500);
     bool Checked = false;
     bool EnabledMeanwhile = true;
     QTimer::singleShot(400, T, [&] {
