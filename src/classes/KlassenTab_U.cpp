@@ -354,10 +354,10 @@ const QString UserTemplate = QStringLiteral("User_Template");
 } // namespace
 
 void TKlassenTab::SpContainerClick() {
+    TNDK& N = Ndk();
     QString Sel;
     if (!ChoosePicker(this, TPickerKind::Container, Form.ouSchueler, Sel))
         return;
-    TNDK& N = Ndk();
     Form.BasisContainer = Sel;
     Form.ouSchueler = Sel;
     EdContainer->setText(TNDK::PathToDotted(Sel));
@@ -387,6 +387,7 @@ void TKlassenTab::SpContainerClick() {
 }
 
 void TKlassenTab::SpLoginscriptClick() {
+    Ndk();  // the picker browses the access object's directory control
     QString Sel;
     if (!ChoosePicker(this, TPickerKind::Loginscript, Form.ouSchueler, Sel))
         return;
@@ -395,6 +396,7 @@ void TKlassenTab::SpLoginscriptClick() {
 }
 
 void TKlassenTab::SpTemplateClick() {
+    Ndk();  // the picker browses the access object's directory control
     QString Sel;
     if (!ChoosePicker(this, TPickerKind::Template, Form.ouSchueler, Sel))
         return;

@@ -131,6 +131,7 @@ private Q_SLOTS:
     void cancelled();
     void folderPickers_data();
     void folderPickers();
+    void withoutDirectory();
 };
 
 void TKlassenTabTest::controls_data() {
@@ -656,6 +657,23 @@ void TKlassenTabTest::folderPickers() {
     const QString Expected = Folder.isEmpty() ? Old : Folder;
     QCOMPARE(E->text(), Expected);
     QCOMPARE(Edit == QLatin1String("edHomeBase") ? Form->HomeBase : Form->TauschBase, Expected);
+}
+
+void TKlassenTabTest::withoutDirectory() {
+    // Without an access object (the directory was out of reach at start) the pickers and the run
+    // say so instead of failing.
+    TNDK* Saved = NDK;
+    NDK = nullptr;
+    const QStringList Before = PickerState();
+    for (const char* Button : {"SpContainer", "SpLoginscript", "SpTemplate"})
+        ClickEnabled(QLatin1String(Button));
+    T->EdNeueklasse->setText(QStringLiteral("7c"));
+    T->KlasseAnlegen();
+    NDK = Saved;
+    const QString Box = QStringLiteral("Fehler|Das Verzeichnis ist nicht erreichbar.");
+    QCOMPARE(TModalSeam::Shown(), (QStringList{Box, Box, Box, Box}));
+    QCOMPARE(PickerState(), Before);
+    QVERIFY(T->MeProtokol->isHidden());
 }
 
 PARVON_TEST_MAIN(TKlassenTabTest)
