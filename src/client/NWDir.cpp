@@ -116,10 +116,7 @@ NWEntries::NWEntries(TClientStore& Store, qint64 TreeId, qint64 ContainerId, con
 
 bool NWEntries::Passes(const QString& Layout) const { return FFilters.isEmpty() || FFilters.contains(Layout); }
 
-void NWEntries::Refresh() {
-    TFaultInjection::Check(QStringLiteral("NWEntries.Refresh"));
-    Load();
-}
+void NWEntries::Refresh() { Load(); }
 
 int NWEntries::Count() const {
     if (!FLoaded)
@@ -127,7 +124,9 @@ int NWEntries::Count() const {
     return int(FRows.size());
 }
 
+// Every reading of the listing, the first one after positioning included, is a refresh.
 void NWEntries::Load() const {
+    TFaultInjection::Check(QStringLiteral("NWEntries.Refresh"));
     auto Children = FStore.Private().Children(FTreeId, FContainerId);
     std::vector<TRow> Rows;
     Rows.reserve(Children.size());

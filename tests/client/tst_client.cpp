@@ -682,6 +682,13 @@ private Q_SLOTS:
         QCOMPARE(NWDSCreateContextHandle(&Context), -301);
         QCOMPARE(Context, 0u);
 
+        // The first reading of a listing after positioning is a refresh, and can fail as one.
+        FDir->SetFullName(Schueler);
+        TFaultInjection::FailNext(Q("NWEntries.Refresh"));
+        QCOMPARE(CodeOf([&] { FDir->Entries()->Count(); }), -601);
+        QCOMPARE(FDir->Entries()->Count(), 11);
+        QCOMPARE(TFaultInjection::Count(Q("NWEntries.Refresh")), 2);
+
         TFaultInjection::FailAlways(Q("NWEntry.Update"));
         NWEntryPtr E = FDir->FindEntry(Template);
         E->SetFieldValue(Q("Title"), Q("x"));
