@@ -6,6 +6,7 @@
 #include <Ldif.h>
 #include <NWDir.h>
 #include <NWNetAddress.h>
+#include <NWUsrGrp.h>
 #include <NWVolAdm.h>
 
 #include <QCoreApplication>
@@ -45,6 +46,8 @@ const char* const Usage =
     "  volumes                       the volumes: \\\\SERVER\\VOLUME, root folder, volume object\n"
     "  set-volume-root \\\\SERVER\\VOLUME FOLDER\n"
     "                                set the local root folder of a volume\n"
+    "  add-user FULLNAME SURNAME TEMPLATE\n"
+    "                                create a user with the fields of a template (full names)\n"
     "  check-password FULLNAME PASSWORD\n"
     "                                check a password (exit status 0: right, 1: wrong)\n"
     "\n"
@@ -317,6 +320,18 @@ int SetVolumeRoot(TClientStore& Store, const QStringList& Args) {
     return 0;
 }
 
+int AddUser(TClientStore& Store, const QStringList& Args) {
+    Need(Args, 3, 3);
+    const qsizetype Cut = Args[0].lastIndexOf(QLatin1Char('\\'));
+    if (Cut <= 0)
+        throw EUsage(QStringLiteral("User full name expected: %1").arg(Args[0]));
+    NWUsrGrp UsrGrp(Store);
+    UsrGrp.SetFullName(Args[0].left(Cut));
+    UsrGrp.Users().Add(Args[0], Args[1], Args[2]);
+    Out() << "Created " << Store.Resolve(Args[0]).FullName << '\n';
+    return 0;
+}
+
 int CheckPassword(TClientStore& Store, const QStringList& Args) {
     Need(Args, 2, 2);
     const TClientStore::TObjectRef Ref = Store.Resolve(Args[0]);
@@ -375,6 +390,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("remove-server"), RemoveServer},
         {QStringLiteral("volumes"), Volumes},
         {QStringLiteral("set-volume-root"), SetVolumeRoot},
+        {QStringLiteral("add-user"), AddUser},
         {QStringLiteral("check-password"), CheckPassword},
     };
     const QString Name = Args.takeFirst();

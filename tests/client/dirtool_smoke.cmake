@@ -44,3 +44,9 @@ if(at EQUAL -1)
 endif()
 file(WRITE "${WORK}/bad.ldif" "version: 1\n\ndn: o=x\nobjectClass: organization\nkaputt\n")
 run(b 2 "" import SCHULE "${WORK}/bad.ldif")
+
+# A user created from a class template carries the template's home directory.
+run(a 0 "Created ${schueler}\\5a\\neu" add-user "${schueler}\\5a\\neu" "Neumann" "${schueler}\\5a\\User_Template")
+run(a 0 "Home Directory: NDS:\\\\SCHULE\\dienste\\SRV1_DATA,home\\schueler\\5a" show "${schueler}\\5a\\neu")
+run(a 0 "Surname: Neumann" show "${schueler}\\5a\\neu")
+run(a 2 "" add-user "${schueler}\\5a\\neu" "Neumann" "${schueler}\\5a\\User_Template")
