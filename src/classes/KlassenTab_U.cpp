@@ -198,10 +198,10 @@ TKlassenTab::TKlassenTab(TForm1& Form, QWidget* Parent) : QWidget(Parent), Form(
     Tausch->setVerticalSpacing(3);
     Tausch->setColumnStretch(0, 1);
     // The check box beside the rights, so that the protocol finds room below once it is shown;
-    // the rights keep their height.
+    // the rights keep their height. The box's top is level with the rights' top: it comes first.
     raTausch->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* TauschRow = new QHBoxLayout;
-    TauschRow->addWidget(chTausch, 0, Qt::AlignBottom);
+    TauschRow->addWidget(chTausch, 0, Qt::AlignTop);
     TauschRow->addStretch(1);
     TauschRow->addWidget(raTausch);
     Tausch->addLayout(TauschRow, 0, 0, 1, 2);

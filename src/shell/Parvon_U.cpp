@@ -58,6 +58,8 @@ void TForm1::BuildUi() {
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
     Datei1 = MainMenu1->addMenu(QStringLiteral("&Datei"));
     Datei1->setObjectName(QStringLiteral("Datei1"));
+    // The menu bar's item for the submenu carries the same name.
+    Datei1->menuAction()->setObjectName(QStringLiteral("Datei1"));
     Einstellungenspeichern1 = Datei1->addAction(QStringLiteral("Einstellungen &speichern"));
     Einstellungenspeichern1->setObjectName(QStringLiteral("Einstellungenspeichern1"));
     N1 = Datei1->addSeparator();

@@ -16,6 +16,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -106,6 +107,7 @@ private Q_SLOTS:
 
     void controls_data();
     void controls();
+    void controlsTopToBottom();
     void typedName_data();
     void typedName();
     void pastedName_data();
@@ -187,6 +189,35 @@ void TKlassenTabTest::controls() {
     QCOMPARE(W->toolTip(), Hint);
     if (auto* E = qobject_cast<QLineEdit*>(W))
         QCOMPARE(E->isReadOnly(), Name != QLatin1String("EdNeueklasse"));
+}
+
+void TKlassenTabTest::controlsTopToBottom() {
+    // Read top to bottom, and left to right within a row, the controls come in the order of the
+    // inputs; the two login-script buttons share one place.
+    Form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+    T->MeProtokol->show();
+    T->layout()->activate();
+    const QStringList Order{"Label1",       "EdNeueklasse", "Label3",      "EdContainer", "SpContainer",
+                            "Label4",       "chLogKlasse",  "chLogDatei",  "EdLoginscript", "SpLoginscript",
+                            "Label15",      "edHomeBase",   "spHomeBase",  "GroupBox1",   "chTausch",
+                            "raTausch",     "Label14",      "edTauschbase", "buTauschBase", "chTemplate",
+                            "Label5",       "EdTemplate",   "SpTemplate",  "MeProtokol",  "BuAnlegen"};
+    QPoint Last(-1, -1);
+    QString LastName;
+    for (const QString& Name : Order) {
+        auto* W = T->findChild<QWidget*>(Name);
+        QVERIFY2(W && W->isVisible(), qPrintable(Name));
+        const QPoint P = W->mapTo(T, QPoint(0, 0));
+        QVERIFY2(P.y() > Last.y() || (P.y() == Last.y() && P.x() > Last.x()),
+                 qPrintable(LastName + QStringLiteral(" before ") + Name));
+        Last = P;
+        LastName = Name;
+    }
+    const QRect Klasse = T->SpLoginscript->geometry();
+    QTest::mouseClick(T->chLogDatei, Qt::LeftButton);
+    QVERIFY(T->spLogDatei->isVisible() && !T->SpLoginscript->isVisible());
+    QCOMPARE(T->spLogDatei->geometry(), Klasse);
 }
 
 void TKlassenTabTest::typedName_data() {

@@ -597,7 +597,7 @@ void TForm1Test::menu() {
     QStringList Top;
     for (QAction* A : F->MainMenu1->actions())
         Top << A->objectName() + u'=' + A->text();
-    QCOMPARE(Top, (QStringList{"=&Datei", "Einstellungen1=&Einstellungen", "meKatalog=Katalog", "N2=?"}));
+    QCOMPARE(Top, (QStringList{"Datei1=&Datei", "Einstellungen1=&Einstellungen", "meKatalog=Katalog", "N2=?"}));
     QCOMPARE(F->MainMenu1->actions().first()->menu(), F->Datei1);
     QStringList Datei;
     for (QAction* A : F->Datei1->actions())
