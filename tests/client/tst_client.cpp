@@ -75,28 +75,16 @@ class TstClient : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { FShared = std::make_unique<TTestStore>(); }
-    void cleanupTestCase() { FShared.reset(); }
     // Tests that only read share one demo store; the others get a fresh one.
+    void initTestCase() { FStores.InitTestCase(); }
+    void cleanupTestCase() { FStores.CleanupTestCase(); }
     void init() {
-        static const QSet<QByteArray> ReadOnly = {
-            "DemoTreeHasItsParts", "DemoWorkstationAddresses", "Resolution", "ResolveDottedNames",
-            "EntryOfTreeRootIsRefused", "AddRefusals", "FieldTypesListTheSchema", "FieldRefusalsAtUpdate",
-            "SearchDeliversThroughTheEventLoop", "SearchWholeTreeForUsers", "SearchDelayIsInjected",
-            "SearchOutlivedByItsControl", "ParsePath", "ContextKeysAndHandles", "NetAddressText"};
-        if (ReadOnly.contains(QTest::currentTestFunction())) {
-            TClientStore::SetInstance(FShared->Store.get());
-            TFaultInjection::Clear();
-        } else {
-            FOwn = std::make_unique<TTestStore>();
-        }
-        FStore = FOwn ? FOwn.get() : FShared.get();
+        FStore = &FStores.Init(QTest::currentTestFunction());
         FDir = std::make_unique<NWDir>(**FStore);
     }
     void cleanup() {
         FDir.reset();
-        FOwn.reset();
-        TFaultInjection::Clear();
+        FStores.Cleanup();
     }
 
     // ----- the demo tree
@@ -779,7 +767,11 @@ private Q_SLOTS:
     }
 
 private:
-    std::unique_ptr<TTestStore> FShared, FOwn;
+    TStorePerCase FStores{{
+        "DemoTreeHasItsParts", "DemoWorkstationAddresses", "Resolution", "ResolveDottedNames",
+        "EntryOfTreeRootIsRefused", "AddRefusals", "FieldTypesListTheSchema", "FieldRefusalsAtUpdate",
+        "SearchDeliversThroughTheEventLoop", "SearchWholeTreeForUsers", "SearchDelayIsInjected",
+        "SearchOutlivedByItsControl", "ParsePath", "ContextKeysAndHandles", "NetAddressText"}};
     TTestStore* FStore = nullptr;
     std::unique_ptr<NWDir> FDir;
 };

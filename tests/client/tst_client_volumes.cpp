@@ -53,26 +53,17 @@ class TstClientVolumes : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { FShared = std::make_unique<TTestStore>(); }
-    void cleanupTestCase() { FShared.reset(); }
     // Tests that only read share one demo store; the others get a fresh one.
+    void initTestCase() { FStores.InitTestCase(); }
+    void cleanupTestCase() { FStores.CleanupTestCase(); }
     void init() {
-        static const QSet<QByteArray> ReadOnly = {"DemoFoldersExist", "RefusedPaths", "VolumeControlPositioning",
-                                                  "UserRefusals", "UsrGrpNeedsAContainer"};
-        if (ReadOnly.contains(QTest::currentTestFunction())) {
-            TClientStore::SetInstance(FShared->Store.get());
-            TFaultInjection::Clear();
-        } else {
-            FOwn = std::make_unique<TTestStore>();
-        }
-        FStore = FOwn ? FOwn.get() : FShared.get();
+        FStore = &FStores.Init(QTest::currentTestFunction());
         FVol = std::make_unique<NWVolAdm>(**FStore);
         FVol->SetFullName(Q("\\\\SRV1\\DATA"));
     }
     void cleanup() {
         FVol.reset();
-        FOwn.reset();
-        TFaultInjection::Clear();
+        FStores.Cleanup();
     }
 
     // ----- file system through the volume map
@@ -302,7 +293,8 @@ private Q_SLOTS:
     }
 
 private:
-    std::unique_ptr<TTestStore> FShared, FOwn;
+    TStorePerCase FStores{{
+        "DemoFoldersExist", "RefusedPaths", "VolumeControlPositioning", "UserRefusals", "UsrGrpNeedsAContainer"}};
     TTestStore* FStore = nullptr;
     std::unique_ptr<NWVolAdm> FVol;
 };
