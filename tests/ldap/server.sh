@@ -25,13 +25,13 @@ Count() { grep -c "$1" || true; }
 
 Users=$(Count '^objectClass: inetOrgPerson$' <"$PARVON_LDAP_DIR/export.ldif")
 Entries=$(Count '^dn:' <"$PARVON_LDAP_DIR/export.ldif")
-Held=$(AsRoot '(objectClass=inetOrgPerson)' 1.1 | Count '^dn:')
+Listed=$(AsRoot '(objectClass=inetOrgPerson)' 1.1)
+Held=$(Count '^dn:' <<<"$Listed")
 echo "users: $Users exported, $Held held"
 [ "$Users" -gt 100 ] || Fail "the export holds only $Users users"
 [ "$Held" = "$Users" ] || Fail "the server holds $Held of $Users users"
 
-User=$(AsRoot '(&(objectClass=inetOrgPerson)(cn=jung_clara))' 1.1 | sed -n 's/^dn: //p')
-[ -n "$User" ] || Fail "no user jung_clara"
+User=$(sed -n 's/^dn: //p' <<<"$Listed" | tail -n 1)
 printf 'Probe-%s' "$RANDOM" >"$Work/userpw"
 ldappasswd -x -H "$PARVON_LDAP_URL" -D "$PARVON_LDAP_BIND_DN" -y "$PARVON_LDAP_PASSWORD_FILE" \
   -T "$Work/userpw" "$User" || Fail "the password-modify operation failed"
