@@ -5,6 +5,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-translations-l10n
   libgl-dev fonts-liberation xvfb xauth imagemagick
+  slapd ldap-utils libldap-dev
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -13,5 +14,28 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+
+# The LDAP tests start a throwaway slapd of their own (scripts/ldap-test-server.sh). The package would
+# configure and start a system-wide one: answer its questions with "no configuration" and keep every
+# service from starting during the installation.
+policy_rc=/usr/sbin/policy-rc.d
+own_policy=0
+if [[ " ${missing[*]} " == *" slapd "* ]]; then
+  echo "slapd slapd/no_configuration boolean true" | $SUDO debconf-set-selections
+  if [ ! -e "$policy_rc" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy_rc" >/dev/null
+    $SUDO chmod 755 "$policy_rc"
+    own_policy=1
+    trap '$SUDO rm -f "$policy_rc"' EXIT
+  fi
+fi
+
 $SUDO apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if [[ " ${missing[*]} " == *" slapd "* ]] && command -v systemctl >/dev/null && [ -d /run/systemd/system ]; then
+  # Should a system slapd have started anyway, stop it and keep it from starting at boot.
+  $SUDO systemctl disable --now slapd >/dev/null 2>&1 || true
+fi
+[ "$own_policy" -eq 1 ] && $SUDO rm -f "$policy_rc" && trap - EXIT
+exit 0

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# scripts/ldap-test-server.sh: the server starts with the demo tree within seconds, holds its users,
+# sets a password through the password-modify operation, serves a paged search to that user, and
+# is gone with its folder after stop.
+set -euo pipefail
+# shellcheck source=tests/ldap/common.sh
+source "$(dirname "$0")/common.sh"
+Server="$Root/scripts/ldap-test-server.sh"
+Work=$(mktemp -d)
+trap 'rm -rf "$Work"' EXIT
+
+Started=$(date +%s%N)
+Env=$("$Server" start "$Work/server")
+echo "started in $((($(date +%s%N) - Started) / 1000000)) ms"
+trap '"$Server" stop "$Work/server"; rm -rf "$Work"' EXIT
+eval "$Env"
+[ "$("$Server" env)" = "$Env" ] || Fail "env prints other values than start"
+[ "$(stat -c %a "$PARVON_LDAP_PASSWORD_FILE")" = 600 ] || Fail "the password file is readable by others"
+
+Search() {
+  ldapsearch -x -LL -o ldif-wrap=no -H "$PARVON_LDAP_URL" -b "$PARVON_LDAP_BASE" "$@"
+}
+AsRoot() { Search -D "$PARVON_LDAP_BIND_DN" -y "$PARVON_LDAP_PASSWORD_FILE" "$@"; }
+Count() { grep -c "$1" || true; }
+
+Users=$(Count '^objectClass: inetOrgPerson$' <"$PARVON_LDAP_DIR/export.ldif")
+Entries=$(Count '^dn:' <"$PARVON_LDAP_DIR/export.ldif")
+Listed=$(AsRoot '(objectClass=inetOrgPerson)' 1.1)
+Held=$(Count '^dn:' <<<"$Listed")
+echo "users: $Users exported, $Held held"
+[ "$Users" -gt 100 ] || Fail "the export holds only $Users users"
+[ "$Held" = "$Users" ] || Fail "the server holds $Held of $Users users"
+
+User=$(sed -n 's/^dn: //p' <<<"$Listed" | tail -n 1)
+printf 'Probe-%s' "$RANDOM" >"$Work/userpw"
+ldappasswd -x -H "$PARVON_LDAP_URL" -D "$PARVON_LDAP_BIND_DN" -y "$PARVON_LDAP_PASSWORD_FILE" \
+  -T "$Work/userpw" "$User" || Fail "the password-modify operation failed"
+[ "$(ldapwhoami -x -H "$PARVON_LDAP_LDAPI_URL" -D "$User" -y "$Work/userpw")" = "dn:$User" ] ||
+  Fail "the user cannot bind with the new password"
+
+Paged=$(Search -D "$User" -y "$Work/userpw" -E pr=5/noprompt '(objectClass=*)' 1.1)
+Pages=$(Count '^# pagedresults: cookie=' <<<"$Paged")
+Found=$(Count '^dn:' <<<"$Paged")
+echo "paged search: $Found entries in $Pages pages"
+[ "$Found" = $((Entries + 1)) ] || Fail "the paged search found $Found of $((Entries + 1)) entries"
+[ "$Pages" -ge $((Entries / 5)) ] || Fail "the search came in $Pages pages of five"
+
+trap 'rm -rf "$Work"' EXIT
+"$Server" stop "$Work/server"
+[ ! -e "$Work/server" ] || Fail "stop left the folder"
+! kill -0 "$PARVON_LDAP_PID" 2>/dev/null || [ "$(awk '{ print $3 }' "/proc/$PARVON_LDAP_PID/stat")" = Z ] ||
+  Fail "stop left slapd running"
+echo "passed"
