@@ -137,6 +137,17 @@ private Q_SLOTS:
         QCOMPARE(Paper.Calls.last().Op, TPrintOp::EndDoc);
     }
 
+    // A file that cannot be written is an error, not a silent empty printout.
+    void unwritableFile() {
+        TPrintDialog Dialog;
+        TModalSeam::Push(TPrintDialog::AcceptToPdf(Dir.filePath(u"missing/out.pdf"_s)));
+        QVERIFY(Dialog.ShowDialog(nullptr));
+        for (int I = 0; I < 2; ++I)
+            QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+        QVERIFY_THROWS_EXCEPTION(EPrintError, Dialog.BeginCanvas());
+        QVERIFY_THROWS_EXCEPTION(EPrintError, Dialog.BeginTextJob());
+    }
+
     // Two pages through the printer into one PDF file, read back: the pages, their texts, the
     // places of aligned text, and the fonts that stand in for Arial and Courier New.
     void printToPdf_data() {
