@@ -4,7 +4,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-translations-l10n
-  libgl-dev fonts-liberation xvfb xauth imagemagick
+  libgl-dev fonts-liberation xvfb xauth imagemagick qt6-pdf-dev poppler-utils
   slapd ldap-utils libldap-dev
 )
 missing=()
