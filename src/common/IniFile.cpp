@@ -7,6 +7,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <utility>
+
 namespace {
 
 const char* EncodingName(TIniFile::TEncoding E) {
@@ -23,17 +25,36 @@ const char* EncodingName(TIniFile::TEncoding E) {
     return "Windows-1252";
 }
 
-// Decodes Data in encoding E; succeeds only when the text encodes back to exactly Data.
+QByteArray ByteOrderMark(TIniFile::TEncoding E) {
+    switch (E) {
+    case TIniFile::TEncoding::Utf16LE:
+        return QByteArray("\xFF\xFE");
+    case TIniFile::TEncoding::Utf16BE:
+        return QByteArray("\xFE\xFF");
+    case TIniFile::TEncoding::Utf8:
+    case TIniFile::TEncoding::Windows1252:
+        break;
+    }
+    return QByteArray("\xEF\xBB\xBF");
+}
+
+// Encodes Text in E; false when E cannot hold every character.
+bool EncodeExactly(const QString& Text, TIniFile::TEncoding E, QByteArray& Data) {
+    QStringEncoder Encoder(EncodingName(E), QStringConverter::Flag::Stateless);
+    if (!Encoder.isValid())
+        return false;
+    Data = Encoder.encode(Text);
+    return !Encoder.hasError();
+}
+
+// Decodes Data in E; succeeds only when the text encodes back to exactly Data.
 bool DecodeExactly(const QByteArray& Data, TIniFile::TEncoding E, QString& Text) {
     QStringDecoder Decoder(EncodingName(E), QStringConverter::Flag::Stateless);
     if (!Decoder.isValid())
         return false;
     Text = Decoder.decode(Data);
-    if (Decoder.hasError())
-        return false;
-    QStringEncoder Encoder(EncodingName(E), QStringConverter::Flag::Stateless);
-    const QByteArray Back = Encoder.encode(Text);
-    return !Encoder.hasError() && Back == Data;
+    QByteArray Back;
+    return !Decoder.hasError() && EncodeExactly(Text, E, Back) && Back == Data;
 }
 
 // Windows-1252 maps every byte to one character (the five unassigned bytes to the C1 controls), so
@@ -45,6 +66,42 @@ QString DecodeWindows1252(const QByteArray& Data) {
     return QString::fromLatin1(Data);
 }
 
+struct TDecoded {
+    QString Text;
+    TIniFile::TEncoding Encoding = TIniFile::TEncoding::Utf8;
+    bool Bom = false;
+};
+
+// How the reader sees Data. Saving runs every candidate file through this too, so what it decides
+// here is what the next read decides.
+TDecoded Decode(const QByteArray& Data) {
+    using E = TIniFile::TEncoding;
+    TDecoded D;
+    if (Data.startsWith("\xEF\xBB\xBF")) {
+        D.Bom = true;
+        const QByteArray Body = Data.mid(3);
+        if (!DecodeExactly(Body, E::Utf8, D.Text)) {
+            D.Encoding = E::Windows1252;
+            D.Text = DecodeWindows1252(Body);
+        }
+        return D;
+    }
+    if (Data.startsWith("\xFF\xFE") || Data.startsWith("\xFE\xFF")) {
+        D.Encoding = Data.startsWith("\xFF\xFE") ? E::Utf16LE : E::Utf16BE;
+        D.Bom = true;
+        if (DecodeExactly(Data.mid(2), D.Encoding, D.Text))
+            return D;
+        D.Bom = false;
+    }
+    D.Encoding = E::Utf8;
+    if (!DecodeExactly(Data, E::Utf8, D.Text)) {
+        D.Encoding = E::Windows1252;
+        D.Text = DecodeWindows1252(Data);
+    }
+    return D;
+}
+
+// Line breaks in names and values become blanks, so they can never add lines to the file.
 QString OneLine(QString Text) {
     Text.replace(QLatin1String("\r\n"), QLatin1String(" "));
     Text.replace(u'\r', u' ');
@@ -52,12 +109,17 @@ QString OneLine(QString Text) {
     return Text;
 }
 
+// A section or key name as it is matched and written.
+QString NameOf(const QString& Name) {
+    return OneLine(Name).trimmed();
+}
+
 } // namespace
 
 TIniFile::TIniFile(const QString& FileName) : FFileName(FileName) {
-    FSections.append(TSection{});  // the lines before the first section
+    FSections.append(TSection{}); // the lines before the first section
     QFileInfo Info(FileName);
-    if (!Info.exists())
+    if (FileName.isEmpty() || !Info.exists())
         return;
     if (Info.isDir()) {
         FReadError = QStringLiteral("Der Pfad ist ein Verzeichnis.");
@@ -89,61 +151,24 @@ TIniFile::TIniFile(const QString& FileName) : FFileName(FileName) {
     Parse(Data);
 }
 
+TIniFile TIniFile::FromBytes(const QByteArray& Data) {
+    TIniFile Ini{QString()};
+    Ini.Parse(Data);
+    return Ini;
+}
+
 void TIniFile::Parse(const QByteArray& Data) {
-    QString Text;
-    bool Decoded = false;
-    if (Data.startsWith("\xEF\xBB\xBF")) {
-        FBom = true;
-        FEncoding = TEncoding::Utf8;
-        const QByteArray Body = Data.mid(3);
-        Decoded = DecodeExactly(Body, TEncoding::Utf8, Text);
-        if (!Decoded) {
-            FEncoding = TEncoding::Windows1252;
-            Text = DecodeWindows1252(Body);
-            Decoded = true;
-        }
-    } else if (Data.startsWith("\xFF\xFE") || Data.startsWith("\xFE\xFF")) {
-        const TEncoding E = Data.startsWith("\xFF\xFE") ? TEncoding::Utf16LE : TEncoding::Utf16BE;
-        const QByteArray Body = Data.mid(2);
-        if (DecodeExactly(Body, E, Text)) {
-            FBom = true;
-            FEncoding = E;
-            Decoded = true;
-        }
-    }
-    if (!Decoded) {
-        FBom = false;
-        if (DecodeExactly(Data, TEncoding::Utf8, Text)) {
-            FEncoding = TEncoding::Utf8;
-        } else {
-            FEncoding = TEncoding::Windows1252;
-            Text = DecodeWindows1252(Data);
-        }
-    }
+    TDecoded D = Decode(Data);
+    FEncoding = D.Encoding;
+    FBom = D.Bom;
+    const QString Text = std::move(D.Text);
 
     bool EndSeen = false;
-    qsizetype Pos = 0;
-    const qsizetype Size = Text.size();
-    while (Pos < Size) {
-        qsizetype Nl = Text.indexOf(u'\n', Pos);
-        TLine Line;
-        if (Nl < 0) {
-            Line.Text = Text.mid(Pos);
-            Line.End = EndNone;
-            Pos = Size;
-        } else {
-            qsizetype Stop = Nl;
-            Line.End = EndLF;
-            if (Stop > Pos && Text.at(Stop - 1) == u'\r') {
-                --Stop;
-                Line.End = EndCRLF;
-            }
-            Line.Text = Text.mid(Pos, Stop - Pos);
-            Pos = Nl + 1;
-            if (!EndSeen) {
-                FDefaultEnd = Line.End;
-                EndSeen = true;
-            }
+    auto Add = [&](qsizetype From, qsizetype To, TLineEnd End) {
+        TLine Line{Text.mid(From, To - From), End};
+        if (End != EndNone && !EndSeen) {
+            FDefaultEnd = End;
+            EndSeen = true;
         }
         QString Name;
         if (IsSectionHeader(Line.Text, &Name)) {
@@ -155,7 +180,24 @@ void TIniFile::Parse(const QByteArray& Data) {
         } else {
             FSections.last().Lines.append(std::move(Line));
         }
+    };
+    // CR, LF and CR LF each end a line.
+    const QChar* P = Text.constData();
+    const qsizetype Size = Text.size();
+    qsizetype Start = 0;
+    for (qsizetype I = 0; I < Size; ++I) {
+        if (P[I] == u'\n') {
+            Add(Start, I, EndLF);
+            Start = I + 1;
+        } else if (P[I] == u'\r') {
+            const bool Pair = I + 1 < Size && P[I + 1] == u'\n';
+            Add(Start, I, Pair ? EndCRLF : EndCR);
+            I += Pair ? 1 : 0;
+            Start = I + 1;
+        }
     }
+    if (Start < Size)
+        Add(Start, Size, EndNone);
 }
 
 bool TIniFile::IsSectionHeader(const QString& Line, QString* Name) {
@@ -187,8 +229,15 @@ bool TIniFile::SplitSetting(const QString& Line, QStringView& Key, qsizetype& Va
     return true;
 }
 
+bool TIniFile::ReadsAs(const QString& Line, const QString& Key, const QString& Value) {
+    QStringView K;
+    qsizetype V = 0;
+    return !IsSectionHeader(Line, nullptr) && SplitSetting(Line, K, V) &&
+           K.compare(Key, Qt::CaseInsensitive) == 0 && QStringView(Line).mid(V) == Value;
+}
+
 const TIniFile::TSection* TIniFile::FindSection(const QString& Section) const {
-    const QString Name = Section.trimmed();
+    const QString Name = NameOf(Section);
     for (const TSection& S : FSections)
         if (S.HasHeader && S.Name.compare(Name, Qt::CaseInsensitive) == 0)
             return &S;
@@ -200,7 +249,7 @@ TIniFile::TSection* TIniFile::FindSection(const QString& Section) {
 }
 
 int TIniFile::FindKey(const TSection& S, const QString& Key) {
-    const QString Name = Key.trimmed();
+    const QString Name = NameOf(Key);
     for (int I = S.HasHeader ? 1 : 0; I < S.Lines.size(); ++I) {
         QStringView K;
         qsizetype V;
@@ -210,7 +259,9 @@ int TIniFile::FindKey(const TSection& S, const QString& Key) {
     return -1;
 }
 
-bool TIniFile::SectionExists(const QString& Section) const { return FindSection(Section) != nullptr; }
+bool TIniFile::SectionExists(const QString& Section) const {
+    return FindSection(Section) != nullptr;
+}
 
 bool TIniFile::ValueExists(const QString& Section, const QString& Key) const {
     const TSection* S = FindSection(Section);
@@ -231,36 +282,49 @@ QString TIniFile::ReadString(const QString& Section, const QString& Key, const Q
 }
 
 void TIniFile::WriteString(const QString& Section, const QString& Key, const QString& Value) {
-    const QString K = OneLine(Key).trimmed();
+    const QString Name = NameOf(Section);
+    const QString K = NameOf(Key);
     const QString V = OneLine(Value);
-    TSection* S = FindSection(Section);
+    TSection* S = FindSection(Name);
+    const int I = S ? FindKey(*S, K) : -1;
+    QString Text = K + u'=' + V;
+    if (I >= 0) {
+        QStringView Dummy;
+        qsizetype Start = 0;
+        SplitSetting(S->Lines.at(I).Text, Dummy, Start);
+        Text = S->Lines.at(I).Text.left(Start) + V;
+    }
+    // Some settings cannot be written so that they read back as themselves: a key holding "=" or
+    // starting with ";", a line that would pass for a section header, a section name holding "]".
+    // Nothing is changed for them.
+    const QString Header = u'[' + Name + u']';
+    QString HeaderName;
+    if (!ReadsAs(Text, K, V) || (!S && (!IsSectionHeader(Header, &HeaderName) || HeaderName != Name)))
+        throw EIniFileError(SaveError(QStringLiteral("Die Einstellung „%1“ im Abschnitt „%2“ kann so nicht "
+                                                     "geschrieben werden.")
+                                          .arg(K, Name)));
+    if (I >= 0) {
+        S->Lines[I].Text = Text;
+        return;
+    }
     if (!S) {
         // A new section goes to the end of the file, set off by a blank line from what is there.
         TSection& Last = FSections.last();
         if (!Last.Lines.isEmpty() && !Last.Lines.last().Text.trimmed().isEmpty())
             Last.Lines.append(TLine{QString(), FDefaultEnd});
         TSection New;
-        New.Name = OneLine(Section).trimmed();
+        New.Name = Name;
         New.HasHeader = true;
-        New.Lines.append(TLine{u'[' + New.Name + u']', FDefaultEnd});
+        New.Lines.append(TLine{Header, FDefaultEnd});
         FSections.append(std::move(New));
         S = &FSections.last();
-    }
-    const int I = FindKey(*S, K);
-    if (I >= 0) {
-        TLine& Line = S->Lines[I];
-        QStringView Dummy;
-        qsizetype Start = 0;
-        SplitSetting(Line.Text, Dummy, Start);
-        Line.Text = Line.Text.left(Start) + V;
-        return;
     }
     // New keys follow the section's last non-blank line, so blank lines before the next section stay
     // where they are.
     int At = int(S->Lines.size());
     while (At > (S->HasHeader ? 1 : 0) && S->Lines.at(At - 1).Text.trimmed().isEmpty())
         --At;
-    S->Lines.insert(At, TLine{K + u'=' + V, FDefaultEnd});
+    S->Lines.insert(At, TLine{Text, FDefaultEnd});
 }
 
 QStringList TIniFile::Sections() const {
@@ -291,14 +355,12 @@ QStringList TIniFile::Keys(const QString& Section) const {
     return L;
 }
 
-QByteArray TIniFile::Encode(const QString& Text) const {
-    QStringEncoder Encoder(EncodingName(FEncoding), QStringConverter::Flag::Stateless);
-    return Encoder.encode(Text);
+QString TIniFile::SaveError(const QString& Reason) const {
+    return QStringLiteral("Die Datei %1 kann nicht gespeichert werden:\n%2")
+        .arg(QDir::toNativeSeparators(FFileName), Reason);
 }
 
-QByteArray TIniFile::Serialize() const {
-    // Collect the text first and encode once: per-line encoder calls would cost far more on large
-    // files than the one pass.
+QString TIniFile::FileText() const {
     QString Text;
     qsizetype Total = 0;
     for (const TSection& S : FSections)
@@ -320,32 +382,37 @@ QByteArray TIniFile::Serialize() const {
                 Text += u'\n';
             else if (End == EndCRLF)
                 Text += QLatin1String("\r\n");
+            else if (End == EndCR)
+                Text += u'\r';
         }
     }
-    QByteArray Out;
-    if (FBom) {
-        switch (FEncoding) {
-        case TEncoding::Utf8:
-        case TEncoding::Windows1252:
-            Out = QByteArray("\xEF\xBB\xBF");
-            break;
-        case TEncoding::Utf16LE:
-            Out = QByteArray("\xFF\xFE");
-            break;
-        case TEncoding::Utf16BE:
-            Out = QByteArray("\xFE\xFF");
-            break;
-        }
+    return Text;
+}
+
+QByteArray TIniFile::Serialize() const {
+    // The file keeps its encoding and byte order mark unless the new content would then read
+    // differently (a character the encoding lacks, or bytes that the reader would now take for
+    // another encoding); UTF-8 holds every character, so it is the way out. Every candidate
+    // is decoded the way the next read will decode it, and only one that gives back the same text
+    // is taken.
+    const QString Content = FileText();
+    const std::pair<TEncoding, bool> Candidates[] = {
+        {FEncoding, FBom}, {TEncoding::Utf8, FBom}, {TEncoding::Utf8, true}};
+    for (const auto& [Encoding, Bom] : Candidates) {
+        QByteArray Out;
+        if (!EncodeExactly(Content, Encoding, Out))
+            continue;
+        if (Bom)
+            Out.prepend(ByteOrderMark(Encoding));
+        if (Decode(Out).Text == Content)
+            return Out;
     }
-    Out += Encode(Text);
-    return Out;
+    throw EIniFileError(SaveError(QStringLiteral("Ein neuer Wert enthält Zeichen, die sich in dieser Datei "
+                                                 "nicht speichern lassen.")));
 }
 
 void TIniFile::UpdateFile() const {
-    const QString Shown = QDir::toNativeSeparators(FFileName);
-    auto Fail = [&](const QString& Reason) {
-        throw EIniFileError(QStringLiteral("Die Datei %1 kann nicht gespeichert werden:\n%2").arg(Shown, Reason));
-    };
+    auto Fail = [&](const QString& Reason) { throw EIniFileError(SaveError(Reason)); };
     if (!FReadError.isEmpty())
         Fail(QStringLiteral("Sie konnte nicht gelesen werden (%1).").arg(FReadError));
     const QByteArray Data = Serialize();
