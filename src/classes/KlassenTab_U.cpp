@@ -438,20 +438,22 @@ void TKlassenTab::SpTemplateClick() {
     TemplateSetzen(Sel);
 }
 
-void TKlassenTab::spHomeBaseClick() {
-    const QString Folder = OrdnerWaehlen(
-        this, Erreichbar(FNdk), TFolderRoot::Network,
-        QStringLiteral("Wählen Sie den Ordner für das Basisverzeichnis\rdes Klassenverzeichnis aus"));
+void TKlassenTab::OrdnerWaehlenFuer(QLineEdit* Edit, const QString& Title) {
+    const QString Folder = OrdnerWaehlen(this, Erreichbar(FNdk), TFolderRoot::Network, Title);
     if (!Folder.isEmpty())
-        edHomeBase->setText(Folder);
+        Edit->setText(Folder);
+}
+
+void TKlassenTab::spHomeBaseClick() {
+    OrdnerWaehlenFuer(
+        edHomeBase,
+        QStringLiteral("Wählen Sie den Ordner für das Basisverzeichnis\rdes Klassenverzeichnis aus"));
 }
 
 void TKlassenTab::buTauschBaseClick() {
-    const QString Folder = OrdnerWaehlen(
-        this, Erreichbar(FNdk), TFolderRoot::Network,
+    OrdnerWaehlenFuer(
+        edTauschbase,
         QStringLiteral("Wählen Sie den Ordner für das Basisverzeichnis \rdes Klassen-Tauschverzeichnis aus"));
-    if (!Folder.isEmpty())
-        edTauschbase->setText(Folder);
 }
 
 void TKlassenTab::BuAnlegenClick() {

@@ -89,6 +89,8 @@ private:
     // In file mode the configuration holds the file the edit shows.
     void LoginDateiUebernehmen();
     void TemplateSetzen(const QString& Template);
+    // The folder picker with Title; a chosen folder goes into Edit.
+    void OrdnerWaehlenFuer(QLineEdit* Edit, const QString& Title);
     static void SetEditColour(QLineEdit* Edit, bool Enabled);
     // Appends a line to the protocol and paints it at once (the run blocks the event loop).
     void Protokoll(const QString& Line);

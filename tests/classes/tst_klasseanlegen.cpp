@@ -29,11 +29,15 @@ const QStringList TemplateLines = {QStringLiteral("User_Template übertragen."),
                                    QStringLiteral("Pfad für Homeverzeichnis festgelegt.")};
 } // namespace
 
-// The class creation run on a fresh demo directory per case: the protocol line by line, what the
+// The class creation run on the demo directory: the protocol line by line, what the
 // directory and the volume hold afterwards, every failure of a step, the refusal of an existing
 // name and of a bad one.
 class TKlasseAnlegenTest : public TAppFixture {
     Q_OBJECT
+
+    // The cases that make nothing share one store; the others get their own.
+    TStorePerCase Stores{{"existingName", "badName", "templateWait"}};
+    TTestStore* Case = nullptr;
 
     // The inputs of a complete run: class mode from 5a, both folders with both flags, read-only
     // rights, the template of the student container.
@@ -64,9 +68,9 @@ class TKlasseAnlegenTest : public TAppFixture {
         return Text.isEmpty() ? QStringList() : Text.split(u'\n');
     }
     bool Exists(const QString& Entry) const { return NDK->EntryExists(Entry); }
-    bool FolderExists(const QString& Path) const { return NWFileSystem::DirectoryExists(**Store, Path); }
+    bool FolderExists(const QString& Path) const { return NWFileSystem::DirectoryExists(**Case, Path); }
     std::pair<bool, bool> Flags(const QString& Path) const {
-        NWVolAdm V(**Store);
+        NWVolAdm V(**Case);
         V.SetFullName(DataVolume);
         const NWDirectoryEntryPtr E = V.GetDirectoryEntry(Path);
         return {E->DeleteInhibit(), E->RenameInhibit()};
@@ -85,15 +89,16 @@ class TKlasseAnlegenTest : public TAppFixture {
     }
 
 private Q_SLOTS:
+    void initTestCase() { Stores.InitTestCase(); }
+    void cleanupTestCase() { Stores.CleanupTestCase(); }
     void init() {
-        Store = std::make_unique<TTestStore>();
-        StartCase();
-        OpenForm();
+        Case = &Stores.Init(QTest::currentTestFunction());
+        StartCaseInWindow();
         Inputs();
     }
     void cleanup() {
         EndCase();
-        Store.reset();
+        Stores.Cleanup();
     }
 
     void run_data();
@@ -219,7 +224,7 @@ void TKlasseAnlegenTest::run() {
     // The class folder on the volume, inside its root folder, with its flags.
     const QString Home = HomeBase + QStringLiteral("\\7c");
     QVERIFY(FolderExists(Home));
-    QVERIFY(NWFileSystem::LocalPath(**Store, Home).startsWith(Store->Path()));
+    QVERIFY(NWFileSystem::LocalPath(**Case, Home).startsWith(Case->Path()));
     QCOMPARE(Flags(Home), std::make_pair(HomeFlags.contains(QLatin1String("+DI")), HomeFlags.contains(QLatin1String("+RI"))));
 
     // The exchange folder with its flags and the class as its trustee.
@@ -344,10 +349,11 @@ void TKlasseAnlegenTest::failure() {
     } else if (Fault == QLatin1String("no template")) {
         K().MusterTemplate = Schueler + QStringLiteral("\\gibtsnicht");
     } else if (Fault == QLatin1String("no connection")) {
-        (*Store)->SetServerConnections({});
+        (*Case)->SetServerConnections({});
     } else if (Fault == QLatin1String("wrong server object")) {
         // The connection's name contains the server's, but no volume object belongs to it.
-        (*Store)->SetServerConnections({{Prefix + QStringLiteral("\\dienste\\SRV1X"), QStringLiteral("SRV1X")}});
+        (*Case)->SetServerConnections(
+            {{Prefix + QStringLiteral("\\dienste\\SRV1X"), QStringLiteral("SRV1X")}});
     } else {
         TFaultInjection::FailNext(Fault);
     }
@@ -377,7 +383,7 @@ void TKlasseAnlegenTest::failure() {
     // Never a folder outside the volumes.
     QVERIFY(!QFileInfo::exists(Outside));
     QVERIFY(!QFileInfo::exists(Dir->filePath(QStringLiteral("lokal\\7c"))));
-    QVERIFY(!QFileInfo::exists(QDir(Store->Path()).filePath(QStringLiteral("../7c"))));
+    QVERIFY(!QFileInfo::exists(QDir(Case->Path()).filePath(QStringLiteral("../7c"))));
     QVERIFY(!QFileInfo::exists(QStringLiteral("klassen")) && !QFileInfo::exists(QStringLiteral("klassen\\7c")));
 }
 
@@ -397,7 +403,7 @@ void TKlasseAnlegenTest::existingName() {
     K().BasisContainer = Container;
     U.EdContainer->setText(Shown);
     const int Before = EntriesBelow(Prefix);
-    const QStringList FoldersBefore = QDir(NWFileSystem::LocalPath(**Store, HomeBase)).entryList(QDir::Dirs);
+    const QStringList FoldersBefore = QDir(NWFileSystem::LocalPath(**Case, HomeBase)).entryList(QDir::Dirs);
 
     Start(Name);
     QCOMPARE(TModalSeam::Shown(),
@@ -407,7 +413,7 @@ void TKlasseAnlegenTest::existingName() {
     QVERIFY(U.MeProtokol->isHidden());
     QCOMPARE(Protocol(), QStringList());
     QCOMPARE(EntriesBelow(Prefix), Before);
-    QCOMPARE(QDir(NWFileSystem::LocalPath(**Store, HomeBase)).entryList(QDir::Dirs), FoldersBefore);
+    QCOMPARE(QDir(NWFileSystem::LocalPath(**Case, HomeBase)).entryList(QDir::Dirs), FoldersBefore);
     QCOMPARE(U.EdNeueklasse->text(), Name);
     QVERIFY(U.BuAnlegen->isEnabled());
 }

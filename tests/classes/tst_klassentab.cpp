@@ -24,10 +24,7 @@ class TKlassenTabTest : public TAppFixture {
 private Q_SLOTS:
     void initTestCase() { Store = std::make_unique<TTestStore>(); }
     void cleanupTestCase() { Store.reset(); }
-    void init() {
-        StartCase();
-        OpenForm();
-    }
+    void init() { StartCaseInWindow(); }
     void cleanup() { EndCase(); }
 
     void controls_data();

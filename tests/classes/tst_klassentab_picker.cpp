@@ -38,10 +38,7 @@ class TKlassenTabPickerTest : public TAppFixture {
 private Q_SLOTS:
     void initTestCase() { Store = std::make_unique<TTestStore>(); }
     void cleanupTestCase() { Store.reset(); }
-    void init() {
-        StartCase();
-        OpenForm();
-    }
+    void init() { StartCaseInWindow(); }
     void cleanup() { EndCase(); }
 
     void pickers_data();

@@ -178,6 +178,10 @@ protected:
         TClock::SetNow(Then());
         TClock::SetInstantPauses(true);
     }
+    void StartCaseInWindow() {
+        StartCase();
+        OpenForm();
+    }
     // Closes the window without the close question; fails the case when a script was left over.
     void EndCase() {
         const int Pending = TModalSeam::Pending();
