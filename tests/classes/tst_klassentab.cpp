@@ -301,15 +301,12 @@ void TKlassenTabTest::loginFileDialog() {
     QStringList Filters;
     QString Suffix, Start;
     bool NonNative = false;
-    TModalSeam::Push([&](QDialog& D) {
-        auto* Dlg = qobject_cast<QFileDialog*>(&D);
-        if (!Dlg)
-            return int(QDialog::Rejected);
-        Filters = Dlg->nameFilters();
-        Suffix = Dlg->defaultSuffix();
-        Start = Dlg->directory().absolutePath();
-        NonNative = Dlg->testOption(QFileDialog::DontUseNativeDialog);
-        Dlg->selectFile(File);
+    Answer::With<QFileDialog>([&](QFileDialog& Dlg) {
+        Filters = Dlg.nameFilters();
+        Suffix = Dlg.defaultSuffix();
+        Start = Dlg.directory().absolutePath();
+        NonNative = Dlg.testOption(QFileDialog::DontUseNativeDialog);
+        Dlg.selectFile(File);
         return int(QDialog::Accepted);
     });
     U.spLogDatei->click();

@@ -276,15 +276,12 @@ void TKlassenTabPickerTest::folderPickers() {
     auto* E = T->findChild<QLineEdit*>(Edit);
     const QString Old = E->text();
     QString Seen;
-    TModalSeam::Push([&](QDialog& D) {
-        auto* Dlg = qobject_cast<TFolderBrowser*>(&D);
-        if (!Dlg)
-            return int(QDialog::Rejected);
-        Seen = Dlg->laTitel->text();
-        if (!Folder.isEmpty() && !Dlg->SelectPath(Folder))
+    Answer::With<TFolderBrowser>([&](TFolderBrowser& Dlg) {
+        Seen = Dlg.laTitel->text();
+        if (!Folder.isEmpty() && !Dlg.SelectPath(Folder))
             return int(QDialog::Rejected);
         if (Folder.isEmpty())
-            Dlg->FolderTree->setCurrentIndex(Dlg->FolderTree->model()->index(0, 0));
+            Dlg.FolderTree->setCurrentIndex(Dlg.FolderTree->model()->index(0, 0));
         return int(QDialog::Accepted);
     });
     ClickEnabled(Button);

@@ -253,10 +253,10 @@ void TForm1Test::menu() {
     // "Beenden" closes through the close question.
     F->show();
     F->Konfiguration().Geaendert = true;
-    TModalSeam::Push([](QDialog&) { return int(QMessageBox::Cancel); });
+    Answer::Box(QMessageBox::Cancel);
     Of<QAction>(F, "Beenden1")->trigger();
     QVERIFY(F->isVisible());
-    TModalSeam::Push([](QDialog&) { return int(QMessageBox::No); });
+    Answer::Box(QMessageBox::No);
     Of<QAction>(F, "Beenden1")->trigger();
     QVERIFY(!F->isVisible());
 }

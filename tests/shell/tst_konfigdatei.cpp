@@ -316,7 +316,7 @@ void TKonfigDateiTest::unwritableFile() {
     QVERIFY(F->Konfiguration().Geaendert);
     QString Shown;
     if (!ByMenu)
-        TModalSeam::Push([](QDialog&) { return int(QMessageBox::Yes); });
+        Answer::Box(QMessageBox::Yes);
     TModalSeam::Push([&](QDialog& D) {
         Shown = static_cast<QMessageBox&>(D).text();
         return int(QMessageBox::Ok);
