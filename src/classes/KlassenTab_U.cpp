@@ -1,15 +1,13 @@
 #include "KlassenTab_U.h"
 
-#include "Parvon_U.h"
-#include "RadioGroup.h"
+#include "KlassenLauf.h"
 
-#include <EDirectoryError.h>
 #include <ErrorGuard.h>
 #include <FolderBrowser_u.h>
+#include <Konfiguration.h>
 #include <ModalSeam.h>
-#include <NWFileSystem.h>
 #include <OUBrowser_U.h>
-#include <StringList.h>
+#include <RadioGroup.h>
 #include <WaitCursor.h>
 #include <ndk_u.h>
 
@@ -25,10 +23,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QThread>
 #include <QToolButton>
-#include <exception>
-#include <functional>
 #include <optional>
 
 // ---------------------------------------------------------------------------------------------
@@ -65,15 +60,12 @@ QValidator::State TKlassenNameValidator::validate(QString& Input, int& Pos) cons
     return Acceptable;
 }
 
-void TKlassenNameValidator::fixup(QString& Input) const { Input = Sanitized(Input); }
+void TKlassenNameValidator::fixup(QString& Input) const {
+    Input = Sanitized(Input);
+}
 
 // ---------------------------------------------------------------------------------------------
 // The tab
-
-template <typename TSender, typename TSignal>
-void TKlassenTab::On(TSender* Sender, TSignal Signal, void (TKlassenTab::*Handler)()) {
-    connect(Sender, Signal, this, [this, Handler] { Guarded(this, [&] { (this->*Handler)(); }); });
-}
 
 namespace {
 QToolButton* SpeedButton(QWidget* Parent, const char* Name, const QString& Hint = QString()) {
@@ -100,9 +92,14 @@ QLabel* Caption(QWidget* Parent, const char* Name, const QString& Text) {
 }
 } // namespace
 
-TKlassenTab::TKlassenTab(TForm1& Form, QWidget* Parent) : QWidget(Parent), Form(Form) {
+TKlassenTab::TKlassenTab(TKonfiguration& Konfiguration, TNDK* Ndk, QWidget* Parent)
+    : QWidget(Parent), K(Konfiguration), FNdk(Ndk) {
     setObjectName(QStringLiteral("tabNeueKlasse"));
+    BuildUi();
+    Connect();
+}
 
+void TKlassenTab::BuildUi() {
     Label1 = Caption(this, "Label1", QStringLiteral("Name der Klasse"));
     EdNeueklasse = new QLineEdit(this);
     EdNeueklasse->setObjectName(QStringLiteral("EdNeueklasse"));
@@ -112,7 +109,8 @@ TKlassenTab::TKlassenTab(TForm1& Form, QWidget* Parent) : QWidget(Parent), Form(
     Label1->setBuddy(EdNeueklasse);
 
     Label3 = Caption(this, "Label3", QStringLiteral("Klasse anlegen in (Basis-Container)"));
-    EdContainer = ReadOnlyEdit(this, "EdContainer", QStringLiteral("OU auswählen, in der Klassen angelegt werden"));
+    EdContainer =
+        ReadOnlyEdit(this, "EdContainer", QStringLiteral("OU auswählen, in der Klassen angelegt werden"));
     SpContainer = SpeedButton(this, "SpContainer");
 
     Label4 = Caption(this, "Label4", QStringLiteral("Loginscript übernehmen : "));
@@ -122,11 +120,13 @@ TKlassenTab::TKlassenTab(TForm1& Form, QWidget* Parent) : QWidget(Parent), Form(
     chLogDatei = new QCheckBox(QStringLiteral("aus Datei"), this);
     chLogDatei->setObjectName(QStringLiteral("chLogDatei"));
     EdLoginscript = ReadOnlyEdit(this, "EdLoginscript");
-    SpLoginscript = SpeedButton(this, "SpLoginscript", QStringLiteral("Klasse mit korrektem Loginscript  auswählen mit "));
+    SpLoginscript = SpeedButton(this, "SpLoginscript",
+                                QStringLiteral("Klasse mit korrektem Loginscript  auswählen mit "));
     spLogDatei = SpeedButton(this, "spLogDatei");
     spLogDatei->hide();
 
-    Label15 = Caption(this, "Label15", QStringLiteral("Basisverzeichnis für Klassenverzeichnis (BasisHomeDir)"));
+    Label15 =
+        Caption(this, "Label15", QStringLiteral("Basisverzeichnis für Klassenverzeichnis (BasisHomeDir)"));
     edHomeBase = ReadOnlyEdit(this, "edHomeBase");
     spHomeBase = SpeedButton(this, "spHomeBase");
 
@@ -136,8 +136,8 @@ TKlassenTab::TKlassenTab(TForm1& Form, QWidget* Parent) : QWidget(Parent), Form(
     chTausch->setObjectName(QStringLiteral("chTausch"));
     chTausch->setChecked(true);
     raTausch = new TRadioGroup(QStringLiteral(" Schüler können "),
-                               {QStringLiteral("nur lesen"), QStringLiteral("lesen und schreiben")}, GroupBox1,
-                               Qt::Horizontal);
+                               {QStringLiteral("nur lesen"), QStringLiteral("lesen und schreiben")},
+                               GroupBox1, Qt::Horizontal);
     raTausch->setObjectName(QStringLiteral("raTausch"));
     raTausch->SetItemIndex(0);
     Label14 = Caption(GroupBox1, "Label14", QStringLiteral("Basispfad für Klassentauschverz."));
@@ -221,26 +221,57 @@ TKlassenTab::TKlassenTab(TForm1& Form, QWidget* Parent) : QWidget(Parent), Form(
     RunRow->addStretch(1);
     RunRow->addWidget(BuAnlegen);
     Grid->addLayout(RunRow, Row++, 0, 1, 2);
+}
 
-    // Events.
-    On(EdNeueklasse, &QLineEdit::textChanged, &TKlassenTab::EdNeueklasseChange);
-    On(EdContainer, &QLineEdit::textChanged, &TKlassenTab::EdContainerChange);
-    On(EdLoginscript, &QLineEdit::textChanged, &TKlassenTab::EdContainerChange);
-    On(EdTemplate, &QLineEdit::textChanged, &TKlassenTab::EdContainerChange);
-    On(chTausch, &QCheckBox::clicked, &TKlassenTab::EdContainerChange);
-    On(raTausch, &TRadioGroup::Clicked, &TKlassenTab::EdContainerChange);
-    On(chTemplate, &QCheckBox::clicked, &TKlassenTab::chTemplateClick);
-    On(edHomeBase, &QLineEdit::textChanged, &TKlassenTab::edHomeBaseChange);
-    On(edTauschbase, &QLineEdit::textChanged, &TKlassenTab::edTauschbaseChange);
-    On(chLogKlasse, &QCheckBox::clicked, &TKlassenTab::chLogKlasseClick);
-    On(chLogDatei, &QCheckBox::clicked, &TKlassenTab::chLogDateiClick);
-    On(spLogDatei, &QToolButton::clicked, &TKlassenTab::spLogDateiClick);
-    On(SpContainer, &QToolButton::clicked, &TKlassenTab::SpContainerClick);
-    On(SpLoginscript, &QToolButton::clicked, &TKlassenTab::SpLoginscriptClick);
-    On(SpTemplate, &QToolButton::clicked, &TKlassenTab::SpTemplateClick);
-    On(spHomeBase, &QToolButton::clicked, &TKlassenTab::spHomeBaseClick);
-    On(buTauschBase, &QToolButton::clicked, &TKlassenTab::buTauschBaseClick);
-    On(BuAnlegen, &QPushButton::clicked, &TKlassenTab::BuAnlegenClick);
+void TKlassenTab::Connect() {
+    ConnectGuarded(EdNeueklasse, &QLineEdit::textChanged, this, &TKlassenTab::EdNeueklasseChange);
+    ConnectGuarded(EdContainer, &QLineEdit::textChanged, this, &TKlassenTab::EdContainerChange);
+    ConnectGuarded(EdLoginscript, &QLineEdit::textChanged, this, &TKlassenTab::EdLoginscriptChange);
+    ConnectGuarded(EdTemplate, &QLineEdit::textChanged, this, &TKlassenTab::EdContainerChange);
+    ConnectGuarded(chTausch, &QCheckBox::clicked, this, &TKlassenTab::EdContainerChange);
+    ConnectGuarded(raTausch, &TRadioGroup::Clicked, this, &TKlassenTab::EdContainerChange);
+    ConnectGuarded(chTemplate, &QCheckBox::clicked, this, &TKlassenTab::chTemplateClick);
+    ConnectGuarded(edHomeBase, &QLineEdit::textChanged, this, &TKlassenTab::edHomeBaseChange);
+    ConnectGuarded(edTauschbase, &QLineEdit::textChanged, this, &TKlassenTab::edTauschbaseChange);
+    ConnectGuarded(chLogKlasse, &QCheckBox::clicked, this, &TKlassenTab::chLogKlasseClick);
+    ConnectGuarded(chLogDatei, &QCheckBox::clicked, this, &TKlassenTab::chLogDateiClick);
+    ConnectGuarded(spLogDatei, &QToolButton::clicked, this, &TKlassenTab::spLogDateiClick);
+    ConnectGuarded(SpContainer, &QToolButton::clicked, this, &TKlassenTab::SpContainerClick);
+    ConnectGuarded(SpLoginscript, &QToolButton::clicked, this, &TKlassenTab::SpLoginscriptClick);
+    ConnectGuarded(SpTemplate, &QToolButton::clicked, this, &TKlassenTab::SpTemplateClick);
+    ConnectGuarded(spHomeBase, &QToolButton::clicked, this, &TKlassenTab::spHomeBaseClick);
+    ConnectGuarded(buTauschBase, &QToolButton::clicked, this, &TKlassenTab::buTauschBaseClick);
+    ConnectGuarded(BuAnlegen, &QPushButton::clicked, this, &TKlassenTab::BuAnlegenClick);
+    // The switches are configured values however they change.
+    connect(chLogKlasse, &QCheckBox::toggled, this, [this](bool On) {
+        K.LoginVonKlasse = On;
+        LoginDateiUebernehmen();
+    });
+    connect(chTemplate, &QCheckBox::toggled, this, [this](bool On) { K.CreateTemplate = On; });
+    connect(chTausch, &QCheckBox::toggled, this, [this](bool On) { K.CreateTausch = On; });
+}
+
+void TKlassenTab::KonfigurationAnzeigen() {
+    // Taken first: switching the mode hands the edit's text to the configuration.
+    const QString Login = K.LoginVonKlasse ? TNDK::PathToDotted(K.LoginKlasse) : K.LoginDatei;
+    chLogKlasse->setChecked(K.LoginVonKlasse);
+    chLogDatei->setChecked(!K.LoginVonKlasse);
+    LoginQuelleAnzeigen();
+    chTemplate->setChecked(K.CreateTemplate);
+    chTausch->setChecked(K.CreateTausch);
+    EdContainer->setText(TNDK::PathToDotted(K.BasisContainer));
+    EdLoginscript->setText(Login);
+    EdTemplate->setText(TNDK::PathToDotted(K.MusterTemplate));
+    edTauschbase->setText(K.TauschBase);
+    edHomeBase->setText(K.HomeBase);
+}
+
+void TKlassenTab::Vorbereiten() {
+    EdNeueklasse->clear();
+    MeProtokol->hide();
+    BuAnlegen->setEnabled(false);
+    SpLoginscript->setEnabled(false);
+    SpTemplate->setEnabled(false);
 }
 
 bool TKlassenTab::eventFilter(QObject* Watched, QEvent* Event) {
@@ -274,24 +305,32 @@ void TKlassenTab::EdNeueklasseChange() {
     BuAnlegen->setEnabled(!Text.isEmpty() && !FLaeuft);
 }
 
-void TKlassenTab::EdContainerChange() { Form.KonfigGeaendert = true; }
+void TKlassenTab::EdContainerChange() {
+    K.Geaendert = true;
+}
 
-void TKlassenTab::chTemplateClick() { Form.KonfigGeaendert = true; }
+void TKlassenTab::EdLoginscriptChange() {
+    EdContainerChange();
+    LoginDateiUebernehmen();
+}
+
+void TKlassenTab::LoginDateiUebernehmen() {
+    if (!chLogKlasse->isChecked())
+        K.LoginDatei = EdLoginscript->text();
+}
+
+void TKlassenTab::chTemplateClick() {
+    K.Geaendert = true;
+}
 
 void TKlassenTab::edHomeBaseChange() {
-    Form.KonfigGeaendert = true;
-    QString Text = edHomeBase->text();
-    if (Text.endsWith(u'\\'))
-        Text.chop(1);
-    Form.HomeBase = Text;
+    K.Geaendert = true;
+    K.HomeBase = TKonfiguration::OhneBackslash(edHomeBase->text());
 }
 
 void TKlassenTab::edTauschbaseChange() {
-    Form.KonfigGeaendert = true;
-    QString Text = edTauschbase->text();
-    if (Text.endsWith(u'\\'))
-        Text.chop(1);
-    Form.TauschBase = Text;
+    K.Geaendert = true;
+    K.TauschBase = TKonfiguration::OhneBackslash(edTauschbase->text());
 }
 
 void TKlassenTab::LoginQuelleAnzeigen() {
@@ -300,6 +339,7 @@ void TKlassenTab::LoginQuelleAnzeigen() {
     spLogDatei->setVisible(!ClassMode);
 }
 
+// A switch of the mode asks for a new source; the class stays configured until one is chosen.
 void TKlassenTab::chLogKlasseClick() {
     chLogDatei->setChecked(!chLogKlasse->isChecked());
     LoginQuelleAnzeigen();
@@ -328,99 +368,97 @@ void TKlassenTab::spLogDateiClick() {
         EdLoginscript->setText(QDir::toNativeSeparators(Files.first()));
 }
 
-namespace {
-// The access object; an error when the directory could not be reached at start.
-TNDK& Ndk() {
-    if (!NDK)
-        throw EDirectoryError(QStringLiteral("Das Verzeichnis ist nicht erreichbar."));
-    return *NDK;
+void TKlassenTab::TemplateSetzen(const QString& Template) {
+    K.MusterTemplate = Template;
+    EdTemplate->setText(TNDK::PathToDotted(Template));
 }
 
-// Runs one step of the class creation: true when it went through. An error of the step and a
-// failure the step answers (false) count alike; the error's own text is not reported.
-bool Schritt(const std::function<bool()>& Step) {
-    try {
-        return Step();
-    } catch (const EDirectoryError&) {
-        return false;
-    } catch (const std::exception&) {
-        return false;
-    } catch (...) {
-        return false;
-    }
-}
-
-const QString UserTemplate = QStringLiteral("User_Template");
-} // namespace
-
-void TKlassenTab::SpContainerClick() {
-    TNDK& N = Ndk();
-    QString Sel;
-    if (!ChoosePicker(this, TPickerKind::Container, Form.ouSchueler, Sel))
-        return;
-    Form.BasisContainer = Sel;
-    Form.ouSchueler = Sel;
-    EdContainer->setText(TNDK::PathToDotted(Sel));
-    if (chLogKlasse->isChecked()) {
-        // A login-script class must be chosen again below the new container.
-        EdLoginscript->clear();
-        Form.LoginKlasse.clear();
-    }
-
-    // The defaults of the container's template replace the fields.
+void TKlassenTab::TemplateVorgaben(bool NurLeere) {
     QString Value;
-    try {
-        Value = N.GetFieldValue(Form.BasisContainer + u'\\' + UserTemplate, QStringLiteral("Home Directory"));
-    } catch (...) {
-        Value.clear();
+    if (FNdk) {
+        try {
+            Value = FNdk->GetFieldValue(TKonfiguration::TemplateIn(K.BasisContainer),
+                                        QStringLiteral("Home Directory"));
+        } catch (...) {
+            Value.clear();
+        }
     }
     if (Value.isEmpty())
         return;
+    TNDK& N = *FNdk;
+    if (NurLeere) {
+        try {
+            if (edHomeBase->text().isEmpty())
+                edHomeBase->setText(N.SplitFilePath(Value));
+            if (EdTemplate->text().isEmpty())
+                TemplateSetzen(TKonfiguration::TemplateIn(K.BasisContainer));
+            const QString Tausch = TKonfiguration::TauschAusHome(N.SplitFilePath(Value));
+            if (edTauschbase->text().isEmpty())
+                edTauschbase->setText(Tausch);
+        } catch (...) {
+        }
+        return;
+    }
     try {
         edHomeBase->setText(N.SplitFilePath(Value));
     } catch (...) {
     }
-    Form.MusterTemplate = Form.BasisContainer + u'\\' + UserTemplate;
-    EdTemplate->setText(TNDK::PathToDotted(Form.MusterTemplate));
+    TemplateSetzen(TKonfiguration::TemplateIn(K.BasisContainer));
     // An error here ends the handler; its text is shown by the guard of the event.
-    edTauschbase->setText(TForm1::TauschAusHome(N.SplitFilePath(Value)));
+    edTauschbase->setText(TKonfiguration::TauschAusHome(N.SplitFilePath(Value)));
+}
+
+void TKlassenTab::SpContainerClick() {
+    QString Sel;
+    if (!ChoosePicker(this, Erreichbar(FNdk), TPickerKind::Container, K.ouSchueler, Sel))
+        return;
+    K.BasisContainer = Sel;
+    K.ouSchueler = Sel;
+    EdContainer->setText(TNDK::PathToDotted(Sel));
+    if (chLogKlasse->isChecked()) {
+        // A login-script class must be chosen again below the new container.
+        EdLoginscript->clear();
+        K.LoginKlasse.clear();
+    }
+    TemplateVorgaben(false);
 }
 
 void TKlassenTab::SpLoginscriptClick() {
-    Ndk();  // the picker browses the access object's directory control
     QString Sel;
-    if (!ChoosePicker(this, TPickerKind::Loginscript, Form.ouSchueler, Sel))
+    if (!ChoosePicker(this, Erreichbar(FNdk), TPickerKind::Loginscript, K.ouSchueler, Sel))
         return;
-    Form.LoginKlasse = Sel;
+    K.LoginKlasse = Sel;
     EdLoginscript->setText(TNDK::PathToDotted(Sel));
 }
 
 void TKlassenTab::SpTemplateClick() {
-    Ndk();  // the picker browses the access object's directory control
     QString Sel;
-    if (!ChoosePicker(this, TPickerKind::Template, Form.ouSchueler, Sel))
+    if (!ChoosePicker(this, Erreichbar(FNdk), TPickerKind::Template, K.ouSchueler, Sel))
         return;
-    Form.MusterTemplate = Sel;
-    EdTemplate->setText(TNDK::PathToDotted(Sel));
+    TemplateSetzen(Sel);
+}
+
+void TKlassenTab::OrdnerWaehlenFuer(QLineEdit* Edit, const QString& Title) {
+    const QString Folder = OrdnerWaehlen(this, Erreichbar(FNdk), TFolderRoot::Network, Title);
+    if (!Folder.isEmpty())
+        Edit->setText(Folder);
 }
 
 void TKlassenTab::spHomeBaseClick() {
-    const QString Folder = OrdnerWaehlen(
-        TFolderRoot::Network,
-        QStringLiteral("Wählen Sie den Ordner für das Basisverzeichnis\rdes Klassenverzeichnis aus"), this);
-    if (!Folder.isEmpty())
-        edHomeBase->setText(Folder);
+    OrdnerWaehlenFuer(
+        edHomeBase,
+        QStringLiteral("Wählen Sie den Ordner für das Basisverzeichnis\rdes Klassenverzeichnis aus"));
 }
 
 void TKlassenTab::buTauschBaseClick() {
-    const QString Folder = OrdnerWaehlen(
-        TFolderRoot::Network,
-        QStringLiteral("Wählen Sie den Ordner für das Basisverzeichnis \rdes Klassen-Tauschverzeichnis aus"), this);
-    if (!Folder.isEmpty())
-        edTauschbase->setText(Folder);
+    OrdnerWaehlenFuer(
+        edTauschbase,
+        QStringLiteral("Wählen Sie den Ordner für das Basisverzeichnis \rdes Klassen-Tauschverzeichnis aus"));
 }
 
-void TKlassenTab::BuAnlegenClick() { KlasseAnlegen(); }
+void TKlassenTab::BuAnlegenClick() {
+    KlasseAnlegen();
+}
 
 void TKlassenTab::Protokoll(const QString& Line) {
     MeProtokol->appendPlainText(Line);
@@ -428,15 +466,23 @@ void TKlassenTab::Protokoll(const QString& Line) {
         MeProtokol->viewport()->repaint();
 }
 
-bool TKlassenTab::EintragAbwarten(const QString& Entry, int Pausen) {
-    TNDK& N = Ndk();
-    for (int Pause = 0;; ++Pause) {
-        if (N.EntryExists(Entry))
-            return true;
-        if (Pause >= Pausen)
-            return false;
-        QThread::msleep(100);
-    }
+TKlassenEingaben TKlassenTab::Eingaben() const {
+    TKlassenEingaben E;
+    E.Name = EdNeueklasse->text();
+    E.Basis = K.BasisContainer;
+    E.ContainerText = EdContainer->text();
+    E.LoginVonKlasse = chLogKlasse->isChecked();
+    E.LoginKlasse = K.LoginKlasse;
+    E.LoginDatei = EdLoginscript->text();
+    E.HomeBase = K.HomeBase;
+    E.HomeFlags = K.HomeFlags;
+    E.Tausch = chTausch->isChecked();
+    E.TauschBase = K.TauschBase;
+    E.TauschFlags = K.TauschFlags;
+    E.Rechte = TKlassenLauf::Rechte(raTausch->ItemIndex());
+    E.Template = chTemplate->isChecked();
+    E.MusterTemplate = K.MusterTemplate;
+    return E;
 }
 
 void TKlassenTab::KlasseAnlegen() {
@@ -450,12 +496,12 @@ void TKlassenTab::KlasseAnlegen() {
         return;
     }
     if (TKlassenNameValidator::Sanitized(Name) != Name) {
-        TModalSeam::Error(this, QStringLiteral("Der Klassenname \"") + Name +
-                                    QStringLiteral("\" ist ungültig.\nErlaubt sind nur die Buchstaben A bis Z "
-                                                   "und a bis z, die Ziffern 0 bis 9 und \"_\"."));
+        TModalSeam::Error(this,
+                          QStringLiteral("Der Klassenname \"") + Name +
+                              QStringLiteral("\" ist ungültig.\nErlaubt sind nur die Buchstaben A bis Z "
+                                             "und a bis z, die Ziffern 0 bis 9 und \"_\"."));
         return;
     }
-
     // The button stays off while the run lasts; afterwards the inputs decide again.
     struct TLauf {
         TKlassenTab& Tab;
@@ -471,176 +517,43 @@ void TKlassenTab::KlasseAnlegen() {
     std::optional<TWaitCursor> Wait(std::in_place);
 
     // The inputs as they stand at the start; the search below lets events through.
-    const QString Basis = Form.BasisContainer;
-    const QString ContainerText = EdContainer->text();
-    const bool VonKlasse = chLogKlasse->isChecked();
-    const QString LoginKlasse = Form.LoginKlasse;
-    const QString LoginDatei = EdLoginscript->text();
-    const QString HomeFlags = Form.HomeFlags;
-    const QString TauschFlags = Form.TauschFlags;
-    const bool Tausch = chTausch->isChecked();
-    const QString Rechte = raTausch->ItemIndex() == 1 ? QStringLiteral("RWECMF") : QStringLiteral("R----F");
-    const bool Template = chTemplate->isChecked();
-    const QString MusterTemplate = Form.MusterTemplate;
-
-    const QString NeuerContainer = Basis + u'\\' + Name;
-    const QString KlassenVerzeichnis = Form.HomeBase + u'\\' + Name;
-    const QString TauschVerzeichnis = Form.TauschBase + u'\\' + Name;
-    const QString NeuesTemplate = NeuerContainer + u'\\' + UserTemplate;
-
-    // 1. A class of that name below the base container is refused.
-    TStringList Gefunden;
+    const TKlassenEingaben E = Eingaben();
+    std::optional<TKlassenLauf> Run;
+    bool Vorhanden = false;
     try {
-        Ndk().SearchObjects(Basis, Name, QStringLiteral("Organizational Unit"), Gefunden);
+        Run.emplace(Erreichbar(FNdk), [this](const QString& Line) { Protokoll(Line); });
+        Vorhanden = Run->Vorhanden(E);
     } catch (...) {
         const QString Text = CurrentErrorText();
         Wait.reset();
         TModalSeam::Error(this, Text);
         return;
     }
-    if (Gefunden.Count() > 0) {
+    if (Vorhanden) {
         Wait.reset();
-        TModalSeam::Error(this, QStringLiteral("Die Klasse ") + Name + QStringLiteral(" gibt es\nin ") + ContainerText +
-                                    QStringLiteral(" bereits."));
+        TModalSeam::Error(this, QStringLiteral("Die Klasse ") + E.Name + QStringLiteral(" gibt es\nin ") +
+                                    E.ContainerText + QStringLiteral(" bereits."));
         EdNeueklasse->setFocus();
         return;
     }
-    TNDK& N = *NDK;
 
-    // 2.
     MeProtokol->clear();
     MeProtokol->show();
     if (QLayout* L = layout())
         L->activate();
-    auto Abbruch = [this](const QString& Line) {
-        Protokoll(Line);
-        Protokoll(QStringLiteral("Abbruch."));
-    };
-
-    // 3. Container and login script.
-    if (!Schritt([&] {
-            N.AddOrganizationalUnit(Basis, Name);
-            if (N.AddFailed)
-                return false;
-            Protokoll(QStringLiteral("Organisatorische Einheit für ") + Name + QStringLiteral(" angelegt."));
-            if (VonKlasse) {
-                N.CopyLoginScript(LoginKlasse, NeuerContainer);
-                Protokoll(QStringLiteral("Loginscript kopiert von ") + LoginKlasse);
-            } else {
-                N.SetLoginScriptFromFile(NeuerContainer, LoginDatei);
-                Protokoll(QStringLiteral("Loginscript gelesen von ") + LoginDatei);
-            }
-            return true;
-        })) {
-        Abbruch(QStringLiteral("Fehler bei Erstellung von OU."));
+    if (!Run->Anlegen(E))
         return;
-    }
-
-    // 4. Class folder, only inside a volume.
-    if (!Schritt([&] { return NWFileSystem::ForceDirectories(KlassenVerzeichnis); })) {
-        Abbruch(QStringLiteral("Fehler bei Erstellung von Verzeichnis"));
-        return;
-    }
-    Protokoll(QStringLiteral("Klassenverzeichnis erstellt"));
-
-    // 5. Its flags; a failure does not end the run.
-    if (!HomeFlags.isEmpty()) {
-        if (Schritt([&] {
-                N.SetDirectoryFlags(KlassenVerzeichnis, HomeFlags);
-                return true;
-            }))
-            Protokoll(QStringLiteral("Homeverzeichnis ") + HomeFlags);
-        else
-            Protokoll(QStringLiteral("Fehler bei Attributeinstellung Homeverzeichnis"));
-    }
-
-    // 6. Exchange folder, its flags and the class's rights on it.
-    if (Tausch) {
-        if (!Schritt([&] {
-                if (!NWFileSystem::ForceDirectories(TauschVerzeichnis))
-                    return false;
-                // Give the server time to show the new folder: at most 100 pauses, the last
-                // one without a test after it. The run goes on either way.
-                for (int Pause = 1; Pause <= 100; ++Pause) {
-                    QThread::msleep(100);
-                    if (Pause == 100 || NWFileSystem::DirectoryExists(TauschVerzeichnis))
-                        break;
-                }
-                return true;
-            })) {
-            Abbruch(QStringLiteral("Fehler bei Erstellung von Verzeichnis"));
-            return;
-        }
-        Protokoll(QStringLiteral("Tauschverzeichnis erstellt"));
-
-        if (!TauschFlags.isEmpty()) {
-            if (Schritt([&] {
-                    N.SetDirectoryFlags(TauschVerzeichnis, TauschFlags);
-                    return true;
-                }))
-                Protokoll(QStringLiteral("Tauschverzeichnis ") + TauschFlags);
-            else
-                Protokoll(QStringLiteral("Fehler bei Attributeinstellung Tauschverzeichnis"));
-        }
-
-        if (!Schritt([&] {
-                Protokoll(QStringLiteral("Rechtevergabe an Tauschverzeichnis"));
-                Protokoll(QStringLiteral("bitte warten."));
-                N.SetTrusteeRights(TauschVerzeichnis, NeuerContainer, Rechte);
-                Protokoll(QStringLiteral("Rechte an Tauschverzeichnis ") + Rechte);
-                return true;
-            })) {
-            Abbruch(QStringLiteral("Fehler bei Rechte für Tauschverz."));
-            return;
-        }
-    }
-
-    // 7. The class's template, its home directory pointing at the class folder.
-    if (Template) {
-        if (!Schritt([&] {
-                N.CopyTemplate(MusterTemplate, NeuerContainer, UserTemplate);
-                Protokoll(QStringLiteral("User_Template übertragen."));
-                return true;
-            })) {
-            Abbruch(QStringLiteral("Template konnte nicht übertragen werden."));
-            return;
-        }
-        // The copy is normally found at once; ten seconds at most.
-        if (!Schritt([&] { return EintragAbwarten(NeuesTemplate, 100); })) {
-            Abbruch(QStringLiteral("Template nicht gefunden."));
-            return;
-        }
-        QString Pfad;
-        // No server connection for the folder gives no path field text: that is no conversion.
-        if (!Schritt([&] {
-                Pfad = N.UncToNds(KlassenVerzeichnis);
-                return !Pfad.isEmpty();
-            })) {
-            Abbruch(QStringLiteral("UNC2NDS failed"));
-            return;
-        }
-        Protokoll(QStringLiteral("UNC2NDS"));
-        if (!Schritt([&] {
-                N.SetFieldValue(NeuesTemplate, QStringLiteral("Home Directory"), Pfad);
-                return true;
-            })) {
-            Abbruch(QStringLiteral("Homeverzeichnispfad nicht erstellt."));
-            return;
-        }
-        Protokoll(QStringLiteral("Pfad für Homeverzeichnis festgelegt."));
-    }
-
-    // 8.
-    Protokoll(QStringLiteral("Klasse ") + Name + QStringLiteral(" erfolgreich angelegt."));
     BuAnlegen->setEnabled(false);
     EdNeueklasse->clear();
     EdNeueklasse->setFocus();
 }
 
 void TKlassenTab::SetEditColour(QLineEdit* Edit, bool Enabled) {
-    const QColor Colour = Enabled ? QColor(Qt::white) : Edit->palette().color(QPalette::Active, QPalette::Button);
+    const QColor Colour =
+        Enabled ? QColor(Qt::white) : Edit->palette().color(QPalette::Active, QPalette::Button);
     QPalette Pal = Edit->palette();
-    if (Pal.color(QPalette::Active, QPalette::Base) == Colour && Pal.color(QPalette::Disabled, QPalette::Base) == Colour)
+    if (Pal.color(QPalette::Active, QPalette::Base) == Colour &&
+        Pal.color(QPalette::Disabled, QPalette::Base) == Colour)
         return;
     Pal.setColor(QPalette::Base, Colour);
     Edit->setPalette(Pal);

@@ -10,8 +10,10 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QToolButton;
-class TForm1;
+class TKonfiguration;
+class TNDK;
 class TRadioGroup;
+struct TKlassenEingaben;
 
 // Accepts class names made of the letters A-Z and a-z, the digits and "_". Whatever reaches the
 // field (typed, pasted, dropped or set) keeps only those characters, since the name becomes a
@@ -26,17 +28,33 @@ public:
     void fixup(QString& Input) const override;
 };
 
-// The tab "neue Klasse": the inputs of a class creation, the protocol and the button that starts it.
-// The state behind the read-only edits belongs to the main window.
+// The tab "neue Klasse": the inputs of a class creation, the protocol and the button that starts
+// the run. The configured values behind the inputs live in the configuration the tab is given; the
+// tab shows them and writes every change back, marking the configuration as changed.
 class TKlassenTab : public QWidget {
     Q_OBJECT
 public:
-    TKlassenTab(TForm1& Form, QWidget* Parent = nullptr);
+    // Ndk is null when the directory could not be reached at start: the pickers and the run then
+    // report that instead of working.
+    TKlassenTab(TKonfiguration& Konfiguration, TNDK* Ndk, QWidget* Parent = nullptr);
+
+    // Shows the configured values: container, login-script source, template, home and exchange
+    // base and their switches.
+    void KonfigurationAnzeigen();
+    // The state after start-up: no name, the protocol hidden, the run's and the pickers' buttons
+    // off until the first refresh.
+    void Vorbereiten();
+    // The defaults of the base container's "User_Template": its home directory as home base, the
+    // template itself, and the exchange base beside the home base. At start (NurLeere) they fill
+    // only empty inputs and a failed conversion ends the filling quietly; for a chosen container
+    // they replace the inputs, and only a failed conversion of the exchange base raises.
+    void TemplateVorgaben(bool NurLeere);
 
     // Event handlers.
-    bool EdNeueklasseKeyPress(QChar Key);   // false: the typed character is discarded
+    bool EdNeueklasseKeyPress(QChar Key); // false: the typed character is discarded
     void EdNeueklasseChange();
     void EdContainerChange();
+    void EdLoginscriptChange();
     void chTemplateClick();
     void edHomeBaseChange();
     void edTauschbaseChange();
@@ -57,14 +75,30 @@ public:
     void KlasseAnlegen();
     // True while a class creation runs.
     bool KlasseLaeuft() const { return FLaeuft; }
-    // Waits until Entry can be found: tests at once, then after each of at most Pausen pauses of
-    // 100 ms. False when it was not found in time.
-    bool EintragAbwarten(const QString& Entry, int Pausen);
 
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    void BuildUi();
+    void Connect();
+    // The inputs of a run as they stand now.
+    TKlassenEingaben Eingaben() const;
     // Shows the picker button of the current login-script mode and hides the other.
     void LoginQuelleAnzeigen();
+    // In file mode the configuration holds the file the edit shows.
+    void LoginDateiUebernehmen();
+    void TemplateSetzen(const QString& Template);
+    // The folder picker with Title; a chosen folder goes into Edit.
+    void OrdnerWaehlenFuer(QLineEdit* Edit, const QString& Title);
+    static void SetEditColour(QLineEdit* Edit, bool Enabled);
+    // Appends a line to the protocol and paints it at once (the run blocks the event loop).
+    void Protokoll(const QString& Line);
 
-    // Controls, top to bottom.
+    TKonfiguration& K;
+    TNDK* FNdk;
+    bool FLaeuft = false;
+
     QLabel* Label1;
     QLineEdit* EdNeueklasse;
     QLabel* Label3;
@@ -91,18 +125,4 @@ public:
     QToolButton* SpTemplate;
     QPlainTextEdit* MeProtokol;
     QPushButton* BuAnlegen;
-
-protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override;
-
-private:
-    // Guarded connection of a handler to a signal.
-    template <typename TSender, typename TSignal>
-    void On(TSender* Sender, TSignal Signal, void (TKlassenTab::*Handler)());
-    static void SetEditColour(QLineEdit* Edit, bool Enabled);
-    // Appends a line to the protocol and paints it at once (the run blocks the event loop).
-    void Protokoll(const QString& Line);
-
-    TForm1& Form;
-    bool FLaeuft = false;
 };

@@ -3,6 +3,9 @@
 #include "ClientStore.h"
 #include "ClientStorePrivate.h"
 
+#include "EDirectoryError.h"
+
+#include <QDir>
 #include <QFileInfo>
 
 namespace NWFileSystem {
@@ -26,6 +29,21 @@ bool DirectoryExists(TClientStore& Store, const QString& UncPath) {
 QString LocalPath(TClientStore& Store, const QString& UncPath) {
     TClientStore::TPrivate::TMappedPath Mapped;
     return Store.Private().MapUnc(UncPath, Mapped) ? Mapped.Local : QString();
+}
+
+QStringList ServerVolumes(const QString& Server) {
+    QStringList Names;
+    for (const TClientStore::TVolume& V : TClientStore::Instance().Volumes())
+        if (V.Server.compare(Server, Qt::CaseInsensitive) == 0)
+            Names << V.Volume;
+    return Names;
+}
+
+QStringList ListFolders(const QString& UncPath) {
+    const QString Local = LocalPath(TClientStore::Instance(), UncPath);
+    if (Local.isEmpty())
+        throw EDirectoryError(QStringLiteral("\"") + UncPath + QStringLiteral("\" liegt auf keinem Volume."));
+    return QDir(Local).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name | QDir::IgnoreCase);
 }
 
 } // namespace NWFileSystem

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class TClientStore;
 
@@ -15,4 +16,9 @@ bool DirectoryExists(const QString& UncPath);
 bool DirectoryExists(TClientStore& Store, const QString& UncPath);
 // The local folder a network path maps to, or "" when it maps to none.
 QString LocalPath(TClientStore& Store, const QString& UncPath);
+// The volume names of \\Server in map order (any letter case of Server).
+QStringList ServerVolumes(const QString& Server);
+// The names of the subfolders of a network folder: folders only, no links. Throws EDirectoryError
+// for a path outside every volume.
+QStringList ListFolders(const QString& UncPath);
 } // namespace NWFileSystem

@@ -2,12 +2,15 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <chrono>
+#include <thread>
 
 namespace {
 struct TClockState {
     QDateTime FixedNow;
     QString DateFormat;
     QString TimeFormat;
+    bool InstantPauses = false;
 };
 TClockState& State() {
     static TClockState S;
@@ -51,7 +54,21 @@ QString TClock::DateTimeToStr(const QDateTime& DateTime) {
     return DateToStr(DateTime.date()) + u' ' + TimeToStr(DateTime.time());
 }
 
+void TClock::Pause(int Milliseconds) {
+    if (Milliseconds <= 0)
+        return;
+    TClockState& S = State();
+    if (S.InstantPauses) {
+        S.FixedNow = Now().addMSecs(Milliseconds);
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds));
+}
+
 void TClock::SetNow(const QDateTime& Now) { State().FixedNow = Now; }
 void TClock::SetShortDateFormat(const QString& Format) { State().DateFormat = Format; }
 void TClock::SetTimeFormat(const QString& Format) { State().TimeFormat = Format; }
+void TClock::SetInstantPauses(bool On) {
+    State().InstantPauses = On;
+}
 void TClock::Reset() { State() = TClockState{}; }

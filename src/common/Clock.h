@@ -5,9 +5,10 @@
 #include <QString>
 #include <QTime>
 
-// The one place that answers "now" and the date and time formats of the program. The formats are
-// the system locale's short formats; a system without a locale (C or POSIX) gets the German ones,
-// since every text of the program is German. Tests fix the time and the formats.
+// The one place that answers "now", the date and time formats and every wait of the program. The
+// formats are the system locale's short formats; a system without a locale (C or POSIX) gets the
+// German ones, since every text of the program is German. Tests fix the time and the formats and
+// make the waits return at once.
 class TClock {
 public:
     static QDateTime Now();
@@ -18,10 +19,17 @@ public:
     static QString TimeToStr(const QTime& Time);
     static QString DateTimeToStr(const QDateTime& DateTime);  // date, blank, time
 
+    // Blocks the calling thread for the given time without processing events (the retries of the
+    // directory layer wait this way on purpose: nothing else may run meanwhile).
+    static void Pause(int Milliseconds);
+
     // Tests: a fixed "now" (an invalid value returns to the real clock) and fixed formats (an empty
-    // text returns to the system's).
+    // text returns to the system's). With instant pauses a pause returns at once and moves the
+    // fixed "now" on by its length (fixing "now" first when it is not fixed yet), so a test reads
+    // how long the program waited from Now().
     static void SetNow(const QDateTime& Now);
     static void SetShortDateFormat(const QString& Format);
     static void SetTimeFormat(const QString& Format);
+    static void SetInstantPauses(bool On);
     static void Reset();
 };

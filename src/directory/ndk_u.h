@@ -14,7 +14,9 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <vector>
 
+class QEventLoop;
 class QWidget;
 class TClientStore;
 
@@ -81,6 +83,11 @@ public:
     void CopyLoginScript(const QString& Source, const QString& Target);
     void CopyTemplate(const QString& Source, const QString& Container, const QString& Name);
 
+    // Folders on the volumes, "\\SERVER\VOLUME\dir": created with every missing parent (true when
+    // it exists afterwards), and tested. Nothing outside a volume is touched.
+    bool ForceDirectories(const QString& Path);
+    bool DirectoryExists(const QString& Path);
+
     // Rights and flags.
     static QString RightsToLetters(quint32 Mask);
     void SetTrusteeRights(const QString& Path, const QString& Trustee, const QString& Letters);
@@ -115,13 +122,17 @@ protected:
 
 private:
     void Init();
-    void MakeImageList();
     void CopyStreamField(const NWEntry& Source, NWEntry& Target, const QString& Field);
     void ShowNwdsError(const QString& Call, NWCCODE Result);
 
     QWidget* FOwner;
     QString FTreePrefix;
+    std::vector<QEventLoop*> FSearchLoops; // the searches waiting for a completion, innermost last
 };
 
 // The program-wide reference to the one access object (set by the main window at start).
 extern TNDK* NDK;
+
+// The access object; raises EDirectoryError "Das Verzeichnis ist nicht erreichbar." when there is
+// none (it could not be created at start).
+TNDK& Erreichbar(TNDK* Ndk);

@@ -1,12 +1,12 @@
 #include "FolderBrowser_u.h"
 
-#include "ModalSeam.h"
-
-#include <ClientStore.h>
 #include <EDirectoryError.h>
+#include <ModalSeam.h>
+#include <NWFileSystem.h>
+#include <StringList.h>
+#include <ndk_u.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -20,8 +20,7 @@
 struct TFolderModel::TNode {
     TKind Kind = TKind::Server;
     QString Name;
-    QString Path;   // "\\SERVER\VOLUME\dir"; empty for a server
-    QString Local;  // folder on disk; empty for a server
+    QString Path; // "\\SERVER\VOLUME\dir"; empty for a server
     TNode* Parent = nullptr;
     int Row = 0;
     bool Loaded = false;
@@ -44,15 +43,15 @@ struct TFolderModel::TNode {
     }
 };
 
-TFolderModel::TFolderModel(TClientStore& Store, QObject* Parent)
+TFolderModel::TFolderModel(TNDK& Ndk, QObject* Parent)
     : QAbstractItemModel(Parent), FTop(std::make_unique<TNode>()) {
     FTop->Loaded = true;
-    const auto Connections = Store.ServerConnections();
-    const auto Volumes = Store.Volumes();
-    for (const auto& C : Connections) {
-        QString Name = C.DisplayName;
-        if (Name.isEmpty())
-            Name = C.FullName.section(u'\\', -1);
+    TStringList Connections;
+    Ndk.ListConnectedServers(Connections);
+    for (int I = 0; I < Connections.Count(); ++I) {
+        QString Name = Connections.Text(I);
+        if (Name.isEmpty() && Connections.Object(I))
+            Name = Connections.Object(I)->Text.section(u'\\', -1);
         if (Name.isEmpty() || FTop->Find(Name))
             continue;
         auto Server = std::make_unique<TNode>();
@@ -60,14 +59,12 @@ TFolderModel::TFolderModel(TClientStore& Store, QObject* Parent)
         Server->Name = Name;
         Server->Loaded = true;
         TNode* S = FTop->Add(std::move(Server));
-        for (const auto& V : Volumes) {
-            if (V.Server.compare(Name, Qt::CaseInsensitive) != 0)
-                continue;
+        const QStringList Volumes = NWFileSystem::ServerVolumes(Name);
+        for (const QString& V : Volumes) {
             auto Volume = std::make_unique<TNode>();
             Volume->Kind = TKind::Volume;
-            Volume->Name = V.Volume;
-            Volume->Path = QStringLiteral("\\\\") + V.Server + u'\\' + V.Volume;
-            Volume->Local = V.RootFolder;
+            Volume->Name = V;
+            Volume->Path = QStringLiteral("\\\\") + Name + u'\\' + V;
             S->Add(std::move(Volume));
         }
     }
@@ -132,21 +129,27 @@ void TFolderModel::fetchMore(const QModelIndex& Parent) {
         return;
     TNode* P = NodeOf(Parent);
     P->Loaded = true;
-    const QFileInfoList Folders =
-        QDir(P->Local).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks,
-                                     QDir::Name | QDir::IgnoreCase);
+    QStringList Folders;
+    try {
+        Folders = NWFileSystem::ListFolders(P->Path);
+    } catch (const EDirectoryError&) {
+        // The view opens levels from its event handlers: a level that cannot be read shows empty.
+    }
+    // By name, letter case aside, whatever order the client lists them in.
+    std::stable_sort(Folders.begin(), Folders.end(), [](const QString& A, const QString& B) {
+        return A.compare(B, Qt::CaseInsensitive) < 0;
+    });
     QScopedValueRollback Announcing(FAnnouncing, true);
     if (Folders.isEmpty()) {
         Q_EMIT dataChanged(Parent, Parent);
         return;
     }
     beginInsertRows(Parent, 0, int(Folders.size()) - 1);
-    for (const QFileInfo& F : Folders) {
+    for (const QString& Name : std::as_const(Folders)) {
         auto Folder = std::make_unique<TNode>();
         Folder->Kind = TKind::Folder;
-        Folder->Name = F.fileName();
-        Folder->Path = P->Path + u'\\' + F.fileName();
-        Folder->Local = F.absoluteFilePath();
+        Folder->Name = Name;
+        Folder->Path = P->Path + u'\\' + Name;
         P->Add(std::move(Folder));
     }
     endInsertRows();
@@ -195,7 +198,7 @@ QModelIndex TFolderModel::IndexOf(const QString& Path) {
     return IndexOfNode(N);
 }
 
-TFolderBrowser::TFolderBrowser(const QString& Title, QWidget* Parent) : QDialog(Parent) {
+TFolderBrowser::TFolderBrowser(TNDK& Ndk, const QString& Title, QWidget* Parent) : QDialog(Parent) {
     setObjectName(QStringLiteral("FolderBrowser"));
     setWindowTitle(QStringLiteral("Ordner suchen"));
 
@@ -207,7 +210,7 @@ TFolderBrowser::TFolderBrowser(const QString& Title, QWidget* Parent) : QDialog(
     laTitel->setTextFormat(Qt::PlainText);
     laTitel->setWordWrap(true);
 
-    FModel = new TFolderModel(TClientStore::Instance(), this);
+    FModel = new TFolderModel(Ndk, this);
     FolderTree = new QTreeView(this);
     FolderTree->setObjectName(QStringLiteral("FolderTree"));
     FolderTree->setModel(FModel);
@@ -254,13 +257,13 @@ bool TFolderBrowser::SelectPath(const QString& Path) {
 
 QString TFolderBrowser::SelectedPath() const { return FModel->Path(FolderTree->currentIndex()); }
 
-QString OrdnerWaehlen(TFolderRoot Root, const QString& Title, QWidget* Parent) {
+QString OrdnerWaehlen(QWidget* Parent, TNDK& Ndk, TFolderRoot Root, const QString& Title) {
     Q_UNUSED(Root);  // the network locations are the only root
     if (!Parent)
         Parent = QApplication::activeWindow();
     std::unique_ptr<TFolderBrowser> Dlg;
     try {
-        Dlg = std::make_unique<TFolderBrowser>(Title, Parent);
+        Dlg = std::make_unique<TFolderBrowser>(Ndk, Title, Parent);
     } catch (const EDirectoryError&) {
         return QString();  // the network locations cannot be read
     }

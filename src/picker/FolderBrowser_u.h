@@ -9,7 +9,7 @@
 class QLabel;
 class QPushButton;
 class QTreeView;
-class TClientStore;
+class TNDK;
 
 // Where the folder picker starts.
 enum class TFolderRoot {
@@ -17,17 +17,17 @@ enum class TFolderRoot {
 };
 
 // The network locations as a tree: the connected servers, below each its volumes, below a volume
-// its folders. Folders are read from disk only when their parent is opened, folders only, no
-// links (a link could lead out of the volume).
+// its folders. Folders are read through the client only when their parent is opened, folders
+// only, no links (a link could lead out of the volume).
 class TFolderModel : public QAbstractItemModel {
     Q_OBJECT
 public:
     enum TRole { PathRole = Qt::UserRole + 1 };
     enum class TKind { Server, Volume, Folder };
 
-    // Reads the server connections and the volumes of Store; throws EDirectoryError when they
-    // cannot be read.
-    explicit TFolderModel(TClientStore& Store, QObject* Parent = nullptr);
+    // Reads the server connections of the access object and their volumes; throws EDirectoryError
+    // when they cannot be read.
+    explicit TFolderModel(TNDK& Ndk, QObject* Parent = nullptr);
     ~TFolderModel() override;
 
     // "\\SERVER\VOLUME\dir\sub" of a volume or folder row; "" for a server row.
@@ -61,7 +61,7 @@ class TFolderBrowser : public QDialog {
 public:
     // Title: "\r" (or "\r\n") breaks the line. Throws EDirectoryError when the network locations
     // cannot be read.
-    explicit TFolderBrowser(const QString& Title, QWidget* Parent = nullptr);
+    TFolderBrowser(TNDK& Ndk, const QString& Title, QWidget* Parent = nullptr);
     ~TFolderBrowser() override;
 
     QLabel* laTitel;
@@ -80,7 +80,7 @@ private:
     TFolderModel* FModel;
 };
 
-// Shows the folder picker (owned by Parent, by default the active window) and answers the chosen
-// folder as "\\SERVER\VOLUME\dir\sub" (a volume itself as "\\SERVER\VOLUME"), or "" when the user
-// cancels, chose nothing with a path, or the network locations cannot be read.
-QString OrdnerWaehlen(TFolderRoot Root, const QString& Title, QWidget* Parent = nullptr);
+// Shows the folder picker (owned by Parent; null: the active window) and answers the chosen folder
+// as "\\SERVER\VOLUME\dir\sub" (a volume itself as "\\SERVER\VOLUME"), or "" when the user cancels,
+// chose nothing with a path, or the network locations cannot be read.
+QString OrdnerWaehlen(QWidget* Parent, TNDK& Ndk, TFolderRoot Root, const QString& Title);

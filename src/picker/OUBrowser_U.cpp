@@ -1,12 +1,11 @@
 #include "OUBrowser_U.h"
 
-#include "ErrorGuard.h"
-#include "ModalSeam.h"
-#include "WaitCursor.h"
-#include "ndk_u.h"
-
 #include <EDirectoryError.h>
+#include <ErrorGuard.h>
+#include <ModalSeam.h>
 #include <NWBrowse.h>
+#include <WaitCursor.h>
+#include <ndk_u.h>
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -30,7 +29,7 @@ bool LayoutListed(const QString& Layout, const QString& List) {
 }
 } // namespace
 
-TouBrowser::TouBrowser(QWidget* Owner) : QDialog(Owner) {
+TouBrowser::TouBrowser(TNDK& Ndk, QWidget* Owner) : QDialog(Owner), FNdk(Ndk) {
     setObjectName(QStringLiteral("ouBrowser"));
     setWindowTitle(QStringLiteral("Auswahl"));
 
@@ -93,9 +92,8 @@ TouBrowser::TouBrowser(QWidget* Owner) : QDialog(Owner) {
 
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-    connect(NWBrowse1, &NWBrowse::EntryClicked, this, [this](const QString& FullName, const QString&) {
-        Guarded(this, [&] { NWBrowse1EntryClicked(FullName); });
-    });
+    ConnectGuarded(NWBrowse1, &NWBrowse::EntryClicked, this,
+                   [this](const QString& FullName, const QString&) { NWBrowse1EntryClicked(FullName); });
     // A listing that fails while the user opens a level: shown once the view is done with it.
     connect(NWBrowse1, &NWBrowse::LoadFailed, this,
             [this](const QString& Message) { TModalSeam::Error(this, Message); }, Qt::QueuedConnection);
@@ -123,8 +121,8 @@ void TouBrowser::SetSymbol(int Slot, const QString& Layout) {
     if (!Target)
         return;
     const int Code = TNDK::ClassCode(Layout);
-    if (NDK && Code < NDK->ImageList.size())
-        Target->setPixmap(NDK->ImageList.at(Code).pixmap(16, 16));
+    if (Code < FNdk.ImageList.size())
+        Target->setPixmap(FNdk.ImageList.at(Code).pixmap(16, 16));
     else
         Target->clear();
 }
@@ -141,18 +139,18 @@ bool TouBrowser::FormShow() {
         return false;
     }
     if (Base.toUpper() == QStringLiteral("[ROOT]"))
-        Base = NDK->TreePrefix();
+        Base = FNdk.TreePrefix();
     BrowserAufbauen();
     return true;
 }
 
 void TouBrowser::BrowserAufbauen() {
     TWaitCursor Wait;
-    NDK->SetFilters(Filter);
-    NDK->NWDir1->SetFullName(Base);
-    NWBrowse1->SetImages(NDK->ImageList);
+    FNdk.SetFilters(Filter);
+    FNdk.NWDir1->SetFullName(Base);
+    NWBrowse1->SetImages(FNdk.ImageList);
     NWBrowse1->SetImageIndex(&TNDK::ClassCode);
-    NWBrowse1->SetDirectory(NDK->NWDir1);
+    NWBrowse1->SetDirectory(FNdk.NWDir1);
     NWBrowse1->SetExpandMode(ExpandMode);
 }
 
@@ -182,10 +180,10 @@ void TouBrowser::NWBrowse1EntryClicked(const QString& FullName) {
 
     QString Layout;
     try {
-        Layout = NDK->GetEntryLayout(Name).toUpper();
+        Layout = FNdk.GetEntryLayout(Name).toUpper();
     } catch (const EDirectoryError&) {
         // The tree root has no entry of its own; it is the object of layout TOP.
-        if (Name.compare(NDK->TreePrefix(), Qt::CaseInsensitive) != 0) {
+        if (Name.compare(FNdk.TreePrefix(), Qt::CaseInsensitive) != 0) {
             Refuse();
             throw;
         }
@@ -220,7 +218,7 @@ void SetupPicker(TouBrowser& Dlg, TPickerKind Kind, const QString& OuSchueler) {
         S = {" OU für neue Klasse wählen",
              "Wählen Sie die organisatorische Einheit (OU), in der die Klasse angelegt werden soll.",
              "Organization,Organizational Unit", "Organizational Unit", "Organizational Unit", false};
-        Base = NDK->TreePrefix();
+        Base = Dlg.Ndk().TreePrefix();
         break;
     case TPickerKind::Loginscript:
         S = {" Muster-Loginscript wählen",
@@ -248,7 +246,7 @@ void SetupPicker(TouBrowser& Dlg, TPickerKind Kind, const QString& OuSchueler) {
         S = {" OU der Workstations wählen",
              "Wählen Sie die organisatorische Einheit (OU), in der sich die Workstations befinden.",
              "Organization,Organizational Unit", "Organizational Unit", "Organizational Unit", false};
-        Base = NDK->DottedToPath(QStringLiteral("Workstations"));
+        Base = Dlg.Ndk().DottedToPath(QStringLiteral("Workstations"));
         break;
     case TPickerKind::TemplateU:
         S = {" Template auswählen", "Wählen Sie das Template zur Erstellung  der neuen Benutzer.",
@@ -265,8 +263,9 @@ void SetupPicker(TouBrowser& Dlg, TPickerKind Kind, const QString& OuSchueler) {
     Dlg.SetExpandMode(1);
 }
 
-bool ChoosePicker(QWidget* Parent, TPickerKind Kind, const QString& OuSchueler, QString& Selection) {
-    TouBrowser Dlg(Parent);
+bool ChoosePicker(QWidget* Parent, TNDK& Ndk, TPickerKind Kind, const QString& OuSchueler,
+                  QString& Selection) {
+    TouBrowser Dlg(Ndk, Parent);
     SetupPicker(Dlg, Kind, OuSchueler);
     if (!Dlg.Prepare())
         return false;

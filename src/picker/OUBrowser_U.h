@@ -8,16 +8,18 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QShowEvent;
+class TNDK;
 
 // The object picker: a tree of directory entries from a start point, restricted to the layouts
 // in Filter; OK only for an entry whose layout is in Auswahlklassen (any, when that is empty).
 //
 // Use: create, set up (SetupPicker or the fields and set-up operations), Prepare, show through
-// the modal seam, read Auswahl on OK, free. ChoosePicker does all of it.
+// the modal seam, read Auswahl on OK, free. ChoosePicker does all of it. The tree browses the
+// directory control of the access object Ndk.
 class TouBrowser : public QDialog {
     Q_OBJECT
 public:
-    explicit TouBrowser(QWidget* Owner = nullptr);
+    explicit TouBrowser(TNDK& Ndk, QWidget* Owner = nullptr);
     ~TouBrowser() override;
 
     NWBrowse* NWBrowse1;
@@ -47,6 +49,9 @@ public:
     bool FormShow();
     void NWBrowse1EntryClicked(const QString& FullName);
 
+    // The access object whose directory control the tree browses.
+    TNDK& Ndk() const { return FNdk; }
+
 protected:
     // Shown without Prepare: runs FormShow itself; a failure closes the dialog with Cancel.
     void showEvent(QShowEvent* Event) override;
@@ -54,6 +59,7 @@ protected:
 private:
     void BrowserAufbauen();
     void Refuse();
+    TNDK& FNdk;
     bool FFormShown = false;
 };
 
@@ -76,4 +82,5 @@ void SetupPicker(TouBrowser& Dlg, TPickerKind Kind, const QString& OuSchueler);
 // Creates the picker as a child of Parent, sets it up for Kind, shows it through the modal seam
 // and frees it. True with Selection := the chosen full name when the user confirmed an entry;
 // false (Selection untouched) on Cancel. Errors while building the tree propagate.
-bool ChoosePicker(QWidget* Parent, TPickerKind Kind, const QString& OuSchueler, QString& Selection);
+bool ChoosePicker(QWidget* Parent, TNDK& Ndk, TPickerKind Kind, const QString& OuSchueler,
+                  QString& Selection);

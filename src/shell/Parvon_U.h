@@ -1,5 +1,7 @@
 #pragma once
 
+#include <Konfiguration.h>
+
 #include <QMainWindow>
 #include <QString>
 #include <memory>
@@ -16,8 +18,8 @@ class TNDK;
 class TStringList;
 
 // The main window: the program's only top-level window and the owner of the program state (the
-// configuration values, the print captions, the workstation list) and of the directory access
-// object. It composes one widget per tab.
+// configuration, the print captions, the workstation list) and of the directory access object.
+// It composes one widget per tab and hands each the state it needs.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -38,13 +40,6 @@ public:
     // Configuration file.
     void KonfigLesen();
     void KonfigSchreiben();
-    static bool IstTrue(const QString& Text);
-    // The canonical flag text ("", "/+DI", "/+RI", "/+DI/+RI") of a stored or typed flag text.
-    static QString FlagsLesen(const QString& Text);
-    static QString FlagText(bool DeleteInhibit, bool RenameInhibit);
-    // The default exchange base beside a home base: "\Tausch" inserted before the last backslash
-    // (the path's last character not examined), at the front when there is none.
-    static QString TauschAusHome(const QString& Path);
 
     // Menu handlers.
     void Einstellungenspeichern1Click();
@@ -54,19 +49,8 @@ public:
     void N2Click();
 
     // Program state.
+    TKonfiguration& Konfiguration() { return FKonfiguration; }
     QString IniDatei;
-    QString ouSchueler;
-    QString BasisContainer;
-    QString LoginKlasse;
-    QString MusterTemplate;
-    QString HomeBase;
-    QString TauschBase;
-    QString HomeFlags;
-    QString TauschFlags;
-    QString Katalog;
-    QString Netz;
-    QString NetzMaske;
-    bool KonfigGeaendert = false;
     std::unique_ptr<TStringList> WorkstationListe;
     QString SelectedClass;
     QString Header1;
@@ -75,7 +59,25 @@ public:
     QString Spalte3;
     QString Spalte4;
 
-    // Controls.
+    // The directory access object this window created (also reachable as NDK); null when it could
+    // not be created.
+    TNDK* DirectoryAccess() const { return FNDK; }
+
+protected:
+    void closeEvent(QCloseEvent* Event) override;
+
+private:
+    void CreateDirectoryAccess();
+    void BuildUi();
+    void BuildMenu();
+    TKonfiguration::TNamen Namen() const;
+    void SetTabShown(QWidget* Page, bool Shown);
+
+    TKonfiguration FKonfiguration;
+    QString FIniOverride;
+    TNDK* FNDK = nullptr;
+    bool FDestroyed = false;
+
     QTabWidget* PageControl1;
     TKlassenTab* tabNeueKlasse;
     QWidget* TabListeKlassen;
@@ -101,19 +103,4 @@ public:
     QLabel* laUsers;
     QLabel* laRaum;
     QLabel* laRestrict;
-
-    // The directory access object this window created (also reachable as NDK).
-    TNDK* DirectoryAccess() const { return FNDK; }
-
-protected:
-    void closeEvent(QCloseEvent* Event) override;
-
-private:
-    void BuildUi();
-    QString DottedToFull(const QString& Dotted) const;
-    void SetTabShown(QWidget* Page, bool Shown);
-
-    QString FIniOverride;
-    TNDK* FNDK = nullptr;
-    bool FDestroyed = false;
 };

@@ -30,6 +30,23 @@ private Q_SLOTS:
         QVERIFY(qAbs(TClock::Now().secsTo(QDateTime::currentDateTime())) < 5);
     }
 
+    void instantPausesMoveNowOn() {
+        // Fixed "now": each pause adds its length, nothing negative or empty counts.
+        const QDateTime Then(QDate(2003, 6, 13), QTime(7, 5, 9));
+        TClock::SetNow(Then);
+        TClock::SetInstantPauses(true);
+        for (int Ms : {100, 0, -5, 100})
+            TClock::Pause(Ms);
+        QCOMPARE(TClock::Now(), Then.addMSecs(200));
+        // A real "now" is fixed by the first pause, then moved on.
+        TClock::SetNow(QDateTime());
+        const QDateTime Before = QDateTime::currentDateTime();
+        TClock::Pause(10000);
+        const QDateTime After = TClock::Now();
+        QVERIFY(After >= Before.addMSecs(10000) && After < Before.addSecs(15));
+        QCOMPARE(TClock::Now(), After);
+    }
+
     void systemFormats() {
         const QLocale System = QLocale::system();
         if (System.language() == QLocale::C) {

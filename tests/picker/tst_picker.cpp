@@ -1,4 +1,3 @@
-#include "FolderBrowser_u.h"
 #include "OUBrowser_U.h"
 
 #include <ClientStore.h>
@@ -6,6 +5,7 @@
 #include <ModalSeam.h>
 #include <NWBrowse.h>
 #include <NWDir.h>
+#include <NdkCase.h>
 #include <TestMain.h>
 #include <TestStore.h>
 #include <ndk_u.h>
@@ -62,8 +62,17 @@ class TPickerTest : public QObject {
     Q_OBJECT
 
 private:
-    std::optional<TTestStore> FStore;
-    std::unique_ptr<QWidget> FOwner;
+    // Most cases only read the demo directory and share one; the others get their own.
+    TStorePerCase FStores{{"setup", "formCreateDefaults", "acceptance", "layoutTestIgnoresCase",
+                           "baseWaehlbarTrueAcceptsBase", "clickOnVanishedEntry", "rootBaseAnyCase",
+                           "emptyBaseThroughChoosePicker", "emptyBaseWhenShownDirectly",
+                           "unknownBasePropagates", "cancelKeepsSelection", "browseModelPassesTester",
+                           "browseFilters", "browseDoesNotFollowSharedCursor", "expandModes",
+                           "expandModeTwoOpensLoadedLevels", "entryClickedSignal", "listingFailureShown",
+                           "folderTreeShowsConnectedServers"}};
+    TTestStore* FStore = nullptr;
+    std::optional<TNdkCase> FCase;
+    QWidget* Owner() const { return FCase->Owner(); }
 
     // Shows the picker of Kind through ChoosePicker, clicks the entries in order, then presses OK
     // when it is enabled (otherwise Abbrechen).
@@ -87,24 +96,21 @@ private:
                 QTest::mouseClick(Dlg->CancelBtn, Qt::LeftButton);
             return Dlg->result();
         });
-        return ChoosePicker(FOwner.get(), Kind, OuSchueler, Selection);
+        return ChoosePicker(Owner(), *NDK, Kind, OuSchueler, Selection);
     }
 
 private Q_SLOTS:
-    void init() {
-        FStore.emplace();
-        FOwner = std::make_unique<QWidget>();
-        NDK = new TNDK(FOwner.get(), **FStore);
-        TModalSeam::Clear();
-        TModalSeam::SetUnattended(true);
-    }
+    void initTestCase() { FStores.InitTestCase(); }
+    void cleanupTestCase() { FStores.CleanupTestCase(); }
 
+    void init() {
+        FStore = &FStores.Init(QTest::currentTestFunction());
+        FCase.emplace(**FStore);
+    }
     void cleanup() {
-        TModalSeam::Clear();
-        TModalSeam::SetUnattended(false);
-        FOwner.reset();  // frees the access object with it
-        NDK = nullptr;
-        FStore.reset();
+        FCase.reset();
+        FStores.Cleanup();
+        FStore = nullptr;
     }
 
     // ---- caller set-ups ---------------------------------------------------------------------
@@ -159,7 +165,7 @@ private Q_SLOTS:
         QFETCH(QString, auswahlklassen);
         QFETCH(bool, baseWaehlbar);
 
-        TouBrowser Dlg(FOwner.get());
+        TouBrowser Dlg(*NDK, Owner());
         SetupPicker(Dlg, TPickerKind(kind), Schueler);
         QCOMPARE(Dlg.windowTitle(), caption);
         QCOMPARE(Dlg.LaHinweis->text(), hint);
@@ -181,7 +187,7 @@ private Q_SLOTS:
     }
 
     void formCreateDefaults() {
-        TouBrowser Dlg;
+        TouBrowser Dlg(*NDK);
         QCOMPARE(Dlg.windowTitle(), Q("Auswahl"));
         QVERIFY(Dlg.Base.isEmpty() && Dlg.Filter.isEmpty() && Dlg.Auswahlklassen.isEmpty() && Dlg.Auswahl.isEmpty());
         QVERIFY(Dlg.BaseWaehlbar);
@@ -277,7 +283,7 @@ private Q_SLOTS:
     }
 
     void layoutTestIgnoresCase() {
-        TouBrowser Dlg(FOwner.get());
+        TouBrowser Dlg(*NDK, Owner());
         Dlg.Base = Schueler;
         Dlg.Filter = Q("Organizational Unit");
         Dlg.Auswahlklassen = Q("organizational unit");
@@ -294,7 +300,7 @@ private Q_SLOTS:
     }
 
     void baseWaehlbarTrueAcceptsBase() {
-        TouBrowser Dlg(FOwner.get());
+        TouBrowser Dlg(*NDK, Owner());
         Dlg.Base = Schueler;
         Dlg.Filter = Q("Organizational Unit");
         Dlg.BaseWaehlbar = true;
@@ -308,7 +314,7 @@ private Q_SLOTS:
     }
 
     void clickOnVanishedEntry() {
-        TouBrowser Dlg(FOwner.get());
+        TouBrowser Dlg(*NDK, Owner());
         Dlg.Base = Schueler;
         QVERIFY(Dlg.Prepare());
         Dlg.NWBrowse1EntryClicked(Class5a);
@@ -336,7 +342,7 @@ private Q_SLOTS:
 
     void rootBaseAnyCase() {
         QFETCH(QString, base);
-        TouBrowser Dlg(FOwner.get());
+        TouBrowser Dlg(*NDK, Owner());
         Dlg.Base = base;
         Dlg.Filter = Q("Organization,Organizational Unit");
         QVERIFY(Dlg.Prepare());
@@ -346,7 +352,7 @@ private Q_SLOTS:
 
     void emptyBaseThroughChoosePicker() {
         QString Selection = Q("alt");
-        QVERIFY(!ChoosePicker(FOwner.get(), TPickerKind::Loginscript, QString(), Selection));
+        QVERIFY(!ChoosePicker(Owner(), *NDK, TPickerKind::Loginscript, QString(), Selection));
         QCOMPARE(Selection, Q("alt"));
         // Only the message was shown, never the picker itself.
         QCOMPARE(TModalSeam::Shown(), QStringList{Q("Fehler|Fehler: Base nicht gewählt.")});
@@ -354,7 +360,7 @@ private Q_SLOTS:
 
     void emptyBaseWhenShownDirectly() {
         // Shown without Prepare (a plain show or exec): the same check runs and closes with Cancel.
-        TouBrowser Dlg(FOwner.get());
+        TouBrowser Dlg(*NDK, Owner());
         Dlg.show();
         QTRY_VERIFY(!Dlg.isVisible());
         QCOMPARE(Dlg.result(), int(QDialog::Rejected));
@@ -366,7 +372,7 @@ private Q_SLOTS:
         QString Selection;
         bool Threw = false;
         try {
-            ChoosePicker(FOwner.get(), TPickerKind::Loginscript, Schueler + Q(R"(\gibtsnicht)"), Selection);
+            ChoosePicker(Owner(), *NDK, TPickerKind::Loginscript, Schueler + Q(R"(\gibtsnicht)"), Selection);
         } catch (...) {
             Threw = true;
         }
@@ -382,7 +388,7 @@ private Q_SLOTS:
             Dlg->NWBrowse1EntryClicked(Class5a);  // acceptable, but the user cancels
             return int(QDialog::Rejected);
         });
-        QVERIFY(!ChoosePicker(FOwner.get(), TPickerKind::Loginscript, Schueler, Selection));
+        QVERIFY(!ChoosePicker(Owner(), *NDK, TPickerKind::Loginscript, Schueler, Selection));
         QCOMPARE(Selection, Q("alt"));
     }
 
@@ -542,7 +548,7 @@ private Q_SLOTS:
     void listingFailureShown() {
         NDK->SetFilters(QString());
         NDK->NWDir1->SetFullName(Schueler);
-        TouBrowser Dlg(FOwner.get());
+        TouBrowser Dlg(*NDK, Owner());
         Dlg.Base = Schueler;
         Dlg.SetExpandMode(1);
         QVERIFY(Dlg.Prepare());
@@ -558,90 +564,6 @@ private Q_SLOTS:
         // The box comes once the view is done with the expansion.
         QTRY_COMPARE(TModalSeam::Shown().size(), 1);
         QVERIFY(TModalSeam::Shown().first().startsWith(Q("Fehler|Verbindung verloren")));
-    }
-
-    // ---- folder picker ---------------------------------------------------------------------
-
-    void folderTreeShowsConnectedServers() {
-        TFolderBrowser Dlg(Q("Titel"));
-        QAbstractItemModelTester Tester(Dlg.FolderTree->model(),
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QAbstractItemModel* M = Dlg.FolderTree->model();
-        QCOMPARE(M->rowCount(), 1);
-        const QModelIndex Server = M->index(0, 0);
-        QCOMPARE(M->data(Server).toString(), Q("SRV1"));
-        QStringList Volumes;
-        for (int R = 0; R < M->rowCount(Server); ++R)
-            Volumes << M->data(M->index(R, 0, Server)).toString();
-        Volumes.sort();
-        QCOMPARE(Volumes, (QStringList{Q("DATA"), Q("SYS")}));
-        QVERIFY(Dlg.SelectPath(Q(R"(\\SRV1\DATA)")));
-        Dlg.FolderTree->expand(Dlg.FolderTree->currentIndex());  // reads the volume's folders
-    }
-
-    void folderPicker_data() {
-        QTest::addColumn<QString>("select");
-        QTest::addColumn<bool>("accept");
-        QTest::addColumn<QString>("result");
-        QTest::newRow("folder") << Q(R"(\\SRV1\DATA\ordner\unter)") << true << Q(R"(\\SRV1\DATA\ordner\unter)");
-        QTest::newRow("volume") << Q(R"(\\SRV1\DATA)") << true << Q(R"(\\SRV1\DATA)");
-        QTest::newRow("trailing backslash") << Q(R"(\\SRV1\DATA\ordner\)") << true << Q(R"(\\SRV1\DATA\ordner)");
-        QTest::newRow("other case") << Q(R"(\\srv1\data\ORDNER)") << true << Q(R"(\\SRV1\DATA\ordner)");
-        QTest::newRow("cancel") << Q(R"(\\SRV1\DATA\ordner)") << false << QString();
-        QTest::newRow("server only") << QString() << true << QString();
-    }
-
-    void folderPicker() {
-        QFETCH(QString, select);
-        QFETCH(bool, accept);
-        QFETCH(QString, result);
-        QVERIFY(QDir().mkpath(VolumeRoot(Q("DATA")) + Q("/ordner/unter")));
-
-        const QString Title = Q("Wählen Sie den Ordner für das Basisverzeichnis\rdes Klassenverzeichnis aus");
-        QString Label;
-        bool Selected = true;
-        bool OkEnabled = false;
-        TModalSeam::Push([&](QDialog& D) {
-            auto* Dlg = qobject_cast<TFolderBrowser*>(&D);
-            Label = Dlg->laTitel->text();
-            if (select.isEmpty())
-                Dlg->FolderTree->setCurrentIndex(Dlg->FolderTree->model()->index(0, 0));
-            else
-                Selected = Dlg->SelectPath(select);
-            OkEnabled = Dlg->OKBtn->isEnabled();
-            return accept ? int(QDialog::Accepted) : int(QDialog::Rejected);
-        });
-        QCOMPARE(OrdnerWaehlen(TFolderRoot::Network, Title, FOwner.get()), result);
-        QVERIFY(Selected);
-        QCOMPARE(OkEnabled, !select.isEmpty());
-        QCOMPARE(Label, Q("Wählen Sie den Ordner für das Basisverzeichnis\ndes Klassenverzeichnis aus"));
-    }
-
-    void folderPickerOffersFoldersOnly() {
-        const QString Root = VolumeRoot(Q("DATA"));
-        QVERIFY(QDir().mkpath(Root + Q("/echt")));
-        QFile F(Root + Q("/datei.txt"));
-        QVERIFY(F.open(QIODevice::WriteOnly));
-        F.close();
-        // A link inside the volume that leads out of it is not offered.
-        QTemporaryDir Outside;
-        QVERIFY(QFile::link(Outside.path(), Root + Q("/hinaus")));
-
-        TFolderBrowser Dlg(Q("Titel"));
-        QVERIFY(Dlg.SelectPath(Q(R"(\\SRV1\DATA\echt)")));
-        QVERIFY(!Dlg.SelectPath(Q(R"(\\SRV1\DATA\datei.txt)")));
-        QVERIFY(!Dlg.SelectPath(Q(R"(\\SRV1\DATA\hinaus)")));
-        QVERIFY(!Dlg.SelectPath(Q(R"(\\SRV1\DATA\..)")));
-        QVERIFY(!Dlg.SelectPath(Q(R"(\\SRV2\DATA)")));
-        QCOMPARE(Dlg.SelectedPath(), Q(R"(\\SRV1\DATA\echt)"));
-    }
-
-private:
-    QString VolumeRoot(const QString& Volume) {
-        for (const auto& V : (*FStore)->Volumes())
-            if (V.Server == Q("SRV1") && V.Volume == Volume)
-                return V.RootFolder;
-        return QString();
     }
 };
 
