@@ -1,33 +1,17 @@
+#include "LdifTable.h"
+
 #include "Ldif.h"
 
-#include "ClientStore.h"
-#include "EDirectoryError.h"
-#include "NWDir.h"
-#include "NWNetAddress.h"
+#include <EDirectoryError.h>
+#include <Layouts.h>
+#include <Names.h>
 
-#include <QDateTime>
-#include <QHash>
 #include <QSet>
 #include <QStringDecoder>
-#include <QTimeZone>
-#include <algorithm>
-#include <functional>
-#include <map>
-#include <optional>
 
 namespace Ldif {
-namespace {
 
-const QString TreePrefixStart = QStringLiteral("NDS:\\\\");
-
-// Layouts with an object class of their own name; any other layout is written by the field rule
-// ("Directory Map" directoryMap) and read back by matching that rule against the layouts the
-// directory knows.
-struct TClassName {
-    const char* Layout;
-    const char* ObjectClass;
-};
-const TClassName ClassTable[] = {
+const TClassName ClassTable[10] = {
     {"Organization", "organization"},
     {"Organizational Unit", "organizationalUnit"},
     {"User", "inetOrgPerson"},
@@ -40,20 +24,7 @@ const TClassName ClassTable[] = {
     {"Organizational Role", "organizationalRole"},
 };
 
-// Classes that name no layout and may accompany one ("objectClass: top").
-bool IsAbstractClass(const QString& ObjectClass) {
-    static const QSet<QString> Names = {QStringLiteral("top"), QStringLiteral("person"),
-                                        QStringLiteral("organizationalperson"), QStringLiteral("ndsloginproperties"),
-                                        QStringLiteral("ndscontainerloginproperties"), QStringLiteral("resource")};
-    return Names.contains(ObjectClass.toLower());
-}
-
-// Fields with a fixed attribute name, in the order an export writes them.
-struct TFieldName {
-    const char* Field;
-    const char* Attribute;
-};
-const TFieldName FieldTable[] = {
+const TFieldName FieldTable[9] = {
     {"Full Name", "fullName"},
     {"Surname", "sn"},
     {"Given Name", "givenName"},
@@ -65,30 +36,35 @@ const TFieldName FieldTable[] = {
     {"NDSCAT:Actual End Time", "nDSCatActualEndTime"},
 };
 
-// Attributes the directory maintains itself: never written, passed over on import.
+bool IsAbstractClass(const QString& ObjectClass) {
+    static const QSet<QString> Names = {QStringLiteral("top"),
+                                        QStringLiteral("person"),
+                                        QStringLiteral("organizationalperson"),
+                                        QStringLiteral("ndsloginproperties"),
+                                        QStringLiteral("ndscontainerloginproperties"),
+                                        QStringLiteral("resource")};
+    return Names.contains(ObjectClass.toLower());
+}
+
 bool IsOperational(const QString& Attribute) {
     static const QSet<QString> Names = {
-        QStringLiteral("creatorsname"), QStringLiteral("modifiersname"),   QStringLiteral("guid"),
-        QStringLiteral("revision"),     QStringLiteral("objectclass"),     QStringLiteral("usedby"),
+        QStringLiteral("creatorsname"),    QStringLiteral("modifiersname"),  QStringLiteral("guid"),
+        QStringLiteral("revision"),        QStringLiteral("objectclass"),    QStringLiteral("usedby"),
         QStringLiteral("createtimestamp"), QStringLiteral("modifytimestamp")};
     return Names.contains(Attribute.toLower());
 }
 
-bool IsContainerLayout(const QString& Layout) {
-    return Layout.compare(QLatin1String("Organization"), Qt::CaseInsensitive) == 0 ||
-           Layout.compare(QLatin1String("Organizational Unit"), Qt::CaseInsensitive) == 0;
-}
-
 QString NamingAttribute(const QString& Layout) {
-    if (Layout.compare(QLatin1String("Organization"), Qt::CaseInsensitive) == 0)
+    switch (KindOfLayout(Layout)) {
+    case TLayoutKind::Organization:
         return QStringLiteral("o");
-    if (Layout.compare(QLatin1String("Organizational Unit"), Qt::CaseInsensitive) == 0)
+    case TLayoutKind::OrganizationalUnit:
         return QStringLiteral("ou");
-    return QStringLiteral("cn");
+    default:
+        return QStringLiteral("cn");
+    }
 }
 
-// The naming attributes stand for the object's name; a field that maps to one ("CN") is not
-// written separately.
 bool IsNamingAttribute(const QString& Attribute) {
     const QString A = Attribute.toLower();
     return A == QLatin1String("o") || A == QLatin1String("ou") || A == QLatin1String("cn");
@@ -105,63 +81,170 @@ QString RuleName(const QString& Name) {
     return Result;
 }
 
-[[noreturn]] void Fail(int Line, const QString& Message) {
-    throw EDirectoryError(QStringLiteral("LDIF line %1: %2").arg(Line).arg(Message));
-}
-
-// The levels of a full name below the tree: NDS:\\T\O\OU\CN gives O, OU, CN.
 QStringList Levels(const QString& FullName) {
+    const QString Prefix = TreeFullName(QString());
     QString Rest = FullName;
-    if (Rest.startsWith(TreePrefixStart, Qt::CaseInsensitive))
-        Rest = Rest.mid(TreePrefixStart.size());
+    if (Rest.startsWith(Prefix, Qt::CaseInsensitive))
+        Rest = Rest.mid(Prefix.size());
     QStringList Parts = Rest.split(QLatin1Char('\\'));
-    Parts.removeFirst();  // the tree
+    Parts.removeFirst(); // the tree
     return Parts;
 }
 
 bool InTree(const QString& FullName, const QString& TreeName) {
-    const QString Root = TreePrefixStart + TreeName;
-    return FullName.startsWith(Root + QLatin1Char('\\'), Qt::CaseInsensitive);
+    return FullName.startsWith(TreeFullName(TreeName) + QLatin1Char('\\'), Qt::CaseInsensitive);
+}
+
+void Fail(int Line, const QString& Message) {
+    throw EDirectoryError(QStringLiteral("LDIF line %1: %2").arg(Line).arg(Message));
 }
 
 // ---------------------------------------------------------------------------------------------
-// Writing
+// The public pieces
 
-QByteArray GeneralizedTime(const QDateTime& Time) {
-    return Time.toUTC().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() + 'Z';
+QString EscapeDnValue(const QString& Value) {
+    QString Result;
+    Result.reserve(Value.size() + 4);
+    for (qsizetype I = 0; I < Value.size(); ++I) {
+        const QChar C = Value[I];
+        switch (C.unicode()) {
+        case '"':
+        case '+':
+        case ',':
+        case ';':
+        case '<':
+        case '>':
+        case '\\':
+        case '#': // anywhere, so that "DN#space#path" values split at the first bare "#"
+            Result += QLatin1Char('\\');
+            Result += C;
+            break;
+        case ' ':
+            if (I == 0 || I == Value.size() - 1)
+                Result += QLatin1Char('\\');
+            Result += C;
+            break;
+        case 0:
+            Result += QLatin1String("\\00");
+            break;
+        default:
+            Result += C;
+        }
+    }
+    return Result;
 }
 
+QString UnescapeDnValue(const QString& Text) {
+    auto HexValue = [](char C) -> int {
+        if (C >= '0' && C <= '9')
+            return C - '0';
+        if (C >= 'a' && C <= 'f')
+            return C - 'a' + 10;
+        if (C >= 'A' && C <= 'F')
+            return C - 'A' + 10;
+        return -1;
+    };
+    const QByteArray In = Text.toUtf8();
+    QByteArray Bytes;
+    for (qsizetype I = 0; I < In.size(); ++I) {
+        const char C = In[I];
+        if (C == '\\') {
+            if (I + 1 >= In.size())
+                throw EDirectoryError(QStringLiteral("\"\\\" at the end of \"%1\"").arg(Text));
+            const char N = In[I + 1];
+            if (QByteArrayView(" \"#+,;<=>\\").contains(N)) {
+                Bytes += N;
+                ++I;
+            } else if (I + 2 < In.size() && HexValue(N) >= 0 && HexValue(In[I + 2]) >= 0) {
+                Bytes += char(HexValue(N) * 16 + HexValue(In[I + 2]));
+                I += 2;
+            } else {
+                throw EDirectoryError(QStringLiteral("invalid escape in \"%1\"").arg(Text));
+            }
+        } else if (QByteArrayView("\"+;<>").contains(C)) {
+            throw EDirectoryError(QStringLiteral("\"%1\" must be escaped with \"\\\" in \"%2\"")
+                                      .arg(QString(QLatin1Char(C)), Text));
+        } else {
+            Bytes += C;
+        }
+    }
+    QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString Result = Decoder.decode(Bytes);
+    if (Decoder.hasError())
+        throw EDirectoryError(QStringLiteral("invalid UTF-8 in \"%1\"").arg(Text));
+    return Result;
+}
+
+QString FullNameToDn(const QString& FullName, bool Leaf) {
+    const QStringList L = Levels(FullName);
+    QStringList Rdns;
+    for (qsizetype I = L.size() - 1; I >= 0; --I) {
+        QString Type = I == 0 ? QStringLiteral("o") : QStringLiteral("ou");
+        if (Leaf && I == L.size() - 1)
+            Type = QStringLiteral("cn");
+        Rdns.append(Type + QLatin1Char('=') + EscapeDnValue(L[I]));
+    }
+    return Rdns.join(QLatin1Char(','));
+}
+
+QString FieldToAttribute(const QString& Field) {
+    for (const TFieldName& F : FieldTable)
+        if (Field == QLatin1String(F.Field))
+            return QString::fromLatin1(F.Attribute);
+    return RuleName(Field);
+}
+
+QString LayoutToObjectClass(const QString& Layout) {
+    for (const TClassName& C : ClassTable)
+        if (Layout.compare(QLatin1String(C.Layout), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(C.ObjectClass);
+    return RuleName(Layout);
+}
+
+} // namespace Ldif
+
+#include "Ldif.h"
+
+#include "DirectoryClient.h"
+#include "LdifTable.h"
+
+#include <EDirectoryError.h>
+#include <Layouts.h>
+#include <NWNetAddress.h>
+#include <Names.h>
+#include <Syntax.h>
+
+#include <QHash>
+#include <algorithm>
+
+namespace Ldif {
+namespace {
+
 struct TExportObject {
-    QString FullName;
-    QString ShortName;
-    QString Layout;
-    QString Parent;  // full name of the container
+    TObjectRef Object;
+    QString Parent; // full name of the container
     QString Dn;
-    NWEntryPtr Entry;
 };
 
 class TExporter {
 public:
-    TExporter(TClientStore& Store, const QString& TreeName) : FStore(Store), FDir(Store) {
+    TExporter(TDirectoryClient& Client, const QString& TreeName)
+        : FClient(Client), FDirectory(Client.Directory()) {
         if (TreeName.isEmpty() || TreeName.contains(QLatin1Char('\\')))
             throw EDirectoryError(QStringLiteral("Invalid tree name \"%1\"").arg(TreeName));
-        FDir.SetFilters(QString());
-        FDir.SetFullName(TreePrefixStart + TreeName);
-        FRoot = FDir.FullName();
-        FTreeName = FDir.ShortName();
-        const NWFieldTypes Types = FDir.FieldTypes();
-        for (int I = 0; I < Types.Count(); ++I)
-            FTypes.insert(Types.Item(I).Name, Types.Item(I));
+        FRoot = FDirectory.Resolve(TreeFullName(TreeName));
+        for (const NWFieldType& T : FDirectory.FieldTypes())
+            FTypes.insert(T.Name, T);
     }
 
     QByteArray Run() {
         Walk(FRoot, QString());
         for (const TExportObject& O : FObjects)
-            FDnOf.insert(O.FullName.toLower(), O.Dn);
+            FDnOf.insert(O.Object.FullName.toLower(), O.Dn);
 
         QByteArray Out;
         Out += "version: 1\n";
-        Out += "# directory tree " + FTreeName.toUtf8() + '\n';
+        Out += "# directory tree " + FRoot.ShortName.toUtf8() + '\n';
         for (const TExportObject& O : FObjects) {
             Out += '\n';
             Write(Out, O);
@@ -170,32 +253,21 @@ public:
     }
 
 private:
-    void Walk(const QString& Container, const QString& ContainerDn) {
-        FDir.SetFullName(Container);
-        NWEntries* Entries = FDir.Entries();
-        if (!Entries)
-            return;
-        std::vector<TExportObject> Children;
-        Children.reserve(Entries->Count());
-        for (int I = 0; I < Entries->Count(); ++I) {
-            NWEntryPtr E = Entries->Item(I);
+    // Objects parents first, each container's subordinates in creation order.
+    void Walk(const TObjectRef& Container, const QString& ContainerDn) {
+        for (const TChildEntry& C : FDirectory.Children(Container, {})) {
             TExportObject O;
-            O.FullName = E->FullName();
-            O.ShortName = E->ShortName();
-            O.Layout = E->Layout();
-            O.Parent = Container;
-            O.Dn = NamingAttribute(O.Layout) + QLatin1Char('=') + EscapeDnValue(O.ShortName);
+            O.Object = {C.Key, Container.FullName + QLatin1Char('\\') + C.ShortName, C.ShortName, C.Layout};
+            O.Parent = Container.FullName;
+            O.Dn = NamingAttribute(C.Layout) + QLatin1Char('=') + EscapeDnValue(C.ShortName);
             if (!ContainerDn.isEmpty())
                 O.Dn += QLatin1Char(',') + ContainerDn;
-            O.Entry = E;
-            Children.push_back(std::move(O));
-        }
-        for (TExportObject& O : Children) {
-            const bool Container = IsContainerLayout(O.Layout);
-            const QString FullName = O.FullName, Dn = O.Dn;
+            const bool Descend = IsContainerLayout(C.Layout);
+            const TObjectRef Object = O.Object;
+            const QString Dn = O.Dn;
             FObjects.push_back(std::move(O));
-            if (Container)
-                Walk(FullName, Dn);
+            if (Descend)
+                Walk(Object, Dn);
         }
     }
 
@@ -204,47 +276,40 @@ private:
         auto It = FDnOf.constFind(FullName.toLower());
         if (It != FDnOf.constEnd())
             return *It;
-        if (!InTree(FullName, FTreeName))
+        if (!InTree(FullName, FRoot.ShortName))
             return QString();
         return FullNameToDn(FullName, true);
     }
 
     QString HostServerDn(const TExportObject& Volume) {
         if (!FVolumesRead) {
-            for (const TClientStore::TVolume& V : FStore.Volumes())
+            for (const TVolume& V : FClient.VolumeStore().Volumes())
                 FVolumeServer.insert(V.VolumeObject.toLower(), V.Server);
             FVolumesRead = true;
         }
-        auto It = FVolumeServer.constFind(Volume.FullName.toLower());
+        auto It = FVolumeServer.constFind(Volume.Object.FullName.toLower());
         if (It == FVolumeServer.constEnd())
             return QString();
         const QString& Server = *It;
         const TExportObject* Found = nullptr;
         for (const TExportObject& O : FObjects) {
-            if (O.Layout.compare(QLatin1String("NCP Server"), Qt::CaseInsensitive) != 0 ||
-                O.ShortName.compare(Server, Qt::CaseInsensitive) != 0)
+            if (O.Object.Layout.compare(QLatin1String("NCP Server"), Qt::CaseInsensitive) != 0 ||
+                O.Object.ShortName.compare(Server, Qt::CaseInsensitive) != 0)
                 continue;
             if (!Found || (O.Parent == Volume.Parent && Found->Parent != Volume.Parent))
                 Found = &O;
         }
         if (Found)
             return Found->Dn;
-        for (const TClientStore::TServerConnection& C : FStore.ServerConnections())
-            if (C.DisplayName.compare(Server, Qt::CaseInsensitive) == 0 && InTree(C.FullName, FTreeName))
+        for (const TServerConnection& C : FDirectory.ServerConnections())
+            if (C.DisplayName.compare(Server, Qt::CaseInsensitive) == 0 &&
+                InTree(C.FullName, FRoot.ShortName))
                 return DnOf(C.FullName);
         return QString();
     }
 
-    QList<QByteArray> Values(const QVariant& Value, const NWFieldType& Type) const {
-        QVariantList Items;
-        if (Value.metaType().id() == QMetaType::QVariantList)
-            Items = Value.toList();
-        else if (Value.metaType().id() == QMetaType::QStringList)
-            for (const QString& S : Value.toStringList())
-                Items.append(S);
-        else if (Value.isValid())
-            Items.append(Value);
-
+    QList<QByteArray> Values(const std::vector<QVariant>& Items, const NWFieldType& Type) const {
+        const TSyntaxKind Kind = KindOfSyntax(Type.Syntax);
         QList<QByteArray> Result;
         for (const QVariant& Item : Items) {
             if (Item.metaType() == QMetaType::fromType<NWNetAddress>()) {
@@ -254,7 +319,7 @@ private:
                 continue;
             }
             if (Item.metaType().id() == QMetaType::QDateTime) {
-                Result.append(GeneralizedTime(Item.toDateTime()));
+                Result.append(FormatGeneralizedTime(Item.toDateTime()).toLatin1());
                 continue;
             }
             if (Item.metaType().id() == QMetaType::Bool) {
@@ -265,11 +330,11 @@ private:
                 Result.append(Item.toByteArray());
                 continue;
             }
-            if (Type.Syntax == QLatin1String("Path")) {
+            if (Kind == TSyntaxKind::Path) {
                 Result.append(PathValue(Item.toString()).toUtf8());
                 continue;
             }
-            if (Type.Syntax == QLatin1String("Distinguished Name")) {
+            if (Kind == TSyntaxKind::DistinguishedName) {
                 const QString Dn = DnOf(Item.toString());
                 Result.append((Dn.isEmpty() ? Item.toString() : Dn).toUtf8());
                 continue;
@@ -281,7 +346,7 @@ private:
 
     // "NDS:\\T\dienste\SRV1_DATA,home\x" gives "cn=SRV1_DATA,o=dienste#0#home\x".
     QString PathValue(const QString& Text) const {
-        const int Comma = Text.indexOf(QLatin1Char(','));
+        const qsizetype Comma = Text.indexOf(QLatin1Char(','));
         if (Comma < 0)
             return Text;
         const QString Dn = DnOf(Text.left(Comma).trimmed());
@@ -292,35 +357,35 @@ private:
 
     void Write(QByteArray& Out, const TExportObject& O) {
         Out += AttributeLine("dn", O.Dn.toUtf8());
-        Out += AttributeLine("objectClass", LayoutToObjectClass(O.Layout).toUtf8());
-        Out += AttributeLine(NamingAttribute(O.Layout).toUtf8(), O.ShortName.toUtf8());
+        Out += AttributeLine("objectClass", LayoutToObjectClass(O.Object.Layout).toUtf8());
+        Out += AttributeLine(NamingAttribute(O.Object.Layout).toUtf8(), O.Object.ShortName.toUtf8());
 
         // Table fields first, then the rest by attribute name.
         struct TItem {
-            int Position;  // in the table; past its end for the rest
+            int Position; // in the table; past its end for the rest
             QString Attribute;
-            QString Field;  // "" for a value that does not come from a field
+            const TFieldValues* Field; // null for a value that does not come from a field
         };
+        const std::vector<TFieldValues> Fields = FDirectory.ReadFields(O.Object);
         std::vector<TItem> Items;
-        const QStringList Names = O.Entry->GetFieldValue(QString(), QVariant(), true).toStringList();
         bool HasHost = false;
-        for (const QString& Field : Names) {
-            const QString Attribute = FieldToAttribute(Field);
+        for (const TFieldValues& F : Fields) {
+            const QString Attribute = FieldToAttribute(F.Field);
             if (IsOperational(Attribute) || IsNamingAttribute(Attribute))
                 continue;
             HasHost = HasHost || Attribute == QLatin1String("hostServer");
             int Position = int(std::size(FieldTable));
             for (int I = 0; I < int(std::size(FieldTable)); ++I)
-                if (Field == QLatin1String(FieldTable[I].Field))
+                if (F.Field == QLatin1String(FieldTable[I].Field))
                     Position = I;
-            Items.push_back({Position, Attribute, Field});
+            Items.push_back({Position, Attribute, &F});
         }
         // A volume names its server; the volume map knows it when the object does not.
         QString Host;
-        if (!HasHost && O.Layout == QLatin1String("Volume")) {
+        if (!HasHost && O.Object.Layout == QLatin1String("Volume")) {
             Host = HostServerDn(O);
             if (!Host.isEmpty())
-                Items.push_back({int(std::size(FieldTable)), QStringLiteral("hostServer"), QString()});
+                Items.push_back({int(std::size(FieldTable)), QStringLiteral("hostServer"), nullptr});
         }
         std::sort(Items.begin(), Items.end(), [](const TItem& A, const TItem& B) {
             if (A.Position != B.Position)
@@ -329,34 +394,89 @@ private:
             if (C != 0)
                 return C < 0;
             const int D = A.Attribute.compare(B.Attribute);
-            return D != 0 ? D < 0 : A.Field < B.Field;
+            if (D != 0)
+                return D < 0;
+            return (A.Field ? A.Field->Field : QString()) < (B.Field ? B.Field->Field : QString());
         });
 
         for (const TItem& Item : Items) {
             const QByteArray Name = Item.Attribute.toUtf8();
-            if (Item.Field.isEmpty()) {
+            if (!Item.Field) {
                 Out += AttributeLine(Name, Host.toUtf8());
                 continue;
             }
-            const QVariant Value = O.Entry->GetFieldValue(Item.Field, QVariant(), true);
-            for (const QByteArray& V : Values(Value, FTypes.value(Item.Field)))
+            for (const QByteArray& V : Values(Item.Field->Values, FTypes.value(Item.Field->Field)))
                 Out += AttributeLine(Name, V);
         }
     }
 
-    TClientStore& FStore;
-    NWDir FDir;
-    QString FRoot;
-    QString FTreeName;
+    TDirectoryClient& FClient;
+    TDirectoryBackend& FDirectory;
+    TObjectRef FRoot;
     QHash<QString, NWFieldType> FTypes;
     std::vector<TExportObject> FObjects;
-    QHash<QString, QString> FDnOf;  // lower-case full name -> DN
+    QHash<QString, QString> FDnOf; // lower-case full name -> DN
     QHash<QString, QString> FVolumeServer;
     bool FVolumesRead = false;
 };
 
-// ---------------------------------------------------------------------------------------------
-// Reading
+} // namespace
+
+bool NeedsBase64(const QByteArray& Value) {
+    if (Value.isEmpty())
+        return false;
+    const char First = Value.front();
+    if (First == ' ' || First == ':' || First == '<' || Value.back() == ' ')
+        return true;
+    for (char C : Value) {
+        const unsigned char U = static_cast<unsigned char>(C);
+        if (U < 0x20 || U >= 0x7F)
+            return true;
+    }
+    return false;
+}
+
+QByteArray AttributeLine(const QByteArray& Attribute, const QByteArray& Value) {
+    QByteArray Line = Attribute;
+    if (Value.isEmpty())
+        Line += ':';
+    else if (NeedsBase64(Value))
+        Line += ":: " + Value.toBase64();
+    else
+        Line += ": " + Value;
+    constexpr int Width = 76;
+    if (Line.size() <= Width)
+        return Line + '\n';
+    QByteArray Folded = Line.left(Width) + '\n';
+    for (qsizetype Pos = Width; Pos < Line.size(); Pos += Width - 1)
+        Folded += ' ' + Line.mid(Pos, Width - 1) + '\n';
+    return Folded;
+}
+
+QByteArray ExportTree(TDirectoryClient& Client, const QString& TreeName) {
+    TExporter Exporter(Client, TreeName);
+    return Exporter.Run();
+}
+
+} // namespace Ldif
+
+#include "Ldif.h"
+
+#include "DirectoryClient.h"
+#include "LdifTable.h"
+
+#include <EDirectoryError.h>
+#include <Layouts.h>
+#include <NWNetAddress.h>
+#include <Names.h>
+#include <Syntax.h>
+
+#include <QHash>
+#include <QStringDecoder>
+#include <algorithm>
+
+namespace Ldif {
+namespace {
 
 struct TAttributeLine {
     int Line = 0;
@@ -365,7 +485,7 @@ struct TAttributeLine {
 };
 
 struct TRecord {
-    int Line = 0;  // line of "dn:"
+    int Line = 0; // line of "dn:"
     QList<TAttributeLine> Lines;
 };
 
@@ -440,7 +560,7 @@ TAttributeLine ParseLine(const QByteArray& Text, int Line) {
 std::vector<TRecord> ParseRecords(const QByteArray& Text) {
     struct TLogical {
         int Line;
-        QByteArray Text;  // empty: a record separator
+        QByteArray Text; // empty: a record separator
     };
     std::vector<TLogical> Logical;
     bool InComment = false;
@@ -451,7 +571,7 @@ std::vector<TRecord> ParseRecords(const QByteArray& Text) {
             L.chop(1);
         const int Number = I + 1;
         if (I == Physical.size() - 1 && L.isEmpty())
-            break;  // the line end of the last line
+            break; // the line end of the last line
         if (L.startsWith(' ')) {
             if (InComment)
                 continue;
@@ -500,8 +620,8 @@ std::vector<TRecord> ParseRecords(const QByteArray& Text) {
 }
 
 struct TRdn {
-    QString Type;   // lower case
-    QString Value;  // unescaped
+    QString Type;  // lower case
+    QString Value; // unescaped
 };
 
 // Splits a DN into its RDNs, top level first. Throws EDirectoryError without a line number.
@@ -548,7 +668,8 @@ std::vector<TRdn> ParseDn(const QString& Dn) {
         }
         Raw = Raw.mid(Start, End - Start);
         if (Raw.startsWith(QLatin1Char('#')))
-            throw EDirectoryError(QStringLiteral("invalid DN \"%1\": values in hex form are not supported").arg(Dn));
+            throw EDirectoryError(
+                QStringLiteral("invalid DN \"%1\": values in hex form are not supported").arg(Dn));
         R.Value = UnescapeDnValue(Raw);
         if (R.Value.isEmpty())
             throw EDirectoryError(QStringLiteral("invalid DN \"%1\": empty name").arg(Dn));
@@ -578,31 +699,29 @@ struct TPlannedRecord {
     QString Layout;
     int Depth = 0;
     bool Exists = false;
-    QString HostServer;  // full name of the server that holds a volume
+    QString HostServer; // full name of the server that holds a volume
     struct TField {
         int Line;
         QString Field;
         QVariant Value;
     };
     std::vector<TField> Fields;
-    NWEntryPtr Entry;
+    TObjectRef Object;
 };
 
 class TImporter {
 public:
-    TImporter(TClientStore& Store, const QString& TreeName) : FStore(Store), FTreeName(TreeName) {
-        for (const QString& T : Store.Trees())
+    TImporter(TDirectoryClient& Client, const QString& TreeName)
+        : FClient(Client), FDirectory(Client.Directory()), FTreeName(TreeName) {
+        for (const QString& T : FDirectory.Trees())
             if (T.compare(TreeName, Qt::CaseInsensitive) == 0) {
                 FTreeName = T;
                 FTreeExists = true;
             }
-        FRoot = TreePrefixStart + FTreeName;
-        NWDir Dir(Store);
-        const NWFieldTypes Types = Dir.FieldTypes();
+        FRoot = TreeFullName(FTreeName);
         for (const TFieldName& F : FieldTable)
             FFieldOfAttribute.insert(QString::fromLatin1(F.Attribute).toLower(), QString::fromUtf8(F.Field));
-        for (int I = 0; I < Types.Count(); ++I) {
-            const NWFieldType& T = Types.Item(I);
+        for (const NWFieldType& T : FDirectory.FieldTypes()) {
             FTypes.insert(T.Name, T);
             const QString Key = RuleName(T.Name).toLower();
             if (!FFieldOfAttribute.contains(Key))
@@ -642,7 +761,7 @@ private:
         for (const TClassName& C : ClassTable)
             if (ObjectClass.compare(QLatin1String(C.ObjectClass), Qt::CaseInsensitive) == 0)
                 return QString::fromLatin1(C.Layout);
-        for (const QString& Layout : TClientStore::Layouts())
+        for (const QString& Layout : KnownLayouts())
             if (ObjectClass.compare(RuleName(Layout), Qt::CaseInsensitive) == 0)
                 return Layout;
         return QString();
@@ -655,61 +774,53 @@ private:
         auto It = FPlanned.constFind(FullName.toLower());
         if (It != FPlanned.constEnd())
             return *It;
-        TClientStore::TObjectRef Ref;
-        if (FTreeExists && FStore.TryResolve(FullName, Ref))
+        TObjectRef Ref;
+        if (FTreeExists && FDirectory.TryResolve(FullName, Ref))
             return Ref.Layout;
         return QString();
     }
 
     QVariant ConvertValue(const NWFieldType& Type, const QByteArray& Bytes, int Line) const {
-        const QString& Syntax = Type.Syntax;
-        if (Syntax == QLatin1String("Net Address")) {
-            const int Hash = Bytes.indexOf('#');
+        const TSyntaxKind Kind = KindOfSyntax(Type.Syntax);
+        if (Kind == TSyntaxKind::NetAddress) {
+            const qsizetype Hash = Bytes.indexOf('#');
             bool Ok = false;
             const int AddressType = Hash > 0 ? Bytes.left(Hash).toInt(&Ok) : 0;
             if (!Ok || AddressType < 0)
                 Fail(Line, QStringLiteral("network address expected (type \"#\" address bytes)"));
             return QVariant::fromValue(NWNetAddress(AddressType, Bytes.mid(Hash + 1)));
         }
-        if (Syntax == QLatin1String("Octet String"))
+        if (Kind == TSyntaxKind::Octets)
             return QVariant(Bytes);
         const QString Text = Utf8(Bytes, Line);
-        if (Syntax == QLatin1String("Integer") || Syntax == QLatin1String("Counter") ||
-            Syntax == QLatin1String("Interval")) {
+        switch (Kind) {
+        case TSyntaxKind::Integer: {
             bool Ok = false;
             const qint64 N = Text.trimmed().toLongLong(&Ok);
             if (!Ok)
                 Fail(Line, QStringLiteral("integer expected, not \"%1\"").arg(Text));
             return QVariant(N);
         }
-        if (Syntax == QLatin1String("Boolean")) {
+        case TSyntaxKind::Boolean: {
             const QString B = Text.trimmed().toUpper();
             if (B != QLatin1String("TRUE") && B != QLatin1String("FALSE"))
                 Fail(Line, QStringLiteral("TRUE or FALSE expected, not \"%1\"").arg(Text));
             return QVariant(B == QLatin1String("TRUE"));
         }
-        if (Syntax == QLatin1String("Time")) {
-            QDateTime T;
-            const QString S = Text.trimmed();
-            if (S.endsWith(QLatin1Char('Z'))) {
-                const QString Digits = S.chopped(1);
-                if (Digits.size() == 14)
-                    T = QDateTime::fromString(Digits, QStringLiteral("yyyyMMddHHmmss"));
-                else if (Digits.size() == 12)
-                    T = QDateTime::fromString(Digits, QStringLiteral("yyyyMMddHHmm"));
-                T.setTimeZone(QTimeZone::utc());
-            }
+        case TSyntaxKind::Time: {
+            const QDateTime T = ParseGeneralizedTime(Text);
             if (!T.isValid())
-                Fail(Line, QStringLiteral("generalized time expected (YYYYMMDDHHMMSSZ), not \"%1\"").arg(Text));
+                Fail(Line,
+                     QStringLiteral("generalized time expected (YYYYMMDDHHMMSSZ), not \"%1\"").arg(Text));
             return QVariant(T);
         }
-        if (Syntax == QLatin1String("Path")) {
+        case TSyntaxKind::Path: {
             const int End = DnValueEnd(Text);
             if (End < 0)
-                return Text;  // written as stored
+                return Text; // written as stored
             const QString Volume = DnToFullName(Text.left(End), Line);
             const QString Rest = Text.mid(End + 1);
-            const int Hash = Rest.indexOf(QLatin1Char('#'));
+            const qsizetype Hash = Rest.indexOf(QLatin1Char('#'));
             bool Ok = false;
             if (Hash > 0)
                 Rest.left(Hash).toInt(&Ok);
@@ -717,12 +828,13 @@ private:
                 Fail(Line, QStringLiteral("path expected (volume DN \"#\" name space \"#\" path)"));
             return QString(Volume + QLatin1Char(',') + Rest.mid(Hash + 1));
         }
-        if (Syntax == QLatin1String("Distinguished Name")) {
-            if (Text.startsWith(TreePrefixStart, Qt::CaseInsensitive))
-                return Text;  // an object of another tree, written as stored
+        case TSyntaxKind::DistinguishedName:
+            if (Text.startsWith(TreeFullName(QString()), Qt::CaseInsensitive))
+                return Text; // an object of another tree, written as stored
             return DnToFullName(Text, Line);
+        default:
+            return Text;
         }
-        return Text;
     }
 
     TPlannedRecord PlanRecord(const TRecord& R) {
@@ -768,18 +880,21 @@ private:
         if (P.Layout.isEmpty())
             Fail(R.Line, QStringLiteral("\"objectClass:\" missing"));
         if (Rdns.back().Type != NamingAttribute(P.Layout))
-            Fail(R.Line, QStringLiteral("an object of class %1 is named by \"%2=\", not by \"%3=\"")
-                             .arg(LayoutToObjectClass(P.Layout), NamingAttribute(P.Layout), Rdns.back().Type));
+            Fail(R.Line,
+                 QStringLiteral("an object of class %1 is named by \"%2=\", not by \"%3=\"")
+                     .arg(LayoutToObjectClass(P.Layout), NamingAttribute(P.Layout), Rdns.back().Type));
 
         // The parent must exist or come earlier in the text.
         const QString ParentLayout = KnownLayout(P.ParentFullName);
         if (ParentLayout.isEmpty())
-            Fail(R.Line, QStringLiteral("parent \"%1\" does not exist (parents must come before their children)")
-                             .arg(FullNameToDn(P.ParentFullName, false)));
-        if (ParentLayout != QLatin1String("Tree") && !IsContainerLayout(ParentLayout))
-            Fail(R.Line, QStringLiteral("parent \"%1\" is no container").arg(FullNameToDn(P.ParentFullName, false)));
-        TClientStore::TObjectRef Ref;
-        if (FTreeExists && FStore.TryResolve(P.FullName, Ref)) {
+            Fail(R.Line,
+                 QStringLiteral("parent \"%1\" does not exist (parents must come before their children)")
+                     .arg(FullNameToDn(P.ParentFullName, false)));
+        if (!IsContainerLayout(ParentLayout))
+            Fail(R.Line,
+                 QStringLiteral("parent \"%1\" is no container").arg(FullNameToDn(P.ParentFullName, false)));
+        TObjectRef Ref;
+        if (FTreeExists && FDirectory.TryResolve(P.FullName, Ref)) {
             if (Ref.Layout.compare(P.Layout, Qt::CaseInsensitive) != 0)
                 Fail(R.Line, QStringLiteral("\"%1\" exists already with object class %2")
                                  .arg(DnText, LayoutToObjectClass(Ref.Layout)));
@@ -841,31 +956,27 @@ private:
         std::stable_sort(Order.begin(), Order.end(), [&](const TPlannedRecord* A, const TPlannedRecord* B) {
             if (A->Depth != B->Depth)
                 return A->Depth < B->Depth;
-            return ParentRank.value(A->ParentFullName.toLower()) < ParentRank.value(B->ParentFullName.toLower());
+            return ParentRank.value(A->ParentFullName.toLower()) <
+                   ParentRank.value(B->ParentFullName.toLower());
         });
 
         TImportResult Result;
-        TStoreTransaction Transaction(FStore);
+        TDirectoryTransaction Transaction(FDirectory);
         if (!FTreeExists)
-            FStore.AddTree(FTreeName);
-        NWDir Dir(FStore);
-        Dir.SetFilters(QString());
-        QString Positioned;
+            FDirectory.AddTree(FTreeName);
+        TObjectRef Parent;
         for (TPlannedRecord* P : Order) {
             try {
                 if (P->Exists) {
-                    P->Entry = Dir.FindEntry(P->FullName);
+                    P->Object = FDirectory.Resolve(P->FullName);
                     ++Result.Updated;
                     continue;
                 }
-                if (Positioned.compare(P->ParentFullName, Qt::CaseInsensitive) != 0) {
-                    Dir.SetFullName(P->ParentFullName);
-                    Positioned = P->ParentFullName;
-                }
-                NWEntries* Entries = Dir.Entries();
-                if (!Entries)
+                if (Parent.FullName.compare(P->ParentFullName, Qt::CaseInsensitive) != 0)
+                    Parent = FDirectory.Resolve(P->ParentFullName);
+                if (!IsContainerLayout(Parent.Layout))
                     Fail(P->Line, QStringLiteral("parent \"%1\" is no container").arg(P->ParentFullName));
-                P->Entry = Entries->Add(P->Layout, P->Name);
+                P->Object = FDirectory.CreateObject(Parent, P->Layout, P->Name);
                 ++Result.Created;
             } catch (const EDirectoryError& E) {
                 if (E.Message().startsWith(QLatin1String("LDIF line")))
@@ -873,25 +984,25 @@ private:
                 Fail(P->Line, E.Message());
             }
         }
-        std::vector<TClientStore::TVolume> Volumes = FStore.Volumes();
+        std::vector<TVolume> Volumes = FClient.VolumeStore().Volumes();
         for (TPlannedRecord& P : Plan) {
             int Line = P.Line;
             try {
-                for (const TPlannedRecord::TField& F : P.Fields) {
-                    Line = F.Line;
-                    P.Entry->SetFieldValue(F.Field, F.Value);
-                }
-                Line = P.Line;
-                try {
-                    P.Entry->Update();
-                } catch (const EDirectoryError& E) {
-                    // The commit names the field it refuses; point at that field's line.
+                if (!P.Fields.empty()) {
+                    std::vector<TFieldWrite> Writes;
                     for (const TPlannedRecord::TField& F : P.Fields)
-                        if (E.Message().contains(QLatin1Char('"') + F.Field + QLatin1Char('"'))) {
-                            Line = F.Line;
-                            break;
-                        }
-                    throw;
+                        Writes.push_back({F.Field, F.Value});
+                    try {
+                        FDirectory.WriteFields(P.Object, Writes);
+                    } catch (const EDirectoryError& E) {
+                        // The commit names the field it refuses; point at that field's line.
+                        for (const TPlannedRecord::TField& F : P.Fields)
+                            if (E.Message().contains(QLatin1Char('"') + F.Field + QLatin1Char('"'))) {
+                                Line = F.Line;
+                                break;
+                            }
+                        throw;
+                    }
                 }
                 if (!P.HostServer.isEmpty())
                     AddVolume(Volumes, P);
@@ -905,171 +1016,40 @@ private:
 
     // Enters a volume that the volume map does not know yet: the server from its host server, the
     // volume name from the object's name without the "SERVER_" prefix, the default root folder.
-    void AddVolume(std::vector<TClientStore::TVolume>& Volumes, const TPlannedRecord& P) {
+    void AddVolume(std::vector<TVolume>& Volumes, const TPlannedRecord& P) {
         const QString Server = P.HostServer.section(QLatin1Char('\\'), -1);
         QString Volume = P.Name;
         if (Volume.startsWith(Server + QLatin1Char('_'), Qt::CaseInsensitive))
             Volume = Volume.mid(Server.size() + 1);
-        for (const TClientStore::TVolume& V : Volumes)
-            if (V.VolumeObject.compare(P.Entry->FullName(), Qt::CaseInsensitive) == 0 ||
-                (V.Server.compare(Server, Qt::CaseInsensitive) == 0 && V.Volume.compare(Volume, Qt::CaseInsensitive) == 0))
+        for (const TVolume& V : Volumes)
+            if (V.VolumeObject.compare(P.Object.FullName, Qt::CaseInsensitive) == 0 ||
+                (V.Server.compare(Server, Qt::CaseInsensitive) == 0 &&
+                 V.Volume.compare(Volume, Qt::CaseInsensitive) == 0))
                 return;
-        TClientStore::TVolume V;
+        TVolume V;
         V.Server = Server;
         V.Volume = Volume;
-        V.VolumeObject = P.Entry->FullName();
-        FStore.AddVolume(V);
+        V.VolumeObject = P.Object.FullName;
+        FClient.VolumeStore().AddVolume(V);
         Volumes.push_back(V);
     }
 
-    TClientStore& FStore;
+    TDirectoryClient& FClient;
+    TDirectoryBackend& FDirectory;
     QString FTreeName;
     QString FRoot;
     bool FTreeExists = false;
     QHash<QString, NWFieldType> FTypes;
-    QHash<QString, QString> FFieldOfAttribute;  // lower-case attribute -> field
-    QHash<QString, QString> FPlanned;           // lower-case full name -> layout
+    QHash<QString, QString> FFieldOfAttribute; // lower-case attribute -> field
+    QHash<QString, QString> FPlanned;          // lower-case full name -> layout
 };
 
 } // namespace
 
-QString EscapeDnValue(const QString& Value) {
-    QString Result;
-    Result.reserve(Value.size() + 4);
-    for (int I = 0; I < Value.size(); ++I) {
-        const QChar C = Value[I];
-        switch (C.unicode()) {
-        case '"':
-        case '+':
-        case ',':
-        case ';':
-        case '<':
-        case '>':
-        case '\\':
-        case '#':  // anywhere, so that "DN#space#path" values split at the first bare "#"
-            Result += QLatin1Char('\\');
-            Result += C;
-            break;
-        case ' ':
-            if (I == 0 || I == Value.size() - 1)
-                Result += QLatin1Char('\\');
-            Result += C;
-            break;
-        case 0:
-            Result += QLatin1String("\\00");
-            break;
-        default:
-            Result += C;
-        }
-    }
-    return Result;
-}
-
-QString UnescapeDnValue(const QString& Text) {
-    auto HexValue = [](char C) -> int {
-        if (C >= '0' && C <= '9')
-            return C - '0';
-        if (C >= 'a' && C <= 'f')
-            return C - 'a' + 10;
-        if (C >= 'A' && C <= 'F')
-            return C - 'A' + 10;
-        return -1;
-    };
-    const QByteArray In = Text.toUtf8();
-    QByteArray Bytes;
-    for (int I = 0; I < In.size(); ++I) {
-        const char C = In[I];
-        if (C == '\\') {
-            if (I + 1 >= In.size())
-                throw EDirectoryError(QStringLiteral("\"\\\" at the end of \"%1\"").arg(Text));
-            const char N = In[I + 1];
-            if (QByteArrayView(" \"#+,;<=>\\").contains(N)) {
-                Bytes += N;
-                ++I;
-            } else if (I + 2 < In.size() && HexValue(N) >= 0 && HexValue(In[I + 2]) >= 0) {
-                Bytes += char(HexValue(N) * 16 + HexValue(In[I + 2]));
-                I += 2;
-            } else {
-                throw EDirectoryError(QStringLiteral("invalid escape in \"%1\"").arg(Text));
-            }
-        } else if (QByteArrayView("\"+;<>").contains(C)) {
-            throw EDirectoryError(QStringLiteral("\"%1\" must be escaped with \"\\\" in \"%2\"").arg(QString(QLatin1Char(C)), Text));
-        } else {
-            Bytes += C;
-        }
-    }
-    QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString Result = Decoder.decode(Bytes);
-    if (Decoder.hasError())
-        throw EDirectoryError(QStringLiteral("invalid UTF-8 in \"%1\"").arg(Text));
-    return Result;
-}
-
-QString FullNameToDn(const QString& FullName, bool Leaf) {
-    const QStringList L = Levels(FullName);
-    QStringList Rdns;
-    for (int I = L.size() - 1; I >= 0; --I) {
-        QString Type = I == 0 ? QStringLiteral("o") : QStringLiteral("ou");
-        if (Leaf && I == L.size() - 1)
-            Type = QStringLiteral("cn");
-        Rdns.append(Type + QLatin1Char('=') + EscapeDnValue(L[I]));
-    }
-    return Rdns.join(QLatin1Char(','));
-}
-
-QString FieldToAttribute(const QString& Field) {
-    for (const TFieldName& F : FieldTable)
-        if (Field == QLatin1String(F.Field))
-            return QString::fromLatin1(F.Attribute);
-    return RuleName(Field);
-}
-
-QString LayoutToObjectClass(const QString& Layout) {
-    for (const TClassName& C : ClassTable)
-        if (Layout.compare(QLatin1String(C.Layout), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(C.ObjectClass);
-    return RuleName(Layout);
-}
-
-bool NeedsBase64(const QByteArray& Value) {
-    if (Value.isEmpty())
-        return false;
-    const char First = Value.front();
-    if (First == ' ' || First == ':' || First == '<' || Value.back() == ' ')
-        return true;
-    for (char C : Value) {
-        const unsigned char U = static_cast<unsigned char>(C);
-        if (U < 0x20 || U >= 0x7F)
-            return true;
-    }
-    return false;
-}
-
-QByteArray AttributeLine(const QByteArray& Attribute, const QByteArray& Value) {
-    QByteArray Line = Attribute;
-    if (Value.isEmpty())
-        Line += ':';
-    else if (NeedsBase64(Value))
-        Line += ":: " + Value.toBase64();
-    else
-        Line += ": " + Value;
-    constexpr int Width = 76;
-    if (Line.size() <= Width)
-        return Line + '\n';
-    QByteArray Folded = Line.left(Width) + '\n';
-    for (qsizetype Pos = Width; Pos < Line.size(); Pos += Width - 1)
-        Folded += ' ' + Line.mid(Pos, Width - 1) + '\n';
-    return Folded;
-}
-
-QByteArray ExportTree(TClientStore& Store, const QString& TreeName) {
-    TExporter Exporter(Store, TreeName);
-    return Exporter.Run();
-}
-
-TImportResult ImportTree(TClientStore& Store, const QString& TreeName, const QByteArray& Text) {
-    TImporter Importer(Store, TreeName);
+TImportResult ImportTree(TDirectoryClient& Client, const QString& TreeName, const QByteArray& Text) {
+    TImporter Importer(Client, TreeName);
     return Importer.Run(Text);
 }
 
 } // namespace Ldif
+

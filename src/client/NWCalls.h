@@ -6,20 +6,20 @@
 #include <cstdint>
 
 // The client-library calls: plain functions that answer with a status code (EDirectoryError.h),
-// 0 for success. They act on the store of TClientStore::Instance().
+// 0 for success. They act on the directory of TDirectoryClient::Instance().
 
 using NWDSContextHandle = std::uint32_t;
 
-constexpr int DCK_FLAGS = 1;          // context key: flags (32-bit unsigned)
-constexpr int DCK_TREE_NAME = 11;     // context key: tree name (zero-terminated text)
+constexpr int DCK_FLAGS = 1;      // context key: flags (32-bit unsigned)
+constexpr int DCK_TREE_NAME = 11; // context key: tree name (zero-terminated text)
 constexpr std::uint32_t DCV_TYPELESS_NAMES = 4;
-constexpr int DSV_MODIFY_ENTRY = 9;   // request code for NWDSInitBuf
-constexpr int DS_REMOVE_ATTRIBUTE = 6;  // change type: remove every value of an attribute
+constexpr int DSV_MODIFY_ENTRY = 9;    // request code for NWDSInitBuf
+constexpr int DS_REMOVE_ATTRIBUTE = 6; // change type: remove every value of an attribute
 constexpr int NO_MORE_ITERATIONS = -1;
-constexpr int NW_MAX_TREE_NAME_BYTES = 33;    // tree name buffer of context key 11, terminator included
-constexpr int NW_PATH_PART_BYTES = 256;       // each buffer of NWParsePath, terminator included
+constexpr int NW_MAX_TREE_NAME_BYTES = 33; // tree name buffer of context key 11, terminator included
+constexpr int NW_PATH_PART_BYTES = 256;    // each buffer of NWParsePath, terminator included
 
-struct NWDSBuf;  // request buffer
+struct NWDSBuf; // request buffer
 
 extern "C++" {
 // Parses "VOLOBJ:DIR" or "\\SERVER\VOLUME\DIR" into three 256-byte buffers (server, volume or volume

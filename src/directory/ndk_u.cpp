@@ -2,8 +2,8 @@
 
 #include "treeSelect_u.h"
 
-#include <ClientStore.h>
 #include <Clock.h>
+#include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <ErrorGuard.h>
 #include <ModalSeam.h>
@@ -191,7 +191,7 @@ TNDK::TNDK(QWidget* Owner)
     Init();
 }
 
-TNDK::TNDK(QWidget* Owner, TClientStore& Store)
+TNDK::TNDK(QWidget* Owner, TDirectoryClient& Store)
     : QObject(Owner), NWDir1(new NWDir(Store, this)), NWVolAdm1(new NWVolAdm(Store, this)),
       NWUsrGrp1(new NWUsrGrp(Store, this)), NWSess1(new NWSess(Store, this)), FOwner(Owner) {
     Init();

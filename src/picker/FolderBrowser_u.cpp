@@ -2,7 +2,7 @@
 
 #include "ModalSeam.h"
 
-#include <ClientStore.h>
+#include <DirectoryClient.h>
 #include <EDirectoryError.h>
 
 #include <QApplication>
@@ -44,7 +44,7 @@ struct TFolderModel::TNode {
     }
 };
 
-TFolderModel::TFolderModel(TClientStore& Store, QObject* Parent)
+TFolderModel::TFolderModel(TDirectoryClient& Store, QObject* Parent)
     : QAbstractItemModel(Parent), FTop(std::make_unique<TNode>()) {
     FTop->Loaded = true;
     const auto Connections = Store.ServerConnections();
@@ -207,7 +207,7 @@ TFolderBrowser::TFolderBrowser(const QString& Title, QWidget* Parent) : QDialog(
     laTitel->setTextFormat(Qt::PlainText);
     laTitel->setWordWrap(true);
 
-    FModel = new TFolderModel(TClientStore::Instance(), this);
+    FModel = new TFolderModel(TDirectoryClient::Instance(), this);
     FolderTree = new QTreeView(this);
     FolderTree->setObjectName(QStringLiteral("FolderTree"));
     FolderTree->setModel(FModel);

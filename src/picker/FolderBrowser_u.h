@@ -9,7 +9,7 @@
 class QLabel;
 class QPushButton;
 class QTreeView;
-class TClientStore;
+class TDirectoryClient;
 
 // Where the folder picker starts.
 enum class TFolderRoot {
@@ -27,7 +27,7 @@ public:
 
     // Reads the server connections and the volumes of Store; throws EDirectoryError when they
     // cannot be read.
-    explicit TFolderModel(TClientStore& Store, QObject* Parent = nullptr);
+    explicit TFolderModel(TDirectoryClient& Store, QObject* Parent = nullptr);
     ~TFolderModel() override;
 
     // "\\SERVER\VOLUME\dir\sub" of a volume or folder row; "" for a server row.

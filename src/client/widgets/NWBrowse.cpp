@@ -1,14 +1,14 @@
 #include "NWBrowse.h"
 
-#include "ClientStore.h"
-#include "EDirectoryError.h"
-#include "NWDir.h"
+#include <DirectoryClient.h>
+#include <EDirectoryError.h>
+#include <NWDir.h>
 
 #include <QCollator>
 #include <QHeaderView>
+#include <QScopedValueRollback>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <QScopedValueRollback>
 #include <algorithm>
 
 struct TNWBrowseModel::TNode {
@@ -31,8 +31,8 @@ bool TNWBrowseModel::IsContainerLayout(const QString& Layout) {
     return Containers.contains(Layout, Qt::CaseInsensitive);
 }
 
-void TNWBrowseModel::SetRoot(TClientStore& Store, const QString& FullName, const QString& Filters) {
-    const TClientStore::TObjectRef Ref = Store.Resolve(FullName);
+void TNWBrowseModel::SetRoot(TDirectoryClient& Client, const QString& FullName, const QString& Filters) {
+    const TObjectRef Ref = Client.Directory().Resolve(FullName);
     auto Top = std::make_unique<TNode>();
     auto Start = std::make_unique<TNode>();
     Start->FullName = Ref.FullName;
@@ -42,8 +42,8 @@ void TNWBrowseModel::SetRoot(TClientStore& Store, const QString& FullName, const
     Top->Children.push_back(std::move(Start));
     Top->Loaded = true;
 
-    auto Cursor = std::make_unique<NWDir>(Store);
-    Cursor->SetFilters(Filters);  // not positioned yet: nothing is read
+    auto Cursor = std::make_unique<NWDir>(Client);
+    Cursor->SetFilters(Filters); // not positioned yet: nothing is read
 
     beginResetModel();
     FTop = std::move(Top);
@@ -122,7 +122,9 @@ int TNWBrowseModel::rowCount(const QModelIndex& Parent) const {
     return P ? int(P->Children.size()) : 0;
 }
 
-int TNWBrowseModel::columnCount(const QModelIndex&) const { return 1; }
+int TNWBrowseModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
 
 bool TNWBrowseModel::hasChildren(const QModelIndex& Parent) const {
     if (Parent.isValid() && Parent.column() != 0)
@@ -152,7 +154,7 @@ void TNWBrowseModel::fetchMore(const QModelIndex& Parent) {
     std::vector<std::unique_ptr<TNode>> Rows;
     QString Failure;
     try {
-        FCursor->SetFullName(P->FullName);  // reads the listing with the filters set
+        FCursor->SetFullName(P->FullName); // reads the listing with the filters set
         if (NWEntries* Entries = FCursor->Entries()) {
             const int Count = Entries->Count();
             Rows.reserve(size_t(Count));
@@ -178,8 +180,9 @@ void TNWBrowseModel::fetchMore(const QModelIndex& Parent) {
     QCollator Order;
     Order.setCaseSensitivity(Qt::CaseInsensitive);
     Order.setNumericMode(true);
-    std::stable_sort(Rows.begin(), Rows.end(),
-                     [&Order](const auto& A, const auto& B) { return Order.compare(A->ShortName, B->ShortName) < 0; });
+    std::stable_sort(Rows.begin(), Rows.end(), [&Order](const auto& A, const auto& B) {
+        return Order.compare(A->ShortName, B->ShortName) < 0;
+    });
     {
         QScopedValueRollback Announcing(FAnnouncing, true);
         if (!Rows.empty()) {
@@ -289,7 +292,7 @@ void NWBrowse::Refresh() {
         FModel->Clear();
         return;
     }
-    FModel->SetRoot(FDirectory->Store(), FDirectory->FullName(), FDirectory->Filters());
+    FModel->SetRoot(FDirectory->Client(), FDirectory->FullName(), FDirectory->Filters());
     ApplyExpandMode();
 }
 

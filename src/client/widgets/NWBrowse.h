@@ -11,7 +11,7 @@
 
 class NWDir;
 class QTreeView;
-class TClientStore;
+class TDirectoryClient;
 
 // The tree behind the browse control. Its one top-level row is the start object; the subordinates
 // of an object are read only when the view asks for them (canFetchMore/fetchMore), with one listing
@@ -24,9 +24,9 @@ public:
     explicit TNWBrowseModel(QObject* Parent = nullptr);
     ~TNWBrowseModel() override;
 
-    // Starts the tree at the object FullName of Store, showing only subordinates whose layout is in
-    // Filters (comma-separated, "" for all). Throws EDirectoryError when the object does not exist.
-    void SetRoot(TClientStore& Store, const QString& FullName, const QString& Filters);
+    // Starts the tree at the object FullName of Client, showing only subordinates whose layout is
+    // in Filters (comma-separated, "" for all). Throws EDirectoryError when the object does not exist.
+    void SetRoot(TDirectoryClient& Client, const QString& FullName, const QString& Filters);
     void Clear();
 
     // Icons: the icon of a row is Images[ImageIndex(layout)] when that index exists.
@@ -35,7 +35,7 @@ public:
 
     QString FullName(const QModelIndex& Index) const;
     QString Layout(const QModelIndex& Index) const;
-    bool IsLoaded(const QModelIndex& Index) const;   // the subordinates have been read
+    bool IsLoaded(const QModelIndex& Index) const; // the subordinates have been read
     // The row of an object below the start object, reading the levels on the way as needed;
     // invalid when it is not shown in this tree.
     QModelIndex IndexOf(const QString& FullName);
@@ -63,8 +63,8 @@ private:
     TNode* NodeOf(const QModelIndex& Index) const;
     QModelIndex IndexOfNode(TNode* Node) const;
 
-    std::unique_ptr<TNode> FTop;         // invisible parent of the start object
-    std::unique_ptr<NWDir> FCursor;      // own cursor, so the listings never move the caller's
+    std::unique_ptr<TNode> FTop;    // invisible parent of the start object
+    std::unique_ptr<NWDir> FCursor; // own cursor, so the listings never move the caller's
     QList<QIcon> FImages;
     std::function<int(const QString&)> FImageIndex;
     int FFetchCount = 0;
@@ -97,7 +97,7 @@ public:
     void Refresh();
 
     int ExpandMode() const { return FExpandMode; }
-    void SetExpandMode(int Mode);                 // 0..2; anything else counts as 0
+    void SetExpandMode(int Mode); // 0..2; anything else counts as 0
 
     void SetImages(const QList<QIcon>& Images);
     void SetImageIndex(std::function<int(const QString&)> ImageIndex);
