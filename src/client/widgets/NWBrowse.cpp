@@ -1,65 +1,41 @@
 #include "NWBrowse.h"
 
 #include <DirectoryClient.h>
-#include <EDirectoryError.h>
+#include <Layouts.h>
 #include <NWDir.h>
 
 #include <QCollator>
-#include <QHeaderView>
-#include <QScopedValueRollback>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 
-struct TNWBrowseModel::TNode {
+struct TNWBrowseModel::TObjectNode : TLazyTreeModel::TNode {
     QString FullName;
-    QString ShortName;
     QString Layout;
-    TNode* Parent = nullptr;
-    int Row = 0;
-    bool Loaded = false;
-    std::vector<std::unique_ptr<TNode>> Children;
 };
 
-TNWBrowseModel::TNWBrowseModel(QObject* Parent) : QAbstractItemModel(Parent) {}
+TNWBrowseModel::TNWBrowseModel(QObject* Parent) : TLazyTreeModel(Parent) {}
 
 TNWBrowseModel::~TNWBrowseModel() = default;
 
-bool TNWBrowseModel::IsContainerLayout(const QString& Layout) {
-    static const QStringList Containers{QStringLiteral("Tree"), QStringLiteral("Organization"),
-                                        QStringLiteral("Organizational Unit")};
-    return Containers.contains(Layout, Qt::CaseInsensitive);
-}
-
 void TNWBrowseModel::SetRoot(TDirectoryClient& Client, const QString& FullName, const QString& Filters) {
     const TObjectRef Ref = Client.Directory().Resolve(FullName);
-    auto Top = std::make_unique<TNode>();
-    auto Start = std::make_unique<TNode>();
+    auto Start = std::make_unique<TObjectNode>();
     Start->FullName = Ref.FullName;
-    Start->ShortName = Ref.ShortName;
+    Start->Name = Ref.ShortName;
     Start->Layout = Ref.Layout;
-    Start->Parent = Top.get();
-    Top->Children.push_back(std::move(Start));
-    Top->Loaded = true;
-
     auto Cursor = std::make_unique<NWDir>(Client);
     Cursor->SetFilters(Filters); // not positioned yet: nothing is read
 
-    beginResetModel();
-    FTop = std::move(Top);
+    std::vector<std::unique_ptr<TNode>> Top;
+    Top.push_back(std::move(Start));
     FCursor = std::move(Cursor);
-    FFetchCount = 0;
-    QScopedValueRollback Announcing(FAnnouncing, true);
-    endResetModel();
+    ResetTop(std::move(Top));
 }
 
 void TNWBrowseModel::Clear() {
-    beginResetModel();
-    FTop.reset();
     FCursor.reset();
-    FFetchCount = 0;
-    QScopedValueRollback Announcing(FAnnouncing, true);
-    endResetModel();
+    ResetTop({});
 }
 
 void TNWBrowseModel::SetImages(const QList<QIcon>& Images) {
@@ -72,141 +48,56 @@ void TNWBrowseModel::SetImageIndex(std::function<int(const QString&)> ImageIndex
     FImageIndex = std::move(ImageIndex);
 }
 
-TNWBrowseModel::TNode* TNWBrowseModel::NodeOf(const QModelIndex& Index) const {
-    if (!Index.isValid())
-        return FTop.get();
-    return static_cast<TNode*>(Index.internalPointer());
-}
-
-QModelIndex TNWBrowseModel::IndexOfNode(TNode* Node) const {
-    if (!Node || Node == FTop.get())
-        return {};
-    return createIndex(Node->Row, 0, Node);
+const TNWBrowseModel::TObjectNode* TNWBrowseModel::ObjectOf(const QModelIndex& Index) const {
+    return Index.isValid() ? static_cast<const TObjectNode*>(NodeOf(Index)) : nullptr;
 }
 
 QString TNWBrowseModel::FullName(const QModelIndex& Index) const {
-    const TNode* N = Index.isValid() ? NodeOf(Index) : nullptr;
+    const TObjectNode* N = ObjectOf(Index);
     return N ? N->FullName : QString();
 }
 
 QString TNWBrowseModel::Layout(const QModelIndex& Index) const {
-    const TNode* N = Index.isValid() ? NodeOf(Index) : nullptr;
+    const TObjectNode* N = ObjectOf(Index);
     return N ? N->Layout : QString();
 }
 
-bool TNWBrowseModel::IsLoaded(const QModelIndex& Index) const {
-    const TNode* N = NodeOf(Index);
-    return N && N->Loaded;
+bool TNWBrowseModel::MayHaveChildren(const TNode& Node) const {
+    return IsContainerLayout(static_cast<const TObjectNode&>(Node).Layout);
 }
 
-QModelIndex TNWBrowseModel::index(int Row, int Column, const QModelIndex& Parent) const {
-    if (Column != 0 || Row < 0 || (Parent.isValid() && Parent.column() != 0))
-        return {};
-    TNode* P = NodeOf(Parent);
-    if (!P || Row >= int(P->Children.size()))
-        return {};
-    return createIndex(Row, Column, P->Children[size_t(Row)].get());
-}
-
-QModelIndex TNWBrowseModel::parent(const QModelIndex& Child) const {
-    if (!Child.isValid())
-        return {};
-    TNode* N = NodeOf(Child);
-    return IndexOfNode(N->Parent);
-}
-
-int TNWBrowseModel::rowCount(const QModelIndex& Parent) const {
-    if (Parent.isValid() && Parent.column() != 0)
-        return 0;
-    const TNode* P = NodeOf(Parent);
-    return P ? int(P->Children.size()) : 0;
-}
-
-int TNWBrowseModel::columnCount(const QModelIndex&) const {
-    return 1;
-}
-
-bool TNWBrowseModel::hasChildren(const QModelIndex& Parent) const {
-    if (Parent.isValid() && Parent.column() != 0)
-        return false;
-    const TNode* P = NodeOf(Parent);
-    if (!P)
-        return false;
-    if (P->Loaded)
-        return !P->Children.empty();
-    return IsContainerLayout(P->Layout);
-}
-
-bool TNWBrowseModel::canFetchMore(const QModelIndex& Parent) const {
-    if (!Parent.isValid() || Parent.column() != 0)
-        return false;
-    const TNode* P = NodeOf(Parent);
-    return !FAnnouncing && P && !P->Loaded && IsContainerLayout(P->Layout);
-}
-
-void TNWBrowseModel::fetchMore(const QModelIndex& Parent) {
-    if (!canFetchMore(Parent))
-        return;
-    TNode* P = NodeOf(Parent);
-    P->Loaded = true;
-    ++FFetchCount;
-
+std::vector<std::unique_ptr<TLazyTreeModel::TNode>> TNWBrowseModel::LoadChildren(TNode& Node) {
     std::vector<std::unique_ptr<TNode>> Rows;
-    QString Failure;
-    try {
-        FCursor->SetFullName(P->FullName); // reads the listing with the filters set
-        if (NWEntries* Entries = FCursor->Entries()) {
-            const int Count = Entries->Count();
-            Rows.reserve(size_t(Count));
-            for (int I = 0; I < Count; ++I) {
-                const NWEntryPtr E = Entries->Item(I);
-                auto N = std::make_unique<TNode>();
-                N->FullName = E->FullName();
-                N->ShortName = E->ShortName();
-                N->Layout = E->Layout();
-                N->Parent = P;
-                Rows.push_back(std::move(N));
-            }
+    FCursor->SetFullName(static_cast<TObjectNode&>(Node).FullName); // the listing with the filters set
+    if (NWEntries* Entries = FCursor->Entries()) {
+        Entries->Refresh();
+        const int Count = Entries->Count();
+        Rows.reserve(size_t(Count));
+        for (int I = 0; I < Count; ++I) {
+            const NWEntryPtr E = Entries->Item(I);
+            auto N = std::make_unique<TObjectNode>();
+            N->FullName = E->FullName();
+            N->Name = E->ShortName();
+            N->Layout = E->Layout();
+            Rows.push_back(std::move(N));
         }
-    } catch (const EDirectoryError& E) {
-        Failure = E.Message();
-        Rows.clear();
-    } catch (const std::exception& E) {
-        Failure = QString::fromUtf8(E.what());
-        Rows.clear();
     }
-
     // By name as people read it: letter case ignored, numbers by value ("5a" before "10a").
     QCollator Order;
     Order.setCaseSensitivity(Qt::CaseInsensitive);
     Order.setNumericMode(true);
-    std::stable_sort(Rows.begin(), Rows.end(), [&Order](const auto& A, const auto& B) {
-        return Order.compare(A->ShortName, B->ShortName) < 0;
-    });
-    {
-        QScopedValueRollback Announcing(FAnnouncing, true);
-        if (!Rows.empty()) {
-            beginInsertRows(Parent, 0, int(Rows.size()) - 1);
-            P->Children = std::move(Rows);
-            for (size_t I = 0; I < P->Children.size(); ++I)
-                P->Children[I]->Row = int(I);
-            endInsertRows();
-        } else {
-            // The expand mark of an empty container goes away.
-            Q_EMIT dataChanged(Parent, Parent);
-        }
-    }
-    if (!Failure.isEmpty())
-        Q_EMIT LoadFailed(Failure);
+    std::stable_sort(Rows.begin(), Rows.end(),
+                     [&Order](const auto& A, const auto& B) { return Order.compare(A->Name, B->Name) < 0; });
+    return Rows;
 }
 
 QVariant TNWBrowseModel::data(const QModelIndex& Index, int Role) const {
     if (!checkIndex(Index, CheckIndexOption::IndexIsValid))
         return {};
-    const TNode* N = NodeOf(Index);
+    const TObjectNode* N = ObjectOf(Index);
     switch (Role) {
     case Qt::DisplayRole:
-        return N->ShortName;
+        return N->Name;
     case Qt::ToolTipRole:
     case FullNameRole:
         return N->FullName;
@@ -224,38 +115,17 @@ QVariant TNWBrowseModel::data(const QModelIndex& Index, int Role) const {
     }
 }
 
-Qt::ItemFlags TNWBrowseModel::flags(const QModelIndex& Index) const {
-    if (!Index.isValid())
-        return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-}
-
 QModelIndex TNWBrowseModel::IndexOf(const QString& Name) {
-    if (!FTop || FTop->Children.empty())
+    const QModelIndex Start = index(0, 0);
+    const TObjectNode* N = ObjectOf(Start);
+    if (!N)
         return {};
-    TNode* N = FTop->Children.front().get();
     if (Name.compare(N->FullName, Qt::CaseInsensitive) == 0)
-        return IndexOfNode(N);
+        return Start;
     const QString Prefix = N->FullName + u'\\';
     if (!Name.startsWith(Prefix, Qt::CaseInsensitive))
         return {};
-    const QStringList Parts = Name.mid(Prefix.size()).split(u'\\');
-    for (const QString& Part : Parts) {
-        const QModelIndex At = IndexOfNode(N);
-        if (canFetchMore(At))
-            fetchMore(At);
-        TNode* Next = nullptr;
-        for (const auto& C : N->Children) {
-            if (C->ShortName.compare(Part, Qt::CaseInsensitive) == 0) {
-                Next = C.get();
-                break;
-            }
-        }
-        if (!Next)
-            return {};
-        N = Next;
-    }
-    return IndexOfNode(N);
+    return IndexOfPath(Start, Name.mid(Prefix.size()).split(u'\\'));
 }
 
 NWBrowse::NWBrowse(QWidget* Parent) : QWidget(Parent) {
