@@ -145,17 +145,22 @@ void NWEntries::Refresh() {
     Load();
 }
 
+// Every reading of the listing, the first one after positioning included, is a refresh.
 int NWEntries::Count() const {
-    if (!FLoaded)
-        Load();
-    return int(FRows.size());
+    if (FLoaded)
+        return int(FRows.size());
+    if (FCounted < 0) {
+        TFaultInjection::Check(QStringLiteral("NWEntries.Refresh"));
+        FCounted = Directory(FClient).CountChildren(FContainer, FFilters);
+    }
+    return FCounted;
 }
 
-// Every reading of the listing, the first one after positioning included, is a refresh.
 void NWEntries::Load() const {
     TFaultInjection::Check(QStringLiteral("NWEntries.Refresh"));
     FRows = Directory(FClient).Children(FContainer, FFilters);
     FLoaded = true;
+    FCounted = -1;
 }
 
 NWEntryPtr NWEntries::Item(int Index) const {
@@ -174,8 +179,12 @@ NWEntryPtr NWEntries::Item(int Index) const {
 NWEntryPtr NWEntries::Add(const QString& Layout, const QString& Name) {
     TFaultInjection::Check(QStringLiteral("NWEntries.Add"));
     const TObjectRef R = Directory(FClient).CreateObject(FContainer, Layout, Name);
-    if (FLoaded && Passes(R.Layout))
-        FRows.push_back({R.Key, R.ShortName, R.Layout});
+    if (Passes(R.Layout)) {
+        if (FLoaded)
+            FRows.push_back({R.Key, R.ShortName, R.Layout});
+        else if (FCounted >= 0)
+            ++FCounted;
+    }
     return MakeEntry(FClient, R);
 }
 

@@ -46,9 +46,10 @@ private:
 };
 using NWEntryPtr = std::shared_ptr<NWEntry>;
 
-// The subordinates of a container: a snapshot (filtered by the control's Filters, in creation
-// order) taken when first read after the control was positioned, and renewed by Refresh. Count
-// and Item read the snapshot; they never query per item.
+// The subordinates of a container, filtered by the control's Filters, in creation order. The
+// listing is read when first needed after the control was positioned (a count alone is counted,
+// not listed) and renewed by Refresh; Count and Item then read that snapshot and never query per
+// item.
 class NWEntries {
 public:
     NWEntries(TDirectoryClient& Client, const TObjectRef& Container, const QStringList& Filters);
@@ -65,6 +66,7 @@ private:
     TObjectRef FContainer;
     QStringList FFilters; // canonical layout names; empty: no filter
     mutable bool FLoaded = false;
+    mutable int FCounted = -1; // the count read without a listing; -1: not counted
     mutable std::vector<TChildEntry> FRows;
 };
 
