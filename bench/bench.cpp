@@ -1,8 +1,9 @@
 // parvon-bench: builds a large school directory in a fresh store and times the directory reads the
 // workflows make through TNDK against the same reads done as plain SQL on the same database.
 
-#include <ClientStore.h>
+#include <DirectoryClient.h>
 #include <NWDir.h>
+#include <SqliteStore.h>
 #include <ndk_u.h>
 
 #include <QApplication>
@@ -42,11 +43,11 @@ QString UserName(int C, int S) { return QStringLiteral("s%1_%2").arg(C, 4, 10, Q
 
 // The directory: tree SCHULE, unterricht, schueler, Classes classes with Students students each,
 // built through the directory control in one transaction.
-void Build(TClientStore& Store, int Classes, int Students) {
-    TStoreTransaction T(Store);
+void Build(TSqliteStore& Store, TDirectoryClient& Client, int Classes, int Students) {
+    TDirectoryTransaction T(Store);
     Store.AddTree(QStringLiteral("SCHULE"));
     Store.SetConnectedTrees({TreeRoot});
-    NWDir Dir(Store);
+    NWDir Dir(Client);
     Dir.SetFullName(TreeRoot);
     Dir.Entries()->Add(QStringLiteral("Organization"), QStringLiteral("unterricht"));
     Dir.SetFullName(TreeRoot + QStringLiteral("\\unterricht"));
@@ -233,12 +234,13 @@ int main(int argc, char** argv) {
     QTemporaryDir Folder;
     if (!Folder.isValid())
         Die(QStringLiteral("no temporary folder"));
-    TClientStore Store(Folder.path());
-    TClientStore::SetInstance(&Store);
+    const auto Store = std::make_shared<TSqliteStore>(Folder.path());
+    TDirectoryClient Client(Store, Store);
+    TDirectoryClient::SetInstance(&Client);
 
     QElapsedTimer BuildTimer;
     BuildTimer.start();
-    Build(Store, Classes, Students);
+    Build(*Store, Client, Classes, Students);
     const double BuildSeconds = BuildTimer.nsecsElapsed() / 1e9;
     Out() << QStringLiteral("Directory: %1 classes x %2 students = %3 users, built in %4 s\n")
                  .arg(Classes)
@@ -247,8 +249,8 @@ int main(int argc, char** argv) {
                  .arg(BuildSeconds, 0, 'f', 2);
     Out().flush();
 
-    TNDK Ndk(nullptr, Store);
-    TRawReads Raw(Store.Folder() + QStringLiteral("/directory.db"));
+    TNDK Ndk(nullptr, Client);
+    TRawReads Raw(Store->Folder() + QStringLiteral("/directory.db"));
 
     // The sample: up to 100 classes spread over the directory.
     QList<int> Sample;
@@ -362,6 +364,6 @@ int main(int argc, char** argv) {
     Out() << QStringLiteral("Peak memory: %1 MB (target: under 200 MB)\n").arg(Peak, 0, 'f', 1);
     Out() << (AllMet ? "All targets met.\n" : "Some targets missed.\n");
     Out().flush();
-    TClientStore::SetInstance(nullptr);
+    TDirectoryClient::SetInstance(nullptr);
     return AllMet ? 0 : 1;
 }

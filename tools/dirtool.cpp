@@ -1,13 +1,15 @@
 // parvon-dirtool: the administrator's console of the embedded directory.
 
-#include <ClientStore.h>
 #include <DemoTree.h>
+#include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <Ldif.h>
 #include <NWDir.h>
 #include <NWNetAddress.h>
 #include <NWUsrGrp.h>
 #include <NWVolAdm.h>
+#include <Rights.h>
+#include <SqliteStore.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -74,7 +76,9 @@ void Need(const QStringList& Args, int Min, int Max) {
 }
 
 QString TreeFullName(const QString& Tree) {
-    return Tree.startsWith(QLatin1String("NDS:\\\\"), Qt::CaseInsensitive) ? Tree : QStringLiteral("NDS:\\\\") + Tree;
+    return Tree.startsWith(QLatin1String("NDS:\\\\"), Qt::CaseInsensitive)
+               ? Tree
+               : QStringLiteral("NDS:\\\\") + Tree;
 }
 
 QString TreeName(const QString& Tree) {
@@ -113,17 +117,14 @@ QVariantList ValueList(const QVariant& Value) {
     return Result;
 }
 
-QString RightsText(const NWRights& Rights) {
-    static const std::pair<TRight, char> Order[] = {
-        {TRight::Supervisor, 'S'}, {TRight::Read, 'R'},   {TRight::Write, 'W'},    {TRight::Erase, 'E'},
-        {TRight::Create, 'C'},     {TRight::Modify, 'M'}, {TRight::FileScan, 'F'}, {TRight::AccessControl, 'A'}};
-    QString Text;
-    for (const auto& [Right, Letter] : Order)
-        Text += Rights.Right(Right) ? QLatin1Char(Letter) : QLatin1Char('-');
-    return Text;
-}
+// The console's store and the client over it.
+struct TTool {
+    TSqliteStore& Store;
+    TDirectoryClient& Client;
+};
 
-int Demo(TClientStore& Store, const QStringList& Args) {
+int Demo(TTool& Tool, const QStringList& Args) {
+    TSqliteStore& Store = Tool.Store;
     Need(Args, 0, 0);
     if (!Store.IsEmpty())
         throw EDirectoryError(QStringLiteral("The store %1 holds a tree already (%2).")
@@ -133,9 +134,9 @@ int Demo(TClientStore& Store, const QStringList& Args) {
     return 0;
 }
 
-int Export(TClientStore& Store, const QStringList& Args) {
+int Export(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 2);
-    const QByteArray Text = Ldif::ExportTree(Store, TreeName(Args[0]));
+    const QByteArray Text = Ldif::ExportTree(Tool.Client, TreeName(Args[0]));
     if (Args.size() == 1 || Args[1] == QLatin1String("-")) {
         Out().flush();
         QFile Stdout;
@@ -149,7 +150,7 @@ int Export(TClientStore& Store, const QStringList& Args) {
     return 0;
 }
 
-int Import(TClientStore& Store, const QStringList& Args) {
+int Import(TTool& Tool, const QStringList& Args) {
     Need(Args, 2, 2);
     QFile File;
     bool Opened;
@@ -161,14 +162,14 @@ int Import(TClientStore& Store, const QStringList& Args) {
     }
     if (!Opened)
         throw EDirectoryError(QStringLiteral("Cannot read %1: %2").arg(Args[1], File.errorString()));
-    const Ldif::TImportResult Result = Ldif::ImportTree(Store, TreeName(Args[0]), File.readAll());
+    const Ldif::TImportResult Result = Ldif::ImportTree(Tool.Client, TreeName(Args[0]), File.readAll());
     Out() << Result.Created << " objects created, " << Result.Updated << " updated\n";
     return 0;
 }
 
-int List(TClientStore& Store, const QStringList& Args) {
+int List(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 1);
-    NWDir Dir(Store);
+    NWDir Dir(Tool.Client);
     Dir.SetFilters(QString());
     Dir.SetFullName(Args[0]);
     NWEntries* Entries = Dir.Entries();
@@ -181,9 +182,9 @@ int List(TClientStore& Store, const QStringList& Args) {
     return 0;
 }
 
-int Show(TClientStore& Store, const QStringList& Args) {
+int Show(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 1);
-    NWDir Dir(Store);
+    NWDir Dir(Tool.Client);
     Dir.SetFullName(Args[0]);
     Out() << "Name:   " << Dir.FullName() << '\n';
     if (Dir.FullName().count(QLatin1Char('\\')) < 3) {
@@ -205,41 +206,43 @@ int Show(TClientStore& Store, const QStringList& Args) {
     return 0;
 }
 
-NWDirectoryEntryPtr Folder(TClientStore& Store, const QString& Path) {
-    NWVolAdm VolAdm(Store);
+NWDirectoryEntryPtr Folder(TTool& Tool, const QString& Path) {
+    NWVolAdm VolAdm(Tool.Client);
     VolAdm.SetFullName(VolumeOf(Path));
     return VolAdm.GetDirectoryEntry(Path);
 }
 
-int Flags(TClientStore& Store, const QStringList& Args) {
+int Flags(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 1);
-    const NWDirectoryEntryPtr Entry = Folder(Store, Args[0]);
+    const NWDirectoryEntryPtr Entry = Folder(Tool, Args[0]);
     Out() << "Delete Inhibit: " << (Entry->DeleteInhibit() ? "on" : "off") << '\n';
     Out() << "Rename Inhibit: " << (Entry->RenameInhibit() ? "on" : "off") << '\n';
     return 0;
 }
 
-int Trustees(TClientStore& Store, const QStringList& Args) {
+int Trustees(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 1);
-    const NWDirectoryEntryPtr Entry = Folder(Store, Args[0]);
+    const NWDirectoryEntryPtr Entry = Folder(Tool, Args[0]);
     const NWTrustees Trustees = Entry->Trustees();
     for (int I = 0; I < Trustees.Count(); ++I) {
         const NWTrusteePtr T = Trustees.ItemAt(I);
-        Out() << RightsText(T->Rights()) << "  " << T->FullName() << '\n';
+        Out() << RightsText(T->Rights().Mask()) << "  " << T->FullName() << '\n';
     }
     return 0;
 }
 
-int Trees(TClientStore& Store, const QStringList& Args) {
+int Trees(TTool& Tool, const QStringList& Args) {
     Need(Args, 0, 0);
+    TSqliteStore& Store = Tool.Store;
     const QStringList Connected = Store.ConnectedTrees();
     for (const QString& Tree : Store.Trees())
         Out() << (Connected.contains(TreeFullName(Tree), Qt::CaseInsensitive) ? "* " : "  ") << Tree << '\n';
     return 0;
 }
 
-int ConnectTree(TClientStore& Store, const QStringList& Args) {
+int ConnectTree(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 1);
+    TSqliteStore& Store = Tool.Store;
     const QString Wanted = TreeName(Args[0]);
     QString Tree;
     for (const QString& T : Store.Trees())
@@ -255,33 +258,37 @@ int ConnectTree(TClientStore& Store, const QStringList& Args) {
     return 0;
 }
 
-int DisconnectTree(TClientStore& Store, const QStringList& Args) {
+int DisconnectTree(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 1);
+    TSqliteStore& Store = Tool.Store;
     QStringList Connected = Store.ConnectedTrees();
     const qsizetype Before = Connected.size();
-    Connected.removeIf([&](const QString& T) { return T.compare(TreeFullName(Args[0]), Qt::CaseInsensitive) == 0; });
+    Connected.removeIf(
+        [&](const QString& T) { return T.compare(TreeFullName(Args[0]), Qt::CaseInsensitive) == 0; });
     if (Connected.size() == Before)
-        throw EDirectoryError(QStringLiteral("The workstation is not connected to %1.").arg(TreeName(Args[0])));
+        throw EDirectoryError(
+            QStringLiteral("The workstation is not connected to %1.").arg(TreeName(Args[0])));
     Store.SetConnectedTrees(Connected);
     return 0;
 }
 
-int Servers(TClientStore& Store, const QStringList& Args) {
+int Servers(TTool& Tool, const QStringList& Args) {
     Need(Args, 0, 0);
-    for (const TClientStore::TServerConnection& C : Store.ServerConnections())
+    for (const TServerConnection& C : Tool.Store.ServerConnections())
         Out() << QStringLiteral("%1  %2").arg(C.FullName, -40).arg(C.DisplayName) << '\n';
     return 0;
 }
 
-int AddServer(TClientStore& Store, const QStringList& Args) {
+int AddServer(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 2);
-    NWDir Dir(Store);
-    Dir.SetFullName(Args[0]);  // the server object must exist
-    TClientStore::TServerConnection C;
+    TSqliteStore& Store = Tool.Store;
+    NWDir Dir(Tool.Client);
+    Dir.SetFullName(Args[0]); // the server object must exist
+    TServerConnection C;
     C.FullName = Dir.FullName();
     C.DisplayName = Args.size() > 1 ? Args[1] : Dir.ShortName();
-    std::vector<TClientStore::TServerConnection> Connections = Store.ServerConnections();
-    for (const TClientStore::TServerConnection& Old : Connections)
+    std::vector<TServerConnection> Connections = Store.ServerConnections();
+    for (const TServerConnection& Old : Connections)
         if (Old.FullName.compare(C.FullName, Qt::CaseInsensitive) == 0)
             throw EDirectoryError(QStringLiteral("A connection to %1 exists already.").arg(C.FullName));
     Connections.push_back(C);
@@ -289,11 +296,12 @@ int AddServer(TClientStore& Store, const QStringList& Args) {
     return 0;
 }
 
-int RemoveServer(TClientStore& Store, const QStringList& Args) {
+int RemoveServer(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 1);
-    std::vector<TClientStore::TServerConnection> Connections = Store.ServerConnections();
+    TSqliteStore& Store = Tool.Store;
+    std::vector<TServerConnection> Connections = Store.ServerConnections();
     const size_t Before = Connections.size();
-    std::erase_if(Connections, [&](const TClientStore::TServerConnection& C) {
+    std::erase_if(Connections, [&](const TServerConnection& C) {
         return C.FullName.compare(Args[0], Qt::CaseInsensitive) == 0 ||
                C.DisplayName.compare(Args[0], Qt::CaseInsensitive) == 0;
     });
@@ -303,39 +311,39 @@ int RemoveServer(TClientStore& Store, const QStringList& Args) {
     return 0;
 }
 
-int Volumes(TClientStore& Store, const QStringList& Args) {
+int Volumes(TTool& Tool, const QStringList& Args) {
     Need(Args, 0, 0);
-    for (const TClientStore::TVolume& V : Store.Volumes())
+    for (const TVolume& V : Tool.Store.Volumes())
         Out() << QStringLiteral("\\\\%1\\%2").arg(V.Server, V.Volume) << "  " << V.RootFolder << "  "
               << V.VolumeObject << '\n';
     return 0;
 }
 
-int SetVolumeRoot(TClientStore& Store, const QStringList& Args) {
+int SetVolumeRoot(TTool& Tool, const QStringList& Args) {
     Need(Args, 2, 2);
     const QStringList Parts = Args[0].mid(2).split(QLatin1Char('\\'));
-    if (!Args[0].startsWith(QLatin1String("\\\\")) || Parts.size() != 2 || Parts[0].isEmpty() || Parts[1].isEmpty())
+    if (!Args[0].startsWith(QLatin1String("\\\\")) || Parts.size() != 2 || Parts[0].isEmpty() ||
+        Parts[1].isEmpty())
         throw EUsage(QStringLiteral("Volume \\\\SERVER\\VOLUME expected: %1").arg(Args[0]));
-    Store.SetVolumeRoot(Parts[0], Parts[1], Args[1]);
+    Tool.Store.SetVolumeRoot(Parts[0], Parts[1], Args[1]);
     return 0;
 }
 
-int AddUser(TClientStore& Store, const QStringList& Args) {
+int AddUser(TTool& Tool, const QStringList& Args) {
     Need(Args, 3, 3);
     const qsizetype Cut = Args[0].lastIndexOf(QLatin1Char('\\'));
     if (Cut <= 0)
         throw EUsage(QStringLiteral("User full name expected: %1").arg(Args[0]));
-    NWUsrGrp UsrGrp(Store);
+    NWUsrGrp UsrGrp(Tool.Client);
     UsrGrp.SetFullName(Args[0].left(Cut));
     UsrGrp.Users().Add(Args[0], Args[1], Args[2]);
-    Out() << "Created " << Store.Resolve(Args[0]).FullName << '\n';
+    Out() << "Created " << Tool.Store.Resolve(Args[0]).FullName << '\n';
     return 0;
 }
 
-int CheckPassword(TClientStore& Store, const QStringList& Args) {
+int CheckPassword(TTool& Tool, const QStringList& Args) {
     Need(Args, 2, 2);
-    const TClientStore::TObjectRef Ref = Store.Resolve(Args[0]);
-    if (Store.CheckPassword(Ref.Id, Args[1])) {
+    if (Tool.Store.CheckPassword(Tool.Store.Resolve(Args[0]), Args[1])) {
         Out() << "Password is right.\n";
         return 0;
     }
@@ -373,7 +381,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    using TCommand = std::function<int(TClientStore&, const QStringList&)>;
+    using TCommand = std::function<int(TTool&, const QStringList&)>;
     const std::map<QString, TCommand> Commands = {
         {QStringLiteral("demo"), Demo},
         {QStringLiteral("export"), Export},
@@ -405,35 +413,21 @@ int main(int argc, char** argv) {
         // folder is opened as it is, so that "demo" finds it empty.
         if (StoreFolder.isEmpty())
             StoreFolder = qEnvironmentVariable("PARVON_CLIENT_STORE");
-        struct TOwnStore {
-            std::unique_ptr<TClientStore> Store;
-            ~TOwnStore() {
-                if (Store)
-                    TClientStore::SetInstance(nullptr);
-            }
-        } Own;
-        TClientStore* Store;
-        if (!StoreFolder.isEmpty()) {
-            Own.Store = std::make_unique<TClientStore>(StoreFolder);
-            TClientStore::SetInstance(Own.Store.get());
-            Store = Own.Store.get();
-        } else {
-            Store = &TClientStore::Instance();
-        }
-        const int Result = Command->second(*Store, Args);
+        const std::shared_ptr<TSqliteStore> Store =
+            StoreFolder.isEmpty() ? OpenWorkstationStore() : std::make_shared<TSqliteStore>(StoreFolder);
+        TDirectoryClient Client(Store, Store);
+        TDirectoryClient::SetInstance(&Client);
+        TTool Tool{*Store, Client};
+        const int Result = Command->second(Tool, Args);
         Out().flush();
         return Result;
     } catch (const EUsage& E) {
         Out().flush();
         Err << E.FMessage << "\n\n" << QString::fromUtf8(Usage);
         return 2;
-    } catch (const EDirectoryError& E) {
-        Out().flush();
-        Err << "Error: " << E.Message() << '\n';
-        return 2;
     } catch (const std::exception& E) {
         Out().flush();
-        Err << "Error: " << QString::fromLocal8Bit(E.what()) << '\n';
+        Err << "Error: " << ErrorText(E) << '\n';
         return 2;
     }
 }

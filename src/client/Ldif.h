@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-class TClientStore;
+class TDirectoryClient;
 
 // LDIF (RFC 2849) export and import of one directory tree.
 //
@@ -51,8 +51,8 @@ class TClientStore;
 // Two exports of the same store are byte-identical.
 //
 // Import reads the whole text first and stops at the first fault with an EDirectoryError whose
-// message starts with "LDIF line N: ". Then it applies everything in one store transaction, so a
-// failing import changes nothing. Parents must come before their children (or exist already).
+// message starts with "LDIF line N: ". Then it applies everything in one transaction of the
+// directory, so a failing import changes nothing. Parents must come before their children (or exist already).
 // An object that exists already keeps its place; each field the record names gets the record's
 // values, other fields stay. The tree is created when the store does not hold it.
 namespace Ldif {
@@ -62,8 +62,8 @@ struct TImportResult {
     int Updated = 0;
 };
 
-QByteArray ExportTree(TClientStore& Store, const QString& TreeName);
-TImportResult ImportTree(TClientStore& Store, const QString& TreeName, const QByteArray& Text);
+QByteArray ExportTree(TDirectoryClient& Client, const QString& TreeName);
+TImportResult ImportTree(TDirectoryClient& Client, const QString& TreeName, const QByteArray& Text);
 
 // The pieces, also used by the console.
 QString EscapeDnValue(const QString& Value);

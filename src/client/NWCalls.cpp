@@ -1,20 +1,20 @@
 #include "NWCalls.h"
 
-#include "ClientStore.h"
-#include "ClientStorePrivate.h"
+#include "DirectoryClient.h"
 #include "FaultInjection.h"
+
+#include <Layouts.h>
+#include <Names.h>
 
 #include <QString>
 #include <cstring>
 #include <map>
 #include <vector>
 
-using namespace ClientInternal;
-
 struct NWDSBuf {
     std::size_t Size = 0;
     std::size_t Used = 0;
-    int Operation = 0;          // 0: not initialised
+    int Operation = 0; // 0: not initialised
     struct TChange {
         int Type;
         QString Attribute;
@@ -26,7 +26,7 @@ namespace {
 
 struct TContext {
     std::uint32_t Flags = 0;
-    QString TreeName;   // "" until key 11 is set: the first connected tree
+    QString TreeName; // "" until key 11 is set: the first connected tree
 };
 
 std::map<NWDSContextHandle, TContext>& Contexts() {
@@ -48,69 +48,69 @@ bool CopyOut(const QByteArray& Text, char* Buffer, int Size) {
     return true;
 }
 
-// The tree the context addresses, 0 when unknown.
-qint64 TreeOfContext(TClientStore& Store, const TContext& Context) {
-    auto& D = Store.Private();
+// The tree the context addresses: the one set with key 11, else the first connected tree; ""
+// when there is none.
+QString TreeOfContext(TDirectoryBackend& Directory, const TContext& Context) {
     if (!Context.TreeName.isEmpty())
-        return D.TreeId(Context.TreeName);
-    const QStringList Connected = Store.ConnectedTrees();
+        return Context.TreeName;
+    const QStringList Connected = Directory.ConnectedTrees();
     QString Tree, Levels;
-    if (!Connected.isEmpty() && SplitFullName(Connected.first(), Tree, Levels))
-        return D.TreeId(Tree);
-    return 0;
+    return !Connected.isEmpty() && SplitFullName(Connected.first(), Tree, Levels) ? Tree : QString();
 }
 
 // An object named by a typeless (or typed) dotted name relative to the root of the context's tree;
 // a full name "NDS:\\TREE\..." is taken as it is.
-bool ObjectOfContext(TClientStore& Store, const TContext& Context, const char* Object, TClientStore::TObjectRef& Out) {
+bool ObjectOfContext(TDirectoryBackend& Directory, const TContext& Context, const char* Object,
+                     TObjectRef& Out) {
     if (!Object)
         return false;
     const QString Name = QString::fromUtf8(Object);
-    QString Tree, Levels;
+    QString Tree, Levels, FullName;
     if (SplitFullName(Name, Tree, Levels))
-        return Store.Private().Lookup(Name, Out) && Out.Id != 0;
-    const qint64 Tid = TreeOfContext(Store, Context);
-    return Tid && Store.Private().LookupDotted(Tid, Name, Out);
+        return Directory.TryResolve(Name, Out) && !Out.IsTreeRoot();
+    const QString ContextTree = TreeOfContext(Directory, Context);
+    return !ContextTree.isEmpty() && DottedToFullName(ContextTree, Name, FullName) &&
+           Directory.TryResolve(FullName, Out) && !Out.IsTreeRoot();
 }
 
 // Finds the volume object of that short name: in the first connected tree, then in the others.
-bool FindVolumeObject(TClientStore& Store, const QString& ShortName, TClientStore::TObjectRef& Out) {
-    auto& D = Store.Private();
-    QSqlQuery& Q = D.Run(QStringLiteral("SELECT id, tree_id FROM objects WHERE uname=? AND layout='Volume' ORDER BY id"),
-                         {ShortName.toUpper()});
-    std::vector<std::pair<qint64, qint64>> Hits;
-    while (Q.next())
-        Hits.emplace_back(Q.value(0).toLongLong(), Q.value(1).toLongLong());
-    Q.finish();
-    if (Hits.empty())
-        return false;
-    const QStringList Connected = Store.ConnectedTrees();
-    QString Tree, Levels;
-    const qint64 Preferred = !Connected.isEmpty() && SplitFullName(Connected.first(), Tree, Levels) ? D.TreeId(Tree) : 0;
-    auto Pick = Hits.front();
-    for (const auto& H : Hits)
-        if (H.second == Preferred) {
-            Pick = H;
-            break;
-        }
-    return D.LookupId(Pick.first, Out);
+bool FindVolumeObject(TDirectoryBackend& Directory, const QString& ShortName, TObjectRef& Out) {
+    QStringList Trees = Directory.Trees();
+    const QStringList Connected = Directory.ConnectedTrees();
+    QString Preferred, Levels;
+    if (!Connected.isEmpty() && SplitFullName(Connected.first(), Preferred, Levels)) {
+        Trees.removeIf([&](const QString& T) { return T.compare(Preferred, Qt::CaseInsensitive) == 0; });
+        Trees.prepend(Preferred);
+    }
+    for (const QString& Tree : Trees) {
+        TObjectRef Root;
+        if (!Directory.TryResolve(TreeFullName(Tree), Root))
+            continue;
+        const QStringList Hits = Directory.Search(Root, ShortName, QStringLiteral("Volume"), 2);
+        if (!Hits.isEmpty())
+            return Directory.TryResolve(Hits.first(), Out);
+    }
+    return false;
 }
 
 // The server that holds a volume object: from the volume map, else from its "Host Server".
-QString ServerOfVolumeObject(TClientStore& Store, const TClientStore::TObjectRef& Volume) {
-    auto& D = Store.Private();
-    TClientStore::TPrivate::TVolumeRow Row;
-    if (D.FindVolumeOfObject(Volume.FullName, Row))
-        return Row.Server;
-    const std::vector<QVariant> Host = D.StoredValues(Volume.Id, QStringLiteral("Host Server"));
-    if (!Host.empty())
-        return Host.front().toString().section(QLatin1Char('\\'), -1);
+QString ServerOfVolumeObject(TDirectoryClient& Client, const TObjectRef& Volume) {
+    for (const TVolume& V : Client.VolumeStore().Volumes())
+        if (V.VolumeObject.compare(Volume.FullName, Qt::CaseInsensitive) == 0)
+            return V.Server;
+    TDirectoryBackend& Directory = Client.Directory();
+    if (const NWFieldType* Host = Directory.FieldType(QStringLiteral("Host Server"))) {
+        const std::vector<QVariant> Values = Directory.ReadField(Volume, *Host);
+        if (!Values.empty())
+            return Values.front().toString().section(QLatin1Char('\\'), -1);
+    }
     return QString();
 }
 
 } // namespace
 
-NWCCODE NWParsePath(const char* Path, char* ServerName, std::uint32_t* ConnHandle, char* VolumeName, char* DirPath) {
+NWCCODE NWParsePath(const char* Path, char* ServerName, std::uint32_t* ConnHandle, char* VolumeName,
+                    char* DirPath) {
     if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWParsePath")))
         return Injected;
     if (!Path || !ServerName || !VolumeName || !DirPath)
@@ -140,17 +140,18 @@ NWCCODE NWParsePath(const char* Path, char* ServerName, std::uint32_t* ConnHandl
             return ERR_INVALID_PATH;
         Volume = Text.left(Colon);
         Dir = Text.mid(Colon + 1);
-        if (Volume.contains(QLatin1Char('\\')) || Volume.contains(QLatin1Char('/')) || Dir.contains(QLatin1Char(':')))
+        if (Volume.contains(QLatin1Char('\\')) || Volume.contains(QLatin1Char('/')) ||
+            Dir.contains(QLatin1Char(':')))
             return ERR_INVALID_PATH;
         while (Dir.startsWith(QLatin1Char('\\')))
             Dir.remove(0, 1);
         while (Dir.endsWith(QLatin1Char('\\')))
             Dir.chop(1);
-        TClientStore::TObjectRef Object;
-        TClientStore& Store = TClientStore::Instance();
-        if (!FindVolumeObject(Store, Volume, Object))
+        TObjectRef Object;
+        TDirectoryClient& Client = TDirectoryClient::Instance();
+        if (!FindVolumeObject(Client.Directory(), Volume, Object))
             return ERR_INVALID_PATH;
-        Server = ServerOfVolumeObject(Store, Object);
+        Server = ServerOfVolumeObject(Client, Object);
         if (Server.isEmpty())
             return ERR_INVALID_PATH;
     }
@@ -165,7 +166,9 @@ NWCCODE NWParsePath(const char* Path, char* ServerName, std::uint32_t* ConnHandl
     return 0;
 }
 
-NWCCODE NWCallsInit(void* Reserved1, void* Reserved2) { return TFaultInjection::Status(QStringLiteral("NWCallsInit")); }
+NWCCODE NWCallsInit(void* Reserved1, void* Reserved2) {
+    return TFaultInjection::Status(QStringLiteral("NWCallsInit"));
+}
 
 NWCCODE NWDSCreateContextHandle(NWDSContextHandle* Context) {
     static NWDSContextHandle Next = 0;
@@ -205,7 +208,9 @@ NWCCODE NWDSGetContext(NWDSContextHandle Context, int Key, void* Value) {
         std::memcpy(Value, &C->Flags, sizeof C->Flags);
         return 0;
     case DCK_TREE_NAME:
-        return CopyOut(C->TreeName.toUtf8(), static_cast<char*>(Value), NW_MAX_TREE_NAME_BYTES) ? 0 : ERR_INVALID_REQUEST;
+        return CopyOut(C->TreeName.toUtf8(), static_cast<char*>(Value), NW_MAX_TREE_NAME_BYTES)
+                   ? 0
+                   : ERR_INVALID_REQUEST;
     default:
         return ERR_INVALID_REQUEST;
     }
@@ -276,8 +281,8 @@ NWCCODE NWDSPutChange(NWDSContextHandle Context, NWDSBuf* Buf, int ChangeType, c
     return 0;
 }
 
-NWCCODE NWDSModifyObject(NWDSContextHandle Context, const char* Object, std::int32_t* IterationHandle, int More,
-                         NWDSBuf* Buf) {
+NWCCODE NWDSModifyObject(NWDSContextHandle Context, const char* Object, std::int32_t* IterationHandle,
+                         int More, NWDSBuf* Buf) {
     if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSModifyObject")))
         return Injected;
     TContext* C = ContextOf(Context);
@@ -286,26 +291,23 @@ NWCCODE NWDSModifyObject(NWDSContextHandle Context, const char* Object, std::int
     if (!Buf || Buf->Operation != DSV_MODIFY_ENTRY)
         return ERR_INVALID_REQUEST;
     try {
-        TClientStore& Store = TClientStore::Instance();
-        auto& D = Store.Private();
-        TClientStore::TObjectRef Ref;
-        if (!ObjectOfContext(Store, *C, Object, Ref))
+        TDirectoryBackend& D = TDirectoryClient::Instance().Directory();
+        TObjectRef Ref;
+        if (!ObjectOfContext(D, *C, Object, Ref))
             return ERR_NO_SUCH_ENTRY;
-        std::vector<TClientStore::TPrivate::TFieldWrite> Writes;
+        std::vector<TFieldWrite> Writes;
         for (const NWDSBuf::TChange& Change : Buf->Changes) {
             const NWFieldType* Type = D.FieldType(Change.Attribute);
             if (!Type)
                 return ERR_NO_SUCH_ATTRIBUTE;
             // Removing the values of an attribute that holds none is refused.
-            if (D.StoredValues(Ref.Id, Type->Name).empty())
+            if (D.ReadField(Ref, *Type).empty())
                 return ERR_DUPLICATE_VALUE;
-            Writes.push_back({Type, {}});
+            Writes.push_back({Type->Name, QVariant()});
         }
         if (Writes.empty())
             return 0;
-        TStoreTransaction T(Store);
-        D.WriteFields(Ref.Id, Writes);
-        T.Commit();
+        D.WriteFields(Ref, Writes);
         if (IterationHandle)
             *IterationHandle = NO_MORE_ITERATIONS;
         return 0;
@@ -331,18 +333,19 @@ NWCCODE NWDSChangeObjectPassword(NWDSContextHandle Context, std::uint32_t Option
     if (!NewPassword)
         return ERR_INVALID_REQUEST;
     try {
-        TClientStore& Store = TClientStore::Instance();
-        auto& D = Store.Private();
-        TClientStore::TObjectRef Ref;
-        if (!ObjectOfContext(Store, *C, Object, Ref))
+        TDirectoryBackend& D = TDirectoryClient::Instance().Directory();
+        TObjectRef Ref;
+        if (!ObjectOfContext(D, *C, Object, Ref))
             return ERR_NO_SUCH_ENTRY;
         if (Ref.Layout != QLatin1String("User"))
             return ERR_NO_SUCH_ATTRIBUTE;
         const QString Password = QString::fromUtf8(NewPassword);
-        const std::vector<QVariant> Minimum = D.StoredValues(Ref.Id, QStringLiteral("Password Minimum Length"));
-        if (!Minimum.empty() && Password.size() < Minimum.front().toLongLong())
-            return ERR_PASSWORD_TOO_SHORT;
-        Store.SetPassword(Ref.Id, Password);
+        if (const NWFieldType* MinimumType = D.FieldType(QStringLiteral("Password Minimum Length"))) {
+            const std::vector<QVariant> Minimum = D.ReadField(Ref, *MinimumType);
+            if (!Minimum.empty() && Password.size() < Minimum.front().toLongLong())
+                return ERR_PASSWORD_TOO_SHORT;
+        }
+        D.SetPassword(Ref, Password);
         return 0;
     } catch (const EDirectoryError& E) {
         return E.Code() < 0 ? E.Code() : ERR_INVALID_REQUEST;

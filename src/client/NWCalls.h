@@ -1,43 +1,25 @@
 #pragma once
 
+#include <EDirectoryError.h>
+
 #include <cstddef>
 #include <cstdint>
 
-// The client-library calls: plain functions that answer with a status code, 0 for success.
-// They act on the store of TClientStore::Instance().
+// The client-library calls: plain functions that answer with a status code (EDirectoryError.h),
+// 0 for success. They act on the directory of TDirectoryClient::Instance().
 
-using NWCCODE = std::int32_t;
 using NWDSContextHandle = std::uint32_t;
 
-constexpr int DCK_FLAGS = 1;          // context key: flags (32-bit unsigned)
-constexpr int DCK_TREE_NAME = 11;     // context key: tree name (zero-terminated text)
+constexpr int DCK_FLAGS = 1;      // context key: flags (32-bit unsigned)
+constexpr int DCK_TREE_NAME = 11; // context key: tree name (zero-terminated text)
 constexpr std::uint32_t DCV_TYPELESS_NAMES = 4;
-constexpr int DSV_MODIFY_ENTRY = 9;   // request code for NWDSInitBuf
-constexpr int DS_REMOVE_ATTRIBUTE = 6;  // change type: remove every value of an attribute
+constexpr int DSV_MODIFY_ENTRY = 9;    // request code for NWDSInitBuf
+constexpr int DS_REMOVE_ATTRIBUTE = 6; // change type: remove every value of an attribute
 constexpr int NO_MORE_ITERATIONS = -1;
-constexpr NWCCODE ERR_NO_SUCH_VALUE = -602;
-constexpr NWCCODE ERR_NO_SUCH_ENTRY = -601;
-constexpr NWCCODE ERR_NO_SUCH_ATTRIBUTE = -603;
-constexpr NWCCODE ERR_NO_SUCH_CLASS = -604;
-constexpr NWCCODE ERR_ENTRY_ALREADY_EXISTS = -606;
-constexpr NWCCODE ERR_NOT_EFFECTIVE_CLASS = -608;
-constexpr NWCCODE ERR_ILLEGAL_ATTRIBUTE = -609;
-constexpr NWCCODE ERR_ILLEGAL_DS_NAME = -610;          // bad object or tree name
-constexpr NWCCODE ERR_ILLEGAL_CONTAINMENT = -611;      // layout may not stand in that container
-constexpr NWCCODE ERR_CANT_HAVE_MULTIPLE_VALUES = -612;
-constexpr NWCCODE ERR_SYNTAX_VIOLATION = -613;
-constexpr NWCCODE ERR_DUPLICATE_VALUE = -614;  // also answered when removing values from an empty attribute
-constexpr NWCCODE ERR_ATTRIBUTE_ALREADY_EXISTS = -615;
-constexpr NWCCODE ERR_INVALID_REQUEST = -641;
-constexpr NWCCODE ERR_BUFFER_FULL = -649;
-constexpr NWCCODE ERR_BAD_CONTEXT = -667;
-constexpr NWCCODE ERR_FAILED_AUTHENTICATION = -669;
-constexpr NWCCODE ERR_INVALID_PATH = 0x899C;   // path parse: malformed text or unknown volume
-constexpr NWCCODE ERR_PASSWORD_TOO_SHORT = -216;
-constexpr int NW_MAX_TREE_NAME_BYTES = 33;    // tree name buffer of context key 11, terminator included
-constexpr int NW_PATH_PART_BYTES = 256;       // each buffer of NWParsePath, terminator included
+constexpr int NW_MAX_TREE_NAME_BYTES = 33; // tree name buffer of context key 11, terminator included
+constexpr int NW_PATH_PART_BYTES = 256;    // each buffer of NWParsePath, terminator included
 
-struct NWDSBuf;  // request buffer
+struct NWDSBuf; // request buffer
 
 extern "C++" {
 // Parses "VOLOBJ:DIR" or "\\SERVER\VOLUME\DIR" into three 256-byte buffers (server, volume or volume

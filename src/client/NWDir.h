@@ -1,5 +1,7 @@
 #pragma once
 
+#include <DirectoryBackend.h>
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -7,18 +9,16 @@
 #include <memory>
 #include <vector>
 
-class TClientStore;
+class TDirectoryClient;
 
 // One directory object, as the directory control hands it out. Field writes are buffered in
 // this object until Update commits them in one transaction.
 class NWEntry {
 public:
-    NWEntry(TClientStore& Store, qint64 Id, const QString& FullName, const QString& ShortName,
-            const QString& Layout);
-    QString ShortName() const { return FShortName; }
-    QString FullName() const { return FFullName; }
-    QString Layout() const { return FLayout; }
-    qint64 Id() const { return FId; }
+    NWEntry(TDirectoryClient& Client, const TObjectRef& Object);
+    QString ShortName() const { return FObject.ShortName; }
+    QString FullName() const { return FObject.FullName; }
+    QString Layout() const { return FObject.Layout; }
 
     // Reads a field: a QString for a single text, a QStringList of texts when MultiValued,
     // qint64 for Integer syntaxes, QDateTime for Time syntaxes, a QVariantList of NWNetAddress
@@ -40,58 +40,41 @@ public:
     void LoadFieldFromFile(const QString& Field, const QString& Path);
 
 private:
-    TClientStore& FStore;
-    qint64 FId;
-    QString FFullName, FShortName, FLayout;
-    std::vector<std::pair<QString, QVariant>> FPending;
+    TDirectoryClient& FClient;
+    TObjectRef FObject;
+    std::vector<TFieldWrite> FPending;
 };
 using NWEntryPtr = std::shared_ptr<NWEntry>;
 
-// The subordinates of a container: a snapshot (filtered by the control's Filters, in creation
-// order) taken when first read after the control was positioned, and renewed by Refresh. Count
-// and Item read the snapshot; they never query per item.
+// The subordinates of a container, filtered by the control's Filters, in creation order. The
+// listing is read when first needed after the control was positioned (a count alone is counted,
+// not listed) and renewed by Refresh; Count and Item then read that snapshot and never query per
+// item.
 class NWEntries {
 public:
-    struct TRow {
-        qint64 Id;
-        QString ShortName;
-        QString Layout;
-    };
-    NWEntries(TClientStore& Store, qint64 ContainerId, const QString& ContainerFullName, const QStringList& Filters);
-    // The same for a container whose tree is known (ContainerId 0: the tree root).
-    NWEntries(TClientStore& Store, qint64 TreeId, qint64 ContainerId, const QString& ContainerFullName,
-              const QStringList& Filters);
+    NWEntries(TDirectoryClient& Client, const TObjectRef& Container, const QStringList& Filters);
     void Refresh();
     int Count() const;
-    NWEntryPtr Item(int Index) const;            // throws for an index out of range
-    NWEntryPtr Add(const QString& Layout, const QString& Name);  // creates the object at once
+    NWEntryPtr Item(int Index) const;                           // throws for an index out of range
+    NWEntryPtr Add(const QString& Layout, const QString& Name); // creates the object at once
 
 private:
     bool Passes(const QString& Layout) const;
     void Load() const;
 
-    TClientStore& FStore;
-    qint64 FTreeId = 0;
-    qint64 FContainerId;
-    QString FContainerFullName;
-    QString FContainerLayout;
-    QStringList FFilters;    // canonical layout names; empty: no filter
+    TDirectoryClient& FClient;
+    TObjectRef FContainer;
+    QStringList FFilters; // canonical layout names; empty: no filter
     mutable bool FLoaded = false;
-    mutable std::vector<TRow> FRows;
-};
-
-struct NWFieldType {
-    QString Name;
-    QString Syntax;        // "Stream", "Path", "Net Address", "Integer", "Time", "Case Ignore String", ...
-    bool SingleValued = false;
-    int MaxLength = 0;     // 0: unbounded
+    mutable int FCounted = -1; // the count read without a listing; -1: not counted
+    mutable std::vector<TChildEntry> FRows;
 };
 
 class NWFieldTypes {
 public:
     explicit NWFieldTypes(std::vector<NWFieldType> Types) : FTypes(std::move(Types)) {}
     int Count() const { return int(FTypes.size()); }
-    const NWFieldType& Item(int Index) const;    // throws for an index out of range
+    const NWFieldType& Item(int Index) const; // throws for an index out of range
 
 private:
     std::vector<NWFieldType> FTypes;
@@ -102,28 +85,29 @@ class NWDir : public QObject {
     Q_OBJECT
 public:
     explicit NWDir(QObject* Parent = nullptr);
-    explicit NWDir(TClientStore& Store, QObject* Parent = nullptr);
+    explicit NWDir(TDirectoryClient& Client, QObject* Parent = nullptr);
+    ~NWDir() override;
 
     // Full name of the object the control stands on ("NDS:\\TREE", "NDS:\\TREE\O\OU\CN"). Setting
     // throws EDirectoryError when no such object exists; reading gives the canonical spelling.
     QString FullName() const;
     void SetFullName(const QString& Name);
-    QString ShortName() const;                   // leaf name; the tree name for a tree root
+    QString ShortName() const; // leaf name; the tree name for a tree root
     QString Filters() const;
-    void SetFilters(const QString& Layouts);     // comma-separated, case-insensitive; "" for none
+    void SetFilters(const QString& Layouts); // comma-separated, case-insensitive; "" for none
 
-    NWEntryPtr Entry() const;                    // the positioned object (throws on a tree root)
-    NWEntries* Entries();                        // nullptr for a leaf object
+    NWEntryPtr Entry() const; // the positioned object (throws on a tree root)
+    NWEntries* Entries();     // nullptr for a leaf object
     NWFieldTypes FieldTypes() const;
-    NWEntryPtr FindEntry(const QString& FullName) const;      // throws when absent
-    QString ResolveName(const QString& Name) const;           // canonical full name; throws
+    NWEntryPtr FindEntry(const QString& FullName) const; // throws when absent
+    QString ResolveName(const QString& Name) const;      // canonical full name; throws
     // Starts a search and returns at once; SearchCompleted delivers a QStringList of full names
     // through the event loop. Scope 0: the base itself, 1: its subordinates, 2: the subtree below
     // it. Name and Layout compare without regard to case; "*" in Name matches any run of characters,
     // an empty Name or Layout matches all.
     void Search(const QString& Name, const QString& Layout, int Scope, const QString& Base, int Flags = 0);
 
-    TClientStore& Store() const { return FStore; }
+    TDirectoryClient& Client() const { return FClient; }
 
 Q_SIGNALS:
     void SearchCompleted(const QVariant& Results);
@@ -131,12 +115,8 @@ Q_SIGNALS:
     void PositionChanged();
 
 private:
-    TClientStore& FStore;
-    qint64 FTreeId = 0;
-    qint64 FObjectId = 0;                        // 0: the tree root
-    QString FFullName;
-    QString FShortName;
-    QString FLayout;
+    TDirectoryClient& FClient;
+    TObjectRef FPosition; // FullName empty: not positioned
     QString FFilters;
     QStringList FFilterList;
     std::unique_ptr<NWEntries> FEntries;

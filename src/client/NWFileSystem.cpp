@@ -1,7 +1,6 @@
 #include "NWFileSystem.h"
 
-#include "ClientStore.h"
-#include "ClientStorePrivate.h"
+#include "DirectoryClient.h"
 
 #include "EDirectoryError.h"
 
@@ -10,40 +9,46 @@
 
 namespace NWFileSystem {
 
-bool ForceDirectories(const QString& UncPath) { return ForceDirectories(TClientStore::Instance(), UncPath); }
-
-bool ForceDirectories(TClientStore& Store, const QString& UncPath) {
-    TClientStore::TPrivate::TMappedPath Mapped;
-    if (!Store.Private().MapUnc(UncPath, Mapped))
-        return false;
-    return ClientInternal::MakeOwnerOnlyPath(Mapped.Local);
+bool ForceDirectories(const QString& UncPath) {
+    return ForceDirectories(TDirectoryClient::Instance(), UncPath);
 }
 
-bool DirectoryExists(const QString& UncPath) { return DirectoryExists(TClientStore::Instance(), UncPath); }
+bool ForceDirectories(TDirectoryClient& Client, const QString& UncPath) {
+    return Client.VolumeStore().CreateFolder(UncPath);
+}
 
-bool DirectoryExists(TClientStore& Store, const QString& UncPath) {
-    const QString Local = LocalPath(Store, UncPath);
+bool DirectoryExists(const QString& UncPath) {
+    return DirectoryExists(TDirectoryClient::Instance(), UncPath);
+}
+
+bool DirectoryExists(TDirectoryClient& Client, const QString& UncPath) {
+    const QString Local = LocalPath(Client, UncPath);
     return !Local.isEmpty() && QFileInfo(Local).isDir();
 }
 
-QString LocalPath(TClientStore& Store, const QString& UncPath) {
-    TClientStore::TPrivate::TMappedPath Mapped;
-    return Store.Private().MapUnc(UncPath, Mapped) ? Mapped.Local : QString();
+QString LocalPath(TDirectoryClient& Client, const QString& UncPath) {
+    return Client.VolumeStore().LocalPath(UncPath);
 }
 
 QStringList ServerVolumes(const QString& Server) {
+    return ServerVolumes(TDirectoryClient::Instance(), Server);
+}
+
+QStringList ServerVolumes(TDirectoryClient& Client, const QString& Server) {
+    const QString Name = Server.startsWith(QLatin1String("\\\\")) ? Server.mid(2) : Server;
     QStringList Names;
-    for (const TClientStore::TVolume& V : TClientStore::Instance().Volumes())
-        if (V.Server.compare(Server, Qt::CaseInsensitive) == 0)
-            Names << V.Volume;
+    for (const TVolume& V : Client.VolumeStore().Volumes())
+        if (V.Server.compare(Name, Qt::CaseInsensitive) == 0)
+            Names.append(V.Volume);
     return Names;
 }
 
 QStringList ListFolders(const QString& UncPath) {
-    const QString Local = LocalPath(TClientStore::Instance(), UncPath);
-    if (Local.isEmpty())
-        throw EDirectoryError(QStringLiteral("\"") + UncPath + QStringLiteral("\" liegt auf keinem Volume."));
-    return QDir(Local).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name | QDir::IgnoreCase);
+    return ListFolders(TDirectoryClient::Instance(), UncPath);
+}
+
+QStringList ListFolders(TDirectoryClient& Client, const QString& UncPath) {
+    return Client.VolumeStore().ListFolders(UncPath);
 }
 
 } // namespace NWFileSystem

@@ -1,39 +1,39 @@
 #include "NWSess.h"
 
-#include "ClientStore.h"
-#include "ClientStorePrivate.h"
+#include "DirectoryClient.h"
 #include "FaultInjection.h"
-#include "NWCalls.h"
 
-using namespace ClientInternal;
+#include <EDirectoryError.h>
 
-NWSess::NWSess(QObject* Parent) : NWSess(TClientStore::Instance(), Parent) {}
+NWSess::NWSess(QObject* Parent) : NWSess(TDirectoryClient::Instance(), Parent) {}
 
-NWSess::NWSess(TClientStore& Store, QObject* Parent) : QObject(Parent), FStore(Store) {}
+NWSess::NWSess(TDirectoryClient& Client, QObject* Parent) : QObject(Parent), FClient(Client) {}
 
 int NWSess::ConnectedTreeCount() const {
     TFaultInjection::Check(QStringLiteral("NWSess.ConnectedTreeCount"));
-    return int(FStore.ConnectedTrees().size());
+    return int(FClient.Directory().ConnectedTrees().size());
 }
 
 QString NWSess::ConnectedTree(int Index) const {
     TFaultInjection::Check(QStringLiteral("NWSess.ConnectedTree"));
-    const QStringList Trees = FStore.ConnectedTrees();
+    const QStringList Trees = FClient.Directory().ConnectedTrees();
     if (Index < 0 || Index >= Trees.size())
-        Fail(ERR_INVALID_REQUEST, QStringLiteral("No connected tree at position %1").arg(Index));
+        ThrowDirectoryError(ERR_INVALID_REQUEST,
+                            QStringLiteral("No connected tree at position %1").arg(Index));
     return Trees.at(Index);
 }
 
 int NWSess::ServerConnectionCount() const {
     TFaultInjection::Check(QStringLiteral("NWSess.ServerConnectionCount"));
-    return int(FStore.ServerConnections().size());
+    return int(FClient.Directory().ServerConnections().size());
 }
 
 NWSess::TServerConnection NWSess::ServerConnection(int Index) const {
     TFaultInjection::Check(QStringLiteral("NWSess.ServerConnection"));
-    const auto Connections = FStore.ServerConnections();
+    const auto Connections = FClient.Directory().ServerConnections();
     if (Index < 0 || Index >= int(Connections.size()))
-        Fail(ERR_INVALID_REQUEST, QStringLiteral("No server connection at position %1").arg(Index));
+        ThrowDirectoryError(ERR_INVALID_REQUEST,
+                            QStringLiteral("No server connection at position %1").arg(Index));
     const auto& C = Connections[size_t(Index)];
     return {C.FullName, C.DisplayName};
 }

@@ -1,14 +1,16 @@
 #pragma once
 
+#include <DirectoryBackend.h>
+
 #include <QObject>
 #include <QString>
 #include <QVariant>
 
-class TClientStore;
+class TDirectoryClient;
 
 class NWUsers {
 public:
-    NWUsers(TClientStore& Store, qint64 ContainerId) : FStore(Store), FContainerId(ContainerId) {}
+    NWUsers(TDirectoryClient& Client, const TObjectRef& Container) : FClient(Client), FContainer(Container) {}
     // Creates the user FullName (container full name + "\" + name) with the surname and every
     // field the template carries; throws on a duplicate name, an unknown template or a container
     // that may not hold users.
@@ -16,8 +18,8 @@ public:
              const QVariant& Reserved1 = QVariant(), const QVariant& Reserved2 = QVariant());
 
 private:
-    TClientStore& FStore;
-    qint64 FContainerId;
+    TDirectoryClient& FClient;
+    TObjectRef FContainer;
 };
 
 // The user-and-group control: positioned on a container, it creates users there.
@@ -25,13 +27,12 @@ class NWUsrGrp : public QObject {
     Q_OBJECT
 public:
     explicit NWUsrGrp(QObject* Parent = nullptr);
-    explicit NWUsrGrp(TClientStore& Store, QObject* Parent = nullptr);
-    QString FullName() const { return FFullName; }
-    void SetFullName(const QString& Container);   // throws when it is no container
+    explicit NWUsrGrp(TDirectoryClient& Client, QObject* Parent = nullptr);
+    QString FullName() const { return FContainer.FullName; }
+    void SetFullName(const QString& Container); // throws when it is no container
     NWUsers Users() const;
 
 private:
-    TClientStore& FStore;
-    QString FFullName;
-    qint64 FContainerId = 0;
+    TDirectoryClient& FClient;
+    TObjectRef FContainer;
 };

@@ -1,44 +1,48 @@
 #pragma once
 
+#include <Rights.h>
+#include <VolumeStore.h>
+
 #include <QObject>
 #include <QString>
 #include <memory>
 
-class TClientStore;
+class TDirectoryClient;
 
-enum class TRight { Supervisor, Read, Write, Create, Modify, FileScan, Erase, AccessControl };
-
-// The eight rights of one trustee on one folder; every write goes to the store at once.
+// The eight rights of one trustee on one folder; every write goes to the volume store at once.
 class NWRights {
 public:
-    NWRights(TClientStore& Store, qint64 FolderId, qint64 TrusteeId)
-        : FStore(Store), FFolderId(FolderId), FTrusteeId(TrusteeId) {}
+    NWRights(TDirectoryClient& Client, const TFolderKey& Folder, const QString& Trustee)
+        : FClient(Client), FFolder(Folder), FTrustee(Trustee) {}
     bool Right(TRight R) const;
     void SetRight(TRight R, bool Granted);
-    int Mask() const;   // rights mask: S 0x100, R 0x001, W 0x002, E 0x010, C 0x008, M 0x080, F 0x040, A 0x020
+    int Mask() const; // rights mask: S 0x100, R 0x001, W 0x002, E 0x010, C 0x008, M 0x080, F 0x040, A 0x020
 
 private:
-    TClientStore& FStore;
-    qint64 FFolderId, FTrusteeId;
+    TDirectoryClient& FClient;
+    TFolderKey FFolder;
+    QString FTrustee;
 };
 
 class NWTrustee {
 public:
-    NWTrustee(TClientStore& Store, qint64 FolderId, qint64 TrusteeId, const QString& FullName)
-        : FStore(Store), FFolderId(FolderId), FTrusteeId(TrusteeId), FFullName(FullName) {}
+    NWTrustee(TDirectoryClient& Client, const TFolderKey& Folder, const QString& FullName)
+        : FClient(Client), FFolder(Folder), FFullName(FullName) {}
     QString FullName() const { return FFullName; }
-    NWRights Rights() const { return NWRights(FStore, FFolderId, FTrusteeId); }
+    NWRights Rights() const { return NWRights(FClient, FFolder, FFullName); }
 
 private:
-    TClientStore& FStore;
-    qint64 FFolderId, FTrusteeId;
+    TDirectoryClient& FClient;
+    TFolderKey FFolder;
     QString FFullName;
 };
 using NWTrusteePtr = std::shared_ptr<NWTrustee>;
 
 class NWTrustees {
 public:
-    NWTrustees(TClientStore& Store, qint64 FolderId) : FStore(Store), FFolderId(FolderId) {}
+    // VolumeObject: the full name of the folder's volume object, whose tree dotted names are in.
+    NWTrustees(TDirectoryClient& Client, const TFolderKey& Folder, const QString& VolumeObject)
+        : FClient(Client), FFolder(Folder), FVolumeObject(VolumeObject) {}
     // Adds the trustee (or returns the existing assignment); throws when the directory does not
     // know the trustee. A new assignment starts with no rights.
     NWTrusteePtr Add(const QString& TrusteeFullName, int Reserved = 0);
@@ -48,26 +52,29 @@ public:
     NWTrusteePtr ItemAt(int Index) const;
 
 private:
-    TClientStore& FStore;
-    qint64 FFolderId;
+    TDirectoryClient& FClient;
+    TFolderKey FFolder;
+    QString FVolumeObject;
 };
 
 // A folder on a volume: its Delete Inhibit / Rename Inhibit flags and its trustees.
 class NWDirectoryEntry {
 public:
-    NWDirectoryEntry(TClientStore& Store, qint64 FolderId, const QString& Path)
-        : FStore(Store), FFolderId(FolderId), FPath(Path) {}
+    NWDirectoryEntry(TDirectoryClient& Client, const TFolderKey& Folder, const QString& Path,
+                     const QString& VolumeObject)
+        : FClient(Client), FFolder(Folder), FPath(Path), FVolumeObject(VolumeObject) {}
     QString Path() const { return FPath; }
     bool DeleteInhibit() const;
     void SetDeleteInhibit(bool On);
     bool RenameInhibit() const;
     void SetRenameInhibit(bool On);
-    NWTrustees Trustees() const { return NWTrustees(FStore, FFolderId); }
+    NWTrustees Trustees() const { return NWTrustees(FClient, FFolder, FVolumeObject); }
 
 private:
-    TClientStore& FStore;
-    qint64 FFolderId;
+    TDirectoryClient& FClient;
+    TFolderKey FFolder;
     QString FPath;
+    QString FVolumeObject;
 };
 using NWDirectoryEntryPtr = std::shared_ptr<NWDirectoryEntry>;
 
@@ -76,15 +83,15 @@ class NWVolAdm : public QObject {
     Q_OBJECT
 public:
     explicit NWVolAdm(QObject* Parent = nullptr);
-    explicit NWVolAdm(TClientStore& Store, QObject* Parent = nullptr);
+    explicit NWVolAdm(TDirectoryClient& Client, QObject* Parent = nullptr);
     QString FullName() const { return FFullName; }
-    void SetFullName(const QString& Volume);          // throws for an unknown volume
+    void SetFullName(const QString& Volume); // throws for an unknown volume
     // The folder Path ("\\SRV\VOL\dir\sub") on the positioned volume; throws when the folder does
     // not exist or the path lies outside the volume.
     NWDirectoryEntryPtr GetDirectoryEntry(const QString& Path) const;
 
 private:
-    TClientStore& FStore;
+    TDirectoryClient& FClient;
     QString FFullName;
-    qint64 FVolumeId = 0;
+    TVolume FVolume;
 };

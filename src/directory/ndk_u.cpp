@@ -3,8 +3,8 @@
 #include "LayoutIcons.h"
 #include "treeSelect_u.h"
 
-#include <ClientStore.h>
 #include <Clock.h>
+#include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <ErrorGuard.h>
 #include <ModalSeam.h>
@@ -33,7 +33,7 @@ TNDK::TNDK(QWidget* Owner)
     Init();
 }
 
-TNDK::TNDK(QWidget* Owner, TClientStore& Store)
+TNDK::TNDK(QWidget* Owner, TDirectoryClient& Store)
     : QObject(Owner), NWDir1(new NWDir(Store, this)), NWVolAdm1(new NWVolAdm(Store, this)),
       NWUsrGrp1(new NWUsrGrp(Store, this)), NWSess1(new NWSess(Store, this)), FOwner(Owner) {
     Init();

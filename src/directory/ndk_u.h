@@ -18,7 +18,7 @@
 
 class QEventLoop;
 class QWidget;
-class TClientStore;
+class TDirectoryClient;
 
 // The directory access object: the one place through which the program reaches the directory and
 // the volumes. Exists once, from the start of the main window to its destruction (see NDK).
@@ -29,7 +29,7 @@ public:
     // owned by Owner, which also owns the access object. An error of the tree choice is shown in
     // the standard error box; the object is complete nevertheless.
     explicit TNDK(QWidget* Owner);
-    TNDK(QWidget* Owner, TClientStore& Store);
+    TNDK(QWidget* Owner, TDirectoryClient& Store);
     ~TNDK() override;
 
     // The controls.

@@ -1,10 +1,10 @@
-#include <ClientStore.h>
+#include <ClientTestCase.h>
+#include <DirectoryClient.h>
 #include <EDirectoryError.h>
+#include <ErrorCode.h>
 #include <FaultInjection.h>
-#include <NWCalls.h>
 #include <NWDir.h>
 #include <NWNetAddress.h>
-#include <NWSess.h>
 #include <TestMain.h>
 #include <TestStore.h>
 
@@ -12,16 +12,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
-#include <cstring>
 
 namespace {
-QString Q(const char* Text) { return QString::fromUtf8(Text); }
+QString Q(const char* Text) {
+    return QString::fromUtf8(Text);
+}
 
 const QString Root = Q("NDS:\\\\SCHULE");
 const QString Unterricht = Q("NDS:\\\\SCHULE\\unterricht");
@@ -37,61 +35,26 @@ QStringList ShortNames(NWEntries* E) {
     return L;
 }
 
-// The status code of a call that must throw; 0 when it did not.
-template <typename F> int CodeOf(F&& Call) {
-    try {
-        Call();
-    } catch (const EDirectoryError& E) {
-        return E.Code();
-    }
-    return 0;
-}
-
-// Removes every value of an attribute through the client-library calls, as a program would.
-NWCCODE ClearAttribute(const char* Object, const char* Attribute) {
-    NWDSContextHandle Context = 0;
-    NWCCODE Status = NWDSCreateContextHandle(&Context);
-    if (Status)
-        return Status;
-    NWDSSetContext(Context, DCK_TREE_NAME, "SCHULE");
-    NWDSBuf* Buf = nullptr;
-    Status = NWDSAllocBuf(5096, &Buf);
-    if (!Status)
-        Status = NWDSInitBuf(Context, DSV_MODIFY_ENTRY, Buf);
-    if (!Status)
-        Status = NWDSPutChange(Context, Buf, DS_REMOVE_ATTRIBUTE, Attribute);
-    std::int32_t Iteration = NO_MORE_ITERATIONS;
-    if (!Status)
-        Status = NWDSModifyObject(Context, Object, &Iteration, 0, Buf);
-    if (Buf)
-        NWDSFreeBuf(Buf);
-    NWDSFreeContext(Context);
-    return Status;
-}
 } // namespace
 
-// The directory control, the store behind it, the client-library calls and the demo tree.
-class TstClient : public QObject {
+// The directory control and the demo tree.
+class TstClient : public TClientTestCase {
     Q_OBJECT
+public:
+    TstClient()
+        : TClientTestCase({"DemoTreeHasItsParts", "DemoWorkstationAddresses", "Resolution",
+                           "ResolveDottedNames", "EntryOfTreeRootIsRefused", "AddRefusals",
+                           "FieldTypesListTheSchema", "FieldRefusalsAtUpdate",
+                           "SearchDeliversThroughTheEventLoop", "SearchWholeTreeForUsers",
+                           "SearchDelayIsInjected", "SearchOutlivedByItsControl"}) {}
 
 private Q_SLOTS:
-    // Tests that only read share one demo store; the others get a fresh one.
-    void initTestCase() { FStores.InitTestCase(); }
-    void cleanupTestCase() { FStores.CleanupTestCase(); }
-    void init() {
-        FStore = &FStores.Init(QTest::currentTestFunction());
-        FDir = std::make_unique<NWDir>(**FStore);
-    }
-    void cleanup() {
-        FDir.reset();
-        FStores.Cleanup();
-    }
-
     // ----- the demo tree
 
     void DemoTreeHasItsParts() {
         FDir->SetFullName(Root);
-        QCOMPARE(ShortNames(FDir->Entries()), (QStringList{Q("dienste"), Q("unterricht"), Q("Workstations")}));
+        QCOMPARE(ShortNames(FDir->Entries()),
+                 (QStringList{Q("dienste"), Q("unterricht"), Q("Workstations")}));
         FDir->SetFullName(Schueler);
         const QStringList Classes = ShortNames(FDir->Entries());
         QCOMPARE(Classes.first(), Q("User_Template"));
@@ -108,10 +71,12 @@ private Q_SLOTS:
         }
         QCOMPARE(FDir->FindEntry(Template)->GetFieldValue(Q("Home Directory")).toString(),
                  DataVolume + Q(",home\\schueler"));
-        QCOMPARE(FDir->FindEntry(Unterricht + Q("\\Pruefung_Template"))->GetFieldValue(Q("Home Directory Rights")),
-                 QVariant(qint64(0x0FB)));
-        QCOMPARE(FDir->FindEntry(Q("NDS:\\\\SCHULE\\dienste\\benutzer"))->Layout(), Q("NDSCAT:Master Catalog"));
-        QCOMPARE((**FStore).ConnectedTrees(), QStringList{Root});
+        QCOMPARE(
+            FDir->FindEntry(Unterricht + Q("\\Pruefung_Template"))->GetFieldValue(Q("Home Directory Rights")),
+            QVariant(qint64(0x0FB)));
+        QCOMPARE(FDir->FindEntry(Q("NDS:\\\\SCHULE\\dienste\\benutzer"))->Layout(),
+                 Q("NDSCAT:Master Catalog"));
+        QCOMPARE((*FStore)->ConnectedTrees(), QStringList{Root});
         QCOMPARE(int((**FStore).Volumes().size()), 2);
     }
 
@@ -123,7 +88,8 @@ private Q_SLOTS:
             FDir->SetFilters(Q("Workstation"));
             QCOMPARE(FDir->Entries()->Count(), 12);
             for (int I = 0; I < 12; ++I)
-                All += FDir->Entries()->Item(I)->GetFieldValue(Q("WM:Network Address"), {}, true).toStringList();
+                All +=
+                    FDir->Entries()->Item(I)->GetFieldValue(Q("WM:Network Address"), {}, true).toStringList();
         }
         QVERIFY(All.contains(Q("10.1.1.101")));
         QVERIFY(All.contains(Q("192.168.0.3")));
@@ -133,38 +99,22 @@ private Q_SLOTS:
     void StoreInstanceCreatesTheDemoTree() {
         QTemporaryDir Dir;
         qputenv("PARVON_CLIENT_STORE", (Dir.path() + Q("/store")).toUtf8());
-        TClientStore::SetInstance(nullptr);
-        TClientStore& Store = TClientStore::Instance();
-        QCOMPARE(Store.Folder(), Dir.path() + Q("/store"));
-        QCOMPARE(Store.Trees(), QStringList{Q("SCHULE")});
+        TDirectoryClient::SetInstance(nullptr);
+        TDirectoryClient& Client = TDirectoryClient::Instance();
+        QCOMPARE(Client.Directory().Trees(), QStringList{Q("SCHULE")});
         // Owner-only folder and database.
-        QCOMPARE(QFileInfo(Store.Folder()).permissions() & 0x0077, QFile::Permissions());
-        QCOMPARE(QFileInfo(Store.Folder() + Q("/directory.db")).permissions() & 0x0077, QFile::Permissions());
-        TClientStore::SetInstance(FStore->Store.get());
+        const QString Folder = Dir.path() + Q("/store");
+        QCOMPARE(QFileInfo(Folder).permissions() & 0x0077, QFile::Permissions());
+        QCOMPARE(QFileInfo(Folder + Q("/directory.db")).permissions() & 0x0077, QFile::Permissions());
+        TDirectoryClient::SetInstance(FStore->Client.get());
         qunsetenv("PARVON_CLIENT_STORE");
-    }
-
-    void StoresLiveSideBySide() {
-        QTemporaryDir Dir;
-        QString Connection;
-        {
-            TClientStore Other(Dir.path());
-            QVERIFY(Other.IsEmpty());
-            Other.AddTree(Q("ANDERER"));
-            Connection = Other.Database().connectionName();
-            QVERIFY(QSqlDatabase::contains(Connection));
-            QVERIFY(!(**FStore).Trees().contains(Q("ANDERER")));
-        }
-        QVERIFY(!QSqlDatabase::contains(Connection));
-        TClientStore Again(Dir.path());
-        QCOMPARE(Again.Trees(), QStringList{Q("ANDERER")});
     }
 
     // ----- names
 
     void Resolution_data() {
         QTest::addColumn<QString>("Name");
-        QTest::addColumn<QString>("Canonical");   // "" when the name must be refused
+        QTest::addColumn<QString>("Canonical"); // "" when the name must be refused
         QTest::newRow("exact") << Class5a << Class5a;
         QTest::newRow("any case") << Q("nds:\\\\schule\\UNTERRICHT\\Schueler\\5A") << Class5a;
         QTest::newRow("tree root") << Q("NDS:\\\\schule") << Root;
@@ -201,7 +151,7 @@ private Q_SLOTS:
         QVERIFY(CodeOf([&] { FDir->Entry(); }) != 0);
         QVERIFY(FDir->Entries() != nullptr);
         FDir->SetFullName(Template);
-        QVERIFY(FDir->Entries() == nullptr);   // a leaf object holds nothing
+        QVERIFY(FDir->Entries() == nullptr); // a leaf object holds nothing
         QCOMPARE(FDir->Entry()->Layout(), Q("Template"));
     }
 
@@ -211,9 +161,9 @@ private Q_SLOTS:
         FDir->SetFilters(Q("organizational unit"));
         FDir->SetFullName(Schueler);
         QCOMPARE(FDir->Entries()->Count(), 10);
-        FDir->SetFullName(Class5a);   // another container, same filter
+        FDir->SetFullName(Class5a); // another container, same filter
         QCOMPARE(FDir->Entries()->Count(), 0);
-        FDir->SetFilters(Q("User, Template"));   // a change while positioned takes effect at once
+        FDir->SetFilters(Q("User, Template")); // a change while positioned takes effect at once
         QVERIFY(FDir->Entries()->Count() >= 21);
         QCOMPARE(FDir->Entries()->Item(0)->ShortName(), Q("User_Template"));
         FDir->SetFilters(Q("Template"));
@@ -239,7 +189,7 @@ private Q_SLOTS:
         Entries->Refresh();
         QCOMPARE(Entries->Count(), Before + 2);
         QCOMPARE(Entries->Item(Before - 1)->ShortName(), Last);
-        QCOMPARE(Entries->Item(Before)->ShortName(), Q("zz"));   // creation order, not name order
+        QCOMPARE(Entries->Item(Before)->ShortName(), Q("zz")); // creation order, not name order
         QCOMPARE(Entries->Item(Before + 1)->FullName(), Unterricht + Q("\\aa"));
         QVERIFY(CodeOf([&] { Entries->Item(Before + 2); }) != 0);
         QVERIFY(CodeOf([&] { Entries->Item(-1); }) != 0);
@@ -251,7 +201,7 @@ private Q_SLOTS:
         QCOMPARE(E->Layout(), Q("User"));
         QCOMPARE(E->FullName(), Class5a + Q("\\neu"));
         E->SetFieldValue(Q("Surname"), Q("Neumann"));
-        QVERIFY(FDir->FindEntry(E->FullName())->GetFieldValue(Q("Surname")).isNull());   // buffered
+        QVERIFY(FDir->FindEntry(E->FullName())->GetFieldValue(Q("Surname")).isNull()); // buffered
         E->Update();
         QCOMPARE(FDir->FindEntry(E->FullName())->GetFieldValue(Q("Surname")).toString(), Q("Neumann"));
     }
@@ -261,7 +211,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("Layout");
         QTest::addColumn<QString>("Name");
         QTest::addColumn<int>("Code");
-        QTest::newRow("duplicate") << Schueler << Q("Organizational Unit") << Q("5a") << ERR_ENTRY_ALREADY_EXISTS;
+        QTest::newRow("duplicate") << Schueler << Q("Organizational Unit") << Q("5a")
+                                   << ERR_ENTRY_ALREADY_EXISTS;
         QTest::newRow("duplicate other case") << Schueler << Q("User") << Q("5A") << ERR_ENTRY_ALREADY_EXISTS;
         QTest::newRow("unknown layout") << Schueler << Q("Spaceship") << Q("x") << ERR_NO_SUCH_CLASS;
         QTest::newRow("dot") << Schueler << Q("User") << Q("a.b") << ERR_ILLEGAL_DS_NAME;
@@ -296,7 +247,8 @@ private Q_SLOTS:
         FDir->SetFullName(Root + Q("\\verwaltung\\ou1"));
         FDir->Entries()->Add(Q("Organizational Unit"), Q("ou2"));
         FDir->Entries()->Add(Q("Workstation"), Q("pc"));
-        QCOMPARE(FDir->ResolveName(Q("NDS:\\\\schule\\VERWALTUNG\\OU1\\PC")), Root + Q("\\verwaltung\\ou1\\pc"));
+        QCOMPARE(FDir->ResolveName(Q("NDS:\\\\schule\\VERWALTUNG\\OU1\\PC")),
+                 Root + Q("\\verwaltung\\ou1\\pc"));
     }
 
     // ----- fields
@@ -321,10 +273,11 @@ private Q_SLOTS:
         QCOMPARE(Home.metaType().id(), int(QMetaType::QString));
         QCOMPARE(E->GetFieldValue(Q("Home Directory"), {}, true), QVariant(QStringList{Home.toString()}));
         QCOMPARE(E->GetFieldValue(Q("home directory rights")).metaType().id(), int(QMetaType::LongLong));
-        QCOMPARE(E->GetFieldValue(Q("Surname"), Q("none")), QVariant(Q("none")));   // holds no value
+        QCOMPARE(E->GetFieldValue(Q("Surname"), Q("none")), QVariant(Q("none"))); // holds no value
         QCOMPARE(E->GetFieldValue(Q("No Such Field"), 7), QVariant(7));
         NWEntryPtr Catalog = FDir->FindEntry(Q("NDS:\\\\SCHULE\\dienste\\benutzer"));
-        QCOMPARE(Catalog->GetFieldValue(Q("NDSCAT:Actual End Time")).metaType().id(), int(QMetaType::QDateTime));
+        QCOMPARE(Catalog->GetFieldValue(Q("NDSCAT:Actual End Time")).metaType().id(),
+                 int(QMetaType::QDateTime));
 
         FDir->SetFullName(Class5a);
         NWEntryPtr User = FDir->Entries()->Add(Q("User"), Q("adresse"));
@@ -336,7 +289,8 @@ private Q_SLOTS:
         QCOMPARE(Read.metaType().id(), int(QMetaType::QVariantList));
         QCOMPARE(Read.toList().size(), 2);
         QCOMPARE(Read.toList().at(0).value<NWNetAddress>().Value(), Q("TCP/IP: 0A010517"));
-        QCOMPARE(Read.toList().at(1).value<NWNetAddress>(), NWNetAddress(1, QByteArray("\x0A\x01\x05\x18", 4)));
+        QCOMPARE(Read.toList().at(1).value<NWNetAddress>(),
+                 NWNetAddress(1, QByteArray("\x0A\x01\x05\x18", 4)));
     }
 
     void FieldNamesInFirstWrittenOrder() {
@@ -345,15 +299,15 @@ private Q_SLOTS:
         E->SetFieldValue(Q("Given Name"), Q("A"));
         E->SetFieldValue(Q("surname"), Q("B"));
         E->Update();
-        E->SetFieldValue(Q("Given Name"), Q("C"));   // a rewrite keeps the field's place
+        E->SetFieldValue(Q("Given Name"), Q("C")); // a rewrite keeps the field's place
         E->Update();
         QStringList Names = E->GetFieldValue(QString(), {}, true).toStringList();
         for (const char* Operational : {"Object Class", "creatorsName", "modifiersName", "GUID", "Revision"})
             QVERIFY2(Names.removeAll(Q(Operational)) == 1, Operational);
         QCOMPARE(Names, (QStringList{Q("Given Name"), Q("Surname")}));
         QCOMPARE(E->GetFieldValue(Q("Revision")), QVariant(qint64(3)));
-        QCOMPARE(E->GetFieldValue(Q("modifiersName")).toString(), (**FStore).Identity());
-        E->SetFieldValue(Q("Given Name"), QVariant());   // removes every value
+        QCOMPARE(E->GetFieldValue(Q("modifiersName")).toString(), (*FStore)->Identity());
+        E->SetFieldValue(Q("Given Name"), QVariant()); // removes every value
         E->Update();
         QVERIFY(!E->GetFieldValue(QString(), {}, true).toStringList().contains(Q("Given Name")));
     }
@@ -363,9 +317,11 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("Value");
         QTest::addColumn<int>("Code");
         QTest::newRow("unknown field") << Q("Shoe Size") << QVariant(Q("42")) << ERR_NO_SUCH_ATTRIBUTE;
-        QTest::newRow("given name 33") << Q("Given Name") << QVariant(QString(33, u'g')) << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("given name 33")
+            << Q("Given Name") << QVariant(QString(33, u'g')) << ERR_SYNTAX_VIOLATION;
         QTest::newRow("surname 65") << Q("Surname") << QVariant(QString(65, u's')) << ERR_SYNTAX_VIOLATION;
-        QTest::newRow("full name 128") << Q("Full Name") << QVariant(QString(128, u'f')) << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("full name 128")
+            << Q("Full Name") << QVariant(QString(128, u'f')) << ERR_SYNTAX_VIOLATION;
         QTest::newRow("home 256") << Q("Home Directory") << QVariant(DataVolume + u',' + QString(256, u'h'))
                                   << ERR_SYNTAX_VIOLATION;
         QTest::newRow("two homes") << Q("Home Directory")
@@ -373,20 +329,24 @@ private Q_SLOTS:
                                    << ERR_CANT_HAVE_MULTIPLE_VALUES;
         QTest::newRow("two scripts") << Q("Login Script") << QVariant(QStringList{Q("a"), Q("b")})
                                      << ERR_CANT_HAVE_MULTIPLE_VALUES;
-        QTest::newRow("home unknown volume") << Q("Home Directory") << QVariant(Root + Q("\\dienste\\SRV9_X,home"))
-                                             << ERR_NO_SUCH_ENTRY;
-        QTest::newRow("home no volume") << Q("Home Directory") << QVariant(Root + Q("\\dienste\\SRV1,home"))
-                                        << ERR_NO_SUCH_ENTRY;
-        QTest::newRow("home without comma") << Q("Home Directory") << QVariant(Q("home\\x")) << ERR_SYNTAX_VIOLATION;
-        QTest::newRow("integer text") << Q("Home Directory Rights") << QVariant(Q("viele")) << ERR_SYNTAX_VIOLATION;
-        QTest::newRow("time text") << Q("NDSCAT:Actual End Time") << QVariant(Q("gestern")) << ERR_SYNTAX_VIOLATION;
-        QTest::newRow("address text") << Q("Network Address Restriction") << QVariant(Q("10.1.2.3"))
-                                      << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("home unknown volume")
+            << Q("Home Directory") << QVariant(Root + Q("\\dienste\\SRV9_X,home")) << ERR_NO_SUCH_ENTRY;
+        QTest::newRow("home no volume")
+            << Q("Home Directory") << QVariant(Root + Q("\\dienste\\SRV1,home")) << ERR_NO_SUCH_ENTRY;
+        QTest::newRow("home without comma")
+            << Q("Home Directory") << QVariant(Q("home\\x")) << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("integer text")
+            << Q("Home Directory Rights") << QVariant(Q("viele")) << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("time text") << Q("NDSCAT:Actual End Time") << QVariant(Q("gestern"))
+                                   << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("address text")
+            << Q("Network Address Restriction") << QVariant(Q("10.1.2.3")) << ERR_SYNTAX_VIOLATION;
         QTest::newRow("address length")
-            << Q("Network Address Restriction") << QVariant::fromValue(NWNetAddress(1, QByteArray("\x0A\x01", 2)))
-            << ERR_SYNTAX_VIOLATION;
+            << Q("Network Address Restriction")
+            << QVariant::fromValue(NWNetAddress(1, QByteArray("\x0A\x01", 2))) << ERR_SYNTAX_VIOLATION;
         QTest::newRow("dn not a name") << Q("Host Server") << QVariant(Q("SRV1")) << ERR_SYNTAX_VIOLATION;
-        QTest::newRow("boolean") << Q("Password Required") << QVariant(Q("vielleicht")) << ERR_SYNTAX_VIOLATION;
+        QTest::newRow("boolean") << Q("Password Required") << QVariant(Q("vielleicht"))
+                                 << ERR_SYNTAX_VIOLATION;
     }
     void FieldRefusalsAtUpdate() {
         QFETCH(QString, Field);
@@ -395,7 +355,7 @@ private Q_SLOTS:
         NWEntryPtr E = FDir->FindEntry(Template);
         const QVariant Revision = E->GetFieldValue(Q("Revision"));
         E->SetFieldValue(Q("Description"), Q("geändert"));
-        E->SetFieldValue(Field, Value);   // buffered: no fault yet
+        E->SetFieldValue(Field, Value); // buffered: no fault yet
         QCOMPARE(CodeOf([&] { E->Update(); }), Code);
         // Nothing of the failed commit arrived, and the buffer is gone.
         NWEntryPtr Fresh = FDir->FindEntry(Template);
@@ -420,7 +380,8 @@ private Q_SLOTS:
         QCOMPARE(R->GetFieldValue(Q("NDSCAT:Actual End Time")).toDateTime().toUTC(),
                  QDateTime(QDate(2024, 1, 31), QTime(15, 45), Qt::UTC));
         QCOMPARE(R->GetFieldValue(Q("Password Required")), QVariant(false));
-        QCOMPARE(R->GetFieldValue(Q("Description"), {}, true), QVariant(QStringList{Q("eins"), QString(), Q("drei")}));
+        QCOMPARE(R->GetFieldValue(Q("Description"), {}, true),
+                 QVariant(QStringList{Q("eins"), QString(), Q("drei")}));
     }
 
     void StreamFieldThroughFiles() {
@@ -436,17 +397,24 @@ private Q_SLOTS:
         NWEntryPtr Target = FDir->FindEntry(Template);
         QFile Latin(Dir.filePath(Q("latin.txt")));
         QVERIFY(Latin.open(QIODevice::WriteOnly));
-        Latin.write("WRITE \"Gr\xFC\xDF Gott\"\r\n");   // an 8-bit file
+        Latin.write("WRITE \"Gr\xFC\xDF Gott\"\r\n"); // an 8-bit file
         Latin.close();
         Target->LoadFieldFromFile(Q("Login Script"), Latin.fileName());
         Target->Update();
-        QCOMPARE(FDir->FindEntry(Template)->GetFieldValue(Q("Login Script")).toString(), Q("WRITE \"Grüß Gott\"\r\n"));
+        QCOMPARE(FDir->FindEntry(Template)->GetFieldValue(Q("Login Script")).toString(),
+                 Q("WRITE \"Grüß Gott\"\r\n"));
 
-        QVERIFY(CodeOf([&] { Target->LoadFieldFromFile(Q("Login Script"), Dir.filePath(Q("missing.txt"))); }) != 0);
+        QVERIFY(CodeOf([&] {
+                    Target->LoadFieldFromFile(Q("Login Script"), Dir.filePath(Q("missing.txt")));
+                }) != 0);
         QCOMPARE(CodeOf([&] { Target->SaveFieldToFile(Q("Surname"), File); }), ERR_ILLEGAL_ATTRIBUTE);
-        QCOMPARE(CodeOf([&] { FDir->FindEntry(Unterricht + Q("\\Pruefung_Template\\x")); }), ERR_NO_SUCH_ENTRY);
+        QCOMPARE(CodeOf([&] { FDir->FindEntry(Unterricht + Q("\\Pruefung_Template\\x")); }),
+                 ERR_NO_SUCH_ENTRY);
         // An object without a script has nothing to save.
-        QCOMPARE(CodeOf([&] { FDir->FindEntry(Q("NDS:\\\\SCHULE\\dienste\\admin"))->SaveFieldToFile(Q("Login Script"), File); }),
+        QCOMPARE(CodeOf([&] {
+                     FDir->FindEntry(Q("NDS:\\\\SCHULE\\dienste\\admin"))
+                         ->SaveFieldToFile(Q("Login Script"), File);
+                 }),
                  ERR_NO_SUCH_ATTRIBUTE);
     }
 
@@ -457,14 +425,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("Name");
         QTest::addColumn<QString>("Layout");
         QTest::addColumn<int>("Scope");
-        QTest::addColumn<QStringList>("Expected");   // empty: only the count matters
+        QTest::addColumn<QStringList>("Expected"); // empty: only the count matters
         QTest::addColumn<int>("Count");
-        QTest::newRow("class by name") << Root << Q("5A") << Q("organizational unit") << 2 << QStringList{Class5a} << 1;
+        QTest::newRow("class by name")
+            << Root << Q("5A") << Q("organizational unit") << 2 << QStringList{Class5a} << 1;
         QTest::newRow("templates below schueler")
             << Schueler << Q("user_template") << Q("Template") << 2 << QStringList{} << 11;
         QTest::newRow("star prefix") << Schueler << Q("1*") << Q("Organizational Unit") << 2
                                      << QStringList{Schueler + Q("\\10a"), Schueler + Q("\\11")} << 2;
-        QTest::newRow("base excluded") << Schueler << Q("*") << Q("Organizational Unit") << 2 << QStringList{} << 10;
+        QTest::newRow("base excluded")
+            << Schueler << Q("*") << Q("Organizational Unit") << 2 << QStringList{} << 10;
         QTest::newRow("direct children") << Unterricht << Q("*") << QString() << 1
                                          << QStringList{Schueler, Unterricht + Q("\\Pruefung_Template")} << 2;
         QTest::newRow("base itself") << Class5a << Q("5*") << QString() << 0 << QStringList{Class5a} << 1;
@@ -481,7 +451,7 @@ private Q_SLOTS:
         QFETCH(int, Count);
         QSignalSpy Spy(FDir.get(), &NWDir::SearchCompleted);
         FDir->Search(Name, Layout, Scope, Base, 0);
-        QCOMPARE(Spy.count(), 0);   // never before the call returns
+        QCOMPARE(Spy.count(), 0); // never before the call returns
         QVERIFY(Spy.wait(2000));
         const QStringList Results = Spy.at(0).at(0).value<QVariant>().toStringList();
         QCOMPARE(Results.size(), Count);
@@ -496,7 +466,8 @@ private Q_SLOTS:
         const QStringList Results = Spy.at(0).at(0).value<QVariant>().toStringList();
         QVERIFY(Results.size() > 200);
         QVERIFY(Results.contains(Q("NDS:\\\\SCHULE\\dienste\\admin")));
-        QCOMPARE(CodeOf([&] { FDir->Search(Q("*"), QString(), 2, Root + Q("\\nirgends"), 0); }), ERR_NO_SUCH_ENTRY);
+        QCOMPARE(CodeOf([&] { FDir->Search(Q("*"), QString(), 2, Root + Q("\\nirgends"), 0); }),
+                 ERR_NO_SUCH_ENTRY);
     }
 
     void SearchDelayIsInjected() {
@@ -512,268 +483,10 @@ private Q_SLOTS:
     void SearchOutlivedByItsControl() {
         auto Dir = std::make_unique<NWDir>(**FStore);
         Dir->Search(Q("*"), QString(), 2, Root, 0);
-        Dir.reset();   // a pending delivery must not reach a destroyed control
+        Dir.reset(); // a pending delivery must not reach a destroyed control
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
     }
-
-    // ----- client-library calls
-
-    void ParsePath_data() {
-        QTest::addColumn<QString>("Path");
-        QTest::addColumn<bool>("Ok");
-        QTest::addColumn<QString>("Server");
-        QTest::addColumn<QString>("Volume");
-        QTest::addColumn<QString>("Dir");
-        QTest::newRow("volume object") << Q("SRV1_DATA:home\\7a") << true << Q("SRV1") << Q("SRV1_DATA") << Q("home\\7a");
-        QTest::newRow("volume object any case")
-            << Q("srv1_data:\\home") << true << Q("SRV1") << Q("srv1_data") << Q("home");
-        QTest::newRow("volume object root") << Q("SRV1_SYS:") << true << Q("SRV1") << Q("SRV1_SYS") << QString();
-        QTest::newRow("unc") << Q("\\\\SRV1\\DATA\\home\\schueler") << true << Q("SRV1") << Q("DATA")
-                             << Q("home\\schueler");
-        QTest::newRow("unc volume only") << Q("\\\\SRV1\\DATA") << true << Q("SRV1") << Q("DATA") << QString();
-        QTest::newRow("unc unknown server") << Q("\\\\OTHER\\VOL\\x") << true << Q("OTHER") << Q("VOL") << Q("x");
-        QTest::newRow("unknown volume object") << Q("SRV9_DATA:home") << false << QString() << QString() << QString();
-        QTest::newRow("server only") << Q("\\\\SRV1") << false << QString() << QString() << QString();
-        QTest::newRow("empty volume") << Q("\\\\SRV1\\\\home") << false << QString() << QString() << QString();
-        QTest::newRow("no colon") << Q("home\\7a") << false << QString() << QString() << QString();
-        QTest::newRow("empty") << QString() << false << QString() << QString() << QString();
-        QTest::newRow("too long") << Q("\\\\SRV1\\DATA\\") + QString(300, u'x') << false << QString() << QString()
-                                  << QString();
-    }
-    void ParsePath() {
-        QFETCH(QString, Path);
-        QFETCH(bool, Ok);
-        // Guard bytes after each 256-byte buffer catch an overflow.
-        struct TBuffers {
-            char Server[256];
-            char GuardA[8];
-            char Volume[256];
-            char GuardB[8];
-            char Dir[256];
-            char GuardC[8];
-        } B;
-        std::memset(&B, 0x5A, sizeof B);
-        std::uint32_t Connection = 0;
-        const QByteArray Text = Path.toUtf8();
-        const NWCCODE Status = NWParsePath(Text.constData(), B.Server, &Connection, B.Volume, B.Dir);
-        for (char G : B.GuardA)
-            QCOMPARE(G, char(0x5A));
-        for (char G : B.GuardB)
-            QCOMPARE(G, char(0x5A));
-        for (char G : B.GuardC)
-            QCOMPARE(G, char(0x5A));
-        QCOMPARE(Status == 0, Ok);
-        if (!Ok)
-            return;
-        QFETCH(QString, Server);
-        QFETCH(QString, Volume);
-        QFETCH(QString, Dir);
-        QCOMPARE(QString::fromUtf8(B.Server), Server);
-        QCOMPARE(QString::fromUtf8(B.Volume), Volume);
-        QCOMPARE(QString::fromUtf8(B.Dir), Dir);
-        QVERIFY(Connection != 0);
-    }
-
-    void ClearAttributeAnswers614WhenEmpty() {
-        const char* User = ".User_Template.schueler.unterricht";
-        QCOMPARE(ClearAttribute(User, "Language"), 0);
-        QVERIFY(FDir->FindEntry(Template)->GetFieldValue(Q("Language")).isNull());
-        QCOMPARE(ClearAttribute(User, "Language"), ERR_DUPLICATE_VALUE);
-        QCOMPARE(ClearAttribute(User, "No Such Attribute"), ERR_NO_SUCH_ATTRIBUTE);
-        QCOMPARE(ClearAttribute(".nobody.schueler.unterricht", "Language"), ERR_NO_SUCH_ENTRY);
-    }
-
-    void ContextKeysAndHandles() {
-        NWDSContextHandle Context = 0;
-        QCOMPARE(NWCallsInit(nullptr, nullptr), 0);
-        QCOMPARE(NWDSCreateContextHandle(&Context), 0);
-        std::uint32_t Flags = 0xFFFF;
-        QCOMPARE(NWDSGetContext(Context, DCK_FLAGS, &Flags), 0);
-        QCOMPARE(Flags, 0u);
-        Flags |= DCV_TYPELESS_NAMES;
-        QCOMPARE(NWDSSetContext(Context, DCK_FLAGS, &Flags), 0);
-        Flags = 0;
-        NWDSGetContext(Context, DCK_FLAGS, &Flags);
-        QCOMPARE(Flags, DCV_TYPELESS_NAMES);
-        QCOMPARE(NWDSSetContext(Context, DCK_TREE_NAME, "SCHULE"), 0);
-        char Tree[NW_MAX_TREE_NAME_BYTES] = {};
-        QCOMPARE(NWDSGetContext(Context, DCK_TREE_NAME, Tree), 0);
-        QCOMPARE(QByteArray(Tree), QByteArray("SCHULE"));
-        const QByteArray Long(40, 'T');
-        QCOMPARE(NWDSSetContext(Context, DCK_TREE_NAME, Long.constData()), ERR_INVALID_REQUEST);
-        QCOMPARE(NWDSFreeContext(Context), 0);
-        QCOMPARE(NWDSFreeContext(Context), ERR_BAD_CONTEXT);
-        QCOMPARE(NWDSGetContext(Context, DCK_FLAGS, &Flags), ERR_BAD_CONTEXT);
-        QCOMPARE(NWDSFreeContext(0), 0);   // what a failed creation leaves
-    }
-
-    void PasswordIsKeptAsSaltedHash() {
-        NWDSContextHandle Context = 0;
-        NWDSCreateContextHandle(&Context);
-        NWDSSetContext(Context, DCK_TREE_NAME, "SCHULE");
-        QCOMPARE(NWDSChangeObjectPassword(Context, 0, ".admin.dienste", "", "Geheim!42"), 0);
-        QCOMPARE(NWDSChangeObjectPassword(Context, 0, ".5a.schueler.unterricht", "", "x"), ERR_NO_SUCH_ATTRIBUTE);
-        QCOMPARE(NWDSChangeObjectPassword(Context, 0, ".niemand.dienste", "", "x"), ERR_NO_SUCH_ENTRY);
-        NWDSFreeContext(Context);
-        const qint64 Admin = (**FStore).Resolve(Q("NDS:\\\\SCHULE\\dienste\\admin")).Id;
-        QVERIFY((**FStore).CheckPassword(Admin, Q("Geheim!42")));
-        QVERIFY(!(**FStore).CheckPassword(Admin, Q("geheim!42")));
-        QFile Db((**FStore).Folder() + Q("/directory.db"));
-        QVERIFY(Db.open(QIODevice::ReadOnly));
-        QFile Wal((**FStore).Folder() + Q("/directory.db-wal"));
-        Wal.open(QIODevice::ReadOnly);
-        QVERIFY(!(Db.readAll() + Wal.readAll()).contains("Geheim!42"));
-        // The same password again gets a fresh salt, so the stored hash changes.
-        auto Stored = [&] {
-            QSqlQuery Q1((**FStore).Database());
-            Q1.exec(QStringLiteral("SELECT salt || hash FROM passwords WHERE object_id=%1").arg(Admin));
-            return Q1.next() ? Q1.value(0).toByteArray() : QByteArray();
-        };
-        const QByteArray First = Stored();
-        (**FStore).SetPassword(Admin, Q("Geheim!42"));
-        QVERIFY(!First.isEmpty());
-        QVERIFY(Stored() != First);
-        QVERIFY((**FStore).CheckPassword(Admin, Q("Geheim!42")));
-    }
-
-    void PasswordMinimumLength() {
-        NWEntryPtr Admin = FDir->FindEntry(Q("NDS:\\\\SCHULE\\dienste\\admin"));
-        Admin->SetFieldValue(Q("Password Minimum Length"), 8);
-        Admin->Update();
-        NWDSContextHandle Context = 0;
-        NWDSCreateContextHandle(&Context);
-        QCOMPARE(NWDSChangeObjectPassword(Context, 0, ".admin.dienste", "", "kurz"), ERR_PASSWORD_TOO_SHORT);
-        QCOMPARE(NWDSChangeObjectPassword(Context, 0, ".admin.dienste", "", "lang genug"), 0);
-        NWDSFreeContext(Context);
-    }
-
-    // ----- fault injection and sessions
-
-    void FaultInjection() {
-        TFaultInjection::FailNext(Q("NWDir.FullName"), 2, Q("kaputt"), -625);
-        QCOMPARE(CodeOf([&] { FDir->SetFullName(Root); }), -625);
-        try {
-            FDir->SetFullName(Root);
-            QFAIL("second call should fail");
-        } catch (const EDirectoryError& E) {
-            QCOMPARE(E.Message(), Q("kaputt"));
-        }
-        FDir->SetFullName(Root);   // the third succeeds
-        QCOMPARE(TFaultInjection::Count(Q("nwdir.fullname")), 3);
-
-        TFaultInjection::FailNext(Q("NWCallsInit"), 1, QString(), 88);
-        QCOMPARE(NWCallsInit(nullptr, nullptr), 88);
-        QCOMPARE(NWCallsInit(nullptr, nullptr), 0);
-        TFaultInjection::FailNext(Q("NWDSCreateContexthandle"), 1, QString(), -301);
-        NWDSContextHandle Context = 77;
-        QCOMPARE(NWDSCreateContextHandle(&Context), -301);
-        QCOMPARE(Context, 0u);
-
-        // The first reading of a listing after positioning is a refresh, and can fail as one.
-        FDir->SetFullName(Schueler);
-        TFaultInjection::FailNext(Q("NWEntries.Refresh"));
-        QCOMPARE(CodeOf([&] { FDir->Entries()->Count(); }), -601);
-        QCOMPARE(FDir->Entries()->Count(), 11);
-        QCOMPARE(TFaultInjection::Count(Q("NWEntries.Refresh")), 2);
-
-        TFaultInjection::FailAlways(Q("NWEntry.Update"));
-        NWEntryPtr E = FDir->FindEntry(Template);
-        E->SetFieldValue(Q("Title"), Q("x"));
-        for (int I = 0; I < 3; ++I)
-            QCOMPARE(CodeOf([&] { E->Update(); }), -601);
-        TFaultInjection::Clear();
-        QCOMPARE(TFaultInjection::Count(Q("NWEntry.Update")), 0);
-        E->Update();
-    }
-
-    void SessionLists() {
-        NWSess Sess(**FStore);
-        QCOMPARE(Sess.ConnectedTreeCount(), 1);
-        QCOMPARE(Sess.ConnectedTree(0), Root);
-        (**FStore).SetConnectedTrees({Root, Q("NDS:\\\\ANDERER")});
-        QCOMPARE(Sess.ConnectedTreeCount(), 2);
-        QCOMPARE(Sess.ConnectedTree(1), Q("NDS:\\\\ANDERER"));
-        QVERIFY(CodeOf([&] { Sess.ConnectedTree(2); }) != 0);
-        QCOMPARE(Sess.ServerConnectionCount(), 1);
-        QCOMPARE(Sess.ServerConnection(0).DisplayName, Q("SRV1"));
-        QVERIFY(CodeOf([&] { Sess.ServerConnection(-1); }) != 0);
-    }
-
-    void NetAddressText_data() {
-        QTest::addColumn<int>("Type");
-        QTest::addColumn<QByteArray>("Address");
-        QTest::addColumn<QString>("Text");
-        QTest::newRow("tcp/ip") << 1 << QByteArray("\x0A\x01\x05\x17", 4) << Q("TCP/IP: 0A010517");
-        QTest::newRow("tcp/ip high bytes") << 1 << QByteArray("\xC0\xA8\x00\xFF", 4) << Q("TCP/IP: C0A800FF");
-        QTest::newRow("ipx") << 0 << QByteArray::fromHex("00000001001B210A0107") << Q("IPX: 00000001001B210A0107");
-        QTest::newRow("unset") << -1 << QByteArray() << QString();
-    }
-    void NetAddressText() {
-        QFETCH(int, Type);
-        QFETCH(QByteArray, Address);
-        QFETCH(QString, Text);
-        const NWNetAddress A(Type, Address);
-        QCOMPARE(A.Value(), Text);
-        if (Type == 1)
-            QCOMPARE(A.Value().mid(8, 8).size(), 8);   // characters 9 to 16: the hex digits
-    }
-
-    // ----- transactions
-
-    void NestedTransactionRollsBackWhole() {
-        const int Before = [&] {
-            FDir->SetFullName(Unterricht);
-            return FDir->Entries()->Count();
-        }();
-        try {
-            TStoreTransaction Outer(**FStore);
-            FDir->Entries()->Add(Q("Organizational Unit"), Q("eins"));
-            NWDir Other(**FStore);
-            Other.SetFullName(Unterricht + Q("\\eins"));   // known inside the transaction
-            {
-                TStoreTransaction Inner(**FStore);
-                FDir->Entries()->Add(Q("Organizational Unit"), Q("zwei"));
-                // left without Commit
-            }
-            Outer.Commit();
-            QFAIL("the commit of a spoilt transaction must fail");
-        } catch (const EDirectoryError&) {
-        }
-        FDir->SetFullName(Unterricht);
-        QCOMPARE(FDir->Entries()->Count(), Before);
-        QCOMPARE(CodeOf([&] { FDir->SetFullName(Unterricht + Q("\\eins")); }), ERR_NO_SUCH_ENTRY);
-        // A refused creation leaves the surrounding transaction intact.
-        {
-            TStoreTransaction Outer(**FStore);
-            FDir->Entries()->Add(Q("Organizational Unit"), Q("drei"));
-            QCOMPARE(CodeOf([&] { FDir->Entries()->Add(Q("Organizational Unit"), Q("DREI")); }),
-                     ERR_ENTRY_ALREADY_EXISTS);
-            Outer.Commit();
-        }
-        FDir->SetFullName(Unterricht + Q("\\drei"));
-    }
-
-    void RemoveTreeAndAddTree() {
-        (**FStore).AddTree(Q("WALD"));
-        QCOMPARE(CodeOf([&] { (**FStore).AddTree(Q("wald")); }), ERR_ENTRY_ALREADY_EXISTS);
-        QCOMPARE(CodeOf([&] { (**FStore).AddTree(Q("a.b")); }), ERR_ILLEGAL_DS_NAME);
-        FDir->SetFullName(Q("NDS:\\\\Wald"));
-        FDir->Entries()->Add(Q("Organization"), Q("o"));
-        FDir->SetFullName(Q("NDS:\\\\WALD\\o"));   // resolved once, so known to the client
-        (**FStore).RemoveTree(Q("WALD"));
-        QCOMPARE((**FStore).Trees(), QStringList{Q("SCHULE")});
-        QCOMPARE(CodeOf([&] { FDir->SetFullName(Q("NDS:\\\\WALD\\o")); }), ERR_NO_SUCH_ENTRY);
-    }
-
-private:
-    TStorePerCase FStores{{
-        "DemoTreeHasItsParts", "DemoWorkstationAddresses", "Resolution", "ResolveDottedNames",
-        "EntryOfTreeRootIsRefused", "AddRefusals", "FieldTypesListTheSchema", "FieldRefusalsAtUpdate",
-        "SearchDeliversThroughTheEventLoop", "SearchWholeTreeForUsers", "SearchDelayIsInjected",
-        "SearchOutlivedByItsControl", "ParsePath", "ContextKeysAndHandles", "NetAddressText"}};
-    TTestStore* FStore = nullptr;
-    std::unique_ptr<NWDir> FDir;
 };
 
 PARVON_TEST_MAIN(TstClient)

@@ -1,5 +1,7 @@
-#include <ClientStore.h>
+#include <ClientTestCase.h>
+#include <DirectoryClient.h>
 #include <EDirectoryError.h>
+#include <ErrorCode.h>
 #include <FaultInjection.h>
 #include <NWCalls.h>
 #include <NWDir.h>
@@ -18,7 +20,9 @@
 #include <QTest>
 
 namespace {
-QString Q(const char* Text) { return QString::fromUtf8(Text); }
+QString Q(const char* Text) {
+    return QString::fromUtf8(Text);
+}
 
 const QString Root = Q("NDS:\\\\SCHULE");
 const QString Schueler = Q("NDS:\\\\SCHULE\\unterricht\\schueler");
@@ -27,18 +31,9 @@ const QString Class6b = Q("NDS:\\\\SCHULE\\unterricht\\schueler\\6b");
 const QString Template5a = Q("NDS:\\\\SCHULE\\unterricht\\schueler\\5a\\User_Template");
 const QString DataVolume = Q("NDS:\\\\SCHULE\\dienste\\SRV1_DATA");
 
-template <typename F> int CodeOf(F&& Call) {
-    try {
-        Call();
-    } catch (const EDirectoryError& E) {
-        return E.Code();
-    }
-    return 0;
-}
-
-const std::pair<TRight, char> Letters[] = {{TRight::Supervisor, 'S'}, {TRight::Read, 'R'},    {TRight::Write, 'W'},
-                                           {TRight::Erase, 'E'},      {TRight::Create, 'C'},  {TRight::Modify, 'M'},
-                                           {TRight::FileScan, 'F'},   {TRight::AccessControl, 'A'}};
+const std::pair<TRight, char> Letters[] = {
+    {TRight::Supervisor, 'S'}, {TRight::Read, 'R'},   {TRight::Write, 'W'},    {TRight::Erase, 'E'},
+    {TRight::Create, 'C'},     {TRight::Modify, 'M'}, {TRight::FileScan, 'F'}, {TRight::AccessControl, 'A'}};
 
 QString RightsText(const NWRights& R) {
     QString T;
@@ -49,21 +44,22 @@ QString RightsText(const NWRights& R) {
 } // namespace
 
 // Volumes, folders, trustees, flags and users created from templates.
-class TstClientVolumes : public QObject {
+class TstClientVolumes : public TClientTestCase {
     Q_OBJECT
+public:
+    TstClientVolumes()
+        : TClientTestCase({"DemoFoldersExist", "RefusedPaths", "VolumeControlPositioning", "UserRefusals",
+                           "UsrGrpNeedsAContainer"}) {}
 
 private Q_SLOTS:
-    // Tests that only read share one demo store; the others get a fresh one.
-    void initTestCase() { FStores.InitTestCase(); }
-    void cleanupTestCase() { FStores.CleanupTestCase(); }
     void init() {
-        FStore = &FStores.Init(QTest::currentTestFunction());
+        TClientTestCase::init();
         FVol = std::make_unique<NWVolAdm>(**FStore);
         FVol->SetFullName(Q("\\\\SRV1\\DATA"));
     }
     void cleanup() {
         FVol.reset();
-        FStores.Cleanup();
+        TClientTestCase::cleanup();
     }
 
     // ----- file system through the volume map
@@ -74,7 +70,7 @@ private Q_SLOTS:
                                  "\\\\srv1\\data\\HOME\\SCHUELER\\11"})
             QVERIFY2(NWFileSystem::DirectoryExists(**FStore, Q(Path)), Path);
         const QString Local = NWFileSystem::LocalPath(**FStore, Q("\\\\SRV1\\DATA\\home"));
-        QVERIFY(Local.startsWith((**FStore).Folder()));
+        QVERIFY(Local.startsWith((*FStore)->Folder()));
         QCOMPARE(QFileInfo(Local).permissions() & 0x0077, QFile::Permissions());
     }
 
@@ -93,12 +89,13 @@ private Q_SLOTS:
     }
     void RefusedPaths() {
         QFETCH(QString, Path);
-        const QStringList Before = QDir((**FStore).Folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        const QStringList Before =
+            QDir((*FStore)->Folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         QVERIFY(!NWFileSystem::ForceDirectories(**FStore, Path));
         QVERIFY(!NWFileSystem::DirectoryExists(**FStore, Path));
         QCOMPARE(NWFileSystem::LocalPath(**FStore, Path), QString());
         QVERIFY(CodeOf([&] { FVol->GetDirectoryEntry(Path); }) != 0);
-        QCOMPARE(QDir((**FStore).Folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), Before);
+        QCOMPARE(QDir((*FStore)->Folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), Before);
     }
 
     void LinkOutOfTheVolumeIsRefused() {
@@ -112,30 +109,51 @@ private Q_SLOTS:
 
     void ForceDirectoriesFollowsExistingSpelling() {
         QVERIFY(NWFileSystem::ForceDirectories(**FStore, Q("\\\\srv1\\data\\HOME\\Schueler\\12B\\Projekte")));
-        QVERIFY(NWFileSystem::ForceDirectories(**FStore, Q("\\\\SRV1\\DATA\\home\\schueler\\12b")));   // exists
-        const QString Local = NWFileSystem::LocalPath(**FStore, Q("\\\\SRV1\\DATA\\home\\schueler\\12b\\projekte"));
-        QVERIFY(Local.endsWith(Q("/home/schueler/12B/Projekte")));   // existing levels as on disk, new as given
+        QVERIFY(NWFileSystem::ForceDirectories(**FStore, Q("\\\\SRV1\\DATA\\home\\schueler\\12b"))); // exists
+        const QString Local =
+            NWFileSystem::LocalPath(**FStore, Q("\\\\SRV1\\DATA\\home\\schueler\\12b\\projekte"));
+        QVERIFY(Local.endsWith(Q("/home/schueler/12B/Projekte"))); // existing levels as on disk, new as given
         QVERIFY(QFileInfo(Local).isDir());
-        QCOMPARE(QDir(NWFileSystem::LocalPath(**FStore, Q("\\\\SRV1\\DATA\\home\\schueler"))).entryList({Q("12*")}, QDir::Dirs),
+        QCOMPARE(QDir(NWFileSystem::LocalPath(**FStore, Q("\\\\SRV1\\DATA\\home\\schueler")))
+                     .entryList({Q("12*")}, QDir::Dirs),
                  QStringList{Q("12B")});
     }
 
     void VolumeMapAndRoots() {
         QTemporaryDir Elsewhere;
-        TClientStore::TVolume V;
+        TVolume V;
         V.Server = Q("SRV2");
         V.Volume = Q("APPS");
         V.RootFolder = Elsewhere.path() + Q("/apps");
-        (**FStore).AddVolume(V);
+        (*FStore)->AddVolume(V);
         QVERIFY(QFileInfo(V.RootFolder).isDir());
         QVERIFY(NWFileSystem::ForceDirectories(**FStore, Q("\\\\SRV2\\APPS\\office")));
         QVERIFY(QFileInfo(V.RootFolder + Q("/office")).isDir());
-        QCOMPARE(CodeOf([&] { (**FStore).AddVolume(V); }), ERR_ENTRY_ALREADY_EXISTS);
+        QCOMPARE(CodeOf([&] { (*FStore)->AddVolume(V); }), ERR_ENTRY_ALREADY_EXISTS);
         V.Volume = Q("..");
-        QVERIFY(CodeOf([&] { (**FStore).AddVolume(V); }) != 0);
-        (**FStore).SetVolumeRoot(Q("srv2"), Q("apps"), Elsewhere.path() + Q("/neu"));
+        QVERIFY(CodeOf([&] { (*FStore)->AddVolume(V); }) != 0);
+        (*FStore)->SetVolumeRoot(Q("srv2"), Q("apps"), Elsewhere.path() + Q("/neu"));
         QVERIFY(!NWFileSystem::DirectoryExists(**FStore, Q("\\\\SRV2\\APPS\\office")));
         QVERIFY(NWFileSystem::DirectoryExists(**FStore, Q("\\\\SRV2\\APPS")));
+    }
+
+    // The picker's calls: a server's volumes, a folder's subfolders, nothing outside a volume.
+    void FolderListing() {
+        QCOMPARE(NWFileSystem::ServerVolumes(Q("srv1")), (QStringList{Q("SYS"), Q("DATA")}));
+        QCOMPARE(NWFileSystem::ServerVolumes(Q("\\\\SRV1")), (QStringList{Q("SYS"), Q("DATA")}));
+        QVERIFY(NWFileSystem::ServerVolumes(Q("SRV2")).isEmpty());
+        const QString Home = NWFileSystem::LocalPath(**FStore, Q("\\\\SRV1\\DATA\\home"));
+        QTemporaryDir Outside;
+        QVERIFY(QFile::link(Outside.path(), Home + Q("/ausgang")));
+        QFile File(Home + Q("/datei.txt"));
+        QVERIFY(File.open(QIODevice::WriteOnly));
+        File.close();
+        QCOMPARE(NWFileSystem::ListFolders(Q("\\\\srv1\\data\\HOME")),
+                 (QStringList{Q("pruefung"), Q("schueler"), Q("Tausch")}));
+        QVERIFY(NWFileSystem::ListFolders(Q("\\\\SRV1\\DATA\\gibtsnicht")).isEmpty());
+        for (const char* Path :
+             {"\\\\SRV1\\DATA\\home\\..", "\\\\SRV9\\DATA", "\\\\SRV1\\DATA\\home\\ausgang", "/tmp"})
+            QVERIFY2(CodeOf([&] { NWFileSystem::ListFolders(Q(Path)); }) == ERR_INVALID_PATH, Path);
     }
 
     // ----- volume control, flags, trustees
@@ -147,10 +165,10 @@ private Q_SLOTS:
         QVERIFY(CodeOf([&] { FVol->SetFullName(Q("\\\\SRV1\\NOPE")); }) != 0);
         QVERIFY(CodeOf([&] { FVol->SetFullName(Q("\\\\SRV1\\SYS\\public")); }) != 0);
         FVol->SetFullName(Q("\\\\SRV1\\SYS"));
-        QVERIFY(CodeOf([&] { FVol->GetDirectoryEntry(Q("\\\\SRV1\\DATA\\home")); }) != 0);   // another volume
+        QVERIFY(CodeOf([&] { FVol->GetDirectoryEntry(Q("\\\\SRV1\\DATA\\home")); }) != 0); // another volume
         QVERIFY(CodeOf([&] { FVol->GetDirectoryEntry(Q("\\\\SRV1\\SYS\\gibtsnicht")); }) != 0);
         QVERIFY(FVol->GetDirectoryEntry(Q("\\\\SRV1\\SYS\\PUBLIC")) != nullptr);
-        QVERIFY(FVol->GetDirectoryEntry(Q("\\\\SRV1\\SYS")) != nullptr);   // the root itself
+        QVERIFY(FVol->GetDirectoryEntry(Q("\\\\SRV1\\SYS")) != nullptr); // the root itself
     }
 
     void FlagsWrittenThrough() {
@@ -179,7 +197,7 @@ private Q_SLOTS:
         NWTrusteePtr Existing = E->Trustees().Item(Q("nds:\\\\schule\\UNTERRICHT\\schueler\\5A"));
         QCOMPARE(Existing->FullName(), Class5a);
         QCOMPARE(RightsText(Existing->Rights()), Q("-R----F-"));
-        QCOMPARE(E->Trustees().Item(Q("5a.schueler.unterricht"))->FullName(), Class5a);   // dotted name
+        QCOMPARE(E->Trustees().Item(Q("5a.schueler.unterricht"))->FullName(), Class5a); // dotted name
 
         // Adding an existing trustee keeps its rights.
         NWTrusteePtr Same = E->Trustees().Add(Class5a);
@@ -190,7 +208,8 @@ private Q_SLOTS:
         NWTrusteePtr New = E->Trustees().Add(Class6b, 0);
         QCOMPARE(RightsText(New->Rights()), Q("--------"));
         NWRights Rights = New->Rights();
-        for (TRight R : {TRight::Write, TRight::Read, TRight::Create, TRight::Erase, TRight::Modify, TRight::FileScan})
+        for (TRight R :
+             {TRight::Write, TRight::Read, TRight::Create, TRight::Erase, TRight::Modify, TRight::FileScan})
             Rights.SetRight(R, true);
         Rights.SetRight(TRight::Write, false);
         QCOMPARE(E->Trustees().Item(Class6b)->Rights().Mask(), 0x001 | 0x008 | 0x010 | 0x080 | 0x040);
@@ -203,8 +222,8 @@ private Q_SLOTS:
     void TrusteeRefusals() {
         NWDirectoryEntryPtr E = FVol->GetDirectoryEntry(Q("\\\\SRV1\\DATA\\home\\schueler\\5a"));
         QCOMPARE(CodeOf([&] { E->Trustees().Add(Schueler + Q("\\5z")); }), ERR_NO_SUCH_ENTRY);
-        QCOMPARE(CodeOf([&] { E->Trustees().Add(Root); }), ERR_NO_SUCH_ENTRY);   // a tree root is no trustee
-        QVERIFY(CodeOf([&] { E->Trustees().Item(Class6b); }) != 0);              // holds no rights here
+        QCOMPARE(CodeOf([&] { E->Trustees().Add(Root); }), ERR_NO_SUCH_ENTRY); // a tree root is no trustee
+        QVERIFY(CodeOf([&] { E->Trustees().Item(Class6b); }) != 0);            // holds no rights here
         QVERIFY(CodeOf([&] { E->Trustees().Item(Q("niemand.schueler.unterricht")); }) != 0);
         QCOMPARE(E->Trustees().Count(), 0);
     }
@@ -236,8 +255,9 @@ private Q_SLOTS:
         QCOMPARE(UsrGrp.FullName(), Class5a);
         NWDir Dir(**FStore);
         NWEntryPtr Tpl = Dir.FindEntry(Template5a);
-        Tpl->SetFieldValue(Q("Network Address Restriction"),
-                           QVariantList{QVariant::fromValue(NWNetAddress(1, QByteArray("\x0A\x01\x01\x01", 4)))});
+        Tpl->SetFieldValue(
+            Q("Network Address Restriction"),
+            QVariantList{QVariant::fromValue(NWNetAddress(1, QByteArray("\x0A\x01\x01\x01", 4)))});
         Tpl->Update();
 
         UsrGrp.Users().Add(Class5a + Q("\\neuling"), Q("Neuling"), Template5a, QVariant(), QVariant());
@@ -266,11 +286,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("Template");
         QTest::addColumn<int>("Code");
         const QString Admin = Q("NDS:\\\\SCHULE\\dienste\\admin");
-        QTest::newRow("duplicate") << Class5a << Class5a + Q("\\User_Template") << Template5a << ERR_ENTRY_ALREADY_EXISTS;
-        QTest::newRow("unknown template") << Class5a << Class5a + Q("\\x") << Class5a + Q("\\Nix") << ERR_NO_SUCH_ENTRY;
+        QTest::newRow("duplicate") << Class5a << Class5a + Q("\\User_Template") << Template5a
+                                   << ERR_ENTRY_ALREADY_EXISTS;
+        QTest::newRow("unknown template")
+            << Class5a << Class5a + Q("\\x") << Class5a + Q("\\Nix") << ERR_NO_SUCH_ENTRY;
         QTest::newRow("template is a user") << Class5a << Class5a + Q("\\x") << Admin << ERR_NO_SUCH_ENTRY;
         QTest::newRow("tree root") << Root << Root + Q("\\x") << Template5a << ERR_ILLEGAL_CONTAINMENT;
-        QTest::newRow("other container") << Class5a << Class6b + Q("\\x") << Template5a << ERR_INVALID_REQUEST;
+        QTest::newRow("other container")
+            << Class5a << Class6b + Q("\\x") << Template5a << ERR_INVALID_REQUEST;
         QTest::newRow("bad name") << Class5a << Class5a + Q("\\a.b") << Template5a << ERR_ILLEGAL_DS_NAME;
     }
     void UserRefusals() {
@@ -282,7 +305,8 @@ private Q_SLOTS:
         UsrGrp.SetFullName(Container);
         QCOMPARE(CodeOf([&] { UsrGrp.Users().Add(FullName, Q("Name"), Template); }), Code);
         NWDir Dir(**FStore);
-        QVERIFY(FullName.endsWith(Q("User_Template")) || CodeOf([&] { Dir.FindEntry(FullName); }) == ERR_NO_SUCH_ENTRY);
+        QVERIFY(FullName.endsWith(Q("User_Template")) ||
+                CodeOf([&] { Dir.FindEntry(FullName); }) == ERR_NO_SUCH_ENTRY);
     }
 
     void UsrGrpNeedsAContainer() {
@@ -293,9 +317,6 @@ private Q_SLOTS:
     }
 
 private:
-    TStorePerCase FStores{{
-        "DemoFoldersExist", "RefusedPaths", "VolumeControlPositioning", "UserRefusals", "UsrGrpNeedsAContainer"}};
-    TTestStore* FStore = nullptr;
     std::unique_ptr<NWVolAdm> FVol;
 };
 

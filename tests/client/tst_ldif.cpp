@@ -1,8 +1,9 @@
-#include <ClientStore.h>
+#include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <Ldif.h>
 #include <NWDir.h>
 #include <NWNetAddress.h>
+#include <SqliteStore.h>
 #include <TestMain.h>
 #include <TestStore.h>
 
@@ -16,7 +17,17 @@ const QString Root = QStringLiteral("NDS:\\\\SCHULE");
 const QString Class5a = QStringLiteral("NDS:\\\\SCHULE\\unterricht\\schueler\\5a");
 
 // The message of an import that must fail.
-QString ImportError(TClientStore& Store, const QString& Tree, const QByteArray& Text) {
+// A second store for a copy, with the client over it (not installed as the process-wide one).
+class TCopyStore : public TDirectoryClient {
+public:
+    explicit TCopyStore(const QString& Folder) : TCopyStore(std::make_shared<TSqliteStore>(Folder)) {}
+    TObjectRef Resolve(const QString& FullName) { return Directory().Resolve(FullName); }
+
+private:
+    explicit TCopyStore(const std::shared_ptr<TSqliteStore>& Store) : TDirectoryClient(Store, Store) {}
+};
+
+QString ImportError(TDirectoryClient& Store, const QString& Tree, const QByteArray& Text) {
     try {
         Ldif::ImportTree(Store, Tree, Text);
     } catch (const EDirectoryError& E) {
@@ -25,7 +36,7 @@ QString ImportError(TClientStore& Store, const QString& Tree, const QByteArray& 
     return QString();
 }
 
-NWEntryPtr Entry(TClientStore& Store, const QString& FullName) {
+NWEntryPtr Entry(TDirectoryClient& Store, const QString& FullName) {
     NWDir Dir(Store);
     return Dir.FindEntry(FullName);
 }
@@ -56,7 +67,7 @@ private Q_SLOTS:
         QCOMPARE(Ldif::ExportTree(Store(), QStringLiteral("schule")), First);
 
         QTemporaryDir Dir;
-        TClientStore Copy(Dir.path());
+        TCopyStore Copy(Dir.path());
         const Ldif::TImportResult Result = Ldif::ImportTree(Copy, QStringLiteral("SCHULE"), First);
         QVERIFY(Result.Created > 300);
         QCOMPARE(Result.Updated, 0);
@@ -75,11 +86,12 @@ private Q_SLOTS:
         QCOMPARE(Entry(Copy, Server)->GetFieldValue(QStringLiteral("Network Address"), {}, true),
                  Entry(Store(), Server)->GetFieldValue(QStringLiteral("Network Address"), {}, true));
         const QString Catalog = QStringLiteral("NDS:\\\\SCHULE\\dienste\\benutzer");
-        QCOMPARE(Entry(Copy, Catalog)->GetFieldValue(QStringLiteral("NDSCAT:Actual End Time")).toDateTime(),
-                 Entry(Store(), Catalog)->GetFieldValue(QStringLiteral("NDSCAT:Actual End Time")).toDateTime());
+        QCOMPARE(
+            Entry(Copy, Catalog)->GetFieldValue(QStringLiteral("NDSCAT:Actual End Time")).toDateTime(),
+            Entry(Store(), Catalog)->GetFieldValue(QStringLiteral("NDSCAT:Actual End Time")).toDateTime());
         // The volumes reached the copy's volume map through hostServer.
         QStringList Volumes;
-        for (const TClientStore::TVolume& V : Copy.Volumes())
+        for (const TVolume& V : Copy.Volumes())
             Volumes << V.Server + QLatin1Char('\\') + V.Volume + QLatin1Char(' ') + V.VolumeObject;
         QCOMPARE(Volumes, (QStringList{QStringLiteral("SRV1\\SYS NDS:\\\\SCHULE\\dienste\\SRV1_SYS"),
                                        QStringLiteral("SRV1\\DATA NDS:\\\\SCHULE\\dienste\\SRV1_DATA")}));
@@ -89,7 +101,8 @@ private Q_SLOTS:
     void ExportForm() {
         const QByteArray Text = Ldif::ExportTree(Store(), QStringLiteral("SCHULE"));
         QVERIFY(Text.startsWith("version: 1\n"));
-        QVERIFY(Text.contains("\ndn: ou=5a,ou=schueler,o=unterricht\nobjectClass: organizationalUnit\nou: 5a\n"));
+        QVERIFY(
+            Text.contains("\ndn: ou=5a,ou=schueler,o=unterricht\nobjectClass: organizationalUnit\nou: 5a\n"));
         QVERIFY(Text.contains("\ndn: cn=User_Template,ou=schueler,o=unterricht\nobjectClass: Template\n"));
         QVERIFY(Text.contains("\nndsHomeDirectory: cn=SRV1_DATA,o=dienste#0#home\\schueler\n"));
         QVERIFY(Text.contains("\nobjectClass: nDSCatMasterCatalog\n"));
@@ -117,7 +130,8 @@ private Q_SLOTS:
         User->SetFieldValue(QStringLiteral("Description"), QStringLiteral("d"));
         User->SetFieldValue(QStringLiteral("Given Name"), QStringLiteral("g"));
         User->SetFieldValue(QStringLiteral("Surname"), QStringLiteral("s"));
-        User->SetFieldValue(QStringLiteral("Full Name"), QStringList{QStringLiteral("f2"), QStringLiteral("f1")});
+        User->SetFieldValue(QStringLiteral("Full Name"),
+                            QStringList{QStringLiteral("f2"), QStringLiteral("f1")});
         User->Update();
         const QByteArray Text = Ldif::ExportTree(Store(), QStringLiteral("SCHULE"));
         QVERIFY(Text.contains("\ndn: cn=ordnung,ou=5a,ou=schueler,o=unterricht\nobjectClass: inetOrgPerson\n"
@@ -149,15 +163,17 @@ private Q_SLOTS:
         User->SetFieldValue(QStringLiteral("Description"), QStringList{Value, QStringLiteral("zweiter")});
         User->Update();
         const QByteArray Text = Ldif::ExportTree(Store(), QStringLiteral("SCHULE"));
-        const QByteArray Line = Value.isEmpty()  ? QByteArray("description:\n")
-                                : Base64         ? "description:: " + Value.toUtf8().toBase64() + '\n'
-                                                 : "description: " + Value.toUtf8() + '\n';
-        QVERIFY2(Text.contains("\ncn: wert\n" + Line + "description: zweiter\n"), Text.right(300).constData());
+        const QByteArray Line = Value.isEmpty() ? QByteArray("description:\n")
+                                : Base64        ? "description:: " + Value.toUtf8().toBase64() + '\n'
+                                                : "description: " + Value.toUtf8() + '\n';
+        QVERIFY2(Text.contains("\ncn: wert\n" + Line + "description: zweiter\n"),
+                 Text.right(300).constData());
 
         QTemporaryDir Dir2;
-        TClientStore Copy(Dir2.path());
+        TCopyStore Copy(Dir2.path());
         Ldif::ImportTree(Copy, QStringLiteral("SCHULE"), Text);
-        QCOMPARE(Entry(Copy, Class5a + QStringLiteral("\\wert"))->GetFieldValue(QStringLiteral("Description"), {}, true),
+        QCOMPARE(Entry(Copy, Class5a + QStringLiteral("\\wert"))
+                     ->GetFieldValue(QStringLiteral("Description"), {}, true),
                  QVariant(QStringList{Value, QStringLiteral("zweiter")}));
     }
 
@@ -165,7 +181,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("Value");
         QTest::addColumn<QString>("Escaped");
         QTest::newRow("plain") << QStringLiteral("5a") << QStringLiteral("5a");
-        QTest::newRow("specials") << QStringLiteral("a+b\"c;d<e>f") << QStringLiteral("a\\+b\\\"c\\;d\\<e\\>f");
+        QTest::newRow("specials") << QStringLiteral("a+b\"c;d<e>f")
+                                  << QStringLiteral("a\\+b\\\"c\\;d\\<e\\>f");
         QTest::newRow("comma and backslash") << QStringLiteral("a,b\\c") << QStringLiteral("a\\,b\\\\c");
         QTest::newRow("sharp") << QStringLiteral("#1#") << QStringLiteral("\\#1\\#");
         QTest::newRow("blanks at the ends") << QStringLiteral(" a b ") << QStringLiteral("\\ a b\\ ");
@@ -181,7 +198,7 @@ private Q_SLOTS:
 
     void DnUnescaping_data() {
         QTest::addColumn<QString>("Text");
-        QTest::addColumn<QString>("Value");  // "!" for a text that must be refused
+        QTest::addColumn<QString>("Value"); // "!" for a text that must be refused
         QTest::newRow("hex pairs form UTF-8") << QStringLiteral("J\\C3\\B6rn") << QStringLiteral("Jörn");
         QTest::newRow("escaped equals") << QStringLiteral("a\\=b") << QStringLiteral("a=b");
         QTest::newRow("lower-case hex") << QStringLiteral("\\2c") << QStringLiteral(",");
@@ -205,8 +222,9 @@ private Q_SLOTS:
         MakeSmallTree();
         NWDir Dir(Store());
         Dir.SetFullName(Class5a);
-        const QStringList Names = {QStringLiteral("a+b"), QStringLiteral("#eins"), QStringLiteral("x\"y;z<w>"),
-                                   QStringLiteral("Sören Groß"), QStringLiteral("k=v")};
+        const QStringList Names = {QStringLiteral("a+b"), QStringLiteral("#eins"),
+                                   QStringLiteral("x\"y;z<w>"), QStringLiteral("Sören Groß"),
+                                   QStringLiteral("k=v")};
         for (const QString& Name : Names)
             Dir.Entries()->Add(QStringLiteral("User"), Name);
         Dir.SetFullName(QStringLiteral("NDS:\\\\SCHULE\\unterricht"));
@@ -216,10 +234,11 @@ private Q_SLOTS:
         QVERIFY(Text.contains("\ndn: cn=a\\+b,ou=5a,ou=schueler,o=unterricht\n"));
         QVERIFY(Text.contains("\ndn: cn=\\#eins,ou=5a,ou=schueler,o=unterricht\n"));
         QVERIFY(Text.contains("\ndn: cn=x\\\"y\\;z\\<w\\>,ou=5a,ou=schueler,o=unterricht\n"));
-        QVERIFY(Text.contains("\ndn:: " + QStringLiteral("cn=Sören Groß,ou=5a,ou=schueler,o=unterricht").toUtf8().toBase64()));
+        QVERIFY(Text.contains(
+            "\ndn:: " + QStringLiteral("cn=Sören Groß,ou=5a,ou=schueler,o=unterricht").toUtf8().toBase64()));
 
         QTemporaryDir Dir2;
-        TClientStore Copy(Dir2.path());
+        TCopyStore Copy(Dir2.path());
         Ldif::ImportTree(Copy, QStringLiteral("SCHULE"), Text);
         for (const QString& Name : Names)
             QCOMPARE(Copy.Resolve(Class5a + QLatin1Char('\\') + Name).ShortName, Name);
@@ -266,7 +285,7 @@ private Q_SLOTS:
         Text.replace("\n", "\r\n");
         const Ldif::TImportResult Result = Ldif::ImportTree(Store(), QStringLiteral("NEU"), Text);
         QCOMPARE(Result.Created, 3);
-        QVERIFY(Store().Trees().contains(QStringLiteral("NEU")));
+        QVERIFY(Store().Directory().Trees().contains(QStringLiteral("NEU")));
         const QString Class = QStringLiteral("NDS:\\\\NEU\\unterricht\\7c");
         QCOMPARE(Entry(Store(), Class)->GetFieldValue(QStringLiteral("Login Script")).toString(),
                  QStringLiteral("MAP ROOT H:=SRV1_DATA:home"));
@@ -293,7 +312,7 @@ private Q_SLOTS:
         QVERIFY(Text.contains(Folded));
 
         QTemporaryDir Dir;
-        TClientStore Copy(Dir.path());
+        TCopyStore Copy(Dir.path());
         Ldif::ImportTree(Copy, QStringLiteral("SCHULE"), Text);
         QCOMPARE(Entry(Copy, Class5a)->GetFieldValue(QStringLiteral("Description")).toString(), Long);
     }
@@ -309,12 +328,12 @@ private Q_SLOTS:
         User->SetFieldValue(QStringLiteral("Network Address Restriction"), Addresses);
         User->Update();
         const QByteArray Text = Ldif::ExportTree(Store(), QStringLiteral("SCHULE"));
-        QVERIFY(Text.contains("\ncn: pc\nnetworkAddressRestriction:: " +
-                              QByteArray("1#\x0A\x01\x05\x17").toBase64() +
-                              "\nnetworkAddressRestriction: 1#ABCD\n"));
+        QVERIFY(Text.contains(
+            "\ncn: pc\nnetworkAddressRestriction:: " + QByteArray("1#\x0A\x01\x05\x17").toBase64() +
+            "\nnetworkAddressRestriction: 1#ABCD\n"));
 
         QTemporaryDir Dir2;
-        TClientStore Copy(Dir2.path());
+        TCopyStore Copy(Dir2.path());
         Ldif::ImportTree(Copy, QStringLiteral("SCHULE"), Text);
         QCOMPARE(Entry(Copy, Class5a + QStringLiteral("\\pc"))
                      ->GetFieldValue(QStringLiteral("Network Address Restriction"), {}, true)
@@ -327,55 +346,70 @@ private Q_SLOTS:
         QTest::addColumn<int>("Line");
         QTest::addColumn<QString>("Reason");
         QTest::newRow("line without colon")
-            << Head + "dn: ou=7c,o=unterricht\nobjectClass: organizationalUnit\nKaputt\n" << 8 << "\"attribute: value\"";
+            << Head + "dn: ou=7c,o=unterricht\nobjectClass: organizationalUnit\nKaputt\n"
+            << 8 << "\"attribute: value\"";
         QTest::newRow("missing parent")
-            << Head + "dn: cn=x,ou=fehlt,o=unterricht\nobjectClass: inetOrgPerson\n" << 6 << "parent";
+            << Head + "dn: cn=x,ou=fehlt,o=unterricht\nobjectClass: inetOrgPerson\n"
+            << 6 << "parent";
         QTest::newRow("child before parent")
             << Head + "dn: cn=x,ou=7c,o=unterricht\nobjectClass: inetOrgPerson\n\n"
                       "dn: ou=7c,o=unterricht\nobjectClass: organizationalUnit\n"
             << 6 << "parent";
         QTest::newRow("unknown object class")
-            << Head + "dn: cn=x,o=unterricht\nobjectClass: top\nobjectClass: raumschiff\n" << 8 << "raumschiff";
+            << Head + "dn: cn=x,o=unterricht\nobjectClass: top\nobjectClass: raumschiff\n"
+            << 8 << "raumschiff";
         QTest::newRow("no object class") << Head + "dn: cn=x,o=unterricht\nsn: x\n" << 6 << "objectClass";
         QTest::newRow("unknown attribute")
-            << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\nschuhgroesse: 42\n" << 8 << "schuhgroesse";
+            << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\nschuhgroesse: 42\n"
+            << 8 << "schuhgroesse";
         QTest::newRow("invalid base64")
-            << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\nsn:: ***\n" << 8 << "base64";
+            << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\nsn:: ***\n"
+            << 8 << "base64";
         QTest::newRow("continued line first") << QByteArray(" x\n") << 1 << "continued";
         QTest::newRow("continued line after a blank line") << Head + " x\n" << 6 << "continued";
         QTest::newRow("record without dn") << Head + "objectClass: organizationalUnit\n" << 6 << "\"dn:\"";
         QTest::newRow("two dn") << Head.chopped(1) + "dn: o=x\n" << 5 << "second";
         QTest::newRow("version 2") << QByteArray("version: 2\n") << 1 << "version";
-        QTest::newRow("change record")
-            << Head + "dn: o=unterricht\nchangetype: delete\n" << 7 << "change";
+        QTest::newRow("change record") << Head + "dn: o=unterricht\nchangetype: delete\n" << 7 << "change";
         QTest::newRow("URL value")
-            << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\nsn:< file:///etc/passwd\n" << 8 << "URL";
-        QTest::newRow("bad DN escape") << Head + "dn: cn=a\\q,o=unterricht\nobjectClass: inetOrgPerson\n" << 6 << "escape";
-        QTest::newRow("unescaped plus") << Head + "dn: cn=a+b,o=unterricht\nobjectClass: inetOrgPerson\n" << 6 << "escaped";
+            << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\nsn:< file:///etc/passwd\n"
+            << 8 << "URL";
+        QTest::newRow("bad DN escape") << Head + "dn: cn=a\\q,o=unterricht\nobjectClass: inetOrgPerson\n"
+                                       << 6 << "escape";
+        QTest::newRow("unescaped plus") << Head + "dn: cn=a+b,o=unterricht\nobjectClass: inetOrgPerson\n"
+                                        << 6 << "escaped";
         QTest::newRow("wrong naming attribute")
-            << Head + "dn: ou=x,o=unterricht\nobjectClass: inetOrgPerson\n" << 6 << "named by";
-        QTest::newRow("same DN twice")
-            << Head + "dn: o=Unterricht\nobjectClass: organization\n" << 6 << "twice";
+            << Head + "dn: ou=x,o=unterricht\nobjectClass: inetOrgPerson\n"
+            << 6 << "named by";
+        QTest::newRow("same DN twice") << Head + "dn: o=Unterricht\nobjectClass: organization\n"
+                                       << 6 << "twice";
         QTest::newRow("second value of a single-valued field")
-            << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\nsn: a\nsn: b\n" << 9 << "one value";
+            << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\nsn: a\nsn: b\n"
+            << 9 << "one value";
         QTest::newRow("no integer")
-            << Head + "dn: cn=x,o=unterricht\nobjectClass: Template\nhomeDirectoryRights: viele\n" << 8 << "integer";
+            << Head + "dn: cn=x,o=unterricht\nobjectClass: Template\nhomeDirectoryRights: viele\n"
+            << 8 << "integer";
         QTest::newRow("bad time")
-            << Head + "dn: cn=x,o=unterricht\nobjectClass: nDSCatMasterCatalog\nnDSCatActualEndTime: gestern\n" << 8
-            << "time";
+            << Head +
+                   "dn: cn=x,o=unterricht\nobjectClass: nDSCatMasterCatalog\nnDSCatActualEndTime: gestern\n"
+            << 8 << "time";
         QTest::newRow("parent is no container")
             << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\n\ndn: cn=y,cn=x,o=unterricht\n"
                       "objectClass: inetOrgPerson\n"
             << 9 << "no container";
         QTest::newRow("organization below an organization (refused by the directory)")
-            << Head + "dn: o=x,o=unterricht\nobjectClass: organization\n" << 6 << "may not stand";
+            << Head + "dn: o=x,o=unterricht\nobjectClass: organization\n"
+            << 6 << "may not stand";
         QTest::newRow("value too long (refused at the commit)")
-            << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\ngivenName: " + QByteArray(40, 'g') + '\n'
+            << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\ngivenName: " + QByteArray(40, 'g') +
+                   '\n'
             << 8 << "longer";
         QTest::newRow("volume of the home directory unknown")
-            << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\nndsHomeDirectory: cn=NIX,o=unterricht#0#home\n"
+            << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\nndsHomeDirectory: "
+                      "cn=NIX,o=unterricht#0#home\n"
             << 8 << "volume";
-        QTest::newRow("invalid UTF-8") << Head + "dn: cn=\xFF,o=unterricht\nobjectClass: inetOrgPerson\n" << 6 << "UTF-8";
+        QTest::newRow("invalid UTF-8") << Head + "dn: cn=\xFF,o=unterricht\nobjectClass: inetOrgPerson\n"
+                                       << 6 << "UTF-8";
     }
     // A faulty text stops with its line number and leaves the store as it was, also when the
     // fault only shows once earlier records have been written.
@@ -390,29 +424,30 @@ private Q_SLOTS:
         User->SetFieldValue(QStringLiteral("Surname"), QStringLiteral("Meier"));
         User->Update();
         const QByteArray Before = Ldif::ExportTree(Store(), QStringLiteral("SCHULE"));
-        const QStringList Trees = Store().Trees();
+        const QStringList Trees = Store().Directory().Trees();
 
         // Into a new tree: it must not stay behind.
         QString Message = ImportError(Store(), QStringLiteral("NEU"), Text);
         QVERIFY2(Message.startsWith(QStringLiteral("LDIF line %1: ").arg(Line)), qPrintable(Message));
         QVERIFY2(Message.contains(Reason), qPrintable(Message));
-        QCOMPARE(Store().Trees(), Trees);
+        QCOMPARE(Store().Directory().Trees(), Trees);
 
         // Into the existing tree: "unterricht" exists, the rest is new.
         Message = ImportError(Store(), QStringLiteral("SCHULE"), Text);
         QVERIFY2(Message.startsWith(QStringLiteral("LDIF line %1: ").arg(Line)), qPrintable(Message));
         QCOMPARE(Ldif::ExportTree(Store(), QStringLiteral("SCHULE")), Before);
         // Nor do names resolve to objects that were rolled back.
-        TClientStore::TObjectRef Ref;
+        TObjectRef Ref;
         for (const char* Name : {"x", "7c", "x\\y"})
-            QVERIFY(!Store().TryResolve(Root + QStringLiteral("\\unterricht\\") + QString::fromLatin1(Name), Ref));
-        QVERIFY(!Store().TryResolve(QStringLiteral("NDS:\\\\NEU"), Ref));
+            QVERIFY(!Store().Directory().TryResolve(
+                Root + QStringLiteral("\\unterricht\\") + QString::fromLatin1(Name), Ref));
+        QVERIFY(!Store().Directory().TryResolve(QStringLiteral("NDS:\\\\NEU"), Ref));
     }
 
     // An object that exists already keeps its place and gets the fields the text names.
     void UpdatesExistingObjects() {
-        const QByteArray Text = Lines({"dn: ou=5a,ou=schueler,o=unterricht", "objectClass: organizationalUnit",
-                                       "description: neu"});
+        const QByteArray Text = Lines(
+            {"dn: ou=5a,ou=schueler,o=unterricht", "objectClass: organizationalUnit", "description: neu"});
         const Ldif::TImportResult Result = Ldif::ImportTree(Store(), QStringLiteral("SCHULE"), Text);
         QCOMPARE(Result.Created, 0);
         QCOMPARE(Result.Updated, 1);
@@ -420,9 +455,9 @@ private Q_SLOTS:
         QCOMPARE(Class->GetFieldValue(QStringLiteral("Description")).toString(), QStringLiteral("neu"));
         QVERIFY(!Class->GetFieldValue(QStringLiteral("Login Script")).toString().isEmpty());
 
-        const QString Message = ImportError(
-            Store(), QStringLiteral("SCHULE"),
-            Lines({"dn: cn=5a,ou=schueler,o=unterricht", "objectClass: inetOrgPerson"}));
+        const QString Message =
+            ImportError(Store(), QStringLiteral("SCHULE"),
+                        Lines({"dn: cn=5a,ou=schueler,o=unterricht", "objectClass: inetOrgPerson"}));
         QVERIFY2(Message.contains(QStringLiteral("named by")) || Message.contains(QStringLiteral("exists")),
                  qPrintable(Message));
     }
@@ -439,7 +474,7 @@ private Q_SLOTS:
 
 private:
     // The test's store: the demo tree unless the test made a small one first.
-    TClientStore& Store() {
+    TDirectoryClient& Store() {
         if (!FStore)
             FStore = std::make_unique<TTestStore>();
         return **FStore;
@@ -448,12 +483,12 @@ private:
     // A small tree SCHULE: unterricht, schueler, 5a.
     void MakeSmallTree() {
         FStore = std::make_unique<TTestStore>(false);
-        Store().AddTree(QStringLiteral("SCHULE"));
+        Store().Directory().AddTree(QStringLiteral("SCHULE"));
         NWDir Dir(Store());
         QString Container = Root;
-        for (const auto& [Layout, Name] : {std::pair{"Organization", "unterricht"},
-                                           std::pair{"Organizational Unit", "schueler"},
-                                           std::pair{"Organizational Unit", "5a"}}) {
+        for (const auto& [Layout, Name] :
+             {std::pair{"Organization", "unterricht"}, std::pair{"Organizational Unit", "schueler"},
+              std::pair{"Organizational Unit", "5a"}}) {
             Dir.SetFullName(Container);
             Dir.Entries()->Add(QString::fromLatin1(Layout), QString::fromLatin1(Name));
             Container += QLatin1Char('\\') + QString::fromLatin1(Name);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <ClientStore.h>
+#include <DirectoryClient.h>
 #include <TestStore.h>
 
 #include <QString>
@@ -14,17 +14,17 @@ inline QString Q(const char* Text) {
 // A second private store for one test; the store that was installed before comes back afterwards.
 class TScopedStore {
 public:
-    explicit TScopedStore(bool WithDemoTree = true) : FPrevious(&TClientStore::Instance()) {
+    explicit TScopedStore(bool WithDemoTree = true) : FPrevious(&TDirectoryClient::Instance()) {
         FStore.emplace(WithDemoTree);
     }
     ~TScopedStore() {
         FStore.reset();
-        TClientStore::SetInstance(FPrevious);
+        TDirectoryClient::SetInstance(FPrevious);
     }
-    TClientStore& operator*() { return **FStore; }
-    TClientStore* operator->() { return &**FStore; }
+    TDirectoryClient& operator*() { return **FStore; }
+    TSqliteStore* operator->() { return FStore->operator->(); }
 
 private:
-    TClientStore* FPrevious;
+    TDirectoryClient* FPrevious;
     std::optional<TTestStore> FStore;
 };

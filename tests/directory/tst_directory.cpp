@@ -204,7 +204,7 @@ private Q_SLOTS:
         QFETCH(QString, Path);
         QFETCH(QString, Text);
         const auto Saved = FStore->Store->ServerConnections();
-        std::vector<TClientStore::TServerConnection> List;
+        std::vector<TServerConnection> List;
         for (const QString& C : std::as_const(Connections))
             List.push_back({C, C.section(u'\\', -1)});
         FStore->Store->SetServerConnections(List);
@@ -247,7 +247,7 @@ private Q_SLOTS:
         const QString Catalog = Tree() + Q(R"(\dienste\benutzer)");
         const QString Field = Q("NDSCAT:Actual End Time");
         {
-            NWDir Dir(*FStore->Store);
+            NWDir Dir(**FStore);
             Dir.SetFullName(Catalog);
             const NWEntryPtr E = Dir.Entry();
             E->SetFieldValue(Field, QDateTime(QDate(2024, 2, 3), QTime(13, 14, 15)));
@@ -293,7 +293,7 @@ private Q_SLOTS:
         QFETCH(QString, Text);
         const QString Ou =
             NewContainer(Q("list") + QString::fromLatin1(QTest::currentDataTag()).remove(u' '));
-        NWDir Dir(*FStore->Store);
+        NWDir Dir(**FStore);
         Dir.SetFullName(Ou);
         const NWEntryPtr E = Dir.Entry();
         E->SetFieldValue(MultiValuedField(), Values);
@@ -621,7 +621,7 @@ private Q_SLOTS:
         const QString User = AddTestUser(Ou, Q("anna"));
         const QString Field = Q("Network Address Restriction");
         {
-            NWDir Dir(*FStore->Store);
+            NWDir Dir(**FStore);
             Dir.SetFullName(User);
             const NWEntryPtr E = Dir.Entry();
             E->SetFieldValue(
@@ -633,7 +633,7 @@ private Q_SLOTS:
         const QString Dotted = TNDK::PathToDotted(User);
         QCOMPARE(FNdk->ClearAttribute(Dotted, Field), 0);
         {
-            NWDir Dir(*FStore->Store);
+            NWDir Dir(**FStore);
             Dir.SetFullName(User);
             QVERIFY(!Dir.Entry()->GetFieldValue(Field, QVariant(), true).isValid());
         }
@@ -670,7 +670,7 @@ private:
         return QString();
     }
     QString HomeDirectoryOfTemplate() const {
-        NWDir Dir(*FStore->Store);
+        NWDir Dir(**FStore);
         Dir.SetFullName(Template());
         return Dir.Entry()->GetFieldValue(Q("Home Directory")).toString();
     }

@@ -56,12 +56,12 @@ class TstDirectoryWrite : public QObject {
     // A new folder on the demo volume \\SRV1\DATA; answers its network path.
     QString NewFolder() {
         const QString Path = QStringLiteral("\\\\SRV1\\DATA\\test\\f%1").arg(++FSerial);
-        if (!NWFileSystem::ForceDirectories(*FStore->Store, Path))
+        if (!NWFileSystem::ForceDirectories(**FStore, Path))
             qFatal("cannot create the test folder");
         return Path;
     }
     NWEntryPtr EntryOf(const QString& FullName) const {
-        NWDir Dir(*FStore->Store);
+        NWDir Dir(**FStore);
         Dir.SetFullName(FullName);
         return Dir.Entry();
     }
@@ -437,7 +437,7 @@ private Q_SLOTS:
         QFETCH(bool, DeleteAfter);
         QFETCH(bool, RenameAfter);
         const QString Folder = NewFolder();
-        NWVolAdm Vol(*FStore->Store);
+        NWVolAdm Vol(**FStore);
         Vol.SetFullName(TNDK::VolumeOfPath(Folder));
         Vol.GetDirectoryEntry(Folder)->SetDeleteInhibit(DeleteBefore);
         Vol.GetDirectoryEntry(Folder)->SetRenameInhibit(RenameBefore);

@@ -1,6 +1,6 @@
 #include "FolderBrowser_u.h"
 
-#include <ClientStore.h>
+#include <SqliteStore.h>
 #include <ModalSeam.h>
 #include <NdkCase.h>
 #include <TestMain.h>

@@ -1,6 +1,6 @@
 #include "OUBrowser_U.h"
 
-#include <ClientStore.h>
+#include <DirectoryClient.h>
 #include <FaultInjection.h>
 #include <ModalSeam.h>
 #include <NWBrowse.h>
@@ -513,7 +513,7 @@ private Q_SLOTS:
             NDK->NWDir1->SetFullName(Big);
             NWEntries* Entries = NDK->NWDir1->Entries();
             QVERIFY(Entries);
-            TStoreTransaction T(**FStore);
+            TDirectoryTransaction T((**FStore).Directory());
             for (int I = 0; I < Count; ++I)
                 Entries->Add(Q("Organizational Unit"), QStringLiteral("k%1").arg(I, 5, 10, QChar(u'0')));
             T.Commit();

@@ -6,14 +6,14 @@
 #include <QWidget>
 #include <memory>
 
-class TClientStore;
+class TDirectoryClient;
 
 // One case of a test that shows the access object's dialogs: an access object on Store, owned by
 // a plain widget (the owner of its dialogs) and published as NDK, and the modal seam unattended.
 // The end of the case undoes all of it.
 class TNdkCase {
 public:
-    explicit TNdkCase(TClientStore& Store) : FOwner(std::make_unique<QWidget>()) {
+    explicit TNdkCase(TDirectoryClient& Store) : FOwner(std::make_unique<QWidget>()) {
         NDK = new TNDK(FOwner.get(), Store);
         TModalSeam::Clear();
         TModalSeam::SetUnattended(true);

@@ -1,34 +1,39 @@
 #pragma once
 
-#include <ClientStore.h>
 #include <DemoTree.h>
+#include <DirectoryClient.h>
 #include <FaultInjection.h>
+#include <SqliteStore.h>
 
 #include <QByteArray>
 #include <QSet>
 #include <QTemporaryDir>
 #include <memory>
 
-// A private store in a temporary folder, installed as the process-wide store while it lives.
+// A private store in a temporary folder and a client over it, installed as the process-wide
+// client while it lives. *Store is the client (what the controls take); Store-> is the store
+// behind it, for setting up trees, connections and volumes.
 class TTestStore {
 public:
     explicit TTestStore(bool WithDemoTree = true) {
-        Store = std::make_unique<TClientStore>(Dir.path());
+        Store = std::make_shared<TSqliteStore>(Dir.path());
         if (WithDemoTree)
             CreateDemoTree(*Store);
-        TClientStore::SetInstance(Store.get());
+        Client = std::make_unique<TDirectoryClient>(Store, Store);
+        TDirectoryClient::SetInstance(Client.get());
         TFaultInjection::Clear();
     }
     ~TTestStore() {
         TFaultInjection::Clear();
-        TClientStore::SetInstance(nullptr);
+        TDirectoryClient::SetInstance(nullptr);
     }
-    TClientStore& operator*() { return *Store; }
-    TClientStore* operator->() { return Store.get(); }
+    TDirectoryClient& operator*() { return *Client; }
+    TSqliteStore* operator->() { return Store.get(); }
     QString Path() const { return Dir.path(); }
 
     QTemporaryDir Dir;
-    std::unique_ptr<TClientStore> Store;
+    std::shared_ptr<TSqliteStore> Store;
+    std::unique_ptr<TDirectoryClient> Client;
 };
 
 // One demo store shared by the cases of a test class that only read, and a fresh one for each case
@@ -41,10 +46,10 @@ public:
         FOwn.reset();
         FShared.reset();
     }
-    // The store of the running case, installed as the process-wide store.
+    // The store of the running case, installed as the process-wide client.
     TTestStore& Init(const char* CurrentCase) {
         if (FReadOnly.contains(QByteArray(CurrentCase))) {
-            TClientStore::SetInstance(FShared->Store.get());
+            TDirectoryClient::SetInstance(FShared->Client.get());
             TFaultInjection::Clear();
             return *FShared;
         }

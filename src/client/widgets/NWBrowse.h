@@ -1,22 +1,22 @@
 #pragma once
 
-#include <QAbstractItemModel>
+#include "LazyTreeModel.h"
+
 #include <QIcon>
 #include <QList>
 #include <QString>
 #include <QWidget>
 #include <functional>
 #include <memory>
-#include <vector>
 
 class NWDir;
 class QTreeView;
-class TClientStore;
+class TDirectoryClient;
 
 // The tree behind the browse control. Its one top-level row is the start object; the subordinates
-// of an object are read only when the view asks for them (canFetchMore/fetchMore), with one listing
-// of the directory per opened object and nothing read per row.
-class TNWBrowseModel : public QAbstractItemModel {
+// of an object are read only when the view asks for them, with one listing of the directory per
+// opened object and nothing read per row. Names sort as people read them.
+class TNWBrowseModel : public TLazyTreeModel {
     Q_OBJECT
 public:
     enum TRole { FullNameRole = Qt::UserRole + 1, LayoutRole };
@@ -24,9 +24,9 @@ public:
     explicit TNWBrowseModel(QObject* Parent = nullptr);
     ~TNWBrowseModel() override;
 
-    // Starts the tree at the object FullName of Store, showing only subordinates whose layout is in
-    // Filters (comma-separated, "" for all). Throws EDirectoryError when the object does not exist.
-    void SetRoot(TClientStore& Store, const QString& FullName, const QString& Filters);
+    // Starts the tree at the object FullName of Client, showing only subordinates whose layout is
+    // in Filters (comma-separated, "" for all). Throws EDirectoryError when the object does not exist.
+    void SetRoot(TDirectoryClient& Client, const QString& FullName, const QString& Filters);
     void Clear();
 
     // Icons: the icon of a row is Images[ImageIndex(layout)] when that index exists.
@@ -35,42 +35,23 @@ public:
 
     QString FullName(const QModelIndex& Index) const;
     QString Layout(const QModelIndex& Index) const;
-    bool IsLoaded(const QModelIndex& Index) const;   // the subordinates have been read
     // The row of an object below the start object, reading the levels on the way as needed;
     // invalid when it is not shown in this tree.
     QModelIndex IndexOf(const QString& FullName);
-    // How many listings were read since SetRoot (one per opened object).
-    int FetchCount() const { return FFetchCount; }
-    // Whether objects of this layout can hold subordinates.
-    static bool IsContainerLayout(const QString& Layout);
 
-    QModelIndex index(int Row, int Column, const QModelIndex& Parent = QModelIndex()) const override;
-    QModelIndex parent(const QModelIndex& Child) const override;
-    int rowCount(const QModelIndex& Parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& Parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& Index, int Role = Qt::DisplayRole) const override;
-    bool hasChildren(const QModelIndex& Parent = QModelIndex()) const override;
-    bool canFetchMore(const QModelIndex& Parent) const override;
-    void fetchMore(const QModelIndex& Parent) override;
-    Qt::ItemFlags flags(const QModelIndex& Index) const override;
 
-Q_SIGNALS:
-    // A listing failed (for example the object was deleted meanwhile); the object shows no rows.
-    void LoadFailed(const QString& Message);
+protected:
+    std::vector<std::unique_ptr<TNode>> LoadChildren(TNode& Node) override;
+    bool MayHaveChildren(const TNode& Node) const override;
 
 private:
-    struct TNode;
-    TNode* NodeOf(const QModelIndex& Index) const;
-    QModelIndex IndexOfNode(TNode* Node) const;
+    struct TObjectNode;
+    const TObjectNode* ObjectOf(const QModelIndex& Index) const;
 
-    std::unique_ptr<TNode> FTop;         // invisible parent of the start object
-    std::unique_ptr<NWDir> FCursor;      // own cursor, so the listings never move the caller's
+    std::unique_ptr<NWDir> FCursor; // own cursor, so the listings never move the caller's
     QList<QIcon> FImages;
     std::function<int(const QString&)> FImageIndex;
-    int FFetchCount = 0;
-    // True while a change is being announced: listeners that walk the tree then see only what is
-    // read, and no listing starts inside the announcement of another.
-    bool FAnnouncing = false;
 };
 
 // The browse control: a tree of the directory below the object on which the directory control
@@ -97,7 +78,7 @@ public:
     void Refresh();
 
     int ExpandMode() const { return FExpandMode; }
-    void SetExpandMode(int Mode);                 // 0..2; anything else counts as 0
+    void SetExpandMode(int Mode); // 0..2; anything else counts as 0
 
     void SetImages(const QList<QIcon>& Images);
     void SetImageIndex(std::function<int(const QString&)> ImageIndex);

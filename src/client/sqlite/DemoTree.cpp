@@ -1,34 +1,34 @@
 #include "DemoTree.h"
 
-#include "ClientStore.h"
-#include "ClientStorePrivate.h"
-#include "NWFileSystem.h"
-#include "NWNetAddress.h"
-#include "NWVolAdm.h"
+#include "SqliteStore.h"
+
+#include <EDirectoryError.h>
+#include <NWNetAddress.h>
 
 #include <QDateTime>
 #include <QSet>
+#include <QStandardPaths>
 
 namespace {
 
-using TRef = TClientStore::TObjectRef;
-using TFields = std::vector<std::pair<QString, QVariant>>;
+using TRef = TObjectRef;
+using TFields = std::vector<TFieldWrite>;
 
 const char* const GivenNames[] = {
-    "Anna",  "Ben",    "Clara",  "David",   "Emma",   "Felix",  "Greta", "Hannah",    "Jonas",  "Julia",
-    "Leon",  "Lena",   "Lukas",  "Marie",   "Max",    "Mia",    "Niklas", "Paul",     "Sophie", "Tim",
-    "Laura", "Jan",    "Lea",    "Finn",    "Emily",  "Noah",   "Lina",  "Elias",     "Johanna", "Moritz",
-    "Tom",   "Sarah",  "Luis",   "Nele",    "Jakob",  "Amelie", "Erik",  "Ida",       "Oskar",  "Frieda",
-    "Anton", "Mathilda", "Karl", "Sören",   "Jörn",   "Lotte",  "Malte", "Charlotte", "Henri",  "Zoë",
+    "Anna",  "Ben",      "Clara", "David", "Emma",  "Felix",  "Greta",  "Hannah",    "Jonas",   "Julia",
+    "Leon",  "Lena",     "Lukas", "Marie", "Max",   "Mia",    "Niklas", "Paul",      "Sophie",  "Tim",
+    "Laura", "Jan",      "Lea",   "Finn",  "Emily", "Noah",   "Lina",   "Elias",     "Johanna", "Moritz",
+    "Tom",   "Sarah",    "Luis",  "Nele",  "Jakob", "Amelie", "Erik",   "Ida",       "Oskar",   "Frieda",
+    "Anton", "Mathilda", "Karl",  "Sören", "Jörn",  "Lotte",  "Malte",  "Charlotte", "Henri",   "Zoë",
 };
 
 const char* const Surnames[] = {
-    "Müller",  "Schmidt",  "Schneider", "Fischer",  "Weber",    "Meyer",   "Wagner",  "Becker",  "Schulz",
-    "Hoffmann", "Schäfer", "Koch",      "Bauer",    "Richter",  "Klein",   "Wolf",    "Schröder", "Neumann",
-    "Schwarz", "Zimmermann", "Braun",   "Krüger",   "Hofmann",  "Hartmann", "Lange",  "Schmitt", "Werner",
-    "Krause",  "Meier",    "Lehmann",   "Köhler",   "Herrmann", "König",   "Walter",  "Huber",   "Kaiser",
-    "Fuchs",   "Peters",   "Scholz",    "Möller",   "Weiß",     "Jung",    "Hahn",    "Vogel",   "Keller",
-    "Günther", "Berger",   "Winkler",   "Roth",     "Lorenz",   "Baumann", "Böhm",    "Jäger",   "Groß",
+    "Müller",   "Schmidt",    "Schneider", "Fischer", "Weber",    "Meyer",    "Wagner", "Becker",   "Schulz",
+    "Hoffmann", "Schäfer",    "Koch",      "Bauer",   "Richter",  "Klein",    "Wolf",   "Schröder", "Neumann",
+    "Schwarz",  "Zimmermann", "Braun",     "Krüger",  "Hofmann",  "Hartmann", "Lange",  "Schmitt",  "Werner",
+    "Krause",   "Meier",      "Lehmann",   "Köhler",  "Herrmann", "König",    "Walter", "Huber",    "Kaiser",
+    "Fuchs",    "Peters",     "Scholz",    "Möller",  "Weiß",     "Jung",     "Hahn",   "Vogel",    "Keller",
+    "Günther",  "Berger",     "Winkler",   "Roth",    "Lorenz",   "Baumann",  "Böhm",   "Jäger",    "Groß",
 };
 
 // Login names are plain ASCII.
@@ -36,11 +36,21 @@ QString Ascii(const QString& Text) {
     QString R;
     for (QChar C : Text.toLower()) {
         switch (C.unicode()) {
-        case 0xE4: R += QStringLiteral("ae"); break;
-        case 0xF6: R += QStringLiteral("oe"); break;
-        case 0xFC: R += QStringLiteral("ue"); break;
-        case 0xDF: R += QStringLiteral("ss"); break;
-        case 0xEB: R += QStringLiteral("e"); break;
+        case 0xE4:
+            R += QStringLiteral("ae");
+            break;
+        case 0xF6:
+            R += QStringLiteral("oe");
+            break;
+        case 0xFC:
+            R += QStringLiteral("ue");
+            break;
+        case 0xDF:
+            R += QStringLiteral("ss");
+            break;
+        case 0xEB:
+            R += QStringLiteral("e");
+            break;
         default:
             if (C.isLetterOrNumber() && C.unicode() < 0x80)
                 R += C;
@@ -51,10 +61,10 @@ QString Ascii(const QString& Text) {
 
 class TDemoBuilder {
 public:
-    explicit TDemoBuilder(TClientStore& Store) : FStore(Store), D(Store.Private()) {}
+    explicit TDemoBuilder(TSqliteStore& Store) : FStore(Store) {}
 
     TRef Add(const TRef& Parent, const char* Layout, const QString& Name, const TFields& Fields = {}) {
-        return D.CreateObject(Parent, QString::fromLatin1(Layout), Name, Fields);
+        return FStore.CreateObject(Parent, QString::fromLatin1(Layout), Name, Fields);
     }
 
     void Build() {
@@ -68,16 +78,17 @@ public:
         // Services: server, volumes, administrator, catalog.
         const TRef Dienste = Add(TreeRoot, "Organization", QStringLiteral("dienste"),
                                  {{QStringLiteral("Description"), QStringLiteral("Server und Dienste")}});
-        const TRef Server = Add(Dienste, "NCP Server", QStringLiteral("SRV1"),
-                                {{QStringLiteral("Description"), QStringLiteral("Dateiserver der Schule")},
-                                 {QStringLiteral("Network Address"),
-                                  QVariantList{QVariant::fromValue(NWNetAddress(1, QByteArray("\x0A\x01\x00\x01", 4)))}}});
+        const TRef Server =
+            Add(Dienste, "NCP Server", QStringLiteral("SRV1"),
+                {{QStringLiteral("Description"), QStringLiteral("Dateiserver der Schule")},
+                 {QStringLiteral("Network Address"),
+                  QVariantList{QVariant::fromValue(NWNetAddress(1, QByteArray("\x0A\x01\x00\x01", 4)))}}});
         const QString DataObject = Root + QStringLiteral("\\dienste\\SRV1_DATA");
         for (const char* Volume : {"SYS", "DATA"}) {
             Add(Dienste, "Volume", QStringLiteral("SRV1_") + QString::fromLatin1(Volume),
                 {{QStringLiteral("Host Server"), Server.FullName},
                  {QStringLiteral("Host Resource Name"), QString::fromLatin1(Volume)}});
-            TClientStore::TVolume V;
+            TVolume V;
             V.Server = QStringLiteral("SRV1");
             V.Volume = QString::fromLatin1(Volume);
             V.VolumeObject = Root + QStringLiteral("\\dienste\\SRV1_") + V.Volume;
@@ -87,11 +98,12 @@ public:
                                    {{QStringLiteral("Surname"), QStringLiteral("Administrator")},
                                     {QStringLiteral("Full Name"), QStringLiteral("Administrator")},
                                     {QStringLiteral("Description"), QStringLiteral("Verwalter des Baums")}});
-        FStore.SetPassword(AdminUser.Id, QStringLiteral("admin"));
+        FStore.SetPassword(AdminUser, QStringLiteral("admin"));
         Add(Dienste, "NDSCAT:Master Catalog", QStringLiteral("benutzer"),
             {{QStringLiteral("Description"), QStringLiteral("Katalog aller Benutzer")},
              {QStringLiteral("NDSCAT:Actual Start Time"), QDateTime::currentDateTime().addDays(-1)},
-             {QStringLiteral("NDSCAT:Actual End Time"), QDateTime::currentDateTime().addDays(-1).addSecs(42)}});
+             {QStringLiteral("NDSCAT:Actual End Time"),
+              QDateTime::currentDateTime().addDays(-1).addSecs(42)}});
 
         // Teaching: classes below "schueler", templates, exam template.
         const TRef Unterricht = Add(TreeRoot, "Organization", QStringLiteral("unterricht"));
@@ -99,14 +111,16 @@ public:
                                   {{QStringLiteral("Login Script"), LoginScript(QString())}});
         Add(Schueler, "Template", QStringLiteral("User_Template"),
             {{QStringLiteral("Home Directory"), DataObject + QStringLiteral(",home\\schueler")},
-             {QStringLiteral("Login Script"), QStringLiteral("MAP DISPLAY OFF\r\nMAP INS S1:=SRV1_SYS:public\r\n")},
+             {QStringLiteral("Login Script"),
+              QStringLiteral("MAP DISPLAY OFF\r\nMAP INS S1:=SRV1_SYS:public\r\n")},
              {QStringLiteral("Password Required"), true},
              {QStringLiteral("Language"), QStringList{QStringLiteral("DEUTSCH")}}});
         Add(Unterricht, "Template", QStringLiteral("Pruefung_Template"),
             {{QStringLiteral("Home Directory"), DataObject + QStringLiteral(",home\\pruefung")},
              {QStringLiteral("Home Directory Rights"), qint64(0x0FB)},
              {QStringLiteral("Description"), QStringLiteral("Vorlage für Prüfungskonten")},
-             {QStringLiteral("Login Script"), QStringLiteral("MAP DISPLAY OFF\r\nMAP ROOT H:=SRV1_DATA:home\\pruefung\r\n")}});
+             {QStringLiteral("Login Script"),
+              QStringLiteral("MAP DISPLAY OFF\r\nMAP ROOT H:=SRV1_DATA:home\\pruefung\r\n")}});
         Force(QStringLiteral("home\\pruefung"));
         Force(QStringLiteral("Tausch"));
         Force(QStringLiteral("home\\Tausch\\schueler"));
@@ -142,7 +156,8 @@ public:
                     {{QStringLiteral("Given Name"), Given},
                      {QStringLiteral("Surname"), Surname},
                      {QStringLiteral("Full Name"), Given + QLatin1Char(' ') + Surname},
-                     {QStringLiteral("Home Directory"), DataObject + QLatin1Char(',') + Home + QLatin1Char('\\') + Login},
+                     {QStringLiteral("Home Directory"),
+                      DataObject + QLatin1Char(',') + Home + QLatin1Char('\\') + Login},
                      {QStringLiteral("Language"), QStringList{QStringLiteral("DEUTSCH")}}});
             }
         }
@@ -162,7 +177,8 @@ public:
             const QString Folder = QStringLiteral("home\\Tausch\\schueler\\") + QString::fromLatin1(E.Class);
             Force(Folder);
             Flags(Folder, E.DeleteInhibit, E.RenameInhibit);
-            Grant(Folder, Root + QStringLiteral("\\unterricht\\schueler\\") + QString::fromLatin1(E.Class), E.Rights);
+            Grant(Folder, Root + QStringLiteral("\\unterricht\\schueler\\") + QString::fromLatin1(E.Class),
+                  E.Rights);
         }
         ForceOn(QStringLiteral("SYS"), QStringLiteral("public"));
         ForceOn(QStringLiteral("SYS"), QStringLiteral("login"));
@@ -170,8 +186,9 @@ public:
         // Rooms with their workstations.
         const TRef Workstations = Add(TreeRoot, "Organization", QStringLiteral("Workstations"));
         for (int Room = 1; Room <= 2; ++Room) {
-            const TRef R = Add(Workstations, "Organizational Unit", QStringLiteral("EDV%1").arg(Room),
-                               {{QStringLiteral("Description"), QStringLiteral("Computerraum %1").arg(Room)}});
+            const TRef R =
+                Add(Workstations, "Organizational Unit", QStringLiteral("EDV%1").arg(Room),
+                    {{QStringLiteral("Description"), QStringLiteral("Computerraum %1").arg(Room)}});
             for (int Seat = 1; Seat <= 12; ++Seat) {
                 const int Number = (Room - 1) * 12 + Seat;
                 const QString Name = QStringLiteral("WS%1").arg(Number, 2, 10, QLatin1Char('0'));
@@ -182,24 +199,30 @@ public:
                                         .toUpper();
                 QStringList Addresses;
                 switch (Seat) {
-                case 3:   // first an address outside the school network
+                case 3: // first an address outside the school network
                     Addresses = {QStringLiteral("192.168.0.%1").arg(Number), Inside};
                     break;
-                case 5:   // only outside
+                case 5: // only outside
                     Addresses = {QStringLiteral("192.168.0.%1").arg(Number), Mac};
                     break;
-                case 7:   // no IP address at all
-                    Addresses = {QStringLiteral("IPX:00000001:001B210A%1").arg(Number, 4, 16, QLatin1Char('0')).toUpper(), Mac};
+                case 7: // no IP address at all
+                    Addresses = {QStringLiteral("IPX:00000001:001B210A%1")
+                                     .arg(Number, 4, 16, QLatin1Char('0'))
+                                     .toUpper(),
+                                 Mac};
                     break;
-                case 9:   // written with leading zeros
-                    Addresses = {Mac, QStringLiteral("010.001.%1.%2").arg(Room, 3, 10, QLatin1Char('0')).arg(100 + Seat)};
+                case 9: // written with leading zeros
+                    Addresses = {
+                        Mac,
+                        QStringLiteral("010.001.%1.%2").arg(Room, 3, 10, QLatin1Char('0')).arg(100 + Seat)};
                     break;
                 default:
                     Addresses = {Inside, Mac};
                 }
                 Add(R, "Workstation", Name,
                     {{QStringLiteral("WM:Network Address"), Addresses},
-                     {QStringLiteral("Description"), QStringLiteral("Raum EDV%1, Platz %2").arg(Room).arg(Seat)}});
+                     {QStringLiteral("Description"),
+                      QStringLiteral("Raum EDV%1, Platz %2").arg(Room).arg(Seat)}});
             }
         }
 
@@ -222,42 +245,47 @@ private:
 
     void ForceOn(const QString& Volume, const QString& Folder) {
         const QString Path = QStringLiteral("\\\\SRV1\\") + Volume + QLatin1Char('\\') + Folder;
-        if (!NWFileSystem::ForceDirectories(FStore, Path))
-            ClientInternal::Fail(-1, QStringLiteral("Cannot create %1").arg(Path));
+        if (!FStore.CreateFolder(Path))
+            ThrowDirectoryError(-1, QStringLiteral("Cannot create %1").arg(Path));
     }
     void Force(const QString& Folder) { ForceOn(QStringLiteral("DATA"), Folder); }
 
-    NWDirectoryEntryPtr Folder(const QString& Path) {
-        NWVolAdm Volume(FStore);
-        Volume.SetFullName(QStringLiteral("\\\\SRV1\\DATA"));
-        return Volume.GetDirectoryEntry(QStringLiteral("\\\\SRV1\\DATA\\") + Path);
+    TFolderKey Folder(const QString& Path) {
+        return FStore.OpenFolder(QStringLiteral("\\\\SRV1\\DATA\\") + Path);
     }
 
     void Flags(const QString& Path, bool DeleteInhibit, bool RenameInhibit) {
-        const NWDirectoryEntryPtr E = Folder(Path);
-        E->SetDeleteInhibit(DeleteInhibit);
-        E->SetRenameInhibit(RenameInhibit);
+        const TFolderKey F = Folder(Path);
+        FStore.SetFolderFlag(F, TFolderFlag::DeleteInhibit, DeleteInhibit);
+        FStore.SetFolderFlag(F, TFolderFlag::RenameInhibit, RenameInhibit);
     }
 
     void Grant(const QString& Path, const QString& Trustee, int Mask) {
-        const NWDirectoryEntryPtr E = Folder(Path);
-        NWRights Rights = E->Trustees().Add(Trustee)->Rights();
-        const std::pair<TRight, int> Bits[] = {{TRight::Supervisor, 0x100}, {TRight::Read, 0x001},
-                                               {TRight::Write, 0x002},      {TRight::Erase, 0x010},
-                                               {TRight::Create, 0x008},     {TRight::Modify, 0x080},
-                                               {TRight::FileScan, 0x040},   {TRight::AccessControl, 0x020}};
-        for (const auto& [R, Bit] : Bits)
-            Rights.SetRight(R, (Mask & Bit) != 0);
+        const TFolderKey F = Folder(Path);
+        const QString Name = FStore.Resolve(Trustee).FullName;
+        FStore.AddTrustee(F, Name);
+        FStore.ChangeTrusteeRights(F, Name, Mask, ~Mask);
     }
 
-    TClientStore& FStore;
-    TClientStore::TPrivate& D;
+    TSqliteStore& FStore;
 };
 
 } // namespace
 
-void CreateDemoTree(TClientStore& Store) {
-    TStoreTransaction T(Store);
+void CreateDemoTree(TSqliteStore& Store) {
+    TDirectoryTransaction T(Store);
     TDemoBuilder(Store).Build();
     T.Commit();
+}
+
+std::shared_ptr<TSqliteStore> OpenWorkstationStore(const QString& Folder) {
+    QString Where = Folder;
+    if (Where.isEmpty())
+        Where = qEnvironmentVariable("PARVON_CLIENT_STORE");
+    if (Where.isEmpty())
+        Where = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/client");
+    auto Store = std::make_shared<TSqliteStore>(Where);
+    if (Store->IsEmpty())
+        CreateDemoTree(*Store);
+    return Store;
 }

@@ -1,7 +1,0 @@
-#pragma once
-
-class TClientStore;
-
-// Fills an empty store with the demo school tree SCHULE (classes, templates, server SRV1 with its
-// volumes and folders, rooms with workstations, a catalog) and connects the workstation to it.
-void CreateDemoTree(TClientStore& Store);

@@ -1,0 +1,45 @@
+#include "DirectoryClient.h"
+
+#include <DemoTree.h>
+#include <SqliteStore.h>
+
+#include <QCoreApplication>
+
+namespace {
+TDirectoryClient* GInstance = nullptr;
+
+std::unique_ptr<TDirectoryClient>& WorkstationClient() {
+    static std::unique_ptr<TDirectoryClient> C;
+    return C;
+}
+
+void DropWorkstationClient() {
+    WorkstationClient().reset();
+}
+} // namespace
+
+TDirectoryClient::TDirectoryClient(std::shared_ptr<TDirectoryBackend> Directory,
+                                   std::shared_ptr<TVolumeStore> Volumes)
+    : FDirectory(std::move(Directory)), FVolumes(std::move(Volumes)) {}
+
+TDirectoryClient::~TDirectoryClient() {
+    if (GInstance == this)
+        GInstance = nullptr;
+}
+
+TDirectoryClient& TDirectoryClient::Instance() {
+    if (GInstance)
+        return *GInstance;
+    auto& Own = WorkstationClient();
+    if (!Own) {
+        const std::shared_ptr<TSqliteStore> Store = OpenWorkstationStore();
+        Own = std::make_unique<TDirectoryClient>(Store, Store);
+        if (QCoreApplication::instance())
+            qAddPostRoutine(DropWorkstationClient);
+    }
+    return *Own;
+}
+
+void TDirectoryClient::SetInstance(TDirectoryClient* Client) {
+    GInstance = Client;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <DirectoryBackend.h>
+#include <VolumeStore.h>
+
+#include <memory>
+#include <vector>
+
+// The workstation's directory client: the directory the controls read and write, and the volume
+// store their folders, flags and trustees live in. The controls reach nothing else.
+class TDirectoryClient {
+public:
+    TDirectoryClient(std::shared_ptr<TDirectoryBackend> Directory, std::shared_ptr<TVolumeStore> Volumes);
+    ~TDirectoryClient();
+    TDirectoryClient(const TDirectoryClient&) = delete;
+    TDirectoryClient& operator=(const TDirectoryClient&) = delete;
+
+    TDirectoryBackend& Directory() const { return *FDirectory; }
+    TVolumeStore& VolumeStore() const { return *FVolumes; }
+
+    // What the pickers list: the server connections and the volume map.
+    std::vector<TServerConnection> ServerConnections() const { return FDirectory->ServerConnections(); }
+    std::vector<TVolume> Volumes() const { return FVolumes->Volumes(); }
+
+    // The process-wide client: the one installed with SetInstance, else the workstation's own,
+    // opened on first use (see OpenWorkstationStore).
+    static TDirectoryClient& Instance();
+    // Installs a client (tests, tools); nullptr returns to the workstation's own.
+    static void SetInstance(TDirectoryClient* Client);
+
+private:
+    std::shared_ptr<TDirectoryBackend> FDirectory;
+    std::shared_ptr<TVolumeStore> FVolumes;
+};

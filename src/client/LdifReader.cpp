@@ -1,0 +1,592 @@
+#include "Ldif.h"
+
+#include "DirectoryClient.h"
+#include "LdifTable.h"
+
+#include <EDirectoryError.h>
+#include <Layouts.h>
+#include <NWNetAddress.h>
+#include <Names.h>
+#include <Syntax.h>
+
+#include <QHash>
+#include <QStringDecoder>
+#include <algorithm>
+
+namespace Ldif {
+namespace {
+
+struct TAttributeLine {
+    int Line = 0;
+    QString Attribute;
+    QByteArray Value;
+};
+
+struct TRecord {
+    int Line = 0; // line of "dn:"
+    QList<TAttributeLine> Lines;
+};
+
+QString Utf8(const QByteArray& Bytes, int Line) {
+    QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString Text = Decoder.decode(Bytes);
+    if (Decoder.hasError())
+        Fail(Line, QStringLiteral("invalid UTF-8"));
+    return Text;
+}
+
+// An attribute type: a name (letter, then letters, digits, "-") or a numeric OID.
+bool ValidAttributeName(const QString& Name) {
+    if (Name.isEmpty())
+        return false;
+    auto Ascii = [](QChar C) { return C.unicode() < 128; };
+    if (Name[0].isDigit()) {
+        bool AfterDot = true;
+        for (QChar C : Name) {
+            if (C == QLatin1Char('.')) {
+                if (AfterDot)
+                    return false;
+                AfterDot = true;
+            } else if (C.isDigit() && Ascii(C)) {
+                AfterDot = false;
+            } else {
+                return false;
+            }
+        }
+        return !AfterDot;
+    }
+    if (!Name[0].isLetter() || !Ascii(Name[0]))
+        return false;
+    for (QChar C : Name)
+        if (!Ascii(C) || !(C.isLetterOrNumber() || C == QLatin1Char('-')))
+            return false;
+    return true;
+}
+
+TAttributeLine ParseLine(const QByteArray& Text, int Line) {
+    const int Colon = Text.indexOf(':');
+    if (Colon < 0)
+        Fail(Line, QStringLiteral("\"attribute: value\" expected"));
+    TAttributeLine Result;
+    Result.Line = Line;
+    const QString Name = Utf8(Text.left(Colon), Line);
+    if (Name.contains(QLatin1Char(';')))
+        Fail(Line, QStringLiteral("attribute options are not supported (\"%1\")").arg(Name));
+    if (!ValidAttributeName(Name))
+        Fail(Line, QStringLiteral("invalid attribute name \"%1\"").arg(Name));
+    Result.Attribute = Name;
+    const QByteArray Rest = Text.mid(Colon + 1);
+    if (Rest.startsWith(':')) {
+        const QByteArray Encoded = Rest.mid(1).trimmed();
+        auto Decoded = QByteArray::fromBase64Encoding(Encoded, QByteArray::AbortOnBase64DecodingErrors);
+        if (!Decoded)
+            Fail(Line, QStringLiteral("invalid base64 value"));
+        Result.Value = *Decoded;
+    } else if (Rest.startsWith('<')) {
+        Fail(Line, QStringLiteral("values from URLs (\":<\") are not supported"));
+    } else {
+        int Start = 0;
+        while (Start < Rest.size() && Rest[Start] == ' ')
+            ++Start;
+        Result.Value = Rest.mid(Start);
+    }
+    return Result;
+}
+
+// Splits the text into records of attribute lines: unfolds continued lines, drops comments,
+// checks the version line.
+std::vector<TRecord> ParseRecords(const QByteArray& Text) {
+    struct TLogical {
+        int Line;
+        QByteArray Text; // empty: a record separator
+    };
+    std::vector<TLogical> Logical;
+    bool InComment = false;
+    const QList<QByteArray> Physical = Text.split('\n');
+    for (int I = 0; I < Physical.size(); ++I) {
+        QByteArray L = Physical[I];
+        if (L.endsWith('\r'))
+            L.chop(1);
+        const int Number = I + 1;
+        if (I == Physical.size() - 1 && L.isEmpty())
+            break; // the line end of the last line
+        if (L.startsWith(' ')) {
+            if (InComment)
+                continue;
+            if (Logical.empty() || Logical.back().Text.isEmpty())
+                Fail(Number, QStringLiteral("continued line without a line to continue"));
+            Logical.back().Text += L.mid(1);
+            continue;
+        }
+        InComment = L.startsWith('#');
+        if (!InComment)
+            Logical.push_back({Number, L});
+    }
+
+    std::vector<TRecord> Records;
+    bool InRecord = false;
+    bool First = true;
+    for (const TLogical& L : Logical) {
+        if (L.Text.isEmpty()) {
+            InRecord = false;
+            continue;
+        }
+        TAttributeLine A = ParseLine(L.Text, L.Line);
+        const bool IsDn = A.Attribute.compare(QLatin1String("dn"), Qt::CaseInsensitive) == 0;
+        if (First) {
+            First = false;
+            if (A.Attribute.compare(QLatin1String("version"), Qt::CaseInsensitive) == 0) {
+                if (A.Value.trimmed() != "1")
+                    Fail(L.Line, QStringLiteral("only \"version: 1\" is supported"));
+                continue;
+            }
+        }
+        if (!InRecord) {
+            if (!IsDn)
+                Fail(L.Line, QStringLiteral("\"dn:\" expected"));
+            Records.push_back({L.Line, {}});
+            InRecord = true;
+        } else if (IsDn) {
+            Fail(L.Line, QStringLiteral("a second \"dn:\" in one record (blank line missing)"));
+        } else if (A.Attribute.compare(QLatin1String("changetype"), Qt::CaseInsensitive) == 0 ||
+                   A.Attribute.compare(QLatin1String("control"), Qt::CaseInsensitive) == 0) {
+            Fail(L.Line, QStringLiteral("change records (\"%1:\") are not supported").arg(A.Attribute));
+        }
+        Records.back().Lines.append(A);
+    }
+    return Records;
+}
+
+struct TRdn {
+    QString Type;  // lower case
+    QString Value; // unescaped
+};
+
+// Splits a DN into its RDNs, top level first. Throws EDirectoryError without a line number.
+std::vector<TRdn> ParseDn(const QString& Dn) {
+    std::vector<QString> Parts;
+    QString Current;
+    for (int I = 0; I < Dn.size(); ++I) {
+        const QChar C = Dn[I];
+        if (C == QLatin1Char('\\') && I + 1 < Dn.size()) {
+            Current += C;
+            Current += Dn[++I];
+        } else if (C == QLatin1Char(',')) {
+            Parts.push_back(Current);
+            Current.clear();
+        } else {
+            Current += C;
+        }
+    }
+    Parts.push_back(Current);
+
+    std::vector<TRdn> Result;
+    for (auto It = Parts.rbegin(); It != Parts.rend(); ++It) {
+        const QString& Part = *It;
+        const int Equals = Part.indexOf(QLatin1Char('='));
+        if (Equals < 0)
+            throw EDirectoryError(QStringLiteral("invalid DN \"%1\": \"=\" missing").arg(Dn));
+        TRdn R;
+        R.Type = Part.left(Equals).trimmed().toLower();
+        if (!ValidAttributeName(R.Type))
+            throw EDirectoryError(QStringLiteral("invalid DN \"%1\": bad attribute type").arg(Dn));
+        QString Raw = Part.mid(Equals + 1);
+        // Unescaped blanks around the value are not part of it.
+        int Start = 0;
+        while (Start < Raw.size() && Raw[Start] == QLatin1Char(' '))
+            ++Start;
+        int End = Raw.size();
+        while (End > Start && Raw[End - 1] == QLatin1Char(' ')) {
+            int Backslashes = 0;
+            for (int K = End - 2; K >= Start && Raw[K] == QLatin1Char('\\'); --K)
+                ++Backslashes;
+            if (Backslashes % 2 == 1)
+                break;
+            --End;
+        }
+        Raw = Raw.mid(Start, End - Start);
+        if (Raw.startsWith(QLatin1Char('#')))
+            throw EDirectoryError(
+                QStringLiteral("invalid DN \"%1\": values in hex form are not supported").arg(Dn));
+        R.Value = UnescapeDnValue(Raw);
+        if (R.Value.isEmpty())
+            throw EDirectoryError(QStringLiteral("invalid DN \"%1\": empty name").arg(Dn));
+        if (R.Value.contains(QLatin1Char('\\')))
+            throw EDirectoryError(QStringLiteral("invalid DN \"%1\": a name may not hold \"\\\"").arg(Dn));
+        Result.push_back(R);
+    }
+    return Result;
+}
+
+// The separator "#" after the DN of a "DN#space#path" value: the first "#" outside an escape.
+int DnValueEnd(const QString& Text) {
+    for (int I = 0; I < Text.size(); ++I) {
+        if (Text[I] == QLatin1Char('\\'))
+            ++I;
+        else if (Text[I] == QLatin1Char('#'))
+            return I;
+    }
+    return -1;
+}
+
+struct TPlannedRecord {
+    int Line = 0;
+    QString FullName;
+    QString ParentFullName;
+    QString Name;
+    QString Layout;
+    int Depth = 0;
+    bool Exists = false;
+    QString HostServer; // full name of the server that holds a volume
+    struct TField {
+        int Line;
+        QString Field;
+        QVariant Value;
+    };
+    std::vector<TField> Fields;
+    TObjectRef Object;
+};
+
+class TImporter {
+public:
+    TImporter(TDirectoryClient& Client, const QString& TreeName)
+        : FClient(Client), FDirectory(Client.Directory()), FTreeName(TreeName) {
+        for (const QString& T : FDirectory.Trees())
+            if (T.compare(TreeName, Qt::CaseInsensitive) == 0) {
+                FTreeName = T;
+                FTreeExists = true;
+            }
+        FRoot = TreeFullName(FTreeName);
+        for (const TFieldName& F : FieldTable)
+            FFieldOfAttribute.insert(QString::fromLatin1(F.Attribute).toLower(), QString::fromUtf8(F.Field));
+        for (const NWFieldType& T : FDirectory.FieldTypes()) {
+            FTypes.insert(T.Name, T);
+            const QString Key = RuleName(T.Name).toLower();
+            if (!FFieldOfAttribute.contains(Key))
+                FFieldOfAttribute.insert(Key, T.Name);
+        }
+    }
+
+    TImportResult Run(const QByteArray& Text) {
+        if (FTreeName.isEmpty() || FTreeName.contains(QLatin1Char('\\')))
+            throw EDirectoryError(QStringLiteral("Invalid tree name \"%1\"").arg(FTreeName));
+        const std::vector<TRecord> Records = ParseRecords(Text);
+        std::vector<TPlannedRecord> Plan;
+        Plan.reserve(Records.size());
+        for (const TRecord& R : Records)
+            Plan.push_back(PlanRecord(R));
+        return Apply(Plan);
+    }
+
+private:
+    QString FullNameOf(const std::vector<TRdn>& Rdns, size_t Count) const {
+        QString Name = FRoot;
+        for (size_t I = 0; I < Count; ++I)
+            Name += QLatin1Char('\\') + Rdns[I].Value;
+        return Name;
+    }
+
+    QString DnToFullName(const QString& Dn, int Line) const {
+        try {
+            const std::vector<TRdn> Rdns = ParseDn(Dn);
+            return FullNameOf(Rdns, Rdns.size());
+        } catch (const EDirectoryError& E) {
+            Fail(Line, E.Message());
+        }
+    }
+
+    QString LayoutOf(const QString& ObjectClass) const {
+        for (const TClassName& C : ClassTable)
+            if (ObjectClass.compare(QLatin1String(C.ObjectClass), Qt::CaseInsensitive) == 0)
+                return QString::fromLatin1(C.Layout);
+        for (const QString& Layout : KnownLayouts())
+            if (ObjectClass.compare(RuleName(Layout), Qt::CaseInsensitive) == 0)
+                return Layout;
+        return QString();
+    }
+
+    // The layout of an object the store holds or the text names earlier; "" when neither.
+    QString KnownLayout(const QString& FullName) const {
+        if (FullName.compare(FRoot, Qt::CaseInsensitive) == 0)
+            return QStringLiteral("Tree");
+        auto It = FPlanned.constFind(FullName.toLower());
+        if (It != FPlanned.constEnd())
+            return *It;
+        TObjectRef Ref;
+        if (FTreeExists && FDirectory.TryResolve(FullName, Ref))
+            return Ref.Layout;
+        return QString();
+    }
+
+    QVariant ConvertValue(const NWFieldType& Type, const QByteArray& Bytes, int Line) const {
+        const TSyntaxKind Kind = KindOfSyntax(Type.Syntax);
+        if (Kind == TSyntaxKind::NetAddress) {
+            const qsizetype Hash = Bytes.indexOf('#');
+            bool Ok = false;
+            const int AddressType = Hash > 0 ? Bytes.left(Hash).toInt(&Ok) : 0;
+            if (!Ok || AddressType < 0)
+                Fail(Line, QStringLiteral("network address expected (type \"#\" address bytes)"));
+            return QVariant::fromValue(NWNetAddress(AddressType, Bytes.mid(Hash + 1)));
+        }
+        if (Kind == TSyntaxKind::Octets)
+            return QVariant(Bytes);
+        const QString Text = Utf8(Bytes, Line);
+        switch (Kind) {
+        case TSyntaxKind::Integer: {
+            bool Ok = false;
+            const qint64 N = Text.trimmed().toLongLong(&Ok);
+            if (!Ok)
+                Fail(Line, QStringLiteral("integer expected, not \"%1\"").arg(Text));
+            return QVariant(N);
+        }
+        case TSyntaxKind::Boolean: {
+            const QString B = Text.trimmed().toUpper();
+            if (B != QLatin1String("TRUE") && B != QLatin1String("FALSE"))
+                Fail(Line, QStringLiteral("TRUE or FALSE expected, not \"%1\"").arg(Text));
+            return QVariant(B == QLatin1String("TRUE"));
+        }
+        case TSyntaxKind::Time: {
+            const QDateTime T = ParseGeneralizedTime(Text);
+            if (!T.isValid())
+                Fail(Line,
+                     QStringLiteral("generalized time expected (YYYYMMDDHHMMSSZ), not \"%1\"").arg(Text));
+            return QVariant(T);
+        }
+        case TSyntaxKind::Path: {
+            const int End = DnValueEnd(Text);
+            if (End < 0)
+                return Text; // written as stored
+            const QString Volume = DnToFullName(Text.left(End), Line);
+            const QString Rest = Text.mid(End + 1);
+            const qsizetype Hash = Rest.indexOf(QLatin1Char('#'));
+            bool Ok = false;
+            if (Hash > 0)
+                Rest.left(Hash).toInt(&Ok);
+            if (!Ok)
+                Fail(Line, QStringLiteral("path expected (volume DN \"#\" name space \"#\" path)"));
+            return QString(Volume + QLatin1Char(',') + Rest.mid(Hash + 1));
+        }
+        case TSyntaxKind::DistinguishedName:
+            if (Text.startsWith(TreeFullName(QString()), Qt::CaseInsensitive))
+                return Text; // an object of another tree, written as stored
+            return DnToFullName(Text, Line);
+        default:
+            return Text;
+        }
+    }
+
+    TPlannedRecord PlanRecord(const TRecord& R) {
+        TPlannedRecord P;
+        P.Line = R.Line;
+        const TAttributeLine& DnLine = R.Lines.first();
+        const QString DnText = Utf8(DnLine.Value, DnLine.Line);
+        std::vector<TRdn> Rdns;
+        try {
+            Rdns = ParseDn(DnText);
+        } catch (const EDirectoryError& E) {
+            Fail(DnLine.Line, E.Message());
+        }
+        P.FullName = FullNameOf(Rdns, Rdns.size());
+        P.ParentFullName = FullNameOf(Rdns, Rdns.size() - 1);
+        P.Name = Rdns.back().Value;
+        P.Depth = int(Rdns.size());
+        if (FPlanned.contains(P.FullName.toLower()))
+            Fail(R.Line, QStringLiteral("\"%1\" occurs twice").arg(DnText));
+
+        // The layout: one object class that names a layout; "top" and the like may accompany it.
+        QString Unknown;
+        int UnknownLine = 0;
+        for (const TAttributeLine& A : R.Lines) {
+            if (A.Attribute.compare(QLatin1String("objectClass"), Qt::CaseInsensitive) != 0)
+                continue;
+            const QString Class = Utf8(A.Value, A.Line).trimmed();
+            const QString Layout = LayoutOf(Class);
+            if (Layout.isEmpty()) {
+                if (!IsAbstractClass(Class) && Unknown.isEmpty()) {
+                    Unknown = Class;
+                    UnknownLine = A.Line;
+                }
+                continue;
+            }
+            if (!P.Layout.isEmpty() && P.Layout != Layout)
+                Fail(A.Line, QStringLiteral("two object classes that name layouts (\"%1\", \"%2\")")
+                                 .arg(LayoutToObjectClass(P.Layout), Class));
+            P.Layout = Layout;
+        }
+        if (!Unknown.isEmpty())
+            Fail(UnknownLine, QStringLiteral("unknown object class \"%1\"").arg(Unknown));
+        if (P.Layout.isEmpty())
+            Fail(R.Line, QStringLiteral("\"objectClass:\" missing"));
+        if (Rdns.back().Type != NamingAttribute(P.Layout))
+            Fail(R.Line,
+                 QStringLiteral("an object of class %1 is named by \"%2=\", not by \"%3=\"")
+                     .arg(LayoutToObjectClass(P.Layout), NamingAttribute(P.Layout), Rdns.back().Type));
+
+        // The parent must exist or come earlier in the text.
+        const QString ParentLayout = KnownLayout(P.ParentFullName);
+        if (ParentLayout.isEmpty())
+            Fail(R.Line,
+                 QStringLiteral("parent \"%1\" does not exist (parents must come before their children)")
+                     .arg(FullNameToDn(P.ParentFullName, false)));
+        if (!IsContainerLayout(ParentLayout))
+            Fail(R.Line,
+                 QStringLiteral("parent \"%1\" is no container").arg(FullNameToDn(P.ParentFullName, false)));
+        TObjectRef Ref;
+        if (FTreeExists && FDirectory.TryResolve(P.FullName, Ref)) {
+            if (Ref.Layout.compare(P.Layout, Qt::CaseInsensitive) != 0)
+                Fail(R.Line, QStringLiteral("\"%1\" exists already with object class %2")
+                                 .arg(DnText, LayoutToObjectClass(Ref.Layout)));
+            P.Exists = true;
+            P.FullName = Ref.FullName;
+        }
+
+        // Fields: the values of each attribute in the order of the text.
+        std::vector<std::pair<QString, std::vector<const TAttributeLine*>>> Attributes;
+        for (qsizetype I = 1; I < R.Lines.size(); ++I) {
+            const TAttributeLine& A = R.Lines[I];
+            if (IsOperational(A.Attribute) || IsNamingAttribute(A.Attribute))
+                continue;
+            auto It = std::find_if(Attributes.begin(), Attributes.end(), [&](const auto& E) {
+                return E.first.compare(A.Attribute, Qt::CaseInsensitive) == 0;
+            });
+            if (It == Attributes.end())
+                Attributes.push_back({A.Attribute, {&A}});
+            else
+                It->second.push_back(&A);
+        }
+        for (const auto& [Attribute, Lines] : Attributes) {
+            const int Line = Lines.front()->Line;
+            const QString Field = FFieldOfAttribute.value(Attribute.toLower());
+            if (Field.isEmpty() || !FTypes.contains(Field))
+                Fail(Line, QStringLiteral("unknown attribute \"%1\"").arg(Attribute));
+            const NWFieldType Type = FTypes.value(Field);
+            if (Type.SingleValued && Lines.size() > 1)
+                Fail(Lines[1]->Line, QStringLiteral("\"%1\" holds one value only").arg(Attribute));
+            QVariant Value;
+            if (Type.SingleValued) {
+                Value = ConvertValue(Type, Lines.front()->Value, Line);
+            } else {
+                QVariantList Values;
+                for (const TAttributeLine* L : Lines)
+                    Values.append(ConvertValue(Type, L->Value, L->Line));
+                Value = Values;
+            }
+            if (Field == QLatin1String("Host Server") && P.Layout == QLatin1String("Volume"))
+                P.HostServer = Value.toString();
+            P.Fields.push_back({Line, Field, Value});
+        }
+        FPlanned.insert(P.FullName.toLower(), P.Layout);
+        return P;
+    }
+
+    TImportResult Apply(std::vector<TPlannedRecord>& Plan) {
+        // The objects first (parents before children, each container's new subordinates in the
+        // order of the text; grouped by container so that each is positioned once), then the
+        // fields, whose values may name any object of the text.
+        QHash<QString, int> ParentRank;
+        for (const TPlannedRecord& P : Plan)
+            if (!ParentRank.contains(P.ParentFullName.toLower()))
+                ParentRank.insert(P.ParentFullName.toLower(), int(ParentRank.size()));
+        std::vector<TPlannedRecord*> Order;
+        Order.reserve(Plan.size());
+        for (TPlannedRecord& P : Plan)
+            Order.push_back(&P);
+        std::stable_sort(Order.begin(), Order.end(), [&](const TPlannedRecord* A, const TPlannedRecord* B) {
+            if (A->Depth != B->Depth)
+                return A->Depth < B->Depth;
+            return ParentRank.value(A->ParentFullName.toLower()) <
+                   ParentRank.value(B->ParentFullName.toLower());
+        });
+
+        TImportResult Result;
+        TDirectoryTransaction Transaction(FDirectory);
+        if (!FTreeExists)
+            FDirectory.AddTree(FTreeName);
+        TObjectRef Parent;
+        for (TPlannedRecord* P : Order) {
+            try {
+                if (P->Exists) {
+                    P->Object = FDirectory.Resolve(P->FullName);
+                    ++Result.Updated;
+                    continue;
+                }
+                if (Parent.FullName.compare(P->ParentFullName, Qt::CaseInsensitive) != 0)
+                    Parent = FDirectory.Resolve(P->ParentFullName);
+                if (!IsContainerLayout(Parent.Layout))
+                    Fail(P->Line, QStringLiteral("parent \"%1\" is no container").arg(P->ParentFullName));
+                P->Object = FDirectory.CreateObject(Parent, P->Layout, P->Name);
+                ++Result.Created;
+            } catch (const EDirectoryError& E) {
+                if (E.Message().startsWith(QLatin1String("LDIF line")))
+                    throw;
+                Fail(P->Line, E.Message());
+            }
+        }
+        std::vector<TVolume> Volumes = FClient.VolumeStore().Volumes();
+        for (TPlannedRecord& P : Plan) {
+            int Line = P.Line;
+            try {
+                if (!P.Fields.empty()) {
+                    std::vector<TFieldWrite> Writes;
+                    for (const TPlannedRecord::TField& F : P.Fields)
+                        Writes.push_back({F.Field, F.Value});
+                    try {
+                        FDirectory.WriteFields(P.Object, Writes);
+                    } catch (const EDirectoryError& E) {
+                        // The commit names the field it refuses; point at that field's line.
+                        for (const TPlannedRecord::TField& F : P.Fields)
+                            if (E.Message().contains(QLatin1Char('"') + F.Field + QLatin1Char('"'))) {
+                                Line = F.Line;
+                                break;
+                            }
+                        throw;
+                    }
+                }
+                if (!P.HostServer.isEmpty())
+                    AddVolume(Volumes, P);
+            } catch (const EDirectoryError& E) {
+                Fail(Line, E.Message());
+            }
+        }
+        Transaction.Commit();
+        return Result;
+    }
+
+    // Enters a volume that the volume map does not know yet: the server from its host server, the
+    // volume name from the object's name without the "SERVER_" prefix, the default root folder.
+    void AddVolume(std::vector<TVolume>& Volumes, const TPlannedRecord& P) {
+        const QString Server = P.HostServer.section(QLatin1Char('\\'), -1);
+        QString Volume = P.Name;
+        if (Volume.startsWith(Server + QLatin1Char('_'), Qt::CaseInsensitive))
+            Volume = Volume.mid(Server.size() + 1);
+        for (const TVolume& V : Volumes)
+            if (V.VolumeObject.compare(P.Object.FullName, Qt::CaseInsensitive) == 0 ||
+                (V.Server.compare(Server, Qt::CaseInsensitive) == 0 &&
+                 V.Volume.compare(Volume, Qt::CaseInsensitive) == 0))
+                return;
+        TVolume V;
+        V.Server = Server;
+        V.Volume = Volume;
+        V.VolumeObject = P.Object.FullName;
+        FClient.VolumeStore().AddVolume(V);
+        Volumes.push_back(V);
+    }
+
+    TDirectoryClient& FClient;
+    TDirectoryBackend& FDirectory;
+    QString FTreeName;
+    QString FRoot;
+    bool FTreeExists = false;
+    QHash<QString, NWFieldType> FTypes;
+    QHash<QString, QString> FFieldOfAttribute; // lower-case attribute -> field
+    QHash<QString, QString> FPlanned;          // lower-case full name -> layout
+};
+
+} // namespace
+
+TImportResult ImportTree(TDirectoryClient& Client, const QString& TreeName, const QByteArray& Text) {
+    TImporter Importer(Client, TreeName);
+    return Importer.Run(Text);
+}
+
+} // namespace Ldif

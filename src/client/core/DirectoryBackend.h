@@ -1,0 +1,154 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <vector>
+
+// How a backend names one of its objects. Only the backend that handed it out reads it: a backend
+// over an embedded database keeps row numbers here, one over a directory server the object's DN.
+struct TObjectKey {
+    qint64 Scope = 0;
+    qint64 Id = 0;
+    QString Text;
+};
+
+// One directory object as the backend resolved it.
+struct TObjectRef {
+    TObjectKey Key;
+    QString FullName;  // canonical spelling, "NDS:\\TREE\O\OU\CN"
+    QString ShortName; // the tree name for a tree root
+    QString Layout;    // canonical layout; "Tree" for a tree root
+    bool IsTreeRoot() const { return Layout == QLatin1String("Tree"); }
+};
+
+// A subordinate in a listing; its full name is the container's, "\" and the short name.
+struct TChildEntry {
+    TObjectKey Key;
+    QString ShortName;
+    QString Layout;
+};
+
+struct TServerConnection {
+    QString FullName;    // "NDS:\\SCHULE\dienste\SRV1"
+    QString DisplayName; // "SRV1"
+};
+
+// A field type of the directory's schema.
+struct NWFieldType {
+    QString Name;
+    QString Syntax; // "Stream", "Path", "Net Address", "Integer", "Time", "Case Ignore String", ...
+    bool SingleValued = false;
+    int MaxLength = 0; // 0: unbounded
+};
+
+// A field written: a value, a list of values (QStringList or QVariantList), or an invalid
+// QVariant or empty list to remove every value. Values are texts or the typed values reads give
+// (qint64, bool, QDateTime, NWNetAddress, QByteArray).
+struct TFieldWrite {
+    QString Field;
+    QVariant Value;
+};
+
+// The values of one field as reads hand them out: QString for the text syntaxes, qint64, bool,
+// QDateTime, NWNetAddress or QByteArray for the others.
+struct TFieldValues {
+    QString Field;
+    std::vector<QVariant> Values;
+};
+
+// The directory behind the client's controls. Names compare without regard to case and are kept
+// as written. Every failing call throws EDirectoryError with the client's status code.
+class TDirectoryBackend {
+public:
+    virtual ~TDirectoryBackend() = default;
+
+    // Trees, in creation order; the workstation's connected trees ("NDS:\\TREE") and server
+    // connections, in the order the workstation lists them.
+    virtual QStringList Trees() = 0;
+    virtual void AddTree(const QString& TreeName) = 0; // throws when it exists or is no good name
+    virtual QStringList ConnectedTrees() = 0;
+    virtual std::vector<TServerConnection> ServerConnections() = 0;
+
+    // Resolves a full name; false when no such object exists.
+    virtual bool TryResolve(const QString& FullName, TObjectRef& Out) = 0;
+    // The same, throwing EDirectoryError(ERR_NO_SUCH_ENTRY) when no such object exists.
+    TObjectRef Resolve(const QString& FullName);
+
+    // The subordinates of a container in creation order, and their number; Layouts (any case)
+    // restricts both to those layouts, an empty list to none. A layout the directory does not
+    // know matches nothing.
+    virtual std::vector<TChildEntry> Children(const TObjectRef& Container, const QStringList& Layouts) = 0;
+    virtual int CountChildren(const TObjectRef& Container, const QStringList& Layouts) = 0;
+    // Full names of the objects whose short name matches Name ("*" any run of characters, "" all)
+    // and whose layout is Layout ("" any), in creation order. Scope 0: Base itself, 1: its
+    // subordinates, 2: the subtree below it.
+    virtual QStringList Search(const TObjectRef& Base, const QString& Name, const QString& Layout,
+                               int Scope) = 0;
+
+    // The schema: every field type in a fixed order, and one field type by name (any case;
+    // nullptr when unknown).
+    virtual const std::vector<NWFieldType>& FieldTypes() = 0;
+    virtual const NWFieldType* FieldType(const QString& Field) = 0;
+    // The values of one field, in stored order; none when the object holds none.
+    virtual std::vector<QVariant> ReadField(const TObjectRef& Object, const NWFieldType& Type) = 0;
+    // Every field the object holds with its values, fields in the order they were first written.
+    virtual std::vector<TFieldValues> ReadFields(const TObjectRef& Object) = 0;
+    // The names of the fields the object holds, in the order they were first written.
+    virtual QStringList FieldNames(const TObjectRef& Object) = 0;
+    // Writes fields in one transaction (the last write of a field counts) and maintains the
+    // operational fields; throws on an unknown field, a value that does not fit its syntax or
+    // limit, several values for a single-valued field, or an object that no longer exists.
+    virtual void WriteFields(const TObjectRef& Object, const std::vector<TFieldWrite>& Fields) = 0;
+
+    // Creates an object with its fields in one transaction; Layout in any case. Throws on an
+    // unknown layout, a bad name, a layout that may not stand in Parent, an existing name or a
+    // field fault.
+    virtual TObjectRef CreateObject(const TObjectRef& Parent, const QString& Layout, const QString& Name,
+                                    const std::vector<TFieldWrite>& Fields = {}) = 0;
+    // Creates a user with the surname and every field the template holds (values as held, the
+    // directory's own fields excepted); Template may be null.
+    virtual TObjectRef CreateUser(const TObjectRef& Container, const QString& Name, const QString& Surname,
+                                  const TObjectRef* Template) = 0;
+    // Deletes a leaf object or an empty container.
+    virtual void DeleteObject(const TObjectRef& Object) = 0;
+
+    // Transactions nest: an inner one joins the outermost, and the outermost commits or rolls back
+    // everything. Committing the outermost after an inner one rolled back throws and leaves the
+    // rollback to the caller. Use TDirectoryTransaction.
+    virtual void BeginTransaction() = 0;
+    virtual void CommitTransaction() = 0;
+    virtual void RollbackTransaction() = 0;
+
+    // Passwords of users: set without the old one; checked without revealing it.
+    virtual void SetPassword(const TObjectRef& Object, const QString& Password) = 0;
+    virtual bool CheckPassword(const TObjectRef& Object, const QString& Password) = 0;
+};
+
+// One transaction on a backend; left without Commit (an exception), it rolls back.
+class TDirectoryTransaction {
+public:
+    explicit TDirectoryTransaction(TDirectoryBackend& Backend) : FBackend(Backend) {
+        Backend.BeginTransaction();
+    }
+    ~TDirectoryTransaction() {
+        if (!FDone) {
+            try {
+                FBackend.RollbackTransaction();
+            } catch (...) {
+            }
+        }
+    }
+    TDirectoryTransaction(const TDirectoryTransaction&) = delete;
+    TDirectoryTransaction& operator=(const TDirectoryTransaction&) = delete;
+    void Commit() {
+        if (FDone)
+            return;
+        FBackend.CommitTransaction();
+        FDone = true;
+    }
+
+private:
+    TDirectoryBackend& FBackend;
+    bool FDone = false;
+};

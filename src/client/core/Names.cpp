@@ -1,0 +1,64 @@
+#include "Names.h"
+
+#include <QStringList>
+
+namespace {
+const QString& Prefix() {
+    static const QString P = QStringLiteral("NDS:\\\\");
+    return P;
+}
+} // namespace
+
+QString TreeFullName(const QString& TreeName) {
+    return Prefix() + TreeName;
+}
+
+bool SplitFullName(const QString& FullName, QString& Tree, QString& Levels) {
+    if (!FullName.startsWith(Prefix(), Qt::CaseInsensitive))
+        return false;
+    const QString Rest = FullName.mid(Prefix().size());
+    const qsizetype Slash = Rest.indexOf(QLatin1Char('\\'));
+    Tree = Slash < 0 ? Rest : Rest.left(Slash);
+    Levels = Slash < 0 ? QString() : Rest.mid(Slash + 1);
+    if (Tree.isEmpty())
+        return false;
+    if (Slash >= 0 && (Levels.isEmpty() || Levels.startsWith(QLatin1Char('\\')) ||
+                       Levels.endsWith(QLatin1Char('\\')) || Levels.contains(QStringLiteral("\\\\"))))
+        return false;
+    return true;
+}
+
+bool DottedToFullName(const QString& TreeName, const QString& Dotted, QString& FullName) {
+    QString Text = Dotted.trimmed();
+    if (Text.startsWith(QLatin1Char('.')))
+        Text.remove(0, 1);
+    if (Text.isEmpty() || Text.endsWith(QLatin1Char('.')))
+        return false;
+    QStringList Levels;
+    for (QString Part : Text.split(QLatin1Char('.'))) {
+        const qsizetype Eq = Part.indexOf(QLatin1Char('='));
+        if (Eq > 0)
+            Part = Part.mid(Eq + 1); // typed name: "CN=admin"
+        if (Part.isEmpty() || Part.contains(QLatin1Char('\\')))
+            return false;
+        Levels.prepend(Part);
+    }
+    FullName = TreeFullName(TreeName) + QLatin1Char('\\') + Levels.join(QLatin1Char('\\'));
+    return true;
+}
+
+QString NameFault(const QString& Name) {
+    if (Name.isEmpty())
+        return QStringLiteral("empty name");
+    if (Name.size() > 64)
+        return QStringLiteral("name longer than 64 characters");
+    if (Name.front().isSpace() || Name.back().isSpace())
+        return QStringLiteral("name starts or ends with a blank");
+    for (QChar C : Name) {
+        if (C == QLatin1Char('.') || C == QLatin1Char('\\') || C == QLatin1Char(','))
+            return QStringLiteral("name holds \"%1\"").arg(C);
+        if (C.unicode() < 0x20 || C.unicode() == 0x7F)
+            return QStringLiteral("name holds a control character");
+    }
+    return QString();
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+// The store's database connection: prepared statements, query scopes and nested transactions.
+// Not for use outside the SQLite store.
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// One statement text with a number of its own, so that a connection finds its prepared form
+// without comparing texts. Declare it static where it is used.
+class TStatement {
+public:
+    explicit TStatement(const char* Sql);
+    const char* Sql() const { return FSql; }
+    int Slot() const { return FSlot; }
+
+private:
+    const char* FSql;
+    int FSlot;
+};
+
+class TSqlConnection {
+public:
+    // Opens (and creates) the database file: write-ahead log, foreign keys on.
+    explicit TSqlConnection(const QString& DatabaseFile);
+    ~TSqlConnection();
+    TSqlConnection(const TSqlConnection&) = delete;
+    TSqlConnection& operator=(const TSqlConnection&) = delete;
+
+    QString ConnectionName() const { return FName; }
+    // The prepared form of a statement, prepared on first use.
+    QSqlQuery& Prepared(const TStatement& Statement);
+    // The same for a text built at run time (kept by its text).
+    QSqlQuery& Prepared(const QString& Sql);
+    // Runs a statement once, without result (schema changes, pragmas).
+    void Execute(const QString& Sql);
+    [[noreturn]] void Fail(const QSqlQuery& Query) const;
+
+    // Nested transactions: Begin starts one unless one runs; the outermost End commits (throwing
+    // when an inner one was abandoned) and Abandon of the outermost rolls back.
+    void Begin();
+    void Commit();
+    void Abandon();
+    bool InTransaction() const { return FDepth > 0; }
+    // Called after every rollback, so that caches drop what was rolled back.
+    void OnRollback(std::function<void()> Listener) { FRollbackListeners.push_back(std::move(Listener)); }
+
+private:
+    QString FName;
+    QSqlDatabase FDb;
+    std::vector<std::unique_ptr<QSqlQuery>> FBySlot;
+    QHash<QString, std::shared_ptr<QSqlQuery>> FByText;
+    int FDepth = 0;
+    bool FInnerAbandoned = false;
+    std::vector<std::function<void()>> FRollbackListeners;
+};
+
+// Runs a prepared statement with its arguments and finishes it when the scope ends, so that no
+// statement keeps a read open. A null text is bound as the empty text, never as NULL.
+class TQuery {
+public:
+    template <typename... TArgs>
+    TQuery(TSqlConnection& Db, const TStatement& Statement, const TArgs&... Args)
+        : FQuery(Db.Prepared(Statement)) {
+        int Index = 0;
+        (Bind(Index++, QVariant::fromValue(Args)), ...);
+        Exec();
+    }
+    TQuery(TSqlConnection& Db, const QString& Sql, const QVariantList& Args);
+    // A statement the caller prepared and keeps (Prepared of a text).
+    TQuery(QSqlQuery& Prepared, const QVariantList& Args);
+    ~TQuery() { FQuery.finish(); }
+    TQuery(const TQuery&) = delete;
+    TQuery& operator=(const TQuery&) = delete;
+
+    bool Next() { return FQuery.next(); }
+    QVariant Value(int Column) const { return FQuery.value(Column); }
+    qint64 LastInsertId() const { return FQuery.lastInsertId().toLongLong(); }
+    int RowsAffected() const { return FQuery.numRowsAffected(); }
+
+private:
+    void Bind(int Index, const QVariant& Value);
+    void Exec();
+
+    QSqlQuery& FQuery;
+};
+
+// A transaction on the connection; left without Commit, it is abandoned.
+class TSqlTransaction {
+public:
+    explicit TSqlTransaction(TSqlConnection& Db) : FDb(Db) { Db.Begin(); }
+    ~TSqlTransaction() {
+        if (!FDone)
+            FDb.Abandon();
+    }
+    TSqlTransaction(const TSqlTransaction&) = delete;
+    TSqlTransaction& operator=(const TSqlTransaction&) = delete;
+    void Commit() {
+        FDb.Commit();
+        FDone = true;
+    }
+
+private:
+    TSqlConnection& FDb;
+    bool FDone = false;
+};

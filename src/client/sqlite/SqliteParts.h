@@ -1,0 +1,181 @@
+#pragma once
+
+// The parts of the SQLite store, one per concern. Not for use outside the SQLite store.
+
+#include "SqlConnection.h"
+
+#include <DirectoryBackend.h>
+#include <VolumeStore.h>
+
+#include <QHash>
+#include <map>
+#include <memory>
+#include <vector>
+
+// Settings (key and value), the workstation's identity and its connections.
+class TSqliteSettings {
+public:
+    explicit TSqliteSettings(TSqlConnection& Db);
+    QString Setting(const QString& Key);
+    void SetSetting(const QString& Key, const QString& Value);
+    QString Identity(); // cached
+    QStringList ConnectedTrees();
+    void SetConnectedTrees(const QStringList& TreeFullNames);
+    std::vector<TServerConnection> ServerConnections();
+    void SetServerConnections(const std::vector<TServerConnection>& Connections);
+
+private:
+    TSqlConnection& Db;
+    bool FIdentityLoaded = false;
+    QString FIdentity;
+};
+
+// Trees and objects: names, listings, search, creation and deletion of rows. Object keys: Scope
+// is the tree's row, Id the object's (0 for a tree root).
+class TSqliteObjects {
+public:
+    explicit TSqliteObjects(TSqlConnection& Db);
+
+    QStringList Trees();
+    void AddTree(const QString& TreeName);
+    void RemoveTree(const QString& TreeName);
+    bool IsEmpty();
+
+    // Resolved names are cached (objects are never renamed; the cache is dropped when objects go
+    // or a transaction rolls back).
+    bool Lookup(const QString& FullName, TObjectRef& Out);
+    bool Exists(const TObjectRef& Object);
+    // Checks that an object Layout/Name may be created below Parent; returns the canonical layout.
+    QString CheckCreate(const TObjectRef& Parent, const QString& Layout, const QString& Name);
+    // Inserts the object's row (after CheckCreate); inside a transaction.
+    TObjectRef Insert(const TObjectRef& Parent, const QString& CanonicalLayout, const QString& Name);
+    // Deletes a leaf or an empty container; inside a transaction.
+    void Delete(const TObjectRef& Object);
+
+    std::vector<TChildEntry> Children(const TObjectRef& Container, const QStringList& Layouts);
+    int CountChildren(const TObjectRef& Container, const QStringList& Layouts);
+    QStringList Search(const TObjectRef& Base, const QString& Name, const QString& Layout, int Scope);
+
+private:
+    struct TTree {
+        qint64 Id;
+        QString Name;
+    };
+    void LoadTrees();
+    qint64 TreeId(const QString& Name); // 0 when unknown
+    QString TreeName(qint64 Id);
+    QString TreePrefix(qint64 Id);
+    void DropCaches();
+    // The statement of one kind of listing or search, its text built on first use.
+    QSqlQuery& Statement(int Kind, const std::function<QString()>& Sql);
+
+    TSqlConnection& Db;
+    std::vector<TTree> FTrees;
+    bool FTreesLoaded = false;
+    QHash<QString, TObjectRef> FResolved; // upper-cased full name -> object
+    std::map<int, QSqlQuery*> FStatements;
+};
+
+// Field types and values. Values are held as text, integer or bytes; reads hand them out typed.
+class TSqliteFields {
+public:
+    TSqliteFields(TSqlConnection& Db, TSqliteObjects& Objects, TSqliteSettings& Settings);
+
+    void LoadSchema();
+    const std::vector<NWFieldType>& Types() const { return FTypes; }
+    const NWFieldType* Type(const QString& Field) const;
+    void AddType(const QString& Name, const QString& Syntax, bool SingleValued, int MaxLength);
+
+    // Values as held in the database, in stored order.
+    std::vector<QVariant> Stored(qint64 Object, const QString& Field);
+    std::vector<QVariant> Read(qint64 Object, const NWFieldType& Type);
+    std::vector<TFieldValues> ReadAll(qint64 Object);
+    QStringList Names(qint64 Object);
+
+    // A field write converted to the values held.
+    struct TWrite {
+        const NWFieldType* Type;
+        std::vector<QVariant> Values; // empty: remove every value
+    };
+    // Converts written values (the last write of a field counts); throws on an unknown field or a
+    // value that does not fit.
+    std::vector<TWrite> Convert(const std::vector<TFieldWrite>& Fields);
+    // Writes converted fields of one object inside a transaction; maintains "modifiersName" and
+    // "Revision" unless written explicitly.
+    void Write(qint64 Object, const std::vector<TWrite>& Writes);
+    // The fields of a new object: the operational ones (unless given) and Given.
+    void WriteNew(const TObjectRef& Object, const std::vector<TWrite>& Given);
+    // The fields a user takes over from a template: every field but the operational ones and
+    // Except, with the values as held.
+    std::vector<TWrite> TemplateFields(qint64 Template, const QString& Except);
+
+    // Converts one written value to the values held; throws on a syntax or length fault.
+    std::vector<QVariant> ToStored(const NWFieldType& Type, const QVariant& Value);
+
+private:
+    void WriteRows(qint64 Object, const std::vector<TWrite>& Writes, bool Maintain, bool Fresh);
+
+    TSqlConnection& Db;
+    TSqliteObjects& Objects;
+    TSqliteSettings& Settings;
+    std::vector<NWFieldType> FTypes;
+    QHash<QString, int> FTypeIndex; // upper-cased name -> index into FTypes
+};
+
+// The volume map, folders, flags and trustees.
+class TSqliteVolumes {
+public:
+    TSqliteVolumes(TSqlConnection& Db, const QString& StoreFolder);
+
+    std::vector<TVolume> Volumes();
+    bool Find(const QString& Server, const QString& Volume, TVolume& Out);
+    void Add(const TVolume& Volume);
+    void SetRoot(const QString& Server, const QString& Volume, const QString& RootFolder);
+
+    QString LocalPath(const QString& UncPath);
+    bool CreateFolder(const QString& UncPath);
+    QStringList ListFolders(const QString& UncPath);
+    TFolderKey OpenFolder(const QString& UncPath);
+    bool Flag(const TFolderKey& Folder, TFolderFlag Flag);
+    void SetFlag(const TFolderKey& Folder, TFolderFlag Flag, bool On);
+
+    QStringList Trustees(const TFolderKey& Folder);
+    bool HasTrustee(const TFolderKey& Folder, const QString& Trustee);
+    void AddTrustee(const TFolderKey& Folder, const QString& Trustee);
+    int Rights(const TFolderKey& Folder, const QString& Trustee);
+    void ChangeRights(const TFolderKey& Folder, const QString& Trustee, int Grant, int Revoke);
+    // Drops the assignments of an object and of everything below it (the object is gone).
+    void ForgetTrustee(const QString& FullName);
+
+private:
+    struct TRow {
+        qint64 Id = 0;
+        TVolume Volume;
+    };
+    struct TMapped {
+        TRow Volume;
+        QString Key;   // the levels below the root, upper-cased, joined by "\"
+        QString Local; // the local folder (existing levels as spelt on disk)
+    };
+    bool FindRow(const QString& Server, const QString& Volume, TRow& Out);
+    // Maps "\\SERVER\VOLUME\dir\sub" to its local folder; false (with a reason) when the path is
+    // malformed, climbs out, names an unknown volume, or would leave the volume's root.
+    bool Map(const QString& UncPath, TMapped& Out, QString* Why = nullptr);
+    QString AbsoluteRoot(const QString& Stored) const;
+    QString StoredRoot(const QString& Absolute) const;
+
+    TSqlConnection& Db;
+    QString FStoreFolder;
+};
+
+// Creates a folder and its missing parents, readable by the owner only; true when it exists.
+bool MakeOwnerOnlyPath(const QString& Folder);
+
+struct TSqliteStoreParts {
+    TSqliteStoreParts(const QString& DatabaseFile, const QString& StoreFolder);
+    TSqlConnection Db;
+    TSqliteSettings Settings;
+    TSqliteObjects Objects;
+    TSqliteFields Fields;
+    TSqliteVolumes Volumes;
+};

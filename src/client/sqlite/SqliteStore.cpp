@@ -1,0 +1,279 @@
+#include "SqliteStore.h"
+
+#include "SqliteParts.h"
+#include "SqliteSchema.h"
+
+#include <EDirectoryError.h>
+#include <Layouts.h>
+#include <Names.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+QString PrepareFolder(const QString& Folder) {
+    const QString Clean = QDir::cleanPath(QDir(Folder).absolutePath());
+    if (!MakeOwnerOnlyPath(Clean))
+        ThrowDirectoryError(-1, QStringLiteral("Cannot create the directory store folder %1").arg(Clean));
+    return Clean;
+}
+
+QString DatabaseFile(const QString& Folder) {
+    const QString Path = Folder + QStringLiteral("/directory.db");
+    if (!QFileInfo::exists(Path)) {
+        QFile F(Path);
+        if (!F.open(QIODevice::WriteOnly))
+            ThrowDirectoryError(-1, QStringLiteral("Cannot create the directory store %1").arg(Path));
+        F.close();
+        F.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
+    return Path;
+}
+
+} // namespace
+
+TSqliteStoreParts::TSqliteStoreParts(const QString& DatabaseFile, const QString& StoreFolder)
+    : Db(DatabaseFile), Settings(Db), Objects(Db), Fields(Db, Objects, Settings), Volumes(Db, StoreFolder) {}
+
+TSqliteStore::TSqliteStore(const QString& Folder) : FFolder(PrepareFolder(Folder)) {
+    P = std::make_unique<TSqliteStoreParts>(DatabaseFile(FFolder), FFolder);
+    SqliteSchema::Upgrade(P->Db);
+    P->Fields.LoadSchema();
+    MakeOwnerOnlyPath(FFolder + QStringLiteral("/volumes"));
+}
+
+TSqliteStore::~TSqliteStore() = default;
+
+QString TSqliteStore::ConnectionName() const {
+    return P->Db.ConnectionName();
+}
+
+bool TSqliteStore::IsEmpty() {
+    return P->Objects.IsEmpty();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Setting up
+
+void TSqliteStore::RemoveTree(const QString& TreeName) {
+    TSqlTransaction T(P->Db);
+    TObjectRef Root;
+    if (P->Objects.Lookup(TreeFullName(TreeName), Root))
+        P->Volumes.ForgetTrustee(Root.FullName);
+    P->Objects.RemoveTree(TreeName);
+    T.Commit();
+}
+
+void TSqliteStore::SetConnectedTrees(const QStringList& TreeFullNames) {
+    P->Settings.SetConnectedTrees(TreeFullNames);
+}
+
+void TSqliteStore::SetServerConnections(const std::vector<TServerConnection>& Connections) {
+    P->Settings.SetServerConnections(Connections);
+}
+
+QString TSqliteStore::Identity() {
+    return P->Settings.Setting(QStringLiteral("Identity"));
+}
+
+void TSqliteStore::SetIdentity(const QString& FullName) {
+    P->Settings.SetSetting(QStringLiteral("Identity"), FullName);
+}
+
+void TSqliteStore::AddFieldType(const QString& Name, const QString& Syntax, bool SingleValued,
+                                int MaxLength) {
+    P->Fields.AddType(Name, Syntax, SingleValued, MaxLength);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Trees, names, listings
+
+QStringList TSqliteStore::Trees() {
+    return P->Objects.Trees();
+}
+
+void TSqliteStore::AddTree(const QString& TreeName) {
+    P->Objects.AddTree(TreeName);
+}
+
+QStringList TSqliteStore::ConnectedTrees() {
+    return P->Settings.ConnectedTrees();
+}
+
+std::vector<TServerConnection> TSqliteStore::ServerConnections() {
+    return P->Settings.ServerConnections();
+}
+
+bool TSqliteStore::TryResolve(const QString& FullName, TObjectRef& Out) {
+    return P->Objects.Lookup(FullName, Out);
+}
+
+std::vector<TChildEntry> TSqliteStore::Children(const TObjectRef& Container, const QStringList& Layouts) {
+    return P->Objects.Children(Container, Layouts);
+}
+
+int TSqliteStore::CountChildren(const TObjectRef& Container, const QStringList& Layouts) {
+    return P->Objects.CountChildren(Container, Layouts);
+}
+
+QStringList TSqliteStore::Search(const TObjectRef& Base, const QString& Name, const QString& Layout,
+                                 int Scope) {
+    return P->Objects.Search(Base, Name, Layout, Scope);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fields
+
+const std::vector<NWFieldType>& TSqliteStore::FieldTypes() {
+    return P->Fields.Types();
+}
+
+const NWFieldType* TSqliteStore::FieldType(const QString& Field) {
+    return P->Fields.Type(Field);
+}
+
+std::vector<QVariant> TSqliteStore::ReadField(const TObjectRef& Object, const NWFieldType& Type) {
+    return P->Fields.Read(Object.Key.Id, Type);
+}
+
+std::vector<TFieldValues> TSqliteStore::ReadFields(const TObjectRef& Object) {
+    return P->Fields.ReadAll(Object.Key.Id);
+}
+
+QStringList TSqliteStore::FieldNames(const TObjectRef& Object) {
+    return P->Fields.Names(Object.Key.Id);
+}
+
+void TSqliteStore::WriteFields(const TObjectRef& Object, const std::vector<TFieldWrite>& Fields) {
+    const std::vector<TSqliteFields::TWrite> Writes = P->Fields.Convert(Fields);
+    if (!Object.Key.Id || !P->Objects.Exists(Object))
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("The object no longer exists"));
+    TSqlTransaction T(P->Db);
+    P->Fields.Write(Object.Key.Id, Writes);
+    T.Commit();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Objects
+
+TObjectRef TSqliteStore::CreateObject(const TObjectRef& Parent, const QString& Layout, const QString& Name,
+                                      const std::vector<TFieldWrite>& Fields) {
+    const QString Canonical = P->Objects.CheckCreate(Parent, Layout, Name);
+    const std::vector<TSqliteFields::TWrite> Writes = P->Fields.Convert(Fields);
+    TSqlTransaction T(P->Db);
+    const TObjectRef R = P->Objects.Insert(Parent, Canonical, Name);
+    P->Fields.WriteNew(R, Writes);
+    T.Commit();
+    return R;
+}
+
+TObjectRef TSqliteStore::CreateUser(const TObjectRef& Container, const QString& Name, const QString& Surname,
+                                    const TObjectRef* Template) {
+    const QString Layout = P->Objects.CheckCreate(Container, QStringLiteral("User"), Name);
+    if (Surname.trimmed().isEmpty())
+        ThrowDirectoryError(ERR_SYNTAX_VIOLATION,
+                            QStringLiteral("A user needs a surname: %1\\%2").arg(Container.FullName, Name));
+    // The surname, then every field the template carries except the ones the directory keeps
+    // itself; values as the template holds them.
+    const NWFieldType* SurnameType = P->Fields.Type(QStringLiteral("Surname"));
+    std::vector<TSqliteFields::TWrite> Writes{{SurnameType, P->Fields.ToStored(*SurnameType, Surname)}};
+    if (Template && Template->Key.Id) {
+        const auto Taken = P->Fields.TemplateFields(Template->Key.Id, SurnameType->Name);
+        Writes.insert(Writes.end(), Taken.begin(), Taken.end());
+    }
+    TSqlTransaction T(P->Db);
+    const TObjectRef R = P->Objects.Insert(Container, Layout, Name);
+    P->Fields.WriteNew(R, Writes);
+    T.Commit();
+    return R;
+}
+
+void TSqliteStore::DeleteObject(const TObjectRef& Object) {
+    TSqlTransaction T(P->Db);
+    P->Objects.Delete(Object);
+    P->Volumes.ForgetTrustee(Object.FullName);
+    T.Commit();
+}
+
+void TSqliteStore::BeginTransaction() {
+    P->Db.Begin();
+}
+
+void TSqliteStore::CommitTransaction() {
+    P->Db.Commit();
+}
+
+void TSqliteStore::RollbackTransaction() {
+    P->Db.Abandon();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Volumes
+
+std::vector<TVolume> TSqliteStore::Volumes() {
+    return P->Volumes.Volumes();
+}
+
+bool TSqliteStore::FindVolume(const QString& Server, const QString& Volume, TVolume& Out) {
+    return P->Volumes.Find(Server, Volume, Out);
+}
+
+void TSqliteStore::AddVolume(const TVolume& Volume) {
+    // The volume object in its canonical spelling when this store's directory holds it.
+    TVolume V = Volume;
+    TObjectRef Object;
+    if (P->Objects.Lookup(Volume.VolumeObject, Object))
+        V.VolumeObject = Object.FullName;
+    P->Volumes.Add(V);
+}
+
+void TSqliteStore::SetVolumeRoot(const QString& Server, const QString& Volume, const QString& RootFolder) {
+    P->Volumes.SetRoot(Server, Volume, RootFolder);
+}
+
+QString TSqliteStore::LocalPath(const QString& UncPath) {
+    return P->Volumes.LocalPath(UncPath);
+}
+
+bool TSqliteStore::CreateFolder(const QString& UncPath) {
+    return P->Volumes.CreateFolder(UncPath);
+}
+
+QStringList TSqliteStore::ListFolders(const QString& UncPath) {
+    return P->Volumes.ListFolders(UncPath);
+}
+
+TFolderKey TSqliteStore::OpenFolder(const QString& UncPath) {
+    return P->Volumes.OpenFolder(UncPath);
+}
+
+bool TSqliteStore::FolderFlag(const TFolderKey& Folder, TFolderFlag Flag) {
+    return P->Volumes.Flag(Folder, Flag);
+}
+
+void TSqliteStore::SetFolderFlag(const TFolderKey& Folder, TFolderFlag Flag, bool On) {
+    P->Volumes.SetFlag(Folder, Flag, On);
+}
+
+QStringList TSqliteStore::Trustees(const TFolderKey& Folder) {
+    return P->Volumes.Trustees(Folder);
+}
+
+bool TSqliteStore::HasTrustee(const TFolderKey& Folder, const QString& Trustee) {
+    return P->Volumes.HasTrustee(Folder, Trustee);
+}
+
+void TSqliteStore::AddTrustee(const TFolderKey& Folder, const QString& Trustee) {
+    P->Volumes.AddTrustee(Folder, Trustee);
+}
+
+int TSqliteStore::TrusteeRights(const TFolderKey& Folder, const QString& Trustee) {
+    return P->Volumes.Rights(Folder, Trustee);
+}
+
+void TSqliteStore::ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
+                                       int Revoke) {
+    P->Volumes.ChangeRights(Folder, Trustee, Grant, Revoke);
+}

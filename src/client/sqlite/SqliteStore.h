@@ -1,0 +1,89 @@
+#pragma once
+
+#include <DirectoryBackend.h>
+#include <VolumeStore.h>
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+struct TSqliteStoreParts;
+
+// The embedded directory: one SQLite database in a folder of its own (write-ahead log, foreign
+// keys on, a numbered layout that older stores are brought to on opening) holding trees, objects,
+// field values, the schema, the workstation's connections, volumes with their folder flags and
+// trustees, catalog state and password hashes; the volumes' folders are real folders under each
+// volume's root. It is both the client's directory and its volume store.
+class TSqliteStore final : public TDirectoryBackend, public TVolumeStore {
+public:
+    // Opens (and creates when missing) the store in Folder: database "directory.db" and the default
+    // volume roots below "volumes/". Files created there are readable by the owner only.
+    explicit TSqliteStore(const QString& Folder);
+    ~TSqliteStore() override;
+    TSqliteStore(const TSqliteStore&) = delete;
+    TSqliteStore& operator=(const TSqliteStore&) = delete;
+
+    QString Folder() const { return FFolder; }
+    QString ConnectionName() const;
+    bool IsEmpty(); // no tree yet
+
+    // Setting up the workstation and the directory.
+    void RemoveTree(const QString& TreeName); // with every object in it; its volumes stay
+    void SetConnectedTrees(const QStringList& TreeFullNames);
+    void SetServerConnections(const std::vector<TServerConnection>& Connections);
+    // The full name the workstation is logged in as ("creatorsName", "modifiersName"); "" for none.
+    QString Identity();
+    void SetIdentity(const QString& FullName);
+    // Adds a field type to the schema; throws when the name exists or the syntax is unknown.
+    void AddFieldType(const QString& Name, const QString& Syntax, bool SingleValued, int MaxLength = 0);
+
+    // TDirectoryBackend
+    QStringList Trees() override;
+    void AddTree(const QString& TreeName) override;
+    QStringList ConnectedTrees() override;
+    std::vector<TServerConnection> ServerConnections() override;
+    bool TryResolve(const QString& FullName, TObjectRef& Out) override;
+    std::vector<TChildEntry> Children(const TObjectRef& Container, const QStringList& Layouts) override;
+    int CountChildren(const TObjectRef& Container, const QStringList& Layouts) override;
+    QStringList Search(const TObjectRef& Base, const QString& Name, const QString& Layout,
+                       int Scope) override;
+    const std::vector<NWFieldType>& FieldTypes() override;
+    const NWFieldType* FieldType(const QString& Field) override;
+    std::vector<QVariant> ReadField(const TObjectRef& Object, const NWFieldType& Type) override;
+    std::vector<TFieldValues> ReadFields(const TObjectRef& Object) override;
+    QStringList FieldNames(const TObjectRef& Object) override;
+    void WriteFields(const TObjectRef& Object, const std::vector<TFieldWrite>& Fields) override;
+    TObjectRef CreateObject(const TObjectRef& Parent, const QString& Layout, const QString& Name,
+                            const std::vector<TFieldWrite>& Fields = {}) override;
+    TObjectRef CreateUser(const TObjectRef& Container, const QString& Name, const QString& Surname,
+                          const TObjectRef* Template) override;
+    void DeleteObject(const TObjectRef& Object) override;
+    void BeginTransaction() override;
+    void CommitTransaction() override;
+    void RollbackTransaction() override;
+    void SetPassword(const TObjectRef& Object, const QString& Password) override;
+    bool CheckPassword(const TObjectRef& Object, const QString& Password) override;
+
+    // TVolumeStore
+    std::vector<TVolume> Volumes() override;
+    bool FindVolume(const QString& Server, const QString& Volume, TVolume& Out) override;
+    void AddVolume(const TVolume& Volume) override;
+    void SetVolumeRoot(const QString& Server, const QString& Volume, const QString& RootFolder) override;
+    QString LocalPath(const QString& UncPath) override;
+    bool CreateFolder(const QString& UncPath) override;
+    QStringList ListFolders(const QString& UncPath) override;
+    TFolderKey OpenFolder(const QString& UncPath) override;
+    bool FolderFlag(const TFolderKey& Folder, TFolderFlag Flag) override;
+    void SetFolderFlag(const TFolderKey& Folder, TFolderFlag Flag, bool On) override;
+    QStringList Trustees(const TFolderKey& Folder) override;
+    bool HasTrustee(const TFolderKey& Folder, const QString& Trustee) override;
+    void AddTrustee(const TFolderKey& Folder, const QString& Trustee) override;
+    int TrusteeRights(const TFolderKey& Folder, const QString& Trustee) override;
+    void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
+                             int Revoke) override;
+
+private:
+    QString FFolder;
+    std::unique_ptr<TSqliteStoreParts> P;
+};

@@ -1,0 +1,205 @@
+#include <ClientTestCase.h>
+#include <DirectoryClient.h>
+#include <EDirectoryError.h>
+#include <ErrorCode.h>
+#include <NWCalls.h>
+#include <NWDir.h>
+#include <NWVolAdm.h>
+#include <SqliteStore.h>
+#include <TestMain.h>
+#include <TestStore.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QString Q(const char* Text) {
+    return QString::fromUtf8(Text);
+}
+
+const QString Unterricht = Q("NDS:\\\\SCHULE\\unterricht");
+const QString Admin = Q("NDS:\\\\SCHULE\\dienste\\admin");
+
+// One value read with a connection of its own, beside the store's.
+QVariant ReadRaw(const QString& DatabaseFile, const QString& Sql) {
+    QVariant Value;
+    {
+        QSqlDatabase Db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        Db.setDatabaseName(DatabaseFile);
+        if (Db.open()) {
+            QSqlQuery Query(Db);
+            if (Query.exec(Sql) && Query.next())
+                Value = Query.value(0);
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    return Value;
+}
+} // namespace
+
+// The embedded store itself: its database, layouts, transactions, passwords and deletions.
+class TstSqliteStore : public TClientTestCase {
+    Q_OBJECT
+public:
+    TstSqliteStore() : TClientTestCase({}) {}
+
+private Q_SLOTS:
+    // A store written before the layout was numbered opens, is brought to the current layout, and
+    // reads as before; trustees now named by full name keep their order and rights.
+    void OpensAStoreOfTheUnnumberedLayout() {
+        QTemporaryDir Dir;
+        QVERIFY(QFile::copy(QStringLiteral(PARVON_TEST_DATA "/store-unnumbered.db"),
+                            Dir.filePath(Q("directory.db"))));
+        QFile::setPermissions(Dir.filePath(Q("directory.db")), QFile::ReadOwner | QFile::WriteOwner);
+        for (int Opening = 0; Opening < 2; ++Opening) {
+            const auto Store = std::make_shared<TSqliteStore>(Dir.path());
+            TDirectoryClient Client(Store, Store);
+            QCOMPARE(Store->Trees(), QStringList{Q("ALT")});
+            QCOMPARE(Store->ConnectedTrees(), QStringList{Q("NDS:\\\\ALT")});
+            const QString Class = Q("NDS:\\\\ALT\\schule\\Klasse Müß");
+            NWDir Dir(Client);
+            Dir.SetFullName(Q("nds:\\\\alt\\SCHULE\\KLASSE MÜSS"));
+            QCOMPARE(Dir.FullName(), Class);
+            const NWEntryPtr Template = Dir.FindEntry(Class + Q("\\User_Template"));
+            QCOMPARE(Template->GetFieldValue(Q("Home Directory")).toString(),
+                     Q("NDS:\\\\ALT\\schule\\SRV_DATA,home\\k"));
+            QCOMPARE(Template->GetFieldValue(Q("Language"), {}, true),
+                     QVariant(QStringList{Q("DEUTSCH"), Q("ENGLISH")}));
+            QVERIFY(Store->CheckPassword(Store->Resolve(Q("NDS:\\\\ALT\\schule\\admin")), Q("alt-geheim")));
+
+            QVERIFY(Store->CreateFolder(Q("\\\\SRV\\DATA\\home\\k")));
+            NWVolAdm Volume(Client);
+            Volume.SetFullName(Q("\\\\SRV\\DATA"));
+            const NWDirectoryEntryPtr Folder = Volume.GetDirectoryEntry(Q("\\\\SRV\\DATA\\home\\k"));
+            QVERIFY(Folder->DeleteInhibit());
+            const NWTrustees Trustees = Folder->Trustees();
+            QCOMPARE(Trustees.Count(), 2);
+            QCOMPARE(Trustees.ItemAt(0)->FullName(), Class);
+            QCOMPARE(Trustees.ItemAt(1)->Rights().Mask(), 0x100);
+            QCOMPARE(Folder->Trustees().Item(Q("klasse müß.schule"))->Rights().Mask(), 0x041);
+        }
+        QCOMPARE(ReadRaw(Dir.filePath(Q("directory.db")), Q("PRAGMA user_version")).toInt(), 1);
+    }
+
+    void StoresLiveSideBySide() {
+        QTemporaryDir Dir;
+        QString Connection;
+        {
+            TSqliteStore Other(Dir.path());
+            QVERIFY(Other.IsEmpty());
+            Other.AddTree(Q("ANDERER"));
+            Connection = Other.ConnectionName();
+            QVERIFY(QSqlDatabase::contains(Connection));
+            QVERIFY(!(*FStore)->Trees().contains(Q("ANDERER")));
+        }
+        QVERIFY(!QSqlDatabase::contains(Connection));
+        TSqliteStore Again(Dir.path());
+        QCOMPARE(Again.Trees(), QStringList{Q("ANDERER")});
+    }
+
+    void PasswordIsKeptAsSaltedHash() {
+        NWDSContextHandle Context = 0;
+        NWDSCreateContextHandle(&Context);
+        NWDSSetContext(Context, DCK_TREE_NAME, "SCHULE");
+        QCOMPARE(NWDSChangeObjectPassword(Context, 0, ".admin.dienste", "", "Geheim!42"), 0);
+        QCOMPARE(NWDSChangeObjectPassword(Context, 0, ".5a.schueler.unterricht", "", "x"),
+                 ERR_NO_SUCH_ATTRIBUTE);
+        QCOMPARE(NWDSChangeObjectPassword(Context, 0, ".niemand.dienste", "", "x"), ERR_NO_SUCH_ENTRY);
+        NWDSFreeContext(Context);
+        TSqliteStore& Store = *FStore->Store;
+        const TObjectRef User = Store.Resolve(Admin);
+        QVERIFY(Store.CheckPassword(User, Q("Geheim!42")));
+        QVERIFY(!Store.CheckPassword(User, Q("geheim!42")));
+        const QString DatabaseFile = Store.Folder() + Q("/directory.db");
+        QFile Db(DatabaseFile);
+        QVERIFY(Db.open(QIODevice::ReadOnly));
+        QFile Wal(DatabaseFile + Q("-wal"));
+        Wal.open(QIODevice::ReadOnly);
+        QVERIFY(!(Db.readAll() + Wal.readAll()).contains("Geheim!42"));
+        // The same password again gets a fresh salt, so the stored hash changes.
+        const QString Sql =
+            QStringLiteral("SELECT salt || hash FROM passwords WHERE object_id=%1").arg(User.Key.Id);
+        const QByteArray First = ReadRaw(DatabaseFile, Sql).toByteArray();
+        Store.SetPassword(User, Q("Geheim!42"));
+        QVERIFY(!First.isEmpty());
+        QVERIFY(ReadRaw(DatabaseFile, Sql).toByteArray() != First);
+        QVERIFY(Store.CheckPassword(User, Q("Geheim!42")));
+    }
+
+    // ----- transactions
+
+    void NestedTransactionRollsBackWhole() {
+        const int Before = [&] {
+            FDir->SetFullName(Unterricht);
+            return FDir->Entries()->Count();
+        }();
+        try {
+            TDirectoryTransaction Outer(*FStore->Store);
+            FDir->Entries()->Add(Q("Organizational Unit"), Q("eins"));
+            NWDir Other(**FStore);
+            Other.SetFullName(Unterricht + Q("\\eins")); // known inside the transaction
+            {
+                TDirectoryTransaction Inner(*FStore->Store);
+                FDir->Entries()->Add(Q("Organizational Unit"), Q("zwei"));
+                // left without Commit
+            }
+            Outer.Commit();
+            QFAIL("the commit of a spoilt transaction must fail");
+        } catch (const EDirectoryError&) {
+        }
+        FDir->SetFullName(Unterricht);
+        QCOMPARE(FDir->Entries()->Count(), Before);
+        QCOMPARE(CodeOf([&] { FDir->SetFullName(Unterricht + Q("\\eins")); }), ERR_NO_SUCH_ENTRY);
+        // A refused creation leaves the surrounding transaction intact.
+        {
+            TDirectoryTransaction Outer(*FStore->Store);
+            FDir->Entries()->Add(Q("Organizational Unit"), Q("drei"));
+            QCOMPARE(CodeOf([&] { FDir->Entries()->Add(Q("Organizational Unit"), Q("DREI")); }),
+                     ERR_ENTRY_ALREADY_EXISTS);
+            Outer.Commit();
+        }
+        FDir->SetFullName(Unterricht + Q("\\drei"));
+    }
+
+    void RemoveTreeAndAddTree() {
+        (*FStore)->AddTree(Q("WALD"));
+        QCOMPARE(CodeOf([&] { (*FStore)->AddTree(Q("wald")); }), ERR_ENTRY_ALREADY_EXISTS);
+        QCOMPARE(CodeOf([&] { (*FStore)->AddTree(Q("a.b")); }), ERR_ILLEGAL_DS_NAME);
+        FDir->SetFullName(Q("NDS:\\\\Wald"));
+        FDir->Entries()->Add(Q("Organization"), Q("o"));
+        FDir->SetFullName(Q("NDS:\\\\WALD\\o")); // resolved once, so known to the client
+        (*FStore)->RemoveTree(Q("WALD"));
+        QCOMPARE((*FStore)->Trees(), QStringList{Q("SCHULE")});
+        QCOMPARE(CodeOf([&] { FDir->SetFullName(Q("NDS:\\\\WALD\\o")); }), ERR_NO_SUCH_ENTRY);
+    }
+
+    // An object goes with its fields and its trustee assignments; a container goes only empty.
+    void DeleteObjects() {
+        TSqliteStore& Store = *FStore->Store;
+        const TFolderKey Folder = Store.OpenFolder(Q("\\\\SRV1\\DATA\\home\\schueler\\5a"));
+        FDir->SetFullName(Unterricht);
+        const NWEntryPtr Unit = FDir->Entries()->Add(Q("Organizational Unit"), Q("weg"));
+        FDir->SetFullName(Unit->FullName());
+        const NWEntryPtr User = FDir->Entries()->Add(Q("User"), Q("leer"));
+        Store.AddTrustee(Folder, User->FullName());
+        Store.AddTrustee(Folder, Unit->FullName());
+        QCOMPARE(CodeOf([&] { Store.DeleteObject(Store.Resolve(Unit->FullName())); }), ERR_INVALID_REQUEST);
+        QCOMPARE(CodeOf([&] { Store.DeleteObject(Store.Resolve(Q("NDS:\\\\SCHULE"))); }),
+                 ERR_INVALID_REQUEST);
+        Store.DeleteObject(Store.Resolve(User->FullName()));
+        Store.DeleteObject(Store.Resolve(Unit->FullName()));
+        QCOMPARE(CodeOf([&] { FDir->SetFullName(User->FullName()); }), ERR_NO_SUCH_ENTRY);
+        QVERIFY(Store.Trustees(Folder).isEmpty());
+        // A new object of the same name inherits nothing.
+        FDir->SetFullName(Unterricht);
+        FDir->Entries()->Add(Q("Organizational Unit"), Q("weg"));
+        QVERIFY(!Store.HasTrustee(Folder, Unit->FullName()));
+    }
+};
+
+PARVON_TEST_MAIN(TstSqliteStore)
+#include "tst_sqlite_store.moc"

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <EDirectoryError.h>
+
+// The status code of a call that must throw EDirectoryError; 0 when it did not throw.
+template <typename F> int CodeOf(F&& Call) {
+    try {
+        Call();
+    } catch (const EDirectoryError& E) {
+        return E.Code();
+    }
+    return 0;
+}
