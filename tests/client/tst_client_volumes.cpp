@@ -11,6 +11,7 @@
 #include <NWVolAdm.h>
 #include <TestMain.h>
 #include <TestStore.h>
+#include <TestText.h>
 
 #include <QDir>
 #include <QFile>
@@ -20,10 +21,6 @@
 #include <QTest>
 
 namespace {
-QString Q(const char* Text) {
-    return QString::fromUtf8(Text);
-}
-
 const QString Root = Q("NDS:\\\\SCHULE");
 const QString Schueler = Q("NDS:\\\\SCHULE\\unterricht\\schueler");
 const QString Class5a = Q("NDS:\\\\SCHULE\\unterricht\\schueler\\5a");
