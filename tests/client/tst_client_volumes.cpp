@@ -28,14 +28,11 @@ const QString Class6b = Q("NDS:\\\\SCHULE\\unterricht\\schueler\\6b");
 const QString Template5a = Q("NDS:\\\\SCHULE\\unterricht\\schueler\\5a\\User_Template");
 const QString DataVolume = Q("NDS:\\\\SCHULE\\dienste\\SRV1_DATA");
 
-const std::pair<TRight, char> Letters[] = {
-    {TRight::Supervisor, 'S'}, {TRight::Read, 'R'},   {TRight::Write, 'W'},    {TRight::Erase, 'E'},
-    {TRight::Create, 'C'},     {TRight::Modify, 'M'}, {TRight::FileScan, 'F'}, {TRight::AccessControl, 'A'}};
-
+// The eight places of the rights, each asked on its own.
 QString RightsText(const NWRights& R) {
     QString T;
-    for (const auto& [Right, Letter] : Letters)
-        T += R.Right(Right) ? QChar::fromLatin1(Letter) : u'-';
+    for (const TRight Right : RightsInOrder)
+        T += R.Right(Right) ? RightLetter(Right) : QChar(u'-');
     return T;
 }
 } // namespace
