@@ -25,6 +25,9 @@ const QString OuLine = QStringLiteral("Organisatorische Einheit für 7c angelegt
 const QString CopiedLine = QStringLiteral("Loginscript kopiert von NDS:\\\\SCHULE\\unterricht\\schueler\\5a");
 const QString Abbruch = QStringLiteral("Abbruch.");
 const QString Success = QStringLiteral("Klasse 7c erfolgreich angelegt.");
+const QStringList FolderLines = {
+    QStringLiteral("Klassenverzeichnis erstellt"), QStringLiteral("Homeverzeichnis /+DI/+RI"),
+    QStringLiteral("Tauschverzeichnis erstellt"), QStringLiteral("Tauschverzeichnis /+DI/+RI")};
 const QStringList RightsLines = {QStringLiteral("Rechtevergabe an Tauschverzeichnis"),
                                  QStringLiteral("bitte warten."),
                                  QStringLiteral("Rechte an Tauschverzeichnis R----F")};
@@ -127,54 +130,28 @@ void TKlasseAnlegenTest::run_data() {
     QTest::addColumn<QStringList>("Lines"); // "%FILE%" stands for the script file's path
 
     QTest::newRow("complete") << false << "/+DI/+RI" << true << "/+DI/+RI" << 0 << true
-                              << QStringList{OuLine,
-                                             CopiedLine,
-                                             u"Klassenverzeichnis erstellt"_s,
-                                             u"Homeverzeichnis /+DI/+RI"_s,
-                                             u"Tauschverzeichnis erstellt"_s,
-                                             u"Tauschverzeichnis /+DI/+RI"_s,
-                                             u"Rechtevergabe an Tauschverzeichnis"_s,
-                                             u"bitte warten."_s,
-                                             u"Rechte an Tauschverzeichnis R----F"_s,
-                                             u"User_Template übertragen."_s,
-                                             u"UNC2NDS"_s,
-                                             u"Pfad für Homeverzeichnis festgelegt."_s,
-                                             u"Klasse 7c erfolgreich angelegt."_s};
+                              << QStringList{OuLine, CopiedLine} + FolderLines + RightsLines + TemplateLines +
+                                     QStringList{Success};
     QTest::newRow("read and write") << false << "/+DI/+RI" << true << "/+DI/+RI" << 1 << true
-                                    << QStringList{OuLine,
-                                                   CopiedLine,
-                                                   u"Klassenverzeichnis erstellt"_s,
-                                                   u"Homeverzeichnis /+DI/+RI"_s,
-                                                   u"Tauschverzeichnis erstellt"_s,
-                                                   u"Tauschverzeichnis /+DI/+RI"_s,
-                                                   u"Rechtevergabe an Tauschverzeichnis"_s,
-                                                   u"bitte warten."_s,
-                                                   u"Rechte an Tauschverzeichnis RWECMF"_s} +
+                                    << QStringList{OuLine, CopiedLine} + FolderLines +
+                                           QStringList{u"Rechtevergabe an Tauschverzeichnis"_s,
+                                                       u"bitte warten."_s,
+                                                       u"Rechte an Tauschverzeichnis RWECMF"_s} +
                                            TemplateLines + QStringList{Success};
     QTest::newRow("no item selected") << false << "" << true << "" << -1 << false
                                       << QStringList{OuLine, CopiedLine, u"Klassenverzeichnis erstellt"_s,
                                                      u"Tauschverzeichnis erstellt"_s} +
                                              RightsLines + QStringList{Success};
     QTest::newRow("file mode") << true << "/+DI/+RI" << true << "/+DI/+RI" << 0 << true
-                               << QStringList{OuLine,
-                                              u"Loginscript gelesen von %FILE%"_s,
-                                              u"Klassenverzeichnis erstellt"_s,
-                                              u"Homeverzeichnis /+DI/+RI"_s,
-                                              u"Tauschverzeichnis erstellt"_s,
-                                              u"Tauschverzeichnis /+DI/+RI"_s} +
+                               << QStringList{OuLine, u"Loginscript gelesen von %FILE%"_s} + FolderLines +
                                       RightsLines + TemplateLines + QStringList{Success};
     QTest::newRow("no exchange folder")
         << false << "/+DI/+RI" << false << "/+DI/+RI" << 0 << true
         << QStringList{OuLine, CopiedLine, u"Klassenverzeichnis erstellt"_s, u"Homeverzeichnis /+DI/+RI"_s} +
                TemplateLines + QStringList{Success};
     QTest::newRow("no template") << false << "/+DI/+RI" << true << "/+DI/+RI" << 0 << false
-                                 << QStringList{OuLine,
-                                                CopiedLine,
-                                                u"Klassenverzeichnis erstellt"_s,
-                                                u"Homeverzeichnis /+DI/+RI"_s,
-                                                u"Tauschverzeichnis erstellt"_s,
-                                                u"Tauschverzeichnis /+DI/+RI"_s} +
-                                        RightsLines + QStringList{Success};
+                                 << QStringList{OuLine, CopiedLine} + FolderLines + RightsLines +
+                                        QStringList{Success};
     QTest::newRow("no flags") << false << "" << true << "" << 0 << true
                               << QStringList{OuLine, CopiedLine, u"Klassenverzeichnis erstellt"_s,
                                              u"Tauschverzeichnis erstellt"_s} +

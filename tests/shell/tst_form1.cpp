@@ -280,31 +280,14 @@ void TForm1Test::flagsDialog_data() {
     QTest::addColumn<QString>("NewHome");
     QTest::addColumn<QString>("NewTausch");
     QTest::addColumn<bool>("Changed");
-    QTest::newRow("unchanged ok") << "/+DI/+RI"
-                                  << "/+DI"
-                                  << "1110"
-                                  << "1110" << true << "/+DI/+RI"
-                                  << "/+DI" << false;
-    QTest::newRow("all cleared") << "/+DI/+RI"
-                                 << "/+DI/+RI"
-                                 << "1111"
-                                 << "0000" << true << ""
-                                 << "" << true;
-    QTest::newRow("home rename only") << ""
-                                      << "/+DI/+RI"
-                                      << "0011"
-                                      << "0111" << true << "/+RI"
-                                      << "/+DI/+RI" << true;
-    QTest::newRow("cancel keeps") << "/+DI"
-                                  << "/+RI"
-                                  << "1001"
-                                  << "0110" << false << "/+DI"
-                                  << "/+RI" << false;
-    QTest::newRow("lower case becomes canonical") << "/+di"
-                                                  << "-di+ri"
-                                                  << "1001"
-                                                  << "1001" << true << "/+DI"
-                                                  << "/+RI" << true;
+    // clang-format off
+    QTest::newRow("unchanged ok") << "/+DI/+RI" << "/+DI" << "1110" << "1110" << true << "/+DI/+RI" << "/+DI" << false;
+    QTest::newRow("all cleared") << "/+DI/+RI" << "/+DI/+RI" << "1111" << "0000" << true << "" << "" << true;
+    QTest::newRow("home rename only") << "" << "/+DI/+RI" << "0011" << "0111" << true << "/+RI" << "/+DI/+RI" << true;
+    QTest::newRow("cancel keeps") << "/+DI" << "/+RI" << "1001" << "0110" << false << "/+DI" << "/+RI" << false;
+    QTest::newRow("lower case becomes canonical") << "/+di" << "-di+ri" << "1001" << "1001" << true << "/+DI" << "/+RI"
+                                                  << true;
+    // clang-format on
 }
 
 void TForm1Test::flagsDialog() {
