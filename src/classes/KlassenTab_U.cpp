@@ -2,6 +2,7 @@
 
 #include "KlassenLauf.h"
 
+#include <EDirectoryError.h>
 #include <ErrorGuard.h>
 #include <FolderBrowser_u.h>
 #include <Konfiguration.h>

@@ -107,6 +107,37 @@ QString ServerOfVolumeObject(TDirectoryClient& Client, const TObjectRef& Volume)
     return QString();
 }
 
+// The start of a call on a context: its injected fault, else ERR_BAD_CONTEXT for an unknown
+// context, else ERR_INVALID_REQUEST when the arguments are not valid; Context is set when Status is 0.
+struct TCallStart {
+    NWCCODE Status = 0;
+    TContext* Context = nullptr;
+};
+TCallStart StartCall(const QString& Call, NWDSContextHandle Handle, bool ArgumentsValid) {
+    if (const NWCCODE Injected = TFaultInjection::Status(Call))
+        return {Injected, nullptr};
+    TContext* C = ContextOf(Handle);
+    if (!C)
+        return {ERR_BAD_CONTEXT, nullptr};
+    if (!ArgumentsValid)
+        return {ERR_INVALID_REQUEST, nullptr};
+    return {0, C};
+}
+
+// Runs Body(Directory, Ref) on the object a call names in its context and answers its status:
+// ERR_NO_SUCH_ENTRY for an unknown object, a directory error's code when the directory refuses.
+template <typename TBody> NWCCODE OnObject(const TContext& Context, const char* Object, TBody Body) {
+    try {
+        TDirectoryBackend& D = TDirectoryClient::Instance().Directory();
+        TObjectRef Ref;
+        if (!ObjectOfContext(D, Context, Object, Ref))
+            return ERR_NO_SUCH_ENTRY;
+        return Body(D, Ref);
+    } catch (const EDirectoryError& E) {
+        return E.Code() < 0 ? E.Code() : ERR_INVALID_REQUEST;
+    }
+}
+
 } // namespace
 
 NWCCODE NWParsePath(const char* Path, char* ServerName, std::uint32_t* ConnHandle, char* VolumeName,
@@ -196,13 +227,10 @@ NWCCODE NWDSFreeContext(NWDSContextHandle Context) {
 }
 
 NWCCODE NWDSGetContext(NWDSContextHandle Context, int Key, void* Value) {
-    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSGetContext")))
-        return Injected;
-    TContext* C = ContextOf(Context);
-    if (!C)
-        return ERR_BAD_CONTEXT;
-    if (!Value)
-        return ERR_INVALID_REQUEST;
+    const TCallStart Start = StartCall(QStringLiteral("NWDSGetContext"), Context, Value != nullptr);
+    if (Start.Status != 0)
+        return Start.Status;
+    TContext* C = Start.Context;
     switch (Key) {
     case DCK_FLAGS:
         std::memcpy(Value, &C->Flags, sizeof C->Flags);
@@ -217,13 +245,10 @@ NWCCODE NWDSGetContext(NWDSContextHandle Context, int Key, void* Value) {
 }
 
 NWCCODE NWDSSetContext(NWDSContextHandle Context, int Key, const void* Value) {
-    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSSetContext")))
-        return Injected;
-    TContext* C = ContextOf(Context);
-    if (!C)
-        return ERR_BAD_CONTEXT;
-    if (!Value)
-        return ERR_INVALID_REQUEST;
+    const TCallStart Start = StartCall(QStringLiteral("NWDSSetContext"), Context, Value != nullptr);
+    if (Start.Status != 0)
+        return Start.Status;
+    TContext* C = Start.Context;
     switch (Key) {
     case DCK_FLAGS:
         std::memcpy(&C->Flags, Value, sizeof C->Flags);
@@ -252,12 +277,10 @@ NWCCODE NWDSAllocBuf(std::size_t Size, NWDSBuf** Buf) {
 }
 
 NWCCODE NWDSInitBuf(NWDSContextHandle Context, int Operation, NWDSBuf* Buf) {
-    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSInitBuf")))
-        return Injected;
-    if (!ContextOf(Context))
-        return ERR_BAD_CONTEXT;
-    if (!Buf || Operation != DSV_MODIFY_ENTRY)
-        return ERR_INVALID_REQUEST;
+    const TCallStart Start =
+        StartCall(QStringLiteral("NWDSInitBuf"), Context, Buf && Operation == DSV_MODIFY_ENTRY);
+    if (Start.Status != 0)
+        return Start.Status;
     Buf->Operation = Operation;
     Buf->Used = 0;
     Buf->Changes.clear();
@@ -265,12 +288,11 @@ NWCCODE NWDSInitBuf(NWDSContextHandle Context, int Operation, NWDSBuf* Buf) {
 }
 
 NWCCODE NWDSPutChange(NWDSContextHandle Context, NWDSBuf* Buf, int ChangeType, const char* AttrName) {
-    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSPutChange")))
-        return Injected;
-    if (!ContextOf(Context))
-        return ERR_BAD_CONTEXT;
-    if (!Buf || Buf->Operation != DSV_MODIFY_ENTRY || !AttrName || ChangeType != DS_REMOVE_ATTRIBUTE)
-        return ERR_INVALID_REQUEST;
+    const TCallStart Start =
+        StartCall(QStringLiteral("NWDSPutChange"), Context,
+                  Buf && Buf->Operation == DSV_MODIFY_ENTRY && AttrName && ChangeType == DS_REMOVE_ATTRIBUTE);
+    if (Start.Status != 0)
+        return Start.Status;
     // Change type, name length and the name in UTF-16 with its terminator, as the wire form holds it.
     const QString Attribute = QString::fromUtf8(AttrName);
     const std::size_t Needed = 8 + 2 * std::size_t(Attribute.size() + 1);
@@ -283,18 +305,11 @@ NWCCODE NWDSPutChange(NWDSContextHandle Context, NWDSBuf* Buf, int ChangeType, c
 
 NWCCODE NWDSModifyObject(NWDSContextHandle Context, const char* Object, std::int32_t* IterationHandle,
                          int More, NWDSBuf* Buf) {
-    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSModifyObject")))
-        return Injected;
-    TContext* C = ContextOf(Context);
-    if (!C)
-        return ERR_BAD_CONTEXT;
-    if (!Buf || Buf->Operation != DSV_MODIFY_ENTRY)
-        return ERR_INVALID_REQUEST;
-    try {
-        TDirectoryBackend& D = TDirectoryClient::Instance().Directory();
-        TObjectRef Ref;
-        if (!ObjectOfContext(D, *C, Object, Ref))
-            return ERR_NO_SUCH_ENTRY;
+    const TCallStart Start =
+        StartCall(QStringLiteral("NWDSModifyObject"), Context, Buf && Buf->Operation == DSV_MODIFY_ENTRY);
+    if (Start.Status != 0)
+        return Start.Status;
+    return OnObject(*Start.Context, Object, [&](TDirectoryBackend& D, const TObjectRef& Ref) -> NWCCODE {
         std::vector<TFieldWrite> Writes;
         for (const NWDSBuf::TChange& Change : Buf->Changes) {
             const NWFieldType* Type = D.FieldType(Change.Attribute);
@@ -311,9 +326,7 @@ NWCCODE NWDSModifyObject(NWDSContextHandle Context, const char* Object, std::int
         if (IterationHandle)
             *IterationHandle = NO_MORE_ITERATIONS;
         return 0;
-    } catch (const EDirectoryError& E) {
-        return E.Code() < 0 ? E.Code() : ERR_INVALID_REQUEST;
-    }
+    });
 }
 
 NWCCODE NWDSFreeBuf(NWDSBuf* Buf) {
@@ -325,18 +338,11 @@ NWCCODE NWDSFreeBuf(NWDSBuf* Buf) {
 
 NWCCODE NWDSChangeObjectPassword(NWDSContextHandle Context, std::uint32_t Options, const char* Object,
                                  const char* OldPassword, const char* NewPassword) {
-    if (const NWCCODE Injected = TFaultInjection::Status(QStringLiteral("NWDSChangeObjectPassword")))
-        return Injected;
-    TContext* C = ContextOf(Context);
-    if (!C)
-        return ERR_BAD_CONTEXT;
-    if (!NewPassword)
-        return ERR_INVALID_REQUEST;
-    try {
-        TDirectoryBackend& D = TDirectoryClient::Instance().Directory();
-        TObjectRef Ref;
-        if (!ObjectOfContext(D, *C, Object, Ref))
-            return ERR_NO_SUCH_ENTRY;
+    const TCallStart Start =
+        StartCall(QStringLiteral("NWDSChangeObjectPassword"), Context, NewPassword != nullptr);
+    if (Start.Status != 0)
+        return Start.Status;
+    return OnObject(*Start.Context, Object, [&](TDirectoryBackend& D, const TObjectRef& Ref) -> NWCCODE {
         if (Ref.Layout != QLatin1String("User"))
             return ERR_NO_SUCH_ATTRIBUTE;
         const QString Password = QString::fromUtf8(NewPassword);
@@ -347,7 +353,5 @@ NWCCODE NWDSChangeObjectPassword(NWDSContextHandle Context, std::uint32_t Option
         }
         D.SetPassword(Ref, Password);
         return 0;
-    } catch (const EDirectoryError& E) {
-        return E.Code() < 0 ? E.Code() : ERR_INVALID_REQUEST;
-    }
+    });
 }

@@ -12,6 +12,12 @@ namespace {
     ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Unknown trustee: %1").arg(Name));
 }
 
+// The fault-injection name of reading and writing a folder flag.
+QString FlagCall(TFolderFlag Which) {
+    return Which == TFolderFlag::DeleteInhibit ? QStringLiteral("NWDirectoryEntry.DeleteInhibit")
+                                               : QStringLiteral("NWDirectoryEntry.RenameInhibit");
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -83,24 +89,14 @@ NWTrusteePtr NWTrustees::ItemAt(int Index) const {
 
 // ---------------------------------------------------------------------------------------------
 
-bool NWDirectoryEntry::DeleteInhibit() const {
-    TFaultInjection::Check(QStringLiteral("NWDirectoryEntry.DeleteInhibit"));
-    return FClient.VolumeStore().FolderFlag(FFolder, TFolderFlag::DeleteInhibit);
+bool NWDirectoryEntry::Flag(TFolderFlag Which) const {
+    TFaultInjection::Check(FlagCall(Which));
+    return FClient.VolumeStore().FolderFlag(FFolder, Which);
 }
 
-void NWDirectoryEntry::SetDeleteInhibit(bool On) {
-    TFaultInjection::Check(QStringLiteral("NWDirectoryEntry.DeleteInhibit"));
-    FClient.VolumeStore().SetFolderFlag(FFolder, TFolderFlag::DeleteInhibit, On);
-}
-
-bool NWDirectoryEntry::RenameInhibit() const {
-    TFaultInjection::Check(QStringLiteral("NWDirectoryEntry.RenameInhibit"));
-    return FClient.VolumeStore().FolderFlag(FFolder, TFolderFlag::RenameInhibit);
-}
-
-void NWDirectoryEntry::SetRenameInhibit(bool On) {
-    TFaultInjection::Check(QStringLiteral("NWDirectoryEntry.RenameInhibit"));
-    FClient.VolumeStore().SetFolderFlag(FFolder, TFolderFlag::RenameInhibit, On);
+void NWDirectoryEntry::SetFlag(TFolderFlag Which, bool On) {
+    TFaultInjection::Check(FlagCall(Which));
+    FClient.VolumeStore().SetFolderFlag(FFolder, Which, On);
 }
 
 // ---------------------------------------------------------------------------------------------

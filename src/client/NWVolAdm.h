@@ -64,13 +64,16 @@ public:
                      const QString& VolumeObject)
         : FClient(Client), FFolder(Folder), FPath(Path), FVolumeObject(VolumeObject) {}
     QString Path() const { return FPath; }
-    bool DeleteInhibit() const;
-    void SetDeleteInhibit(bool On);
-    bool RenameInhibit() const;
-    void SetRenameInhibit(bool On);
+    bool DeleteInhibit() const { return Flag(TFolderFlag::DeleteInhibit); }
+    void SetDeleteInhibit(bool On) { SetFlag(TFolderFlag::DeleteInhibit, On); }
+    bool RenameInhibit() const { return Flag(TFolderFlag::RenameInhibit); }
+    void SetRenameInhibit(bool On) { SetFlag(TFolderFlag::RenameInhibit, On); }
     NWTrustees Trustees() const { return NWTrustees(FClient, FFolder, FVolumeObject); }
 
 private:
+    bool Flag(TFolderFlag Which) const;
+    void SetFlag(TFolderFlag Which, bool On);
+
     TDirectoryClient& FClient;
     TFolderKey FFolder;
     QString FPath;

@@ -2,18 +2,7 @@
 
 #include "ModalSeam.h"
 
-#include <exception>
-#include <stdexcept>
-
-QString CurrentErrorText() {
-    try {
-        throw;
-    } catch (const std::exception& E) {
-        return QString::fromUtf8(E.what());
-    } catch (...) {
-        return QStringLiteral("Unbekannter Fehler.");
-    }
-}
+#include <EDirectoryError.h>
 
 bool Guarded(QWidget* Parent, const std::function<void()>& Handler) {
     QString Text;

@@ -13,10 +13,6 @@ class QWidget;
 // Returns false when the handler ended with an error.
 bool Guarded(QWidget* Parent, const std::function<void()>& Handler);
 
-// The text of the exception currently being handled (std::exception, or a generic text for
-// anything else). Only valid inside a catch block.
-QString CurrentErrorText();
-
 // Connects Signal of Sender to Handler, which runs inside Guarded with Receiver owning the error
 // box; the connection ends with Receiver. Handler is a member function of Receiver without
 // arguments (the handlers named after control and event) or any callable, which gets the

@@ -122,7 +122,7 @@ protected:
 
 private:
     void Init();
-    void CopyStreamField(const NWEntry& Source, NWEntry& Target, const QString& Field);
+    void CopyStreamField(const NWEntry& Source, NWEntry& Target, const QString& Field, bool Commit);
     void ShowNwdsError(const QString& Call, NWCCODE Result);
 
     QWidget* FOwner;

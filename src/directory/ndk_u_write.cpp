@@ -8,6 +8,7 @@
 #include <ErrorGuard.h>
 #include <ModalSeam.h>
 #include <NWFileSystem.h>
+#include <Rights.h>
 
 #include <QDir>
 #include <QFile>
@@ -116,12 +117,14 @@ bool TNDK::RemoveStreamFile(const QString& Path) {
     return QFile::remove(Path) || !QFile::exists(Path);
 }
 
-// Moves one stream field from Source into Target's buffered changes through a private file.
-// Raises when the file cannot be removed afterwards.
-void TNDK::CopyStreamField(const NWEntry& Source, NWEntry& Target, const QString& Field) {
+// Moves one stream field from Source into Target through a private file; with Commit, Target is
+// committed before the file goes. Raises when the file cannot be removed afterwards.
+void TNDK::CopyStreamField(const NWEntry& Source, NWEntry& Target, const QString& Field, bool Commit) {
     TStreamFile File(StreamFolder);
     Source.SaveFieldToFile(Field, File.Path(), true);
     Target.LoadFieldFromFile(Field, File.Path());
+    if (Commit)
+        Target.Update();
     if (!RemoveStreamFile(File.Path()))
         throw EDirectoryError(QStringLiteral("Die temporäre Datei \"") + File.Path() +
                               QStringLiteral("\" konnte nicht gelöscht werden."));
@@ -132,15 +135,7 @@ void TNDK::CopyLoginScript(const QString& Source, const QString& Target) {
     NWDir1->SetFullName(TreePrefix());
     const NWEntryPtr S = NWDir1->FindEntry(Source);
     const NWEntryPtr T = NWDir1->FindEntry(Target);
-    const QString Field = QStringLiteral("Login Script");
-    TStreamFile File(StreamFolder);
-    S->SaveFieldToFile(Field, File.Path(), true);
-    T->LoadFieldFromFile(Field, File.Path());
-    T->Update();
-    if (!RemoveStreamFile(File.Path()))
-        throw EDirectoryError(QStringLiteral("Die temporäre Datei \"") + File.Path() +
-                              QStringLiteral("\" konnte nicht gelöscht werden."));
-    File.Forget();
+    CopyStreamField(*S, *T, QStringLiteral("Login Script"), true);
 }
 
 void TNDK::CopyTemplate(const QString& Source, const QString& Container, const QString& Name) {
@@ -162,7 +157,7 @@ void TNDK::CopyTemplate(const QString& Source, const QString& Container, const Q
                 continue;
             T->SetFieldValue(Field, Value);
         } else {
-            CopyStreamField(*S, *T, Field);
+            CopyStreamField(*S, *T, Field, false);
         }
     }
     T->Update();
@@ -183,20 +178,11 @@ bool TNDK::DirectoryExists(const QString& Path) {
 // Rights and flags
 
 QString TNDK::RightsToLetters(quint32 Mask) {
-    static const struct {
-        quint32 Bit;
-        char16_t Letter;
-    } Rights[] = {{0x100, u'S'}, {0x001, u'R'}, {0x002, u'W'}, {0x010, u'E'},
-                  {0x008, u'C'}, {0x080, u'M'}, {0x040, u'F'}, {0x020, u'A'}};
-    QString Letters;
-    for (const auto& R : Rights)
-        if (Mask & R.Bit)
-            Letters += QChar(R.Letter);
-    return Letters;
+    return ::RightsToLetters(int(Mask));
 }
 
 void TNDK::SetTrusteeRights(const QString& Path, const QString& Trustee, const QString& Letters) {
-    const QString Upper = Letters.toUpper();
+    const int Granted = LettersToRights(Letters);
     const QString Dir = SplitFilePath(Path);
     NWVolAdm1->SetFullName(VolumeOfPath(Dir));
     const NWDirectoryEntryPtr Entry = NWVolAdm1->GetDirectoryEntry(Dir);
@@ -220,15 +206,11 @@ void TNDK::SetTrusteeRights(const QString& Path, const QString& Trustee, const Q
     if (!Added)
         std::rethrow_exception(Last);
 
+    // Each right is written on its own and reaches the volume at once, in this order.
     NWRights Rights = Added->Rights();
-    static const struct {
-        TRight Right;
-        char16_t Letter;
-    } Order[] = {{TRight::Write, u'W'},    {TRight::Read, u'R'},      {TRight::Create, u'C'},
-                 {TRight::Erase, u'E'},    {TRight::Modify, u'M'},    {TRight::AccessControl, u'A'},
-                 {TRight::FileScan, u'F'}, {TRight::Supervisor, u'S'}};
-    for (const auto& R : Order)
-        Rights.SetRight(R.Right, Upper.contains(QChar(R.Letter)));
+    for (const TRight R : {TRight::Write, TRight::Read, TRight::Create, TRight::Erase, TRight::Modify,
+                           TRight::AccessControl, TRight::FileScan, TRight::Supervisor})
+        Rights.SetRight(R, Granted & RightBit(R));
 }
 
 QString TNDK::GetTrusteeRights(const QString& Path, const QString& Trustee) {
@@ -236,17 +218,7 @@ QString TNDK::GetTrusteeRights(const QString& Path, const QString& Trustee) {
     try {
         NWVolAdm1->SetFullName(VolumeOfPath(Dir));
         const NWTrusteePtr T = NWVolAdm1->GetDirectoryEntry(Dir)->Trustees().Item(Trustee, 0);
-        const NWRights Rights = T->Rights();
-        static const struct {
-            TRight Right;
-            char16_t Letter;
-        } Order[] = {{TRight::Supervisor, u'S'}, {TRight::Read, u'R'},         {TRight::Write, u'W'},
-                     {TRight::Erase, u'E'},      {TRight::Create, u'C'},       {TRight::Modify, u'M'},
-                     {TRight::FileScan, u'F'},   {TRight::AccessControl, u'A'}};
-        QString Text;
-        for (const auto& R : Order)
-            Text += Rights.Right(R.Right) ? QChar(R.Letter) : QChar(u'-');
-        return Text;
+        return RightsText(T->Rights().Mask());
     } catch (...) {
         return QString();
     }

@@ -11,154 +11,89 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScopedValueRollback>
 #include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 
-struct TFolderModel::TNode {
+struct TFolderModel::TFolderNode : TLazyTreeModel::TNode {
     TKind Kind = TKind::Server;
-    QString Name;
     QString Path; // "\\SERVER\VOLUME\dir"; empty for a server
-    TNode* Parent = nullptr;
-    int Row = 0;
-    bool Loaded = false;
-    std::vector<std::unique_ptr<TNode>> Children;
-
-    TNode* Add(std::unique_ptr<TNode> Child) {
-        Child->Parent = this;
-        Child->Row = int(Children.size());
-        Children.push_back(std::move(Child));
-        return Children.back().get();
-    }
-    TNode* Find(const QString& ChildName) const {
-        for (const auto& C : Children)
-            if (C->Name == ChildName)
-                return C.get();
-        for (const auto& C : Children)
-            if (C->Name.compare(ChildName, Qt::CaseInsensitive) == 0)
-                return C.get();
-        return nullptr;
-    }
 };
 
-TFolderModel::TFolderModel(TNDK& Ndk, QObject* Parent)
-    : QAbstractItemModel(Parent), FTop(std::make_unique<TNode>()) {
-    FTop->Loaded = true;
+TFolderModel::TFolderModel(TNDK& Ndk, QObject* Parent) : TLazyTreeModel(Parent) {
     TStringList Connections;
     Ndk.ListConnectedServers(Connections);
+    std::vector<std::unique_ptr<TNode>> Servers;
     for (int I = 0; I < Connections.Count(); ++I) {
         QString Name = Connections.Text(I);
         if (Name.isEmpty() && Connections.Object(I))
             Name = Connections.Object(I)->Text.section(u'\\', -1);
-        if (Name.isEmpty() || FTop->Find(Name))
+        const auto Known = [&Name](const auto& S) { return S->Name.compare(Name, Qt::CaseInsensitive) == 0; };
+        if (Name.isEmpty() || std::any_of(Servers.begin(), Servers.end(), Known))
             continue;
-        auto Server = std::make_unique<TNode>();
+        auto Server = std::make_unique<TFolderNode>();
         Server->Kind = TKind::Server;
         Server->Name = Name;
         Server->Loaded = true;
-        TNode* S = FTop->Add(std::move(Server));
         const QStringList Volumes = NWFileSystem::ServerVolumes(Name);
         for (const QString& V : Volumes) {
-            auto Volume = std::make_unique<TNode>();
+            auto Volume = std::make_unique<TFolderNode>();
             Volume->Kind = TKind::Volume;
             Volume->Name = V;
             Volume->Path = QStringLiteral("\\\\") + Name + u'\\' + V;
-            S->Add(std::move(Volume));
+            Server->Add(std::move(Volume));
         }
+        Servers.push_back(std::move(Server));
     }
+    ResetTop(std::move(Servers));
 }
 
 TFolderModel::~TFolderModel() = default;
 
-TFolderModel::TNode* TFolderModel::NodeOf(const QModelIndex& Index) const {
-    return Index.isValid() ? static_cast<TNode*>(Index.internalPointer()) : FTop.get();
-}
-
-QModelIndex TFolderModel::IndexOfNode(TNode* Node) const {
-    if (!Node || Node == FTop.get())
-        return {};
-    return createIndex(Node->Row, 0, Node);
+const TFolderModel::TFolderNode* TFolderModel::FolderOf(const QModelIndex& Index) const {
+    return Index.isValid() ? static_cast<const TFolderNode*>(NodeOf(Index)) : nullptr;
 }
 
 QString TFolderModel::Path(const QModelIndex& Index) const {
-    return Index.isValid() ? NodeOf(Index)->Path : QString();
+    const TFolderNode* N = FolderOf(Index);
+    return N ? N->Path : QString();
 }
 
 TFolderModel::TKind TFolderModel::Kind(const QModelIndex& Index) const {
-    return Index.isValid() ? NodeOf(Index)->Kind : TKind::Server;
+    const TFolderNode* N = FolderOf(Index);
+    return N ? N->Kind : TKind::Server;
 }
 
-QModelIndex TFolderModel::index(int Row, int Column, const QModelIndex& Parent) const {
-    if (Column != 0 || Row < 0 || (Parent.isValid() && Parent.column() != 0))
-        return {};
-    const TNode* P = NodeOf(Parent);
-    if (Row >= int(P->Children.size()))
-        return {};
-    return createIndex(Row, Column, P->Children[size_t(Row)].get());
+bool TFolderModel::MayHaveChildren(const TNode&) const {
+    return true;
 }
 
-QModelIndex TFolderModel::parent(const QModelIndex& Child) const {
-    if (!Child.isValid())
-        return {};
-    return IndexOfNode(NodeOf(Child)->Parent);
-}
-
-int TFolderModel::rowCount(const QModelIndex& Parent) const {
-    if (Parent.isValid() && Parent.column() != 0)
-        return 0;
-    return int(NodeOf(Parent)->Children.size());
-}
-
-int TFolderModel::columnCount(const QModelIndex&) const { return 1; }
-
-bool TFolderModel::hasChildren(const QModelIndex& Parent) const {
-    if (Parent.isValid() && Parent.column() != 0)
-        return false;
-    const TNode* P = NodeOf(Parent);
-    return P->Loaded ? !P->Children.empty() : true;
-}
-
-bool TFolderModel::canFetchMore(const QModelIndex& Parent) const {
-    return !FAnnouncing && Parent.isValid() && Parent.column() == 0 && !NodeOf(Parent)->Loaded;
-}
-
-void TFolderModel::fetchMore(const QModelIndex& Parent) {
-    if (!canFetchMore(Parent))
-        return;
-    TNode* P = NodeOf(Parent);
-    P->Loaded = true;
-    QStringList Folders;
-    try {
-        Folders = NWFileSystem::ListFolders(P->Path);
-    } catch (const EDirectoryError&) {
-        // The view opens levels from its event handlers: a level that cannot be read shows empty.
-    }
+std::vector<std::unique_ptr<TLazyTreeModel::TNode>> TFolderModel::LoadChildren(TNode& Node) {
+    const QString Parent = static_cast<const TFolderNode&>(Node).Path;
+    // A level that cannot be read throws; it shows empty (the view opens levels from its event
+    // handlers, where no error box belongs).
+    QStringList Folders = NWFileSystem::ListFolders(Parent);
     // By name, letter case aside, whatever order the client lists them in.
     std::stable_sort(Folders.begin(), Folders.end(), [](const QString& A, const QString& B) {
         return A.compare(B, Qt::CaseInsensitive) < 0;
     });
-    QScopedValueRollback Announcing(FAnnouncing, true);
-    if (Folders.isEmpty()) {
-        Q_EMIT dataChanged(Parent, Parent);
-        return;
-    }
-    beginInsertRows(Parent, 0, int(Folders.size()) - 1);
+    std::vector<std::unique_ptr<TNode>> Rows;
+    Rows.reserve(size_t(Folders.size()));
     for (const QString& Name : std::as_const(Folders)) {
-        auto Folder = std::make_unique<TNode>();
+        auto Folder = std::make_unique<TFolderNode>();
         Folder->Kind = TKind::Folder;
         Folder->Name = Name;
-        Folder->Path = P->Path + u'\\' + Name;
-        P->Add(std::move(Folder));
+        Folder->Path = Parent + u'\\' + Name;
+        Rows.push_back(std::move(Folder));
     }
-    endInsertRows();
+    return Rows;
 }
 
 QVariant TFolderModel::data(const QModelIndex& Index, int Role) const {
     if (!checkIndex(Index, CheckIndexOption::IndexIsValid))
         return {};
-    const TNode* N = NodeOf(Index);
+    const TFolderNode* N = FolderOf(Index);
     switch (Role) {
     case Qt::DisplayRole:
         return N->Name;
@@ -166,7 +101,7 @@ QVariant TFolderModel::data(const QModelIndex& Index, int Role) const {
     case PathRole:
         return N->Kind == TKind::Server ? QStringLiteral("\\\\") + N->Name : N->Path;
     case Qt::DecorationRole: {
-        const QStyle::StandardPixmap Icon = N->Kind == TKind::Server ? QStyle::SP_ComputerIcon
+        const QStyle::StandardPixmap Icon = N->Kind == TKind::Server   ? QStyle::SP_ComputerIcon
                                             : N->Kind == TKind::Volume ? QStyle::SP_DriveNetIcon
                                                                        : QStyle::SP_DirIcon;
         return QApplication::style()->standardIcon(Icon);
@@ -176,26 +111,13 @@ QVariant TFolderModel::data(const QModelIndex& Index, int Role) const {
     }
 }
 
-Qt::ItemFlags TFolderModel::flags(const QModelIndex& Index) const {
-    return Index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
-}
-
 QModelIndex TFolderModel::IndexOf(const QString& Path) {
     if (!Path.startsWith(QStringLiteral("\\\\")))
         return {};
     const QStringList Parts = Path.mid(2).split(u'\\', Qt::SkipEmptyParts);
     if (Parts.size() < 2)
         return {};
-    TNode* N = FTop.get();
-    for (const QString& Part : Parts) {
-        const QModelIndex At = IndexOfNode(N);
-        if (canFetchMore(At))
-            fetchMore(At);
-        N = N->Find(Part);
-        if (!N)
-            return {};
-    }
-    return IndexOfNode(N);
+    return IndexOfPath(QModelIndex(), Parts);
 }
 
 TFolderBrowser::TFolderBrowser(TNDK& Ndk, const QString& Title, QWidget* Parent) : QDialog(Parent) {
@@ -214,12 +136,9 @@ TFolderBrowser::TFolderBrowser(TNDK& Ndk, const QString& Title, QWidget* Parent)
     FolderTree = new QTreeView(this);
     FolderTree->setObjectName(QStringLiteral("FolderTree"));
     FolderTree->setModel(FModel);
-    FolderTree->setHeaderHidden(true);
-    FolderTree->setUniformRowHeights(true);
-    FolderTree->setSelectionMode(QAbstractItemView::SingleSelection);
-    FolderTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    SetUpLazyTreeView(*FolderTree);
     FolderTree->setMinimumSize(320, 320);
-    FolderTree->expandToDepth(0);  // the servers open, showing their volumes
+    FolderTree->expandToDepth(0); // the servers open, showing their volumes
 
     auto* Buttons = new QDialogButtonBox(this);
     OKBtn = Buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -242,30 +161,27 @@ TFolderBrowser::TFolderBrowser(TNDK& Ndk, const QString& Title, QWidget* Parent)
 
 TFolderBrowser::~TFolderBrowser() = default;
 
-void TFolderBrowser::CurrentChanged() { OKBtn->setEnabled(!SelectedPath().isEmpty()); }
-
-bool TFolderBrowser::SelectPath(const QString& Path) {
-    const QModelIndex Index = FModel->IndexOf(Path);
-    if (!Index.isValid())
-        return false;
-    for (QModelIndex P = Index.parent(); P.isValid(); P = P.parent())
-        FolderTree->expand(P);
-    FolderTree->setCurrentIndex(Index);
-    FolderTree->scrollTo(Index);
-    return true;
+void TFolderBrowser::CurrentChanged() {
+    OKBtn->setEnabled(!SelectedPath().isEmpty());
 }
 
-QString TFolderBrowser::SelectedPath() const { return FModel->Path(FolderTree->currentIndex()); }
+bool TFolderBrowser::SelectPath(const QString& Path) {
+    return RevealRow(*FolderTree, FModel->IndexOf(Path));
+}
+
+QString TFolderBrowser::SelectedPath() const {
+    return FModel->Path(FolderTree->currentIndex());
+}
 
 QString OrdnerWaehlen(QWidget* Parent, TNDK& Ndk, TFolderRoot Root, const QString& Title) {
-    Q_UNUSED(Root);  // the network locations are the only root
+    Q_UNUSED(Root); // the network locations are the only root
     if (!Parent)
         Parent = QApplication::activeWindow();
     std::unique_ptr<TFolderBrowser> Dlg;
     try {
         Dlg = std::make_unique<TFolderBrowser>(Ndk, Title, Parent);
     } catch (const EDirectoryError&) {
-        return QString();  // the network locations cannot be read
+        return QString(); // the network locations cannot be read
     }
     if (TModalSeam::Exec(*Dlg) != QDialog::Accepted)
         return QString();

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QAbstractItemModel>
+#include <LazyTreeModel.h>
+
 #include <QDialog>
 #include <QString>
 #include <memory>
@@ -13,13 +14,13 @@ class TNDK;
 
 // Where the folder picker starts.
 enum class TFolderRoot {
-    Network,  // the network locations: the servers the workstation is connected to
+    Network, // the network locations: the servers the workstation is connected to
 };
 
 // The network locations as a tree: the connected servers, below each its volumes, below a volume
 // its folders. Folders are read through the client only when their parent is opened, folders
-// only, no links (a link could lead out of the volume).
-class TFolderModel : public QAbstractItemModel {
+// only, no links (a link could lead out of the volume); a folder that cannot be read shows empty.
+class TFolderModel : public TLazyTreeModel {
     Q_OBJECT
 public:
     enum TRole { PathRole = Qt::UserRole + 1 };
@@ -36,23 +37,15 @@ public:
     // The row of a volume or folder path, reading the levels on the way; invalid when absent.
     QModelIndex IndexOf(const QString& Path);
 
-    QModelIndex index(int Row, int Column, const QModelIndex& Parent = QModelIndex()) const override;
-    QModelIndex parent(const QModelIndex& Child) const override;
-    int rowCount(const QModelIndex& Parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& Parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& Index, int Role = Qt::DisplayRole) const override;
-    bool hasChildren(const QModelIndex& Parent = QModelIndex()) const override;
-    bool canFetchMore(const QModelIndex& Parent) const override;
-    void fetchMore(const QModelIndex& Parent) override;
-    Qt::ItemFlags flags(const QModelIndex& Index) const override;
+
+protected:
+    std::vector<std::unique_ptr<TNode>> LoadChildren(TNode& Node) override;
+    bool MayHaveChildren(const TNode& Node) const override;
 
 private:
-    struct TNode;
-    TNode* NodeOf(const QModelIndex& Index) const;
-    QModelIndex IndexOfNode(TNode* Node) const;
-
-    std::unique_ptr<TNode> FTop;
-    bool FAnnouncing = false;  // no reading while an insertion is being announced
+    struct TFolderNode;
+    const TFolderNode* FolderOf(const QModelIndex& Index) const;
 };
 
 // The folder picker dialog: the title above the tree, OK for a volume or folder, "Abbrechen".

@@ -3,6 +3,7 @@
 #include "Info_U.h"
 #include "ParvonEinst_U.h"
 
+#include <EDirectoryError.h>
 #include <ErrorGuard.h>
 #include <KlassenTab_U.h>
 #include <ModalSeam.h>

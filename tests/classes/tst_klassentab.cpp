@@ -14,6 +14,8 @@
 #include <QTreeView>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace Demo;
 
 // The inputs of the tab "neue Klasse": the name filter, the change handlers, the login-script
@@ -51,32 +53,84 @@ void TKlassenTabTest::controls_data() {
     QTest::addColumn<QString>("Name");
     QTest::addColumn<QString>("Text");
     QTest::addColumn<QString>("Hint");
-    QTest::newRow("Label1") << "Label1" << "Name der Klasse" << "";
-    QTest::newRow("EdNeueklasse") << "EdNeueklasse" << "" << "";
-    QTest::newRow("Label3") << "Label3" << "Klasse anlegen in (Basis-Container)" << "";
-    QTest::newRow("EdContainer") << "EdContainer" << "schueler.unterricht" << "OU auswählen, in der Klassen angelegt werden";
-    QTest::newRow("SpContainer") << "SpContainer" << "..." << "";
-    QTest::newRow("Label4") << "Label4" << "Loginscript übernehmen : " << "";
-    QTest::newRow("chLogKlasse") << "chLogKlasse" << "von Klasse" << "";
-    QTest::newRow("chLogDatei") << "chLogDatei" << "aus Datei" << "";
-    QTest::newRow("EdLoginscript") << "EdLoginscript" << "" << "";
-    QTest::newRow("SpLoginscript") << "SpLoginscript" << "..." << "Klasse mit korrektem Loginscript  auswählen mit ";
-    QTest::newRow("spLogDatei") << "spLogDatei" << "..." << "";
-    QTest::newRow("Label15") << "Label15" << "Basisverzeichnis für Klassenverzeichnis (BasisHomeDir)" << "";
-    QTest::newRow("edHomeBase") << "edHomeBase" << "\\\\SRV1\\DATA\\home\\schueler" << "";
-    QTest::newRow("spHomeBase") << "spHomeBase" << "..." << "";
-    QTest::newRow("GroupBox1") << "GroupBox1" << " Klassentauschverzeichnis " << "";
-    QTest::newRow("chTausch") << "chTausch" << "Tauschverzeichnis anlegen" << "";
-    QTest::newRow("raTausch") << "raTausch" << " Schüler können " << "";
-    QTest::newRow("Label14") << "Label14" << "Basispfad für Klassentauschverz." << "";
-    QTest::newRow("edTauschbase") << "edTauschbase" << "\\\\SRV1\\DATA\\home\\Tausch\\schueler" << "";
-    QTest::newRow("buTauschBase") << "buTauschBase" << "..." << "";
-    QTest::newRow("chTemplate") << "chTemplate" << "User_Template in Klasse anlegen" << "";
-    QTest::newRow("Label5") << "Label5" << "Muster User_Template (als Vorlage)" << "";
-    QTest::newRow("EdTemplate") << "EdTemplate" << "User_Template.schueler.unterricht" << "";
-    QTest::newRow("SpTemplate") << "SpTemplate" << "..." << "User_Template in einer Klasse auswählen";
-    QTest::newRow("MeProtokol") << "MeProtokol" << "" << "";
-    QTest::newRow("BuAnlegen") << "BuAnlegen" << "anlegen" << "neue Klasse anlegen";
+    QTest::newRow("Label1") << "Label1"
+                            << "Name der Klasse"
+                            << "";
+    QTest::newRow("EdNeueklasse") << "EdNeueklasse"
+                                  << ""
+                                  << "";
+    QTest::newRow("Label3") << "Label3"
+                            << "Klasse anlegen in (Basis-Container)"
+                            << "";
+    QTest::newRow("EdContainer") << "EdContainer"
+                                 << "schueler.unterricht"
+                                 << "OU auswählen, in der Klassen angelegt werden";
+    QTest::newRow("SpContainer") << "SpContainer"
+                                 << "..."
+                                 << "";
+    QTest::newRow("Label4") << "Label4"
+                            << "Loginscript übernehmen : "
+                            << "";
+    QTest::newRow("chLogKlasse") << "chLogKlasse"
+                                 << "von Klasse"
+                                 << "";
+    QTest::newRow("chLogDatei") << "chLogDatei"
+                                << "aus Datei"
+                                << "";
+    QTest::newRow("EdLoginscript") << "EdLoginscript"
+                                   << ""
+                                   << "";
+    QTest::newRow("SpLoginscript") << "SpLoginscript"
+                                   << "..."
+                                   << "Klasse mit korrektem Loginscript  auswählen mit ";
+    QTest::newRow("spLogDatei") << "spLogDatei"
+                                << "..."
+                                << "";
+    QTest::newRow("Label15") << "Label15"
+                             << "Basisverzeichnis für Klassenverzeichnis (BasisHomeDir)"
+                             << "";
+    QTest::newRow("edHomeBase") << "edHomeBase"
+                                << "\\\\SRV1\\DATA\\home\\schueler"
+                                << "";
+    QTest::newRow("spHomeBase") << "spHomeBase"
+                                << "..."
+                                << "";
+    QTest::newRow("GroupBox1") << "GroupBox1"
+                               << " Klassentauschverzeichnis "
+                               << "";
+    QTest::newRow("chTausch") << "chTausch"
+                              << "Tauschverzeichnis anlegen"
+                              << "";
+    QTest::newRow("raTausch") << "raTausch"
+                              << " Schüler können "
+                              << "";
+    QTest::newRow("Label14") << "Label14"
+                             << "Basispfad für Klassentauschverz."
+                             << "";
+    QTest::newRow("edTauschbase") << "edTauschbase"
+                                  << "\\\\SRV1\\DATA\\home\\Tausch\\schueler"
+                                  << "";
+    QTest::newRow("buTauschBase") << "buTauschBase"
+                                  << "..."
+                                  << "";
+    QTest::newRow("chTemplate") << "chTemplate"
+                                << "User_Template in Klasse anlegen"
+                                << "";
+    QTest::newRow("Label5") << "Label5"
+                            << "Muster User_Template (als Vorlage)"
+                            << "";
+    QTest::newRow("EdTemplate") << "EdTemplate"
+                                << "User_Template.schueler.unterricht"
+                                << "";
+    QTest::newRow("SpTemplate") << "SpTemplate"
+                                << "..."
+                                << "User_Template in einer Klasse auswählen";
+    QTest::newRow("MeProtokol") << "MeProtokol"
+                                << ""
+                                << "";
+    QTest::newRow("BuAnlegen") << "BuAnlegen"
+                               << "anlegen"
+                               << "neue Klasse anlegen";
 }
 
 void TKlassenTabTest::controls() {
@@ -109,11 +163,12 @@ void TKlassenTabTest::controlsTopToBottom() {
     QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
     U.MeProtokol->show();
     T->layout()->activate();
-    const QStringList Order{"Label1",       "EdNeueklasse", "Label3",      "EdContainer", "SpContainer",
-                            "Label4",       "chLogKlasse",  "chLogDatei",  "EdLoginscript", "SpLoginscript",
-                            "Label15",      "edHomeBase",   "spHomeBase",  "GroupBox1",   "chTausch",
-                            "raTausch",     "Label14",      "edTauschbase", "buTauschBase", "chTemplate",
-                            "Label5",       "EdTemplate",   "SpTemplate",  "MeProtokol",  "BuAnlegen"};
+    const QStringList Order{
+        u"Label1"_s,   u"EdNeueklasse"_s, u"Label3"_s,       u"EdContainer"_s,   u"SpContainer"_s,
+        u"Label4"_s,   u"chLogKlasse"_s,  u"chLogDatei"_s,   u"EdLoginscript"_s, u"SpLoginscript"_s,
+        u"Label15"_s,  u"edHomeBase"_s,   u"spHomeBase"_s,   u"GroupBox1"_s,     u"chTausch"_s,
+        u"raTausch"_s, u"Label14"_s,      u"edTauschbase"_s, u"buTauschBase"_s,  u"chTemplate"_s,
+        u"Label5"_s,   u"EdTemplate"_s,   u"SpTemplate"_s,   u"MeProtokol"_s,    u"BuAnlegen"_s};
     QPoint Last(-1, -1);
     QString LastName;
     for (const QString& Name : Order) {
@@ -134,12 +189,18 @@ void TKlassenTabTest::controlsTopToBottom() {
 void TKlassenTabTest::typedName_data() {
     QTest::addColumn<QString>("Typed");
     QTest::addColumn<QString>("Expected");
-    QTest::newRow("allowed") << "Klasse_7a09" << "Klasse_7a09";
-    QTest::newRow("blank") << "7a b" << "7ab";
-    QTest::newRow("hyphen") << "10-1" << "101";
-    QTest::newRow("umlauts and sharp s") << "Müßig_Ä" << "Mig_";
-    QTest::newRow("path characters") << "..\\x/y:z" << "xyz";
-    QTest::newRow("only forbidden") << ".,;!" << "";
+    QTest::newRow("allowed") << "Klasse_7a09"
+                             << "Klasse_7a09";
+    QTest::newRow("blank") << "7a b"
+                           << "7ab";
+    QTest::newRow("hyphen") << "10-1"
+                            << "101";
+    QTest::newRow("umlauts and sharp s") << "Müßig_Ä"
+                                         << "Mig_";
+    QTest::newRow("path characters") << "..\\x/y:z"
+                                     << "xyz";
+    QTest::newRow("only forbidden") << ".,;!"
+                                    << "";
 }
 
 void TKlassenTabTest::typedName() {
@@ -163,10 +224,14 @@ void TKlassenTabTest::typedName() {
 void TKlassenTabTest::pastedName_data() {
     QTest::addColumn<QString>("Pasted");
     QTest::addColumn<QString>("Expected");
-    QTest::newRow("climbing path") << "..\\x" << "x";
-    QTest::newRow("blank") << "7a b" << "7ab";
-    QTest::newRow("line break and tab") << "5\r\nb\tc" << "5bc";
-    QTest::newRow("unicode letters") << "Ωmega٣" << "mega";
+    QTest::newRow("climbing path") << "..\\x"
+                                   << "x";
+    QTest::newRow("blank") << "7a b"
+                           << "7ab";
+    QTest::newRow("line break and tab") << "5\r\nb\tc"
+                                        << "5bc";
+    QTest::newRow("unicode letters") << "Ωmega٣"
+                                     << "mega";
 }
 
 void TKlassenTabTest::pastedName() {
@@ -237,9 +302,12 @@ void TKlassenTabTest::changeMarks() {
 void TKlassenTabTest::baseWithoutBackslash_data() {
     QTest::addColumn<QString>("Typed");
     QTest::addColumn<QString>("Held");
-    QTest::newRow("plain") << "\\\\SRV1\\DATA\\k" << "\\\\SRV1\\DATA\\k";
-    QTest::newRow("one backslash") << "\\\\SRV1\\DATA\\k\\" << "\\\\SRV1\\DATA\\k";
-    QTest::newRow("only the last one") << "H:\\k\\\\" << "H:\\k\\";
+    QTest::newRow("plain") << "\\\\SRV1\\DATA\\k"
+                           << "\\\\SRV1\\DATA\\k";
+    QTest::newRow("one backslash") << "\\\\SRV1\\DATA\\k\\"
+                                   << "\\\\SRV1\\DATA\\k";
+    QTest::newRow("only the last one") << "H:\\k\\\\"
+                                       << "H:\\k\\";
 }
 
 void TKlassenTabTest::baseWithoutBackslash() {
@@ -310,7 +378,7 @@ void TKlassenTabTest::loginFileDialog() {
         return int(QDialog::Accepted);
     });
     U.spLogDatei->click();
-    QCOMPARE(Filters, (QStringList{"Textdateien (*.txt)", "Alle Dateien (*.*)"}));
+    QCOMPARE(Filters, (QStringList{u"Textdateien (*.txt)"_s, u"Alle Dateien (*.*)"_s}));
     QCOMPARE(Suffix, QStringLiteral("txt"));
     QCOMPARE(Start, QDir(QCoreApplication::applicationDirPath()).absolutePath());
     QVERIFY(NonNative);
@@ -324,7 +392,7 @@ void TKlassenTabTest::loginFileDialog() {
 
 void TKlassenTabTest::refresh_data() {
     // Inputs: name, container, login source, template box, template, home base, exchange box, exchange base.
-    QTest::addColumn<QString>("Inputs");    // eight places, "1" filled/checked, "0" empty/unchecked
+    QTest::addColumn<QString>("Inputs"); // eight places, "1" filled/checked, "0" empty/unchecked
     QTest::addColumn<bool>("Anlegen");
     QTest::newRow("everything") << "11111111" << true;
     QTest::newRow("no name") << "01111111" << false;
@@ -341,9 +409,11 @@ void TKlassenTabTest::refresh_data() {
 void TKlassenTabTest::refresh() {
     QFETCH(QString, Inputs);
     QFETCH(bool, Anlegen);
-    Child<QTimer>(Form.get(), "Timer3")->stop();
+    Child<QTimer>(Form.get(), u"Timer3"_s)->stop();
     auto On = [&](int I) { return Inputs.at(I) == u'1'; };
-    auto Fill = [&](QLineEdit* E, int I, const char* Text) { E->setText(On(I) ? QLatin1String(Text) : QString()); };
+    auto Fill = [&](QLineEdit* E, int I, const char* Text) {
+        E->setText(On(I) ? QLatin1String(Text) : QString());
+    };
     Fill(U.EdNeueklasse, 0, "5a");
     Fill(U.EdContainer, 1, "schueler.unterricht");
     Fill(U.EdLoginscript, 2, "4a.schueler.unterricht");

@@ -7,6 +7,8 @@
 #include <QTreeView>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace Demo;
 
 // The choices of the tab "neue Klasse": the object pickers for container, login-script class and
@@ -68,35 +70,35 @@ void TKlassenTabPickerTest::pickers_data() {
     const QString M = QStringLiteral(" Mustertemplate wählen");
     // With the defaults of the class's template (the login-script source was empty already).
     QTest::newRow("container: a class")
-        << "SpContainer" << Schueler + "\\5a" << C << Prefix << true
-        << QStringList{"EdContainer=5a.schueler.unterricht",
-                       "EdTemplate=User_Template.5a.schueler.unterricht",
-                       "edHomeBase=\\\\SRV1\\DATA\\home\\schueler\\5a",
-                       "edTauschbase=\\\\SRV1\\DATA\\home\\schueler\\Tausch\\5a",
-                       "BasisContainer=" + Schueler + "\\5a",
-                       "ouSchueler=" + Schueler + "\\5a",
-                       "MusterTemplate=" + Schueler + "\\5a\\User_Template",
-                       "HomeBase=\\\\SRV1\\DATA\\home\\schueler\\5a",
-                       "TauschBase=\\\\SRV1\\DATA\\home\\schueler\\Tausch\\5a"};
+        << "SpContainer" << Schueler + u"\\5a"_s << C << Prefix << true
+        << QStringList{u"EdContainer=5a.schueler.unterricht"_s,
+                       u"EdTemplate=User_Template.5a.schueler.unterricht"_s,
+                       u"edHomeBase=\\\\SRV1\\DATA\\home\\schueler\\5a"_s,
+                       u"edTauschbase=\\\\SRV1\\DATA\\home\\schueler\\Tausch\\5a"_s,
+                       u"BasisContainer="_s + Schueler + u"\\5a"_s,
+                       u"ouSchueler="_s + Schueler + u"\\5a"_s,
+                       u"MusterTemplate="_s + Schueler + u"\\5a\\User_Template"_s,
+                       u"HomeBase=\\\\SRV1\\DATA\\home\\schueler\\5a"_s,
+                       u"TauschBase=\\\\SRV1\\DATA\\home\\schueler\\Tausch\\5a"_s};
     QTest::newRow("container: the tree") << "SpContainer" << Prefix << C << Prefix << false << QStringList();
-    QTest::newRow("container: an organization") << "SpContainer" << Prefix + "\\unterricht" << C << Prefix << false
+    QTest::newRow("container: an organization") << "SpContainer" << Prefix + u"\\unterricht"_s << C << Prefix << false
                                                 << QStringList();
-    QTest::newRow("container: a template") << "SpContainer" << Schueler + "\\User_Template" << C << Prefix << false
+    QTest::newRow("container: a template") << "SpContainer" << Schueler + u"\\User_Template"_s << C << Prefix << false
                                            << QStringList();
-    QTest::newRow("login script: a class") << "SpLoginscript" << Schueler + "\\6a" << L << Schueler << true
-                                           << QStringList{"EdLoginscript=6a.schueler.unterricht",
-                                                          "LoginKlasse=" + Schueler + "\\6a"};
+    QTest::newRow("login script: a class") << "SpLoginscript" << Schueler + u"\\6a"_s << L << Schueler << true
+                                           << QStringList{u"EdLoginscript=6a.schueler.unterricht"_s,
+                                                          u"LoginKlasse="_s + Schueler + u"\\6a"_s};
     QTest::newRow("login script: a class in upper case")
-        << "SpLoginscript" << Schueler.toUpper() + "\\6A" << L << Schueler << true
-        << QStringList{"EdLoginscript=6A.SCHUELER.UNTERRICHT", "LoginKlasse=" + Schueler.toUpper() + "\\6A"};
+        << "SpLoginscript" << Schueler.toUpper() + u"\\6A"_s << L << Schueler << true
+        << QStringList{u"EdLoginscript=6A.SCHUELER.UNTERRICHT"_s, u"LoginKlasse="_s + Schueler.toUpper() + u"\\6A"_s};
     QTest::newRow("login script: the start container") << "SpLoginscript" << Schueler << L << Schueler << false
                                                        << QStringList();
     QTest::newRow("template: a class's template")
-        << "SpTemplate" << Schueler + "\\5a\\User_Template" << M << Schueler << true
-        << QStringList{"EdTemplate=User_Template.5a.schueler.unterricht", "MusterTemplate=" + Schueler + "\\5a\\User_Template"};
-    QTest::newRow("template: the start container's own") << "SpTemplate" << Schueler + "\\User_Template" << M << Schueler
+        << "SpTemplate" << Schueler + u"\\5a\\User_Template"_s << M << Schueler << true
+        << QStringList{u"EdTemplate=User_Template.5a.schueler.unterricht"_s, u"MusterTemplate="_s + Schueler + u"\\5a\\User_Template"_s};
+    QTest::newRow("template: the start container's own") << "SpTemplate" << Schueler + u"\\User_Template"_s << M << Schueler
                                                          << true << QStringList();
-    QTest::newRow("template: a class") << "SpTemplate" << Schueler + "\\5a" << M << Schueler << false << QStringList();
+    QTest::newRow("template: a class") << "SpTemplate" << Schueler + u"\\5a"_s << M << Schueler << false << QStringList();
     // clang-format on
 }
 
@@ -126,10 +128,10 @@ void TKlassenTabPickerTest::containerDefaults_data() {
     QTest::addColumn<QString>("Entry");
     QTest::addColumn<bool>("FileMode");
     QTest::addColumn<bool>("Defaults");   // the container's template names a home directory
-    QTest::newRow("class, class mode") << Schueler + "\\5a" << false << true;
-    QTest::newRow("class, file mode") << Schueler + "\\5a" << true << true;
-    QTest::newRow("room without template, class mode") << Prefix + "\\Workstations\\EDV1" << false << false;
-    QTest::newRow("room without template, file mode") << Prefix + "\\Workstations\\EDV1" << true << false;
+    QTest::newRow("class, class mode") << Schueler + u"\\5a"_s << false << true;
+    QTest::newRow("class, file mode") << Schueler + u"\\5a"_s << true << true;
+    QTest::newRow("room without template, class mode") << Prefix + u"\\Workstations\\EDV1"_s << false << false;
+    QTest::newRow("room without template, file mode") << Prefix + u"\\Workstations\\EDV1"_s << true << false;
     // clang-format on
 }
 

@@ -7,6 +7,7 @@
 #include <NWNetAddress.h>
 #include <TestMain.h>
 #include <TestStore.h>
+#include <TestText.h>
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -17,10 +18,6 @@
 #include <QTest>
 
 namespace {
-QString Q(const char* Text) {
-    return QString::fromUtf8(Text);
-}
-
 const QString Root = Q("NDS:\\\\SCHULE");
 const QString Unterricht = Q("NDS:\\\\SCHULE\\unterricht");
 const QString Schueler = Q("NDS:\\\\SCHULE\\unterricht\\schueler");

@@ -9,15 +9,12 @@
 #include <NWSess.h>
 #include <TestMain.h>
 #include <TestStore.h>
+#include <TestText.h>
 
 #include <QTest>
 #include <cstring>
 
 namespace {
-QString Q(const char* Text) {
-    return QString::fromUtf8(Text);
-}
-
 const QString Root = Q("NDS:\\\\SCHULE");
 const QString Schueler = Q("NDS:\\\\SCHULE\\unterricht\\schueler");
 const QString Template = Q("NDS:\\\\SCHULE\\unterricht\\schueler\\User_Template");

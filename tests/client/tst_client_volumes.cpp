@@ -11,6 +11,7 @@
 #include <NWVolAdm.h>
 #include <TestMain.h>
 #include <TestStore.h>
+#include <TestText.h>
 
 #include <QDir>
 #include <QFile>
@@ -20,10 +21,6 @@
 #include <QTest>
 
 namespace {
-QString Q(const char* Text) {
-    return QString::fromUtf8(Text);
-}
-
 const QString Root = Q("NDS:\\\\SCHULE");
 const QString Schueler = Q("NDS:\\\\SCHULE\\unterricht\\schueler");
 const QString Class5a = Q("NDS:\\\\SCHULE\\unterricht\\schueler\\5a");
@@ -31,14 +28,11 @@ const QString Class6b = Q("NDS:\\\\SCHULE\\unterricht\\schueler\\6b");
 const QString Template5a = Q("NDS:\\\\SCHULE\\unterricht\\schueler\\5a\\User_Template");
 const QString DataVolume = Q("NDS:\\\\SCHULE\\dienste\\SRV1_DATA");
 
-const std::pair<TRight, char> Letters[] = {
-    {TRight::Supervisor, 'S'}, {TRight::Read, 'R'},   {TRight::Write, 'W'},    {TRight::Erase, 'E'},
-    {TRight::Create, 'C'},     {TRight::Modify, 'M'}, {TRight::FileScan, 'F'}, {TRight::AccessControl, 'A'}};
-
+// The eight places of the rights, each asked on its own.
 QString RightsText(const NWRights& R) {
     QString T;
-    for (const auto& [Right, Letter] : Letters)
-        T += R.Right(Right) ? QChar::fromLatin1(Letter) : u'-';
+    for (const TRight Right : RightsInOrder)
+        T += R.Right(Right) ? RightLetter(Right) : QChar(u'-');
     return T;
 }
 } // namespace

@@ -1,6 +1,7 @@
 #include <EDirectoryError.h>
 #include <LazyTreeModel.h>
 #include <TestMain.h>
+#include <TestText.h>
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -8,10 +9,6 @@
 #include <QTreeView>
 
 namespace {
-QString Q(const char* Text) {
-    return QString::fromUtf8(Text);
-}
-
 // A tree of names: "a" holds "a1" to "a3", each of those holds three more, down to names of three
 // characters; "e" turns out to hold nothing, "f" cannot be read.
 class TNameModel : public TLazyTreeModel {

@@ -8,6 +8,7 @@
 #include <SqliteStore.h>
 #include <TestMain.h>
 #include <TestStore.h>
+#include <TestText.h>
 
 #include <QDir>
 #include <QFile>
@@ -17,10 +18,6 @@
 #include <QTest>
 
 namespace {
-QString Q(const char* Text) {
-    return QString::fromUtf8(Text);
-}
-
 const QString Unterricht = Q("NDS:\\\\SCHULE\\unterricht");
 const QString Admin = Q("NDS:\\\\SCHULE\\dienste\\admin");
 

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 // The INI reader and writer: what it reads, and that a save changes nothing it did not set.
 class TIniFileTest : public QObject {
     Q_OBJECT
@@ -104,34 +106,37 @@ void TIniFileTest::save_data() {
     QTest::addColumn<QStringList>("Writes"); // key, value, key, value ... into [config]
     QTest::addColumn<QByteArray>("Expected");
 
-    QTest::newRow("new file") << QByteArray() << QStringList{"b", "2", "a", "1"}
+    QTest::newRow("new file") << QByteArray() << QStringList{u"b"_s, u"2"_s, u"a"_s, u"1"_s}
                               << QByteArray("[config]\r\nb=2\r\na=1\r\n");
     QTest::newRow("update keeps spelling and place")
-        << QByteArray("; head\n[CONFIG]\nHomeBase = old\n; note\nx=y\n") << QStringList{"homebase", "new"}
+        << QByteArray("; head\n[CONFIG]\nHomeBase = old\n; note\nx=y\n")
+        << QStringList{u"homebase"_s, u"new"_s}
         << QByteArray("; head\n[CONFIG]\nHomeBase =new\n; note\nx=y\n");
     QTest::newRow("appended before trailing blank lines, in order")
-        << QByteArray("[config]\r\nx=1\r\n\r\n[other]\r\ny=2\r\n") << QStringList{"b", "2", "a", "1"}
+        << QByteArray("[config]\r\nx=1\r\n\r\n[other]\r\ny=2\r\n")
+        << QStringList{u"b"_s, u"2"_s, u"a"_s, u"1"_s}
         << QByteArray("[config]\r\nx=1\r\nb=2\r\na=1\r\n\r\n[other]\r\ny=2\r\n");
     QTest::newRow("duplicates: first one set, second kept")
-        << QByteArray("[config]\nk=1\nK=2\n") << QStringList{"k", "3"} << QByteArray("[config]\nk=3\nK=2\n");
-    QTest::newRow("missing section appended") << QByteArray("[other]\nz=1") << QStringList{"a", "1"}
+        << QByteArray("[config]\nk=1\nK=2\n") << QStringList{u"k"_s, u"3"_s}
+        << QByteArray("[config]\nk=3\nK=2\n");
+    QTest::newRow("missing section appended") << QByteArray("[other]\nz=1") << QStringList{u"a"_s, u"1"_s}
                                               << QByteArray("[other]\nz=1\n\n[config]\na=1\n");
     QTest::newRow("keys before any section are foreign")
-        << QByteArray("a=0\n") << QStringList{"a", "1"} << QByteArray("a=0\n\n[config]\na=1\n");
+        << QByteArray("a=0\n") << QStringList{u"a"_s, u"1"_s} << QByteArray("a=0\n\n[config]\na=1\n");
     QTest::newRow("mixed line ends each kept")
-        << QByteArray("[config]\r\na=1\nb=2\r\n") << QStringList{"b", "3"}
+        << QByteArray("[config]\r\na=1\nb=2\r\n") << QStringList{u"b"_s, u"3"_s}
         << QByteArray("[config]\r\na=1\nb=3\r\n");
     QTest::newRow("lone cr line ends kept")
-        << QByteArray("[config]\ra=1\rb=2") << QStringList{"a", "3", "c", "4"}
+        << QByteArray("[config]\ra=1\rb=2") << QStringList{u"a"_s, u"3"_s, u"c"_s, u"4"_s}
         << QByteArray("[config]\ra=3\rb=2\rc=4\r");
     QTest::newRow("no final line end kept")
-        << QByteArray("[config]\na=1") << QStringList{"a", "2"} << QByteArray("[config]\na=2");
+        << QByteArray("[config]\na=1") << QStringList{u"a"_s, u"2"_s} << QByteArray("[config]\na=2");
     QTest::newRow("line end added before appended key")
-        << QByteArray("[config]\na=1") << QStringList{"b", "2"} << QByteArray("[config]\na=1\nb=2\n");
-    QTest::newRow("bom kept") << QByteArray("\xEF\xBB\xBF[config]\na=1\n") << QStringList{"a", "2"}
+        << QByteArray("[config]\na=1") << QStringList{u"b"_s, u"2"_s} << QByteArray("[config]\na=1\nb=2\n");
+    QTest::newRow("bom kept") << QByteArray("\xEF\xBB\xBF[config]\na=1\n") << QStringList{u"a"_s, u"2"_s}
                               << QByteArray("\xEF\xBB\xBF[config]\na=2\n");
     QTest::newRow("empty value written")
-        << QByteArray("[config]\na=1\n") << QStringList{"a", ""} << QByteArray("[config]\na=\n");
+        << QByteArray("[config]\na=1\n") << QStringList{u"a"_s, u""_s} << QByteArray("[config]\na=\n");
 }
 
 void TIniFileTest::save() {
@@ -210,9 +215,9 @@ void TIniFileTest::generatedFiles() {
         "a",        "B",       "net",           "x y",      "=",    ";",    "[",    "]",  "1",  " ",
         "[config]", "[Other]", "\xE4",          "\xC3\xA4", "\x80", "\xFF", "\xFE", "\r", "\n", "\r\n",
         "\r\n",     "\n",      QByteArray(1, 0)};
-    const QString Sections[] = {"config", "other", "new"};
-    const QString Keys[] = {"a", "net", "b", "k"};
-    const QString Values[] = {"1", "ä", "Ã¤", "Ω", "ÿþ", "", " x ", "]", "a\rb"};
+    const QString Sections[] = {u"config"_s, u"other"_s, u"new"_s};
+    const QString Keys[] = {u"a"_s, u"net"_s, u"b"_s, u"k"_s};
+    const QString Values[] = {u"1"_s, u"ä"_s, u"Ã¤"_s, u"Ω"_s, u"ÿþ"_s, u""_s, u" x "_s, u"]"_s, u"a\rb"_s};
     QRandomGenerator Random(1234);
     auto Pick = [&](const auto& List) { return List[Random.bounded(int(std::size(List)))]; };
     for (int N = 0; N < 2000; ++N) {
@@ -233,12 +238,12 @@ void TIniFileTest::generatedFiles() {
 void TIniFileTest::refusals_data() {
     QTest::addColumn<QStringList>("Setting"); // section, key, value
 
-    QTest::newRow("lone surrogate in value") << QStringList{"config", "a", QString(QChar(0xD800))};
-    QTest::newRow("equals sign in key") << QStringList{"config", "b=c", "1"};
-    QTest::newRow("key that opens a section") << QStringList{"config", "[x]", "1"};
-    QTest::newRow("value that makes a section") << QStringList{"config", "[y", "]"};
-    QTest::newRow("bracket in section name") << QStringList{"a]b", "k", "1"};
-    QTest::newRow("empty key") << QStringList{"config", " ", "1"};
+    QTest::newRow("lone surrogate in value") << QStringList{u"config"_s, u"a"_s, QString(QChar(0xD800))};
+    QTest::newRow("equals sign in key") << QStringList{u"config"_s, u"b=c"_s, u"1"_s};
+    QTest::newRow("key that opens a section") << QStringList{u"config"_s, u"[x]"_s, u"1"_s};
+    QTest::newRow("value that makes a section") << QStringList{u"config"_s, u"[y"_s, u"]"_s};
+    QTest::newRow("bracket in section name") << QStringList{u"a]b"_s, u"k"_s, u"1"_s};
+    QTest::newRow("empty key") << QStringList{u"config"_s, u" "_s, u"1"_s};
 }
 
 void TIniFileTest::refusals() {

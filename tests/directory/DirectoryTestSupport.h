@@ -2,14 +2,10 @@
 
 #include <DirectoryClient.h>
 #include <TestStore.h>
+#include <TestText.h>
 
 #include <QString>
 #include <optional>
-
-// Backslash-heavy names read best as raw strings: Q(R"(NDS:\\SCHULE\unterricht)").
-inline QString Q(const char* Text) {
-    return QString::fromUtf8(Text);
-}
 
 // A second private store for one test; the store that was installed before comes back afterwards.
 class TScopedStore {

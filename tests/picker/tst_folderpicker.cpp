@@ -1,8 +1,9 @@
 #include "FolderBrowser_u.h"
+#include <TestText.h>
 
-#include <SqliteStore.h>
 #include <ModalSeam.h>
 #include <NdkCase.h>
+#include <SqliteStore.h>
 #include <TestMain.h>
 #include <TestStore.h>
 #include <ndk_u.h>
@@ -16,12 +17,6 @@
 #include <QTreeView>
 #include <QWidget>
 #include <optional>
-
-namespace {
-QString Q(const char* Text) {
-    return QString::fromUtf8(Text);
-}
-} // namespace
 
 // The folder picker: the connected servers with their volumes, the folders read through the
 // client, the title, the result, and nothing outside the volumes.

@@ -1,4 +1,5 @@
 #include "OUBrowser_U.h"
+#include <TestText.h>
 
 #include <DirectoryClient.h>
 #include <FaultInjection.h>
@@ -24,8 +25,6 @@
 #include <optional>
 
 namespace {
-QString Q(const char* Text) { return QString::fromUtf8(Text); }
-
 const QString Prefix = Q(R"(NDS:\\SCHULE)");
 const QString Unterricht = Prefix + Q(R"(\unterricht)");
 const QString Schueler = Unterricht + Q(R"(\schueler)");
@@ -130,30 +129,31 @@ private Q_SLOTS:
             Q("Wählen Sie die organisatorische Einheit (OU), für die Benutzer angelegt werden sollen.");
         QTest::newRow("container")
             << int(TPickerKind::Container) << Q(" OU für neue Klasse wählen")
-            << Q("Wählen Sie die organisatorische Einheit (OU), in der die Klasse angelegt werden soll.") << Prefix
-            << OrgOu << Ou << false;
+            << Q("Wählen Sie die organisatorische Einheit (OU), in der die Klasse angelegt werden soll.")
+            << Prefix << OrgOu << Ou << false;
         QTest::newRow("loginscript")
             << int(TPickerKind::Loginscript) << Q(" Muster-Loginscript wählen")
             << Q("Wählen Sie die Klasse, von der das Loginscript übernommen werden soll.") << Schueler << Ou
             << QString() << false;
-        QTest::newRow("template") << int(TPickerKind::Template) << Q(" Mustertemplate wählen")
-                                  << Q("Wählen Sie das Template, das für die neue Klasse übernommen werden soll.")
-                                  << Schueler << Q("Organizational Unit,Template") << Q("Template") << true;
-        QTest::newRow("klassenauswahl")
-            << int(TPickerKind::KlassenAuswahl) << Q(" Klasse wählen")
-            << Q("Wählen Sie die Klasse für die Schülerliste") << Schueler << Q("Organizational Unit,User") << Ou
-            << false;
-        QTest::newRow("kurs") << int(TPickerKind::Kurs) << Q(" OU für neue Klasse wählen") << ForUsers << Schueler
-                              << OrgOu << Ou << false;
-        QTest::newRow("kursU") << int(TPickerKind::KursU) << Q(" OU der Klasse wählen") << ForUsers << Schueler
-                               << OrgOu << Ou << false;
+        QTest::newRow("template")
+            << int(TPickerKind::Template) << Q(" Mustertemplate wählen")
+            << Q("Wählen Sie das Template, das für die neue Klasse übernommen werden soll.") << Schueler
+            << Q("Organizational Unit,Template") << Q("Template") << true;
+        QTest::newRow("klassenauswahl") << int(TPickerKind::KlassenAuswahl) << Q(" Klasse wählen")
+                                        << Q("Wählen Sie die Klasse für die Schülerliste") << Schueler
+                                        << Q("Organizational Unit,User") << Ou << false;
+        QTest::newRow("kurs") << int(TPickerKind::Kurs) << Q(" OU für neue Klasse wählen") << ForUsers
+                              << Schueler << OrgOu << Ou << false;
+        QTest::newRow("kursU") << int(TPickerKind::KursU) << Q(" OU der Klasse wählen") << ForUsers
+                               << Schueler << OrgOu << Ou << false;
         QTest::newRow("workstations")
             << int(TPickerKind::Workstations) << Q(" OU der Workstations wählen")
             << Q("Wählen Sie die organisatorische Einheit (OU), in der sich die Workstations befinden.")
             << Workstations << OrgOu << Ou << false;
         QTest::newRow("templateU") << int(TPickerKind::TemplateU) << Q(" Template auswählen")
-                                   << Q("Wählen Sie das Template zur Erstellung  der neuen Benutzer.") << Schueler
-                                   << Q("Organization,Organizational Unit,Template") << Q("Template") << false;
+                                   << Q("Wählen Sie das Template zur Erstellung  der neuen Benutzer.")
+                                   << Schueler << Q("Organization,Organizational Unit,Template")
+                                   << Q("Template") << false;
     }
 
     void setup() {
@@ -189,7 +189,8 @@ private Q_SLOTS:
     void formCreateDefaults() {
         TouBrowser Dlg(*NDK);
         QCOMPARE(Dlg.windowTitle(), Q("Auswahl"));
-        QVERIFY(Dlg.Base.isEmpty() && Dlg.Filter.isEmpty() && Dlg.Auswahlklassen.isEmpty() && Dlg.Auswahl.isEmpty());
+        QVERIFY(Dlg.Base.isEmpty() && Dlg.Filter.isEmpty() && Dlg.Auswahlklassen.isEmpty() &&
+                Dlg.Auswahl.isEmpty());
         QVERIFY(Dlg.BaseWaehlbar);
         QCOMPARE(Dlg.ExpandMode, 0);
         QVERIFY(!Dlg.OKBtn->isEnabled());
@@ -206,7 +207,7 @@ private Q_SLOTS:
         }
         Dlg.SetSymbol(2, Q("Template"));
         QVERIFY(!Dlg.Image2->pixmap().isNull());
-        Dlg.SetSymbol(3, Q("Template"));  // no such slot: nothing changes, nothing breaks
+        Dlg.SetSymbol(3, Q("Template")); // no such slot: nothing changes, nothing breaks
         QVERIFY(Dlg.Image1->pixmap().isNull());
     }
 
@@ -307,7 +308,7 @@ private Q_SLOTS:
         QVERIFY(Dlg.Prepare());
         Dlg.NWBrowse1EntryClicked(Schueler.toLower());
         QVERIFY(Dlg.OKBtn->isEnabled());
-        Dlg.BaseWaehlbar = false;  // the same click is refused, whatever the letter case
+        Dlg.BaseWaehlbar = false; // the same click is refused, whatever the letter case
         Dlg.NWBrowse1EntryClicked(Schueler.toLower());
         QVERIFY(!Dlg.OKBtn->isEnabled());
         QVERIFY(Dlg.Auswahl.isEmpty());
@@ -347,7 +348,8 @@ private Q_SLOTS:
         Dlg.Filter = Q("Organization,Organizational Unit");
         QVERIFY(Dlg.Prepare());
         QCOMPARE(Dlg.Base, NDK->TreePrefix());
-        QCOMPARE(Dlg.NWBrowse1->Model()->FullName(Dlg.NWBrowse1->Model()->index(0, 0)).toUpper(), Prefix.toUpper());
+        QCOMPARE(Dlg.NWBrowse1->Model()->FullName(Dlg.NWBrowse1->Model()->index(0, 0)).toUpper(),
+                 Prefix.toUpper());
     }
 
     void emptyBaseThroughChoosePicker() {
@@ -385,7 +387,7 @@ private Q_SLOTS:
         QString Selection = Q("alt");
         TModalSeam::Push([](QDialog& D) {
             auto* Dlg = qobject_cast<TouBrowser*>(&D);
-            Dlg->NWBrowse1EntryClicked(Class5a);  // acceptable, but the user cancels
+            Dlg->NWBrowse1EntryClicked(Class5a); // acceptable, but the user cancels
             return int(QDialog::Rejected);
         });
         QVERIFY(!ChoosePicker(Owner(), *NDK, TPickerKind::Loginscript, Schueler, Selection));
@@ -398,12 +400,13 @@ private Q_SLOTS:
         NDK->SetFilters(QString());
         NDK->NWDir1->SetFullName(Prefix);
         NWBrowse Browse;
-        QAbstractItemModelTester Tester(Browse.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester Tester(Browse.Model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         Browse.SetDirectory(NDK->NWDir1);
         Browse.SetExpandMode(1);
-        QVERIFY(Browse.SelectEntry(Template5a));  // opens three more levels on the way
+        QVERIFY(Browse.SelectEntry(Template5a)); // opens three more levels on the way
         QVERIFY(Browse.SelectEntry(Workstations));
-        Browse.SetDirectory(NDK->NWDir1);          // rebuilt from scratch
+        Browse.SetDirectory(NDK->NWDir1); // rebuilt from scratch
         QCOMPARE(Browse.Model()->rowCount(Browse.Model()->index(0, 0)) > 0, true);
     }
 
@@ -425,7 +428,8 @@ private Q_SLOTS:
         QVERIFY(Browse.Model()->IndexOf(Class5a).isValid());
         QCOMPARE(Browse.Model()->IndexOf(Template5a).isValid(), templateShown);
         // Numbers in names sort by value.
-        QVERIFY(Browse.Model()->IndexOf(Class5a).row() < Browse.Model()->IndexOf(Schueler + Q(R"(\10a)")).row());
+        QVERIFY(Browse.Model()->IndexOf(Class5a).row() <
+                Browse.Model()->IndexOf(Schueler + Q(R"(\10a)")).row());
     }
 
     void browseDoesNotFollowSharedCursor() {
@@ -433,7 +437,7 @@ private Q_SLOTS:
         NDK->NWDir1->SetFullName(Schueler);
         NWBrowse Browse;
         Browse.SetDirectory(NDK->NWDir1);
-        NDK->NWDir1->SetFullName(Class5a);  // other calls move the shared control
+        NDK->NWDir1->SetFullName(Class5a); // other calls move the shared control
         NDK->SetFilters(Q("User"));
         Browse.SetExpandMode(1);
         const QModelIndex Root = Browse.Model()->index(0, 0);
@@ -471,7 +475,7 @@ private Q_SLOTS:
         NDK->NWDir1->SetFullName(Schueler);
         NWBrowse Browse;
         Browse.SetDirectory(NDK->NWDir1);
-        QVERIFY(Browse.SelectEntry(Template5a));      // reads the class's level
+        QVERIFY(Browse.SelectEntry(Template5a)); // reads the class's level
         const QModelIndex Class = Browse.Model()->IndexOf(Class5a);
         Browse.View()->collapseAll();
         Browse.SetExpandMode(1);
@@ -520,7 +524,8 @@ private Q_SLOTS:
         }
         NDK->NWDir1->SetFullName(Big);
         NWBrowse Browse;
-        QAbstractItemModelTester Tester(Browse.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester Tester(Browse.Model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         Browse.SetDirectory(NDK->NWDir1);
         Browse.resize(300, 400);
         Browse.show();
@@ -538,8 +543,8 @@ private Q_SLOTS:
         Browse.View()->scrollTo(Last);
         QVERIFY(!Browse.Model()->IsLoaded(Last));
         QCOMPARE(Browse.Model()->FetchCount(), 1);
-        QCOMPARE(TFaultInjection::Count(Q("NWEntries.Refresh")), 1);   // one listing
-        QCOMPARE(TFaultInjection::Count(Q("NWDir.FullName")), 1);      // one positioning
+        QCOMPARE(TFaultInjection::Count(Q("NWEntries.Refresh")), 1); // one listing
+        QCOMPARE(TFaultInjection::Count(Q("NWDir.FullName")), 1);    // one positioning
         QCOMPARE(TFaultInjection::Count(Q("NWEntry.GetFieldValue")), 0);
         // A sanity bound only (sanitizers, shared machine); the benchmark times it properly.
         QVERIFY2(Clock.elapsed() < 20000, qPrintable(QString::number(Clock.elapsed())));

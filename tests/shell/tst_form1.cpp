@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace Demo;
 
 // The main window: start-up, the defaults from the directory, the close question, the menu and
@@ -44,7 +46,8 @@ private Q_SLOTS:
 
 void TForm1Test::window() {
     auto F = NewForm();
-    QCOMPARE(F->windowTitle(), QStringLiteral("Parvon - Klassen anlegen                             13.06.03"));
+    QCOMPARE(F->windowTitle(),
+             QStringLiteral("Parvon - Klassen anlegen                             13.06.03"));
     QCOMPARE(F->minimumSize(), F->maximumSize());
     QVERIFY(!(F->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     QVERIFY(F->windowFlags() & Qt::WindowCloseButtonHint);
@@ -56,9 +59,10 @@ void TForm1Test::window() {
         Names << Pages->widget(I)->objectName();
         Captions << Pages->tabText(I);
     }
-    QCOMPARE(Names, (QStringList{"tabNeueKlasse", "TabListeKlassen", "TabSchuelerListe", "TabBimport", "tabKAUser"}));
-    QCOMPARE(Captions, (QStringList{"neue Klasse", "Liste der Klassen", "Schülerlisten", "Datei für Bimport",
-                                    "Prüflinge/Teilnehmer anlegen"}));
+    QCOMPARE(Names, (QStringList{u"tabNeueKlasse"_s, u"TabListeKlassen"_s, u"TabSchuelerListe"_s,
+                                 u"TabBimport"_s, u"tabKAUser"_s}));
+    QCOMPARE(Captions, (QStringList{u"neue Klasse"_s, u"Liste der Klassen"_s, u"Schülerlisten"_s,
+                                    u"Datei für Bimport"_s, u"Prüflinge/Teilnehmer anlegen"_s}));
     QCOMPARE(Pages->currentWidget(), Tab(*F));
 
     // The program state's start values.
@@ -72,7 +76,8 @@ void TForm1Test::window() {
     QCOMPARE(F->Spalte3, QStringLiteral("Anmeldename"));
     QVERIFY(F->WorkstationListe && F->WorkstationListe->IsEmpty());
     QVERIFY(F->SelectedClass.isEmpty());
-    for (const char* Name : {"laWScount", "laNewUser", "laRestrNew", "laAktion", "laUsers", "laRaum", "laRestrict"}) {
+    for (const char* Name :
+         {"laWScount", "laNewUser", "laRestrNew", "laAktion", "laUsers", "laRaum", "laRestrict"}) {
         auto* L = F->findChild<QLabel*>(QLatin1String(Name));
         QVERIFY2(L && L->text().isEmpty(), Name);
     }
@@ -117,8 +122,10 @@ void TForm1Test::configuredValuesWin_data() {
         << QByteArray("[config]\nTauschBase=T:\\t\n") << HomeBase << "User_Template.schueler.unterricht"
         << "T:\\t" << true;
     QTest::newRow("all configured")
-        << QByteArray("[config]\nHomeBase=H:\\k\nTemplate=Pruefling.schueler.unterricht\nTauschBase=T:\\t\n") << "H:\\k"
-        << "Pruefling.schueler.unterricht" << "T:\\t" << false;
+        << QByteArray("[config]\nHomeBase=H:\\k\nTemplate=Pruefling.schueler.unterricht\nTauschBase=T:\\t\n")
+        << "H:\\k"
+        << "Pruefling.schueler.unterricht"
+        << "T:\\t" << false;
 }
 
 void TForm1Test::configuredValuesWin() {
@@ -206,9 +213,10 @@ void TForm1Test::closeQuestion() {
         return Answer;
     });
     QCOMPARE(F->close(), Closed);
-    QCOMPARE(TModalSeam::Shown(), QStringList{"Bestätigung|Soll die geänderte Konfiguration\ngespeichert werden ?"});
+    QCOMPARE(TModalSeam::Shown(),
+             QStringList{u"Bestätigung|Soll die geänderte Konfiguration\ngespeichert werden ?"_s});
     Buttons.sort();
-    QCOMPARE(Buttons, (QStringList{"&Ja", "&Nein", "Abbrechen"}));
+    QCOMPARE(Buttons, (QStringList{u"&Ja"_s, u"&Nein"_s, u"Abbrechen"_s}));
     QCOMPARE(ReadIni() != Original, Written);
     QCOMPARE(F->Konfiguration().Geaendert, !Written);
     QCOMPARE(TKlassenTabControls(Tab(*F)).edHomeBase->text(), QStringLiteral("H:\\k"));
@@ -224,12 +232,14 @@ void TForm1Test::menu() {
     QStringList Top;
     for (QAction* A : Of<QMenuBar>(F, "MainMenu1")->actions())
         Top << A->objectName() + u'=' + A->text();
-    QCOMPARE(Top, (QStringList{"Datei1=&Datei", "Einstellungen1=&Einstellungen", "meKatalog=Katalog", "N2=?"}));
+    QCOMPARE(Top, (QStringList{u"Datei1=&Datei"_s, u"Einstellungen1=&Einstellungen"_s, u"meKatalog=Katalog"_s,
+                               u"N2=?"_s}));
     QCOMPARE(Of<QMenuBar>(F, "MainMenu1")->actions().first()->menu(), Of<QMenu>(F, "Datei1"));
     QStringList Datei;
     for (QAction* A : Of<QMenu>(F, "Datei1")->actions())
         Datei << A->objectName() + u'=' + (A->isSeparator() ? QStringLiteral("-") : A->text());
-    QCOMPARE(Datei, (QStringList{"Einstellungenspeichern1=Einstellungen &speichern", "N1=-", "Beenden1=&Beenden"}));
+    QCOMPARE(Datei, (QStringList{u"Einstellungenspeichern1=Einstellungen &speichern"_s, u"N1=-"_s,
+                                 u"Beenden1=&Beenden"_s}));
 
     // "?" shows the information window.
     QString Title, Programm, Datum;
@@ -264,18 +274,20 @@ void TForm1Test::menu() {
 void TForm1Test::flagsDialog_data() {
     QTest::addColumn<QString>("Home");
     QTest::addColumn<QString>("Tausch");
-    QTest::addColumn<QString>("Shown");    // the four boxes as filled: home DI RI, exchange DI RI
-    QTest::addColumn<QString>("Set");      // the four boxes as left by the user
+    QTest::addColumn<QString>("Shown"); // the four boxes as filled: home DI RI, exchange DI RI
+    QTest::addColumn<QString>("Set");   // the four boxes as left by the user
     QTest::addColumn<bool>("Ok");
     QTest::addColumn<QString>("NewHome");
     QTest::addColumn<QString>("NewTausch");
     QTest::addColumn<bool>("Changed");
+    // clang-format off
     QTest::newRow("unchanged ok") << "/+DI/+RI" << "/+DI" << "1110" << "1110" << true << "/+DI/+RI" << "/+DI" << false;
     QTest::newRow("all cleared") << "/+DI/+RI" << "/+DI/+RI" << "1111" << "0000" << true << "" << "" << true;
     QTest::newRow("home rename only") << "" << "/+DI/+RI" << "0011" << "0111" << true << "/+RI" << "/+DI/+RI" << true;
     QTest::newRow("cancel keeps") << "/+DI" << "/+RI" << "1001" << "0110" << false << "/+DI" << "/+RI" << false;
     QTest::newRow("lower case becomes canonical") << "/+di" << "-di+ri" << "1001" << "1001" << true << "/+DI" << "/+RI"
                                                   << true;
+    // clang-format on
 }
 
 void TForm1Test::flagsDialog() {
@@ -322,8 +334,8 @@ void TForm1Test::flagsDialogTexts() {
     QVERIFY(D.OKBtn->isDefault());
     QCOMPARE(D.CancelBtn->text(), QStringLiteral("Abbrechen"));
     QCOMPARE(D.minimumSize(), D.maximumSize());
-    for (const char* Name : {"GroupBox1", "chHomeDi", "chHomeRi", "GroupBox2", "chTauschDi", "chTauschRi", "OKBtn",
-                             "CancelBtn"})
+    for (const char* Name :
+         {"GroupBox1", "chHomeDi", "chHomeRi", "GroupBox2", "chTauschDi", "chTauschRi", "OKBtn", "CancelBtn"})
         QVERIFY2(D.findChild<QWidget*>(QLatin1String(Name)), Name);
 }
 

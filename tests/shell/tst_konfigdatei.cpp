@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace Demo;
 
 // The configuration file through the main window: what start-up reads into the window, what a
@@ -50,29 +52,29 @@ QString TKonfigDateiTest::Probe(TForm1& F, const QString& What) {
         return B(Pages->isTabVisible(Pages->indexOf(Child<QWidget>(&F, QLatin1String(Page)))));
     };
     const QHash<QString, std::function<QString()>> Probes = {
-        {"Netz", [&] { return K.Netz; }},
-        {"NetzMaske", [&] { return K.NetzMaske; }},
-        {"Debug", [&] { return B(NDK->Debug); }},
-        {"ouSchueler", [&] { return K.ouSchueler; }},
-        {"EdContainer", [&] { return C.EdContainer->text(); }},
-        {"LoginMode",
+        {u"Netz"_s, [&] { return K.Netz; }},
+        {u"NetzMaske"_s, [&] { return K.NetzMaske; }},
+        {u"Debug"_s, [&] { return B(NDK->Debug); }},
+        {u"ouSchueler"_s, [&] { return K.ouSchueler; }},
+        {u"EdContainer"_s, [&] { return C.EdContainer->text(); }},
+        {u"LoginMode"_s,
          [&] {
              return B(C.chLogKlasse->isChecked()) + B(C.chLogDatei->isChecked()) +
                     B(!C.SpLoginscript->isHidden()) + B(!C.spLogDatei->isHidden());
          }},
-        {"EdLoginscript", [&] { return C.EdLoginscript->text(); }},
-        {"LoginKlasse", [&] { return K.LoginKlasse; }},
-        {"MusterTemplate", [&] { return K.MusterTemplate; }},
-        {"chTemplate", [&] { return B(C.chTemplate->isChecked()); }},
-        {"chTausch", [&] { return B(C.chTausch->isChecked()); }},
-        {"TauschBase", [&] { return K.TauschBase; }},
-        {"HomeBase", [&] { return K.HomeBase; }},
-        {"edHomeBase", [&] { return C.edHomeBase->text(); }},
-        {"HomeFlags", [&] { return K.HomeFlags; }},
-        {"TauschFlags", [&] { return K.TauschFlags; }},
-        {"Katalog",
+        {u"EdLoginscript"_s, [&] { return C.EdLoginscript->text(); }},
+        {u"LoginKlasse"_s, [&] { return K.LoginKlasse; }},
+        {u"MusterTemplate"_s, [&] { return K.MusterTemplate; }},
+        {u"chTemplate"_s, [&] { return B(C.chTemplate->isChecked()); }},
+        {u"chTausch"_s, [&] { return B(C.chTausch->isChecked()); }},
+        {u"TauschBase"_s, [&] { return K.TauschBase; }},
+        {u"HomeBase"_s, [&] { return K.HomeBase; }},
+        {u"edHomeBase"_s, [&] { return C.edHomeBase->text(); }},
+        {u"HomeFlags"_s, [&] { return K.HomeFlags; }},
+        {u"TauschFlags"_s, [&] { return K.TauschFlags; }},
+        {u"Katalog"_s,
          [&] { return K.Katalog + u'|' + B(Child<QAction>(&F, QStringLiteral("meKatalog"))->isVisible()); }},
-        {"Tabs", [&] { return Shown("TabBimport") + Shown("tabKAUser"); }},
+        {u"Tabs"_s, [&] { return Shown("TabBimport") + Shown("tabKAUser"); }},
     };
     const auto Probe = Probes.constFind(What);
     return Probe == Probes.constEnd() ? QStringLiteral("<unknown probe>") : (*Probe)();
@@ -95,9 +97,9 @@ void TKonfigDateiTest::konfigLesen_data() {
     QTest::newRow("debug with blank is false") << QByteArray("[config]\ndebug=TRUE \n") << "Debug" << "0";
     QTest::newRow("container default") << None << "ouSchueler" << Schueler;
     QTest::newRow("container dotted") << QByteArray("[config]\nouSchueler=unterricht\n") << "ouSchueler"
-                                      << Prefix + "\\unterricht";
+                                      << Prefix + u"\\unterricht"_s;
     QTest::newRow("container full name kept") << QByteArray("[config]\nouSchueler=NDS:\\\\SCHULE\\unterricht\n")
-                                              << "ouSchueler" << Prefix + "\\unterricht";
+                                              << "ouSchueler" << Prefix + u"\\unterricht"_s;
     QTest::newRow("container empty") << QByteArray("[config]\nouSchueler=\n") << "ouSchueler" << "";
     QTest::newRow("container shown dotted") << None << "EdContainer" << "schueler.unterricht";
     QTest::newRow("login source file") << QByteArray("[config]\nLoginSource=fIlE\nLoginscript=C:\\login.txt\n")
@@ -110,11 +112,11 @@ void TKonfigDateiTest::konfigLesen_data() {
     QTest::newRow("login source other word") << QByteArray("[config]\nLoginSource=Datei\n") << "LoginMode" << "1010";
     QTest::newRow("login source absent") << None << "LoginMode" << "1010";
     QTest::newRow("login class") << QByteArray("[config]\nLoginscript=5a.schueler.unterricht\n") << "LoginKlasse"
-                                 << Schueler + "\\5a";
+                                 << Schueler + u"\\5a"_s;
     QTest::newRow("login class shown dotted") << QByteArray("[config]\nLoginscript=5a.schueler.unterricht\n")
                                               << "EdLoginscript" << "5a.schueler.unterricht";
     QTest::newRow("template") << QByteArray("[config]\nTemplate=Pruefling.schueler.unterricht\n") << "MusterTemplate"
-                              << Schueler + "\\Pruefling";
+                              << Schueler + u"\\Pruefling"_s;
     QTest::newRow("create template yes") << QByteArray("[config]\nCreateTemplate=Yessir\n") << "chTemplate" << "1";
     QTest::newRow("create template lower y") << QByteArray("[config]\nCreateTemplate=y\n") << "chTemplate" << "1";
     QTest::newRow("create template true") << QByteArray("[config]\nCreateTemplate=true\n") << "chTemplate" << "0";

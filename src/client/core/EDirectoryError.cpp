@@ -9,3 +9,13 @@ QString ErrorText(const std::exception& Error) {
         return Directory->Message();
     return QString::fromUtf8(Error.what());
 }
+
+QString CurrentErrorText() {
+    try {
+        throw;
+    } catch (const std::exception& E) {
+        return ErrorText(E);
+    } catch (...) {
+        return QStringLiteral("Unbekannter Fehler.");
+    }
+}

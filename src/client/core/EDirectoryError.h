@@ -47,3 +47,6 @@ private:
 
 // The text of an exception as the user sees it: the directory error's message, else what() as UTF-8.
 QString ErrorText(const std::exception& Error);
+// The text of the exception being handled: ErrorText for a std::exception, a generic text for
+// anything else. Only valid inside a catch block.
+QString CurrentErrorText();

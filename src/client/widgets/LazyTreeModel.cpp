@@ -3,6 +3,7 @@
 #include <EDirectoryError.h>
 
 #include <QScopedValueRollback>
+#include <QTreeView>
 
 TLazyTreeModel::TNode* TLazyTreeModel::TNode::Add(std::unique_ptr<TNode> Child) {
     Child->Parent = this;
@@ -155,4 +156,21 @@ QModelIndex TLazyTreeModel::IndexOfPath(const QModelIndex& Start, const QStringL
         N = Next;
     }
     return IndexOfNode(N);
+}
+
+void SetUpLazyTreeView(QTreeView& View) {
+    View.setHeaderHidden(true);
+    View.setUniformRowHeights(true);
+    View.setSelectionMode(QAbstractItemView::SingleSelection);
+    View.setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+bool RevealRow(QTreeView& View, const QModelIndex& Index) {
+    if (!Index.isValid())
+        return false;
+    for (QModelIndex P = Index.parent(); P.isValid(); P = P.parent())
+        View.expand(P);
+    View.setCurrentIndex(Index);
+    View.scrollTo(Index);
+    return true;
 }

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+class QTreeView;
+
 // A tree whose rows are read only when the view opens them: each node's children are read once,
 // on the first canFetchMore/fetchMore for it, and nothing is read per row. A subclass keeps its
 // own data in nodes derived from TNode, reads children in LoadChildren and answers data().
@@ -70,3 +72,10 @@ private:
     // read, and no reading starts inside the announcement of another.
     bool FAnnouncing = false;
 };
+
+// Sets up a view of a lazy tree: one column without a header, rows of one height, one row
+// selectable at a time, nothing editable.
+void SetUpLazyTreeView(QTreeView& View);
+// Opens the rows above Index, makes it the current row and scrolls to it; false, and nothing
+// done, for an invalid index.
+bool RevealRow(QTreeView& View, const QModelIndex& Index);

@@ -133,10 +133,7 @@ NWBrowse::NWBrowse(QWidget* Parent) : QWidget(Parent) {
     FView->setObjectName(QStringLiteral("NWBrowseTree"));
     FModel = new TNWBrowseModel(this);
     FView->setModel(FModel);
-    FView->setHeaderHidden(true);
-    FView->setUniformRowHeights(true);
-    FView->setSelectionMode(QAbstractItemView::SingleSelection);
-    FView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    SetUpLazyTreeView(*FView);
     FView->setIconSize(QSize(16, 16));
     auto* Layout = new QVBoxLayout(this);
     Layout->setContentsMargins(0, 0, 0, 0);
@@ -207,12 +204,5 @@ void NWBrowse::ExpandLoaded(const QModelIndex& Parent) {
 }
 
 bool NWBrowse::SelectEntry(const QString& FullName) {
-    const QModelIndex Index = FModel->IndexOf(FullName);
-    if (!Index.isValid())
-        return false;
-    for (QModelIndex P = Index.parent(); P.isValid(); P = P.parent())
-        FView->expand(P);
-    FView->setCurrentIndex(Index);
-    FView->scrollTo(Index);
-    return true;
+    return RevealRow(*FView, FModel->IndexOf(FullName));
 }
