@@ -182,14 +182,18 @@ bool TNDK::DirectoryExists(const QString& Path) {
 // ---------------------------------------------------------------------------------------------
 // Rights and flags
 
+namespace {
+// The rights in the order of a read rights text, with their bits in a rights mask.
+const struct {
+    quint32 Bit;
+    char16_t Letter;
+} RightsOrder[] = {{0x100, u'S'}, {0x001, u'R'}, {0x002, u'W'}, {0x010, u'E'},
+                   {0x008, u'C'}, {0x080, u'M'}, {0x040, u'F'}, {0x020, u'A'}};
+} // namespace
+
 QString TNDK::RightsToLetters(quint32 Mask) {
-    static const struct {
-        quint32 Bit;
-        char16_t Letter;
-    } Rights[] = {{0x100, u'S'}, {0x001, u'R'}, {0x002, u'W'}, {0x010, u'E'},
-                  {0x008, u'C'}, {0x080, u'M'}, {0x040, u'F'}, {0x020, u'A'}};
     QString Letters;
-    for (const auto& R : Rights)
+    for (const auto& R : RightsOrder)
         if (Mask & R.Bit)
             Letters += QChar(R.Letter);
     return Letters;
@@ -235,17 +239,11 @@ QString TNDK::GetTrusteeRights(const QString& Path, const QString& Trustee) {
     const QString Dir = SplitFilePath(Path);
     try {
         NWVolAdm1->SetFullName(VolumeOfPath(Dir));
-        const NWTrusteePtr T = NWVolAdm1->GetDirectoryEntry(Dir)->Trustees().Item(Trustee, 0);
-        const NWRights Rights = T->Rights();
-        static const struct {
-            TRight Right;
-            char16_t Letter;
-        } Order[] = {{TRight::Supervisor, u'S'}, {TRight::Read, u'R'},         {TRight::Write, u'W'},
-                     {TRight::Erase, u'E'},      {TRight::Create, u'C'},       {TRight::Modify, u'M'},
-                     {TRight::FileScan, u'F'},   {TRight::AccessControl, u'A'}};
+        // The whole mask in one read rather than one read per right.
+        const quint32 Mask = NWVolAdm1->GetDirectoryEntry(Dir)->Trustees().Item(Trustee, 0)->Rights().Mask();
         QString Text;
-        for (const auto& R : Order)
-            Text += Rights.Right(R.Right) ? QChar(R.Letter) : QChar(u'-');
+        for (const auto& R : RightsOrder)
+            Text += (Mask & R.Bit) ? QChar(R.Letter) : QChar(u'-');
         return Text;
     } catch (...) {
         return QString();
