@@ -1,5 +1,6 @@
 #include "HeaderDlg_u.h"
 
+#include <DialogBau.h>
 #include <DruckTitel.h>
 
 #include <QGridLayout>
@@ -13,12 +14,6 @@
 namespace {
 // The limits that fields with a length limit keep for typing.
 constexpr const char* Grenze = "Grenze";
-
-QLabel* Beschriftung(QWidget* Parent, const char* Name, const QString& Text) {
-    auto* L = new QLabel(Text, Parent);
-    L->setObjectName(QLatin1String(Name));
-    return L;
-}
 
 // Typing stops at Limit characters; a longer text set by the program stays whole and can be
 // shortened, but never grow again.
@@ -48,27 +43,21 @@ THeaderDlg::THeaderDlg(QWidget* Parent) : QDialog(Parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
-    Label1 = Beschriftung(this, "Label1", QStringLiteral("Überschrift Zeile 2"));
+    Label1 = NeuesLabel(this, "Label1", QStringLiteral("Überschrift Zeile 2"));
     edHeader1 = Feld(this, "edHeader1");
-    Label2 = Beschriftung(this, "Label2", QStringLiteral("Überschrift Zeile 1"));
+    Label2 = NeuesLabel(this, "Label2", QStringLiteral("Überschrift Zeile 1"));
     edHeader2 = Feld(this, "edHeader2", 60);
-    Label3 = Beschriftung(this, "Label3", QStringLiteral("Spaltenüberschriften"));
-    Label5 = Beschriftung(this, "Label5", QStringLiteral("Spalte 2"));
-    Label6 = Beschriftung(this, "Label6", QStringLiteral("Spalte 3"));
-    Label7 = Beschriftung(this, "Label7", QStringLiteral("Spalte 4"));
+    Label3 = NeuesLabel(this, "Label3", QStringLiteral("Spaltenüberschriften"));
+    Label5 = NeuesLabel(this, "Label5", QStringLiteral("Spalte 2"));
+    Label6 = NeuesLabel(this, "Label6", QStringLiteral("Spalte 3"));
+    Label7 = NeuesLabel(this, "Label7", QStringLiteral("Spalte 4"));
     edSpalte2 = Feld(this, "edSpalte2", 22);
     edSpalte3 = Feld(this, "edSpalte3", 22);
     edSpalte4 = Feld(this, "edSpalte4", 20);
     Label1->setBuddy(edHeader1);
     Label2->setBuddy(edHeader2);
 
-    OKBtn = new QPushButton(QStringLiteral("&Drucken"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("Abbrechen"), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    DialogKnoepfe(*this, QStringLiteral("&Drucken"), OKBtn, CancelBtn);
 
     auto* Grid = new QGridLayout(this);
     Grid->setContentsMargins(14, 12, 14, 12);

@@ -2,6 +2,7 @@
 
 #include "ListenHilfen.h"
 
+#include <DialogBau.h>
 #include <ErrorGuard.h>
 #include <Konfiguration.h>
 #include <PrintCanvas.h>
@@ -35,8 +36,7 @@ TKlassenListeTab::TKlassenListeTab(TKonfiguration& Konfiguration, TNDK* Ndk, TPr
 }
 
 void TKlassenListeTab::BuildUi() {
-    Label19 = new QLabel(QStringLiteral("Liste der momentan vorhandenen Klassen"), this);
-    Label19->setObjectName(QStringLiteral("Label19"));
+    Label19 = NeuesLabel(this, "Label19", QStringLiteral("Liste der momentan vorhandenen Klassen"));
 
     sgKlassen = new QTableWidget(0, 4, this);
     sgKlassen->setObjectName(QStringLiteral("sgKlassen"));
@@ -56,10 +56,8 @@ void TKlassenListeTab::BuildUi() {
     }
     sgKlassen->setFixedWidth(Breite);
 
-    laKlassen = new QLabel(QStringLiteral("Anzahl:"), this);
-    laKlassen->setObjectName(QStringLiteral("laKlassen"));
-    laUpdate = new QLabel(this);
-    laUpdate->setObjectName(QStringLiteral("laUpdate"));
+    laKlassen = NeuesLabel(this, "laKlassen", QStringLiteral("Anzahl:"));
+    laUpdate = NeuesLabel(this, "laUpdate", QString());
     laUpdate->setWordWrap(true);
     laUpdate->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QPalette Blau = laUpdate->palette();

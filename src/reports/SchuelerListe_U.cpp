@@ -4,6 +4,7 @@
 #include "HeaderDlg_u.h"
 #include "ListenHilfen.h"
 
+#include <DialogBau.h>
 #include <DruckTitel.h>
 #include <ErrorGuard.h>
 #include <Konfiguration.h>
@@ -39,12 +40,6 @@ QToolButton* Knopf(QWidget* Parent, const char* Name, const QString& Hint) {
     B->setToolTip(Hint);
     return B;
 }
-
-QLabel* Beschriftung(QWidget* Parent, const char* Name, const QString& Text) {
-    auto* L = new QLabel(Text, Parent);
-    L->setObjectName(QLatin1String(Name));
-    return L;
-}
 } // namespace
 
 TSchuelerListeTab::TSchuelerListeTab(TKonfiguration& Konfiguration, TNDK* Ndk, QString& Klasse,
@@ -58,7 +53,7 @@ TSchuelerListeTab::TSchuelerListeTab(TKonfiguration& Konfiguration, TNDK* Ndk, Q
 }
 
 void TSchuelerListeTab::BuildUi() {
-    Label7 = Beschriftung(this, "Label7", QStringLiteral("Klasse"));
+    Label7 = NeuesLabel(this, "Label7", QStringLiteral("Klasse"));
     EdKlasse = new QLineEdit(this);
     EdKlasse->setObjectName(QStringLiteral("EdKlasse"));
     EdKlasse->setReadOnly(true);
@@ -67,8 +62,8 @@ void TSchuelerListeTab::BuildUi() {
     BuKlassenAuswahl = Knopf(this, "BuKlassenAuswahl", QStringLiteral("Öffnet Dialog zur Klassenauswahl"));
     BuKlassenAuswahl->setText(QStringLiteral("..."));
     BuKlassenAuswahl->setFixedSize(26, 23);
-    Label17 = Beschriftung(this, "Label17", QStringLiteral("Voller Name"));
-    Label18 = Beschriftung(this, "Label18", QStringLiteral("Anmeldenamen"));
+    Label17 = NeuesLabel(this, "Label17", QStringLiteral("Voller Name"));
+    Label18 = NeuesLabel(this, "Label18", QStringLiteral("Anmeldenamen"));
 
     LiKlassenliste = new QListWidget(this);
     LiKlassenliste->setObjectName(QStringLiteral("LiKlassenliste"));
