@@ -1,6 +1,8 @@
 // parvon-bench: builds a large school directory in a fresh store and times the directory reads the
 // workflows make through TNDK against the same reads done as plain SQL on the same database.
 
+#include "BenchReports.h"
+
 #include <DirectoryClient.h>
 #include <NWDir.h>
 #include <SqliteStore.h>
@@ -284,6 +286,7 @@ int main(int argc, char** argv) {
     struct TRow {
         QString Name;
         TTiming Timing;
+        double LimitMicro = 0; // the program's absolute limit, 0: none
     };
     QList<TRow> Rows;
     const int N = int(Sample.size());
@@ -342,6 +345,15 @@ int main(int argc, char** argv) {
                              Raw.Search(ClassName(C), QStringLiteral("Organizational Unit"));
                      })};
 
+    // The lists, timed through their tabs.
+    const auto Lists =
+        BenchReports(*Store, Client, Ndk, Schueler, Students, [&](int Calls, const auto& Program, const auto& Sql) {
+            const TTiming T = Time(Rounds, Calls, Program, Sql);
+            return std::pair{T.Program, T.Sql};
+        });
+    for (const TBenchZeile& Z : Lists)
+        Rows << TRow{Z.Name, {Z.Program, Z.Sql}, Z.GrenzeMikro};
+
     bool AllMet = BuildSeconds < 30;
     Out() << QStringLiteral("%1 %2 %3 %4\n")
                  .arg(QStringLiteral("Read"), -40)
@@ -350,13 +362,16 @@ int main(int argc, char** argv) {
                  .arg(QStringLiteral("ratio"), 7);
     for (const TRow& R : Rows) {
         const double Ratio = R.Timing.Program / R.Timing.Sql;
-        AllMet = AllMet && Ratio <= 2.0;
-        Out() << QStringLiteral("%1 %2 %3 %4%5\n")
+        const bool InTime = R.LimitMicro == 0 || R.Timing.Program < R.LimitMicro;
+        AllMet = AllMet && Ratio <= 2.0 && InTime;
+        Out() << QStringLiteral("%1 %2 %3 %4%5%6\n")
                      .arg(R.Name, -40)
                      .arg(R.Timing.Program, 12, 'f', 1)
                      .arg(R.Timing.Sql, 10, 'f', 1)
                      .arg(Ratio, 7, 'f', 2)
-                     .arg(Ratio <= 2.0 ? QString() : QStringLiteral("  (target: at most 2)"));
+                     .arg(Ratio <= 2.0 ? QString() : QStringLiteral("  (target: at most 2)"))
+                     .arg(InTime ? QString()
+                                 : QStringLiteral("  (target: under %1 s)").arg(R.LimitMicro / 1e6));
     }
     const double Peak = PeakMegabytes();
     AllMet = AllMet && Peak < 200;

@@ -1,5 +1,7 @@
 #include "ParvonEinst_U.h"
 
+#include <DialogBau.h>
+
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -14,8 +16,8 @@ TEinstDlg::TEinstDlg(QWidget* Parent) : QDialog(Parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
-    auto Group = [this](const char* Name, const QString& Title, QCheckBox*& Di, const char* DiName, QCheckBox*& Ri,
-                        const char* RiName) {
+    auto Group = [this](const char* Name, const QString& Title, QCheckBox*& Di, const char* DiName,
+                        QCheckBox*& Ri, const char* RiName) {
         auto* Box = new QGroupBox(Title, this);
         Box->setObjectName(QLatin1String(Name));
         Di = new QCheckBox(QStringLiteral("Delete inhibit"), Box);
@@ -27,17 +29,12 @@ TEinstDlg::TEinstDlg(QWidget* Parent) : QDialog(Parent) {
         L->addWidget(Ri);
         return Box;
     };
-    GroupBox1 = Group("GroupBox1", QStringLiteral("Homeverzeichnis - Flags"), chHomeDi, "chHomeDi", chHomeRi, "chHomeRi");
-    GroupBox2 = Group("GroupBox2", QStringLiteral("Tauschverzeichnis-Flags"), chTauschDi, "chTauschDi", chTauschRi,
-                      "chTauschRi");
+    GroupBox1 = Group("GroupBox1", QStringLiteral("Homeverzeichnis - Flags"), chHomeDi, "chHomeDi", chHomeRi,
+                      "chHomeRi");
+    GroupBox2 = Group("GroupBox2", QStringLiteral("Tauschverzeichnis-Flags"), chTauschDi, "chTauschDi",
+                      chTauschRi, "chTauschRi");
 
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("Abbrechen"), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    DialogKnoepfe(*this, QStringLiteral("OK"), OKBtn, CancelBtn);
 
     auto* Boxes = new QVBoxLayout;
     Boxes->addWidget(GroupBox1);

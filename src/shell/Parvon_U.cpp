@@ -5,8 +5,11 @@
 
 #include <EDirectoryError.h>
 #include <ErrorGuard.h>
+#include <KlassenListe_U.h>
 #include <KlassenTab_U.h>
 #include <ModalSeam.h>
+#include <PrintDialog.h>
+#include <SchuelerListe_U.h>
 #include <StringList.h>
 #include <ndk_u.h>
 
@@ -29,7 +32,8 @@ QString TForm1::Caption() {
 }
 
 TForm1::TForm1(QWidget* Parent, const QString& IniPath)
-    : QMainWindow(Parent), WorkstationListe(std::make_unique<TStringList>()), FIniOverride(IniPath) {
+    : QMainWindow(Parent), WorkstationListe(std::make_unique<TStringList>()), FIniOverride(IniPath),
+      PrintDialog1(std::make_unique<TPrintDialog>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(Caption());
     // The access object comes first: the tabs are given it, and its creation chooses the tree.
@@ -98,8 +102,11 @@ void TForm1::BuildUi() {
         PageControl1->addTab(W, Title);
         return W;
     };
-    TabListeKlassen = Page("TabListeKlassen", QStringLiteral("Liste der Klassen"));
-    TabSchuelerListe = Page("TabSchuelerListe", QStringLiteral("Schülerlisten"));
+    TabListeKlassen = new TKlassenListeTab(FKonfiguration, FNDK, *PrintDialog1, PageControl1);
+    PageControl1->addTab(TabListeKlassen, QStringLiteral("Liste der Klassen"));
+    TabSchuelerListe =
+        new TSchuelerListeTab(FKonfiguration, FNDK, SelectedClass, DruckTitel, *PrintDialog1, PageControl1);
+    PageControl1->addTab(TabSchuelerListe, QStringLiteral("Schülerlisten"));
     TabBimport = Page("TabBimport", QStringLiteral("Datei für Bimport"));
     tabKAUser = Page("tabKAUser", QStringLiteral("Prüflinge/Teilnehmer anlegen"));
 
@@ -162,11 +169,7 @@ void TForm1::FormCreate() {
 
     Timer3->start();
 
-    Header1.clear();
-    Header2.clear();
-    Spalte2 = QStringLiteral("Name");
-    Spalte3 = QStringLiteral("Anmeldename");
-    Spalte4.clear();
+    DruckTitel = TDruckTitel();
 
     for (QLabel* L : {laWScount, laNewUser, laRestrNew, laAktion, laUsers, laRaum, laRestrict})
         L->clear();

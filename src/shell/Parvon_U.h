@@ -1,5 +1,6 @@
 #pragma once
 
+#include <DruckTitel.h>
 #include <Konfiguration.h>
 
 #include <QMainWindow>
@@ -13,8 +14,11 @@ class QMenu;
 class QMenuBar;
 class QTabWidget;
 class QTimer;
+class TKlassenListeTab;
 class TKlassenTab;
 class TNDK;
+class TPrintDialog;
+class TSchuelerListeTab;
 class TStringList;
 
 // The main window: the program's only top-level window and the owner of the program state (the
@@ -53,11 +57,7 @@ public:
     QString IniDatei;
     std::unique_ptr<TStringList> WorkstationListe;
     QString SelectedClass;
-    QString Header1;
-    QString Header2;
-    QString Spalte2;
-    QString Spalte3;
-    QString Spalte4;
+    TDruckTitel DruckTitel; // the captions of the ruled printouts
 
     // The directory access object this window created (also reachable as NDK); null when it could
     // not be created.
@@ -76,12 +76,13 @@ private:
     TKonfiguration FKonfiguration;
     QString FIniOverride;
     TNDK* FNDK = nullptr;
+    std::unique_ptr<TPrintDialog> PrintDialog1; // the one printer every printout uses
     bool FDestroyed = false;
 
     QTabWidget* PageControl1;
     TKlassenTab* tabNeueKlasse;
-    QWidget* TabListeKlassen;
-    QWidget* TabSchuelerListe;
+    TKlassenListeTab* TabListeKlassen;
+    TSchuelerListeTab* TabSchuelerListe;
     QWidget* TabBimport;
     QWidget* tabKAUser;
     QTimer* Timer3;

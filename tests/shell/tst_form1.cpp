@@ -71,9 +71,9 @@ void TForm1Test::window() {
     QVERIFY(Of<QTimer>(F, "Timer3")->isActive());
     QCOMPARE(Of<QTimer>(F, "Timer3")->interval(), 300);
     QCOMPARE(F->IniDatei, IniPath());
-    QVERIFY(F->Header1.isEmpty() && F->Header2.isEmpty() && F->Spalte4.isEmpty());
-    QCOMPARE(F->Spalte2, QStringLiteral("Name"));
-    QCOMPARE(F->Spalte3, QStringLiteral("Anmeldename"));
+    QCOMPARE(F->DruckTitel, TDruckTitel{});
+    QCOMPARE(F->DruckTitel.Spalte2, QStringLiteral("Name"));
+    QCOMPARE(F->DruckTitel.Spalte3, QStringLiteral("Anmeldename"));
     QVERIFY(F->WorkstationListe && F->WorkstationListe->IsEmpty());
     QVERIFY(F->SelectedClass.isEmpty());
     for (const char* Name :

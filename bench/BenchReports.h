@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <utility>
+
+class TDirectoryClient;
+class TSqliteStore;
+class TNDK;
+
+// One timed workflow: microseconds per call of the program and of the raw work, and an absolute
+// limit for the program (0: none).
+struct TBenchZeile {
+    QString Name;
+    double Program = 0;
+    double Sql = 0;
+    double GrenzeMikro = 0;
+};
+
+// Times Program and Sql, each doing Calls calls; answers microseconds per call of each.
+using TZeitnehmer = std::function<std::pair<double, double>(int Calls, const std::function<void()>& Program,
+                                                            const std::function<void()>& Sql)>;
+
+// The lists: gives every class below Schueler an exchange folder with the class as trustee, then
+// times the class overview rebuilt through its tab, and the student list of a class and its
+// printout on the recording canvas, against raw SQL and file-system calls doing the same work.
+QList<TBenchZeile> BenchReports(TSqliteStore& Store, TDirectoryClient& Client, TNDK& Ndk, const QString& Schueler, int Students,
+                                const TZeitnehmer& Zeit);

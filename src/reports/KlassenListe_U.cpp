@@ -1,0 +1,191 @@
+#include "KlassenListe_U.h"
+
+#include "ListenHilfen.h"
+
+#include <DialogBau.h>
+#include <ErrorGuard.h>
+#include <Konfiguration.h>
+#include <PrintCanvas.h>
+#include <PrintDialog.h>
+#include <StringList.h>
+#include <WaitCursor.h>
+#include <ndk_u.h>
+
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScopeGuard>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+enum TSpalte { Klasse, Schuelerzahl, Tausch, Rechte };
+const int Spaltenbreiten[] = {130, 82, 52, 65};
+} // namespace
+
+TKlassenListeTab::TKlassenListeTab(TKonfiguration& Konfiguration, TNDK* Ndk, TPrintDialog& PrintDialog,
+                                   QWidget* Parent)
+    : QWidget(Parent), K(Konfiguration), FNdk(Ndk), PrintDialog1(PrintDialog) {
+    setObjectName(QStringLiteral("TabListeKlassen"));
+    BuildUi();
+    ConnectGuarded(buDruckenKlassen, &QToolButton::clicked, this, &TKlassenListeTab::buDruckenKlassenClick);
+}
+
+void TKlassenListeTab::BuildUi() {
+    Label19 = NeuesLabel(this, "Label19", QStringLiteral("Liste der momentan vorhandenen Klassen"));
+
+    sgKlassen = new QTableWidget(0, 4, this);
+    sgKlassen->setObjectName(QStringLiteral("sgKlassen"));
+    sgKlassen->setFont(QFont(QStringLiteral("Courier New")));
+    sgKlassen->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    sgKlassen->setSelectionMode(QAbstractItemView::SingleSelection);
+    sgKlassen->setWordWrap(false);
+    sgKlassen->verticalHeader()->hide();
+    sgKlassen->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    sgKlassen->verticalHeader()->setDefaultSectionSize(16);
+    sgKlassen->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    sgKlassen->horizontalHeader()->setHighlightSections(false);
+    int Breite = 2 * sgKlassen->frameWidth() + sgKlassen->verticalScrollBar()->sizeHint().width();
+    for (int C = Klasse; C <= Rechte; ++C) {
+        sgKlassen->setColumnWidth(C, Spaltenbreiten[C]);
+        Breite += Spaltenbreiten[C];
+    }
+    sgKlassen->setFixedWidth(Breite);
+
+    laKlassen = NeuesLabel(this, "laKlassen", QStringLiteral("Anzahl:"));
+    laUpdate = NeuesLabel(this, "laUpdate", QString());
+    laUpdate->setWordWrap(true);
+    laUpdate->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette Blau = laUpdate->palette();
+    Blau.setColor(QPalette::WindowText, Qt::blue);
+    laUpdate->setPalette(Blau);
+
+    buDruckenKlassen = new QToolButton(this);
+    buDruckenKlassen->setObjectName(QStringLiteral("buDruckenKlassen"));
+    buDruckenKlassen->setIcon(DruckerSymbol());
+    buDruckenKlassen->setFixedSize(26, 26);
+    buDruckenKlassen->setToolTip(QStringLiteral("Liste drucken"));
+
+    auto* Grid = new QGridLayout(this);
+    Grid->setContentsMargins(12, 10, 12, 10);
+    Grid->setHorizontalSpacing(16);
+    Grid->addWidget(Label19, 0, 0);
+    Grid->addWidget(sgKlassen, 1, 0);
+    Grid->addWidget(laKlassen, 2, 0);
+    auto* Rechts = new QVBoxLayout;
+    Rechts->addWidget(buDruckenKlassen);
+    Rechts->addSpacing(12);
+    Rechts->addWidget(laUpdate);
+    Rechts->addStretch(1);
+    Grid->addLayout(Rechts, 1, 1);
+    Grid->setColumnStretch(1, 1);
+    Grid->setRowStretch(1, 1);
+}
+
+void TKlassenListeTab::showEvent(QShowEvent* Event) {
+    QWidget::showEvent(Event);
+    if (!Event->spontaneous())
+        Guarded(this, [this] { TabListeKlassenShow(); });
+}
+
+QString TKlassenListeTab::Zelle(int Row, int Column) const {
+    const QTableWidgetItem* Item = sgKlassen->item(Row, Column);
+    return Item ? Item->text() : QString();
+}
+
+void TKlassenListeTab::SetZelle(int Row, int Column, const QString& Text) {
+    if (QTableWidgetItem* Item = sgKlassen->item(Row, Column))
+        Item->setText(Text);
+    else
+        sgKlassen->setItem(Row, Column, new QTableWidgetItem(Text));
+}
+
+void TKlassenListeTab::TabListeKlassenShow() {
+    // The reads let window messages through; a showing meanwhile finds the table being read.
+    if (FLaeuft)
+        return;
+    TNDK& N = Erreichbar(FNdk);
+    TWaitCursor Wait;
+    FLaeuft = true;
+    laUpdate->setText(QStringLiteral("Daten werden neu ermittelt.\nVorgang kann bei einer großen Zahl von "
+                                     "Klassen länger dauern."));
+    const auto Ende = qScopeGuard([this] {
+        laUpdate->clear();
+        FLaeuft = false;
+    });
+
+    // Nothing of an earlier showing stays: a read that fails keeps only what this one found.
+    sgKlassen->setRowCount(0);
+    laKlassen->setText(QStringLiteral("Anzahl:"));
+    sgKlassen->setHorizontalHeaderLabels({QStringLiteral("Klasse"), QStringLiteral("Schülerzahl"),
+                                          QStringLiteral("Tausch"), QStringLiteral("Rechte")});
+    Nachrichten();
+    NamenLesen(N);
+    TauschLesen(N);
+    SchuelerZaehlen(N);
+}
+
+void TKlassenListeTab::NamenLesen(TNDK& N) {
+    QStringList Klassen;
+    {
+        const TFilter Filter(N, QStringLiteral("Organizational Unit"));
+        TStringList Liste;
+        N.ListEntries(K.ouSchueler, Liste);
+        Klassen = Liste.Texts();
+        std::sort(Klassen.begin(), Klassen.end(),
+                  [](const QString& A, const QString& B) { return NamenVergleich(A, B) < 0; });
+        Nachrichten();
+        laKlassen->setText(QStringLiteral("Anzahl: ") + QString::number(N.CountEntries(K.ouSchueler)));
+    }
+    const auto Pause = qScopeGuard(Nachrichten);
+    sgKlassen->setRowCount(int(Klassen.size()));
+    for (int R = 0; R < Klassen.size(); ++R)
+        SetZelle(R, Klasse, Klassen[R]);
+}
+
+void TKlassenListeTab::TauschLesen(TNDK& N) {
+    const auto Pause = qScopeGuard(Nachrichten);
+    for (int R = 0; R < sgKlassen->rowCount(); ++R) {
+        const QString Name = Zelle(R, Klasse);
+        const QString Ordner = K.TauschBase + u'\\' + Name;
+        const bool Da = N.DirectoryExists(Ordner);
+        SetZelle(R, Tausch, Da ? QStringLiteral("ja") : QStringLiteral("-"));
+        SetZelle(R, Rechte, Da ? N.GetTrusteeRights(Ordner, K.ouSchueler + u'\\' + Name) : QString());
+    }
+}
+
+void TKlassenListeTab::SchuelerZaehlen(TNDK& N) {
+    const TFilter Filter(N, QStringLiteral("User"));
+    for (int R = 0; R < sgKlassen->rowCount(); ++R) {
+        const QString Name = Zelle(R, Klasse);
+        if (Name.isEmpty())
+            continue;
+        const int Anzahl = N.CountEntries(K.ouSchueler + u'\\' + Name);
+        SetZelle(R, Schuelerzahl, Anzahl > 0 ? QString::number(Anzahl) : QStringLiteral("-"));
+    }
+}
+
+void TKlassenListeTab::buDruckenKlassenClick() {
+    if (!PrintDialog1.ShowDialog(this))
+        return;
+    TWaitCursor Wait;
+    const auto Job = PrintDialog1.BeginTextJob();
+    Job->SetFont(QStringLiteral("Courier New"), 12);
+    const QString Strich = QString(6, u' ') + QString(57, u'-');
+    Job->WriteLine(QString());
+    Job->WriteLine(QStringLiteral("      Liste der Klassen"));
+    Job->WriteLine(QString());
+    Job->WriteLine(QStringLiteral("       Klasse       Schülerzahl  Tausch    Rechte"));
+    Job->WriteLine(Strich);
+    for (int R = 0; R < sgKlassen->rowCount(); ++R)
+        Job->WriteLine(QStringLiteral("       %1           %2       %3      %4")
+                           .arg(Zelle(R, Klasse).leftJustified(7), Zelle(R, Schuelerzahl).leftJustified(3),
+                                Zelle(R, Tausch).leftJustified(3), Zelle(R, Rechte).leftJustified(8)));
+    Job->WriteLine(Strich);
+    Job->WriteLine(QStringLiteral("        Anzahl der Klassen: ") + QString::number(sgKlassen->rowCount()));
+    Job->EndDoc();
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QShowEvent;
+class QTableWidget;
+class QToolButton;
+class TKonfiguration;
+class TNDK;
+class TPrintDialog;
+
+// The tab "Liste der Klassen": every class below the student base container with its number of
+// students, whether its exchange folder exists and the rights the class holds there. The table is
+// read anew from the directory every time the tab is shown; the print button prints it as a text
+// list.
+class TKlassenListeTab : public QWidget {
+    Q_OBJECT
+public:
+    // Ndk is null when the directory could not be reached at start: the handlers then report that.
+    TKlassenListeTab(TKonfiguration& Konfiguration, TNDK* Ndk, TPrintDialog& PrintDialog1,
+                     QWidget* Parent = nullptr);
+
+    // Event handlers.
+    void TabListeKlassenShow();
+    void buDruckenKlassenClick();
+
+protected:
+    void showEvent(QShowEvent* Event) override;
+
+private:
+    void BuildUi();
+    // The columns of the grid's class rows, read while the table is rebuilt.
+    void NamenLesen(TNDK& N);
+    void TauschLesen(TNDK& N);
+    void SchuelerZaehlen(TNDK& N);
+    QString Zelle(int Row, int Column) const;
+    void SetZelle(int Row, int Column, const QString& Text);
+
+    TKonfiguration& K;
+    TNDK* FNdk;
+    TPrintDialog& PrintDialog1;
+    bool FLaeuft = false;
+
+    QLabel* Label19;
+    QTableWidget* sgKlassen;
+    QLabel* laKlassen;
+    QLabel* laUpdate;
+    QToolButton* buDruckenKlassen;
+};

@@ -1,0 +1,155 @@
+#include "SchuelerListe_U.h"
+
+#include "BenutzerFormular.h"
+#include "HeaderDlg_u.h"
+#include "ListenHilfen.h"
+
+#include <DialogBau.h>
+#include <DruckTitel.h>
+#include <ErrorGuard.h>
+#include <Konfiguration.h>
+#include <ModalSeam.h>
+#include <OUBrowser_U.h>
+#include <PrintCanvas.h>
+#include <PrintDialog.h>
+#include <StringList.h>
+#include <WaitCursor.h>
+#include <ndk_u.h>
+
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QToolButton>
+
+namespace {
+// A line of the list: kept in the order of the user's locale, without regard to case.
+class TSchuelerEintrag : public QListWidgetItem {
+public:
+    using QListWidgetItem::QListWidgetItem;
+    bool operator<(const QListWidgetItem& Other) const override {
+        return NamenVergleich(text(), Other.text()) < 0;
+    }
+};
+
+QToolButton* Knopf(QWidget* Parent, const char* Name, const QString& Hint) {
+    auto* B = new QToolButton(Parent);
+    B->setObjectName(QLatin1String(Name));
+    B->setToolTip(Hint);
+    return B;
+}
+} // namespace
+
+TSchuelerListeTab::TSchuelerListeTab(TKonfiguration& Konfiguration, TNDK* Ndk, QString& Klasse,
+                                     TDruckTitel& DruckTitel, TPrintDialog& PrintDialog, QWidget* Parent)
+    : QWidget(Parent), K(Konfiguration), FNdk(Ndk), SelectedClass(Klasse), Titel(DruckTitel),
+      PrintDialog1(PrintDialog) {
+    setObjectName(QStringLiteral("TabSchuelerListe"));
+    BuildUi();
+    ConnectGuarded(BuKlassenAuswahl, &QToolButton::clicked, this, &TSchuelerListeTab::BuKlassenAuswahlClick);
+    ConnectGuarded(buDruckSchueler, &QToolButton::clicked, this, &TSchuelerListeTab::buDruckSchuelerClick);
+}
+
+void TSchuelerListeTab::BuildUi() {
+    Label7 = NeuesLabel(this, "Label7", QStringLiteral("Klasse"));
+    EdKlasse = new QLineEdit(this);
+    EdKlasse->setObjectName(QStringLiteral("EdKlasse"));
+    EdKlasse->setReadOnly(true);
+    EdKlasse->setToolTip(QStringLiteral("Klasse, in die Schüler aufgenommen werden sollen"));
+    Label7->setBuddy(EdKlasse);
+    BuKlassenAuswahl = Knopf(this, "BuKlassenAuswahl", QStringLiteral("Öffnet Dialog zur Klassenauswahl"));
+    BuKlassenAuswahl->setText(QStringLiteral("..."));
+    BuKlassenAuswahl->setFixedSize(26, 23);
+    Label17 = NeuesLabel(this, "Label17", QStringLiteral("Voller Name"));
+    Label18 = NeuesLabel(this, "Label18", QStringLiteral("Anmeldenamen"));
+
+    LiKlassenliste = new QListWidget(this);
+    LiKlassenliste->setObjectName(QStringLiteral("LiKlassenliste"));
+    LiKlassenliste->setFont(QFont(QStringLiteral("Courier New")));
+    LiKlassenliste->setSortingEnabled(true);
+    LiKlassenliste->setUniformItemSizes(true);
+
+    buDruckSchueler = Knopf(this, "buDruckSchueler", QStringLiteral("Schülerliste drucken"));
+    buDruckSchueler->setIcon(DruckerSymbol());
+    buDruckSchueler->setFixedSize(26, 26);
+
+    // The column captions stand above the list's name and login-name columns.
+    const int Zeichen = QFontMetrics(LiKlassenliste->font()).horizontalAdvance(u'x');
+    auto* Spalten = new QHBoxLayout;
+    Spalten->setContentsMargins(LiKlassenliste->frameWidth() + 2 + Zeichen, 0, 0, 0);
+    Spalten->setSpacing(0);
+    Label17->setFixedWidth(29 * Zeichen);
+    Spalten->addWidget(Label17);
+    Spalten->addWidget(Label18);
+    Spalten->addStretch(1);
+
+    auto* Grid = new QGridLayout(this);
+    Grid->setContentsMargins(12, 10, 12, 10);
+    Grid->setHorizontalSpacing(4);
+    Grid->addWidget(Label7, 0, 0, 1, 2);
+    Grid->addWidget(EdKlasse, 1, 0);
+    Grid->addWidget(BuKlassenAuswahl, 1, 1);
+    Grid->setRowMinimumHeight(2, 10);
+    Grid->addLayout(Spalten, 3, 0);
+    Grid->addWidget(LiKlassenliste, 4, 0);
+    Grid->addWidget(buDruckSchueler, 4, 1, Qt::AlignTop);
+    Grid->setRowStretch(4, 1);
+}
+
+void TSchuelerListeTab::BuKlassenAuswahlClick() {
+    TNDK& N = Erreichbar(FNdk);
+    QString Auswahl;
+    if (!ChoosePicker(this, N, TPickerKind::KlassenAuswahl, K.ouSchueler, Auswahl))
+        return;
+    TWaitCursor Wait;
+    SelectedClass = Auswahl;
+    EdKlasse->setText(TNDK::PathToDotted(Auswahl));
+    Titel.Header1 = QStringLiteral("Benutzer in Klasse ") + N.GetShortName(Auswahl);
+    Nachrichten();
+    N.SetFilters(QStringLiteral("User"));
+    FillStudentList();
+}
+
+void TSchuelerListeTab::FillStudentList() {
+    TNDK& N = Erreichbar(FNdk);
+    // Emptied first: a class that cannot be read never shows the students of the one before.
+    LiKlassenliste->clear();
+    TStringList Liste;
+    N.ListEntries(SelectedClass, Liste);
+    // The list's font has a fixed pitch: a line is as wide as its characters.
+    const int Zeichen = QFontMetrics(LiKlassenliste->font()).horizontalAdvance(u'x');
+    for (int I = 0; I < Liste.Count(); ++I) {
+        const QString Benutzer = Liste.Object(I) ? Liste.Object(I)->Text : QString();
+        const QString Text =
+            u' ' + BenutzerName(N, Benutzer).leftJustified(28) + u' ' + Liste.Text(I).leftJustified(10);
+        auto* Eintrag = new TSchuelerEintrag(Text);
+        Eintrag->setData(Qt::UserRole, Benutzer);
+        Eintrag->setSizeHint(QSize(Zeichen * int(Text.size()) + 8, 16));
+        LiKlassenliste->addItem(Eintrag);
+    }
+}
+
+void TSchuelerListeTab::buDruckSchuelerClick() {
+    TNDK& N = Erreichbar(FNdk);
+    THeaderDlg Dlg(this);
+    Dlg.Setzen(Titel);
+    if (TModalSeam::Exec(Dlg) != QDialog::Accepted)
+        return;
+    // The captions stay also when the print dialog is cancelled.
+    Titel = Dlg.Titel();
+    if (!PrintDialog1.ShowDialog(this))
+        return;
+    TWaitCursor Wait;
+    const TFilter Filter(N, QStringLiteral("User"));
+    TStringList Liste;
+    N.ListEntries(SelectedClass, Liste);
+    PrintStudentList(Liste);
+}
+
+void TSchuelerListeTab::PrintStudentList(const TStringList& Liste) {
+    TBenutzerZeilen Zeilen(Erreichbar(FNdk), Liste);
+    const auto Canvas = PrintDialog1.BeginCanvas();
+    FormularDrucken(*Canvas, Titel, Zeilen);
+}
