@@ -3,6 +3,7 @@
 #include "Info_U.h"
 #include "ParvonEinst_U.h"
 
+#include <BImportTab_U.h>
 #include <ErrorGuard.h>
 #include <KlassenTab_U.h>
 #include <ModalSeam.h>
@@ -99,7 +100,8 @@ void TForm1::BuildUi() {
     };
     TabListeKlassen = Page("TabListeKlassen", QStringLiteral("Liste der Klassen"));
     TabSchuelerListe = Page("TabSchuelerListe", QStringLiteral("Schülerlisten"));
-    TabBimport = Page("TabBimport", QStringLiteral("Datei für Bimport"));
+    TabBimport = new TBImportTab(FKonfiguration, FNDK, PageControl1);
+    PageControl1->addTab(TabBimport, QStringLiteral("Datei für Bimport"));
     tabKAUser = Page("tabKAUser", QStringLiteral("Prüflinge/Teilnehmer anlegen"));
 
     // The status labels of the exam-account tab.

@@ -13,6 +13,7 @@ class QMenu;
 class QMenuBar;
 class QTabWidget;
 class QTimer;
+class TBImportTab;
 class TKlassenTab;
 class TNDK;
 class TStringList;
@@ -82,7 +83,7 @@ private:
     TKlassenTab* tabNeueKlasse;
     QWidget* TabListeKlassen;
     QWidget* TabSchuelerListe;
-    QWidget* TabBimport;
+    TBImportTab* TabBimport;
     QWidget* tabKAUser;
     QTimer* Timer3;
 
