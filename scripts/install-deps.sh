@@ -6,6 +6,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-translations-l10n
   libgl-dev fonts-liberation xvfb xauth imagemagick qt6-pdf-dev poppler-utils
   slapd ldap-utils libldap-dev
+  libsodium-dev
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

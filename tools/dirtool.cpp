@@ -20,6 +20,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,8 +52,14 @@ const char* const Usage =
     "                                set the local root folder of a volume\n"
     "  add-user FULLNAME SURNAME TEMPLATE\n"
     "                                create a user with the fields of a template (full names)\n"
-    "  check-password FULLNAME PASSWORD\n"
+    "  restrictions FULLNAME         a user's network address restriction: TCP/IP values as\n"
+    "                                dotted quads, other values in their text form\n"
+    "  set-password FULLNAME         set a user's password (kept as a salted hash only)\n"
+    "  check-password FULLNAME [PASSWORD]\n"
     "                                check a password (exit status 0: right, 1: wrong)\n"
+    "\n"
+    "A password is read from standard input (its first line) unless given; a password on the\n"
+    "command line can be seen by every user of the machine.\n"
     "\n"
     "Full names: NDS:\\\\TREE\\O\\OU\\CN, e.g. NDS:\\\\SCHULE\\unterricht\\schueler\n"
     "Exit status 2 on errors, with the error text on standard error.\n";
@@ -341,9 +349,67 @@ int AddUser(TTool& Tool, const QStringList& Args) {
     return 0;
 }
 
+int Restrictions(TTool& Tool, const QStringList& Args) {
+    Need(Args, 1, 1);
+    NWDir Dir(Tool.Client);
+    Dir.SetFullName(Args[0]);
+    const QVariantList Values =
+        Dir.Entry()->GetFieldValue(QStringLiteral("Network Address Restriction"), QVariant(), true).toList();
+    int Shown = 0;
+    for (const QVariant& V : Values) {
+        const NWNetAddress Address = V.value<NWNetAddress>();
+        if (Address.IsEmpty())
+            continue;
+        const QString Quad = Address.DottedQuad();
+        Out() << (Quad.isEmpty() ? Address.Value() + QStringLiteral("  (not TCP/IP)") : Quad) << '\n';
+        ++Shown;
+    }
+    if (!Shown)
+        Out() << "No network address restriction.\n";
+    return 0;
+}
+
+// The user an argument names; passwords are set for users only.
+TObjectRef PasswordUser(TTool& Tool, const QString& FullName) {
+    const TObjectRef User = Tool.Store.Resolve(FullName);
+    if (User.Layout != QLatin1String("User"))
+        throw EDirectoryError(QStringLiteral("%1 is no user.").arg(User.FullName));
+    return User;
+}
+
+// The password argument at Index, else the first line of standard input, read without echo from
+// a terminal.
+QString PasswordOf(const QStringList& Args, int Index) {
+    if (Args.size() > Index)
+        return Args[Index];
+    const bool Terminal = isatty(STDIN_FILENO);
+    termios Saved{};
+    if (Terminal && tcgetattr(STDIN_FILENO, &Saved) == 0) {
+        termios Quiet = Saved;
+        Quiet.c_lflag &= ~tcflag_t(ECHO);
+        QTextStream(stderr) << "Password: " << Qt::flush;
+        tcsetattr(STDIN_FILENO, TCSANOW, &Quiet);
+    }
+    QTextStream In(stdin);
+    const QString Password = In.readLine();
+    if (Terminal) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &Saved);
+        QTextStream(stderr) << '\n';
+    }
+    return Password;
+}
+
+int SetPassword(TTool& Tool, const QStringList& Args) {
+    Need(Args, 1, 1);
+    const TObjectRef User = PasswordUser(Tool, Args[0]);
+    Tool.Store.SetPassword(User, PasswordOf(Args, 1));
+    Out() << "Password set for " << User.FullName << ".\n";
+    return 0;
+}
+
 int CheckPassword(TTool& Tool, const QStringList& Args) {
-    Need(Args, 2, 2);
-    if (Tool.Store.CheckPassword(Tool.Store.Resolve(Args[0]), Args[1])) {
+    Need(Args, 1, 2);
+    if (Tool.Store.CheckPassword(PasswordUser(Tool, Args[0]), PasswordOf(Args, 1))) {
         Out() << "Password is right.\n";
         return 0;
     }
@@ -399,6 +465,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("volumes"), Volumes},
         {QStringLiteral("set-volume-root"), SetVolumeRoot},
         {QStringLiteral("add-user"), AddUser},
+        {QStringLiteral("restrictions"), Restrictions},
+        {QStringLiteral("set-password"), SetPassword},
         {QStringLiteral("check-password"), CheckPassword},
     };
     const QString Name = Args.takeFirst();

@@ -5,6 +5,7 @@
 
 #include <EDirectoryError.h>
 #include <Layouts.h>
+#include <NWNetAddress.h>
 #include <Names.h>
 #include <Syntax.h>
 
@@ -22,9 +23,12 @@ TDirectoryBackend& Directory(TDirectoryClient& Client) {
 // The values of a read as the entry hands them out.
 QVariant Shaped(const NWFieldType& Type, std::vector<QVariant> Values, const QVariant& Default,
                 bool MultiValued) {
+    const TSyntaxKind Kind = KindOfSyntax(Type.Syntax);
+    // An address list without values is an array of one element without a value.
+    if (Values.empty() && MultiValued && Kind == TSyntaxKind::NetAddress && !Default.isValid())
+        return QVariantList{QVariant::fromValue(NWNetAddress())};
     if (Values.empty())
         return Default;
-    const TSyntaxKind Kind = KindOfSyntax(Type.Syntax);
     if (!MultiValued)
         return Values.front();
     if (IsTextKind(Kind)) {

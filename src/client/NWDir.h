@@ -22,7 +22,8 @@ public:
 
     // Reads a field: a QString for a single text, a QStringList of texts when MultiValued,
     // qint64 for Integer syntaxes, QDateTime for Time syntaxes, a QVariantList of NWNetAddress
-    // for Net Address syntaxes, Default when the entry holds no value. An empty field name with
+    // for Net Address syntaxes, Default when the entry holds no value (for a Net Address field
+    // read MultiValued without a Default: a list of one unset NWNetAddress). An empty field name with
     // MultiValued gives the names of the fields the entry holds (QStringList). Unknown fields
     // give Default.
     QVariant GetFieldValue(const QString& Field, const QVariant& Default = QVariant(),

@@ -458,11 +458,15 @@ void TNDK::CloseClientContext(NWDSContextHandle Context) {
         ShowNwdsError(QStringLiteral("NWDSFreeContext"), Status);
 }
 
+QByteArray TNDK::ContextTreeName() {
+    return PathToDotted(TreePrefix()).toLower().toUtf8();
+}
+
 NWCCODE TNDK::ClearAttribute(const QString& ObjectName, const QString& AttributeName) {
     NWDSContextHandle Context = 0;
     OpenClientContext(Context);
-    // The tree the object name comes from: the chosen tree's own name.
-    const QByteArray Tree = PathToDotted(TreePrefix()).toLower().toUtf8();
+    // The tree the object name comes from.
+    const QByteArray Tree = ContextTreeName();
     NWDSSetContext(Context, DCK_TREE_NAME, Tree.constData());
     const QByteArray Attribute = AttributeName.toUtf8();
     const QByteArray Object = (u'.' + ObjectName).toUtf8();

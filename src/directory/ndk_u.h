@@ -94,6 +94,20 @@ public:
     QString GetTrusteeRights(const QString& Path, const QString& Trustee);
     void SetDirectoryFlags(const QString& Path, const QString& Flags);
 
+    // Network address restrictions and passwords; User is a full name. A failure is shown in a
+    // plain box ("Error (%s)", "SetFieldValue/Update (%s)", "Error reading restrictions (%s)",
+    // "Passwort nicht geändert Fehler: " and the status) and never raised.
+    // Appends one TCP/IP value (Address a dotted quad) to the user's restriction, keeping the values
+    // it holds. An address that does not convert is reported and nothing is written.
+    void AddNetworkAddress(const QString& User, const QString& Address);
+    // Removes every value of the restriction; a failed removal is not reported.
+    void ClearNetworkAddresses(const QString& User);
+    // The restriction's TCP/IP values as dotted quads, each but the array's last value followed by
+    // CR LF; values of other types are skipped. After a failure: the lines read until then.
+    QString GetNetworkAddresses(const QString& User);
+    // Sets the password, in upper case, without the old one.
+    void SetUserPassword(const QString& User, const QString& Password);
+
     // Sessions and client contexts.
     void ListConnectedServers(TStringList& List);
     NWCCODE OpenClientContext(NWDSContextHandle& Context); // answers the status of its last step
@@ -124,6 +138,10 @@ private:
     void Init();
     void CopyStreamField(const NWEntry& Source, NWEntry& Target, const QString& Field, bool Commit);
     void ShowNwdsError(const QString& Call, NWCCODE Result);
+    // The tree name a client context addresses: the lower-case name of the chosen tree.
+    QByteArray ContextTreeName();
+    // Positions NWDir1 on the user and answers its entry; raises when there is none.
+    NWEntryPtr PositionOnUser(const QString& User);
 
     QWidget* FOwner;
     QString FTreePrefix;

@@ -3,6 +3,7 @@
 #include "Info_U.h"
 #include "ParvonEinst_U.h"
 
+#include <BImportTab_U.h>
 #include <EDirectoryError.h>
 #include <ErrorGuard.h>
 #include <KlassenListe_U.h>
@@ -107,7 +108,8 @@ void TForm1::BuildUi() {
     TabSchuelerListe =
         new TSchuelerListeTab(FKonfiguration, FNDK, SelectedClass, DruckTitel, *PrintDialog1, PageControl1);
     PageControl1->addTab(TabSchuelerListe, QStringLiteral("Schülerlisten"));
-    TabBimport = Page("TabBimport", QStringLiteral("Datei für Bimport"));
+    TabBimport = new TBImportTab(FKonfiguration, FNDK, PageControl1);
+    PageControl1->addTab(TabBimport, QStringLiteral("Datei für Bimport"));
     tabKAUser = Page("tabKAUser", QStringLiteral("Prüflinge/Teilnehmer anlegen"));
 
     // The status labels of the exam-account tab.

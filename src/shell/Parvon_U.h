@@ -15,6 +15,7 @@ class QMenuBar;
 class QTabWidget;
 class QTimer;
 class TKlassenListeTab;
+class TBImportTab;
 class TKlassenTab;
 class TNDK;
 class TPrintDialog;
@@ -83,7 +84,7 @@ private:
     TKlassenTab* tabNeueKlasse;
     TKlassenListeTab* TabListeKlassen;
     TSchuelerListeTab* TabSchuelerListe;
-    QWidget* TabBimport;
+    TBImportTab* TabBimport;
     QWidget* tabKAUser;
     QTimer* Timer3;
 

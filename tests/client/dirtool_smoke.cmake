@@ -3,14 +3,19 @@
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 
-# run(<store> <expected exit status> <text the output must hold or ""> ARGS...)
+# run(<store> <expected exit status> <text the output must hold or ""> ARGS...); standard input
+# is the file that the variable "input" names, when it is set.
 function(run store status expected)
-    execute_process(COMMAND "${DIRTOOL}" --store "${WORK}/${store}" ${ARGN}
+    set(in "")
+    if(DEFINED input)
+        set(in INPUT_FILE "${input}")
+    endif()
+    execute_process(COMMAND "${DIRTOOL}" --store "${WORK}/${store}" ${ARGN} ${in}
                     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT rc STREQUAL "${status}")
         message(FATAL_ERROR "parvon-dirtool ${ARGN}: exit status ${rc}, expected ${status}\n${out}\n${err}")
     endif()
-    if(NOT status STREQUAL "0" AND err STREQUAL "")
+    if(status STREQUAL "2" AND err STREQUAL "")
         message(FATAL_ERROR "parvon-dirtool ${ARGN}: failed without an error text")
     endif()
     if(NOT expected STREQUAL "")
@@ -50,3 +55,15 @@ run(a 0 "Created ${schueler}\\5a\\neu" add-user "${schueler}\\5a\\neu" "Neumann"
 run(a 0 "Home Directory: NDS:\\\\SCHULE\\dienste\\SRV1_DATA,home\\schueler\\5a" show "${schueler}\\5a\\neu")
 run(a 0 "Surname: Neumann" show "${schueler}\\5a\\neu")
 run(a 2 "" add-user "${schueler}\\5a\\neu" "Neumann" "${schueler}\\5a\\User_Template")
+
+# A restriction shown as dotted quads; passwords read from standard input.
+set(exam "NDS:\\\\SCHULE\\unterricht\\pruefung\\EDV1_B01")
+run(a 0 "10.1.1.101\n10.1.1.200\n" restrictions "${exam}")
+run(a 0 "No network address restriction." restrictions "${schueler}\\5a\\neu")
+file(WRITE "${WORK}/password" "Sch4rf-Geheim\n")
+set(input "${WORK}/password")
+run(a 0 "Password set for ${exam}." set-password "${exam}")
+run(a 0 "Password is right." check-password "${exam}")
+file(WRITE "${WORK}/password" "sch4rf-geheim\n")
+run(a 1 "Password is wrong." check-password "${exam}")
+unset(input)

@@ -432,8 +432,10 @@ private Q_SLOTS:
                                      << QStringList{Schueler + Q("\\10a"), Schueler + Q("\\11")} << 2;
         QTest::newRow("base excluded")
             << Schueler << Q("*") << Q("Organizational Unit") << 2 << QStringList{} << 10;
-        QTest::newRow("direct children") << Unterricht << Q("*") << QString() << 1
-                                         << QStringList{Schueler, Unterricht + Q("\\Pruefung_Template")} << 2;
+        QTest::newRow("direct children")
+            << Unterricht << Q("*") << QString() << 1
+            << QStringList{Schueler, Unterricht + Q("\\Pruefung_Template"), Unterricht + Q("\\pruefung")}
+            << 3;
         QTest::newRow("base itself") << Class5a << Q("5*") << QString() << 0 << QStringList{Class5a} << 1;
         QTest::newRow("no hit") << Root << Q("nobody") << QString() << 2 << QStringList{} << 0;
         QTest::newRow("unknown layout") << Root << Q("*") << Q("Spaceship") << 2 << QStringList{} << 0;

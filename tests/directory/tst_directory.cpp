@@ -635,7 +635,10 @@ private Q_SLOTS:
         {
             NWDir Dir(**FStore);
             Dir.SetFullName(User);
-            QVERIFY(!Dir.Entry()->GetFieldValue(Field, QVariant(), true).isValid());
+            // No value left: the list of one element without a value.
+            const QVariantList Left = Dir.Entry()->GetFieldValue(Field, QVariant(), true).toList();
+            QCOMPARE(Left.size(), 1);
+            QVERIFY(Left.first().value<NWNetAddress>().IsEmpty());
         }
         // Nothing left to remove: the client's "no such value" counts as done.
         QCOMPARE(FNdk->ClearAttribute(Dotted, Field), 0);

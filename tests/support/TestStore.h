@@ -17,6 +17,7 @@ class TTestStore {
 public:
     explicit TTestStore(bool WithDemoTree = true) {
         Store = std::make_shared<TSqliteStore>(Dir.path());
+        Store->UseMinimalPasswordCostForTests();
         if (WithDemoTree)
             CreateDemoTree(*Store);
         Client = std::make_unique<TDirectoryClient>(Store, Store);

@@ -13,3 +13,10 @@ QString NWNetAddress::Value() const {
         return QStringLiteral("Type %1: %2").arg(FType).arg(Hex);
     }
 }
+
+QString NWNetAddress::DottedQuad() const {
+    if (FType != 1 || FAddress.size() != 4)
+        return QString();
+    const auto Part = [this](int I) { return QString::number(quint8(FAddress.at(I))); };
+    return Part(0) + u'.' + Part(1) + u'.' + Part(2) + u'.' + Part(3);
+}

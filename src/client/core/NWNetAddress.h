@@ -17,6 +17,8 @@ public:
     // Text form: "TCP/IP:" + one separator character + eight hex digits for type 1
     // ("TCP/IP: 0A010517"), "IPX:" + hex for type 0; empty for an unset value.
     QString Value() const;
+    // The address of a TCP/IP value as a dotted quad ("10.1.5.23"); "" for any other value.
+    QString DottedQuad() const;
     bool IsEmpty() const { return FType < 0; }
     bool operator==(const NWNetAddress& Other) const = default;
 

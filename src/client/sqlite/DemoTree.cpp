@@ -121,6 +121,16 @@ public:
              {QStringLiteral("Description"), QStringLiteral("Vorlage für Prüfungskonten")},
              {QStringLiteral("Login Script"),
               QStringLiteral("MAP DISPLAY OFF\r\nMAP ROOT H:=SRV1_DATA:home\\pruefung\r\n")}});
+        // An exam account bound to its workstation in EDV1 and to a replacement workstation.
+        const TRef Pruefung = Add(Unterricht, "Organizational Unit", QStringLiteral("pruefung"),
+                                  {{QStringLiteral("Description"), QStringLiteral("Prüfungskonten")}});
+        Add(Pruefung, "User", QStringLiteral("EDV1_B01"),
+            {{QStringLiteral("Given Name"), QStringLiteral("Prüfling")},
+             {QStringLiteral("Surname"), QStringLiteral("EDV1_B01")},
+             {QStringLiteral("Full Name"), QStringLiteral("Prüfling EDV1_B01")},
+             {QStringLiteral("Network Address Restriction"),
+              QVariantList{QVariant::fromValue(NWNetAddress(1, QByteArray("\x0A\x01\x01\x65", 4))),
+                           QVariant::fromValue(NWNetAddress(1, QByteArray("\x0A\x01\x01\xC8", 4)))}}});
         Force(QStringLiteral("home\\pruefung"));
         Force(QStringLiteral("Tausch"));
         Force(QStringLiteral("home\\Tausch\\schueler"));
@@ -197,6 +207,8 @@ public:
                                         .arg(Room, 2, 16, QLatin1Char('0'))
                                         .arg(Seat, 2, 16, QLatin1Char('0'))
                                         .toUpper();
+                const QString Ipx =
+                    QStringLiteral("IPX:00000001:001B210A%1").arg(Number, 4, 16, QLatin1Char('0')).toUpper();
                 QStringList Addresses;
                 switch (Seat) {
                 case 3: // first an address outside the school network
@@ -206,15 +218,15 @@ public:
                     Addresses = {QStringLiteral("192.168.0.%1").arg(Number), Mac};
                     break;
                 case 7: // no IP address at all
-                    Addresses = {QStringLiteral("IPX:00000001:001B210A%1")
-                                     .arg(Number, 4, 16, QLatin1Char('0'))
-                                     .toUpper(),
-                                 Mac};
+                    Addresses = {Ipx, Mac};
                     break;
                 case 9: // written with leading zeros
                     Addresses = {
                         Mac,
                         QStringLiteral("010.001.%1.%2").arg(Room, 3, 10, QLatin1Char('0')).arg(100 + Seat)};
+                    break;
+                case 11: // an IPX value before the address
+                    Addresses = {Ipx, Inside};
                     break;
                 default:
                     Addresses = {Inside, Mac};

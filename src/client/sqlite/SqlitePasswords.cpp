@@ -5,17 +5,24 @@
 #include <EDirectoryError.h>
 
 #include <QMessageAuthenticationCode>
-#include <QRandomGenerator>
+#include <sodium.h>
 
-// Passwords are kept as salted hashes, never as text.
+// Passwords are kept as salted hashes, never as text: Argon2id in libsodium's encoded form (the
+// form names its own salt and limits). Hashes of the older PBKDF2 form are still checked; the next
+// set replaces them.
 
 namespace {
 
-constexpr int PasswordIterations = 10000;
+const QString Argon2id = QStringLiteral("argon2id");
 
-// PBKDF2 with HMAC-SHA-256, one block.
-QByteArray DeriveKey(const QString& Password, const QByteArray& Salt, int Iterations) {
-    QMessageAuthenticationCode Mac(QCryptographicHash::Sha256, Password.toUtf8());
+void InitSodium() {
+    if (sodium_init() < 0)
+        ThrowDirectoryError(-1, QStringLiteral("The password library cannot be initialised"));
+}
+
+// PBKDF2 with HMAC-SHA-256, one block: the form stores written before held.
+QByteArray DeriveKey(const QByteArray& Password, const QByteArray& Salt, int Iterations) {
+    QMessageAuthenticationCode Mac(QCryptographicHash::Sha256, Password);
     Mac.addData(Salt);
     Mac.addData(QByteArray("\x00\x00\x00\x01", 4));
     QByteArray U = Mac.result();
@@ -32,19 +39,53 @@ QByteArray DeriveKey(const QString& Password, const QByteArray& Salt, int Iterat
     return Key;
 }
 
+bool CheckPbkdf2(const QString& Algorithm, const QByteArray& Password, const QByteArray& Salt,
+                 const QByteArray& Hash) {
+    const int Iterations = Algorithm.section(QLatin1Char(':'), 1).toInt();
+    if (Iterations <= 0)
+        return false;
+    const QByteArray Probe = DeriveKey(Password, Salt, Iterations);
+    return Probe.size() == Hash.size() &&
+           sodium_memcmp(Probe.constData(), Hash.constData(), size_t(Hash.size())) == 0;
+}
+
+// The password's bytes, wiped when they are no longer needed.
+class TSecret {
+public:
+    explicit TSecret(const QString& Text) : FBytes(Text.toUtf8()) {}
+    ~TSecret() { sodium_memzero(FBytes.data(), size_t(FBytes.size())); }
+    TSecret(const TSecret&) = delete;
+    TSecret& operator=(const TSecret&) = delete;
+    const QByteArray& Bytes() const { return FBytes; }
+
+private:
+    QByteArray FBytes;
+};
+
 } // namespace
+
+void TSqliteStore::UseMinimalPasswordCostForTests() {
+    FMinimalPasswordCost = true;
+}
 
 void TSqliteStore::SetPassword(const TObjectRef& Object, const QString& Password) {
     if (!Object.Key.Id || !P->Objects.Exists(Object))
         ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object"));
-    QByteArray Salt(16, Qt::Uninitialized);
-    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(Salt.data()), 4);
-    const QByteArray Hash = DeriveKey(Password, Salt, PasswordIterations);
+    InitSodium();
+    const TSecret Secret(Password);
+    const unsigned long long Ops =
+        FMinimalPasswordCost ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE;
+    const size_t Memory =
+        FMinimalPasswordCost ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE;
+    char Encoded[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str_alg(Encoded, Secret.Bytes().constData(), size_t(Secret.Bytes().size()), Ops, Memory,
+                              crypto_pwhash_ALG_ARGON2ID13) != 0)
+        ThrowDirectoryError(-1, QStringLiteral("Not enough memory to hash the password"));
     static const TStatement Replace(
         "INSERT OR REPLACE INTO passwords(object_id, algorithm, salt, hash) VALUES(?, ?, ?, ?)");
     TSqlTransaction T(P->Db);
-    TQuery(P->Db, Replace, Object.Key.Id, QStringLiteral("pbkdf2-sha256:%1").arg(PasswordIterations), Salt,
-           Hash);
+    // The encoded form holds the salt; the column stays an empty value.
+    TQuery(P->Db, Replace, Object.Key.Id, Argon2id, QByteArray(""), QByteArray(Encoded));
     T.Commit();
 }
 
@@ -60,17 +101,12 @@ bool TSqliteStore::CheckPassword(const TObjectRef& Object, const QString& Passwo
         Salt = Q.Value(1).toByteArray();
         Hash = Q.Value(2).toByteArray();
     }
-    if (!Algorithm.startsWith(QLatin1String("pbkdf2-sha256:")))
-        return false;
-    const int Iterations = Algorithm.section(QLatin1Char(':'), 1).toInt();
-    if (Iterations <= 0)
-        return false;
-    const QByteArray Probe = DeriveKey(Password, Salt, Iterations);
-    // Compare without an early exit.
-    if (Probe.size() != Hash.size())
-        return false;
-    int Diff = 0;
-    for (qsizetype I = 0; I < Probe.size(); ++I)
-        Diff |= Probe[I] ^ Hash[I];
-    return Diff == 0;
+    InitSodium();
+    const TSecret Secret(Password);
+    if (Algorithm == Argon2id)
+        return crypto_pwhash_str_verify(Hash.constData(), Secret.Bytes().constData(),
+                                        size_t(Secret.Bytes().size())) == 0;
+    if (Algorithm.startsWith(QLatin1String("pbkdf2-sha256:")))
+        return CheckPbkdf2(Algorithm, Secret.Bytes(), Salt, Hash);
+    return false;
 }

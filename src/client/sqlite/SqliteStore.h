@@ -37,6 +37,10 @@ public:
     void SetIdentity(const QString& FullName);
     // Adds a field type to the schema; throws when the name exists or the syntax is unknown.
     void AddFieldType(const QString& Name, const QString& Syntax, bool SingleValued, int MaxLength = 0);
+    // Passwords set from now on are hashed at the library's minimal limits instead of its
+    // interactive ones, so that tests building many directories stay fast. The program never calls
+    // it; checking takes the limits a hash was made with.
+    void UseMinimalPasswordCostForTests();
 
     // TDirectoryBackend
     QStringList Trees() override;
@@ -86,4 +90,5 @@ public:
 private:
     QString FFolder;
     std::unique_ptr<TSqliteStoreParts> P;
+    bool FMinimalPasswordCost = false;
 };

@@ -1,0 +1,105 @@
+// The access object's network address restrictions and passwords.
+
+#include "ndk_u.h"
+
+#include "IPTools_u.h"
+
+#include <ErrorGuard.h>
+#include <ModalSeam.h>
+#include <NWNetAddress.h>
+
+namespace {
+
+const QString Restriction = QStringLiteral("Network Address Restriction");
+
+// The restriction as the control reads it: an array of address values that holds one element
+// without a value when the user has none.
+QVariantList ReadRestriction(const NWEntry& Entry) {
+    return Entry.GetFieldValue(Restriction, QVariant(), true).toList();
+}
+
+// Shows "What (reason)" for the exception being handled.
+void ShowFailure(QWidget* Owner, const QString& What) {
+    TModalSeam::Plain(Owner, What + QStringLiteral(" (") + CurrentErrorText() + u')');
+}
+
+// The text form of one element; "" for an element without a value or none at all.
+QString ValueText(const QVariantList& Values, qsizetype Index) {
+    return Values.value(Index).value<NWNetAddress>().Value();
+}
+
+} // namespace
+
+NWEntryPtr TNDK::PositionOnUser(const QString& User) {
+    NWDir1->SetFullName(NWDir1->ResolveName(User));
+    return NWDir1->Entry();
+}
+
+void TNDK::AddNetworkAddress(const QString& User, const QString& Address) {
+    NWEntryPtr Entry;
+    QVariantList Values;
+    try {
+        Entry = PositionOnUser(User);
+        Values = ReadRestriction(*Entry);
+    } catch (...) {
+        ShowFailure(FOwner, QStringLiteral("Error reading restrictions"));
+        return;
+    }
+    // The new value goes behind the last one, or into the element without a value.
+    if (Values.isEmpty() || !ValueText(Values, 0).isEmpty())
+        Values.append(QVariant());
+    try {
+        const std::array<quint8, 4> Octets = IpOctets(Address);
+        Values.last() = QVariant::fromValue(NWNetAddress(
+            1, QByteArray(reinterpret_cast<const char*>(Octets.data()), qsizetype(Octets.size()))));
+    } catch (...) {
+        // Nothing converted, nothing changed: the restriction is left as it is.
+        ShowFailure(FOwner, QStringLiteral("Error"));
+        return;
+    }
+    try {
+        Entry->SetFieldValue(Restriction, Values);
+        Entry->Update();
+    } catch (...) {
+        ShowFailure(FOwner, QStringLiteral("SetFieldValue/Update"));
+    }
+}
+
+void TNDK::ClearNetworkAddresses(const QString& User) {
+    ClearAttribute(PathToDotted(User), Restriction);
+}
+
+QString TNDK::GetNetworkAddresses(const QString& User) {
+    QString Result;
+    try {
+        const QVariantList Values = ReadRestriction(*PositionOnUser(User));
+        if (ValueText(Values, 0).isEmpty())
+            return Result;
+        for (qsizetype I = 0; I < Values.size(); ++I) {
+            const QString Quad = AddressToText(ValueText(Values, I));
+            if (Quad.isEmpty())
+                continue;
+            Result += Quad;
+            if (I < Values.size() - 1)
+                Result += QStringLiteral("\r\n");
+        }
+    } catch (...) {
+        ShowFailure(FOwner, QStringLiteral("Error reading restrictions"));
+    }
+    return Result;
+}
+
+void TNDK::SetUserPassword(const QString& User, const QString& Password) {
+    NWDSContextHandle Context = 0;
+    OpenClientContext(Context);
+    const QByteArray Tree = ContextTreeName();
+    NWDSSetContext(Context, DCK_TREE_NAME, Tree.constData());
+    const QByteArray Object = (u'.' + PathToDotted(User)).toUtf8();
+    QByteArray Secret = Password.toUpper().toUtf8();
+    const NWCCODE Status = NWDSChangeObjectPassword(Context, 0, Object.constData(), "", Secret.constData());
+    Secret.fill('\0');
+    if (Status != 0)
+        TModalSeam::Plain(FOwner,
+                          QStringLiteral("Passwort nicht geändert Fehler: ") + QString::number(Status));
+    CloseClientContext(Context);
+}
