@@ -9,12 +9,21 @@
 #include <vector>
 
 struct TSqliteStoreParts;
+class TSqliteCatalogs;
+
+// One value a catalog gathered: the object's full name, the field and the value, typed as reads
+// give it.
+struct TCatalogRow {
+    QString FullName;
+    QString Field;
+    QVariant Value;
+};
 
 // The embedded directory: one SQLite database in a folder of its own (write-ahead log, foreign
 // keys on, a numbered layout that older stores are brought to on opening) holding trees, objects,
 // field values, the schema, the workstation's connections, volumes with their folder flags and
-// trustees, catalog state and password hashes; the volumes' folders are real folders under each
-// volume's root. It is both the client's directory and its volume store.
+// trustees, catalogs with their gathered rows and password hashes; the volumes' folders are real folders
+// under each volume's root. It is both the client's directory and its volume store.
 class TSqliteStore final : public TDirectoryBackend, public TVolumeStore {
 public:
     // Opens (and creates when missing) the store in Folder: database "directory.db" and the default
@@ -37,6 +46,11 @@ public:
     void SetIdentity(const QString& FullName);
     // Adds a field type to the schema; throws when the name exists or the syntax is unknown.
     void AddFieldType(const QString& Name, const QString& Syntax, bool SingleValued, int MaxLength = 0);
+
+    // Catalogs: the rows a catalog gathered at its last refresh, in the order gathered; and a wait
+    // until every refresh this store started has ended.
+    std::vector<TCatalogRow> CatalogRows(const TObjectRef& Catalog);
+    void WaitForCatalogRefreshes();
 
     // TDirectoryBackend
     QStringList Trees() override;
@@ -64,6 +78,7 @@ public:
     void RollbackTransaction() override;
     void SetPassword(const TObjectRef& Object, const QString& Password) override;
     bool CheckPassword(const TObjectRef& Object, const QString& Password) override;
+    bool StartCatalogRefresh(const TObjectRef& Catalog) override;
 
     // TVolumeStore
     std::vector<TVolume> Volumes() override;
@@ -86,4 +101,5 @@ public:
 private:
     QString FFolder;
     std::unique_ptr<TSqliteStoreParts> P;
+    std::unique_ptr<TSqliteCatalogs> FCatalogs; // goes first, waiting for its refreshes
 };
