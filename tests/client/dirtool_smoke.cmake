@@ -50,3 +50,11 @@ run(a 0 "Created ${schueler}\\5a\\neu" add-user "${schueler}\\5a\\neu" "Neumann"
 run(a 0 "Home Directory: NDS:\\\\SCHULE\\dienste\\SRV1_DATA,home\\schueler\\5a" show "${schueler}\\5a\\neu")
 run(a 0 "Surname: Neumann" show "${schueler}\\5a\\neu")
 run(a 2 "" add-user "${schueler}\\5a\\neu" "Neumann" "${schueler}\\5a\\User_Template")
+
+# The demo catalog: no rows before its first refresh; the refresh gathers the students' names.
+set(katalog "NDS:\\\\SCHULE\\dienste\\benutzer")
+run(c 0 "" demo)
+run(c 0 "Rows:    0" catalog "${katalog}")
+run(c 0 "Values:  738" refresh-catalog "${katalog}")
+run(c 0 "${schueler}\\5a\\bauer_greta  Surname: Bauer" catalog "${katalog}")
+run(c 2 "" refresh-catalog "${schueler}")
