@@ -3,6 +3,7 @@
 #include "Info_U.h"
 #include "ParvonEinst_U.h"
 
+#include <CatRefresh_u.h>
 #include <ErrorGuard.h>
 #include <KlassenTab_U.h>
 #include <ModalSeam.h>
@@ -17,6 +18,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -255,7 +257,12 @@ void TForm1::Einstellungen1Click() {
     }
 }
 
-void TForm1::meKatalogClick() {}
+void TForm1::meKatalogClick() {
+    // The dialog shows the configured catalog and offers no way to change it.
+    TFCatRefresh Dlg(FNDK, this);
+    Dlg.edCAtalog->setText(FKonfiguration.Katalog);
+    TModalSeam::Exec(Dlg);
+}
 
 void TForm1::N2Click() {
     TInfoDlg Dlg(this);
