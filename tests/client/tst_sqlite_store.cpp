@@ -294,11 +294,7 @@ private Q_SLOTS:
 
 private:
     void SetCatalog(const std::vector<TFieldWrite>& Fields) {
-        FDir->SetFullName(Katalog);
-        const NWEntryPtr E = FDir->Entry();
-        for (const TFieldWrite& W : Fields)
-            E->SetFieldValue(W.Field, W.Value);
-        E->Update();
+        (*FStore)->WriteFields((*FStore)->Resolve(Katalog), Fields);
     }
     QVariant CatalogField(const QString& Field) {
         FDir->SetFullName(Katalog);

@@ -40,8 +40,7 @@ public:
 };
 
 // The write lock of a store, held from a connection of its own as another writer would hold it:
-// the store's writes (a catalog refresh among them) wait until Release. Statements run inside
-// the lock and become visible with the release.
+// the store's writes (a catalog refresh among them) wait until Release.
 class TStoreWriteLock {
 public:
     explicit TStoreWriteLock(const TSqliteStore& Store) {
@@ -58,17 +57,17 @@ public:
     TStoreWriteLock(const TStoreWriteLock&) = delete;
     TStoreWriteLock& operator=(const TStoreWriteLock&) = delete;
 
-    void Exec(const QString& Sql) {
-        QSqlQuery Q(QSqlDatabase::database(Name(), false));
-        if (!Q.exec(Sql))
-            qFatal("%s: %s", qPrintable(Sql), qPrintable(Q.lastError().text()));
-    }
     void Release() {
         if (std::exchange(FHeld, false))
             Exec(QStringLiteral("COMMIT"));
     }
 
 private:
+    void Exec(const QString& Sql) {
+        QSqlQuery Q(QSqlDatabase::database(Name(), false));
+        if (!Q.exec(Sql))
+            qFatal("%s: %s", qPrintable(Sql), qPrintable(Q.lastError().text()));
+    }
     static QString Name() { return QStringLiteral("write_lock"); }
     bool FHeld = true;
 };
