@@ -2,6 +2,7 @@
 // workflows make through TNDK against the same reads done as plain SQL on the same database.
 
 #include "BenchReports.h"
+#include "CatalogBench.h"
 
 #include <DirectoryClient.h>
 #include <NWDir.h>
@@ -31,17 +32,22 @@ QTextStream& Out() {
     std::exit(2);
 }
 
-const char* const GivenNames[] = {"Anna", "Ben",   "Clara", "David", "Emma",  "Felix", "Greta", "Hannah",
+const char* const GivenNames[] = {"Anna",  "Ben",   "Clara", "David", "Emma",  "Felix", "Greta", "Hannah",
                                   "Jonas", "Julia", "Leon",  "Lena",  "Lukas", "Marie", "Max",   "Mia"};
-const char* const Surnames[] = {"Müller", "Schmidt", "Schneider", "Fischer", "Weber",  "Meyer",   "Wagner",
-                                "Becker", "Schulz",  "Hoffmann",  "Schäfer", "Koch",   "Bauer",   "Richter",
-                                "Klein",  "Wolf",    "Schröder",  "Neumann", "Schwarz", "Zimmermann"};
+const char* const Surnames[] = {"Müller",  "Schmidt",  "Schneider", "Fischer", "Weber",
+                                "Meyer",   "Wagner",   "Becker",    "Schulz",  "Hoffmann",
+                                "Schäfer", "Koch",     "Bauer",     "Richter", "Klein",
+                                "Wolf",    "Schröder", "Neumann",   "Schwarz", "Zimmermann"};
 
 const QString TreeRoot = QStringLiteral("NDS:\\\\SCHULE");
 const QString Schueler = QStringLiteral("NDS:\\\\SCHULE\\unterricht\\schueler");
 
-QString ClassName(int C) { return QStringLiteral("k%1").arg(C, 4, 10, QLatin1Char('0')); }
-QString UserName(int C, int S) { return QStringLiteral("s%1_%2").arg(C, 4, 10, QLatin1Char('0')).arg(S, 2, 10, QLatin1Char('0')); }
+QString ClassName(int C) {
+    return QStringLiteral("k%1").arg(C, 4, 10, QLatin1Char('0'));
+}
+QString UserName(int C, int S) {
+    return QStringLiteral("s%1_%2").arg(C, 4, 10, QLatin1Char('0')).arg(S, 2, 10, QLatin1Char('0'));
+}
 
 // The directory: tree SCHULE, unterricht, schueler, Classes classes with Students students each,
 // built through the directory control in one transaction.
@@ -58,10 +64,11 @@ void Build(TSqliteStore& Store, TDirectoryClient& Client, int Classes, int Stude
         Dir.SetFullName(Schueler);
         const QString Class = ClassName(C);
         NWEntryPtr Unit = Dir.Entries()->Add(QStringLiteral("Organizational Unit"), Class);
-        Unit->SetFieldValue(QStringLiteral("Login Script"),
-                            QStringLiteral("MAP DISPLAY OFF\r\nMAP ROOT H:=SRV1_DATA:home\\schueler\\%1\\%LOGIN_NAME\r\n"
-                                           "WRITE \"Guten Tag, %FULL_NAME!\"\r\n")
-                                .arg(Class));
+        Unit->SetFieldValue(
+            QStringLiteral("Login Script"),
+            QStringLiteral("MAP DISPLAY OFF\r\nMAP ROOT H:=SRV1_DATA:home\\schueler\\%1\\%LOGIN_NAME\r\n"
+                           "WRITE \"Guten Tag, %FULL_NAME!\"\r\n")
+                .arg(Class));
         Unit->Update();
         Dir.SetFullName(Schueler + QLatin1Char('\\') + Class);
         NWEntries* Entries = Dir.Entries();
@@ -186,7 +193,7 @@ struct TTiming {
     double Sql = 0;
 };
 TTiming Time(int Rounds, int Calls, const std::function<void()>& Program, const std::function<void()>& Sql) {
-    Program();  // warm the caches and prepared queries of both sides
+    Program(); // warm the caches and prepared queries of both sides
     Sql();
     qint64 ProgramNs = std::numeric_limits<qint64>::max(), SqlNs = std::numeric_limits<qint64>::max();
     QElapsedTimer T;
@@ -204,7 +211,7 @@ TTiming Time(int Rounds, int Calls, const std::function<void()>& Program, const 
 double PeakMegabytes() {
     rusage Usage{};
     getrusage(RUSAGE_SELF, &Usage);
-    return Usage.ru_maxrss / 1024.0;  // kilobytes on Linux
+    return Usage.ru_maxrss / 1024.0; // kilobytes on Linux
 }
 
 } // namespace
@@ -278,7 +285,8 @@ int main(int argc, char** argv) {
             Die(QStringLiteral("GetFieldValue and SQL disagree"));
         TStringList Found;
         Ndk.DottedResults = false;
-        Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(Classes), QStringLiteral("Organizational Unit"), Found);
+        Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(Classes), QStringLiteral("Organizational Unit"),
+                          Found);
         if (Found.Texts() != Raw.Search(ClassName(Classes), QStringLiteral("Organizational Unit")))
             Die(QStringLiteral("SearchObjects and SQL disagree"));
     }
@@ -291,44 +299,45 @@ int main(int argc, char** argv) {
     QList<TRow> Rows;
     const int N = int(Sample.size());
 
-    Rows << TRow{QStringLiteral("ListEntries (one class)"),
-                 Time(
-                     Rounds, N,
-                     [&] {
-                         for (int C : Sample) {
-                             TStringList List;
-                             Ndk.ListEntries(Full(C), List);
-                         }
-                     },
-                     [&] {
-                         for (int C : Sample) {
-                             QStringList FullNames;
-                             Raw.List(Levels(C), Full(C), FullNames);
-                         }
-                     })};
-    Rows << TRow{QStringLiteral("CountEntries (one class)"),
-                 Time(
-                     Rounds, N,
-                     [&] {
-                         for (int C : Sample)
-                             Ndk.CountEntries(Full(C));
-                     },
-                     [&] {
-                         for (int C : Sample)
-                             Raw.Count(Levels(C));
-                     })};
+    Rows << TRow{QStringLiteral("ListEntries (one class)"), Time(
+                                                                Rounds, N,
+                                                                [&] {
+                                                                    for (int C : Sample) {
+                                                                        TStringList List;
+                                                                        Ndk.ListEntries(Full(C), List);
+                                                                    }
+                                                                },
+                                                                [&] {
+                                                                    for (int C : Sample) {
+                                                                        QStringList FullNames;
+                                                                        Raw.List(Levels(C), Full(C),
+                                                                                 FullNames);
+                                                                    }
+                                                                })};
+    Rows << TRow{QStringLiteral("CountEntries (one class)"), Time(
+                                                                 Rounds, N,
+                                                                 [&] {
+                                                                     for (int C : Sample)
+                                                                         Ndk.CountEntries(Full(C));
+                                                                 },
+                                                                 [&] {
+                                                                     for (int C : Sample)
+                                                                         Raw.Count(Levels(C));
+                                                                 })};
     Rows << TRow{QStringLiteral("GetFieldValue (every user of a class)"),
                  Time(
                      Rounds, N,
                      [&] {
                          for (int C : Sample)
                              for (int S = 1; S <= Students; ++S)
-                                 Ndk.GetFieldValue(Full(C) + QLatin1Char('\\') + UserName(C, S), QStringLiteral("Full Name"));
+                                 Ndk.GetFieldValue(Full(C) + QLatin1Char('\\') + UserName(C, S),
+                                                   QStringLiteral("Full Name"));
                      },
                      [&] {
                          for (int C : Sample)
                              for (int S = 1; S <= Students; ++S)
-                                 Raw.Field(Levels(C) + QLatin1Char('\\') + UserName(C, S), QStringLiteral("Full Name"));
+                                 Raw.Field(Levels(C) + QLatin1Char('\\') + UserName(C, S),
+                                           QStringLiteral("Full Name"));
                      })};
     Rows << TRow{QStringLiteral("SearchObjects from [ROOT] (a class)"),
                  Time(
@@ -336,8 +345,8 @@ int main(int argc, char** argv) {
                      [&] {
                          for (int C : Sample) {
                              TStringList Found;
-                             Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(C), QStringLiteral("Organizational Unit"),
-                                               Found);
+                             Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(C),
+                                               QStringLiteral("Organizational Unit"), Found);
                          }
                      },
                      [&] {
@@ -373,6 +382,24 @@ int main(int argc, char** argv) {
                      .arg(InTime ? QString()
                                  : QStringLiteral("  (target: under %1 s)").arg(R.LimitMicro / 1e6));
     }
+    const TCatalogTiming Catalog = TimeCatalog(*Store, Client, Ndk, Schueler, qMin(Rounds, 5));
+    const double CatalogRatio = Catalog.RefreshMs / Catalog.SqlMs;
+    AllMet = AllMet && CatalogRatio <= 3.0 && Catalog.LongestGapMs < 100 && Catalog.DemoMs < 1000;
+    Out() << QStringLiteral("Catalog refresh (%1 objects, %2 values): %3 ms, SQL %4 ms, ratio %5%6\n")
+                 .arg(Catalog.Objects)
+                 .arg(Catalog.Values)
+                 .arg(Catalog.RefreshMs, 0, 'f', 1)
+                 .arg(Catalog.SqlMs, 0, 'f', 1)
+                 .arg(CatalogRatio, 0, 'f', 2)
+                 .arg(CatalogRatio <= 3.0 ? QString() : QStringLiteral("  (target: at most 3)"));
+    Out() << QStringLiteral("Catalog refresh through the dialog: %1 ms, %2 reads of the end time, longest "
+                            "event-loop gap %3 ms (target: under 100 ms)\n")
+                 .arg(Catalog.DialogMs, 0, 'f', 1)
+                 .arg(Catalog.EndTimeReads)
+                 .arg(Catalog.LongestGapMs, 0, 'f', 1);
+    Out() << QStringLiteral("Catalog refresh of the demo directory: %1 ms (target: under 1000 ms)\n")
+                 .arg(Catalog.DemoMs, 0, 'f', 1);
+
     const double Peak = PeakMegabytes();
     AllMet = AllMet && Peak < 200;
     Out() << QStringLiteral("Build time: %1 s (target: under 30 s)\n").arg(BuildSeconds, 0, 'f', 2);

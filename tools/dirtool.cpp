@@ -3,7 +3,9 @@
 #include <DemoTree.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
+#include <Layouts.h>
 #include <Ldif.h>
+#include <NWCatAdm.h>
 #include <NWDir.h>
 #include <NWNetAddress.h>
 #include <NWUsrGrp.h>
@@ -57,6 +59,9 @@ const char* const Usage =
     "  set-password FULLNAME         set a user's password (kept as a salted hash only)\n"
     "  check-password FULLNAME [PASSWORD]\n"
     "                                check a password (exit status 0: right, 1: wrong)\n"
+    "  catalog FULLNAME              a catalog's settings, the state of its last refresh and the\n"
+    "                                rows it gathered\n"
+    "  refresh-catalog FULLNAME      refresh a catalog, wait for the end and show its state\n"
     "\n"
     "A password is read from standard input (its first line) unless given; a password on the\n"
     "command line can be seen by every user of the machine.\n"
@@ -417,6 +422,48 @@ int CheckPassword(TTool& Tool, const QStringList& Args) {
     return 1;
 }
 
+// The settings and the state of a catalog's last refresh, one field a line.
+void CatalogState(TTool& Tool, const QString& Catalog) {
+    NWDir Dir(Tool.Client);
+    Dir.SetFullName(Catalog);
+    const NWEntryPtr E = Dir.Entry();
+    if (E->Layout() != CatalogLayout())
+        throw EDirectoryError(QStringLiteral("%1 is no catalog.").arg(E->FullName()));
+    Out() << "Catalog: " << E->FullName() << '\n';
+    const std::pair<const char*, const char*> Lines[] = {
+        {"Scope:   ", "NDSCAT:Catalog Scope"},      {"Filter:  ", "NDSCAT:Filter"},
+        {"Fields:  ", "NDSCAT:Attribute List"},     {"Started: ", "NDSCAT:Actual Start Time"},
+        {"Ended:   ", "NDSCAT:Actual End Time"},    {"Objects: ", "NDSCAT:Actual Object Count"},
+        {"Values:  ", "NDSCAT:Actual Value Count"}, {"Result:  ", "NDSCAT:Actual Result"},
+    };
+    for (const auto& [Label, Field] : Lines) {
+        QStringList Texts;
+        for (const QVariant& V : ValueList(E->GetFieldValue(QString::fromLatin1(Field), QVariant(), true)))
+            Texts << ValueText(V);
+        Out() << Label << (Texts.isEmpty() ? QStringLiteral("-") : Texts.join(QStringLiteral(", "))) << '\n';
+    }
+}
+
+int Catalog(TTool& Tool, const QStringList& Args) {
+    Need(Args, 1, 1);
+    CatalogState(Tool, Args[0]);
+    const std::vector<TCatalogRow> Rows = Tool.Store.CatalogRows(Tool.Store.Resolve(Args[0]));
+    Out() << "Rows:    " << Rows.size() << '\n';
+    for (const TCatalogRow& R : Rows)
+        Out() << R.FullName << "  " << R.Field << ": " << ValueText(R.Value) << '\n';
+    return 0;
+}
+
+int RefreshCatalog(TTool& Tool, const QStringList& Args) {
+    Need(Args, 1, 1);
+    NWCatAdm CatAdm(Tool.Client);
+    CatAdm.SetFullName(Args[0]);
+    CatAdm.StartRefresh();
+    Tool.Store.WaitForCatalogRefreshes();
+    CatalogState(Tool, Args[0]);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -468,6 +515,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("restrictions"), Restrictions},
         {QStringLiteral("set-password"), SetPassword},
         {QStringLiteral("check-password"), CheckPassword},
+        {QStringLiteral("catalog"), Catalog},
+        {QStringLiteral("refresh-catalog"), RefreshCatalog},
     };
     const QString Name = Args.takeFirst();
     const auto Command = Commands.find(Name);

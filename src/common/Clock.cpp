@@ -46,12 +46,27 @@ QString TClock::TimeFormat() {
     return Format.trimmed();
 }
 
-QString TClock::DateToStr(const QDate& Date) { return QLocale().toString(Date, ShortDateFormat()); }
+QString TClock::DateToStr(const QDate& Date) {
+    return QLocale().toString(Date, ShortDateFormat());
+}
 
-QString TClock::TimeToStr(const QTime& Time) { return QLocale().toString(Time, TimeFormat()); }
+QString TClock::TimeToStr(const QTime& Time) {
+    return QLocale().toString(Time, TimeFormat());
+}
 
 QString TClock::DateTimeToStr(const QDateTime& DateTime) {
     return DateToStr(DateTime.date()) + u' ' + TimeToStr(DateTime.time());
+}
+
+QDateTime TClock::StrToDateTime(const QString& Text) {
+    const QString DateFormat = ShortDateFormat();
+    QDateTime Value = QLocale().toDateTime(Text, DateFormat + u' ' + TimeFormat());
+    if (!Value.isValid())
+        throw EConvertError(QStringLiteral("'%1' ist kein gültiges Datum und Uhrzeit").arg(Text));
+    // A two-digit year reads as 19yy; it means the year within fifty years of today.
+    if (!DateFormat.contains(QLatin1String("yyyy")) && Value.date().year() < Today().year() - 50)
+        Value = Value.addYears(100);
+    return Value;
 }
 
 void TClock::Pause(int Milliseconds) {
@@ -65,10 +80,18 @@ void TClock::Pause(int Milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds));
 }
 
-void TClock::SetNow(const QDateTime& Now) { State().FixedNow = Now; }
-void TClock::SetShortDateFormat(const QString& Format) { State().DateFormat = Format; }
-void TClock::SetTimeFormat(const QString& Format) { State().TimeFormat = Format; }
+void TClock::SetNow(const QDateTime& Now) {
+    State().FixedNow = Now;
+}
+void TClock::SetShortDateFormat(const QString& Format) {
+    State().DateFormat = Format;
+}
+void TClock::SetTimeFormat(const QString& Format) {
+    State().TimeFormat = Format;
+}
 void TClock::SetInstantPauses(bool On) {
     State().InstantPauses = On;
 }
-void TClock::Reset() { State() = TClockState{}; }
+void TClock::Reset() {
+    State() = TClockState{};
+}

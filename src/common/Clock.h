@@ -4,6 +4,13 @@
 #include <QDateTime>
 #include <QString>
 #include <QTime>
+#include <stdexcept>
+
+// A text that names no date and time in the program's formats.
+class EConvertError : public std::runtime_error {
+public:
+    explicit EConvertError(const QString& Message) : std::runtime_error(Message.toStdString()) {}
+};
 
 // The one place that answers "now", the date and time formats and every wait of the program. The
 // formats are the system locale's short formats; a system without a locale (C or POSIX) gets the
@@ -13,11 +20,14 @@ class TClock {
 public:
     static QDateTime Now();
     static QDate Today() { return Now().date(); }
-    static QString ShortDateFormat();   // e.g. "dd.MM.yyyy"
-    static QString TimeFormat();        // e.g. "hh:mm:ss"
+    static QString ShortDateFormat(); // e.g. "dd.MM.yyyy"
+    static QString TimeFormat();      // e.g. "hh:mm:ss"
     static QString DateToStr(const QDate& Date);
     static QString TimeToStr(const QTime& Time);
-    static QString DateTimeToStr(const QDateTime& DateTime);  // date, blank, time
+    static QString DateTimeToStr(const QDateTime& DateTime); // date, blank, time
+    // The date and time of a text in the form DateTimeToStr writes; throws EConvertError
+    // ("'<text>' ist kein gültiges Datum und Uhrzeit") for any other text.
+    static QDateTime StrToDateTime(const QString& Text);
 
     // Blocks the calling thread for the given time without processing events (the retries of the
     // directory layer wait this way on purpose: nothing else may run meanwhile).

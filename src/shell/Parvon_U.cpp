@@ -5,6 +5,7 @@
 
 #include <BImportTab_U.h>
 #include <EDirectoryError.h>
+#include <CatRefresh_u.h>
 #include <ErrorGuard.h>
 #include <KlassenListe_U.h>
 #include <KlassenTab_U.h>
@@ -22,6 +23,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -261,7 +263,12 @@ void TForm1::Einstellungen1Click() {
     }
 }
 
-void TForm1::meKatalogClick() {}
+void TForm1::meKatalogClick() {
+    // The dialog shows the configured catalog and offers no way to change it.
+    TFCatRefresh Dlg(FNDK, this);
+    Dlg.edCAtalog->setText(FKonfiguration.Katalog);
+    TModalSeam::Exec(Dlg);
+}
 
 void TForm1::N2Click() {
     TInfoDlg Dlg(this);

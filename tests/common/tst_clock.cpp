@@ -47,6 +47,31 @@ private Q_SLOTS:
         QCOMPARE(TClock::Now(), After);
     }
 
+    // Texts read back in the formats they were written in; two-digit years lie near today.
+    void strToDateTime_data() {
+        QTest::addColumn<QString>("DateFormat");
+        QTest::addColumn<QString>("Text");
+        QTest::addColumn<QDateTime>("Value");
+        const QDateTime Then(QDate(2003, 6, 13), QTime(7, 5, 9));
+        QTest::newRow("four digits") << "dd.MM.yyyy"
+                                     << "13.06.2003 07:05:09" << Then;
+        QTest::newRow("two digits") << "dd.MM.yy"
+                                    << "13.06.03 07:05:09" << Then;
+        QTest::newRow("two digits, last century")
+            << "dd.MM.yy"
+            << "01.01.99 00:00:00" << QDateTime(QDate(1999, 1, 1), QTime(0, 0));
+    }
+    void strToDateTime() {
+        QFETCH(QString, DateFormat);
+        QFETCH(QString, Text);
+        QFETCH(QDateTime, Value);
+        TClock::SetNow(QDateTime(QDate(2003, 6, 13), QTime(8, 0)));
+        TClock::SetShortDateFormat(DateFormat);
+        TClock::SetTimeFormat(QStringLiteral("hh:mm:ss"));
+        QCOMPARE(TClock::StrToDateTime(Text), Value);
+        QCOMPARE(TClock::DateTimeToStr(Value), Text);
+    }
+
     void systemFormats() {
         const QLocale System = QLocale::system();
         if (System.language() == QLocale::C) {

@@ -7,6 +7,9 @@
 
 #include <QByteArray>
 #include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -35,6 +38,39 @@ public:
     QTemporaryDir Dir;
     std::shared_ptr<TSqliteStore> Store;
     std::unique_ptr<TDirectoryClient> Client;
+};
+
+// The write lock of a store, held from a connection of its own as another writer would hold it:
+// the store's writes (a catalog refresh among them) wait until Release.
+class TStoreWriteLock {
+public:
+    explicit TStoreWriteLock(const TSqliteStore& Store) {
+        QSqlDatabase Db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), Name());
+        Db.setDatabaseName(Store.Folder() + QStringLiteral("/directory.db"));
+        if (!Db.open())
+            qFatal("cannot open the store: %s", qPrintable(Db.lastError().text()));
+        Exec(QStringLiteral("BEGIN IMMEDIATE"));
+    }
+    ~TStoreWriteLock() {
+        Release();
+        QSqlDatabase::removeDatabase(Name());
+    }
+    TStoreWriteLock(const TStoreWriteLock&) = delete;
+    TStoreWriteLock& operator=(const TStoreWriteLock&) = delete;
+
+    void Release() {
+        if (std::exchange(FHeld, false))
+            Exec(QStringLiteral("COMMIT"));
+    }
+
+private:
+    void Exec(const QString& Sql) {
+        QSqlQuery Q(QSqlDatabase::database(Name(), false));
+        if (!Q.exec(Sql))
+            qFatal("%s: %s", qPrintable(Sql), qPrintable(Q.lastError().text()));
+    }
+    static QString Name() { return QStringLiteral("write_lock"); }
+    bool FHeld = true;
 };
 
 // One demo store shared by the cases of a test class that only read, and a fresh one for each case

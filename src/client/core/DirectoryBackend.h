@@ -123,6 +123,17 @@ public:
     // Passwords of users: set without the old one; checked without revealing it.
     virtual void SetPassword(const TObjectRef& Object, const QString& Password) = 0;
     virtual bool CheckPassword(const TObjectRef& Object, const QString& Password) = 0;
+
+    // Catalogs (layout "NDSCAT:Master Catalog"). Starts the refresh of a catalog and returns at
+    // once; false when a refresh of it runs already, which then goes on alone. In the background
+    // the directory gathers the values of the fields "NDSCAT:Attribute List" names from every
+    // object below the containers of "NDSCAT:Catalog Scope" (none: the catalog's whole tree) whose
+    // layout "NDSCAT:Filter" names (comma-separated, any case; empty: every layout) into the
+    // catalog's rows, and then writes "NDSCAT:Actual Start Time", "NDSCAT:Actual End Time",
+    // "NDSCAT:Actual Object Count", "NDSCAT:Actual Value Count" and "NDSCAT:Actual Result" (0, or
+    // the status code of the failure, which leaves the rows as they were). Every refresh gets an
+    // end time other than the one before. Throws when Catalog is no catalog.
+    virtual bool StartCatalogRefresh(const TObjectRef& Catalog) = 0;
 };
 
 // One transaction on a backend; left without Commit (an exception), it rolls back.

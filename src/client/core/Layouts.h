@@ -12,6 +12,11 @@ inline QString TreeLayout() {
     return QStringLiteral("Tree");
 }
 
+// The layout of a catalog object.
+inline QString CatalogLayout() {
+    return QStringLiteral("NDSCAT:Master Catalog");
+}
+
 // Every layout an object can have, canonical spelling, in a fixed order (no "Tree").
 QStringList KnownLayouts();
 // The canonical spelling of a layout ("organizational unit" gives "Organizational Unit"); "" for

@@ -99,11 +99,18 @@ public:
                                     {QStringLiteral("Full Name"), QStringLiteral("Administrator")},
                                     {QStringLiteral("Description"), QStringLiteral("Verwalter des Baums")}});
         FStore.SetPassword(AdminUser, QStringLiteral("admin"));
+        // The catalog of the students' names, last refreshed yesterday; its rows come with the
+        // first refresh.
         Add(Dienste, "NDSCAT:Master Catalog", QStringLiteral("benutzer"),
             {{QStringLiteral("Description"), QStringLiteral("Katalog aller Benutzer")},
+             {QStringLiteral("NDSCAT:Catalog Scope"), Root + QStringLiteral("\\unterricht\\schueler")},
+             {QStringLiteral("NDSCAT:Filter"), QStringLiteral("User")},
+             {QStringLiteral("NDSCAT:Attribute List"),
+              QStringList{QStringLiteral("Surname"), QStringLiteral("Given Name"),
+                          QStringLiteral("Full Name")}},
              {QStringLiteral("NDSCAT:Actual Start Time"), QDateTime::currentDateTime().addDays(-1)},
-             {QStringLiteral("NDSCAT:Actual End Time"),
-              QDateTime::currentDateTime().addDays(-1).addSecs(42)}});
+             {QStringLiteral("NDSCAT:Actual End Time"), QDateTime::currentDateTime().addDays(-1).addSecs(42)},
+             {QStringLiteral("NDSCAT:Actual Result"), qint64(0)}});
 
         // Teaching: classes below "schueler", templates, exam template.
         const TRef Unterricht = Add(TreeRoot, "Organization", QStringLiteral("unterricht"));

@@ -120,6 +120,11 @@ std::vector<QVariant> TSqliteFields::Read(qint64 Object, const NWFieldType& Type
     return Values;
 }
 
+QVariant TSqliteFields::Typed(const QString& Field, const QVariant& Stored) const {
+    const NWFieldType* T = Type(Field);
+    return FromStored(T ? KindOfSyntax(T->Syntax) : TSyntaxKind::Text, Stored);
+}
+
 std::vector<TFieldValues> TSqliteFields::ReadAll(qint64 Object) {
     static const TStatement Select("SELECT field, value FROM field_values WHERE object_id=? "
                                    "ORDER BY ord, field, idx");

@@ -3,11 +3,15 @@
 // The parts of the SQLite store, one per concern. Not for use outside the SQLite store.
 
 #include "SqlConnection.h"
+#include "SqliteStore.h"
 
 #include <DirectoryBackend.h>
 #include <VolumeStore.h>
 
 #include <QHash>
+#include <QMutex>
+#include <QSet>
+#include <QThreadPool>
 #include <map>
 #include <memory>
 #include <vector>
@@ -111,6 +115,8 @@ public:
 
     // Converts one written value to the values held; throws on a syntax or length fault.
     std::vector<QVariant> ToStored(const NWFieldType& Type, const QVariant& Value);
+    // A value as held, typed as reads give it (a field the schema lacks reads as text).
+    QVariant Typed(const QString& Field, const QVariant& Stored) const;
 
 private:
     void WriteRows(qint64 Object, const std::vector<TWrite>& Writes, bool Maintain, bool Fresh);
@@ -170,6 +176,32 @@ private:
 
 // Creates a folder and its missing parents, readable by the owner only; true when it exists.
 bool MakeOwnerOnlyPath(const QString& Folder);
+
+// Catalog refreshes: each runs on a worker thread with store parts over a connection of its own,
+// so that the user interface reads the store meanwhile. One catalog refreshes at most once at a
+// time.
+class TSqliteCatalogs {
+public:
+    TSqliteCatalogs(const QString& DatabaseFile, const QString& StoreFolder);
+    ~TSqliteCatalogs(); // waits for the refreshes that run
+    TSqliteCatalogs(const TSqliteCatalogs&) = delete;
+    TSqliteCatalogs& operator=(const TSqliteCatalogs&) = delete;
+
+    // Queues the refresh of a catalog object; false when one of it is queued or runs.
+    bool Start(const TObjectRef& Catalog);
+    void WaitForAll();
+    // The rows a catalog gathered, in the order gathered.
+    static std::vector<TCatalogRow> Rows(TSqlConnection& Db, const TSqliteFields& Fields, qint64 Catalog);
+
+private:
+    struct TRunning {
+        QMutex Mutex;
+        QSet<qint64> Catalogs;
+    };
+    QString FDatabaseFile, FStoreFolder;
+    std::shared_ptr<TRunning> FRunning;
+    QThreadPool FPool;
+};
 
 struct TSqliteStoreParts {
     TSqliteStoreParts(const QString& DatabaseFile, const QString& StoreFolder);

@@ -61,6 +61,15 @@ const char* const TrusteeTable[] = {
     "CREATE INDEX trustees_name ON trustees(utrustee)",
 };
 
+// The rows the catalogs gathered: per catalog, the full name of each object, its field and values
+// in stored order (value as held in field_values). rowid keeps the order of gathering.
+const char* const CatalogTables[] = {
+    "CREATE TABLE IF NOT EXISTS catalog_rows(catalog_id INTEGER NOT NULL REFERENCES objects(id) ON DELETE "
+    "CASCADE,"
+    " object_id INTEGER NOT NULL, name TEXT NOT NULL, field TEXT NOT NULL, idx INTEGER NOT NULL, value)",
+    "CREATE INDEX IF NOT EXISTS catalog_rows_catalog ON catalog_rows(catalog_id)",
+};
+
 struct TSeedField {
     const char* Name;
     const char* Syntax;
@@ -123,7 +132,12 @@ constexpr TSeedField SeedFields[] = {
     {"NDSCAT:Actual Result", "Integer", true, 0},
     {"NDSCAT:Catalog Scope", "Distinguished Name", false, 0},
     {"NDSCAT:Filter", "Case Ignore String", true, 1024},
+    {"NDSCAT:Attribute List", "Case Ignore String", false, 64},
+    {"NDSCAT:Actual Object Count", "Integer", true, 0},
+    {"NDSCAT:Actual Value Count", "Integer", true, 0},
 };
+// The field types that came with the catalog rows (the last ones above).
+constexpr size_t CatalogFieldCount = 3;
 
 template <size_t N> void ExecuteAll(TSqlConnection& Db, const char* const (&Statements)[N]) {
     for (const char* Sql : Statements)
@@ -160,6 +174,7 @@ void SeedFieldTypes(TSqlConnection& Db) {
 void CreateDb(TSqlConnection& Db) {
     ExecuteAll(Db, Tables);
     ExecuteAll(Db, TrusteeTable);
+    ExecuteAll(Db, CatalogTables);
     SeedFieldTypes(Db);
 }
 
@@ -191,9 +206,24 @@ void UpdateFromUnnumbered(TSqlConnection& Db) {
         TQuery(Db, Insert, R.Folder, R.Trustee, R.Trustee.toUpper(), R.Rights);
 }
 
+// The catalogs' rows and the field types that describe a catalog's refresh; a field type of the
+// same name that the directory's administrator added already stays as it is.
+void AddCatalogRows(TSqlConnection& Db) {
+    ExecuteAll(Db, CatalogTables);
+    static const TStatement Insert(
+        "INSERT INTO field_types(name, syntax, single_valued, max_length, seq) SELECT ?, ?, ?, ?, "
+        "COALESCE(MAX(seq), 0) + 1 FROM field_types WHERE NOT EXISTS (SELECT 1 FROM field_types WHERE "
+        "name=?)");
+    for (size_t I = std::size(SeedFields) - CatalogFieldCount; I < std::size(SeedFields); ++I) {
+        const TSeedField& F = SeedFields[I];
+        const QString Name = QString::fromUtf8(F.Name);
+        TQuery(Db, Insert, Name, QString::fromLatin1(F.Syntax), F.Single ? 1 : 0, F.MaxLength, Name);
+    }
+}
+
 // Steps from one layout to the next; the index is the layout a step starts from.
 using TStep = void (*)(TSqlConnection&);
-constexpr TStep Steps[] = {UpdateFromUnnumbered};
+constexpr TStep Steps[] = {UpdateFromUnnumbered, AddCatalogRows};
 static_assert(std::size(Steps) == CurrentVersion);
 
 void UpdateDb(TSqlConnection& Db, int FromVersion) {

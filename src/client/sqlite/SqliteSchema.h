@@ -7,7 +7,7 @@ class TSqlConnection;
 namespace SqliteSchema {
 
 // The layout this program writes.
-constexpr int CurrentVersion = 1;
+constexpr int CurrentVersion = 2;
 
 // Brings the database to the current layout in one transaction: creates a new database, or runs
 // the steps from the database's layout on. Throws for a layout newer than this program knows.

@@ -38,10 +38,12 @@ TSqliteStoreParts::TSqliteStoreParts(const QString& DatabaseFile, const QString&
     : Db(DatabaseFile), Settings(Db), Objects(Db), Fields(Db, Objects, Settings), Volumes(Db, StoreFolder) {}
 
 TSqliteStore::TSqliteStore(const QString& Folder) : FFolder(PrepareFolder(Folder)) {
-    P = std::make_unique<TSqliteStoreParts>(DatabaseFile(FFolder), FFolder);
+    const QString Database = DatabaseFile(FFolder);
+    P = std::make_unique<TSqliteStoreParts>(Database, FFolder);
     SqliteSchema::Upgrade(P->Db);
     P->Fields.LoadSchema();
     MakeOwnerOnlyPath(FFolder + QStringLiteral("/volumes"));
+    FCatalogs = std::make_unique<TSqliteCatalogs>(Database, FFolder);
 }
 
 TSqliteStore::~TSqliteStore() = default;
@@ -85,6 +87,14 @@ void TSqliteStore::SetIdentity(const QString& FullName) {
 void TSqliteStore::AddFieldType(const QString& Name, const QString& Syntax, bool SingleValued,
                                 int MaxLength) {
     P->Fields.AddType(Name, Syntax, SingleValued, MaxLength);
+}
+
+std::vector<TCatalogRow> TSqliteStore::CatalogRows(const TObjectRef& Catalog) {
+    return TSqliteCatalogs::Rows(P->Db, P->Fields, Catalog.Key.Id);
+}
+
+void TSqliteStore::WaitForCatalogRefreshes() {
+    FCatalogs->WaitForAll();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -207,6 +217,18 @@ void TSqliteStore::CommitTransaction() {
 
 void TSqliteStore::RollbackTransaction() {
     P->Db.Abandon();
+}
+
+bool TSqliteStore::StartCatalogRefresh(const TObjectRef& Catalog) {
+    if (!Catalog.Key.Id || !P->Objects.Exists(Catalog))
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("The object no longer exists"));
+    if (Catalog.Layout != CatalogLayout())
+        ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("%1 is no catalog").arg(Catalog.FullName));
+    // The refresh reads with a connection of its own, which would wait for this transaction.
+    if (P->Db.InTransaction())
+        ThrowDirectoryError(ERR_INVALID_REQUEST,
+                            QStringLiteral("A catalog cannot be refreshed inside a transaction"));
+    return FCatalogs->Start(Catalog);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -9,12 +9,21 @@
 #include <vector>
 
 struct TSqliteStoreParts;
+class TSqliteCatalogs;
+
+// One value a catalog gathered: the object's full name, the field and the value, typed as reads
+// give it.
+struct TCatalogRow {
+    QString FullName;
+    QString Field;
+    QVariant Value;
+};
 
 // The embedded directory: one SQLite database in a folder of its own (write-ahead log, foreign
 // keys on, a numbered layout that older stores are brought to on opening) holding trees, objects,
 // field values, the schema, the workstation's connections, volumes with their folder flags and
-// trustees, catalog state and password hashes; the volumes' folders are real folders under each
-// volume's root. It is both the client's directory and its volume store.
+// trustees, catalogs with their gathered rows and password hashes; the volumes' folders are real folders
+// under each volume's root. It is both the client's directory and its volume store.
 class TSqliteStore final : public TDirectoryBackend, public TVolumeStore {
 public:
     // Opens (and creates when missing) the store in Folder: database "directory.db" and the default
@@ -42,6 +51,11 @@ public:
     // it; checking takes the limits a hash was made with.
     void UseMinimalPasswordCostForTests();
 
+    // Catalogs: the rows a catalog gathered at its last refresh, in the order gathered; and a wait
+    // until every refresh this store started has ended.
+    std::vector<TCatalogRow> CatalogRows(const TObjectRef& Catalog);
+    void WaitForCatalogRefreshes();
+
     // TDirectoryBackend
     QStringList Trees() override;
     void AddTree(const QString& TreeName) override;
@@ -68,6 +82,7 @@ public:
     void RollbackTransaction() override;
     void SetPassword(const TObjectRef& Object, const QString& Password) override;
     bool CheckPassword(const TObjectRef& Object, const QString& Password) override;
+    bool StartCatalogRefresh(const TObjectRef& Catalog) override;
 
     // TVolumeStore
     std::vector<TVolume> Volumes() override;
@@ -91,4 +106,5 @@ private:
     QString FFolder;
     std::unique_ptr<TSqliteStoreParts> P;
     bool FMinimalPasswordCost = false;
+    std::unique_ptr<TSqliteCatalogs> FCatalogs; // goes first, waiting for its refreshes
 };

@@ -1,0 +1,191 @@
+#include "CatalogBench.h"
+
+#include <CatRefresh_u.h>
+#include <DemoTree.h>
+#include <DirectoryClient.h>
+#include <FaultInjection.h>
+#include <ModalSeam.h>
+#include <NWDir.h>
+#include <SqliteStore.h>
+#include <ndk_u.h>
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+#include <limits>
+
+namespace {
+
+const QString EndField = QStringLiteral("NDSCAT:Actual End Time");
+
+[[noreturn]] void Fail(const QString& Message) {
+    QTextStream(stderr) << "parvon-bench: catalog: " << Message << '\n';
+    std::exit(2);
+}
+
+QVariant CatalogField(TDirectoryClient& Client, const QString& Catalog, const QString& Field) {
+    NWDir Dir(Client);
+    Dir.SetFullName(Catalog);
+    return Dir.Entry()->GetFieldValue(Field);
+}
+
+// End times have whole seconds and a refresh never repeats the last one: start each timed
+// refresh in a second of its own, so that none waits for the next second while timed.
+void AfterEndSecond(TDirectoryClient& Client, const QString& Catalog) {
+    const QDateTime End = CatalogField(Client, Catalog, EndField).toDateTime();
+    while (End.isValid() && QDateTime::currentSecsSinceEpoch() <= End.toSecsSinceEpoch())
+        QThread::msleep(10);
+}
+
+double RefreshMs(TSqliteStore& Store, TDirectoryClient& Client, const QString& Catalog) {
+    AfterEndSecond(Client, Catalog);
+    QElapsedTimer T;
+    T.start();
+    if (!Store.StartCatalogRefresh(Store.Resolve(Catalog)))
+        Fail(QStringLiteral("a refresh runs already"));
+    Store.WaitForCatalogRefreshes();
+    return T.nsecsElapsed() / 1e6;
+}
+
+// The rows the catalog gathers, read with plain SQL on a connection of its own.
+class TRawGather {
+public:
+    TRawGather(const QString& DatabaseFile, const QString& Container) {
+        FDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench_catalog"));
+        FDb.setDatabaseName(DatabaseFile);
+        if (!FDb.open())
+            Fail(FDb.lastError().text());
+        FQuery = QSqlQuery(FDb);
+        FQuery.setForwardOnly(true);
+        if (!FQuery.prepare(QStringLiteral(
+                "SELECT o.id, 'NDS:\\\\' || t.name || '\\' || o.dn, v.field, v.idx, v.value FROM objects o "
+                "JOIN trees t ON t.id=o.tree_id JOIN field_values v ON v.object_id=o.id "
+                "WHERE o.tree_id=(SELECT id FROM trees WHERE uname='SCHULE') AND o.path>? AND o.path<? "
+                "AND o.layout='User' AND v.field IN ('Given Name', 'Surname', 'Full Name') "
+                "ORDER BY o.path, v.field, v.idx")))
+            Fail(FQuery.lastError().text());
+        const QString Levels = Container.section(QLatin1Char('\\'), 3).toUpper();
+        FQuery.bindValue(0, Levels + QLatin1Char('\\'));
+        FQuery.bindValue(1, Levels + QLatin1Char(']'));
+    }
+    ~TRawGather() {
+        FQuery = QSqlQuery();
+        FDb.close();
+        FDb = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("bench_catalog"));
+    }
+    qint64 Gather() {
+        if (!FQuery.exec())
+            Fail(FQuery.lastError().text());
+        struct TRow {
+            qint64 Object;
+            QString Name, Field;
+            qint64 Index;
+            QVariant Value;
+        };
+        std::vector<TRow> Rows;
+        while (FQuery.next())
+            Rows.push_back({FQuery.value(0).toLongLong(), FQuery.value(1).toString(),
+                            FQuery.value(2).toString(), FQuery.value(3).toLongLong(), FQuery.value(4)});
+        FQuery.finish();
+        return qint64(Rows.size());
+    }
+
+private:
+    QSqlDatabase FDb;
+    QSqlQuery FQuery;
+};
+
+// One refresh through the dialog: the time until it showed the end, the longest gap between two
+// passes of the event loop meanwhile, and how often it read the end time.
+void ThroughDialog(TNDK& Ndk, TDirectoryClient& Client, const QString& Catalog, TCatalogTiming& R) {
+    AfterEndSecond(Client, Catalog);
+    TModalSeam::SetUnattended(true);
+    TFCatRefresh Dlg(&Ndk);
+    Dlg.edCAtalog->setText(TNDK::PathToDotted(Catalog));
+    Dlg.show();
+    QElapsedTimer Since, Total;
+    qint64 Longest = 0;
+    // A timer due every millisecond fires in every pass of the event loop without spinning it.
+    QTimer Pass;
+    Pass.setInterval(1);
+    QObject::connect(&Pass, &QTimer::timeout, [&] {
+        Longest = qMax(Longest, Since.nsecsElapsed());
+        Since.start();
+    });
+    TFaultInjection::Clear(); // counts the calls
+    Total.start();
+    Since.start();
+    Pass.start();
+    Dlg.buAktualisieren->click();
+    Pass.stop();
+    R.DialogMs = Total.nsecsElapsed() / 1e6;
+    R.LongestGapMs = qMax(Longest, Since.nsecsElapsed()) / 1e6;
+    R.EndTimeReads = TFaultInjection::Count(QStringLiteral("NWEntry.GetFieldValue"));
+    if (!Dlg.laErfolg->text().startsWith(QStringLiteral("Aktualisierung abgeschlossen ")))
+        Fail(QStringLiteral("the dialog ended with \"%1\" (%2)")
+                 .arg(Dlg.laErfolg->text(), TModalSeam::Shown().join(QStringLiteral("; "))));
+}
+
+double DemoRefreshMs() {
+    QTemporaryDir Folder;
+    if (!Folder.isValid())
+        Fail(QStringLiteral("no temporary folder"));
+    const auto Store = std::make_shared<TSqliteStore>(Folder.path());
+    CreateDemoTree(*Store);
+    TDirectoryClient Client(Store, Store);
+    const double Ms = RefreshMs(*Store, Client, QStringLiteral("NDS:\\\\SCHULE\\dienste\\benutzer"));
+    if (CatalogField(Client, QStringLiteral("NDS:\\\\SCHULE\\dienste\\benutzer"),
+                     QStringLiteral("NDSCAT:Actual Value Count"))
+            .toLongLong() <= 0)
+        Fail(QStringLiteral("the demo catalog gathered nothing"));
+    return Ms;
+}
+
+} // namespace
+
+TCatalogTiming TimeCatalog(TSqliteStore& Store, TDirectoryClient& Client, TNDK& Ndk, const QString& Container,
+                           int Rounds) {
+    const QString Parent = Container.section(QLatin1Char('\\'), 0, -2);
+    const QString Catalog = Parent + QStringLiteral("\\benutzer");
+    {
+        NWDir Dir(Client);
+        Dir.SetFullName(Parent);
+        const NWEntryPtr E =
+            Dir.Entries()->Add(QStringLiteral("NDSCAT:Master Catalog"), QStringLiteral("benutzer"));
+        E->SetFieldValue(QStringLiteral("NDSCAT:Catalog Scope"), Container);
+        E->SetFieldValue(QStringLiteral("NDSCAT:Filter"), QStringLiteral("User"));
+        E->SetFieldValue(QStringLiteral("NDSCAT:Attribute List"),
+                         QStringList{QStringLiteral("Given Name"), QStringLiteral("Surname"),
+                                     QStringLiteral("Full Name")});
+        E->Update();
+    }
+    TRawGather Raw(Store.Folder() + QStringLiteral("/directory.db"), Container);
+
+    TCatalogTiming R;
+    R.RefreshMs = R.SqlMs = std::numeric_limits<double>::max();
+    qint64 RawRows = 0;
+    for (int I = 0; I < Rounds; ++I) {
+        R.RefreshMs = qMin(R.RefreshMs, RefreshMs(Store, Client, Catalog));
+        QElapsedTimer T;
+        T.start();
+        RawRows = Raw.Gather();
+        R.SqlMs = qMin(R.SqlMs, T.nsecsElapsed() / 1e6);
+    }
+    R.Objects = CatalogField(Client, Catalog, QStringLiteral("NDSCAT:Actual Object Count")).toLongLong();
+    R.Values = CatalogField(Client, Catalog, QStringLiteral("NDSCAT:Actual Value Count")).toLongLong();
+    if (R.Values != RawRows || qint64(Store.CatalogRows(Store.Resolve(Catalog)).size()) != RawRows)
+        Fail(QStringLiteral("the refresh gathered %1 values, SQL %2").arg(R.Values).arg(RawRows));
+    ThroughDialog(Ndk, Client, Catalog, R);
+    R.DemoMs = DemoRefreshMs();
+    return R;
+}
