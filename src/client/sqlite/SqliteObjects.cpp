@@ -4,8 +4,6 @@
 #include <Layouts.h>
 #include <Names.h>
 
-#include <QRegularExpression>
-
 namespace {
 
 // The levels of a full name below its tree ("" for a tree root).
@@ -58,16 +56,6 @@ QString GlobPattern(const QString& Name) {
             P += C;
     }
     return P;
-}
-
-bool WildcardMatch(const QString& Pattern, const QString& Text) {
-    QString Rx;
-    for (QChar C : Pattern)
-        Rx += C == QLatin1Char('*') ? QStringLiteral(".*") : QRegularExpression::escape(QString(C));
-    return QRegularExpression(QRegularExpression::anchoredPattern(Rx),
-                              QRegularExpression::CaseInsensitiveOption)
-        .match(Text)
-        .hasMatch();
 }
 
 } // namespace
@@ -343,7 +331,7 @@ QStringList TSqliteObjects::Search(const TObjectRef& Base, const QString& Name, 
     }
     const bool AnyName = Name.isEmpty() || Name == QLatin1String("*");
     if (Scope == 0) {
-        const bool Hit = (AnyName || WildcardMatch(Name, Base.ShortName)) &&
+        const bool Hit = (AnyName || NameMatches(Name, Base.ShortName)) &&
                          (WantedLayout.isEmpty() || WantedLayout == Base.Layout);
         return Hit ? QStringList{Base.FullName} : QStringList{};
     }
