@@ -89,7 +89,10 @@ class TKlasseAnlegenTest : public TAppFixture {
     }
 
 private Q_SLOTS:
-    void initTestCase() { Stores.InitTestCase(); }
+    void initTestCase() {
+        PARVON_REQUIRE_TEST_BACKEND();
+        Stores.InitTestCase();
+    }
     void cleanupTestCase() { Stores.CleanupTestCase(); }
     void init() {
         Case = &Stores.Init(QTest::currentTestFunction());

@@ -44,6 +44,7 @@ class TstDirectory : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
+        PARVON_REQUIRE_TEST_BACKEND();
         TModalSeam::SetUnattended(true);
         FStore = std::make_unique<TTestStore>();
         FNdk = std::make_unique<TNDK>(nullptr);
