@@ -1,7 +1,11 @@
 // parvon-bench: builds a large school directory in a fresh store and times the directory reads the
-// workflows make through TNDK against the same reads done as plain SQL on the same database.
+// workflows make through TNDK against the same reads done as plain SQL on the same database; with
+// --ldap also against the same directory on a throwaway LDAP server (LdapBench.h).
+
+#include "BenchCommon.h"
 
 #include <DirectoryClient.h>
+#include <LdapBench.h>
 #include <NWDir.h>
 #include <SqliteStore.h>
 #include <ndk_u.h>
@@ -19,27 +23,17 @@
 
 namespace {
 
-QTextStream& Out() {
-    static QTextStream S(stdout);
-    return S;
-}
-
 [[noreturn]] void Die(const QString& Message) {
     QTextStream(stderr) << "parvon-bench: " << Message << '\n';
     std::exit(2);
 }
 
-const char* const GivenNames[] = {"Anna", "Ben",   "Clara", "David", "Emma",  "Felix", "Greta", "Hannah",
+const char* const GivenNames[] = {"Anna",  "Ben",   "Clara", "David", "Emma",  "Felix", "Greta", "Hannah",
                                   "Jonas", "Julia", "Leon",  "Lena",  "Lukas", "Marie", "Max",   "Mia"};
-const char* const Surnames[] = {"Müller", "Schmidt", "Schneider", "Fischer", "Weber",  "Meyer",   "Wagner",
-                                "Becker", "Schulz",  "Hoffmann",  "Schäfer", "Koch",   "Bauer",   "Richter",
-                                "Klein",  "Wolf",    "Schröder",  "Neumann", "Schwarz", "Zimmermann"};
-
-const QString TreeRoot = QStringLiteral("NDS:\\\\SCHULE");
-const QString Schueler = QStringLiteral("NDS:\\\\SCHULE\\unterricht\\schueler");
-
-QString ClassName(int C) { return QStringLiteral("k%1").arg(C, 4, 10, QLatin1Char('0')); }
-QString UserName(int C, int S) { return QStringLiteral("s%1_%2").arg(C, 4, 10, QLatin1Char('0')).arg(S, 2, 10, QLatin1Char('0')); }
+const char* const Surnames[] = {"Müller",  "Schmidt",  "Schneider", "Fischer", "Weber",
+                                "Meyer",   "Wagner",   "Becker",    "Schulz",  "Hoffmann",
+                                "Schäfer", "Koch",     "Bauer",     "Richter", "Klein",
+                                "Wolf",    "Schröder", "Neumann",   "Schwarz", "Zimmermann"};
 
 // The directory: tree SCHULE, unterricht, schueler, Classes classes with Students students each,
 // built through the directory control in one transaction.
@@ -56,10 +50,11 @@ void Build(TSqliteStore& Store, TDirectoryClient& Client, int Classes, int Stude
         Dir.SetFullName(Schueler);
         const QString Class = ClassName(C);
         NWEntryPtr Unit = Dir.Entries()->Add(QStringLiteral("Organizational Unit"), Class);
-        Unit->SetFieldValue(QStringLiteral("Login Script"),
-                            QStringLiteral("MAP DISPLAY OFF\r\nMAP ROOT H:=SRV1_DATA:home\\schueler\\%1\\%LOGIN_NAME\r\n"
-                                           "WRITE \"Guten Tag, %FULL_NAME!\"\r\n")
-                                .arg(Class));
+        Unit->SetFieldValue(
+            QStringLiteral("Login Script"),
+            QStringLiteral("MAP DISPLAY OFF\r\nMAP ROOT H:=SRV1_DATA:home\\schueler\\%1\\%LOGIN_NAME\r\n"
+                           "WRITE \"Guten Tag, %FULL_NAME!\"\r\n")
+                .arg(Class));
         Unit->Update();
         Dir.SetFullName(Schueler + QLatin1Char('\\') + Class);
         NWEntries* Entries = Dir.Entries();
@@ -177,32 +172,10 @@ private:
     QSqlQuery FResolve, FChildren, FCount, FField, FSearch;
 };
 
-// Runs both sides alternately, Rounds times over the sample; answers the time of one call of each
-// side in microseconds, from each side's fastest round (the least disturbed by other work).
-struct TTiming {
-    double Program = 0;
-    double Sql = 0;
-};
-TTiming Time(int Rounds, int Calls, const std::function<void()>& Program, const std::function<void()>& Sql) {
-    Program();  // warm the caches and prepared queries of both sides
-    Sql();
-    qint64 ProgramNs = std::numeric_limits<qint64>::max(), SqlNs = std::numeric_limits<qint64>::max();
-    QElapsedTimer T;
-    for (int R = 0; R < Rounds; ++R) {
-        T.start();
-        Program();
-        ProgramNs = qMin(ProgramNs, T.nsecsElapsed());
-        T.start();
-        Sql();
-        SqlNs = qMin(SqlNs, T.nsecsElapsed());
-    }
-    return {ProgramNs / 1000.0 / Calls, SqlNs / 1000.0 / Calls};
-}
-
 double PeakMegabytes() {
     rusage Usage{};
     getrusage(RUSAGE_SELF, &Usage);
-    return Usage.ru_maxrss / 1024.0;  // kilobytes on Linux
+    return Usage.ru_maxrss / 1024.0; // kilobytes on Linux
 }
 
 } // namespace
@@ -214,6 +187,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Parvon"));
 
     int Classes = 1000, Students = 30, Rounds = 15;
+    bool Ldap = false;
     const QStringList Args = App.arguments().mid(1);
     for (int I = 0; I < Args.size(); ++I) {
         bool Ok = true;
@@ -223,10 +197,12 @@ int main(int argc, char** argv) {
             Students = Args[++I].toInt(&Ok);
         else if (Args[I] == QLatin1String("--rounds") && I + 1 < Args.size())
             Rounds = Args[++I].toInt(&Ok);
+        else if (Args[I] == QLatin1String("--ldap"))
+            Ldap = true;
         else
             Ok = false;
         if (!Ok || Classes < 1 || Students < 1 || Rounds < 1) {
-            QTextStream(stderr) << "Usage: parvon-bench [--classes N] [--students N] [--rounds N]\n";
+            QTextStream(stderr) << "Usage: parvon-bench [--classes N] [--students N] [--rounds N] [--ldap]\n";
             return 2;
         }
     }
@@ -276,56 +252,54 @@ int main(int argc, char** argv) {
             Die(QStringLiteral("GetFieldValue and SQL disagree"));
         TStringList Found;
         Ndk.DottedResults = false;
-        Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(Classes), QStringLiteral("Organizational Unit"), Found);
+        Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(Classes), QStringLiteral("Organizational Unit"),
+                          Found);
         if (Found.Texts() != Raw.Search(ClassName(Classes), QStringLiteral("Organizational Unit")))
             Die(QStringLiteral("SearchObjects and SQL disagree"));
     }
 
-    struct TRow {
-        QString Name;
-        TTiming Timing;
-    };
     QList<TRow> Rows;
     const int N = int(Sample.size());
 
-    Rows << TRow{QStringLiteral("ListEntries (one class)"),
-                 Time(
-                     Rounds, N,
-                     [&] {
-                         for (int C : Sample) {
-                             TStringList List;
-                             Ndk.ListEntries(Full(C), List);
-                         }
-                     },
-                     [&] {
-                         for (int C : Sample) {
-                             QStringList FullNames;
-                             Raw.List(Levels(C), Full(C), FullNames);
-                         }
-                     })};
-    Rows << TRow{QStringLiteral("CountEntries (one class)"),
-                 Time(
-                     Rounds, N,
-                     [&] {
-                         for (int C : Sample)
-                             Ndk.CountEntries(Full(C));
-                     },
-                     [&] {
-                         for (int C : Sample)
-                             Raw.Count(Levels(C));
-                     })};
+    Rows << TRow{QStringLiteral("ListEntries (one class)"), Time(
+                                                                Rounds, N,
+                                                                [&] {
+                                                                    for (int C : Sample) {
+                                                                        TStringList List;
+                                                                        Ndk.ListEntries(Full(C), List);
+                                                                    }
+                                                                },
+                                                                [&] {
+                                                                    for (int C : Sample) {
+                                                                        QStringList FullNames;
+                                                                        Raw.List(Levels(C), Full(C),
+                                                                                 FullNames);
+                                                                    }
+                                                                })};
+    Rows << TRow{QStringLiteral("CountEntries (one class)"), Time(
+                                                                 Rounds, N,
+                                                                 [&] {
+                                                                     for (int C : Sample)
+                                                                         Ndk.CountEntries(Full(C));
+                                                                 },
+                                                                 [&] {
+                                                                     for (int C : Sample)
+                                                                         Raw.Count(Levels(C));
+                                                                 })};
     Rows << TRow{QStringLiteral("GetFieldValue (every user of a class)"),
                  Time(
                      Rounds, N,
                      [&] {
                          for (int C : Sample)
                              for (int S = 1; S <= Students; ++S)
-                                 Ndk.GetFieldValue(Full(C) + QLatin1Char('\\') + UserName(C, S), QStringLiteral("Full Name"));
+                                 Ndk.GetFieldValue(Full(C) + QLatin1Char('\\') + UserName(C, S),
+                                                   QStringLiteral("Full Name"));
                      },
                      [&] {
                          for (int C : Sample)
                              for (int S = 1; S <= Students; ++S)
-                                 Raw.Field(Levels(C) + QLatin1Char('\\') + UserName(C, S), QStringLiteral("Full Name"));
+                                 Raw.Field(Levels(C) + QLatin1Char('\\') + UserName(C, S),
+                                           QStringLiteral("Full Name"));
                      })};
     Rows << TRow{QStringLiteral("SearchObjects from [ROOT] (a class)"),
                  Time(
@@ -333,8 +307,8 @@ int main(int argc, char** argv) {
                      [&] {
                          for (int C : Sample) {
                              TStringList Found;
-                             Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(C), QStringLiteral("Organizational Unit"),
-                                               Found);
+                             Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(C),
+                                               QStringLiteral("Organizational Unit"), Found);
                          }
                      },
                      [&] {
@@ -343,21 +317,9 @@ int main(int argc, char** argv) {
                      })};
 
     bool AllMet = BuildSeconds < 30;
-    Out() << QStringLiteral("%1 %2 %3 %4\n")
-                 .arg(QStringLiteral("Read"), -40)
-                 .arg(QStringLiteral("program µs"), 12)
-                 .arg(QStringLiteral("SQL µs"), 10)
-                 .arg(QStringLiteral("ratio"), 7);
-    for (const TRow& R : Rows) {
-        const double Ratio = R.Timing.Program / R.Timing.Sql;
-        AllMet = AllMet && Ratio <= 2.0;
-        Out() << QStringLiteral("%1 %2 %3 %4%5\n")
-                     .arg(R.Name, -40)
-                     .arg(R.Timing.Program, 12, 'f', 1)
-                     .arg(R.Timing.Sql, 10, 'f', 1)
-                     .arg(Ratio, 7, 'f', 2)
-                     .arg(Ratio <= 2.0 ? QString() : QStringLiteral("  (target: at most 2)"));
-    }
+    AllMet = PrintRows(Rows, QStringLiteral("SQL"), 2.0) && AllMet;
+    if (Ldap)
+        AllMet = BenchLdap(Store, Client, Students, Rounds, Sample) && AllMet;
     const double Peak = PeakMegabytes();
     AllMet = AllMet && Peak < 200;
     Out() << QStringLiteral("Build time: %1 s (target: under 30 s)\n").arg(BuildSeconds, 0, 'f', 2);

@@ -223,6 +223,11 @@ private Q_SLOTS:
         Dir.SetFullName(Schueler + QStringLiteral("\\5a\\User_Template"));
         QCOMPARE(Dir.Entry()->Layout(), QStringLiteral("Template"));
 
+        // A refused bind leaves no connection behind: the next call is refused again, not anonymous.
+        TLdapDirectory Wrong(S, QStringLiteral("falsch"));
+        for (int I = 0; I < 2; ++I)
+            QCOMPARE(CodeOf([&] { Wrong.Resolve(Schueler); }), ERR_FAILED_AUTHENTICATION);
+
         // Declined: the tree refuses every call with the reason instead of binding anonymously.
         TModalSeam::Clear();
         const std::unique_ptr<TDirectoryClient> Declined =

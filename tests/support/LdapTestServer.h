@@ -19,7 +19,8 @@
 // The backend a directory test runs against: the embedded store, or, with PARVON_TEST_BACKEND=ldap,
 // the demo directory on a throwaway LDAP server (scripts/ldap-test-server.sh) that the test
 // executable starts once and stops at its end. Every fresh test store finds the server's directory
-// as the server started: Reset undoes whatever the cases before wrote.
+// as the server started: Reset undoes whatever the cases before wrote. PARVON_LDAP_LDIF names
+// another export to load (scripts/ldap-test-server.sh).
 class TLdapTestServer {
 public:
     static bool Wanted() { return qgetenv("PARVON_TEST_BACKEND") == "ldap"; }
@@ -63,9 +64,14 @@ public:
     QString Password() const { return ReadPasswordFile(Settings().PasswordFile); }
     QString Value(const char* Name) const { return FEnv.value(QString::fromLatin1(Name)); }
 
-    // Puts the directory back as it was when the server started.
+    // Puts the directory back as it was when the server started; the first call notes that state.
     void Reset() {
         std::map<QString, TLdapEntry> Now = ReadAll();
+        if (!FSnapshotTaken) {
+            FSnapshot = std::move(Now);
+            FSnapshotTaken = true;
+            return;
+        }
         std::vector<const TLdapEntry*> Gone, Extra;
         for (const auto& [Key, Entry] : Now)
             if (!FSnapshot.count(Key))
@@ -129,11 +135,6 @@ private:
                 V = V.mid(1, V.size() - 2);
             FEnv.insert(QString::fromUtf8(Line.mid(7, Eq - 7)), QString::fromUtf8(V));
         }
-        try {
-            FSnapshot = ReadAll();
-        } catch (const EDirectoryError& E) {
-            return E.Message();
-        }
         return QString();
     }
 
@@ -156,6 +157,7 @@ private:
     QHash<QString, QString> FEnv;
     std::unique_ptr<TLdapConnection> FAdmin;
     std::map<QString, TLdapEntry> FSnapshot;
+    bool FSnapshotTaken = false;
 };
 
 // Skips the test class when it should run against the LDAP server and that server cannot start.

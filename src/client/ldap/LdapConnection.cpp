@@ -223,29 +223,35 @@ LDAP* TLdapConnection::Handle() {
         FLd = nullptr;
         Fail(Rc, Where);
     }
-    const int Version = LDAP_VERSION3;
-    const timeval Timeout = TimeVal(FSettings.TimeoutMs);
-    ldap_set_option(FLd, LDAP_OPT_PROTOCOL_VERSION, &Version);
-    ldap_set_option(FLd, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
-    ldap_set_option(FLd, LDAP_OPT_NETWORK_TIMEOUT, &Timeout);
-    ldap_set_option(FLd, LDAP_OPT_TIMEOUT, &Timeout);
-    if (StartTls && (Rc = ldap_start_tls_s(FLd, nullptr, nullptr)) != LDAP_SUCCESS)
-        Fail(Rc, Where + QStringLiteral(", StartTLS"));
-    // An empty password would bind without authentication: never what a bind DN asks for.
-    if (FPassword.isEmpty() && !FSettings.BindDn.isEmpty()) {
+    // Until the bind succeeded the handle is no connection: a failed StartTLS or bind drops it.
+    try {
+        const int Version = LDAP_VERSION3;
+        const timeval Timeout = TimeVal(FSettings.TimeoutMs);
+        ldap_set_option(FLd, LDAP_OPT_PROTOCOL_VERSION, &Version);
+        ldap_set_option(FLd, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
+        ldap_set_option(FLd, LDAP_OPT_NETWORK_TIMEOUT, &Timeout);
+        ldap_set_option(FLd, LDAP_OPT_TIMEOUT, &Timeout);
+        if (StartTls && (Rc = ldap_start_tls_s(FLd, nullptr, nullptr)) != LDAP_SUCCESS)
+            Fail(Rc, Where + QStringLiteral(", StartTLS"));
+        // An empty password would bind without authentication: never what a bind DN asks for.
+        if (FPassword.isEmpty() && !FSettings.BindDn.isEmpty()) {
+            Drop();
+            ThrowDirectoryError(
+                ERR_FAILED_AUTHENTICATION,
+                QStringLiteral("LDAP %1: no password to bind as %2").arg(Where, FSettings.BindDn));
+        }
+        berval Credentials = Borrow(FPassword);
+        int Id = 0;
+        const QByteArray Dn = FSettings.BindDn.toUtf8();
+        Rc = ldap_sasl_bind(FLd, Dn.constData(), LDAP_SASL_SIMPLE, &Credentials, nullptr, nullptr, &Id);
+        if (Rc != LDAP_SUCCESS)
+            Fail(Rc, Where + QStringLiteral(", bind as %1").arg(FSettings.BindDn));
+        TLdapMessage Result = Wait(Id, true, Where + QStringLiteral(", bind as %1").arg(FSettings.BindDn));
+        CheckResult(Result.get(), Where + QStringLiteral(", bind as %1").arg(FSettings.BindDn));
+    } catch (...) {
         Drop();
-        ThrowDirectoryError(
-            ERR_FAILED_AUTHENTICATION,
-            QStringLiteral("LDAP %1: no password to bind as %2").arg(Where, FSettings.BindDn));
+        throw;
     }
-    berval Credentials = Borrow(FPassword);
-    int Id = 0;
-    const QByteArray Dn = FSettings.BindDn.toUtf8();
-    Rc = ldap_sasl_bind(FLd, Dn.constData(), LDAP_SASL_SIMPLE, &Credentials, nullptr, nullptr, &Id);
-    if (Rc != LDAP_SUCCESS)
-        Fail(Rc, Where + QStringLiteral(", bind as %1").arg(FSettings.BindDn));
-    TLdapMessage Result = Wait(Id, true, Where + QStringLiteral(", bind as %1").arg(FSettings.BindDn));
-    CheckResult(Result.get(), Where + QStringLiteral(", bind as %1").arg(FSettings.BindDn));
     return FLd;
 }
 
@@ -289,102 +295,119 @@ void TLdapConnection::CheckResult(LDAPMessage* Result, const QString& What) {
     ThrowDirectoryError(Status, Message);
 }
 
+int TLdapConnection::SearchOnce(const TRequest& R, QByteArray& Cookie, bool Paged, int SizeLimit,
+                                const std::function<void(const TLdapEntry&)>& OnEntry) {
+    LDAP* Ld = Handle();
+    LDAPControl* Page = nullptr;
+    if (Paged) {
+        berval C = Borrow(Cookie);
+        const int Rc = ldap_create_page_control(Ld, PageSize, &C, 0, &Page);
+        if (Rc != LDAP_SUCCESS)
+            Fail(Rc, R.What);
+    }
+    LDAPControl* Controls[] = {Page, nullptr};
+    timeval Limit = TimeVal(FSettings.TimeoutMs);
+    int Id = 0;
+    const int Rc = ldap_search_ext(Ld, R.Base.constData(), R.Scope, R.Filter.constData(),
+                                   const_cast<char**>(R.Attributes.data()), 0, Paged ? Controls : nullptr,
+                                   nullptr, &Limit, SizeLimit, &Id);
+    if (Page)
+        ldap_control_free(Page);
+    if (Rc != LDAP_SUCCESS)
+        Fail(Rc, R.What);
+    Cookie.clear();
+    // The answer whole: a request asks for at most PageSize entries, or for a base entry.
+    const TLdapMessage Chain = Wait(Id, true, R.What);
+    int Code = LDAP_OTHER;
+    for (LDAPMessage* M = ldap_first_message(FLd, Chain.get()); M; M = ldap_next_message(FLd, M)) {
+        const int Type = ldap_msgtype(M);
+        if (Type == LDAP_RES_SEARCH_ENTRY) {
+            TLdapEntry E;
+            char* Dn = ldap_get_dn(FLd, M);
+            E.Dn = Text(Dn);
+            ldap_memfree(Dn);
+            BerElement* Ber = nullptr;
+            for (char* A = ldap_first_attribute(FLd, M, &Ber); A; A = ldap_next_attribute(FLd, M, Ber)) {
+                TLdapAttribute Attribute{Text(A), {}};
+                if (berval** Values = ldap_get_values_len(FLd, M, A)) {
+                    for (berval** V = Values; *V; ++V)
+                        Attribute.Values.append(QByteArray((*V)->bv_val, qsizetype((*V)->bv_len)));
+                    ldap_value_free_len(Values);
+                }
+                ldap_memfree(A);
+                E.Attributes.push_back(std::move(Attribute));
+            }
+            if (Ber)
+                ber_free(Ber, 0);
+            OnEntry(E);
+        } else if (Type == LDAP_RES_SEARCH_RESULT) { // references: this client follows none
+            LDAPControl** ServerControls = nullptr;
+            if (ldap_parse_result(FLd, M, &Code, nullptr, nullptr, nullptr, &ServerControls, 0) !=
+                LDAP_SUCCESS)
+                Fail(LDAP_DECODING_ERROR, R.What);
+            LDAPControl* Response =
+                ServerControls ? ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, ServerControls, nullptr)
+                               : nullptr;
+            berval Next{0, nullptr};
+            ber_int_t Estimate = 0;
+            if (Response &&
+                ldap_parse_pageresponse_control(FLd, Response, &Estimate, &Next) == LDAP_SUCCESS &&
+                Next.bv_val) {
+                Cookie = QByteArray(Next.bv_val, qsizetype(Next.bv_len));
+                ber_memfree(Next.bv_val);
+            }
+            if (ServerControls)
+                ldap_controls_free(ServerControls);
+            if (Code != LDAP_SUCCESS && Code != LDAP_NO_SUCH_OBJECT && Code != LDAP_SIZELIMIT_EXCEEDED)
+                CheckResult(M, R.What);
+        }
+    }
+    return Code;
+}
+
 bool TLdapConnection::Search(const QString& Base, TScope Scope, const QString& Filter,
                              const QStringList& Attributes,
                              const std::function<void(const TLdapEntry&)>& OnEntry) {
-    const QByteArray BaseText = Base.toUtf8(), FilterText = Filter.toUtf8();
-    std::vector<QByteArray> AttributeTexts;
-    std::vector<char*> AttributeList;
+    TRequest R;
+    R.Base = Base.toUtf8();
+    R.Filter = Filter.toUtf8();
+    R.Scope = Scope == TScope::Base       ? LDAP_SCOPE_BASE
+              : Scope == TScope::OneLevel ? LDAP_SCOPE_ONELEVEL
+                                          : LDAP_SCOPE_SUBTREE;
+    R.What = QStringLiteral("search below %1").arg(Base);
+    std::vector<QByteArray> Names;
     for (const QString& A : Attributes)
-        AttributeTexts.push_back(A.toUtf8());
-    for (QByteArray& A : AttributeTexts)
-        AttributeList.push_back(A.data());
-    AttributeList.push_back(nullptr);
-    const int LdapScope = Scope == TScope::Base       ? LDAP_SCOPE_BASE
-                          : Scope == TScope::OneLevel ? LDAP_SCOPE_ONELEVEL
-                                                      : LDAP_SCOPE_SUBTREE;
-    const QString What = QStringLiteral("search below %1").arg(Base);
-    const bool Paged = Scope != TScope::Base;
+        Names.push_back(A.toUtf8());
+    for (const QByteArray& A : Names)
+        R.Attributes.push_back(A.constData());
+    R.Attributes.push_back(nullptr);
 
     // A read on a connection the server dropped meanwhile is tried once more on a new one.
     for (int Attempt = 0;; ++Attempt) {
         try {
-            berval Cookie{0, nullptr};
-            QByteArray CookieBytes;
+            QByteArray Cookie;
+            if (Scope == TScope::Base)
+                return SearchOnce(R, Cookie, false, LDAP_NO_LIMIT, OnEntry) != LDAP_NO_SUCH_OBJECT;
+            // Most containers are small: one plain request for up to a page of entries, held back
+            // until it is complete; only past that (or the server's size limit) paged requests
+            // (RFC 2696), which cost the server more, fetch everything.
+            std::vector<TLdapEntry> First;
+            const int Code =
+                SearchOnce(R, Cookie, false, PageSize, [&First](const TLdapEntry& E) { First.push_back(E); });
+            if (Code == LDAP_NO_SUCH_OBJECT)
+                return false;
+            if (Code == LDAP_SUCCESS) {
+                for (const TLdapEntry& E : First)
+                    OnEntry(E);
+                return true;
+            }
             do {
-                LDAP* Ld = Handle();
-                LDAPControl* Page = nullptr;
-                if (Paged) {
-                    berval C = Borrow(CookieBytes);
-                    const int Rc = ldap_create_page_control(Ld, PageSize, &C, 0, &Page);
-                    if (Rc != LDAP_SUCCESS)
-                        Fail(Rc, What);
-                }
-                LDAPControl* Controls[] = {Page, nullptr};
-                timeval Limit = TimeVal(FSettings.TimeoutMs);
-                int Id = 0;
-                const int Rc = ldap_search_ext(Ld, BaseText.constData(), LdapScope, FilterText.constData(),
-                                               AttributeList.data(), 0, Paged ? Controls : nullptr, nullptr,
-                                               &Limit, LDAP_NO_LIMIT, &Id);
-                if (Page)
-                    ldap_control_free(Page);
-                if (Rc != LDAP_SUCCESS)
-                    Fail(Rc, What);
-                CookieBytes.clear();
-                for (;;) {
-                    TLdapMessage M = Wait(Id, false, What);
-                    const int Type = ldap_msgtype(M.get());
-                    if (Type == LDAP_RES_SEARCH_ENTRY) {
-                        TLdapEntry E;
-                        char* Dn = ldap_get_dn(FLd, M.get());
-                        E.Dn = Text(Dn);
-                        ldap_memfree(Dn);
-                        BerElement* Ber = nullptr;
-                        for (char* A = ldap_first_attribute(FLd, M.get(), &Ber); A;
-                             A = ldap_next_attribute(FLd, M.get(), Ber)) {
-                            TLdapAttribute Attribute{Text(A), {}};
-                            if (berval** Values = ldap_get_values_len(FLd, M.get(), A)) {
-                                for (berval** V = Values; *V; ++V)
-                                    Attribute.Values.append(
-                                        QByteArray((*V)->bv_val, qsizetype((*V)->bv_len)));
-                                ldap_value_free_len(Values);
-                            }
-                            ldap_memfree(A);
-                            E.Attributes.push_back(std::move(Attribute));
-                        }
-                        if (Ber)
-                            ber_free(Ber, 0);
-                        OnEntry(E);
-                        continue;
-                    }
-                    if (Type != LDAP_RES_SEARCH_RESULT)
-                        continue; // references: this client follows none
-                    int Code = LDAP_SUCCESS;
-                    LDAPControl** ServerControls = nullptr;
-                    if (ldap_parse_result(FLd, M.get(), &Code, nullptr, nullptr, nullptr, &ServerControls,
-                                          0) != LDAP_SUCCESS)
-                        Fail(LDAP_DECODING_ERROR, What);
-                    if (ServerControls) {
-                        if (LDAPControl* Response =
-                                ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, ServerControls, nullptr)) {
-                            ber_int_t Estimate = 0;
-                            if (ldap_parse_pageresponse_control(FLd, Response, &Estimate, &Cookie) ==
-                                    LDAP_SUCCESS &&
-                                Cookie.bv_val) {
-                                CookieBytes = QByteArray(Cookie.bv_val, qsizetype(Cookie.bv_len));
-                                ber_memfree(Cookie.bv_val);
-                                Cookie = {0, nullptr};
-                            }
-                        }
-                        ldap_controls_free(ServerControls);
-                    }
-                    if (Code == LDAP_NO_SUCH_OBJECT)
-                        return false;
-                    if (Code != LDAP_SUCCESS)
-                        CheckResult(M.get(), What);
-                    break;
-                }
-            } while (!CookieBytes.isEmpty());
+                const int Page = SearchOnce(R, Cookie, true, LDAP_NO_LIMIT, OnEntry);
+                if (Page == LDAP_NO_SUCH_OBJECT)
+                    return false;
+                if (Page == LDAP_SIZELIMIT_EXCEEDED)
+                    Fail(Page, R.What); // a server without paged results: the listing would be cut
+            } while (!Cookie.isEmpty());
             return true;
         } catch (const EDirectoryError& E) {
             if (Attempt > 0 || E.Code() != ERR_TRANSPORT_FAILURE ||

@@ -56,9 +56,9 @@ public:
     void Connect();
 
     enum class TScope { Base, OneLevel, Subtree };
-    // The entries found, in the order the server sends them; searches below a base come in pages
-    // (RFC 2696), so that a container of any size is read whole. Attributes {"1.1"}: none. False,
-    // and no entry, when the base object does not exist.
+    // The entries found, in the order the server sends them; a search below a base that finds more
+    // than a page (500) reads in pages (RFC 2696), so that a container of any size is read whole.
+    // Attributes {"1.1"}: none. False, and no entry, when the base object does not exist.
     bool Search(const QString& Base, TScope Scope, const QString& Filter, const QStringList& Attributes,
                 const std::function<void(const TLdapEntry&)>& OnEntry);
     // The number of entries found, without fetching any attribute; -1 when the base does not exist.
@@ -81,6 +81,17 @@ public:
     static QString FilterValue(const QString& Value, bool Wildcards = false);
 
 private:
+    struct TRequest {
+        QByteArray Base, Filter;
+        int Scope = 0;
+        std::vector<const char*> Attributes; // null-terminated
+        QString What;
+    };
+    // One search request: a page of a paged search (Cookie in and out) or a plain one with a size
+    // limit. Answers the result code: success, no such object or size limit exceeded; throws on
+    // any other.
+    int SearchOnce(const TRequest& R, QByteArray& Cookie, bool Paged, int SizeLimit,
+                   const std::function<void(const TLdapEntry&)>& OnEntry);
     LDAP* Handle(); // connected and bound
     void Drop();
     // Waits for the answer (one message, or all of it) to a request; throws on time-out or a lost

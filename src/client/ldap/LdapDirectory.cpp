@@ -29,9 +29,12 @@ QString Or(const QStringList& Terms) {
                              : QStringLiteral("(|") + Terms.join(QString()) + QLatin1Char(')');
 }
 
-// Objects are named by o=, ou= or cn=: a filter that finds the name whichever it is.
-QString NameFilter(const QString& Name, bool Wildcards) {
-    const QString V = TLdapConnection::FilterValue(Name, Wildcards);
+// Objects are named by o=, ou= or cn=: a filter that finds the name under the naming attribute of
+// the layout, or of any layout.
+QString NameFilter(const QString& Name, const QString& Layout) {
+    const QString V = TLdapConnection::FilterValue(Name, true);
+    if (!Layout.isEmpty())
+        return QStringLiteral("(%1=%2)").arg(Ldif::NamingAttribute(Layout), V);
     return QStringLiteral("(|(o=%1)(ou=%1)(cn=%1))").arg(V);
 }
 
@@ -296,7 +299,7 @@ QStringList TLdapDirectory::Search(const TObjectRef& Base, const QString& Name, 
         return {};
     QStringList Terms;
     if (!AnyName)
-        Terms << NameFilter(Name, true);
+        Terms << NameFilter(Name, WantedLayout);
     if (!WantedLayout.isEmpty())
         Terms << QStringLiteral("(objectClass=%1)")
                      .arg(TLdapConnection::FilterValue(Ldif::LayoutToObjectClass(WantedLayout)));
