@@ -2,6 +2,9 @@
 
 // What the benchmark's parts share: names of the built directory and the timing of two sides.
 
+#include <StringList.h>
+#include <ndk_u.h>
+
 #include <QElapsedTimer>
 #include <QList>
 #include <QString>
@@ -72,4 +75,54 @@ inline bool PrintRows(const QList<TRow>& Rows, const QString& Floor, double Targ
                      .arg(Ratio <= Target ? QString() : QStringLiteral("  (target: at most %1)").arg(Target));
     }
     return Met;
+}
+
+// The floor's way of doing each of the four reads for class C (and student S).
+struct TFloorReads {
+    std::function<void(int C)> List, Count;
+    std::function<void(int C, int S)> Field;
+    std::function<void(int C)> Search;
+};
+
+// The reads the workflows make through TNDK over the sample's classes, each timed against the
+// floor's same read.
+inline QList<TRow> TimeReads(TNDK& Ndk, const QList<int>& Sample, int Students, int Rounds,
+                             const TFloorReads& Floor) {
+    auto Full = [](int C) { return Schueler + QLatin1Char('\\') + ClassName(C); };
+    auto Each = [&Sample](const std::function<void(int)>& Read) {
+        return [&Sample, Read] {
+            for (int C : Sample)
+                Read(C);
+        };
+    };
+    auto EachUser = [&Sample, Students](const std::function<void(int, int)>& Read) {
+        return [&Sample, Students, Read] {
+            for (int C : Sample)
+                for (int S = 1; S <= Students; ++S)
+                    Read(C, S);
+        };
+    };
+    const int N = int(Sample.size());
+    QList<TRow> Rows;
+    Rows << TRow{QStringLiteral("ListEntries (one class)"), Time(Rounds, N, Each([&](int C) {
+                                                                     TStringList List;
+                                                                     Ndk.ListEntries(Full(C), List);
+                                                                 }),
+                                                                 Each(Floor.List))};
+    Rows << TRow{QStringLiteral("CountEntries (one class)"),
+                 Time(Rounds, N, Each([&](int C) { Ndk.CountEntries(Full(C)); }), Each(Floor.Count))};
+    Rows << TRow{QStringLiteral("GetFieldValue (every user of a class)"),
+                 Time(Rounds, N, EachUser([&](int C, int S) {
+                          Ndk.GetFieldValue(Full(C) + QLatin1Char('\\') + UserName(C, S),
+                                            QStringLiteral("Full Name"));
+                      }),
+                      EachUser(Floor.Field))};
+    Rows << TRow{QStringLiteral("SearchObjects from [ROOT] (a class)"),
+                 Time(Rounds, N, Each([&](int C) {
+                          TStringList Found;
+                          Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(C),
+                                            QStringLiteral("Organizational Unit"), Found);
+                      }),
+                      Each(Floor.Search))};
+    return Rows;
 }

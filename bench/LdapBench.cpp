@@ -163,60 +163,13 @@ bool BenchLdap(const std::shared_ptr<TSqliteStore>& Store, TDirectoryClient& Bui
             Die(QStringLiteral("SearchObjects and libldap disagree"));
     }
 
-    const int N = int(Sample.size());
-    QList<TRow> Rows;
-    Rows << TRow{QStringLiteral("ListEntries (one class)"), Time(
-                                                                Rounds, N,
-                                                                [&] {
-                                                                    for (int C : Sample) {
-                                                                        TStringList List;
-                                                                        Ndk.ListEntries(Full(C), List);
-                                                                    }
-                                                                },
-                                                                [&] {
-                                                                    for (int C : Sample) {
-                                                                        QStringList FullNames;
-                                                                        Floor.List(ClassDn(C), Full(C),
-                                                                                   FullNames);
-                                                                    }
-                                                                })};
-    Rows << TRow{QStringLiteral("CountEntries (one class)"), Time(
-                                                                 Rounds, N,
-                                                                 [&] {
-                                                                     for (int C : Sample)
-                                                                         Ndk.CountEntries(Full(C));
-                                                                 },
-                                                                 [&] {
-                                                                     for (int C : Sample)
-                                                                         Floor.Count(ClassDn(C));
-                                                                 })};
-    Rows << TRow{QStringLiteral("GetFieldValue (every user of a class)"),
-                 Time(
-                     Rounds, N,
-                     [&] {
-                         for (int C : Sample)
-                             for (int S = 1; S <= Students; ++S)
-                                 Ndk.GetFieldValue(Full(C) + QLatin1Char('\\') + UserName(C, S),
-                                                   QStringLiteral("Full Name"));
-                     },
-                     [&] {
-                         for (int C : Sample)
-                             for (int S = 1; S <= Students; ++S)
-                                 Floor.Field(UserDn(C, S), "fullName");
-                     })};
-    Rows << TRow{QStringLiteral("SearchObjects from [ROOT] (a class)"),
-                 Time(
-                     Rounds, N,
-                     [&] {
-                         for (int C : Sample) {
-                             TStringList Found;
-                             Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(C),
-                                               QStringLiteral("Organizational Unit"), Found);
-                         }
-                     },
-                     [&] {
-                         for (int C : Sample)
-                             Floor.SearchUnit(ClassName(C));
-                     })};
+    const QList<TRow> Rows = TimeReads(Ndk, Sample, Students, Rounds,
+                                       {[&](int C) {
+                                            QStringList FullNames;
+                                            Floor.List(ClassDn(C), Full(C), FullNames);
+                                        },
+                                        [&](int C) { Floor.Count(ClassDn(C)); },
+                                        [&](int C, int S) { Floor.Field(UserDn(C, S), "fullName"); },
+                                        [&](int C) { Floor.SearchUnit(ClassName(C)); }});
     return PrintRows(Rows, QStringLiteral("libldap"), 1.5);
 }

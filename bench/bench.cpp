@@ -258,63 +258,17 @@ int main(int argc, char** argv) {
             Die(QStringLiteral("SearchObjects and SQL disagree"));
     }
 
-    QList<TRow> Rows;
-    const int N = int(Sample.size());
-
-    Rows << TRow{QStringLiteral("ListEntries (one class)"), Time(
-                                                                Rounds, N,
-                                                                [&] {
-                                                                    for (int C : Sample) {
-                                                                        TStringList List;
-                                                                        Ndk.ListEntries(Full(C), List);
-                                                                    }
-                                                                },
-                                                                [&] {
-                                                                    for (int C : Sample) {
-                                                                        QStringList FullNames;
-                                                                        Raw.List(Levels(C), Full(C),
-                                                                                 FullNames);
-                                                                    }
-                                                                })};
-    Rows << TRow{QStringLiteral("CountEntries (one class)"), Time(
-                                                                 Rounds, N,
-                                                                 [&] {
-                                                                     for (int C : Sample)
-                                                                         Ndk.CountEntries(Full(C));
-                                                                 },
-                                                                 [&] {
-                                                                     for (int C : Sample)
-                                                                         Raw.Count(Levels(C));
-                                                                 })};
-    Rows << TRow{QStringLiteral("GetFieldValue (every user of a class)"),
-                 Time(
-                     Rounds, N,
-                     [&] {
-                         for (int C : Sample)
-                             for (int S = 1; S <= Students; ++S)
-                                 Ndk.GetFieldValue(Full(C) + QLatin1Char('\\') + UserName(C, S),
-                                                   QStringLiteral("Full Name"));
-                     },
-                     [&] {
-                         for (int C : Sample)
-                             for (int S = 1; S <= Students; ++S)
-                                 Raw.Field(Levels(C) + QLatin1Char('\\') + UserName(C, S),
-                                           QStringLiteral("Full Name"));
-                     })};
-    Rows << TRow{QStringLiteral("SearchObjects from [ROOT] (a class)"),
-                 Time(
-                     Rounds, N,
-                     [&] {
-                         for (int C : Sample) {
-                             TStringList Found;
-                             Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(C),
-                                               QStringLiteral("Organizational Unit"), Found);
-                         }
-                     },
-                     [&] {
-                         for (int C : Sample)
-                             Raw.Search(ClassName(C), QStringLiteral("Organizational Unit"));
-                     })};
+    const QList<TRow> Rows =
+        TimeReads(Ndk, Sample, Students, Rounds,
+                  {[&](int C) {
+                       QStringList FullNames;
+                       Raw.List(Levels(C), Full(C), FullNames);
+                   },
+                   [&](int C) { Raw.Count(Levels(C)); },
+                   [&](int C, int S) {
+                       Raw.Field(Levels(C) + QLatin1Char('\\') + UserName(C, S), QStringLiteral("Full Name"));
+                   },
+                   [&](int C) { Raw.Search(ClassName(C), QStringLiteral("Organizational Unit")); }});
 
     bool AllMet = BuildSeconds < 30;
     AllMet = PrintRows(Rows, QStringLiteral("SQL"), 2.0) && AllMet;

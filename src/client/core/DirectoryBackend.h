@@ -125,6 +125,16 @@ public:
     virtual bool CheckPassword(const TObjectRef& Object, const QString& Password) = 0;
 };
 
+// The checks of every backend before it creates an object: a known layout, a good name, a layout
+// that may stand in the parent. Answers the canonical layout; throws with the client's code.
+QString CheckNewObject(const TObjectRef& Parent, const QString& Layout, const QString& Name);
+
+// What a backend's Search settles before it looks anything up: throws on a bad scope; true, with
+// the result, when no look-up is needed (scope 0, a layout no object has, a tree root below the
+// base); otherwise false with the canonical layout searched for ("" any).
+bool SearchSettledAtOnce(const TObjectRef& Base, const QString& Name, const QString& Layout, int Scope,
+                         QString& WantedLayout, QStringList& Result);
+
 // One transaction on a backend; left without Commit (an exception), it rolls back.
 class TDirectoryTransaction {
 public:

@@ -358,3 +358,20 @@ std::vector<QVariant> NormalizeFieldValues(const NWFieldType& Type, const QVaria
     }
     return Typed;
 }
+
+std::vector<std::pair<const NWFieldType*, QVariant>>
+MergeFieldWrites(const std::vector<TFieldWrite>& Fields,
+                 const std::function<const NWFieldType*(const QString&)>& TypeOf) {
+    std::vector<std::pair<const NWFieldType*, QVariant>> Merged;
+    for (const TFieldWrite& W : Fields) {
+        const NWFieldType* T = TypeOf(W.Field);
+        if (!T)
+            ThrowDirectoryError(ERR_NO_SUCH_ATTRIBUTE, QStringLiteral("Unknown field \"%1\"").arg(W.Field));
+        auto It = std::find_if(Merged.begin(), Merged.end(), [&](const auto& M) { return M.first == T; });
+        if (It != Merged.end())
+            It->second = W.Value;
+        else
+            Merged.emplace_back(T, W.Value);
+    }
+    return Merged;
+}

@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <QVariant>
+#include <functional>
+#include <utility>
 #include <vector>
 
 // The field types every directory of this kind publishes, in a fixed order.
@@ -18,3 +20,9 @@ std::vector<QVariant> NormalizeFieldValues(const NWFieldType& Type, const QVaria
 
 // Throws ERR_SYNTAX_VIOLATION when the text is longer than the field allows.
 void CheckFieldLength(const NWFieldType& Type, const QString& Text);
+
+// The writes of one commit, one per field: the last write of a field counts, fields keep the
+// order of their first write. TypeOf finds a field type (nullptr: unknown, which throws).
+std::vector<std::pair<const NWFieldType*, QVariant>>
+MergeFieldWrites(const std::vector<TFieldWrite>& Fields,
+                 const std::function<const NWFieldType*(const QString&)>& TypeOf);

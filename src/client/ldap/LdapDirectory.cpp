@@ -281,22 +281,11 @@ int TLdapDirectory::CountChildren(const TObjectRef& Container, const QStringList
 
 QStringList TLdapDirectory::Search(const TObjectRef& Base, const QString& Name, const QString& Layout,
                                    int Scope) {
-    if (Scope < 0 || Scope > 2)
-        ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("Invalid search scope %1").arg(Scope));
     QString WantedLayout;
-    if (!Layout.trimmed().isEmpty()) {
-        WantedLayout = KindOfLayout(Layout) == TLayoutKind::Tree ? TreeLayout() : CanonicalLayout(Layout);
-        if (WantedLayout.isEmpty())
-            return {}; // no object has an unknown layout
-    }
+    QStringList Settled;
+    if (SearchSettledAtOnce(Base, Name, Layout, Scope, WantedLayout, Settled))
+        return Settled;
     const bool AnyName = Name.isEmpty() || Name == QLatin1String("*");
-    if (Scope == 0) {
-        const bool Hit =
-            NameMatches(Name, Base.ShortName) && (WantedLayout.isEmpty() || WantedLayout == Base.Layout);
-        return Hit ? QStringList{Base.FullName} : QStringList{};
-    }
-    if (WantedLayout == TreeLayout())
-        return {};
     QStringList Terms;
     if (!AnyName)
         Terms << NameFilter(Name, WantedLayout);
@@ -333,22 +322,6 @@ QStringList TLdapDirectory::Search(const TObjectRef& Base, const QString& Name, 
 // ---------------------------------------------------------------------------------------------
 // Objects
 
-QString TLdapDirectory::CheckCreate(const TObjectRef& Parent, const QString& Layout,
-                                    const QString& Name) const {
-    const QString Canonical = CanonicalLayout(Layout);
-    if (Canonical.isEmpty())
-        ThrowDirectoryError(ERR_NO_SUCH_CLASS, QStringLiteral("Unknown layout \"%1\"").arg(Layout));
-    const QString Fault = NameFault(Name);
-    if (!Fault.isEmpty())
-        ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
-                            QStringLiteral("Illegal object name \"%1\": %2").arg(Name, Fault));
-    if (!MayContain(Parent.Layout, Canonical))
-        ThrowDirectoryError(ERR_ILLEGAL_CONTAINMENT,
-                            QStringLiteral("An object of layout \"%1\" may not stand in %2 (%3)")
-                                .arg(Canonical, Parent.FullName, Parent.Layout));
-    return Canonical;
-}
-
 QString TLdapDirectory::NewEntry(const TObjectRef& Parent, const QString& Layout, const QString& Name,
                                  std::vector<TLdapAttribute>& Attributes) const {
     const QString Naming = Ldif::NamingAttribute(Layout);
@@ -377,7 +350,7 @@ TObjectRef TLdapDirectory::Created(const TObjectRef& Parent, const QString& Layo
 
 TObjectRef TLdapDirectory::CreateObject(const TObjectRef& Parent, const QString& Layout, const QString& Name,
                                         const std::vector<TFieldWrite>& Fields) {
-    const QString Canonical = CheckCreate(Parent, Layout, Name);
+    const QString Canonical = CheckNewObject(Parent, Layout, Name);
     std::vector<TLdapAttribute> Attributes = Encode(TObjectRef(), Fields);
     std::erase_if(Attributes, [](const TLdapAttribute& A) { return A.Values.isEmpty(); });
     // A person needs a surname over LDAP.
@@ -393,7 +366,7 @@ TObjectRef TLdapDirectory::CreateObject(const TObjectRef& Parent, const QString&
 
 TObjectRef TLdapDirectory::CreateUser(const TObjectRef& Container, const QString& Name,
                                       const QString& Surname, const TObjectRef* Template) {
-    const QString Layout = CheckCreate(Container, QStringLiteral("User"), Name);
+    const QString Layout = CheckNewObject(Container, QStringLiteral("User"), Name);
     if (Surname.trimmed().isEmpty())
         ThrowDirectoryError(ERR_SYNTAX_VIOLATION,
                             QStringLiteral("A user needs a surname: %1\\%2").arg(Container.FullName, Name));

@@ -13,7 +13,8 @@
 // NDS:\\SCHULE\unterricht\schueler\7a is "ou=7a,ou=schueler,o=unterricht," and the base. Layouts
 // are object classes and fields attributes as the LDIF export names them (Ldif.h); object keys
 // hold DNs. What differs from the embedded store:
-// - subordinates and search results come in the server's order (OpenLDAP: creation order);
+// - subordinates and search results come in the server's order (OpenLDAP: by name while they fit
+//   in one page of 500, in creation order past that); the program sorts what it shows;
 // - every write is one LDAP operation, and transactions only group them: a rollback undoes
 //   nothing that was written;
 // - the server keeps "creatorsName", "modifiersName" and "GUID" (entryUUID) itself and refuses
@@ -72,8 +73,6 @@ private:
     QString DnOfFullName(const QString& FullName); // "" when it names no object
     QString LayoutOfEntry(const TLdapEntry& Entry) const;
     QString LayoutFilter(const QStringList& Layouts, bool& MatchesNothing) const;
-    // Checks a creation as the embedded store does; returns the canonical layout.
-    QString CheckCreate(const TObjectRef& Parent, const QString& Layout, const QString& Name) const;
     // The new entry's DN and its class and naming attributes.
     QString NewEntry(const TObjectRef& Parent, const QString& Layout, const QString& Name,
                      std::vector<TLdapAttribute>& Attributes) const;

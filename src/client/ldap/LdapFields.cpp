@@ -91,18 +91,7 @@ std::vector<QVariant> TLdapDirectory::Decode(const NWFieldType& Type, const QLis
 
 std::vector<TLdapAttribute> TLdapDirectory::Encode(const TObjectRef& Object,
                                                    const std::vector<TFieldWrite>& Fields) {
-    // The last write of a field counts; fields keep the order of their first write.
-    std::vector<std::pair<const NWFieldType*, QVariant>> Merged;
-    for (const TFieldWrite& W : Fields) {
-        const NWFieldType* T = FieldType(W.Field);
-        if (!T)
-            ThrowDirectoryError(ERR_NO_SUCH_ATTRIBUTE, QStringLiteral("Unknown field \"%1\"").arg(W.Field));
-        auto It = std::find_if(Merged.begin(), Merged.end(), [&](const auto& M) { return M.first == T; });
-        if (It != Merged.end())
-            It->second = W.Value;
-        else
-            Merged.emplace_back(T, W.Value);
-    }
+    const auto Merged = MergeFieldWrites(Fields, [this](const QString& Field) { return FieldType(Field); });
     std::vector<TLdapAttribute> Attributes;
     for (const auto& [Type, Value] : Merged) {
         const std::vector<QVariant> Typed = NormalizeFieldValues(*Type, Value);

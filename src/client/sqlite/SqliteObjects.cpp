@@ -205,17 +205,7 @@ bool TSqliteObjects::Exists(const TObjectRef& Object) {
 // Creation and deletion
 
 QString TSqliteObjects::CheckCreate(const TObjectRef& Parent, const QString& Layout, const QString& Name) {
-    const QString Canonical = CanonicalLayout(Layout);
-    if (Canonical.isEmpty())
-        ThrowDirectoryError(ERR_NO_SUCH_CLASS, QStringLiteral("Unknown layout \"%1\"").arg(Layout));
-    const QString Fault = NameFault(Name);
-    if (!Fault.isEmpty())
-        ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
-                            QStringLiteral("Illegal object name \"%1\": %2").arg(Name, Fault));
-    if (!MayContain(Parent.Layout, Canonical))
-        ThrowDirectoryError(ERR_ILLEGAL_CONTAINMENT,
-                            QStringLiteral("An object of layout \"%1\" may not stand in %2 (%3)")
-                                .arg(Canonical, Parent.FullName, Parent.Layout));
+    const QString Canonical = CheckNewObject(Parent, Layout, Name);
     const QString ParentLevels = LevelsOf(Parent);
     const QString Path =
         (ParentLevels.isEmpty() ? QString() : ParentLevels.toUpper() + QLatin1Char('\\')) + Name.toUpper();
@@ -321,22 +311,11 @@ int TSqliteObjects::CountChildren(const TObjectRef& Container, const QStringList
 
 QStringList TSqliteObjects::Search(const TObjectRef& Base, const QString& Name, const QString& Layout,
                                    int Scope) {
-    if (Scope < 0 || Scope > 2)
-        ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("Invalid search scope %1").arg(Scope));
     QString WantedLayout;
-    if (!Layout.trimmed().isEmpty()) {
-        WantedLayout = KindOfLayout(Layout) == TLayoutKind::Tree ? TreeLayout() : CanonicalLayout(Layout);
-        if (WantedLayout.isEmpty())
-            return {}; // no object has an unknown layout
-    }
+    QStringList Settled;
+    if (SearchSettledAtOnce(Base, Name, Layout, Scope, WantedLayout, Settled))
+        return Settled;
     const bool AnyName = Name.isEmpty() || Name == QLatin1String("*");
-    if (Scope == 0) {
-        const bool Hit = (AnyName || NameMatches(Name, Base.ShortName)) &&
-                         (WantedLayout.isEmpty() || WantedLayout == Base.Layout);
-        return Hit ? QStringList{Base.FullName} : QStringList{};
-    }
-    if (WantedLayout == TreeLayout())
-        return {};
     // One statement per kind: scope, base (tree root or object), name (any, exact, pattern), layout.
     const int NameMode = AnyName ? 0 : Name.contains(QLatin1Char('*')) ? 2 : 1;
     const int Kind = Scope * 100 + (Base.Key.Id ? 10 : 0) + NameMode * 2 + (WantedLayout.isEmpty() ? 0 : 1);
