@@ -26,8 +26,7 @@ const QString OuLine = QStringLiteral("Organisatorische Einheit für 7c angelegt
 const QString CopiedLine = QStringLiteral("Loginscript kopiert von NDS:\\\\SCHULE\\unterricht\\schueler\\5a");
 const QString Abbruch = QStringLiteral("Abbruch.");
 const QString Success = QStringLiteral("Klasse 7c erfolgreich angelegt.");
-const QStringList RightsLines = {QStringLiteral("Rechtevergabe an Tauschverzeichnis"),
-                                 QStringLiteral("bitte warten."),
+const QStringList RightsLines = {QStringLiteral("Rechtevergabe an Tauschverzeichnis"), QStringLiteral("bitte warten."),
                                  QStringLiteral("Rechte an Tauschverzeichnis R----F")};
 const QStringList TemplateLines = {QStringLiteral("User_Template übertragen."), QStringLiteral("UNC2NDS"),
                                    QStringLiteral("Pfad für Homeverzeichnis festgelegt.")};
@@ -129,7 +128,7 @@ void TKlasseAnlegenTest::run_data() {
     QTest::addColumn<QString>("TauschFlags");
     QTest::addColumn<int>("Rights");
     QTest::addColumn<bool>("Template");
-    QTest::addColumn<QStringList>("Lines"); // "%FILE%" stands for the script file's path
+    QTest::addColumn<QStringList>("Lines");   // "%FILE%" stands for the script file's path
 
     QTest::newRow("complete") << false << "/+DI/+RI" << true << "/+DI/+RI" << 0 << true
                               << QStringList{OuLine,
@@ -146,55 +145,41 @@ void TKlasseAnlegenTest::run_data() {
                                              "Pfad für Homeverzeichnis festgelegt.",
                                              "Klasse 7c erfolgreich angelegt."};
     QTest::newRow("read and write") << false << "/+DI/+RI" << true << "/+DI/+RI" << 1 << true
-                                    << QStringList{OuLine,
-                                                   CopiedLine,
-                                                   "Klassenverzeichnis erstellt",
-                                                   "Homeverzeichnis /+DI/+RI",
-                                                   "Tauschverzeichnis erstellt",
+                                    << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt",
+                                                   "Homeverzeichnis /+DI/+RI", "Tauschverzeichnis erstellt",
                                                    "Tauschverzeichnis /+DI/+RI",
-                                                   "Rechtevergabe an Tauschverzeichnis",
-                                                   "bitte warten.",
-                                                   "Rechte an Tauschverzeichnis RWECMF"} +
-                                           TemplateLines + QStringList{Success};
-    QTest::newRow("no item selected")
-        << false << "" << true << "" << -1 << false
-        << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt", "Tauschverzeichnis erstellt"} +
-               RightsLines + QStringList{Success};
+                                                   "Rechtevergabe an Tauschverzeichnis", "bitte warten.",
+                                                   "Rechte an Tauschverzeichnis RWECMF"}
+                                           + TemplateLines + QStringList{Success};
+    QTest::newRow("no item selected") << false << "" << true << "" << -1 << false
+                                      << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt",
+                                                     "Tauschverzeichnis erstellt"}
+                                             + RightsLines + QStringList{Success};
     QTest::newRow("file mode") << true << "/+DI/+RI" << true << "/+DI/+RI" << 0 << true
-                               << QStringList{OuLine,
-                                              "Loginscript gelesen von %FILE%",
-                                              "Klassenverzeichnis erstellt",
-                                              "Homeverzeichnis /+DI/+RI",
-                                              "Tauschverzeichnis erstellt",
-                                              "Tauschverzeichnis /+DI/+RI"} +
-                                      RightsLines + TemplateLines + QStringList{Success};
-    QTest::newRow("no exchange folder")
-        << false << "/+DI/+RI" << false << "/+DI/+RI" << 0 << true
-        << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt", "Homeverzeichnis /+DI/+RI"} +
-               TemplateLines + QStringList{Success};
+                               << QStringList{OuLine, "Loginscript gelesen von %FILE%", "Klassenverzeichnis erstellt",
+                                              "Homeverzeichnis /+DI/+RI", "Tauschverzeichnis erstellt",
+                                              "Tauschverzeichnis /+DI/+RI"}
+                                      + RightsLines + TemplateLines + QStringList{Success};
+    QTest::newRow("no exchange folder") << false << "/+DI/+RI" << false << "/+DI/+RI" << 0 << true
+                                        << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt",
+                                                       "Homeverzeichnis /+DI/+RI"}
+                                               + TemplateLines + QStringList{Success};
     QTest::newRow("no template") << false << "/+DI/+RI" << true << "/+DI/+RI" << 0 << false
-                                 << QStringList{OuLine,
-                                                CopiedLine,
-                                                "Klassenverzeichnis erstellt",
-                                                "Homeverzeichnis /+DI/+RI",
-                                                "Tauschverzeichnis erstellt",
-                                                "Tauschverzeichnis /+DI/+RI"} +
-                                        RightsLines + QStringList{Success};
+                                 << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt",
+                                                "Homeverzeichnis /+DI/+RI", "Tauschverzeichnis erstellt",
+                                                "Tauschverzeichnis /+DI/+RI"}
+                                        + RightsLines + QStringList{Success};
     QTest::newRow("no flags") << false << "" << true << "" << 0 << true
                               << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt",
-                                             "Tauschverzeichnis erstellt"} +
-                                     RightsLines + TemplateLines + QStringList{Success};
+                                             "Tauschverzeichnis erstellt"}
+                                     + RightsLines + TemplateLines + QStringList{Success};
     QTest::newRow("one flag each") << false << "/+RI" << true << "/+DI" << 0 << true
-                                   << QStringList{OuLine,
-                                                  CopiedLine,
-                                                  "Klassenverzeichnis erstellt",
-                                                  "Homeverzeichnis /+RI",
-                                                  "Tauschverzeichnis erstellt",
-                                                  "Tauschverzeichnis /+DI"} +
-                                          RightsLines + TemplateLines + QStringList{Success};
-    QTest::newRow("class folder only, file mode")
-        << true << "" << false << "" << 0 << false
-        << QStringList{OuLine, "Loginscript gelesen von %FILE%", "Klassenverzeichnis erstellt", Success};
+                                   << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt", "Homeverzeichnis /+RI",
+                                                  "Tauschverzeichnis erstellt", "Tauschverzeichnis /+DI"}
+                                          + RightsLines + TemplateLines + QStringList{Success};
+    QTest::newRow("class folder only, file mode") << true << "" << false << "" << 0 << false
+                                                  << QStringList{OuLine, "Loginscript gelesen von %FILE%",
+                                                                 "Klassenverzeichnis erstellt", Success};
 }
 
 void TKlasseAnlegenTest::run() {
@@ -206,8 +191,7 @@ void TKlasseAnlegenTest::run() {
     QFETCH(bool, Template);
     QFETCH(QStringList, Lines);
 
-    const QString Script =
-        QStringLiteral("MAP ROOT H:=SRV1_DATA:home\\schueler\\7c\\%LOGIN_NAME\r\nWRITE \"Klasse 7c\"\r\n");
+    const QString Script = QStringLiteral("MAP ROOT H:=SRV1_DATA:home\\schueler\\7c\\%LOGIN_NAME\r\nWRITE \"Klasse 7c\"\r\n");
     const QString File = WriteFile(QStringLiteral("login 7c.txt"), Script.toUtf8());
     if (FromFile) {
         U.chLogDatei->click();
@@ -239,9 +223,8 @@ void TKlasseAnlegenTest::run() {
     // The container with its login script.
     const QString Ou = Schueler + QStringLiteral("\\7c");
     QCOMPARE(NDK->GetEntryLayout(Ou), QStringLiteral("Organizational Unit"));
-    const QString Expected =
-        FromFile ? Script
-                 : NDK->GetFieldValue(Schueler + QStringLiteral("\\5a"), QStringLiteral("Login Script"));
+    const QString Expected = FromFile ? Script
+                                      : NDK->GetFieldValue(Schueler + QStringLiteral("\\5a"), QStringLiteral("Login Script"));
     QVERIFY(!Expected.isEmpty());
     QCOMPARE(NDK->GetFieldValue(Ou, QStringLiteral("Login Script")), Expected);
 
@@ -249,17 +232,15 @@ void TKlasseAnlegenTest::run() {
     const QString Home = HomeBase + QStringLiteral("\\7c");
     QVERIFY(FolderExists(Home));
     QVERIFY(NWFileSystem::LocalPath(**Case, Home).startsWith(Case->Path()));
-    QCOMPARE(Flags(Home), std::make_pair(HomeFlags.contains(QLatin1String("+DI")),
-                                         HomeFlags.contains(QLatin1String("+RI"))));
+    QCOMPARE(Flags(Home), std::make_pair(HomeFlags.contains(QLatin1String("+DI")), HomeFlags.contains(QLatin1String("+RI"))));
 
     // The exchange folder with its flags and the class as its trustee.
     const QString Exchange = TauschBase + QStringLiteral("\\7c");
     QCOMPARE(FolderExists(Exchange), Tausch);
     if (Tausch) {
-        QCOMPARE(Flags(Exchange), std::make_pair(TauschFlags.contains(QLatin1String("+DI")),
-                                                 TauschFlags.contains(QLatin1String("+RI"))));
-        QCOMPARE(NDK->GetTrusteeRights(Exchange, Ou),
-                 Rights == 1 ? QStringLiteral("-RWECMF-") : QStringLiteral("-R----F-"));
+        QCOMPARE(Flags(Exchange),
+                 std::make_pair(TauschFlags.contains(QLatin1String("+DI")), TauschFlags.contains(QLatin1String("+RI"))));
+        QCOMPARE(NDK->GetTrusteeRights(Exchange, Ou), Rights == 1 ? QStringLiteral("-RWECMF-") : QStringLiteral("-R----F-"));
     }
     // The class has no rights on its home folder from the run.
     QCOMPARE(NDK->GetTrusteeRights(Home, Ou), QString());
@@ -279,93 +260,68 @@ void TKlasseAnlegenTest::run() {
 void TKlasseAnlegenTest::failure_data() {
     QTest::addColumn<QString>("Fault");
     QTest::addColumn<QStringList>("Lines");
-    QTest::addColumn<QString>("Created"); // what exists afterwards: o(u), h(ome), e(xchange), t(emplate)
-    QTest::addColumn<QString>("Box");     // start of the one box shown, "" for none
+    QTest::addColumn<QString>("Created");   // what exists afterwards: o(u), h(ome), e(xchange), t(emplate)
+    QTest::addColumn<QString>("Box");       // start of the one box shown, "" for none
 
-    const QStringList ToHome = {OuLine, CopiedLine, "Klassenverzeichnis erstellt",
-                                "Homeverzeichnis /+DI/+RI"};
-    const QStringList ToExchange =
-        ToHome + QStringList{"Tauschverzeichnis erstellt", "Tauschverzeichnis /+DI/+RI"};
+    const QStringList ToHome = {OuLine, CopiedLine, "Klassenverzeichnis erstellt", "Homeverzeichnis /+DI/+RI"};
+    const QStringList ToExchange = ToHome + QStringList{"Tauschverzeichnis erstellt", "Tauschverzeichnis /+DI/+RI"};
     const QStringList ToTemplate = ToExchange + RightsLines + QStringList{"User_Template übertragen."};
 
-    QTest::newRow("container not created")
-        << "NWEntries.Add" << QStringList{"Fehler bei Erstellung von OU.", Abbruch} << ""
-        << "";
-    QTest::newRow("login script not copied")
-        << "NWEntry.SaveFieldToFile" << QStringList{OuLine, "Fehler bei Erstellung von OU.", Abbruch} << "o"
-        << "";
-    QTest::newRow("login script file missing")
-        << "missing file" << QStringList{OuLine, "Fehler bei Erstellung von OU.", Abbruch} << "o"
-        << "";
-    QTest::newRow("home base on an unknown server")
-        << "\\\\SRV9\\DATA\\home"
-        << QStringList{OuLine, CopiedLine, "Fehler bei Erstellung von Verzeichnis", Abbruch} << "o"
-        << "";
+    QTest::newRow("container not created") << "NWEntries.Add" << QStringList{"Fehler bei Erstellung von OU.", Abbruch}
+                                           << "" << "";
+    QTest::newRow("login script not copied") << "NWEntry.SaveFieldToFile"
+                                             << QStringList{OuLine, "Fehler bei Erstellung von OU.", Abbruch} << "o" << "";
+    QTest::newRow("login script file missing") << "missing file"
+                                               << QStringList{OuLine, "Fehler bei Erstellung von OU.", Abbruch} << "o"
+                                               << "";
+    QTest::newRow("home base on an unknown server") << "\\\\SRV9\\DATA\\home"
+                                                    << QStringList{OuLine, CopiedLine, "Fehler bei Erstellung von Verzeichnis", Abbruch}
+                                                    << "o" << "";
     QTest::newRow("home base climbing out of the volume")
-        << "\\\\SRV1\\DATA\\..\\..\\.."
-        << QStringList{OuLine, CopiedLine, "Fehler bei Erstellung von Verzeichnis", Abbruch} << "o"
-        << "";
-    QTest::newRow("home base on the local disk")
-        << "local" << QStringList{OuLine, CopiedLine, "Fehler bei Erstellung von Verzeichnis", Abbruch} << "o"
-        << "";
-    QTest::newRow("home base relative")
-        << "relative" << QStringList{OuLine, CopiedLine, "Fehler bei Erstellung von Verzeichnis", Abbruch}
-        << "o"
-        << "";
+        << "\\\\SRV1\\DATA\\..\\..\\.." << QStringList{OuLine, CopiedLine, "Fehler bei Erstellung von Verzeichnis", Abbruch}
+        << "o" << "";
+    QTest::newRow("home base on the local disk") << "local"
+                                                 << QStringList{OuLine, CopiedLine, "Fehler bei Erstellung von Verzeichnis", Abbruch}
+                                                 << "o" << "";
+    QTest::newRow("home base relative") << "relative" << QStringList{OuLine, CopiedLine, "Fehler bei Erstellung von Verzeichnis", Abbruch}
+                                     << "o" << "";
     QTest::newRow("class folder flags") << "NWDirectoryEntry.DeleteInhibit"
-                                        << QStringList{OuLine,
-                                                       CopiedLine,
-                                                       "Klassenverzeichnis erstellt",
+                                        << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt",
                                                        "Fehler bei Attributeinstellung Homeverzeichnis",
-                                                       "Tauschverzeichnis erstellt",
-                                                       "Tauschverzeichnis /+DI/+RI"} +
-                                               RightsLines + TemplateLines + QStringList{Success}
-                                        << "ohet"
-                                        << "";
+                                                       "Tauschverzeichnis erstellt", "Tauschverzeichnis /+DI/+RI"}
+                                               + RightsLines + TemplateLines + QStringList{Success}
+                                        << "ohet" << "";
     QTest::newRow("exchange base on an unknown volume")
-        << "tausch:\\\\SRV1\\NOVOL" << ToHome + QStringList{"Fehler bei Erstellung von Verzeichnis", Abbruch}
-        << "oh"
-        << "";
-    QTest::newRow("exchange folder flags")
-        << "NWDirectoryEntry.RenameInhibit"
-        << QStringList{OuLine,
-                       CopiedLine,
-                       "Klassenverzeichnis erstellt",
-                       "Homeverzeichnis /+DI",
-                       "Tauschverzeichnis erstellt",
-                       "Fehler bei Attributeinstellung Tauschverzeichnis"} +
-               RightsLines + TemplateLines + QStringList{Success}
-        << "ohet"
-        << "";
-    QTest::newRow("exchange folder unreadable")
-        << "NWVolAdm.GetDirectoryEntry"
-        << ToHome + QStringList{"Tauschverzeichnis erstellt",         "Tauschverzeichnis /+DI/+RI",
-                                "Rechtevergabe an Tauschverzeichnis", "bitte warten.",
-                                "Fehler bei Rechte für Tauschverz.",  Abbruch}
-        << "ohe"
-        << "";
+        << "tausch:\\\\SRV1\\NOVOL" << ToHome + QStringList{"Fehler bei Erstellung von Verzeichnis", Abbruch} << "oh" << "";
+    QTest::newRow("exchange folder flags") << "NWDirectoryEntry.RenameInhibit"
+                                           << QStringList{OuLine, CopiedLine, "Klassenverzeichnis erstellt",
+                                                          "Homeverzeichnis /+DI", "Tauschverzeichnis erstellt",
+                                                          "Fehler bei Attributeinstellung Tauschverzeichnis"}
+                                                  + RightsLines + TemplateLines + QStringList{Success}
+                                           << "ohet" << "";
+    QTest::newRow("exchange folder unreadable") << "NWVolAdm.GetDirectoryEntry"
+                                                << ToHome + QStringList{"Tauschverzeichnis erstellt",
+                                                                        "Tauschverzeichnis /+DI/+RI",
+                                                                        "Rechtevergabe an Tauschverzeichnis",
+                                                                        "bitte warten.",
+                                                                        "Fehler bei Rechte für Tauschverz.", Abbruch}
+                                                << "ohe" << "";
     // The assignment is tried 100 times, 100 ms apart.
-    QTest::newRow("rights not granted")
-        << "NWTrustees.Add"
-        << ToExchange + QStringList{"Rechtevergabe an Tauschverzeichnis", "bitte warten.",
-                                    "Fehler bei Rechte für Tauschverz.", Abbruch}
-        << "ohe"
-        << "Parvon|Error (";
-    QTest::newRow("template not copied")
-        << "no template"
-        << ToExchange + RightsLines + QStringList{"Template konnte nicht übertragen werden.", Abbruch}
-        << "ohet"
-        << "";
-    QTest::newRow("connections not listed")
-        << "NWSess.ServerConnectionCount" << ToTemplate + QStringList{"UNC2NDS failed", Abbruch} << "ohet"
-        << "";
-    QTest::newRow("no connection to the server")
-        << "no connection" << ToTemplate + QStringList{"UNC2NDS failed", Abbruch} << "ohet"
-        << "";
-    QTest::newRow("home directory not written")
-        << "wrong server object"
-        << ToTemplate + QStringList{"UNC2NDS", "Homeverzeichnispfad nicht erstellt.", Abbruch} << "ohet"
-        << "";
+    QTest::newRow("rights not granted") << "NWTrustees.Add"
+                                        << ToExchange + QStringList{"Rechtevergabe an Tauschverzeichnis", "bitte warten.",
+                                                                    "Fehler bei Rechte für Tauschverz.", Abbruch}
+                                        << "ohe" << "Parvon|Error (";
+    QTest::newRow("template not copied") << "no template"
+                                         << ToExchange + RightsLines
+                                                + QStringList{"Template konnte nicht übertragen werden.", Abbruch}
+                                         << "ohet" << "";
+    QTest::newRow("connections not listed") << "NWSess.ServerConnectionCount"
+                                            << ToTemplate + QStringList{"UNC2NDS failed", Abbruch} << "ohet" << "";
+    QTest::newRow("no connection to the server") << "no connection"
+                                                 << ToTemplate + QStringList{"UNC2NDS failed", Abbruch} << "ohet" << "";
+    QTest::newRow("home directory not written") << "wrong server object"
+                                                << ToTemplate + QStringList{"UNC2NDS", "Homeverzeichnispfad nicht erstellt.", Abbruch}
+                                                << "ohet" << "";
 }
 
 void TKlasseAnlegenTest::failure() {
@@ -435,8 +391,7 @@ void TKlasseAnlegenTest::failure() {
     QVERIFY(!QFileInfo::exists(Outside));
     QVERIFY(!QFileInfo::exists(Dir->filePath(QStringLiteral("lokal\\7c"))));
     QVERIFY(!QFileInfo::exists(QDir(Case->Path()).filePath(QStringLiteral("../7c"))));
-    QVERIFY(!QFileInfo::exists(QStringLiteral("klassen")) &&
-            !QFileInfo::exists(QStringLiteral("klassen\\7c")));
+    QVERIFY(!QFileInfo::exists(QStringLiteral("klassen")) && !QFileInfo::exists(QStringLiteral("klassen\\7c")));
 }
 
 // A directory server that stops answering: before the run, the name check fails in the standard
@@ -473,8 +428,8 @@ void TKlasseAnlegenTest::serverGone() {
 
 void TKlasseAnlegenTest::existingName_data() {
     QTest::addColumn<QString>("Name");
-    QTest::addColumn<QString>("Container"); // full name of the base container
-    QTest::addColumn<QString>("Shown");     // EdContainer
+    QTest::addColumn<QString>("Container");   // full name of the base container
+    QTest::addColumn<QString>("Shown");       // EdContainer
     QTest::newRow("class of the container") << "5a" << Schueler << "schueler.unterricht";
     QTest::newRow("other letter case") << "5A" << Schueler << "schueler.unterricht";
     QTest::newRow("deeper below the container") << "EDV2" << Prefix << "SCHULE";
@@ -491,8 +446,8 @@ void TKlasseAnlegenTest::existingName() {
 
     Start(Name);
     QCOMPARE(TModalSeam::Shown(),
-             QStringList{QStringLiteral("Fehler|Die Klasse ") + Name + QStringLiteral(" gibt es\nin ") +
-                         Shown + QStringLiteral(" bereits.")});
+             QStringList{QStringLiteral("Fehler|Die Klasse ") + Name + QStringLiteral(" gibt es\nin ") + Shown +
+                         QStringLiteral(" bereits.")});
     // The protocol stays hidden and empty before the first run; nothing is made.
     QVERIFY(U.MeProtokol->isHidden());
     QCOMPARE(Protocol(), QStringList());
@@ -516,8 +471,7 @@ void TKlasseAnlegenTest::secondRunRefused() {
     QVERIFY(QTest::qWaitForWindowActive(Form.get()));
     U.MeProtokol->setFocus();
     U.BuAnlegen->click();
-    QCOMPARE(TModalSeam::Shown(),
-             QStringList{QStringLiteral("Fehler|Die Klasse 7c gibt es\nin schueler.unterricht bereits.")});
+    QCOMPARE(TModalSeam::Shown(), QStringList{QStringLiteral("Fehler|Die Klasse 7c gibt es\nin schueler.unterricht bereits.")});
     QCOMPARE(Protocol(), First);
     QVERIFY(!FolderExists(HomeBase + QStringLiteral("\\7c")));
     QTRY_VERIFY(U.EdNeueklasse->hasFocus());
@@ -526,19 +480,13 @@ void TKlasseAnlegenTest::secondRunRefused() {
 void TKlasseAnlegenTest::badName_data() {
     QTest::addColumn<QString>("Name");
     QTest::addColumn<QString>("Box");
-    const QString Rule =
-        QStringLiteral("\" ist ungültig.\nErlaubt sind nur die Buchstaben A bis Z und a bis z, die "
-                       "Ziffern 0 bis 9 und \"_\".");
-    QTest::newRow("empty") << ""
-                           << "Fehler|Es ist kein Name für die neue Klasse angegeben.";
-    QTest::newRow("climbing path") << "..\\7c"
-                                   << "Fehler|Der Klassenname \"..\\7c" + Rule;
-    QTest::newRow("blank") << "7 c"
-                           << "Fehler|Der Klassenname \"7 c" + Rule;
-    QTest::newRow("umlaut") << "7ä"
-                            << "Fehler|Der Klassenname \"7ä" + Rule;
-    QTest::newRow("wildcard") << "*"
-                              << "Fehler|Der Klassenname \"*" + Rule;
+    const QString Rule = QStringLiteral("\" ist ungültig.\nErlaubt sind nur die Buchstaben A bis Z und a bis z, die "
+                                        "Ziffern 0 bis 9 und \"_\".");
+    QTest::newRow("empty") << "" << "Fehler|Es ist kein Name für die neue Klasse angegeben.";
+    QTest::newRow("climbing path") << "..\\7c" << "Fehler|Der Klassenname \"..\\7c" + Rule;
+    QTest::newRow("blank") << "7 c" << "Fehler|Der Klassenname \"7 c" + Rule;
+    QTest::newRow("umlaut") << "7ä" << "Fehler|Der Klassenname \"7ä" + Rule;
+    QTest::newRow("wildcard") << "*" << "Fehler|Der Klassenname \"*" + Rule;
 }
 
 void TKlasseAnlegenTest::badName() {
