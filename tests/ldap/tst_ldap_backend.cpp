@@ -7,6 +7,7 @@
 #include <LdapLogin_u.h>
 #include <ModalSeam.h>
 #include <NWDir.h>
+#include <NWNetAddress.h>
 #include <StringList.h>
 #include <TestMain.h>
 #include <TestStore.h>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 #include <csignal>
 #include <ldap.h>
 
@@ -104,6 +106,58 @@ private Q_SLOTS:
         QCOMPARE(Found.Texts(), QStringList{Full});
         FNdk->AddOrganizationalUnit(Schueler, Name);
         QVERIFY(FNdk->AddFailed);
+    }
+
+    // Values of each syntax come back as written, typed as the embedded store gives them; a network
+    // address is held as the LDIF export writes it: the type, "#", the address bytes.
+    void FieldValues_data() {
+        QTest::addColumn<QString>("Field");
+        QTest::addColumn<QVariant>("Written");
+        QTest::addColumn<QVariantList>("Read");
+        const QString Volume = QStringLiteral("NDS:\\\\SCHULE\\dienste\\SRV1_DATA");
+        const QVariant Tcp = QVariant::fromValue(NWNetAddress(1, QByteArray("\x0A\x01\x05\x17", 4)));
+        const QVariant Ipx =
+            QVariant::fromValue(NWNetAddress(0, QByteArray::fromHex("00000001001B210A0107")));
+        const QDateTime Then(QDate(2024, 1, 31), QTime(15, 45), QTimeZone::utc());
+        QTest::newRow("net addresses") << QStringLiteral("Network Address Restriction")
+                                       << QVariant(QVariantList{Ipx, Tcp}) << QVariantList{Ipx, Tcp};
+        QTest::newRow("address as text") << QStringLiteral("Network Address Restriction")
+                                         << QVariant(QStringLiteral("TCP/IP: 0A010517")) << QVariantList{Tcp};
+        QTest::newRow("stream") << QStringLiteral("Login Script")
+                                << QVariant(QStringLiteral("WRITE \"Grüße\"\r\n"))
+                                << QVariantList{QStringLiteral("WRITE \"Grüße\"\r\n")};
+        QTest::newRow("path") << QStringLiteral("Home Directory")
+                              << QVariant(Volume.toLower() + QStringLiteral(",home\\x"))
+                              << QVariantList{Volume + QStringLiteral(",home\\x")};
+        QTest::newRow("time") << QStringLiteral("Login Expiration Time") << QVariant(Then)
+                              << QVariantList{Then};
+        QTest::newRow("boolean") << QStringLiteral("Login Disabled") << QVariant(QStringLiteral("true"))
+                                 << QVariantList{true};
+        QTest::newRow("integer") << QStringLiteral("Home Directory Rights")
+                                 << QVariant(QStringLiteral("0x0FB")) << QVariantList{qint64(0xFB)};
+        QTest::newRow("list") << QStringLiteral("Language")
+                              << QVariant(QStringList{QStringLiteral("DEUTSCH"), QStringLiteral("ENGLISCH")})
+                              << QVariantList{QStringLiteral("DEUTSCH"), QStringLiteral("ENGLISCH")};
+        QTest::newRow("removed") << QStringLiteral("Language") << QVariant() << QVariantList{};
+    }
+    void FieldValues() {
+        QFETCH(QString, Field);
+        QFETCH(QVariant, Written);
+        QFETCH(QVariantList, Read);
+        TDirectoryBackend& D = FStore->Client->Directory();
+        const TObjectRef User = D.Resolve(Schueler + QStringLiteral("\\5a\\User_Template"));
+        D.WriteFields(User, {{Field, Written}});
+        const std::vector<QVariant> Values = D.ReadField(User, *D.FieldType(Field));
+        QCOMPARE(QVariantList(Values.begin(), Values.end()), Read);
+        if (Field == QLatin1String("Network Address Restriction")) {
+            QList<QByteArray> Held;
+            FStore->Ldap->Connection().Search(
+                User.Key.Text, TLdapConnection::TScope::Base, QStringLiteral("(objectClass=*)"),
+                {QStringLiteral("networkAddressRestriction")}, [&Held](const TLdapEntry& E) {
+                    Held = E.Find(QStringLiteral("networkAddressRestriction"))->Values;
+                });
+            QCOMPARE(Held.back(), QByteArray("1#\x0A\x01\x05\x17", 6));
+        }
     }
 
     // A container past the server's size limit (500) is listed, counted and searched whole.
