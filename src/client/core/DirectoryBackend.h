@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -123,6 +124,28 @@ public:
     // Passwords of users: set without the old one; checked without revealing it.
     virtual void SetPassword(const TObjectRef& Object, const QString& Password) = 0;
     virtual bool CheckPassword(const TObjectRef& Object, const QString& Password) = 0;
+};
+
+// Full names a backend resolved before, found again without a look-up; objects are never renamed,
+// so only a deletion or a rollback empties it. Bounded in size.
+class TResolvedNames {
+public:
+    bool Find(const QString& FullName, TObjectRef& Out) const {
+        auto It = FNames.constFind(FullName.toUpper());
+        if (It == FNames.constEnd())
+            return false;
+        Out = *It;
+        return true;
+    }
+    void Insert(const TObjectRef& Object) {
+        if (FNames.size() >= 200000)
+            FNames.clear();
+        FNames.insert(Object.FullName.toUpper(), Object);
+    }
+    void Clear() { FNames.clear(); }
+
+private:
+    QHash<QString, TObjectRef> FNames; // upper-cased full name -> object
 };
 
 // The checks of every backend before it creates an object: a known layout, a good name, a layout

@@ -165,12 +165,8 @@ std::vector<TServerConnection> TLdapDirectory::ServerConnections() {
 }
 
 bool TLdapDirectory::TryResolve(const QString& FullName, TObjectRef& Out) {
-    const QString Key = FullName.toUpper();
-    auto Cached = FResolved.constFind(Key);
-    if (Cached != FResolved.constEnd()) {
-        Out = *Cached;
+    if (FResolved.Find(FullName, Out))
         return true;
-    }
     QString Tree, Levels;
     if (!SplitFullName(FullName, Tree, Levels) || Tree.compare(Settings().Tree, Qt::CaseInsensitive) != 0)
         return false;
@@ -212,9 +208,7 @@ bool TLdapDirectory::TryResolve(const QString& FullName, TObjectRef& Out) {
                            {QStringLiteral("objectClass")}, Take);
     if (!Found)
         return false;
-    if (FResolved.size() >= 200000)
-        FResolved.clear();
-    FResolved.insert(Key, Out);
+    FResolved.Insert(Out);
     return true;
 }
 
@@ -344,7 +338,7 @@ TObjectRef TLdapDirectory::Created(const TObjectRef& Parent, const QString& Layo
     R.FullName = Parent.FullName + QLatin1Char('\\') + Name;
     R.ShortName = Name;
     R.Layout = Layout;
-    FResolved.insert(R.FullName.toUpper(), R);
+    FResolved.Insert(R);
     return R;
 }
 
@@ -387,13 +381,13 @@ void TLdapDirectory::DeleteObject(const TObjectRef& Object) {
     try {
         FConnection.Delete(Object.Key.Text);
     } catch (const EDirectoryError& E) {
-        FResolved.clear();
+        FResolved.Clear();
         if (E.Message().contains(QLatin1String(ldap_err2string(LDAP_NOT_ALLOWED_ON_NONLEAF))))
             ThrowDirectoryError(ERR_INVALID_REQUEST,
                                 QStringLiteral("%1 still holds objects").arg(Object.FullName));
         throw;
     }
-    FResolved.clear();
+    FResolved.Clear();
 }
 
 // Each write is one LDAP operation; a transaction only groups them.
@@ -409,7 +403,7 @@ void TLdapDirectory::CommitTransaction() {
 void TLdapDirectory::RollbackTransaction() {
     if (FTransactionDepth > 0)
         --FTransactionDepth;
-    FResolved.clear();
+    FResolved.Clear();
 }
 
 // ---------------------------------------------------------------------------------------------

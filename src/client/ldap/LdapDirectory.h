@@ -91,7 +91,7 @@ private:
 
     TLdapConnection FConnection;
     int FBaseLevels = 0;
-    QHash<QString, TObjectRef> FResolved; // upper-cased full name -> object
+    TResolvedNames FResolved;
     QHash<QString, QString> FFieldOfAttribute;
     QHash<QString, int> FTypeIndex; // upper-cased field -> index into StandardFieldTypes()
     int FTransactionDepth = 0;

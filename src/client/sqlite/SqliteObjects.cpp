@@ -66,7 +66,7 @@ TSqliteObjects::TSqliteObjects(TSqlConnection& Db) : Db(Db) {
 
 void TSqliteObjects::DropCaches() {
     FTreesLoaded = false;
-    FResolved.clear();
+    FResolved.Clear();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -158,12 +158,8 @@ void TSqliteObjects::RemoveTree(const QString& TreeName) {
 
 bool TSqliteObjects::Lookup(const QString& FullName, TObjectRef& Out) {
     // A name seen before resolves without parsing: the cache holds only good names.
-    const QString Key = FullName.toUpper();
-    auto Cached = FResolved.constFind(Key);
-    if (Cached != FResolved.constEnd()) {
-        Out = *Cached;
+    if (FResolved.Find(FullName, Out))
         return true;
-    }
     QString Tree, Levels;
     if (!SplitFullName(FullName, Tree, Levels))
         return false;
@@ -186,9 +182,7 @@ bool TSqliteObjects::Lookup(const QString& FullName, TObjectRef& Out) {
         R.Layout = Q.Value(2).toString();
         R.FullName = TreePrefix(Tid) + QLatin1Char('\\') + Q.Value(3).toString();
     }
-    if (FResolved.size() >= 200000)
-        FResolved.clear();
-    FResolved.insert(Key, R);
+    FResolved.Insert(R);
     Out = R;
     return true;
 }
@@ -254,7 +248,7 @@ void TSqliteObjects::Delete(const TObjectRef& Object) {
     static const TStatement Delete("DELETE FROM objects WHERE id=?");
     if (TQuery(Db, Delete, Object.Key.Id).RowsAffected() != 1)
         ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Object.FullName));
-    FResolved.clear();
+    FResolved.Clear();
 }
 
 // ---------------------------------------------------------------------------------------------
