@@ -4,6 +4,7 @@
 #include <LdapConnection.h>
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QHash>
 #include <QProcess>
@@ -125,6 +126,14 @@ private:
             return QStringLiteral("the LDAP test server did not start: ") +
                    QString::fromLocal8Bit(P.readAllStandardError());
         FFolder = FTemp.path() + QStringLiteral("/server");
+        // Should the test crash, a watcher stops the server once the process is gone.
+        QProcess::startDetached(
+            QStringLiteral("sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("while kill -0 %1 2>/dev/null; do sleep 1; done; \"$0\" stop \"$1\" "
+                            ">/dev/null 2>&1; rm -rf \"$2\"")
+                 .arg(QCoreApplication::applicationPid()),
+             Script(), FFolder, FTemp.path()});
         for (const QByteArray& Line : P.readAllStandardOutput().split('\n')) {
             // export NAME='VALUE'
             const qsizetype Eq = Line.indexOf('=');
