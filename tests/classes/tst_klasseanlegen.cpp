@@ -14,7 +14,6 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <QtTest>
-#include <csignal>
 
 using namespace Demo;
 
@@ -400,25 +399,25 @@ void TKlasseAnlegenTest::failure() {
 void TKlasseAnlegenTest::serverGone() {
     if (!Case->Ldap)
         QSKIP("only a directory server can go away");
-    const int Pid = TLdapTestServer::Shared()->Value("PARVON_LDAP_PID").toInt();
+    TLdapTestServer& Server = *TLdapTestServer::Shared();
     struct TResume {
-        int Pid;
-        ~TResume() { ::kill(Pid, SIGCONT); }
-    } Resume{Pid};
+        TLdapTestServer& Server;
+        ~TResume() { Server.Thaw(); }
+    } Resume{Server};
     QElapsedTimer T;
     T.start();
-    ::kill(Pid, SIGSTOP);
+    Server.Freeze();
     Start();
     QCOMPARE(TModalSeam::Shown().size(), 1);
     QVERIFY2(TModalSeam::Shown().first().startsWith(QStringLiteral("Fehler|LDAP ")),
              qPrintable(TModalSeam::Shown().first()));
     QCOMPARE(Protocol(), QStringList());
-    ::kill(Pid, SIGCONT);
+    Server.Thaw();
 
     TModalSeam::Clear();
-    QObject::connect(U.MeProtokol, &QPlainTextEdit::textChanged, U.MeProtokol, [this, Pid] {
+    QObject::connect(U.MeProtokol, &QPlainTextEdit::textChanged, U.MeProtokol, [this, &Server] {
         if (Protocol().contains(OuLine))
-            ::kill(Pid, SIGSTOP);
+            Server.Freeze();
     });
     Start();
     QCOMPARE(Protocol(), (QStringList{OuLine, QStringLiteral("Fehler bei Erstellung von OU."), Abbruch}));

@@ -20,7 +20,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
-#include <csignal>
 #include <ldap.h>
 
 namespace {
@@ -29,13 +28,11 @@ const QString Schueler = QStringLiteral("NDS:\\\\SCHULE\\unterricht\\schueler");
 // Stops the server's process while it lives: the server keeps its connections but answers nothing.
 class TServerStopped {
 public:
-    explicit TServerStopped(TLdapTestServer& Server) : FPid(Server.Value("PARVON_LDAP_PID").toInt()) {
-        ::kill(FPid, SIGSTOP);
-    }
-    ~TServerStopped() { ::kill(FPid, SIGCONT); }
+    explicit TServerStopped(TLdapTestServer& Server) : FServer(Server) { Server.Freeze(); }
+    ~TServerStopped() { FServer.Thaw(); }
 
 private:
-    int FPid;
+    TLdapTestServer& FServer;
 };
 } // namespace
 

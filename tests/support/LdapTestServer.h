@@ -6,15 +6,19 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <thread>
 #include <vector>
 
 // The backend a directory test runs against: the embedded store, or, with PARVON_TEST_BACKEND=ldap,
@@ -64,6 +68,27 @@ public:
     }
     QString Password() const { return ReadPasswordFile(Settings().PasswordFile); }
     QString Value(const char* Name) const { return FEnv.value(QString::fromLatin1(Name)); }
+
+    // Stops the server's process, so that it keeps its connections but answers nothing, and returns
+    // once the system shows it stopped; Thaw lets it go on.
+    void Freeze() {
+        const int Pid = Value("PARVON_LDAP_PID").toInt();
+        ::kill(Pid, SIGSTOP);
+        QFile Stat(QStringLiteral("/proc/%1/stat").arg(Pid));
+        QElapsedTimer T;
+        T.start();
+        while (T.elapsed() < 5000) {
+            if (!Stat.open(QIODevice::ReadOnly))
+                return;
+            const QByteArray Line = Stat.readAll();
+            Stat.close();
+            const qsizetype Close = Line.lastIndexOf(')');
+            if (Close >= 0 && Line.mid(Close + 2, 1) == "T")
+                return;
+            std::this_thread::yield();
+        }
+    }
+    void Thaw() { ::kill(Value("PARVON_LDAP_PID").toInt(), SIGCONT); }
 
     // Puts the directory back as it was when the server started; the first call notes that state.
     void Reset() {
