@@ -1,10 +1,13 @@
 // parvon-bench: builds a large school directory in a fresh store and times the directory reads the
-// workflows make through TNDK against the same reads done as plain SQL on the same database.
+// workflows make through TNDK against the same reads done as plain SQL on the same database; with
+// --ldap also against the same directory on a throwaway LDAP server (LdapBench.h).
 
+#include "BenchCommon.h"
 #include "BenchReports.h"
 #include "CatalogBench.h"
 
 #include <DirectoryClient.h>
+#include <LdapBench.h>
 #include <NWDir.h>
 #include <SqliteStore.h>
 #include <ndk_u.h>
@@ -22,11 +25,6 @@
 
 namespace {
 
-QTextStream& Out() {
-    static QTextStream S(stdout);
-    return S;
-}
-
 [[noreturn]] void Die(const QString& Message) {
     QTextStream(stderr) << "parvon-bench: " << Message << '\n';
     std::exit(2);
@@ -38,16 +36,6 @@ const char* const Surnames[] = {"Müller",  "Schmidt",  "Schneider", "Fischer", 
                                 "Meyer",   "Wagner",   "Becker",    "Schulz",  "Hoffmann",
                                 "Schäfer", "Koch",     "Bauer",     "Richter", "Klein",
                                 "Wolf",    "Schröder", "Neumann",   "Schwarz", "Zimmermann"};
-
-const QString TreeRoot = QStringLiteral("NDS:\\\\SCHULE");
-const QString Schueler = QStringLiteral("NDS:\\\\SCHULE\\unterricht\\schueler");
-
-QString ClassName(int C) {
-    return QStringLiteral("k%1").arg(C, 4, 10, QLatin1Char('0'));
-}
-QString UserName(int C, int S) {
-    return QStringLiteral("s%1_%2").arg(C, 4, 10, QLatin1Char('0')).arg(S, 2, 10, QLatin1Char('0'));
-}
 
 // The directory: tree SCHULE, unterricht, schueler, Classes classes with Students students each,
 // built through the directory control in one transaction.
@@ -186,28 +174,6 @@ private:
     QSqlQuery FResolve, FChildren, FCount, FField, FSearch;
 };
 
-// Runs both sides alternately, Rounds times over the sample; answers the time of one call of each
-// side in microseconds, from each side's fastest round (the least disturbed by other work).
-struct TTiming {
-    double Program = 0;
-    double Sql = 0;
-};
-TTiming Time(int Rounds, int Calls, const std::function<void()>& Program, const std::function<void()>& Sql) {
-    Program(); // warm the caches and prepared queries of both sides
-    Sql();
-    qint64 ProgramNs = std::numeric_limits<qint64>::max(), SqlNs = std::numeric_limits<qint64>::max();
-    QElapsedTimer T;
-    for (int R = 0; R < Rounds; ++R) {
-        T.start();
-        Program();
-        ProgramNs = qMin(ProgramNs, T.nsecsElapsed());
-        T.start();
-        Sql();
-        SqlNs = qMin(SqlNs, T.nsecsElapsed());
-    }
-    return {ProgramNs / 1000.0 / Calls, SqlNs / 1000.0 / Calls};
-}
-
 double PeakMegabytes() {
     rusage Usage{};
     getrusage(RUSAGE_SELF, &Usage);
@@ -223,6 +189,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Parvon"));
 
     int Classes = 1000, Students = 30, Rounds = 15;
+    bool Ldap = false;
     const QStringList Args = App.arguments().mid(1);
     for (int I = 0; I < Args.size(); ++I) {
         bool Ok = true;
@@ -232,10 +199,12 @@ int main(int argc, char** argv) {
             Students = Args[++I].toInt(&Ok);
         else if (Args[I] == QLatin1String("--rounds") && I + 1 < Args.size())
             Rounds = Args[++I].toInt(&Ok);
+        else if (Args[I] == QLatin1String("--ldap"))
+            Ldap = true;
         else
             Ok = false;
         if (!Ok || Classes < 1 || Students < 1 || Rounds < 1) {
-            QTextStream(stderr) << "Usage: parvon-bench [--classes N] [--students N] [--rounds N]\n";
+            QTextStream(stderr) << "Usage: parvon-bench [--classes N] [--students N] [--rounds N] [--ldap]\n";
             return 2;
         }
     }
@@ -291,97 +260,33 @@ int main(int argc, char** argv) {
             Die(QStringLiteral("SearchObjects and SQL disagree"));
     }
 
-    struct TRow {
-        QString Name;
-        TTiming Timing;
-        double LimitMicro = 0; // the program's absolute limit, 0: none
-    };
-    QList<TRow> Rows;
-    const int N = int(Sample.size());
-
-    Rows << TRow{QStringLiteral("ListEntries (one class)"), Time(
-                                                                Rounds, N,
-                                                                [&] {
-                                                                    for (int C : Sample) {
-                                                                        TStringList List;
-                                                                        Ndk.ListEntries(Full(C), List);
-                                                                    }
-                                                                },
-                                                                [&] {
-                                                                    for (int C : Sample) {
-                                                                        QStringList FullNames;
-                                                                        Raw.List(Levels(C), Full(C),
-                                                                                 FullNames);
-                                                                    }
-                                                                })};
-    Rows << TRow{QStringLiteral("CountEntries (one class)"), Time(
-                                                                 Rounds, N,
-                                                                 [&] {
-                                                                     for (int C : Sample)
-                                                                         Ndk.CountEntries(Full(C));
-                                                                 },
-                                                                 [&] {
-                                                                     for (int C : Sample)
-                                                                         Raw.Count(Levels(C));
-                                                                 })};
-    Rows << TRow{QStringLiteral("GetFieldValue (every user of a class)"),
-                 Time(
-                     Rounds, N,
-                     [&] {
-                         for (int C : Sample)
-                             for (int S = 1; S <= Students; ++S)
-                                 Ndk.GetFieldValue(Full(C) + QLatin1Char('\\') + UserName(C, S),
-                                                   QStringLiteral("Full Name"));
-                     },
-                     [&] {
-                         for (int C : Sample)
-                             for (int S = 1; S <= Students; ++S)
-                                 Raw.Field(Levels(C) + QLatin1Char('\\') + UserName(C, S),
-                                           QStringLiteral("Full Name"));
-                     })};
-    Rows << TRow{QStringLiteral("SearchObjects from [ROOT] (a class)"),
-                 Time(
-                     Rounds, N,
-                     [&] {
-                         for (int C : Sample) {
-                             TStringList Found;
-                             Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(C),
-                                               QStringLiteral("Organizational Unit"), Found);
-                         }
-                     },
-                     [&] {
-                         for (int C : Sample)
-                             Raw.Search(ClassName(C), QStringLiteral("Organizational Unit"));
-                     })};
-
-    // The lists, timed through their tabs.
-    const auto Lists =
-        BenchReports(*Store, Client, Ndk, Schueler, Students, [&](int Calls, const auto& Program, const auto& Sql) {
-            const TTiming T = Time(Rounds, Calls, Program, Sql);
-            return std::pair{T.Program, T.Sql};
-        });
-    for (const TBenchZeile& Z : Lists)
-        Rows << TRow{Z.Name, {Z.Program, Z.Sql}, Z.GrenzeMikro};
+    const QList<TRow> Rows =
+        TimeReads(Ndk, Sample, Students, Rounds,
+                  {[&](int C) {
+                       QStringList FullNames;
+                       Raw.List(Levels(C), Full(C), FullNames);
+                   },
+                   [&](int C) { Raw.Count(Levels(C)); },
+                   [&](int C, int S) {
+                       Raw.Field(Levels(C) + QLatin1Char('\\') + UserName(C, S), QStringLiteral("Full Name"));
+                   },
+                   [&](int C) { Raw.Search(ClassName(C), QStringLiteral("Organizational Unit")); }});
 
     bool AllMet = BuildSeconds < 30;
-    Out() << QStringLiteral("%1 %2 %3 %4\n")
-                 .arg(QStringLiteral("Read"), -40)
-                 .arg(QStringLiteral("program µs"), 12)
-                 .arg(QStringLiteral("SQL µs"), 10)
-                 .arg(QStringLiteral("ratio"), 7);
-    for (const TRow& R : Rows) {
-        const double Ratio = R.Timing.Program / R.Timing.Sql;
-        const bool InTime = R.LimitMicro == 0 || R.Timing.Program < R.LimitMicro;
-        AllMet = AllMet && Ratio <= 2.0 && InTime;
-        Out() << QStringLiteral("%1 %2 %3 %4%5%6\n")
-                     .arg(R.Name, -40)
-                     .arg(R.Timing.Program, 12, 'f', 1)
-                     .arg(R.Timing.Sql, 10, 'f', 1)
-                     .arg(Ratio, 7, 'f', 2)
-                     .arg(Ratio <= 2.0 ? QString() : QStringLiteral("  (target: at most 2)"))
-                     .arg(InTime ? QString()
-                                 : QStringLiteral("  (target: under %1 s)").arg(R.LimitMicro / 1e6));
-    }
+    AllMet = PrintRows(Rows, QStringLiteral("SQL"), 2.0) && AllMet;
+    if (Ldap)
+        AllMet = BenchLdap(Store, Client, Students, Rounds, Sample) && AllMet;
+
+    // The lists, timed through their tabs.
+    QList<TRow> ListRows;
+    for (const TBenchZeile& Z :
+         BenchReports(*Store, Client, Ndk, Schueler, Students, [&](int Calls, const auto& Program, const auto& Sql) {
+             const TTiming T = Time(Rounds, Calls, Program, Sql);
+             return std::pair{T.Program, T.Floor};
+         }))
+        ListRows << TRow{Z.Name, {Z.Program, Z.Sql}, Z.GrenzeMikro};
+    AllMet = PrintRows(ListRows, QStringLiteral("SQL"), 2.0) && AllMet;
+
     const TCatalogTiming Catalog = TimeCatalog(*Store, Client, Ndk, Schueler, qMin(Rounds, 5));
     const double CatalogRatio = Catalog.RefreshMs / Catalog.SqlMs;
     AllMet = AllMet && CatalogRatio <= 3.0 && Catalog.LongestGapMs < 100 && Catalog.DemoMs < 1000;
@@ -399,7 +304,6 @@ int main(int argc, char** argv) {
                  .arg(Catalog.LongestGapMs, 0, 'f', 1);
     Out() << QStringLiteral("Catalog refresh of the demo directory: %1 ms (target: under 1000 ms)\n")
                  .arg(Catalog.DemoMs, 0, 'f', 1);
-
     const double Peak = PeakMegabytes();
     AllMet = AllMet && Peak < 200;
     Out() << QStringLiteral("Build time: %1 s (target: under 30 s)\n").arg(BuildSeconds, 0, 'f', 2);

@@ -13,6 +13,11 @@ std::unique_ptr<TDirectoryClient>& WorkstationClient() {
     return C;
 }
 
+TDirectoryClient::TFactory& Factory() {
+    static TDirectoryClient::TFactory F;
+    return F;
+}
+
 void DropWorkstationClient() {
     WorkstationClient().reset();
 }
@@ -32,8 +37,12 @@ TDirectoryClient& TDirectoryClient::Instance() {
         return *GInstance;
     auto& Own = WorkstationClient();
     if (!Own) {
-        const std::shared_ptr<TSqliteStore> Store = OpenWorkstationStore();
-        Own = std::make_unique<TDirectoryClient>(Store, Store);
+        if (Factory()) {
+            Own = Factory()();
+        } else {
+            const std::shared_ptr<TSqliteStore> Store = OpenWorkstationStore();
+            Own = std::make_unique<TDirectoryClient>(Store, Store);
+        }
         if (QCoreApplication::instance())
             qAddPostRoutine(DropWorkstationClient);
     }
@@ -42,4 +51,8 @@ TDirectoryClient& TDirectoryClient::Instance() {
 
 void TDirectoryClient::SetInstance(TDirectoryClient* Client) {
     GInstance = Client;
+}
+
+void TDirectoryClient::SetWorkstationFactory(TFactory Factory) {
+    ::Factory() = std::move(Factory);
 }

@@ -3,6 +3,7 @@
 #include <DirectoryBackend.h>
 #include <VolumeStore.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -27,6 +28,10 @@ public:
     static TDirectoryClient& Instance();
     // Installs a client (tests, tools); nullptr returns to the workstation's own.
     static void SetInstance(TDirectoryClient* Client);
+    // How the workstation's own client is opened on first use; the default opens the embedded
+    // store alone. The program installs one that follows the client's settings.
+    using TFactory = std::function<std::unique_ptr<TDirectoryClient>()>;
+    static void SetWorkstationFactory(TFactory Factory);
 
 private:
     std::shared_ptr<TDirectoryBackend> FDirectory;

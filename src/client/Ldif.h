@@ -1,8 +1,13 @@
 #pragma once
 
+#include <DirectoryBackend.h>
+
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+#include <functional>
 
 class TDirectoryClient;
 
@@ -77,5 +82,22 @@ QString LayoutToObjectClass(const QString& Layout);
 bool NeedsBase64(const QByteArray& Value);
 // One attribute line, folded at 76 characters, with its line ends.
 QByteArray AttributeLine(const QByteArray& Attribute, const QByteArray& Value);
+
+// Values and names as LDIF and an LDAP server hold them; the directory backend over LDAP uses the
+// same rules, with DNs below its base instead of below the tree.
+//
+// The DN of an object named by full name ("" when it names none), and the full name of a DN
+// (throws EDirectoryError for a malformed one).
+using TDnOf = std::function<QString(const QString& FullName)>;
+using TFullNameOf = std::function<QString(const QString& Dn)>;
+// One value of a field, typed as reads give it, as an attribute value (see "Values by syntax").
+QByteArray EncodeValue(const QVariant& Value, const NWFieldType& Type, const TDnOf& DnOf);
+// An attribute value as the typed value of the field; throws EDirectoryError (code
+// ERR_SYNTAX_VIOLATION, message without a code) for a value that does not fit the syntax.
+QVariant DecodeValue(const QByteArray& Bytes, const NWFieldType& Type, const TFullNameOf& FullNameOf);
+// The layout an object class names ("inetOrgPerson" User); "" when it names none.
+QString ObjectClassToLayout(const QString& ObjectClass);
+// The fields of a schema by lower-cased attribute name: the table's, then each field's rule name.
+QHash<QString, QString> FieldsByAttribute(const std::vector<NWFieldType>& Types);
 
 } // namespace Ldif

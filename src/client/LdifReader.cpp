@@ -257,14 +257,9 @@ public:
                 FTreeExists = true;
             }
         FRoot = TreeFullName(FTreeName);
-        for (const TFieldName& F : FieldTable)
-            FFieldOfAttribute.insert(QString::fromLatin1(F.Attribute).toLower(), QString::fromUtf8(F.Field));
-        for (const NWFieldType& T : FDirectory.FieldTypes()) {
+        FFieldOfAttribute = FieldsByAttribute(FDirectory.FieldTypes());
+        for (const NWFieldType& T : FDirectory.FieldTypes())
             FTypes.insert(T.Name, T);
-            const QString Key = RuleName(T.Name).toLower();
-            if (!FFieldOfAttribute.contains(Key))
-                FFieldOfAttribute.insert(Key, T.Name);
-        }
     }
 
     TImportResult Run(const QByteArray& Text) {
@@ -295,16 +290,6 @@ private:
         }
     }
 
-    QString LayoutOf(const QString& ObjectClass) const {
-        for (const TClassName& C : ClassTable)
-            if (ObjectClass.compare(QLatin1String(C.ObjectClass), Qt::CaseInsensitive) == 0)
-                return QString::fromLatin1(C.Layout);
-        for (const QString& Layout : KnownLayouts())
-            if (ObjectClass.compare(RuleName(Layout), Qt::CaseInsensitive) == 0)
-                return Layout;
-        return QString();
-    }
-
     // The layout of an object the store holds or the text names earlier; "" when neither.
     QString KnownLayout(const QString& FullName) const {
         if (FullName.compare(FRoot, Qt::CaseInsensitive) == 0)
@@ -319,59 +304,13 @@ private:
     }
 
     QVariant ConvertValue(const NWFieldType& Type, const QByteArray& Bytes, int Line) const {
-        const TSyntaxKind Kind = KindOfSyntax(Type.Syntax);
-        if (Kind == TSyntaxKind::NetAddress) {
-            const qsizetype Hash = Bytes.indexOf('#');
-            bool Ok = false;
-            const int AddressType = Hash > 0 ? Bytes.left(Hash).toInt(&Ok) : 0;
-            if (!Ok || AddressType < 0)
-                Fail(Line, QStringLiteral("network address expected (type \"#\" address bytes)"));
-            return QVariant::fromValue(NWNetAddress(AddressType, Bytes.mid(Hash + 1)));
-        }
-        if (Kind == TSyntaxKind::Octets)
-            return QVariant(Bytes);
-        const QString Text = Utf8(Bytes, Line);
-        switch (Kind) {
-        case TSyntaxKind::Integer: {
-            bool Ok = false;
-            const qint64 N = Text.trimmed().toLongLong(&Ok);
-            if (!Ok)
-                Fail(Line, QStringLiteral("integer expected, not \"%1\"").arg(Text));
-            return QVariant(N);
-        }
-        case TSyntaxKind::Boolean: {
-            const QString B = Text.trimmed().toUpper();
-            if (B != QLatin1String("TRUE") && B != QLatin1String("FALSE"))
-                Fail(Line, QStringLiteral("TRUE or FALSE expected, not \"%1\"").arg(Text));
-            return QVariant(B == QLatin1String("TRUE"));
-        }
-        case TSyntaxKind::Time: {
-            const QDateTime T = ParseGeneralizedTime(Text);
-            if (!T.isValid())
-                Fail(Line,
-                     QStringLiteral("generalized time expected (YYYYMMDDHHMMSSZ), not \"%1\"").arg(Text));
-            return QVariant(T);
-        }
-        case TSyntaxKind::Path: {
-            const int End = DnValueEnd(Text);
-            if (End < 0)
-                return Text; // written as stored
-            const QString Volume = DnToFullName(Text.left(End), Line);
-            const QString Rest = Text.mid(End + 1);
-            const qsizetype Hash = Rest.indexOf(QLatin1Char('#'));
-            bool Ok = false;
-            if (Hash > 0)
-                Rest.left(Hash).toInt(&Ok);
-            if (!Ok)
-                Fail(Line, QStringLiteral("path expected (volume DN \"#\" name space \"#\" path)"));
-            return QString(Volume + QLatin1Char(',') + Rest.mid(Hash + 1));
-        }
-        case TSyntaxKind::DistinguishedName:
-            if (Text.startsWith(TreeFullName(QString()), Qt::CaseInsensitive))
-                return Text; // an object of another tree, written as stored
-            return DnToFullName(Text, Line);
-        default:
-            return Text;
+        try {
+            return DecodeValue(Bytes, Type,
+                               [this, Line](const QString& Dn) { return DnToFullName(Dn, Line); });
+        } catch (const EDirectoryError& E) {
+            if (E.Message().startsWith(QLatin1String("LDIF line")))
+                throw;
+            Fail(Line, E.Message());
         }
     }
 
@@ -400,7 +339,7 @@ private:
             if (A.Attribute.compare(QLatin1String("objectClass"), Qt::CaseInsensitive) != 0)
                 continue;
             const QString Class = Utf8(A.Value, A.Line).trimmed();
-            const QString Layout = LayoutOf(Class);
+            const QString Layout = ObjectClassToLayout(Class);
             if (Layout.isEmpty()) {
                 if (!IsAbstractClass(Class) && Unknown.isEmpty()) {
                     Unknown = Class;
@@ -583,6 +522,93 @@ private:
 };
 
 } // namespace
+
+namespace {
+[[noreturn]] void BadValue(const QString& Message) {
+    throw EDirectoryError(Message, ERR_SYNTAX_VIOLATION);
+}
+} // namespace
+
+QVariant DecodeValue(const QByteArray& Bytes, const NWFieldType& Type, const TFullNameOf& FullNameOf) {
+    const TSyntaxKind Kind = KindOfSyntax(Type.Syntax);
+    if (Kind == TSyntaxKind::NetAddress) {
+        const qsizetype Hash = Bytes.indexOf('#');
+        bool Ok = false;
+        const int AddressType = Hash > 0 ? Bytes.left(Hash).toInt(&Ok) : 0;
+        if (!Ok || AddressType < 0)
+            BadValue(QStringLiteral("network address expected (type \"#\" address bytes)"));
+        return QVariant::fromValue(NWNetAddress(AddressType, Bytes.mid(Hash + 1)));
+    }
+    if (Kind == TSyntaxKind::Octets)
+        return QVariant(Bytes);
+    QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString Text = Decoder.decode(Bytes);
+    if (Decoder.hasError())
+        BadValue(QStringLiteral("invalid UTF-8"));
+    switch (Kind) {
+    case TSyntaxKind::Integer: {
+        bool Ok = false;
+        const qint64 N = Text.trimmed().toLongLong(&Ok);
+        if (!Ok)
+            BadValue(QStringLiteral("integer expected, not \"%1\"").arg(Text));
+        return QVariant(N);
+    }
+    case TSyntaxKind::Boolean: {
+        const QString B = Text.trimmed().toUpper();
+        if (B != QLatin1String("TRUE") && B != QLatin1String("FALSE"))
+            BadValue(QStringLiteral("TRUE or FALSE expected, not \"%1\"").arg(Text));
+        return QVariant(B == QLatin1String("TRUE"));
+    }
+    case TSyntaxKind::Time: {
+        const QDateTime T = ParseGeneralizedTime(Text);
+        if (!T.isValid())
+            BadValue(QStringLiteral("generalized time expected (YYYYMMDDHHMMSSZ), not \"%1\"").arg(Text));
+        return QVariant(T);
+    }
+    case TSyntaxKind::Path: {
+        const int End = DnValueEnd(Text);
+        if (End < 0)
+            return Text; // written as stored
+        const QString Volume = FullNameOf(Text.left(End));
+        const QString Rest = Text.mid(End + 1);
+        const qsizetype Hash = Rest.indexOf(QLatin1Char('#'));
+        bool Ok = false;
+        if (Hash > 0)
+            Rest.left(Hash).toInt(&Ok);
+        if (!Ok)
+            BadValue(QStringLiteral("path expected (volume DN \"#\" name space \"#\" path)"));
+        return QString(Volume + QLatin1Char(',') + Rest.mid(Hash + 1));
+    }
+    case TSyntaxKind::DistinguishedName:
+        if (Text.startsWith(TreeFullName(QString()), Qt::CaseInsensitive))
+            return Text; // an object of another tree, written as stored
+        return FullNameOf(Text);
+    default:
+        return Text;
+    }
+}
+
+QString ObjectClassToLayout(const QString& ObjectClass) {
+    for (const TClassName& C : ClassTable)
+        if (ObjectClass.compare(QLatin1String(C.ObjectClass), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(C.Layout);
+    for (const QString& Layout : KnownLayouts())
+        if (ObjectClass.compare(RuleName(Layout), Qt::CaseInsensitive) == 0)
+            return Layout;
+    return QString();
+}
+
+QHash<QString, QString> FieldsByAttribute(const std::vector<NWFieldType>& Types) {
+    QHash<QString, QString> Map;
+    for (const TFieldName& F : FieldTable)
+        Map.insert(QString::fromLatin1(F.Attribute).toLower(), QString::fromUtf8(F.Field));
+    for (const NWFieldType& T : Types) {
+        const QString Key = RuleName(T.Name).toLower();
+        if (!Map.contains(Key))
+            Map.insert(Key, T.Name);
+    }
+    return Map;
+}
 
 TImportResult ImportTree(TDirectoryClient& Client, const QString& TreeName, const QByteArray& Text) {
     TImporter Importer(Client, TreeName);

@@ -104,50 +104,15 @@ private:
     }
 
     QList<QByteArray> Values(const std::vector<QVariant>& Items, const NWFieldType& Type) const {
-        const TSyntaxKind Kind = KindOfSyntax(Type.Syntax);
+        const TDnOf Dn = [this](const QString& FullName) { return DnOf(FullName); };
         QList<QByteArray> Result;
         for (const QVariant& Item : Items) {
-            if (Item.metaType() == QMetaType::fromType<NWNetAddress>()) {
-                const NWNetAddress A = Item.value<NWNetAddress>();
-                if (!A.IsEmpty())
-                    Result.append(QByteArray::number(A.AddressType()) + '#' + A.Address());
+            if (Item.metaType() == QMetaType::fromType<NWNetAddress>() &&
+                Item.value<NWNetAddress>().IsEmpty())
                 continue;
-            }
-            if (Item.metaType().id() == QMetaType::QDateTime) {
-                Result.append(FormatGeneralizedTime(Item.toDateTime()).toLatin1());
-                continue;
-            }
-            if (Item.metaType().id() == QMetaType::Bool) {
-                Result.append(Item.toBool() ? "TRUE" : "FALSE");
-                continue;
-            }
-            if (Item.metaType().id() == QMetaType::QByteArray) {
-                Result.append(Item.toByteArray());
-                continue;
-            }
-            if (Kind == TSyntaxKind::Path) {
-                Result.append(PathValue(Item.toString()).toUtf8());
-                continue;
-            }
-            if (Kind == TSyntaxKind::DistinguishedName) {
-                const QString Dn = DnOf(Item.toString());
-                Result.append((Dn.isEmpty() ? Item.toString() : Dn).toUtf8());
-                continue;
-            }
-            Result.append(Item.toString().toUtf8());
+            Result.append(EncodeValue(Item, Type, Dn));
         }
         return Result;
-    }
-
-    // "NDS:\\T\dienste\SRV1_DATA,home\x" gives "cn=SRV1_DATA,o=dienste#0#home\x".
-    QString PathValue(const QString& Text) const {
-        const qsizetype Comma = Text.indexOf(QLatin1Char(','));
-        if (Comma < 0)
-            return Text;
-        const QString Dn = DnOf(Text.left(Comma).trimmed());
-        if (Dn.isEmpty())
-            return Text;
-        return Dn + QStringLiteral("#0#") + Text.mid(Comma + 1);
     }
 
     void Write(QByteArray& Out, const TExportObject& O) {
@@ -216,6 +181,40 @@ private:
 };
 
 } // namespace
+
+QByteArray EncodeValue(const QVariant& Item, const NWFieldType& Type, const TDnOf& DnOf) {
+    if (Item.metaType() == QMetaType::fromType<NWNetAddress>()) {
+        const NWNetAddress A = Item.value<NWNetAddress>();
+        return QByteArray::number(A.AddressType()) + '#' + A.Address();
+    }
+    switch (Item.metaType().id()) {
+    case QMetaType::QDateTime:
+        return FormatGeneralizedTime(Item.toDateTime()).toLatin1();
+    case QMetaType::Bool:
+        return Item.toBool() ? "TRUE" : "FALSE";
+    case QMetaType::QByteArray:
+        return Item.toByteArray();
+    default:
+        break;
+    }
+    const QString Text = Item.toString();
+    switch (KindOfSyntax(Type.Syntax)) {
+    case TSyntaxKind::Path: {
+        // "NDS:\\T\dienste\SRV1_DATA,home\x" gives "cn=SRV1_DATA,o=dienste#0#home\x".
+        const qsizetype Comma = Text.indexOf(QLatin1Char(','));
+        const QString Dn = Comma < 0 ? QString() : DnOf(Text.left(Comma).trimmed());
+        if (Dn.isEmpty())
+            return Text.toUtf8();
+        return (Dn + QStringLiteral("#0#") + Text.mid(Comma + 1)).toUtf8();
+    }
+    case TSyntaxKind::DistinguishedName: {
+        const QString Dn = DnOf(Text);
+        return (Dn.isEmpty() ? Text : Dn).toUtf8();
+    }
+    default:
+        return Text.toUtf8();
+    }
+}
 
 bool NeedsBase64(const QByteArray& Value) {
     if (Value.isEmpty())

@@ -10,6 +10,8 @@
 #include <ndk_u.h>
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <QtTest>
 
@@ -95,7 +97,10 @@ class TKlasseAnlegenTest : public TAppFixture {
     }
 
 private Q_SLOTS:
-    void initTestCase() { Stores.InitTestCase(); }
+    void initTestCase() {
+        PARVON_REQUIRE_TEST_BACKEND();
+        Stores.InitTestCase();
+    }
     void cleanupTestCase() { Stores.CleanupTestCase(); }
     void init() {
         Case = &Stores.Init(QTest::currentTestFunction());
@@ -111,6 +116,7 @@ private Q_SLOTS:
     void run();
     void failure_data();
     void failure();
+    void serverGone();
     void existingName_data();
     void existingName();
     void secondRunRefused();
@@ -411,6 +417,38 @@ void TKlasseAnlegenTest::failure() {
     QVERIFY(!QFileInfo::exists(QDir(Case->Path()).filePath(QStringLiteral("../7c"))));
     QVERIFY(!QFileInfo::exists(QStringLiteral("klassen")) &&
             !QFileInfo::exists(QStringLiteral("klassen\\7c")));
+}
+
+// A directory server that stops answering: before the run, the name check fails in the standard
+// error box; during it, the step that needs the server gives its failure lines. Each wait ends
+// with the client's time-out.
+void TKlasseAnlegenTest::serverGone() {
+    if (!Case->Ldap)
+        QSKIP("only a directory server can go away");
+    TLdapTestServer& Server = *TLdapTestServer::Shared();
+    struct TResume {
+        TLdapTestServer& Server;
+        ~TResume() { Server.Thaw(); }
+    } Resume{Server};
+    QElapsedTimer T;
+    T.start();
+    Server.Freeze();
+    Start();
+    QCOMPARE(TModalSeam::Shown().size(), 1);
+    QVERIFY2(TModalSeam::Shown().first().startsWith(QStringLiteral("Fehler|LDAP ")),
+             qPrintable(TModalSeam::Shown().first()));
+    QCOMPARE(Protocol(), QStringList());
+    Server.Thaw();
+
+    TModalSeam::Clear();
+    QObject::connect(U.MeProtokol, &QPlainTextEdit::textChanged, U.MeProtokol, [this, &Server] {
+        if (Protocol().contains(OuLine))
+            Server.Freeze();
+    });
+    Start();
+    QCOMPARE(Protocol(), (QStringList{OuLine, QStringLiteral("Fehler bei Erstellung von OU."), Abbruch}));
+    QCOMPARE(TModalSeam::Shown(), QStringList());
+    QVERIFY2(T.elapsed() < 30000, qPrintable(QString::number(T.elapsed())));
 }
 
 void TKlasseAnlegenTest::existingName_data() {

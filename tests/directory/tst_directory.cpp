@@ -44,6 +44,7 @@ class TstDirectory : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
+        PARVON_REQUIRE_TEST_BACKEND();
         TModalSeam::SetUnattended(true);
         FStore = std::make_unique<TTestStore>();
         FNdk = std::make_unique<TNDK>(nullptr);
@@ -338,9 +339,16 @@ private Q_SLOTS:
         FNdk->AddOrganizationalUnit(Ou, Q("c"));
         FNdk->ListEntries(Ou, List);
         FNdk->ListEntries(Ou, List);
-        QCOMPARE(List.Texts(), (QStringList{Q("b"), Q("a"), Q("c"), Q("b"), Q("a"), Q("c")}));
-        QCOMPARE(List.Object(1)->Text, Ou + Q(R"(\a)"));
-        QCOMPARE(List.Object(5)->Text, Ou + Q(R"(\c)"));
+        QCOMPARE(List.Count(), 6);
+        QStringList Once = List.Texts().mid(0, 3);
+        QCOMPARE(List.Texts().mid(3), Once);
+        for (int I = 0; I < List.Count(); ++I)
+            QCOMPARE(List.Object(I)->Text, Ou + u'\\' + List.Text(I));
+        // The embedded store lists in creation order, a directory server in an order of its own.
+        if (FStore->Ldap)
+            Once.sort();
+        QCOMPARE(Once,
+                 (FStore->Ldap ? QStringList{Q("a"), Q("b"), Q("c")} : QStringList{Q("b"), Q("a"), Q("c")}));
         QCOMPARE(FNdk->CountEntries(Ou), 3);
     }
 

@@ -3,7 +3,10 @@
 #include <DemoTree.h>
 #include <DirectoryClient.h>
 #include <FaultInjection.h>
+#include <LdapDirectory.h>
+#include <LdapTestServer.h>
 #include <SqliteStore.h>
+#include <TreeRouter.h>
 
 #include <QByteArray>
 #include <QSet>
@@ -15,7 +18,9 @@
 
 // A private store in a temporary folder and a client over it, installed as the process-wide
 // client while it lives. *Store is the client (what the controls take); Store-> is the store
-// behind it, for setting up trees, connections and volumes.
+// behind it, for setting up trees, connections and volumes. Run against the LDAP test server
+// (TLdapTestServer::Wanted), the demo tree SCHULE is the server's, freshly reset, and the store
+// keeps the volumes, the workstation's connections and every other tree.
 class TTestStore {
 public:
     explicit TTestStore(bool WithDemoTree = true) {
@@ -23,7 +28,17 @@ public:
         Store->UseMinimalPasswordCostForTests();
         if (WithDemoTree)
             CreateDemoTree(*Store);
-        Client = std::make_unique<TDirectoryClient>(Store, Store);
+        TLdapTestServer* Server =
+            WithDemoTree && TLdapTestServer::Wanted() ? TLdapTestServer::Shared() : nullptr;
+        if (Server) {
+            Server->Reset();
+            Ldap = std::make_shared<TLdapDirectory>(Server->Settings(), Server->Password());
+            Directory = std::make_shared<TTreeRouter>(
+                Store, std::vector<TTreeRouter::TRoute>{{QStringLiteral("SCHULE"), Ldap}});
+        } else {
+            Directory = Store;
+        }
+        Client = std::make_unique<TDirectoryClient>(Directory, Store);
         TDirectoryClient::SetInstance(Client.get());
         TFaultInjection::Clear();
     }
@@ -37,6 +52,8 @@ public:
 
     QTemporaryDir Dir;
     std::shared_ptr<TSqliteStore> Store;
+    std::shared_ptr<TLdapDirectory> Ldap;         // the server's tree, when run against it
+    std::shared_ptr<TDirectoryBackend> Directory; // what the client reads and writes
     std::unique_ptr<TDirectoryClient> Client;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -135,6 +136,38 @@ public:
     // end time other than the one before. Throws when Catalog is no catalog.
     virtual bool StartCatalogRefresh(const TObjectRef& Catalog) = 0;
 };
+
+// Full names a backend resolved before, found again without a look-up; objects are never renamed,
+// so only a deletion or a rollback empties it. Bounded in size.
+class TResolvedNames {
+public:
+    bool Find(const QString& FullName, TObjectRef& Out) const {
+        auto It = FNames.constFind(FullName.toUpper());
+        if (It == FNames.constEnd())
+            return false;
+        Out = *It;
+        return true;
+    }
+    void Insert(const TObjectRef& Object) {
+        if (FNames.size() >= 200000)
+            FNames.clear();
+        FNames.insert(Object.FullName.toUpper(), Object);
+    }
+    void Clear() { FNames.clear(); }
+
+private:
+    QHash<QString, TObjectRef> FNames; // upper-cased full name -> object
+};
+
+// The checks of every backend before it creates an object: a known layout, a good name, a layout
+// that may stand in the parent. Answers the canonical layout; throws with the client's code.
+QString CheckNewObject(const TObjectRef& Parent, const QString& Layout, const QString& Name);
+
+// What a backend's Search settles before it looks anything up: throws on a bad scope; true, with
+// the result, when no look-up is needed (scope 0, a layout no object has, a tree root below the
+// base); otherwise false with the canonical layout searched for ("" any).
+bool SearchSettledAtOnce(const TObjectRef& Base, const QString& Name, const QString& Layout, int Scope,
+                         QString& WantedLayout, QStringList& Result);
 
 // One transaction on a backend; left without Commit (an exception), it rolls back.
 class TDirectoryTransaction {

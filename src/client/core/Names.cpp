@@ -1,5 +1,6 @@
 #include "Names.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -61,4 +62,16 @@ QString NameFault(const QString& Name) {
             return QStringLiteral("name holds a control character");
     }
     return QString();
+}
+
+bool NameMatches(const QString& Pattern, const QString& Name) {
+    if (Pattern.isEmpty() || Pattern == QLatin1String("*"))
+        return true;
+    QString Rx;
+    for (QChar C : Pattern)
+        Rx += C == QLatin1Char('*') ? QStringLiteral(".*") : QRegularExpression::escape(QString(C));
+    return QRegularExpression(QRegularExpression::anchoredPattern(Rx),
+                              QRegularExpression::CaseInsensitiveOption)
+        .match(Name)
+        .hasMatch();
 }

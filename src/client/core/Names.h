@@ -19,3 +19,7 @@ bool DottedToFullName(const QString& TreeName, const QString& Dotted, QString& F
 // Object names: non-empty, at most 64 characters, no ".", "\", ",", control characters, and no
 // leading or trailing blank. Returns the reason, "" when the name is good.
 QString NameFault(const QString& Name);
+
+// Whether a short name matches a search pattern: "*" any run of characters, the rest compared
+// without regard to case; "" and "*" match every name.
+bool NameMatches(const QString& Pattern, const QString& Name);

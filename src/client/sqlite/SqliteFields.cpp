@@ -1,6 +1,7 @@
 #include "SqliteParts.h"
 
 #include <EDirectoryError.h>
+#include <FieldValues.h>
 #include <NWNetAddress.h>
 #include <Syntax.h>
 
@@ -158,18 +159,7 @@ QStringList TSqliteFields::Names(qint64 Object) {
 // Writing
 
 std::vector<TSqliteFields::TWrite> TSqliteFields::Convert(const std::vector<TFieldWrite>& Fields) {
-    // The last write of a field counts; fields keep the order of their first write.
-    std::vector<std::pair<const NWFieldType*, QVariant>> Merged;
-    for (const TFieldWrite& W : Fields) {
-        const NWFieldType* T = Type(W.Field);
-        if (!T)
-            ThrowDirectoryError(ERR_NO_SUCH_ATTRIBUTE, QStringLiteral("Unknown field \"%1\"").arg(W.Field));
-        auto It = std::find_if(Merged.begin(), Merged.end(), [&](const auto& M) { return M.first == T; });
-        if (It != Merged.end())
-            It->second = W.Value;
-        else
-            Merged.emplace_back(T, W.Value);
-    }
+    const auto Merged = MergeFieldWrites(Fields, [this](const QString& Field) { return Type(Field); });
     std::vector<TWrite> Writes;
     Writes.reserve(Merged.size());
     for (const auto& [T, Value] : Merged)

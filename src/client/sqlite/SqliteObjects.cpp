@@ -4,8 +4,6 @@
 #include <Layouts.h>
 #include <Names.h>
 
-#include <QRegularExpression>
-
 namespace {
 
 // The levels of a full name below its tree ("" for a tree root).
@@ -60,16 +58,6 @@ QString GlobPattern(const QString& Name) {
     return P;
 }
 
-bool WildcardMatch(const QString& Pattern, const QString& Text) {
-    QString Rx;
-    for (QChar C : Pattern)
-        Rx += C == QLatin1Char('*') ? QStringLiteral(".*") : QRegularExpression::escape(QString(C));
-    return QRegularExpression(QRegularExpression::anchoredPattern(Rx),
-                              QRegularExpression::CaseInsensitiveOption)
-        .match(Text)
-        .hasMatch();
-}
-
 } // namespace
 
 TSqliteObjects::TSqliteObjects(TSqlConnection& Db) : Db(Db) {
@@ -78,7 +66,7 @@ TSqliteObjects::TSqliteObjects(TSqlConnection& Db) : Db(Db) {
 
 void TSqliteObjects::DropCaches() {
     FTreesLoaded = false;
-    FResolved.clear();
+    FResolved.Clear();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -170,12 +158,8 @@ void TSqliteObjects::RemoveTree(const QString& TreeName) {
 
 bool TSqliteObjects::Lookup(const QString& FullName, TObjectRef& Out) {
     // A name seen before resolves without parsing: the cache holds only good names.
-    const QString Key = FullName.toUpper();
-    auto Cached = FResolved.constFind(Key);
-    if (Cached != FResolved.constEnd()) {
-        Out = *Cached;
+    if (FResolved.Find(FullName, Out))
         return true;
-    }
     QString Tree, Levels;
     if (!SplitFullName(FullName, Tree, Levels))
         return false;
@@ -198,9 +182,7 @@ bool TSqliteObjects::Lookup(const QString& FullName, TObjectRef& Out) {
         R.Layout = Q.Value(2).toString();
         R.FullName = TreePrefix(Tid) + QLatin1Char('\\') + Q.Value(3).toString();
     }
-    if (FResolved.size() >= 200000)
-        FResolved.clear();
-    FResolved.insert(Key, R);
+    FResolved.Insert(R);
     Out = R;
     return true;
 }
@@ -217,17 +199,7 @@ bool TSqliteObjects::Exists(const TObjectRef& Object) {
 // Creation and deletion
 
 QString TSqliteObjects::CheckCreate(const TObjectRef& Parent, const QString& Layout, const QString& Name) {
-    const QString Canonical = CanonicalLayout(Layout);
-    if (Canonical.isEmpty())
-        ThrowDirectoryError(ERR_NO_SUCH_CLASS, QStringLiteral("Unknown layout \"%1\"").arg(Layout));
-    const QString Fault = NameFault(Name);
-    if (!Fault.isEmpty())
-        ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
-                            QStringLiteral("Illegal object name \"%1\": %2").arg(Name, Fault));
-    if (!MayContain(Parent.Layout, Canonical))
-        ThrowDirectoryError(ERR_ILLEGAL_CONTAINMENT,
-                            QStringLiteral("An object of layout \"%1\" may not stand in %2 (%3)")
-                                .arg(Canonical, Parent.FullName, Parent.Layout));
+    const QString Canonical = CheckNewObject(Parent, Layout, Name);
     const QString ParentLevels = LevelsOf(Parent);
     const QString Path =
         (ParentLevels.isEmpty() ? QString() : ParentLevels.toUpper() + QLatin1Char('\\')) + Name.toUpper();
@@ -276,7 +248,7 @@ void TSqliteObjects::Delete(const TObjectRef& Object) {
     static const TStatement Delete("DELETE FROM objects WHERE id=?");
     if (TQuery(Db, Delete, Object.Key.Id).RowsAffected() != 1)
         ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Object.FullName));
-    FResolved.clear();
+    FResolved.Clear();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -333,22 +305,11 @@ int TSqliteObjects::CountChildren(const TObjectRef& Container, const QStringList
 
 QStringList TSqliteObjects::Search(const TObjectRef& Base, const QString& Name, const QString& Layout,
                                    int Scope) {
-    if (Scope < 0 || Scope > 2)
-        ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("Invalid search scope %1").arg(Scope));
     QString WantedLayout;
-    if (!Layout.trimmed().isEmpty()) {
-        WantedLayout = KindOfLayout(Layout) == TLayoutKind::Tree ? TreeLayout() : CanonicalLayout(Layout);
-        if (WantedLayout.isEmpty())
-            return {}; // no object has an unknown layout
-    }
+    QStringList Settled;
+    if (SearchSettledAtOnce(Base, Name, Layout, Scope, WantedLayout, Settled))
+        return Settled;
     const bool AnyName = Name.isEmpty() || Name == QLatin1String("*");
-    if (Scope == 0) {
-        const bool Hit = (AnyName || WildcardMatch(Name, Base.ShortName)) &&
-                         (WantedLayout.isEmpty() || WantedLayout == Base.Layout);
-        return Hit ? QStringList{Base.FullName} : QStringList{};
-    }
-    if (WantedLayout == TreeLayout())
-        return {};
     // One statement per kind: scope, base (tree root or object), name (any, exact, pattern), layout.
     const int NameMode = AnyName ? 0 : Name.contains(QLatin1Char('*')) ? 2 : 1;
     const int Kind = Scope * 100 + (Base.Key.Id ? 10 : 0) + NameMode * 2 + (WantedLayout.isEmpty() ? 0 : 1);

@@ -76,7 +76,7 @@ private:
     TSqlConnection& Db;
     std::vector<TTree> FTrees;
     bool FTreesLoaded = false;
-    QHash<QString, TObjectRef> FResolved; // upper-cased full name -> object
+    TResolvedNames FResolved;
     std::map<int, QSqlQuery*> FStatements;
 };
 

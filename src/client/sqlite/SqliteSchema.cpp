@@ -3,6 +3,7 @@
 #include "SqlConnection.h"
 
 #include <EDirectoryError.h>
+#include <FieldValues.h>
 
 #include <vector>
 
@@ -70,74 +71,9 @@ const char* const CatalogTables[] = {
     "CREATE INDEX IF NOT EXISTS catalog_rows_catalog ON catalog_rows(catalog_id)",
 };
 
-struct TSeedField {
-    const char* Name;
-    const char* Syntax;
-    bool Single;
-    int MaxLength;
-};
-// The field types as directories of this kind publish them.
-constexpr TSeedField SeedFields[] = {
-    {"Object Class", "Class Name", false, 0},
-    {"creatorsName", "Distinguished Name", true, 0},
-    {"modifiersName", "Distinguished Name", true, 0},
-    {"GUID", "Octet String", true, 16},
-    {"Revision", "Counter", true, 0},
-    {"Used By", "Path", false, 0},
-    {"CN", "Case Ignore String", false, 64},
-    {"Given Name", "Case Ignore String", true, 32},
-    {"Surname", "Case Ignore String", true, 64},
-    {"Full Name", "Case Ignore String", false, 127},
-    {"Initials", "Case Ignore String", true, 8},
-    {"Generational Qualifier", "Case Ignore String", true, 8},
-    {"Title", "Case Ignore String", false, 64},
-    {"Description", "Case Ignore String", false, 1024},
-    {"Location", "Case Ignore String", false, 128},
-    {"Telephone Number", "Telephone Number", false, 32},
-    {"Facsimile Telephone Number", "Telephone Number", false, 32},
-    {"Language", "Case Ignore List", false, 0},
-    {"Email Address", "Email Address", false, 0},
-    {"Internet EMail Address", "Case Ignore String", false, 256},
-    {"Login Script", "Stream", true, 0},
-    {"Print Job Configuration", "Stream", true, 0},
-    {"Home Directory", "Path", true, 255},
-    {"Home Directory Rights", "Integer", true, 0},
-    {"Profile", "Distinguished Name", true, 0},
-    {"Group Membership", "Distinguished Name", false, 0},
-    {"Member", "Distinguished Name", false, 0},
-    {"Security Equals", "Distinguished Name", false, 0},
-    {"See Also", "Distinguished Name", false, 0},
-    {"Password Required", "Boolean", true, 0},
-    {"Password Allow Change", "Boolean", true, 0},
-    {"Password Unique Required", "Boolean", true, 0},
-    {"Password Minimum Length", "Integer", true, 0},
-    {"Password Expiration Interval", "Interval", true, 0},
-    {"Password Expiration Time", "Time", true, 0},
-    {"Login Grace Limit", "Integer", true, 0},
-    {"Login Grace Remaining", "Integer", true, 0},
-    {"Login Disabled", "Boolean", true, 0},
-    {"Login Expiration Time", "Time", true, 0},
-    {"Login Maximum Simultaneous", "Integer", true, 0},
-    {"Login Time", "Time", true, 0},
-    {"Last Login Time", "Time", true, 0},
-    {"Network Address", "Net Address", false, 0},
-    {"Network Address Restriction", "Net Address", false, 0},
-    {"Host Server", "Distinguished Name", true, 0},
-    {"Host Resource Name", "Case Ignore String", true, 32},
-    {"Status", "Integer", true, 0},
-    {"WM:Network Address", "Case Ignore String", false, 64},
-    {"WM:Registered Login Name", "Case Ignore String", true, 64},
-    {"NDSCAT:Actual Start Time", "Time", true, 0},
-    {"NDSCAT:Actual End Time", "Time", true, 0},
-    {"NDSCAT:Actual Result", "Integer", true, 0},
-    {"NDSCAT:Catalog Scope", "Distinguished Name", false, 0},
-    {"NDSCAT:Filter", "Case Ignore String", true, 1024},
-    {"NDSCAT:Attribute List", "Case Ignore String", false, 64},
-    {"NDSCAT:Actual Object Count", "Integer", true, 0},
-    {"NDSCAT:Actual Value Count", "Integer", true, 0},
-};
-// The field types that came with the catalog rows (the last ones above).
-constexpr size_t CatalogFieldCount = 3;
+// The field types that came with the catalog rows.
+const char* const CatalogFields[] = {"NDSCAT:Attribute List", "NDSCAT:Actual Object Count",
+                                     "NDSCAT:Actual Value Count"};
 
 template <size_t N> void ExecuteAll(TSqlConnection& Db, const char* const (&Statements)[N]) {
     for (const char* Sql : Statements)
@@ -166,9 +102,8 @@ void SeedFieldTypes(TSqlConnection& Db) {
     static const TStatement Insert("INSERT INTO field_types(name, syntax, single_valued, max_length, seq) "
                                    "VALUES(?, ?, ?, ?, ?)");
     int Seq = 0;
-    for (const TSeedField& F : SeedFields)
-        TQuery(Db, Insert, QString::fromUtf8(F.Name), QString::fromLatin1(F.Syntax), F.Single ? 1 : 0,
-               F.MaxLength, ++Seq);
+    for (const NWFieldType& F : StandardFieldTypes())
+        TQuery(Db, Insert, F.Name, F.Syntax, F.SingleValued ? 1 : 0, F.MaxLength, ++Seq);
 }
 
 void CreateDb(TSqlConnection& Db) {
@@ -214,11 +149,10 @@ void AddCatalogRows(TSqlConnection& Db) {
         "INSERT INTO field_types(name, syntax, single_valued, max_length, seq) SELECT ?, ?, ?, ?, "
         "COALESCE(MAX(seq), 0) + 1 FROM field_types WHERE NOT EXISTS (SELECT 1 FROM field_types WHERE "
         "name=?)");
-    for (size_t I = std::size(SeedFields) - CatalogFieldCount; I < std::size(SeedFields); ++I) {
-        const TSeedField& F = SeedFields[I];
-        const QString Name = QString::fromUtf8(F.Name);
-        TQuery(Db, Insert, Name, QString::fromLatin1(F.Syntax), F.Single ? 1 : 0, F.MaxLength, Name);
-    }
+    for (const NWFieldType& F : StandardFieldTypes())
+        for (const char* Name : CatalogFields)
+            if (F.Name == QLatin1String(Name))
+                TQuery(Db, Insert, F.Name, F.Syntax, F.SingleValued ? 1 : 0, F.MaxLength, F.Name);
 }
 
 // Steps from one layout to the next; the index is the layout a step starts from.

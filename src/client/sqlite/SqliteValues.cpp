@@ -1,299 +1,53 @@
 #include "SqliteParts.h"
 
 #include <EDirectoryError.h>
+#include <FieldValues.h>
 #include <NWNetAddress.h>
 #include <Names.h>
 #include <Syntax.h>
 
-#include <QTimeZone>
-#include <algorithm>
-#include <limits>
-
 // How written values become the values held: texts, integers (numbers, booleans, times as seconds
-// since 1970 UTC) and bytes.
-
-namespace {
-
-bool IsHex(const QString& Text) {
-    for (QChar C : Text)
-        if (!C.isDigit() && !(C.toUpper() >= QLatin1Char('A') && C.toUpper() <= QLatin1Char('F')))
-            return false;
-    return true;
-}
-
-// A written text value (numbers are taken as their decimal text).
-bool TextOf(const QVariant& V, QString& Out) {
-    switch (V.metaType().id()) {
-    case QMetaType::QString:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        Out = V.toString();
-        return true;
-    case QMetaType::QChar:
-        Out = QString(V.toChar());
-        return true;
-    default:
-        return false;
-    }
-}
-
-QString Shown(const QVariant& V) {
-    QString S = V.toString();
-    if (S.size() > 40)
-        S = S.left(40) + QStringLiteral("...");
-    return S.isEmpty() ? QString::fromLatin1(V.typeName() ? V.typeName() : "empty") : S;
-}
-
-// The single values of a written value: a list's items (invalid ones left out) or the value.
-std::vector<QVariant> Items(const QVariant& Value) {
-    std::vector<QVariant> Items;
-    if (!Value.isValid())
-        return Items;
-    if (Value.metaType().id() == QMetaType::QStringList) {
-        for (const QString& S : Value.toStringList())
-            Items.push_back(S);
-    } else if (Value.metaType().id() == QMetaType::QVariantList) {
-        for (const QVariant& V : Value.toList())
-            if (V.isValid())
-                Items.push_back(V);
-    } else {
-        Items.push_back(Value);
-    }
-    return Items;
-}
-
-bool IntegerOf(const QVariant& V, qint64& N) {
-    bool Ok = false;
-    switch (V.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        N = V.toLongLong(&Ok);
-        break;
-    case QMetaType::ULongLong:
-        N = V.toLongLong(&Ok);
-        Ok = Ok && V.toULongLong() <= quint64(std::numeric_limits<qint64>::max());
-        break;
-    case QMetaType::Double: {
-        const double D = V.toDouble();
-        Ok = D == double(qint64(D));
-        N = qint64(D);
-        break;
-    }
-    case QMetaType::QString: {
-        const QString T = V.toString().trimmed();
-        N = T.toLongLong(&Ok, 10);
-        if (!Ok && T.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-            N = T.mid(2).toLongLong(&Ok, 16);
-        break;
-    }
-    default:
-        break;
-    }
-    return Ok;
-}
-
-// 1, 0, or -1 when the value is no boolean.
-int BooleanOf(const QVariant& V) {
-    if (V.metaType().id() == QMetaType::Bool)
-        return V.toBool() ? 1 : 0;
-    if (V.metaType().id() == QMetaType::QString) {
-        const QString T = V.toString().trimmed().toLower();
-        if (T == QLatin1String("true") || T == QLatin1String("1") || T == QLatin1String("yes"))
-            return 1;
-        if (T == QLatin1String("false") || T == QLatin1String("0") || T == QLatin1String("no"))
-            return 0;
-    } else if (V.metaType().id() == QMetaType::Int || V.metaType().id() == QMetaType::LongLong) {
-        const qint64 N = V.toLongLong();
-        return N == 0 ? 0 : N == 1 ? 1 : -1;
-    }
-    return -1;
-}
-
-QDateTime TimeOf(const QVariant& V) {
-    switch (V.metaType().id()) {
-    case QMetaType::QDateTime:
-        return V.toDateTime();
-    case QMetaType::QDate:
-        return V.toDate().startOfDay();
-    case QMetaType::LongLong:
-    case QMetaType::Int:
-        return QDateTime::fromSecsSinceEpoch(V.toLongLong(), QTimeZone::utc());
-    case QMetaType::QString: {
-        const QString S = V.toString().trimmed();
-        bool IsNumber = false;
-        const qint64 Secs = S.toLongLong(&IsNumber);
-        if (IsNumber)
-            return QDateTime::fromSecsSinceEpoch(Secs, QTimeZone::utc());
-        const QDateTime Generalized = ParseGeneralizedTime(S);
-        return Generalized.isValid() ? Generalized : QDateTime::fromString(S, Qt::ISODateWithMs);
-    }
-    default:
-        return QDateTime();
-    }
-}
-
-// "type#HEX", or the text forms "TCP/IP: 0A010517" and "IPX: ...".
-NWNetAddress AddressOf(const QVariant& V) {
-    if (V.metaType() == QMetaType::fromType<NWNetAddress>())
-        return V.value<NWNetAddress>();
-    if (V.metaType().id() != QMetaType::QString)
-        return NWNetAddress();
-    const QString S = V.toString().trimmed();
-    const qsizetype Hash = S.indexOf(QLatin1Char('#'));
-    if (Hash > 0) {
-        bool Ok = false;
-        const int AddressType = S.left(Hash).toInt(&Ok);
-        if (Ok && IsHex(S.mid(Hash + 1)))
-            return NWNetAddress(AddressType, QByteArray::fromHex(S.mid(Hash + 1).toLatin1()));
-    } else if (S.startsWith(QLatin1String("TCP/IP:"), Qt::CaseInsensitive) && S.size() >= 8 &&
-               IsHex(S.mid(8))) {
-        return NWNetAddress(1, QByteArray::fromHex(S.mid(8).toLatin1()));
-    } else if (S.startsWith(QLatin1String("IPX:"), Qt::CaseInsensitive) && S.size() >= 5 &&
-               IsHex(S.mid(5).remove(QLatin1Char(':')))) {
-        return NWNetAddress(0, QByteArray::fromHex(S.mid(5).remove(QLatin1Char(':')).toLatin1()));
-    }
-    return NWNetAddress();
-}
-
-} // namespace
+// since 1970 UTC) and bytes. The syntax rules themselves are the client's (FieldValues.h).
 
 std::vector<QVariant> TSqliteFields::ToStored(const NWFieldType& Type, const QVariant& Value) {
-    std::vector<QVariant> Values = Items(Value);
-    const TSyntaxKind Kind = KindOfSyntax(Type.Syntax);
-    if (Kind == TSyntaxKind::NetAddress) { // an unset address is no value
-        Values.erase(std::remove_if(Values.begin(), Values.end(),
-                                    [](const QVariant& V) {
-                                        return V.metaType() == QMetaType::fromType<NWNetAddress>() &&
-                                               V.value<NWNetAddress>().IsEmpty();
-                                    }),
-                     Values.end());
-    }
-    if (Type.SingleValued && Values.size() > 1)
-        ThrowDirectoryError(
-            ERR_CANT_HAVE_MULTIPLE_VALUES,
-            QStringLiteral("Field \"%1\" holds one value only, not %2").arg(Type.Name).arg(Values.size()));
-
-    auto Bad = [&](const QVariant& V, const QString& Why) {
-        ThrowDirectoryError(ERR_SYNTAX_VIOLATION,
-                            QStringLiteral("Value \"%1\" does not fit field \"%2\" (%3): %4")
-                                .arg(Shown(V), Type.Name, Type.Syntax, Why));
-    };
-    auto CheckLength = [&](const QString& Text) {
-        if (Type.MaxLength > 0 && Text.size() > Type.MaxLength)
-            ThrowDirectoryError(ERR_SYNTAX_VIOLATION,
-                                QStringLiteral("Value of field \"%1\" is longer than %2 characters (%3)")
-                                    .arg(Type.Name)
-                                    .arg(Type.MaxLength)
-                                    .arg(Text.size()));
-    };
-
-    std::vector<QVariant> Stored;
-    Stored.reserve(Values.size());
-    for (const QVariant& V : Values) {
-        switch (Kind) {
-        case TSyntaxKind::Text:
-        case TSyntaxKind::Stream: {
-            QString S;
-            if (!TextOf(V, S))
-                Bad(V, QStringLiteral("text expected"));
-            if (Type.Syntax == QLatin1String("Numeric String"))
-                for (QChar C : S)
-                    if (!C.isDigit() && C != QLatin1Char(' '))
-                        Bad(V, QStringLiteral("digits expected"));
-            CheckLength(S);
-            Stored.push_back(S);
-            break;
-        }
+    std::vector<QVariant> Stored = NormalizeFieldValues(Type, Value);
+    for (QVariant& V : Stored) {
+        switch (KindOfSyntax(Type.Syntax)) {
         case TSyntaxKind::Path: {
-            QString S;
-            if (!TextOf(V, S))
-                Bad(V, QStringLiteral("text expected"));
+            const QString S = V.toString();
             const qsizetype Comma = S.indexOf(QLatin1Char(','));
-            if (Comma < 0)
-                Bad(V, QStringLiteral("volume object and path expected"));
             TObjectRef Volume;
             const QString VolumeName = S.left(Comma).trimmed();
             if (!Objects.Lookup(VolumeName, Volume) || Volume.Layout != QLatin1String("Volume"))
                 ThrowDirectoryError(
                     ERR_NO_SUCH_ENTRY,
                     QStringLiteral("Field \"%1\": no such volume object: %2").arg(Type.Name, VolumeName));
-            const QString Text = Volume.FullName + S.mid(Comma);
-            CheckLength(Text);
-            Stored.push_back(Text);
+            V = QString(Volume.FullName + S.mid(Comma));
+            CheckFieldLength(Type, V.toString());
             break;
         }
         case TSyntaxKind::DistinguishedName: {
-            QString S, Tree, Levels;
-            if (!TextOf(V, S) || !SplitFullName(S.trimmed(), Tree, Levels))
-                Bad(V, QStringLiteral("full name expected"));
             TObjectRef Ref;
-            const QString Text = Objects.Lookup(S.trimmed(), Ref) ? Ref.FullName : S.trimmed();
-            CheckLength(Text);
-            Stored.push_back(Text);
+            if (Objects.Lookup(V.toString(), Ref))
+                V = Ref.FullName;
+            CheckFieldLength(Type, V.toString());
             break;
         }
-        case TSyntaxKind::Integer: {
-            qint64 N = 0;
-            if (!IntegerOf(V, N))
-                Bad(V, QStringLiteral("integer expected"));
-            Stored.push_back(N);
+        case TSyntaxKind::Boolean:
+            V = qint64(V.toBool() ? 1 : 0);
             break;
-        }
-        case TSyntaxKind::Boolean: {
-            const int B = BooleanOf(V);
-            if (B < 0)
-                Bad(V, QStringLiteral("true or false expected"));
-            Stored.push_back(qint64(B));
+        case TSyntaxKind::Time:
+            V = qint64(V.toDateTime().toSecsSinceEpoch());
             break;
-        }
-        case TSyntaxKind::Time: {
-            const QDateTime T = TimeOf(V);
-            if (!T.isValid())
-                Bad(V, QStringLiteral("date and time expected"));
-            Stored.push_back(qint64(T.toSecsSinceEpoch()));
-            break;
-        }
         case TSyntaxKind::NetAddress: {
-            const NWNetAddress A = AddressOf(V);
-            if (A.IsEmpty() || A.Address().isEmpty())
-                Bad(V, QStringLiteral("network address expected"));
-            if (A.AddressType() == 1 && A.Address().size() != 4)
-                Bad(V, QStringLiteral("a TCP/IP address has 4 bytes"));
-            if (A.AddressType() == 0 && A.Address().size() != 10 && A.Address().size() != 12)
-                Bad(V, QStringLiteral("an IPX address has 10 or 12 bytes"));
-            Stored.push_back(QStringLiteral("%1#%2")
-                                 .arg(A.AddressType())
-                                 .arg(QString::fromLatin1(A.Address().toHex().toUpper())));
+            const NWNetAddress A = V.value<NWNetAddress>();
+            V = QStringLiteral("%1#%2")
+                    .arg(A.AddressType())
+                    .arg(QString::fromLatin1(A.Address().toHex().toUpper()));
             break;
         }
-        case TSyntaxKind::Octets: {
-            QByteArray B;
-            if (V.metaType().id() == QMetaType::QByteArray) {
-                B = V.toByteArray();
-            } else if (V.metaType().id() == QMetaType::QString) {
-                QString S = V.toString();
-                S.remove(QLatin1Char('{')).remove(QLatin1Char('}')).remove(QLatin1Char('-'));
-                if (!IsHex(S) || S.size() % 2)
-                    Bad(V, QStringLiteral("hexadecimal bytes expected"));
-                B = QByteArray::fromHex(S.toLatin1());
-            } else {
-                Bad(V, QStringLiteral("bytes expected"));
-            }
-            if (Type.MaxLength > 0 && B.size() > Type.MaxLength)
-                ThrowDirectoryError(ERR_SYNTAX_VIOLATION,
-                                    QStringLiteral("Value of field \"%1\" is longer than %2 bytes")
-                                        .arg(Type.Name)
-                                        .arg(Type.MaxLength));
-            Stored.push_back(B);
+        default:
             break;
-        }
         }
     }
     return Stored;

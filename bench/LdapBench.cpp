@@ -1,0 +1,175 @@
+#include "LdapBench.h"
+
+#include "BenchCommon.h"
+
+#include <DirectoryClient.h>
+#include <LdapDirectory.h>
+#include <LdapTestServer.h>
+#include <Ldif.h>
+#include <SqliteStore.h>
+#include <StringList.h>
+#include <TreeRouter.h>
+#include <ndk_u.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <ldap.h>
+
+namespace {
+
+[[noreturn]] void Die(const QString& Message) {
+    QTextStream(stderr) << "parvon-bench: " << Message << '\n';
+    std::exit(2);
+}
+
+// The reads done directly with libldap: synchronous calls on one bound connection, each read in
+// the fewest requests that give the program's result.
+class TLdapFloor {
+public:
+    TLdapFloor(const TLdapSettings& S, const QString& Password) : FBase(S.Base) {
+        if (ldap_initialize(&FLd, S.Url.toUtf8().constData()) != LDAP_SUCCESS)
+            Die(QStringLiteral("ldap_initialize"));
+        const int Version = LDAP_VERSION3;
+        ldap_set_option(FLd, LDAP_OPT_PROTOCOL_VERSION, &Version);
+        QByteArray Secret = Password.toUtf8();
+        berval Credentials{ber_len_t(Secret.size()), Secret.data()};
+        if (ldap_sasl_bind_s(FLd, S.BindDn.toUtf8().constData(), LDAP_SASL_SIMPLE, &Credentials, nullptr,
+                             nullptr, nullptr) != LDAP_SUCCESS)
+            Die(QStringLiteral("bind"));
+    }
+    ~TLdapFloor() { ldap_unbind_ext_s(FLd, nullptr, nullptr); }
+
+    QStringList List(const QString& Dn, const QString& FullName, QStringList& FullNames) {
+        QStringList Names;
+        LDAPMessage* Res = Search(Dn, LDAP_SCOPE_ONELEVEL, "(objectClass=*)", nullptr);
+        for (LDAPMessage* E = ldap_first_entry(FLd, Res); E; E = ldap_next_entry(FLd, E)) {
+            Names << Levels(E).back();
+            FullNames << FullName + QLatin1Char('\\') + Names.back();
+        }
+        ldap_msgfree(Res);
+        return Names;
+    }
+    int Count(const QString& Dn) {
+        LDAPMessage* Res = Search(Dn, LDAP_SCOPE_ONELEVEL, "(objectClass=*)", nullptr);
+        const int N = ldap_count_entries(FLd, Res);
+        ldap_msgfree(Res);
+        return N;
+    }
+    QString Field(const QString& Dn, const char* Attribute) {
+        LDAPMessage* Res = Search(Dn, LDAP_SCOPE_BASE, "(objectClass=*)", Attribute);
+        QString Value;
+        if (LDAPMessage* E = ldap_first_entry(FLd, Res))
+            if (berval** V = ldap_get_values_len(FLd, E, Attribute)) {
+                Value = QString::fromUtf8(V[0]->bv_val, qsizetype(V[0]->bv_len));
+                ldap_value_free_len(V);
+            }
+        ldap_msgfree(Res);
+        return Value;
+    }
+    QStringList SearchUnit(const QString& Name) {
+        const QByteArray Filter = "(&(objectClass=organizationalUnit)(ou=" + Name.toUtf8() + "))";
+        LDAPMessage* Res = Search(FBase, LDAP_SCOPE_SUBTREE, Filter.constData(), nullptr);
+        QStringList Result;
+        for (LDAPMessage* E = ldap_first_entry(FLd, Res); E; E = ldap_next_entry(FLd, E))
+            Result << TreeRoot + QLatin1Char('\\') + Levels(E).join(QLatin1Char('\\'));
+        ldap_msgfree(Res);
+        return Result;
+    }
+
+private:
+    LDAPMessage* Search(const QString& Dn, int Scope, const char* Filter, const char* Attribute) {
+        char NoAttributes[] = "1.1";
+        char* Attributes[] = {Attribute ? const_cast<char*>(Attribute) : NoAttributes, nullptr};
+        LDAPMessage* Res = nullptr;
+        if (ldap_search_ext_s(FLd, Dn.toUtf8().constData(), Scope, Filter, Attributes, 0, nullptr, nullptr,
+                              nullptr, LDAP_NO_LIMIT, &Res) != LDAP_SUCCESS)
+            Die(QStringLiteral("search below %1").arg(Dn));
+        return Res;
+    }
+    // The RDN values of an entry below the base, top level first.
+    QStringList Levels(LDAPMessage* Entry) {
+        char* Dn = ldap_get_dn(FLd, Entry);
+        LDAPDN Parsed = nullptr;
+        ldap_str2dn(Dn, &Parsed, LDAP_DN_FORMAT_LDAPV3);
+        ldap_memfree(Dn);
+        QStringList L;
+        for (LDAPDN R = Parsed; R && *R; ++R)
+            L.prepend(QString::fromUtf8((*R)[0]->la_value.bv_val, qsizetype((*R)[0]->la_value.bv_len)));
+        ldap_dnfree(Parsed);
+        return L.mid(2); // the base's two levels
+    }
+
+    LDAP* FLd = nullptr;
+    QString FBase;
+};
+
+} // namespace
+
+bool BenchLdap(const std::shared_ptr<TSqliteStore>& Store, TDirectoryClient& Built, int Students, int Rounds,
+               const QList<int>& Sample) {
+    QTemporaryDir Folder;
+    const QString LdifFile = Folder.filePath(QStringLiteral("tree.ldif"));
+    {
+        QFile F(LdifFile);
+        if (!F.open(QIODevice::WriteOnly) || F.write(Ldif::ExportTree(Built, QStringLiteral("SCHULE"))) < 0)
+            Die(QStringLiteral("cannot write %1").arg(LdifFile));
+    }
+    qputenv("PARVON_LDAP_LDIF", LdifFile.toLocal8Bit());
+    QElapsedTimer LoadTimer;
+    LoadTimer.start();
+    QString Why;
+    TLdapTestServer* Server = TLdapTestServer::Shared(&Why);
+    if (!Server)
+        Die(Why);
+    Out() << QStringLiteral("\nLDAP server (slapd, back_mdb) loaded with the same directory in %1 s\n")
+                 .arg(LoadTimer.nsecsElapsed() / 1e9, 0, 'f', 2);
+    Out().flush();
+
+    const TLdapSettings Settings = Server->Settings();
+    auto Ldap = std::make_shared<TLdapDirectory>(Settings, Server->Password());
+    TDirectoryClient Client(
+        std::make_shared<TTreeRouter>(Store, std::vector<TTreeRouter::TRoute>{{Settings.Tree, Ldap}}), Store);
+    TNDK Ndk(nullptr, Client);
+    TLdapFloor Floor(Settings, Server->Password());
+
+    const QString SchuelerDn = QStringLiteral("ou=schueler,o=unterricht,") + Settings.Base;
+    auto ClassDn = [&](int C) {
+        return QStringLiteral("ou=") + ClassName(C) + QLatin1Char(',') + SchuelerDn;
+    };
+    auto UserDn = [&](int C, int S) {
+        return QStringLiteral("cn=") + UserName(C, S) + QLatin1Char(',') + ClassDn(C);
+    };
+    auto Full = [](int C) { return Schueler + QLatin1Char('\\') + ClassName(C); };
+
+    // The two sides must read the same.
+    {
+        const int C = Sample.back();
+        TStringList List;
+        Ndk.ListEntries(Full(C), List);
+        QStringList FullNames;
+        if (List.Texts() != Floor.List(ClassDn(C), Full(C), FullNames) || List.Count() != Students ||
+            List.Object(0)->Text != FullNames.first())
+            Die(QStringLiteral("ListEntries and libldap disagree"));
+        if (Ndk.CountEntries(Full(C)) != Floor.Count(ClassDn(C)))
+            Die(QStringLiteral("CountEntries and libldap disagree"));
+        if (Ndk.GetFieldValue(Full(C) + QLatin1Char('\\') + UserName(C, 1), QStringLiteral("Full Name")) !=
+            Floor.Field(UserDn(C, 1), "fullName"))
+            Die(QStringLiteral("GetFieldValue and libldap disagree"));
+        TStringList Found;
+        Ndk.DottedResults = false;
+        Ndk.SearchObjects(QStringLiteral("[ROOT]"), ClassName(C), QStringLiteral("Organizational Unit"),
+                          Found);
+        if (Found.Texts() != Floor.SearchUnit(ClassName(C)))
+            Die(QStringLiteral("SearchObjects and libldap disagree"));
+    }
+
+    const QList<TRow> Rows = TimeReads(Ndk, Sample, Students, Rounds,
+                                       {[&](int C) {
+                                            QStringList FullNames;
+                                            Floor.List(ClassDn(C), Full(C), FullNames);
+                                        },
+                                        [&](int C) { Floor.Count(ClassDn(C)); },
+                                        [&](int C, int S) { Floor.Field(UserDn(C, S), "fullName"); },
+                                        [&](int C) { Floor.SearchUnit(ClassName(C)); }});
+    return PrintRows(Rows, QStringLiteral("libldap"), 1.5);
+}

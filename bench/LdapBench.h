@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QList>
+#include <memory>
+
+class TSqliteStore;
+class TDirectoryClient;
+
+// Exports the built tree, starts a throwaway LDAP server that holds it, and times the program's
+// reads through TNDK over the LDAP backend against the same reads done directly with libldap on a
+// connection of their own (the floor). True when every ratio is at most 1.5.
+bool BenchLdap(const std::shared_ptr<TSqliteStore>& Store, TDirectoryClient& Built, int Students, int Rounds,
+               const QList<int>& Sample);

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+typedef struct ldap LDAP;
+typedef struct ldapmsg LDAPMessage;
+
+// How the client reaches the LDAP server that holds one directory tree.
+struct TLdapSettings {
+    QString Tree;               // the tree the server holds, "SCHULE"
+    QString Url;                // "ldap://host:389", "ldaps://host"; the extension "!StartTLS"
+                                // ("ldap://host:389/????!StartTLS") asks for StartTLS
+    QString Base;               // DN of the tree root, "dc=schule,dc=test"
+    QString BindDn;             // whom the client binds as
+    QString PasswordFile;       // the bind password, in a file readable by its owner only; "": ask
+    int TimeoutMs = 10000;      // the longest wait for any answer of the server
+    bool PasswordModify = true; // passwords through the password modify operation where offered
+};
+
+// An attribute as the server holds it: its name and its values as bytes.
+struct TLdapAttribute {
+    QString Name;
+    QList<QByteArray> Values;
+};
+
+struct TLdapEntry {
+    QString Dn;
+    std::vector<TLdapAttribute> Attributes;
+    // The attribute of that name (any case); nullptr when the entry has none.
+    const TLdapAttribute* Find(const QString& Name) const;
+};
+
+struct TLdapMessageFree {
+    void operator()(LDAPMessage* Message) const;
+};
+using TLdapMessage = std::unique_ptr<LDAPMessage, TLdapMessageFree>;
+
+// A bound connection to one server. Each wait for an answer lasts at most the settings' timeout; a
+// connection that failed or timed out is dropped and opened anew by the next call. Failures throw
+// EDirectoryError with the client's status code (StatusOfLdapResult); no message holds a password.
+class TLdapConnection {
+public:
+    TLdapConnection(TLdapSettings Settings, const QString& Password);
+    ~TLdapConnection();
+    TLdapConnection(const TLdapConnection&) = delete;
+    TLdapConnection& operator=(const TLdapConnection&) = delete;
+
+    const TLdapSettings& Settings() const { return FSettings; }
+    // Connects and binds unless connected.
+    void Connect();
+
+    enum class TScope { Base, OneLevel, Subtree };
+    // The entries found, in the order the server sends them; a search below a base that finds more
+    // than a page (500) reads in pages (RFC 2696), so that a container of any size is read whole.
+    // Attributes {"1.1"}: none. False, and no entry, when the base object does not exist.
+    bool Search(const QString& Base, TScope Scope, const QString& Filter, const QStringList& Attributes,
+                const std::function<void(const TLdapEntry&)>& OnEntry);
+    // The number of entries found, without fetching any attribute; -1 when the base does not exist.
+    int Count(const QString& Base, TScope Scope, const QString& Filter);
+
+    void Add(const QString& Dn, const std::vector<TLdapAttribute>& Attributes);
+    // One modify operation: each attribute's values replace the held ones (none: removes them).
+    void Replace(const QString& Dn, const std::vector<TLdapAttribute>& Attributes);
+    void Delete(const QString& Dn);
+
+    // Sets the password of an entry: the password modify operation (RFC 3062) where the server offers
+    // it and the settings allow it, else a replace of userPassword with a salted hash; an empty
+    // password removes it.
+    void SetPassword(const QString& Dn, const QString& Password);
+    // Whether a bind as the entry with the password succeeds (on a connection of its own); for the
+    // empty password, whether the entry holds no password.
+    bool CheckPassword(const QString& Dn, const QString& Password);
+
+    // A value inside a search filter (RFC 4515); "*" stays a wildcard when Wildcards is set.
+    static QString FilterValue(const QString& Value, bool Wildcards = false);
+
+private:
+    struct TRequest {
+        QByteArray Base, Filter;
+        int Scope = 0;
+        std::vector<const char*> Attributes; // null-terminated
+        QString What;
+    };
+    // One search request: a page of a paged search (Cookie in and out) or a plain one with a size
+    // limit. Answers the result code: success, no such object or size limit exceeded; throws on
+    // any other.
+    int SearchOnce(const TRequest& R, QByteArray& Cookie, bool Paged, int SizeLimit,
+                   const std::function<void(const TLdapEntry&)>& OnEntry);
+    LDAP* Handle(); // connected and bound
+    void Drop();
+    // Waits for the answer (one message, or all of it) to a request; throws on time-out or a lost
+    // connection.
+    TLdapMessage Wait(int MessageId, bool All, const QString& What);
+    // Throws for a result code other than success.
+    void CheckResult(LDAPMessage* Result, const QString& What);
+    [[noreturn]] void Fail(int Code, const QString& What);
+    bool OffersPasswordModify();
+
+    TLdapSettings FSettings;
+    QByteArray FPassword;
+    LDAP* FLd = nullptr;
+    int FPasswordModify = -1; // -1: not yet asked
+};
+
+// The client's status code for an LDAP result code (no such object -601, already exists -606, ...).
+int StatusOfLdapResult(int Result);
+
+// The bind password from a settings' password file; throws when the file is missing or readable
+// by others than its owner.
+QString ReadPasswordFile(const QString& Path);

@@ -1,0 +1,430 @@
+#include "LdapDirectory.h"
+
+#include <EDirectoryError.h>
+#include <FieldValues.h>
+#include <Layouts.h>
+#include <Ldif.h>
+#include <LdifTable.h>
+#include <Names.h>
+
+#include <ldap.h>
+
+namespace {
+
+using TScope = TLdapConnection::TScope;
+
+// The auxiliary class that carries the fields the standard classes lack (ldap/parvon.schema).
+QString AuxiliaryClass(const QString& StructuralClass) {
+    const QString C = StructuralClass.toLower();
+    if (C == QLatin1String("organization") || C == QLatin1String("organizationalunit"))
+        return QStringLiteral("ndsContainerLoginProperties");
+    if (C == QLatin1String("inetorgperson") || C == QLatin1String("groupofnames") ||
+        C == QLatin1String("organizationalrole") || C == QLatin1String("template"))
+        return QStringLiteral("ndsLoginProperties");
+    return QString();
+}
+
+QString Or(const QStringList& Terms) {
+    return Terms.size() == 1 ? Terms.front()
+                             : QStringLiteral("(|") + Terms.join(QString()) + QLatin1Char(')');
+}
+
+// Objects are named by o=, ou= or cn=: a filter that finds the name under the naming attribute of
+// the layout, or of any layout.
+QString NameFilter(const QString& Name, const QString& Layout) {
+    const QString V = TLdapConnection::FilterValue(Name, true);
+    if (!Layout.isEmpty())
+        return QStringLiteral("(%1=%2)").arg(Ldif::NamingAttribute(Layout), V);
+    return QStringLiteral("(|(o=%1)(ou=%1)(cn=%1))").arg(V);
+}
+
+} // namespace
+
+TLdapDirectory::TLdapDirectory(const TLdapSettings& Settings, const QString& Password)
+    : FConnection(Settings, Password) {
+    std::vector<TRdn> Levels;
+    LDAPDN Base = nullptr;
+    if (ldap_str2dn(Settings.Base.toUtf8().constData(), &Base, LDAP_DN_FORMAT_LDAPV3) != LDAP_SUCCESS)
+        ThrowDirectoryError(ERR_ILLEGAL_DS_NAME, QStringLiteral("Invalid base DN \"%1\"").arg(Settings.Base));
+    for (LDAPDN R = Base; R && *R; ++R)
+        ++FBaseLevels;
+    ldap_dnfree(Base);
+    const QString Fault = NameFault(Settings.Tree);
+    if (!Fault.isEmpty())
+        ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
+                            QStringLiteral("Illegal tree name \"%1\": %2").arg(Settings.Tree, Fault));
+    FFieldOfAttribute = Ldif::FieldsByAttribute(StandardFieldTypes());
+    const std::vector<NWFieldType>& Types = StandardFieldTypes();
+    for (int I = 0; I < int(Types.size()); ++I)
+        FTypeIndex.insert(Types[size_t(I)].Name.toUpper(), I);
+}
+
+TLdapDirectory::~TLdapDirectory() = default;
+
+// ---------------------------------------------------------------------------------------------
+// Names
+
+bool TLdapDirectory::LevelsOfDn(const QString& Dn, std::vector<TRdn>& Out) const {
+    LDAPDN Parsed = nullptr;
+    if (ldap_str2dn(Dn.toUtf8().constData(), &Parsed, LDAP_DN_FORMAT_LDAPV3) != LDAP_SUCCESS)
+        return false;
+    std::vector<TRdn> LeafFirst;
+    for (LDAPDN R = Parsed; R && *R; ++R) {
+        const LDAPAVA* Ava = (*R)[0];
+        LeafFirst.push_back({QString::fromUtf8(Ava->la_attr.bv_val, qsizetype(Ava->la_attr.bv_len)),
+                             QString::fromUtf8(Ava->la_value.bv_val, qsizetype(Ava->la_value.bv_len))});
+    }
+    ldap_dnfree(Parsed);
+    if (int(LeafFirst.size()) < FBaseLevels)
+        return false;
+    Out.assign(LeafFirst.rbegin() + FBaseLevels, LeafFirst.rend());
+    return true;
+}
+
+QString TLdapDirectory::DnOf(const std::vector<TRdn>& TopFirst) const {
+    if (TopFirst.empty())
+        return Settings().Base;
+    std::vector<QByteArray> Bytes;
+    Bytes.reserve(TopFirst.size() * 2);
+    std::vector<LDAPAVA> Avas(TopFirst.size());
+    std::vector<LDAPAVA*> Rdns(TopFirst.size() * 2);
+    std::vector<LDAPRDN> Dn;
+    for (size_t I = 0; I < TopFirst.size(); ++I) {
+        const TRdn& R = TopFirst[TopFirst.size() - 1 - I];
+        Bytes.push_back(R.Type.toUtf8());
+        Bytes.push_back(R.Value.toUtf8());
+        LDAPAVA& A = Avas[I];
+        A.la_attr = {ber_len_t(Bytes[Bytes.size() - 2].size()), Bytes[Bytes.size() - 2].data()};
+        A.la_value = {ber_len_t(Bytes.back().size()), Bytes.back().data()};
+        A.la_flags = LDAP_AVA_STRING;
+        A.la_private = nullptr;
+        Rdns[I * 2] = &A;
+        Rdns[I * 2 + 1] = nullptr;
+        Dn.push_back(&Rdns[I * 2]);
+    }
+    Dn.push_back(nullptr);
+    char* Text = nullptr;
+    if (ldap_dn2str(Dn.data(), &Text, LDAP_DN_FORMAT_LDAPV3) != LDAP_SUCCESS || !Text)
+        ThrowDirectoryError(ERR_ILLEGAL_DS_NAME, QStringLiteral("Cannot form a DN"));
+    const QString Result = QString::fromUtf8(Text) + QLatin1Char(',') + Settings().Base;
+    ldap_memfree(Text);
+    return Result;
+}
+
+QString TLdapDirectory::RootFullName() const {
+    return TreeFullName(Settings().Tree);
+}
+
+TObjectRef TLdapDirectory::Root() const {
+    TObjectRef R;
+    R.Key.Text = Settings().Base;
+    R.FullName = RootFullName();
+    R.ShortName = Settings().Tree;
+    R.Layout = TreeLayout();
+    return R;
+}
+
+QString TLdapDirectory::FullNameOfDn(const QString& Dn) const {
+    std::vector<TRdn> Levels;
+    if (!LevelsOfDn(Dn, Levels))
+        ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
+                            QStringLiteral("\"%1\" names no object below %2").arg(Dn, Settings().Base));
+    QString Name = RootFullName();
+    for (const TRdn& R : Levels)
+        Name += QLatin1Char('\\') + R.Value;
+    return Name;
+}
+
+QString TLdapDirectory::LayoutOfEntry(const TLdapEntry& Entry) const {
+    if (const TLdapAttribute* Classes = Entry.Find(QStringLiteral("objectClass")))
+        for (const QByteArray& C : Classes->Values) {
+            const QString Layout = Ldif::ObjectClassToLayout(QString::fromUtf8(C));
+            if (!Layout.isEmpty())
+                return Layout;
+        }
+    return QString();
+}
+
+QStringList TLdapDirectory::Trees() {
+    return {Settings().Tree};
+}
+
+void TLdapDirectory::AddTree(const QString& TreeName) {
+    ThrowDirectoryError(
+        TreeName.compare(Settings().Tree, Qt::CaseInsensitive) == 0 ? ERR_ENTRY_ALREADY_EXISTS
+                                                                    : ERR_INVALID_REQUEST,
+        QStringLiteral("The LDAP server %1 holds tree %2 only").arg(Settings().Url, Settings().Tree));
+}
+
+QStringList TLdapDirectory::ConnectedTrees() {
+    return {RootFullName()};
+}
+
+std::vector<TServerConnection> TLdapDirectory::ServerConnections() {
+    return {};
+}
+
+bool TLdapDirectory::TryResolve(const QString& FullName, TObjectRef& Out) {
+    if (FResolved.Find(FullName, Out))
+        return true;
+    QString Tree, Levels;
+    if (!SplitFullName(FullName, Tree, Levels) || Tree.compare(Settings().Tree, Qt::CaseInsensitive) != 0)
+        return false;
+    if (Levels.isEmpty()) {
+        Out = Root();
+        return true;
+    }
+    const QStringList Parts = Levels.split(QLatin1Char('\\'));
+    // Every level above the object is a container: o= at the top, ou= below; the object itself is
+    // an organization at the top, else named by ou= or cn=, so one search below the parent finds it.
+    std::vector<TRdn> Parent;
+    for (qsizetype I = 0; I + 1 < Parts.size(); ++I)
+        Parent.push_back({I == 0 ? QStringLiteral("o") : QStringLiteral("ou"), Parts[I]});
+    const QString& Leaf = Parts.back();
+    bool Found = false;
+    auto Take = [&](const TLdapEntry& E) {
+        std::vector<TRdn> Got;
+        if (Found || !LevelsOfDn(E.Dn, Got) || int(Got.size()) != int(Parts.size()) ||
+            Got.back().Value.compare(Leaf, Qt::CaseInsensitive) != 0 ||
+            !Ldif::IsNamingAttribute(Got.back().Type))
+            return;
+        const QString Layout = LayoutOfEntry(E);
+        if (Layout.isEmpty())
+            return;
+        Out.Key.Text = E.Dn;
+        Out.ShortName = Got.back().Value;
+        Out.Layout = Layout;
+        Out.FullName = RootFullName();
+        for (const TRdn& R : Got)
+            Out.FullName += QLatin1Char('\\') + R.Value;
+        Found = true;
+    };
+    const QString Value = TLdapConnection::FilterValue(Leaf);
+    if (Parts.size() == 1)
+        FConnection.Search(DnOf({{QStringLiteral("o"), Leaf}}), TScope::Base,
+                           QStringLiteral("(objectClass=*)"), {QStringLiteral("objectClass")}, Take);
+    else
+        FConnection.Search(DnOf(Parent), TScope::OneLevel, QStringLiteral("(|(ou=%1)(cn=%1))").arg(Value),
+                           {QStringLiteral("objectClass")}, Take);
+    if (!Found)
+        return false;
+    FResolved.Insert(Out);
+    return true;
+}
+
+QString TLdapDirectory::DnOfFullName(const QString& FullName) {
+    TObjectRef Ref;
+    return TryResolve(FullName, Ref) ? Ref.Key.Text : QString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Listings and search
+
+QString TLdapDirectory::LayoutFilter(const QStringList& Layouts, bool& MatchesNothing) const {
+    MatchesNothing = false;
+    if (Layouts.isEmpty())
+        return QStringLiteral("(objectClass=*)");
+    QStringList Terms;
+    for (const QString& L : Layouts) {
+        const QString C = CanonicalLayout(L);
+        if (C.isEmpty())
+            continue;
+        const QString Term = QStringLiteral("(objectClass=%1)")
+                                 .arg(TLdapConnection::FilterValue(Ldif::LayoutToObjectClass(C)));
+        if (!Terms.contains(Term))
+            Terms.append(Term);
+    }
+    MatchesNothing = Terms.isEmpty();
+    return Terms.isEmpty() ? QString() : Or(Terms);
+}
+
+std::vector<TChildEntry> TLdapDirectory::Children(const TObjectRef& Container, const QStringList& Layouts) {
+    bool Nothing = false;
+    const QString Filter = LayoutFilter(Layouts, Nothing);
+    if (Nothing)
+        return {};
+    std::vector<TChildEntry> Rows;
+    const bool Exists =
+        FConnection.Search(Container.Key.Text, TScope::OneLevel, Filter, {QStringLiteral("objectClass")},
+                           [&](const TLdapEntry& E) {
+                               std::vector<TRdn> Levels;
+                               const QString Layout = LayoutOfEntry(E);
+                               if (Layout.isEmpty() || !LevelsOfDn(E.Dn, Levels) || Levels.empty())
+                                   return; // an entry that names no layout is no object of the tree
+                               TChildEntry C;
+                               C.Key.Text = E.Dn;
+                               C.ShortName = Levels.back().Value;
+                               C.Layout = Layout;
+                               Rows.push_back(std::move(C));
+                           });
+    if (!Exists)
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Container.FullName));
+    return Rows;
+}
+
+int TLdapDirectory::CountChildren(const TObjectRef& Container, const QStringList& Layouts) {
+    bool Nothing = false;
+    const QString Filter = LayoutFilter(Layouts, Nothing);
+    if (Nothing)
+        return 0;
+    const int N = FConnection.Count(Container.Key.Text, TScope::OneLevel, Filter);
+    if (N < 0)
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Container.FullName));
+    return N;
+}
+
+QStringList TLdapDirectory::Search(const TObjectRef& Base, const QString& Name, const QString& Layout,
+                                   int Scope) {
+    QString WantedLayout;
+    QStringList Settled;
+    if (SearchSettledAtOnce(Base, Name, Layout, Scope, WantedLayout, Settled))
+        return Settled;
+    const bool AnyName = Name.isEmpty() || Name == QLatin1String("*");
+    QStringList Terms;
+    if (!AnyName)
+        Terms << NameFilter(Name, WantedLayout);
+    if (!WantedLayout.isEmpty())
+        Terms << QStringLiteral("(objectClass=%1)")
+                     .arg(TLdapConnection::FilterValue(Ldif::LayoutToObjectClass(WantedLayout)));
+    const QString Filter = Terms.isEmpty() ? QStringLiteral("(objectClass=*)")
+                           : Terms.size() == 1
+                               ? Terms.front()
+                               : QStringLiteral("(&") + Terms.join(QString()) + QLatin1Char(')');
+    QStringList Result;
+    const bool Exists = FConnection.Search(Base.Key.Text, Scope == 1 ? TScope::OneLevel : TScope::Subtree,
+                                           Filter, {QStringLiteral("objectClass")}, [&](const TLdapEntry& E) {
+                                               std::vector<TRdn> Levels;
+                                               if (!LevelsOfDn(E.Dn, Levels) || Levels.empty() ||
+                                                   E.Dn.compare(Base.Key.Text, Qt::CaseInsensitive) == 0)
+                                                   return;
+                                               // The filter also finds other values of the naming attributes;
+                                               // the name is the RDN's.
+                                               if (!AnyName && !NameMatches(Name, Levels.back().Value))
+                                                   return;
+                                               if (LayoutOfEntry(E).isEmpty())
+                                                   return;
+                                               QString Full = RootFullName();
+                                               for (const TRdn& R : Levels)
+                                                   Full += QLatin1Char('\\') + R.Value;
+                                               Result.append(Full);
+                                           });
+    if (!Exists)
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Base.FullName));
+    return Result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Objects
+
+QString TLdapDirectory::NewEntry(const TObjectRef& Parent, const QString& Layout, const QString& Name,
+                                 std::vector<TLdapAttribute>& Attributes) const {
+    const QString Naming = Ldif::NamingAttribute(Layout);
+    const QString Class = Ldif::LayoutToObjectClass(Layout);
+    TLdapAttribute Classes{QStringLiteral("objectClass"), {Class.toUtf8()}};
+    const QString Auxiliary = AuxiliaryClass(Class);
+    if (!Auxiliary.isEmpty())
+        Classes.Values.append(Auxiliary.toUtf8());
+    Attributes.insert(Attributes.begin(), {Classes, {Naming, {Name.toUtf8()}}});
+    std::vector<TRdn> Levels;
+    LevelsOfDn(Parent.Key.Text, Levels);
+    Levels.push_back({Naming, Name});
+    return DnOf(Levels);
+}
+
+TObjectRef TLdapDirectory::Created(const TObjectRef& Parent, const QString& Layout, const QString& Name,
+                                   const QString& Dn) {
+    TObjectRef R;
+    R.Key.Text = Dn;
+    R.FullName = Parent.FullName + QLatin1Char('\\') + Name;
+    R.ShortName = Name;
+    R.Layout = Layout;
+    FResolved.Insert(R);
+    return R;
+}
+
+TObjectRef TLdapDirectory::CreateObject(const TObjectRef& Parent, const QString& Layout, const QString& Name,
+                                        const std::vector<TFieldWrite>& Fields) {
+    const QString Canonical = CheckNewObject(Parent, Layout, Name);
+    std::vector<TLdapAttribute> Attributes = Encode(TObjectRef(), Fields);
+    std::erase_if(Attributes, [](const TLdapAttribute& A) { return A.Values.isEmpty(); });
+    // A person needs a surname over LDAP.
+    if (Canonical == QLatin1String("User") &&
+        std::none_of(Attributes.begin(), Attributes.end(), [](const TLdapAttribute& A) {
+            return A.Name.compare(QLatin1String("sn"), Qt::CaseInsensitive) == 0;
+        }))
+        Attributes.push_back({QStringLiteral("sn"), {Name.toUtf8()}});
+    const QString Dn = NewEntry(Parent, Canonical, Name, Attributes);
+    FConnection.Add(Dn, Attributes);
+    return Created(Parent, Canonical, Name, Dn);
+}
+
+TObjectRef TLdapDirectory::CreateUser(const TObjectRef& Container, const QString& Name,
+                                      const QString& Surname, const TObjectRef* Template) {
+    const QString Layout = CheckNewObject(Container, QStringLiteral("User"), Name);
+    if (Surname.trimmed().isEmpty())
+        ThrowDirectoryError(ERR_SYNTAX_VIOLATION,
+                            QStringLiteral("A user needs a surname: %1\\%2").arg(Container.FullName, Name));
+    std::vector<TLdapAttribute> Attributes = Encode(TObjectRef(), {{QStringLiteral("Surname"), Surname}});
+    if (Template && !Template->Key.Text.isEmpty()) {
+        const std::vector<TLdapAttribute> Taken = TemplateAttributes(*Template);
+        Attributes.insert(Attributes.end(), Taken.begin(), Taken.end());
+    }
+    const QString Dn = NewEntry(Container, Layout, Name, Attributes);
+    FConnection.Add(Dn, Attributes);
+    return Created(Container, Layout, Name, Dn);
+}
+
+void TLdapDirectory::DeleteObject(const TObjectRef& Object) {
+    if (Object.IsTreeRoot())
+        ThrowDirectoryError(ERR_INVALID_REQUEST,
+                            QStringLiteral("A tree root is no object to delete: %1").arg(Object.FullName));
+    try {
+        FConnection.Delete(Object.Key.Text);
+    } catch (const EDirectoryError& E) {
+        FResolved.Clear();
+        if (E.Message().contains(QLatin1String(ldap_err2string(LDAP_NOT_ALLOWED_ON_NONLEAF))))
+            ThrowDirectoryError(ERR_INVALID_REQUEST,
+                                QStringLiteral("%1 still holds objects").arg(Object.FullName));
+        throw;
+    }
+    FResolved.Clear();
+}
+
+// Each write is one LDAP operation; a transaction only groups them.
+void TLdapDirectory::BeginTransaction() {
+    ++FTransactionDepth;
+}
+
+void TLdapDirectory::CommitTransaction() {
+    if (FTransactionDepth > 0)
+        --FTransactionDepth;
+}
+
+void TLdapDirectory::RollbackTransaction() {
+    if (FTransactionDepth > 0)
+        --FTransactionDepth;
+    FResolved.Clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Passwords
+
+void TLdapDirectory::SetPassword(const TObjectRef& Object, const QString& Password) {
+    if (Object.IsTreeRoot() || Object.Key.Text.isEmpty())
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object"));
+    FConnection.SetPassword(Object.Key.Text, Password);
+}
+
+bool TLdapDirectory::CheckPassword(const TObjectRef& Object, const QString& Password) {
+    if (Object.IsTreeRoot() || Object.Key.Text.isEmpty())
+        return false;
+    return FConnection.CheckPassword(Object.Key.Text, Password);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Catalogs
+
+bool TLdapDirectory::StartCatalogRefresh(const TObjectRef& Catalog) {
+    ThrowDirectoryError(ERR_INVALID_REQUEST,
+                        QStringLiteral("Catalog refresh over LDAP is not available: ") + Catalog.FullName);
+}

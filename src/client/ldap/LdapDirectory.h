@@ -1,0 +1,99 @@
+#pragma once
+
+#include "LdapConnection.h"
+
+#include <DirectoryBackend.h>
+
+#include <QHash>
+#include <QString>
+#include <memory>
+#include <vector>
+
+// The directory of one tree held by an LDAP server below a base DN. The tree is the base entry;
+// NDS:\\SCHULE\unterricht\schueler\7a is "ou=7a,ou=schueler,o=unterricht," and the base. Layouts
+// are object classes and fields attributes as the LDIF export names them (Ldif.h); object keys
+// hold DNs. What differs from the embedded store:
+// - subordinates and search results come in the server's order (OpenLDAP: by name while they fit
+//   in one page of 500, in creation order past that); the program sorts what it shows;
+// - every write is one LDAP operation, and transactions only group them: a rollback undoes
+//   nothing that was written;
+// - the server keeps "creatorsName", "modifiersName" and "GUID" (entryUUID) itself and refuses
+//   writes to them; "Revision" and "Used By" hold nothing; "Object Class" reads as the layout;
+// - a field the object's classes do not allow is refused by the server (-609);
+// - a user created without a surname gets its name as surname (LDAP requires one).
+class TLdapDirectory final : public TDirectoryBackend {
+public:
+    TLdapDirectory(const TLdapSettings& Settings, const QString& Password);
+    ~TLdapDirectory() override;
+
+    const TLdapSettings& Settings() const { return FConnection.Settings(); }
+    // Connects and binds now; throws when that fails.
+    void Connect() { FConnection.Connect(); }
+    TLdapConnection& Connection() { return FConnection; }
+
+    // The DN of a resolved object, and the full name of a DN below the base (throws for another).
+    QString FullNameOfDn(const QString& Dn) const;
+
+    QStringList Trees() override;
+    void AddTree(const QString& TreeName) override;
+    QStringList ConnectedTrees() override;
+    std::vector<TServerConnection> ServerConnections() override;
+    bool TryResolve(const QString& FullName, TObjectRef& Out) override;
+    std::vector<TChildEntry> Children(const TObjectRef& Container, const QStringList& Layouts) override;
+    int CountChildren(const TObjectRef& Container, const QStringList& Layouts) override;
+    QStringList Search(const TObjectRef& Base, const QString& Name, const QString& Layout,
+                       int Scope) override;
+    const std::vector<NWFieldType>& FieldTypes() override;
+    const NWFieldType* FieldType(const QString& Field) override;
+    std::vector<QVariant> ReadField(const TObjectRef& Object, const NWFieldType& Type) override;
+    std::vector<TFieldValues> ReadFields(const TObjectRef& Object) override;
+    QStringList FieldNames(const TObjectRef& Object) override;
+    void WriteFields(const TObjectRef& Object, const std::vector<TFieldWrite>& Fields) override;
+    TObjectRef CreateObject(const TObjectRef& Parent, const QString& Layout, const QString& Name,
+                            const std::vector<TFieldWrite>& Fields = {}) override;
+    TObjectRef CreateUser(const TObjectRef& Container, const QString& Name, const QString& Surname,
+                          const TObjectRef* Template) override;
+    void DeleteObject(const TObjectRef& Object) override;
+    void BeginTransaction() override;
+    void CommitTransaction() override;
+    void RollbackTransaction() override;
+    void SetPassword(const TObjectRef& Object, const QString& Password) override;
+    bool CheckPassword(const TObjectRef& Object, const QString& Password) override;
+    bool StartCatalogRefresh(const TObjectRef& Catalog) override;
+
+private:
+    struct TRdn {
+        QString Type;
+        QString Value;
+    };
+    // The RDNs of a DN below the base, top level first; false for a DN outside the base.
+    bool LevelsOfDn(const QString& Dn, std::vector<TRdn>& Out) const;
+    QString DnOf(const std::vector<TRdn>& TopFirst) const;
+    QString RootFullName() const;
+    TObjectRef Root() const;
+    QString DnOfFullName(const QString& FullName); // "" when it names no object
+    QString LayoutOfEntry(const TLdapEntry& Entry) const;
+    QString LayoutFilter(const QStringList& Layouts, bool& MatchesNothing) const;
+    // The new entry's DN and its class and naming attributes.
+    QString NewEntry(const TObjectRef& Parent, const QString& Layout, const QString& Name,
+                     std::vector<TLdapAttribute>& Attributes) const;
+    TObjectRef Created(const TObjectRef& Parent, const QString& Layout, const QString& Name,
+                       const QString& Dn);
+
+    // Fields (LdapFields.cpp).
+    QString AttributeOf(const NWFieldType& Type) const;
+    const NWFieldType* FieldOfAttribute(const QString& Attribute) const;
+    std::vector<QVariant> Decode(const NWFieldType& Type, const QList<QByteArray>& Values) const;
+    // The written fields as attributes (the last write of a field counts); throws like the store.
+    std::vector<TLdapAttribute> Encode(const TObjectRef& Object, const std::vector<TFieldWrite>& Fields);
+    // The attributes a user takes over from a template, as held.
+    std::vector<TLdapAttribute> TemplateAttributes(const TObjectRef& Template);
+    TLdapEntry ReadEntry(const TObjectRef& Object, const QStringList& Attributes);
+
+    TLdapConnection FConnection;
+    int FBaseLevels = 0;
+    TResolvedNames FResolved;
+    QHash<QString, QString> FFieldOfAttribute;
+    QHash<QString, int> FTypeIndex; // upper-cased field -> index into StandardFieldTypes()
+    int FTransactionDepth = 0;
+};

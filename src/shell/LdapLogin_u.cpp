@@ -1,0 +1,74 @@
+#include "LdapLogin_u.h"
+
+#include <LdapConnection.h>
+#include <ModalSeam.h>
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TLdapLogin::TLdapLogin(QWidget* Parent, const TLdapSettings& Settings, const QString& Problem)
+    : QDialog(Parent,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("LdapLogin"));
+    setWindowTitle(QStringLiteral("Anmeldung am Verzeichnis"));
+    setModal(true);
+
+    auto MakeLabel = [this](const char* Name, const QString& Text) {
+        auto* L = new QLabel(Text, this);
+        L->setObjectName(QLatin1String(Name));
+        L->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        return L;
+    };
+    laBaum = MakeLabel("laBaum", Settings.Tree);
+    laServer = MakeLabel("laServer", Settings.Url);
+    laBenutzer = MakeLabel("laBenutzer", Settings.BindDn);
+    laFehler = MakeLabel("laFehler", Problem);
+    laFehler->setWordWrap(true);
+    laFehler->setStyleSheet(QStringLiteral("color: #b00000"));
+    laFehler->setVisible(!Problem.isEmpty());
+    edKennwort = new QLineEdit(this);
+    edKennwort->setObjectName(QStringLiteral("edKennwort"));
+    edKennwort->setEchoMode(QLineEdit::Password);
+    edKennwort->setMinimumWidth(260);
+
+    buOK = new QPushButton(QStringLiteral("OK"), this);
+    buOK->setObjectName(QStringLiteral("buOK"));
+    buOK->setDefault(true);
+    buAbbrechen = new QPushButton(QStringLiteral("Abbrechen"), this);
+    buAbbrechen->setObjectName(QStringLiteral("buAbbrechen"));
+    connect(buOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(buAbbrechen, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* Intro = new QLabel(QStringLiteral("Der Verzeichnisbaum liegt auf einem LDAP-Server.\n"
+                                            "Bitte geben Sie das Kennwort für die Anmeldung ein."),
+                             this);
+    auto* Form = new QFormLayout;
+    Form->addRow(QStringLiteral("Baum:"), laBaum);
+    Form->addRow(QStringLiteral("Server:"), laServer);
+    Form->addRow(QStringLiteral("Benutzer:"), laBenutzer);
+    Form->addRow(QStringLiteral("Kennwort:"), edKennwort);
+    auto* Buttons = new QHBoxLayout;
+    Buttons->addStretch();
+    Buttons->addWidget(buOK);
+    Buttons->addWidget(buAbbrechen);
+    auto* Layout = new QVBoxLayout(this);
+    Layout->addWidget(Intro);
+    Layout->addWidget(laFehler);
+    Layout->addLayout(Form);
+    Layout->addLayout(Buttons);
+    Layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+bool AskBindPassword(const TLdapSettings& Settings, const QString& Problem, QString& Password) {
+    TLdapLogin Dialog(nullptr, Settings,
+                      Problem.isEmpty() ? QString() : QStringLiteral("Anmeldung fehlgeschlagen: ") + Problem);
+    if (TModalSeam::Exec(Dialog) != QDialog::Accepted)
+        return false;
+    Password = Dialog.edKennwort->text();
+    Dialog.edKennwort->clear();
+    return true;
+}
