@@ -43,6 +43,8 @@ public:
     // The local folder a network path maps to (existing levels as spelt on disk); "" when it maps
     // to none.
     virtual QString LocalPath(const QString& UncPath) = 0;
+    // True when the network path maps to a folder that exists as a directory.
+    virtual bool FolderExists(const QString& UncPath) = 0;
     // Creates the folder with all missing parents; true also when it exists.
     virtual bool CreateFolder(const QString& UncPath) = 0;
     // The names of the subfolders of a folder (no links), sorted without regard to case; none for

@@ -259,6 +259,10 @@ QString TSqliteStore::LocalPath(const QString& UncPath) {
     return P->Volumes.LocalPath(UncPath);
 }
 
+bool TSqliteStore::FolderExists(const QString& UncPath) {
+    return P->Volumes.FolderExists(UncPath);
+}
+
 bool TSqliteStore::CreateFolder(const QString& UncPath) {
     return P->Volumes.CreateFolder(UncPath);
 }

@@ -90,6 +90,7 @@ public:
     void AddVolume(const TVolume& Volume) override;
     void SetVolumeRoot(const QString& Server, const QString& Volume, const QString& RootFolder) override;
     QString LocalPath(const QString& UncPath) override;
+    bool FolderExists(const QString& UncPath) override;
     bool CreateFolder(const QString& UncPath) override;
     QStringList ListFolders(const QString& UncPath) override;
     TFolderKey OpenFolder(const QString& UncPath) override;
