@@ -228,6 +228,11 @@ private Q_SLOTS:
         QCOMPARE(E->Trustees().Count(), 2);
         QCOMPARE(E->Trustees().ItemAt(1)->FullName(), Class6b);
         QVERIFY(CodeOf([&] { E->Trustees().ItemAt(2); }) != 0);
+
+        // Rights read with their trustee answer reads until they are written.
+        NWRights Found = E->Trustees().Item(Class5a)->Rights();
+        Found.SetRight(TRight::Write, true);
+        QCOMPARE(Found.Mask(), 0x001 | 0x002 | 0x040);
     }
 
     void TrusteeRefusals() {

@@ -328,7 +328,7 @@ private Q_SLOTS:
         // A new object of the same name inherits nothing.
         FDir->SetFullName(Unterricht);
         FDir->Entries()->Add(Q("Organizational Unit"), Q("weg"));
-        QVERIFY(!Store.HasTrustee(Folder, Unit->FullName()));
+        QVERIFY(!Store.FindTrustee(Folder, Unit->FullName()));
     }
 
 private:

@@ -14,6 +14,7 @@
 #include <QThreadPool>
 #include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -150,7 +151,7 @@ public:
     void SetFlag(const TFolderKey& Folder, TFolderFlag Flag, bool On);
 
     QStringList Trustees(const TFolderKey& Folder);
-    bool HasTrustee(const TFolderKey& Folder, const QString& Trustee);
+    std::optional<int> FindTrustee(const TFolderKey& Folder, const QString& Trustee);
     void AddTrustee(const TFolderKey& Folder, const QString& Trustee);
     int Rights(const TFolderKey& Folder, const QString& Trustee);
     void ChangeRights(const TFolderKey& Folder, const QString& Trustee, int Grant, int Revoke);

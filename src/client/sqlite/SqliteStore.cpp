@@ -287,8 +287,8 @@ QStringList TSqliteStore::Trustees(const TFolderKey& Folder) {
     return P->Volumes.Trustees(Folder);
 }
 
-bool TSqliteStore::HasTrustee(const TFolderKey& Folder, const QString& Trustee) {
-    return P->Volumes.HasTrustee(Folder, Trustee);
+std::optional<int> TSqliteStore::FindTrustee(const TFolderKey& Folder, const QString& Trustee) {
+    return P->Volumes.FindTrustee(Folder, Trustee);
 }
 
 void TSqliteStore::AddTrustee(const TFolderKey& Folder, const QString& Trustee) {

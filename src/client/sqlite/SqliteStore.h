@@ -97,7 +97,7 @@ public:
     bool FolderFlag(const TFolderKey& Folder, TFolderFlag Flag) override;
     void SetFolderFlag(const TFolderKey& Folder, TFolderFlag Flag, bool On) override;
     QStringList Trustees(const TFolderKey& Folder) override;
-    bool HasTrustee(const TFolderKey& Folder, const QString& Trustee) override;
+    std::optional<int> FindTrustee(const TFolderKey& Folder, const QString& Trustee) override;
     void AddTrustee(const TFolderKey& Folder, const QString& Trustee) override;
     int TrusteeRights(const TFolderKey& Folder, const QString& Trustee) override;
     void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,

@@ -317,10 +317,12 @@ QStringList TSqliteVolumes::Trustees(const TFolderKey& Folder) {
     return L;
 }
 
-bool TSqliteVolumes::HasTrustee(const TFolderKey& Folder, const QString& Trustee) {
-    static const TStatement Select("SELECT 1 FROM trustees WHERE folder_id=? AND utrustee=?");
+std::optional<int> TSqliteVolumes::FindTrustee(const TFolderKey& Folder, const QString& Trustee) {
+    static const TStatement Select("SELECT rights FROM trustees WHERE folder_id=? AND utrustee=?");
     TQuery Q(Db, Select, Folder.Id, Trustee.toUpper());
-    return Q.Next();
+    if (!Q.Next())
+        return std::nullopt;
+    return Q.Value(0).toInt();
 }
 
 void TSqliteVolumes::AddTrustee(const TFolderKey& Folder, const QString& Trustee) {
@@ -332,11 +334,10 @@ void TSqliteVolumes::AddTrustee(const TFolderKey& Folder, const QString& Trustee
 }
 
 int TSqliteVolumes::Rights(const TFolderKey& Folder, const QString& Trustee) {
-    static const TStatement Select("SELECT rights FROM trustees WHERE folder_id=? AND utrustee=?");
-    TQuery Q(Db, Select, Folder.Id, Trustee.toUpper());
-    if (!Q.Next())
+    const std::optional<int> Rights = FindTrustee(Folder, Trustee);
+    if (!Rights)
         AssignmentGone();
-    return Q.Value(0).toInt();
+    return *Rights;
 }
 
 void TSqliteVolumes::ChangeRights(const TFolderKey& Folder, const QString& Trustee, int Grant, int Revoke) {
