@@ -169,9 +169,9 @@ void TSqliteObjects::RemoveTree(const QString& TreeName) {
 // Names
 
 bool TSqliteObjects::Lookup(const QString& FullName, TObjectRef& Out) {
-    // A name seen before resolves without parsing: the cache holds only good names.
-    const QString Key = FullName.toUpper();
-    auto Cached = FResolved.constFind(Key);
+    // A name seen before resolves without parsing or upper-casing: the cache holds only good
+    // names, each spelt as it was asked.
+    auto Cached = FResolved.constFind(FullName);
     if (Cached != FResolved.constEnd()) {
         Out = *Cached;
         return true;
@@ -200,7 +200,7 @@ bool TSqliteObjects::Lookup(const QString& FullName, TObjectRef& Out) {
     }
     if (FResolved.size() >= 200000)
         FResolved.clear();
-    FResolved.insert(Key, R);
+    FResolved.insert(FullName, R);
     Out = R;
     return true;
 }

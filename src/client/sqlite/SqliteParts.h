@@ -78,7 +78,7 @@ private:
     TSqlConnection& Db;
     std::vector<TTree> FTrees;
     bool FTreesLoaded = false;
-    QHash<QString, TObjectRef> FResolved; // upper-cased full name -> object
+    QHash<QString, TObjectRef> FResolved; // full name as asked -> object
     std::map<int, QSqlQuery*> FStatements;
 };
 
