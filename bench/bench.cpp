@@ -295,6 +295,7 @@ int main(int argc, char** argv) {
         QString Name;
         TTiming Timing;
         double LimitMicro = 0; // the program's absolute limit, 0: none
+        bool RatioTarget = true;
     };
     QList<TRow> Rows;
     const int N = int(Sample.size());
@@ -355,13 +356,13 @@ int main(int argc, char** argv) {
                      })};
 
     // The lists, timed through their tabs.
-    const auto Lists =
-        BenchReports(*Store, Client, Ndk, Schueler, Students, [&](int Calls, const auto& Program, const auto& Sql) {
-            const TTiming T = Time(Rounds, Calls, Program, Sql);
-            return std::pair{T.Program, T.Sql};
-        });
+    const auto Lists = BenchReports(*Store, Client, Ndk, Schueler, Students,
+                                    [&](int Calls, const auto& Program, const auto& Sql) {
+                                        const TTiming T = Time(Rounds, Calls, Program, Sql);
+                                        return std::pair{T.Program, T.Sql};
+                                    });
     for (const TBenchZeile& Z : Lists)
-        Rows << TRow{Z.Name, {Z.Program, Z.Sql}, Z.GrenzeMikro};
+        Rows << TRow{Z.Name, {Z.Program, Z.Sql}, Z.GrenzeMikro, Z.Verhaeltnisziel};
 
     bool AllMet = BuildSeconds < 30;
     Out() << QStringLiteral("%1 %2 %3 %4\n")
@@ -372,13 +373,14 @@ int main(int argc, char** argv) {
     for (const TRow& R : Rows) {
         const double Ratio = R.Timing.Program / R.Timing.Sql;
         const bool InTime = R.LimitMicro == 0 || R.Timing.Program < R.LimitMicro;
-        AllMet = AllMet && Ratio <= 2.0 && InTime;
+        const bool InRatio = !R.RatioTarget || Ratio <= 2.0;
+        AllMet = AllMet && InRatio && InTime;
         Out() << QStringLiteral("%1 %2 %3 %4%5%6\n")
                      .arg(R.Name, -40)
                      .arg(R.Timing.Program, 12, 'f', 1)
                      .arg(R.Timing.Sql, 10, 'f', 1)
                      .arg(Ratio, 7, 'f', 2)
-                     .arg(Ratio <= 2.0 ? QString() : QStringLiteral("  (target: at most 2)"))
+                     .arg(InRatio ? QString() : QStringLiteral("  (target: at most 2)"))
                      .arg(InTime ? QString()
                                  : QStringLiteral("  (target: under %1 s)").arg(R.LimitMicro / 1e6));
     }
