@@ -284,7 +284,7 @@ int main(int argc, char** argv) {
              const TTiming T = Time(Rounds, Calls, Program, Sql);
              return std::pair{T.Program, T.Floor};
          }))
-        ListRows << TRow{Z.Name, {Z.Program, Z.Sql}, Z.GrenzeMikro};
+        ListRows << TRow{Z.Name, {Z.Program, Z.Sql}, Z.GrenzeMikro, Z.Verhaeltnisziel};
     AllMet = PrintRows(ListRows, QStringLiteral("SQL"), 2.0) && AllMet;
 
     const TCatalogTiming Catalog = TimeCatalog(*Store, Client, Ndk, Schueler, qMin(Rounds, 5));

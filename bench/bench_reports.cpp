@@ -80,9 +80,8 @@ public:
         Prepare(FClassCount,
                 "SELECT COUNT(*) FROM objects WHERE parent_id=(SELECT id FROM objects WHERE tree_id=? "
                 "AND path=?) AND layout='User'");
-        Prepare(FRights,
-                "SELECT t.rights FROM trustees t JOIN folders f ON f.id=t.folder_id "
-                "WHERE f.volume_id=1 AND f.path=? AND t.utrustee=?");
+        Prepare(FRights, "SELECT t.rights FROM trustees t JOIN folders f ON f.id=t.folder_id "
+                         "WHERE f.volume_id=1 AND f.path=? AND t.utrustee=?");
         Prepare(FStudents,
                 "SELECT o.name, (SELECT value FROM field_values WHERE object_id=o.id AND field='Full Name' "
                 "ORDER BY idx LIMIT 1), (SELECT value FROM field_values WHERE object_id=o.id AND "
@@ -123,7 +122,8 @@ public:
             const bool Exists = QFileInfo(FRoot + QStringLiteral("/Tausch/") + Name).isDir();
             QString Rights;
             if (Exists) {
-                Exec(FRights, {QStringLiteral("TAUSCH\\") + Name.toUpper(), (FSchueler + u'\\' + Name).toUpper()});
+                Exec(FRights,
+                     {QStringLiteral("TAUSCH\\") + Name.toUpper(), (FSchueler + u'\\' + Name).toUpper()});
                 if (FRights.next())
                     Rights = Letters(FRights.value(0).toInt());
                 FRights.finish();
@@ -194,8 +194,8 @@ QList<QStringList> GridRows(const QTableWidget& Grid) {
 
 } // namespace
 
-QList<TBenchZeile> BenchReports(TSqliteStore& Store, TDirectoryClient& Client, TNDK& Ndk, const QString& Schueler, int Students,
-                                const TZeitnehmer& Zeit) {
+QList<TBenchZeile> BenchReports(TSqliteStore& Store, TDirectoryClient& Client, TNDK& Ndk,
+                                const QString& Schueler, int Students, const TZeitnehmer& Zeit) {
     ExchangeFolders(Store, Client, Ndk, Schueler);
     TRawLists Raw(Store, Schueler);
 
@@ -240,13 +240,13 @@ QList<TBenchZeile> BenchReports(TSqliteStore& Store, TDirectoryClient& Client, T
 
     QList<TBenchZeile> Rows;
     auto Add = [&](const QString& Name, int Calls, const std::function<void()>& Program,
-                   const std::function<void()>& Sql, double Limit = 0) {
+                   const std::function<void()>& Sql, double Limit, bool RatioTarget) {
         const auto [P, S] = Zeit(Calls, Program, Sql);
-        Rows << TBenchZeile{Name, P, S, Limit};
+        Rows << TBenchZeile{Name, P, S, Limit, RatioTarget};
     };
     Add(
         QStringLiteral("Class overview (all classes)"), 1, [&] { Overview.TabListeKlassenShow(); },
-        [&] { Raw.Overview(); }, 1e6);
+        [&] { Raw.Overview(); }, 1e6, true);
     Add(
         QStringLiteral("Student list (one class)"), int(Sample.size()),
         [&] {
@@ -259,7 +259,8 @@ QList<TBenchZeile> BenchReports(TSqliteStore& Store, TDirectoryClient& Client, T
         [&] {
             for (const QString& C : std::as_const(Sample))
                 Raw.Students(C);
-        });
+        },
+        0, false);
     Add(
         QStringLiteral("Student list printout (one class)"), int(Sample.size()),
         [&] {
@@ -275,7 +276,8 @@ QList<TBenchZeile> BenchReports(TSqliteStore& Store, TDirectoryClient& Client, T
         [&] {
             for (const QString& C : std::as_const(Sample))
                 Raw.Students(C);
-        });
+        },
+        0, false);
     TPrintDialog::SetRecorder(nullptr);
     return Rows;
 }

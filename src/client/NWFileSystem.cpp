@@ -4,9 +4,6 @@
 
 #include "EDirectoryError.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 namespace NWFileSystem {
 
 bool ForceDirectories(const QString& UncPath) {
@@ -22,8 +19,7 @@ bool DirectoryExists(const QString& UncPath) {
 }
 
 bool DirectoryExists(TDirectoryClient& Client, const QString& UncPath) {
-    const QString Local = LocalPath(Client, UncPath);
-    return !Local.isEmpty() && QFileInfo(Local).isDir();
+    return Client.VolumeStore().FolderExists(UncPath);
 }
 
 QString LocalPath(TDirectoryClient& Client, const QString& UncPath) {

@@ -22,20 +22,25 @@ QString FlagCall(TFolderFlag Which) {
 
 // ---------------------------------------------------------------------------------------------
 
+int NWRights::Read() const {
+    return FFound ? *FFound : FClient.VolumeStore().TrusteeRights(FFolder, FTrustee);
+}
+
 bool NWRights::Right(TRight R) const {
     TFaultInjection::Check(QStringLiteral("NWRights.Right"));
-    return FClient.VolumeStore().TrusteeRights(FFolder, FTrustee) & RightBit(R);
+    return Read() & RightBit(R);
 }
 
 void NWRights::SetRight(TRight R, bool Granted) {
     TFaultInjection::Check(QStringLiteral("NWRights.Right"));
+    FFound.reset();
     FClient.VolumeStore().ChangeTrusteeRights(FFolder, FTrustee, Granted ? RightBit(R) : 0,
                                               Granted ? 0 : RightBit(R));
 }
 
 int NWRights::Mask() const {
     TFaultInjection::Check(QStringLiteral("NWRights.Mask"));
-    return FClient.VolumeStore().TrusteeRights(FFolder, FTrustee);
+    return Read();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -69,9 +74,10 @@ NWTrusteePtr NWTrustees::Item(const QString& TrusteeName, int Reserved) {
     }
     if (!Found || Ref.IsTreeRoot())
         UnknownTrustee(TrusteeName);
-    if (!FClient.VolumeStore().HasTrustee(FFolder, Ref.FullName))
+    const std::optional<int> Rights = FClient.VolumeStore().FindTrustee(FFolder, Ref.FullName);
+    if (!Rights)
         ThrowDirectoryError(ERR_NO_SUCH_VALUE, QStringLiteral("%1 holds no rights here").arg(Ref.FullName));
-    return std::make_shared<NWTrustee>(FClient, FFolder, Ref.FullName);
+    return std::make_shared<NWTrustee>(FClient, FFolder, Ref.FullName, Rights);
 }
 
 int NWTrustees::Count() const {

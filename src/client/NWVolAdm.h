@@ -6,35 +6,45 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class TDirectoryClient;
 
 // The eight rights of one trustee on one folder; every write goes to the volume store at once.
+// Found: the mask as the trustee's look-up read it; reads answer it until the first write, and
+// read the store otherwise.
 class NWRights {
 public:
-    NWRights(TDirectoryClient& Client, const TFolderKey& Folder, const QString& Trustee)
-        : FClient(Client), FFolder(Folder), FTrustee(Trustee) {}
+    NWRights(TDirectoryClient& Client, const TFolderKey& Folder, const QString& Trustee,
+             std::optional<int> Found = std::nullopt)
+        : FClient(Client), FFolder(Folder), FTrustee(Trustee), FFound(Found) {}
     bool Right(TRight R) const;
     void SetRight(TRight R, bool Granted);
     int Mask() const; // rights mask: S 0x100, R 0x001, W 0x002, E 0x010, C 0x008, M 0x080, F 0x040, A 0x020
 
 private:
+    int Read() const;
+
     TDirectoryClient& FClient;
     TFolderKey FFolder;
     QString FTrustee;
+    std::optional<int> FFound;
 };
 
 class NWTrustee {
 public:
-    NWTrustee(TDirectoryClient& Client, const TFolderKey& Folder, const QString& FullName)
-        : FClient(Client), FFolder(Folder), FFullName(FullName) {}
+    // Found: the rights mask read together with the assignment (NWTrustees::Item).
+    NWTrustee(TDirectoryClient& Client, const TFolderKey& Folder, const QString& FullName,
+              std::optional<int> Found = std::nullopt)
+        : FClient(Client), FFolder(Folder), FFullName(FullName), FFound(Found) {}
     QString FullName() const { return FFullName; }
-    NWRights Rights() const { return NWRights(FClient, FFolder, FFullName); }
+    NWRights Rights() const { return NWRights(FClient, FFolder, FFullName, FFound); }
 
 private:
     TDirectoryClient& FClient;
     TFolderKey FFolder;
     QString FFullName;
+    std::optional<int> FFound;
 };
 using NWTrusteePtr = std::shared_ptr<NWTrustee>;
 
@@ -46,7 +56,8 @@ public:
     // Adds the trustee (or returns the existing assignment); throws when the directory does not
     // know the trustee. A new assignment starts with no rights.
     NWTrusteePtr Add(const QString& TrusteeFullName, int Reserved = 0);
-    // The trustee holding rights here; throws when it holds none. Name: full or dotted name.
+    // The trustee holding rights here, read with its rights; throws when it holds none. Name: full
+    // or dotted name.
     NWTrusteePtr Item(const QString& TrusteeName, int Reserved = 0);
     int Count() const;
     NWTrusteePtr ItemAt(int Index) const;

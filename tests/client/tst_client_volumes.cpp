@@ -92,13 +92,30 @@ private Q_SLOTS:
         QCOMPARE(QDir((*FStore)->Folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), Before);
     }
 
-    void LinkOutOfTheVolumeIsRefused() {
+    // A link in a volume is followed while it stays inside; one that leads out is refused, as the
+    // folder asked or as a level on its way.
+    void LinksInAVolume_data() {
+        QTest::addColumn<bool>("Out");
+        QTest::addColumn<QString>("Below"); // the levels asked behind the link
+        QTest::newRow("out, the link") << true << QString();
+        QTest::newRow("out, a folder behind it") << true << Q("\\sub");
+        QTest::newRow("inside, the link") << false << QString();
+        QTest::newRow("inside, a folder behind it") << false << Q("\\sub");
+    }
+    void LinksInAVolume() {
+        QFETCH(bool, Out);
+        QFETCH(QString, Below);
         QTemporaryDir Outside;
+        const QString Target =
+            Out ? Outside.path() : NWFileSystem::LocalPath(**FStore, Q("\\\\SRV1\\DATA\\Tausch"));
+        QVERIFY(QDir(Target).mkpath(Q("sub")));
         const QString Home = NWFileSystem::LocalPath(**FStore, Q("\\\\SRV1\\DATA\\home"));
-        QVERIFY(QFile::link(Outside.path(), Home + Q("/ausgang")));
-        QVERIFY(!NWFileSystem::ForceDirectories(**FStore, Q("\\\\SRV1\\DATA\\home\\ausgang\\neu")));
-        QVERIFY(!QFileInfo::exists(Outside.path() + Q("/neu")));
-        QVERIFY(!NWFileSystem::DirectoryExists(**FStore, Q("\\\\SRV1\\DATA\\home\\ausgang")));
+        QVERIFY(QFile::link(Target, Home + Q("/ausgang")));
+        const QString Path = Q("\\\\SRV1\\DATA\\home\\ausgang") + Below;
+        QCOMPARE(NWFileSystem::DirectoryExists(**FStore, Path), !Out);
+        QCOMPARE(CodeOf([&] { FVol->GetDirectoryEntry(Path); }) == 0, !Out);
+        QCOMPARE(NWFileSystem::ForceDirectories(**FStore, Path + Q("\\neu")), !Out);
+        QCOMPARE(QFileInfo::exists(Target + QString(Below).replace(u'\\', u'/') + Q("/neu")), !Out);
     }
 
     void ForceDirectoriesFollowsExistingSpelling() {
@@ -211,6 +228,11 @@ private Q_SLOTS:
         QCOMPARE(E->Trustees().Count(), 2);
         QCOMPARE(E->Trustees().ItemAt(1)->FullName(), Class6b);
         QVERIFY(CodeOf([&] { E->Trustees().ItemAt(2); }) != 0);
+
+        // Rights read with their trustee answer reads until they are written.
+        NWRights Found = E->Trustees().Item(Class5a)->Rights();
+        Found.SetRight(TRight::Write, true);
+        QCOMPARE(Found.Mask(), 0x001 | 0x002 | 0x040);
     }
 
     void TrusteeRefusals() {

@@ -138,25 +138,28 @@ public:
 };
 
 // Full names a backend resolved before, found again without a look-up; objects are never renamed,
-// so only a deletion or a rollback empties it. Bounded in size.
+// so only a deletion or a rollback empties it. Names are kept as they were asked, so a name seen
+// before resolves without a new string; another spelling resolves once more. Bounded in size.
 class TResolvedNames {
 public:
     bool Find(const QString& FullName, TObjectRef& Out) const {
-        auto It = FNames.constFind(FullName.toUpper());
+        auto It = FNames.constFind(FullName);
         if (It == FNames.constEnd())
             return false;
         Out = *It;
         return true;
     }
-    void Insert(const TObjectRef& Object) {
+    void Insert(const TObjectRef& Object, const QString& AskedAs = {}) {
         if (FNames.size() >= 200000)
             FNames.clear();
-        FNames.insert(Object.FullName.toUpper(), Object);
+        FNames.insert(Object.FullName, Object);
+        if (!AskedAs.isEmpty() && AskedAs != Object.FullName)
+            FNames.insert(AskedAs, Object);
     }
     void Clear() { FNames.clear(); }
 
 private:
-    QHash<QString, TObjectRef> FNames; // upper-cased full name -> object
+    QHash<QString, TObjectRef> FNames; // full name as asked or canonical -> object
 };
 
 // The checks of every backend before it creates an object: a known layout, a good name, a layout

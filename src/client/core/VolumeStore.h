@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 // A volume of the map: "\\SERVER\VOLUME" held in a local root folder, named in the directory by
@@ -43,6 +44,8 @@ public:
     // The local folder a network path maps to (existing levels as spelt on disk); "" when it maps
     // to none.
     virtual QString LocalPath(const QString& UncPath) = 0;
+    // True when the network path maps to a folder that exists as a directory.
+    virtual bool FolderExists(const QString& UncPath) = 0;
     // Creates the folder with all missing parents; true also when it exists.
     virtual bool CreateFolder(const QString& UncPath) = 0;
     // The names of the subfolders of a folder (no links), sorted without regard to case; none for
@@ -56,7 +59,8 @@ public:
 
     // Trustees by full name, in the order they were assigned.
     virtual QStringList Trustees(const TFolderKey& Folder) = 0;
-    virtual bool HasTrustee(const TFolderKey& Folder, const QString& Trustee) = 0;
+    // The rights mask of the trustee's assignment here; none when it holds none.
+    virtual std::optional<int> FindTrustee(const TFolderKey& Folder, const QString& Trustee) = 0;
     // Assigns the trustee with no rights; an existing assignment stays as it is.
     virtual void AddTrustee(const TFolderKey& Folder, const QString& Trustee) = 0;
     // The rights mask (see Rights.h); throws ERR_NO_SUCH_VALUE when the trustee holds no

@@ -208,7 +208,7 @@ bool TLdapDirectory::TryResolve(const QString& FullName, TObjectRef& Out) {
                            {QStringLiteral("objectClass")}, Take);
     if (!Found)
         return false;
-    FResolved.Insert(Out);
+    FResolved.Insert(Out, FullName);
     return true;
 }
 

@@ -182,7 +182,7 @@ bool TSqliteObjects::Lookup(const QString& FullName, TObjectRef& Out) {
         R.Layout = Q.Value(2).toString();
         R.FullName = TreePrefix(Tid) + QLatin1Char('\\') + Q.Value(3).toString();
     }
-    FResolved.Insert(R);
+    FResolved.Insert(R, FullName);
     Out = R;
     return true;
 }

@@ -14,6 +14,8 @@
 #include <QThreadPool>
 #include <map>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 // Settings (key and value), the workstation's identity and its connections.
@@ -128,7 +130,9 @@ private:
     QHash<QString, int> FTypeIndex; // upper-cased name -> index into FTypes
 };
 
-// The volume map, folders, flags and trustees.
+// The volume map, folders, flags and trustees. The map and the ids of the folders opened are
+// cached (folder rows are never deleted); both caches are dropped when the map changes or a
+// transaction rolls back.
 class TSqliteVolumes {
 public:
     TSqliteVolumes(TSqlConnection& Db, const QString& StoreFolder);
@@ -139,6 +143,7 @@ public:
     void SetRoot(const QString& Server, const QString& Volume, const QString& RootFolder);
 
     QString LocalPath(const QString& UncPath);
+    bool FolderExists(const QString& UncPath);
     bool CreateFolder(const QString& UncPath);
     QStringList ListFolders(const QString& UncPath);
     TFolderKey OpenFolder(const QString& UncPath);
@@ -146,7 +151,7 @@ public:
     void SetFlag(const TFolderKey& Folder, TFolderFlag Flag, bool On);
 
     QStringList Trustees(const TFolderKey& Folder);
-    bool HasTrustee(const TFolderKey& Folder, const QString& Trustee);
+    std::optional<int> FindTrustee(const TFolderKey& Folder, const QString& Trustee);
     void AddTrustee(const TFolderKey& Folder, const QString& Trustee);
     int Rights(const TFolderKey& Folder, const QString& Trustee);
     void ChangeRights(const TFolderKey& Folder, const QString& Trustee, int Grant, int Revoke);
@@ -157,13 +162,18 @@ private:
     struct TRow {
         qint64 Id = 0;
         TVolume Volume;
+        QString UServer, UVolume; // upper-cased, as the map is keyed
     };
     struct TMapped {
         TRow Volume;
-        QString Key;   // the levels below the root, upper-cased, joined by "\"
-        QString Local; // the local folder (existing levels as spelt on disk)
+        QString Key;        // the levels below the root, upper-cased, joined by "\"
+        QString Local;      // the local folder (existing levels as spelt on disk)
+        bool IsDir = false; // the folder exists as a directory
     };
-    bool FindRow(const QString& Server, const QString& Volume, TRow& Out);
+    // The cached map row of a volume (any case); null for an unknown volume.
+    const TRow* FindRow(const QString& Server, const QString& Volume);
+    const std::vector<TRow>& Rows();
+    void DropCaches();
     // Maps "\\SERVER\VOLUME\dir\sub" to its local folder; false (with a reason) when the path is
     // malformed, climbs out, names an unknown volume, or would leave the volume's root.
     bool Map(const QString& UncPath, TMapped& Out, QString* Why = nullptr);
@@ -172,6 +182,9 @@ private:
 
     TSqlConnection& Db;
     QString FStoreFolder;
+    std::vector<TRow> FRows;
+    bool FRowsLoaded = false;
+    QHash<std::pair<qint64, QString>, qint64> FFolderIds; // (volume row, key) -> folder row
 };
 
 // Creates a folder and its missing parents, readable by the owner only; true when it exists.

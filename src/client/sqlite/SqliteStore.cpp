@@ -259,6 +259,10 @@ QString TSqliteStore::LocalPath(const QString& UncPath) {
     return P->Volumes.LocalPath(UncPath);
 }
 
+bool TSqliteStore::FolderExists(const QString& UncPath) {
+    return P->Volumes.FolderExists(UncPath);
+}
+
 bool TSqliteStore::CreateFolder(const QString& UncPath) {
     return P->Volumes.CreateFolder(UncPath);
 }
@@ -283,8 +287,8 @@ QStringList TSqliteStore::Trustees(const TFolderKey& Folder) {
     return P->Volumes.Trustees(Folder);
 }
 
-bool TSqliteStore::HasTrustee(const TFolderKey& Folder, const QString& Trustee) {
-    return P->Volumes.HasTrustee(Folder, Trustee);
+std::optional<int> TSqliteStore::FindTrustee(const TFolderKey& Folder, const QString& Trustee) {
+    return P->Volumes.FindTrustee(Folder, Trustee);
 }
 
 void TSqliteStore::AddTrustee(const TFolderKey& Folder, const QString& Trustee) {

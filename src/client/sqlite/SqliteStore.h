@@ -90,13 +90,14 @@ public:
     void AddVolume(const TVolume& Volume) override;
     void SetVolumeRoot(const QString& Server, const QString& Volume, const QString& RootFolder) override;
     QString LocalPath(const QString& UncPath) override;
+    bool FolderExists(const QString& UncPath) override;
     bool CreateFolder(const QString& UncPath) override;
     QStringList ListFolders(const QString& UncPath) override;
     TFolderKey OpenFolder(const QString& UncPath) override;
     bool FolderFlag(const TFolderKey& Folder, TFolderFlag Flag) override;
     void SetFolderFlag(const TFolderKey& Folder, TFolderFlag Flag, bool On) override;
     QStringList Trustees(const TFolderKey& Folder) override;
-    bool HasTrustee(const TFolderKey& Folder, const QString& Trustee) override;
+    std::optional<int> FindTrustee(const TFolderKey& Folder, const QString& Trustee) override;
     void AddTrustee(const TFolderKey& Folder, const QString& Trustee) override;
     int TrusteeRights(const TFolderKey& Folder, const QString& Trustee) override;
     void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,

@@ -52,7 +52,15 @@ bool MakeOwnerOnlyPath(const QString& Folder) {
 }
 
 TSqliteVolumes::TSqliteVolumes(TSqlConnection& Db, const QString& StoreFolder)
-    : Db(Db), FStoreFolder(StoreFolder) {}
+    : Db(Db), FStoreFolder(StoreFolder) {
+    Db.OnRollback([this] { DropCaches(); });
+}
+
+void TSqliteVolumes::DropCaches() {
+    FRowsLoaded = false;
+    FRows.clear();
+    FFolderIds.clear();
+}
 
 // ---------------------------------------------------------------------------------------------
 // The volume map
@@ -67,33 +75,44 @@ QString TSqliteVolumes::StoredRoot(const QString& Absolute) const {
     return Clean.startsWith(Base) ? Clean.mid(Base.size()) : Clean;
 }
 
-bool TSqliteVolumes::FindRow(const QString& Server, const QString& Volume, TRow& Out) {
-    static const TStatement Select("SELECT id, server, volume, root, volume_object FROM volumes "
-                                   "WHERE userver=? AND uvolume=?");
-    TQuery Q(Db, Select, Server.toUpper(), Volume.toUpper());
-    if (!Q.Next())
-        return false;
-    Out = {Q.Value(0).toLongLong(),
-           {Q.Value(1).toString(), Q.Value(2).toString(), AbsoluteRoot(Q.Value(3).toString()),
-            Q.Value(4).toString()}};
-    return true;
+const std::vector<TSqliteVolumes::TRow>& TSqliteVolumes::Rows() {
+    if (!FRowsLoaded) {
+        static const TStatement Select(
+            "SELECT id, server, volume, root, volume_object, userver, uvolume FROM volumes ORDER BY id");
+        std::vector<TRow> Rows;
+        TQuery Q(Db, Select);
+        while (Q.Next())
+            Rows.push_back({Q.Value(0).toLongLong(),
+                            {Q.Value(1).toString(), Q.Value(2).toString(),
+                             AbsoluteRoot(Q.Value(3).toString()), Q.Value(4).toString()},
+                            Q.Value(5).toString(),
+                            Q.Value(6).toString()});
+        FRows = std::move(Rows);
+        FRowsLoaded = true;
+    }
+    return FRows;
+}
+
+const TSqliteVolumes::TRow* TSqliteVolumes::FindRow(const QString& Server, const QString& Volume) {
+    const QString UServer = Server.toUpper();
+    const QString UVolume = Volume.toUpper();
+    for (const TRow& Row : Rows())
+        if (Row.UServer == UServer && Row.UVolume == UVolume)
+            return &Row;
+    return nullptr;
 }
 
 bool TSqliteVolumes::Find(const QString& Server, const QString& Volume, TVolume& Out) {
-    TRow Row;
-    if (!FindRow(Server, Volume, Row))
-        return false;
-    Out = Row.Volume;
-    return true;
+    const TRow* Row = FindRow(Server, Volume);
+    if (Row)
+        Out = Row->Volume;
+    return Row;
 }
 
 std::vector<TVolume> TSqliteVolumes::Volumes() {
-    static const TStatement Select("SELECT server, volume, root, volume_object FROM volumes ORDER BY id");
-    TQuery Q(Db, Select);
     std::vector<TVolume> L;
-    while (Q.Next())
-        L.push_back({Q.Value(0).toString(), Q.Value(1).toString(), AbsoluteRoot(Q.Value(2).toString()),
-                     Q.Value(3).toString()});
+    for (const TRow& Row : Rows())
+        L.push_back(Row.Volume);
     return L;
 }
 
@@ -102,8 +121,7 @@ void TSqliteVolumes::Add(const TVolume& Volume) {
         if (!GoodLevel(Part) || Part.contains(QLatin1Char('\\')) || Part.trimmed() != Part)
             ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
                                 QStringLiteral("Illegal server or volume name \"%1\"").arg(Part));
-    TRow Existing;
-    if (FindRow(Volume.Server, Volume.Volume, Existing))
+    if (FindRow(Volume.Server, Volume.Volume))
         ThrowDirectoryError(
             ERR_ENTRY_ALREADY_EXISTS,
             QStringLiteral("Volume exists already: \\\\%1\\%2").arg(Volume.Server, Volume.Volume));
@@ -118,22 +136,25 @@ void TSqliteVolumes::Add(const TVolume& Volume) {
         "INSERT INTO volumes(server, volume, userver, uvolume, root, volume_object, "
         "uvolume_object) VALUES(?, ?, ?, ?, ?, ?, ?)");
     TSqlTransaction T(Db);
+    FRowsLoaded = false;
     TQuery(Db, Insert, Volume.Server, Volume.Volume, Volume.Server.toUpper(), Volume.Volume.toUpper(),
            StoredRoot(Root), Object, Object.toUpper());
     T.Commit();
 }
 
 void TSqliteVolumes::SetRoot(const QString& Server, const QString& Volume, const QString& RootFolder) {
-    TRow Row;
-    if (!FindRow(Server, Volume, Row))
+    const TRow* Row = FindRow(Server, Volume);
+    if (!Row)
         ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
                             QStringLiteral("Unknown volume \\\\%1\\%2").arg(Server, Volume));
+    const qint64 Id = Row->Id;
     const QString Root = QDir::cleanPath(QDir(RootFolder).absolutePath());
     if (RootFolder.isEmpty() || !MakeOwnerOnlyPath(Root))
         ThrowDirectoryError(-1, QStringLiteral("Cannot create the volume folder %1").arg(RootFolder));
     static const TStatement Update("UPDATE volumes SET root=? WHERE id=?");
     TSqlTransaction T(Db);
-    TQuery(Db, Update, StoredRoot(Root), Row.Id);
+    FRowsLoaded = false;
+    TQuery(Db, Update, StoredRoot(Root), Id);
     T.Commit();
 }
 
@@ -157,37 +178,55 @@ bool TSqliteVolumes::Map(const QString& Unc, TMapped& Out, QString* Why) {
     for (const QString& P : Parts)
         if (!GoodLevel(P))
             return No(QStringLiteral("invalid path %1").arg(Unc));
-    if (!FindRow(Parts[0], Parts[1], Out.Volume))
+    const TRow* Row = FindRow(Parts[0], Parts[1]);
+    if (!Row)
         return No(QStringLiteral("unknown volume \\\\%1\\%2").arg(Parts[0], Parts[1]));
+    Out.Volume = *Row;
     const QStringList Levels = Parts.mid(2);
     Out.Key = Levels.join(QLatin1Char('\\')).toUpper();
 
-    // Follow the existing spelling on disk; missing levels keep the given spelling.
-    QString Local = Out.Volume.Volume.RootFolder;
-    QString DeepestExisting = QFileInfo(Local).isDir() ? Local : QString();
-    bool Exists = !DeepestExisting.isEmpty();
+    // Each level is looked at once, without following a link: plain folders below the root keep a
+    // path inside the volume, so only a path through a link is resolved to see where it leads.
+    // Existing levels follow their spelling on disk; missing levels keep the given spelling.
+    const QString& Root = Out.Volume.Volume.RootFolder;
+    QString Local = Root;
+    QString DeepestExisting;
+    bool Exists = true;
+    bool IsDir = Levels.isEmpty() && QFileInfo(Root).isDir();
+    bool ThroughLink = false;
     for (const QString& Level : Levels) {
         QString Next = Local + QLatin1Char('/') + Level;
-        if (Exists && !QFileInfo::exists(Next)) {
-            const QStringList Entries =
-                QDir(Local).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-            auto It = std::find_if(Entries.begin(), Entries.end(), [&](const QString& E) {
-                return E.compare(Level, Qt::CaseInsensitive) == 0;
-            });
-            if (It != Entries.end())
-                Next = Local + QLatin1Char('/') + *It;
+        if (Exists) {
+            QFileInfo Info(Next);
+            bool Link = Info.isSymLink() || Info.isJunction();
+            if (!Info.exists()) {
+                const QStringList Entries =
+                    QDir(Local).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+                auto It = std::find_if(Entries.begin(), Entries.end(), [&](const QString& E) {
+                    return E.compare(Level, Qt::CaseInsensitive) == 0;
+                });
+                if (It != Entries.end()) {
+                    Next = Local + QLatin1Char('/') + *It;
+                    Info.setFile(Next);
+                    Link = Info.isSymLink() || Info.isJunction();
+                }
+            }
+            Exists = Info.exists();
+            IsDir = Exists && Info.isDir();
+            if (Exists) {
+                DeepestExisting = Next;
+                ThroughLink = ThroughLink || Link;
+            }
         }
-        Exists = Exists && QFileInfo::exists(Next);
-        if (Exists)
-            DeepestExisting = Next;
         Local = Next;
     }
     Out.Local = Local;
+    Out.IsDir = Exists && IsDir;
     // A link inside the volume must not lead out of it.
-    if (!DeepestExisting.isEmpty()) {
-        const QString Root = QFileInfo(Out.Volume.Volume.RootFolder).canonicalFilePath();
+    if (ThroughLink) {
+        const QString RootReal = QFileInfo(Root).canonicalFilePath();
         const QString Real = QFileInfo(DeepestExisting).canonicalFilePath();
-        if (Root.isEmpty() || !Inside(Real, Root))
+        if (RootReal.isEmpty() || !Inside(Real, RootReal))
             return No(QStringLiteral("path leaves its volume: %1").arg(Unc));
     }
     return true;
@@ -198,9 +237,14 @@ QString TSqliteVolumes::LocalPath(const QString& UncPath) {
     return Map(UncPath, Mapped) ? Mapped.Local : QString();
 }
 
+bool TSqliteVolumes::FolderExists(const QString& UncPath) {
+    TMapped Mapped;
+    return Map(UncPath, Mapped) && Mapped.IsDir;
+}
+
 bool TSqliteVolumes::CreateFolder(const QString& UncPath) {
     TMapped Mapped;
-    return Map(UncPath, Mapped) && MakeOwnerOnlyPath(Mapped.Local);
+    return Map(UncPath, Mapped) && (Mapped.IsDir || MakeOwnerOnlyPath(Mapped.Local));
 }
 
 QStringList TSqliteVolumes::ListFolders(const QString& UncPath) {
@@ -208,7 +252,7 @@ QStringList TSqliteVolumes::ListFolders(const QString& UncPath) {
     QString Why;
     if (!Map(UncPath, Mapped, &Why))
         ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Invalid path: %1").arg(Why));
-    if (!QFileInfo(Mapped.Local).isDir())
+    if (!Mapped.IsDir)
         return {};
     return QDir(Mapped.Local)
         .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name | QDir::IgnoreCase);
@@ -220,18 +264,25 @@ TFolderKey TSqliteVolumes::OpenFolder(const QString& UncPath) {
     if (!Map(UncPath, Mapped, &Why))
         ThrowDirectoryError(ERR_INVALID_PATH,
                             QStringLiteral("Invalid path: %1").arg(Why.isEmpty() ? UncPath : Why));
-    if (!QFileInfo(Mapped.Local).isDir())
+    if (!Mapped.IsDir)
         ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("No such folder: %1").arg(UncPath));
+    const std::pair<qint64, QString> Key{Mapped.Volume.Id, Mapped.Key};
+    if (const auto Known = FFolderIds.constFind(Key); Known != FFolderIds.constEnd())
+        return {*Known, QString()};
     static const TStatement Select("SELECT id FROM folders WHERE volume_id=? AND path=?");
+    qint64 Id = 0;
     {
         TQuery Q(Db, Select, Mapped.Volume.Id, Mapped.Key);
         if (Q.Next())
-            return {Q.Value(0).toLongLong(), QString()};
+            Id = Q.Value(0).toLongLong();
     }
-    static const TStatement Insert("INSERT INTO folders(volume_id, path) VALUES(?, ?)");
-    TSqlTransaction T(Db);
-    const qint64 Id = TQuery(Db, Insert, Mapped.Volume.Id, Mapped.Key).LastInsertId();
-    T.Commit();
+    if (!Id) {
+        static const TStatement Insert("INSERT INTO folders(volume_id, path) VALUES(?, ?)");
+        TSqlTransaction T(Db);
+        Id = TQuery(Db, Insert, Mapped.Volume.Id, Mapped.Key).LastInsertId();
+        T.Commit();
+    }
+    FFolderIds.insert(Key, Id);
     return {Id, QString()};
 }
 
@@ -266,10 +317,12 @@ QStringList TSqliteVolumes::Trustees(const TFolderKey& Folder) {
     return L;
 }
 
-bool TSqliteVolumes::HasTrustee(const TFolderKey& Folder, const QString& Trustee) {
-    static const TStatement Select("SELECT 1 FROM trustees WHERE folder_id=? AND utrustee=?");
+std::optional<int> TSqliteVolumes::FindTrustee(const TFolderKey& Folder, const QString& Trustee) {
+    static const TStatement Select("SELECT rights FROM trustees WHERE folder_id=? AND utrustee=?");
     TQuery Q(Db, Select, Folder.Id, Trustee.toUpper());
-    return Q.Next();
+    if (!Q.Next())
+        return std::nullopt;
+    return Q.Value(0).toInt();
 }
 
 void TSqliteVolumes::AddTrustee(const TFolderKey& Folder, const QString& Trustee) {
@@ -281,11 +334,10 @@ void TSqliteVolumes::AddTrustee(const TFolderKey& Folder, const QString& Trustee
 }
 
 int TSqliteVolumes::Rights(const TFolderKey& Folder, const QString& Trustee) {
-    static const TStatement Select("SELECT rights FROM trustees WHERE folder_id=? AND utrustee=?");
-    TQuery Q(Db, Select, Folder.Id, Trustee.toUpper());
-    if (!Q.Next())
+    const std::optional<int> Rights = FindTrustee(Folder, Trustee);
+    if (!Rights)
         AssignmentGone();
-    return Q.Value(0).toInt();
+    return *Rights;
 }
 
 void TSqliteVolumes::ChangeRights(const TFolderKey& Folder, const QString& Trustee, int Grant, int Revoke) {
