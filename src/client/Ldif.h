@@ -51,7 +51,7 @@ class TDirectoryClient;
 // Two exports of the same store are byte-identical.
 //
 // Import reads the whole text first and stops at the first fault with an EDirectoryError whose
-// message starts with "LDIF line N: ". Then it applies everything in one transaction of the
+// message starts with "LDIF-Zeile N: ". Then it applies everything in one transaction of the
 // directory, so a failing import changes nothing. Parents must come before their children (or exist already).
 // An object that exists already keeps its place; each field the record names gets the record's
 // values, other fields stay. The tree is created when the store does not hold it.

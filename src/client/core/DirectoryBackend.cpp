@@ -5,6 +5,6 @@
 TObjectRef TDirectoryBackend::Resolve(const QString& FullName) {
     TObjectRef Ref;
     if (!TryResolve(FullName, Ref))
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(FullName));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Objekt nicht gefunden: %1").arg(FullName));
     return Ref;
 }

@@ -265,7 +265,7 @@ private:
     void ForceOn(const QString& Volume, const QString& Folder) {
         const QString Path = QStringLiteral("\\\\SRV1\\") + Volume + QLatin1Char('\\') + Folder;
         if (!FStore.CreateFolder(Path))
-            ThrowDirectoryError(-1, QStringLiteral("Cannot create %1").arg(Path));
+            ThrowDirectoryError(-1, QStringLiteral("%1 kann nicht angelegt werden").arg(Path));
     }
     void Force(const QString& Folder) { ForceOn(QStringLiteral("DATA"), Folder); }
 

@@ -85,12 +85,12 @@ const NWFieldType* TSqliteFields::Type(const QString& Field) const {
 
 void TSqliteFields::AddType(const QString& Name, const QString& Syntax, bool SingleValued, int MaxLength) {
     if (Name.trimmed().isEmpty() || Name.trimmed() != Name)
-        ThrowDirectoryError(ERR_ILLEGAL_ATTRIBUTE, QStringLiteral("Illegal field name \"%1\"").arg(Name));
+        ThrowDirectoryError(ERR_ILLEGAL_ATTRIBUTE, QStringLiteral("Unzulässiger Feldname \"%1\"").arg(Name));
     if (!IsKnownSyntax(Syntax))
-        ThrowDirectoryError(ERR_SYNTAX_VIOLATION, QStringLiteral("Unknown syntax \"%1\"").arg(Syntax));
+        ThrowDirectoryError(ERR_SYNTAX_VIOLATION, QStringLiteral("Unbekannte Syntax \"%1\"").arg(Syntax));
     if (Type(Name))
         ThrowDirectoryError(ERR_ATTRIBUTE_ALREADY_EXISTS,
-                            QStringLiteral("Field exists already: %1").arg(Name));
+                            QStringLiteral("Das Feld gibt es bereits: %1").arg(Name));
     static const TStatement Insert("INSERT INTO field_types(name, syntax, single_valued, max_length, seq) "
                                    "VALUES(?, ?, ?, ?, (SELECT COALESCE(MAX(seq), 0) + 1 FROM field_types))");
     TSqlTransaction T(Db);
@@ -163,7 +163,8 @@ std::vector<TSqliteFields::TWrite> TSqliteFields::Convert(const std::vector<TFie
     for (const TFieldWrite& W : Fields) {
         const NWFieldType* T = Type(W.Field);
         if (!T)
-            ThrowDirectoryError(ERR_NO_SUCH_ATTRIBUTE, QStringLiteral("Unknown field \"%1\"").arg(W.Field));
+            ThrowDirectoryError(ERR_NO_SUCH_ATTRIBUTE,
+                                QStringLiteral("Unbekanntes Feld \"%1\"").arg(W.Field));
         auto It = std::find_if(Merged.begin(), Merged.end(), [&](const auto& M) { return M.first == T; });
         if (It != Merged.end())
             It->second = W.Value;

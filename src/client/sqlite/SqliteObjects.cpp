@@ -137,11 +137,11 @@ void TSqliteObjects::AddTree(const QString& TreeName) {
     const QString Fault = NameFault(TreeName);
     if (!Fault.isEmpty() || TreeName.size() > 32 || TreeName.contains(QLatin1Char(':')))
         ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
-                            QStringLiteral("Illegal tree name \"%1\"%2")
+                            QStringLiteral("Unzulässiger Baumname \"%1\"%2")
                                 .arg(TreeName, Fault.isEmpty() ? QString() : QStringLiteral(": ") + Fault));
     if (TreeId(TreeName))
         ThrowDirectoryError(ERR_ENTRY_ALREADY_EXISTS,
-                            QStringLiteral("Tree exists already: %1").arg(TreeName));
+                            QStringLiteral("Den Baum gibt es bereits: %1").arg(TreeName));
     static const TStatement Insert("INSERT INTO trees(name, uname) VALUES(?, ?)");
     TSqlTransaction T(Db);
     const qint64 Id = TQuery(Db, Insert, TreeName, TreeName.toUpper()).LastInsertId();
@@ -152,7 +152,7 @@ void TSqliteObjects::AddTree(const QString& TreeName) {
 void TSqliteObjects::RemoveTree(const QString& TreeName) {
     const qint64 Id = TreeId(TreeName);
     if (!Id)
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such tree: %1").arg(TreeName));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Baum nicht gefunden: %1").arg(TreeName));
     static const TStatement Children("DELETE FROM objects WHERE tree_id=? AND parent_id IS NOT NULL");
     static const TStatement Top("DELETE FROM objects WHERE tree_id=?");
     static const TStatement Tree("DELETE FROM trees WHERE id=?");
@@ -219,14 +219,14 @@ bool TSqliteObjects::Exists(const TObjectRef& Object) {
 QString TSqliteObjects::CheckCreate(const TObjectRef& Parent, const QString& Layout, const QString& Name) {
     const QString Canonical = CanonicalLayout(Layout);
     if (Canonical.isEmpty())
-        ThrowDirectoryError(ERR_NO_SUCH_CLASS, QStringLiteral("Unknown layout \"%1\"").arg(Layout));
+        ThrowDirectoryError(ERR_NO_SUCH_CLASS, QStringLiteral("Unbekannte Objektklasse \"%1\"").arg(Layout));
     const QString Fault = NameFault(Name);
     if (!Fault.isEmpty())
         ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
-                            QStringLiteral("Illegal object name \"%1\": %2").arg(Name, Fault));
+                            QStringLiteral("Unzulässiger Objektname \"%1\": %2").arg(Name, Fault));
     if (!MayContain(Parent.Layout, Canonical))
         ThrowDirectoryError(ERR_ILLEGAL_CONTAINMENT,
-                            QStringLiteral("An object of layout \"%1\" may not stand in %2 (%3)")
+                            QStringLiteral("Ein Objekt der Klasse \"%1\" darf nicht in %2 (%3) stehen")
                                 .arg(Canonical, Parent.FullName, Parent.Layout));
     const QString ParentLevels = LevelsOf(Parent);
     const QString Path =
@@ -236,10 +236,11 @@ QString TSqliteObjects::CheckCreate(const TObjectRef& Parent, const QString& Lay
     TQuery Q(Db, Check, Parent.Key.Scope, Path, Parent.Key.Id, Parent.Key.Id);
     Q.Next();
     if (!Q.Value(1).toBool())
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Parent.FullName));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
+                            QStringLiteral("Objekt nicht gefunden: %1").arg(Parent.FullName));
     if (Q.Value(0).toBool())
         ThrowDirectoryError(ERR_ENTRY_ALREADY_EXISTS,
-                            QStringLiteral("Object exists already: %1\\%2").arg(Parent.FullName, Name));
+                            QStringLiteral("Das Objekt gibt es bereits: %1\\%2").arg(Parent.FullName, Name));
     return Canonical;
 }
 
@@ -262,8 +263,9 @@ TObjectRef TSqliteObjects::Insert(const TObjectRef& Parent, const QString& Layou
 
 void TSqliteObjects::Delete(const TObjectRef& Object) {
     if (!Object.Key.Id)
-        ThrowDirectoryError(ERR_INVALID_REQUEST,
-                            QStringLiteral("A tree root is no object to delete: %1").arg(Object.FullName));
+        ThrowDirectoryError(
+            ERR_INVALID_REQUEST,
+            QStringLiteral("Eine Baumwurzel kann nicht gelöscht werden: %1").arg(Object.FullName));
     static const TStatement Holds("SELECT EXISTS(SELECT 1 FROM objects WHERE parent_id=?)");
     bool HoldsObjects = false;
     {
@@ -272,10 +274,11 @@ void TSqliteObjects::Delete(const TObjectRef& Object) {
     }
     if (HoldsObjects)
         ThrowDirectoryError(ERR_INVALID_REQUEST,
-                            QStringLiteral("%1 still holds objects").arg(Object.FullName));
+                            QStringLiteral("%1 enthält noch Objekte").arg(Object.FullName));
     static const TStatement Delete("DELETE FROM objects WHERE id=?");
     if (TQuery(Db, Delete, Object.Key.Id).RowsAffected() != 1)
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Object.FullName));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
+                            QStringLiteral("Objekt nicht gefunden: %1").arg(Object.FullName));
     FResolved.clear();
 }
 
@@ -334,7 +337,7 @@ int TSqliteObjects::CountChildren(const TObjectRef& Container, const QStringList
 QStringList TSqliteObjects::Search(const TObjectRef& Base, const QString& Name, const QString& Layout,
                                    int Scope) {
     if (Scope < 0 || Scope > 2)
-        ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("Invalid search scope %1").arg(Scope));
+        ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("Ungültiger Suchbereich %1").arg(Scope));
     QString WantedLayout;
     if (!Layout.trimmed().isEmpty()) {
         WantedLayout = KindOfLayout(Layout) == TLayoutKind::Tree ? TreeLayout() : CanonicalLayout(Layout);

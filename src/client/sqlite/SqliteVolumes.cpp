@@ -23,11 +23,11 @@ bool Inside(const QString& Path, const QString& Root) {
 }
 
 [[noreturn]] void FolderGone() {
-    ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("The folder no longer exists"));
+    ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Den Ordner gibt es nicht mehr"));
 }
 
 [[noreturn]] void AssignmentGone() {
-    ThrowDirectoryError(ERR_NO_SUCH_VALUE, QStringLiteral("The trustee assignment no longer exists"));
+    ThrowDirectoryError(ERR_NO_SUCH_VALUE, QStringLiteral("Die Trustee-Zuweisung gibt es nicht mehr"));
 }
 
 } // namespace
@@ -101,18 +101,19 @@ void TSqliteVolumes::Add(const TVolume& Volume) {
     for (const QString& Part : {Volume.Server, Volume.Volume})
         if (!GoodLevel(Part) || Part.contains(QLatin1Char('\\')) || Part.trimmed() != Part)
             ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
-                                QStringLiteral("Illegal server or volume name \"%1\"").arg(Part));
+                                QStringLiteral("Unzulässiger Server- oder Volume-Name \"%1\"").arg(Part));
     TRow Existing;
     if (FindRow(Volume.Server, Volume.Volume, Existing))
         ThrowDirectoryError(
             ERR_ENTRY_ALREADY_EXISTS,
-            QStringLiteral("Volume exists already: \\\\%1\\%2").arg(Volume.Server, Volume.Volume));
+            QStringLiteral("Das Volume gibt es bereits: \\\\%1\\%2").arg(Volume.Server, Volume.Volume));
     const QString Root =
         Volume.RootFolder.isEmpty()
             ? FStoreFolder + QStringLiteral("/volumes/") + Volume.Server + QLatin1Char('/') + Volume.Volume
             : QDir::cleanPath(QDir(Volume.RootFolder).absolutePath());
     if (!MakeOwnerOnlyPath(Root))
-        ThrowDirectoryError(-1, QStringLiteral("Cannot create the volume folder %1").arg(Root));
+        ThrowDirectoryError(-1,
+                            QStringLiteral("Der Ordner des Volumes %1 kann nicht angelegt werden").arg(Root));
     const QString Object = Volume.VolumeObject.isNull() ? QStringLiteral("") : Volume.VolumeObject;
     static const TStatement Insert(
         "INSERT INTO volumes(server, volume, userver, uvolume, root, volume_object, "
@@ -127,10 +128,11 @@ void TSqliteVolumes::SetRoot(const QString& Server, const QString& Volume, const
     TRow Row;
     if (!FindRow(Server, Volume, Row))
         ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
-                            QStringLiteral("Unknown volume \\\\%1\\%2").arg(Server, Volume));
+                            QStringLiteral("Unbekanntes Volume \\\\%1\\%2").arg(Server, Volume));
     const QString Root = QDir::cleanPath(QDir(RootFolder).absolutePath());
     if (RootFolder.isEmpty() || !MakeOwnerOnlyPath(Root))
-        ThrowDirectoryError(-1, QStringLiteral("Cannot create the volume folder %1").arg(RootFolder));
+        ThrowDirectoryError(
+            -1, QStringLiteral("Der Ordner des Volumes %1 kann nicht angelegt werden").arg(RootFolder));
     static const TStatement Update("UPDATE volumes SET root=? WHERE id=?");
     TSqlTransaction T(Db);
     TQuery(Db, Update, StoredRoot(Root), Row.Id);
@@ -147,18 +149,18 @@ bool TSqliteVolumes::Map(const QString& Unc, TMapped& Out, QString* Why) {
         return false;
     };
     if (!Unc.startsWith(QLatin1String("\\\\")))
-        return No(QStringLiteral("not a network path: %1").arg(Unc));
+        return No(QStringLiteral("kein Netzwerkpfad: %1").arg(Unc));
     QString Rest = Unc.mid(2);
     if (Rest.endsWith(QLatin1Char('\\')))
         Rest.chop(1);
     const QStringList Parts = Rest.split(QLatin1Char('\\'));
     if (Parts.size() < 2)
-        return No(QStringLiteral("no volume in %1").arg(Unc));
+        return No(QStringLiteral("kein Volume in %1").arg(Unc));
     for (const QString& P : Parts)
         if (!GoodLevel(P))
-            return No(QStringLiteral("invalid path %1").arg(Unc));
+            return No(QStringLiteral("ungültiger Pfad %1").arg(Unc));
     if (!FindRow(Parts[0], Parts[1], Out.Volume))
-        return No(QStringLiteral("unknown volume \\\\%1\\%2").arg(Parts[0], Parts[1]));
+        return No(QStringLiteral("unbekanntes Volume \\\\%1\\%2").arg(Parts[0], Parts[1]));
     const QStringList Levels = Parts.mid(2);
     Out.Key = Levels.join(QLatin1Char('\\')).toUpper();
 
@@ -188,7 +190,7 @@ bool TSqliteVolumes::Map(const QString& Unc, TMapped& Out, QString* Why) {
         const QString Root = QFileInfo(Out.Volume.Volume.RootFolder).canonicalFilePath();
         const QString Real = QFileInfo(DeepestExisting).canonicalFilePath();
         if (Root.isEmpty() || !Inside(Real, Root))
-            return No(QStringLiteral("path leaves its volume: %1").arg(Unc));
+            return No(QStringLiteral("der Pfad verlässt sein Volume: %1").arg(Unc));
     }
     return true;
 }
@@ -207,7 +209,7 @@ QStringList TSqliteVolumes::ListFolders(const QString& UncPath) {
     TMapped Mapped;
     QString Why;
     if (!Map(UncPath, Mapped, &Why))
-        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Invalid path: %1").arg(Why));
+        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Ungültiger Pfad: %1").arg(Why));
     if (!QFileInfo(Mapped.Local).isDir())
         return {};
     return QDir(Mapped.Local)
@@ -219,9 +221,9 @@ TFolderKey TSqliteVolumes::OpenFolder(const QString& UncPath) {
     QString Why;
     if (!Map(UncPath, Mapped, &Why))
         ThrowDirectoryError(ERR_INVALID_PATH,
-                            QStringLiteral("Invalid path: %1").arg(Why.isEmpty() ? UncPath : Why));
+                            QStringLiteral("Ungültiger Pfad: %1").arg(Why.isEmpty() ? UncPath : Why));
     if (!QFileInfo(Mapped.Local).isDir())
-        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("No such folder: %1").arg(UncPath));
+        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Ordner nicht gefunden: %1").arg(UncPath));
     static const TStatement Select("SELECT id FROM folders WHERE volume_id=? AND path=?");
     {
         TQuery Q(Db, Select, Mapped.Volume.Id, Mapped.Key);
