@@ -7,6 +7,7 @@
 #include <FolderBrowser_u.h>
 #include <Konfiguration.h>
 #include <ModalSeam.h>
+#include <Names.h>
 #include <OUBrowser_U.h>
 #include <RadioGroup.h>
 #include <WaitCursor.h>
@@ -105,6 +106,7 @@ void TKlassenTab::BuildUi() {
     EdNeueklasse = new QLineEdit(this);
     EdNeueklasse->setObjectName(QStringLiteral("EdNeueklasse"));
     EdNeueklasse->setValidator(new TKlassenNameValidator(EdNeueklasse));
+    EdNeueklasse->setMaxLength(MaxNameLength); // the class becomes a container of that name
     EdNeueklasse->setFixedWidth(180);
     EdNeueklasse->installEventFilter(this);
     Label1->setBuddy(EdNeueklasse);

@@ -201,6 +201,7 @@ void TKlassenTabTest::typedName_data() {
                                      << "xyz";
     QTest::newRow("only forbidden") << ".,;!"
                                     << "";
+    QTest::newRow("longer than a container name") << QString(100, u'k') << QString(64, u'k');
 }
 
 void TKlassenTabTest::typedName() {

@@ -50,8 +50,8 @@ bool DottedToFullName(const QString& TreeName, const QString& Dotted, QString& F
 QString NameFault(const QString& Name) {
     if (Name.isEmpty())
         return QStringLiteral("leerer Name");
-    if (Name.size() > 64)
-        return QStringLiteral("Name länger als 64 Zeichen");
+    if (Name.size() > MaxNameLength)
+        return QStringLiteral("Name länger als %1 Zeichen").arg(MaxNameLength);
     if (Name.front().isSpace() || Name.back().isSpace())
         return QStringLiteral("Name beginnt oder endet mit einem Leerzeichen");
     for (QChar C : Name) {
