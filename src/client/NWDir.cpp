@@ -152,6 +152,10 @@ void NWEntries::Refresh() {
     Load();
 }
 
+void NWEntries::RefreshCounted() {
+    Load(true);
+}
+
 // Every reading of the listing, the first one after positioning included, is a refresh.
 int NWEntries::Count() const {
     if (FLoaded)
@@ -163,15 +167,15 @@ int NWEntries::Count() const {
     return FCounted;
 }
 
-void NWEntries::Load() const {
+void NWEntries::Load(bool Counted) const {
     TFaultInjection::Check(QStringLiteral("NWEntries.Refresh"));
-    FRows = Directory(FClient).Children(FContainer, FFilters);
+    FRows = Counted ? Directory(FClient).ChildrenCounted(FContainer, FFilters)
+                    : Directory(FClient).Children(FContainer, FFilters);
     FLoaded = true;
     FCounted = -1;
 }
 
-NWEntryPtr NWEntries::Item(int Index) const {
-    TFaultInjection::Check(QStringLiteral("NWEntries.Item"));
+const TChildEntry& NWEntries::Row(int Index) const {
     if (!FLoaded)
         Load();
     if (Index < 0 || Index >= int(FRows.size()))
@@ -179,7 +183,16 @@ NWEntryPtr NWEntries::Item(int Index) const {
                             QStringLiteral("Eintrag %1 liegt außerhalb des Bereichs (0..%2)")
                                 .arg(Index)
                                 .arg(int(FRows.size()) - 1));
-    const TChildEntry& R = FRows[size_t(Index)];
+    return FRows[size_t(Index)];
+}
+
+int NWEntries::SubordinateCount(int Index) const {
+    return Row(Index).Subordinates;
+}
+
+NWEntryPtr NWEntries::Item(int Index) const {
+    TFaultInjection::Check(QStringLiteral("NWEntries.Item"));
+    const TChildEntry& R = Row(Index);
     return MakeEntry(FClient,
                      {R.Key, FContainer.FullName + QLatin1Char('\\') + R.ShortName, R.ShortName, R.Layout});
 }

@@ -37,13 +37,15 @@ QString ParentClause(const TObjectRef& Container, QVariantList& Args) {
     return QStringLiteral("tree_id=? AND parent_id IS NULL");
 }
 
-QString LayoutClause(const QStringList& Layouts, QVariantList& Args) {
+// " AND layout IN (?, ...)" with its arguments; Column names the layout column.
+QString LayoutClause(const QStringList& Layouts, QVariantList& Args,
+                     const QString& Column = QStringLiteral("layout")) {
     if (Layouts.isEmpty())
         return QString();
     for (const QString& L : Layouts)
         Args << L;
-    return QStringLiteral(" AND layout IN (?") + QStringLiteral(", ?").repeated(Layouts.size() - 1) +
-           QLatin1Char(')');
+    return QStringLiteral(" AND ") + Column + QStringLiteral(" IN (?") +
+           QStringLiteral(", ?").repeated(Layouts.size() - 1) + QLatin1Char(')');
 }
 
 // A name pattern ("*" for any run of characters) as an upper-cased GLOB pattern.
@@ -295,16 +297,23 @@ QSqlQuery& TSqliteObjects::Statement(int Kind, const std::function<QString()>& S
 // ---------------------------------------------------------------------------------------------
 // Listings and search
 
-std::vector<TChildEntry> TSqliteObjects::Children(const TObjectRef& Container, const QStringList& Layouts) {
+std::vector<TChildEntry> TSqliteObjects::Children(const TObjectRef& Container, const QStringList& Layouts,
+                                                  bool Counted) {
     QStringList Wanted;
     if (!FilterLayouts(Layouts, Wanted))
         return {};
     QVariantList Args;
+    // The count's arguments come first: it stands before the conditions in the statement.
+    const QString Count =
+        Counted ? QStringLiteral(", (SELECT COUNT(*) FROM objects c WHERE c.parent_id=objects.id") +
+                      LayoutClause(Wanted, Args, QStringLiteral("c.layout")) + QLatin1Char(')')
+                : QString();
     const QString Where = ParentClause(Container, Args);
     const QString Filter = LayoutClause(Wanted, Args);
-    QSqlQuery& Prepared = Statement(1000 + int(Wanted.size()) * 2 + (Container.Key.Id ? 0 : 1), [&] {
-        return QStringLiteral("SELECT id, name, layout FROM objects WHERE ") + Where + Filter +
-               QStringLiteral(" ORDER BY id");
+    const int Kind = (Counted ? 3000 : 1000) + int(Wanted.size()) * 2 + (Container.Key.Id ? 0 : 1);
+    QSqlQuery& Prepared = Statement(Kind, [&] {
+        return QStringLiteral("SELECT id, name, layout") + Count + QStringLiteral(" FROM objects WHERE ") +
+               Where + Filter + QStringLiteral(" ORDER BY id");
     });
     TQuery Q(Prepared, Args);
     std::vector<TChildEntry> Rows;
@@ -315,6 +324,8 @@ std::vector<TChildEntry> TSqliteObjects::Children(const TObjectRef& Container, c
         E.Key.Id = Q.Value(0).toLongLong();
         E.ShortName = Q.Value(1).toString();
         E.Layout = Q.Value(2).toString();
+        if (Counted && IsContainerLayout(E.Layout))
+            E.Subordinates = Q.Value(3).toInt();
         Rows.push_back(std::move(E));
     }
     return Rows;

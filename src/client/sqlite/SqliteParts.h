@@ -56,7 +56,10 @@ public:
     // Deletes a leaf or an empty container; inside a transaction.
     void Delete(const TObjectRef& Object);
 
-    std::vector<TChildEntry> Children(const TObjectRef& Container, const QStringList& Layouts);
+    // Counted: each container listed also counts its subordinates of the same layouts, in the
+    // same statement.
+    std::vector<TChildEntry> Children(const TObjectRef& Container, const QStringList& Layouts,
+                                      bool Counted = false);
     int CountChildren(const TObjectRef& Container, const QStringList& Layouts);
     QStringList Search(const TObjectRef& Base, const QString& Name, const QString& Layout, int Scope);
 

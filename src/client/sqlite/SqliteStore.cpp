@@ -127,6 +127,11 @@ std::vector<TChildEntry> TSqliteStore::Children(const TObjectRef& Container, con
     return P->Objects.Children(Container, Layouts);
 }
 
+std::vector<TChildEntry> TSqliteStore::ChildrenCounted(const TObjectRef& Container,
+                                                       const QStringList& Layouts) {
+    return P->Objects.Children(Container, Layouts, true);
+}
+
 int TSqliteStore::CountChildren(const TObjectRef& Container, const QStringList& Layouts) {
     return P->Objects.CountChildren(Container, Layouts);
 }
