@@ -4,6 +4,7 @@
 
 #include <EDirectoryError.h>
 #include <ErrorGuard.h>
+#include <FileDialog.h>
 #include <FolderBrowser_u.h>
 #include <Konfiguration.h>
 #include <ModalSeam.h>
@@ -358,7 +359,7 @@ void TKlassenTab::chLogDateiClick() {
 void TKlassenTab::spLogDateiClick() {
     QFileDialog OpenDialog1(this);
     OpenDialog1.setObjectName(QStringLiteral("OpenDialog1"));
-    OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
+    SetUpFileDialog(OpenDialog1);
     OpenDialog1.setAcceptMode(QFileDialog::AcceptOpen);
     OpenDialog1.setFileMode(QFileDialog::ExistingFile);
     OpenDialog1.setNameFilters({QStringLiteral("Textdateien (*.txt)"), QStringLiteral("Alle Dateien (*.*)")});

@@ -8,7 +8,9 @@
 
 void SetupApplication(QApplication& App) {
     App.setApplicationName(QStringLiteral("Parvon"));
-    // Every text of the program is German; Qt's own texts (file dialog, context menus) follow.
+    // Every text of the program is German; Qt's own texts (file dialog, context menus) follow, and
+    // so do numbers, dates and names of files' types, also on a workstation set to no language.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     auto* Translator = new QTranslator(&App);
     if (Translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
