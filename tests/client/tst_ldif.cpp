@@ -459,7 +459,8 @@ private Q_SLOTS:
         const QString Message =
             ImportError(Store(), QStringLiteral("SCHULE"),
                         Lines({"dn: cn=5a,ou=schueler,o=unterricht", "objectClass: inetOrgPerson"}));
-        QVERIFY2(Message.contains(QStringLiteral("named by")) || Message.contains(QStringLiteral("exists")),
+        QVERIFY2(Message.contains(QStringLiteral("benannt")) ||
+                     Message.contains(QStringLiteral("gibt es bereits")),
                  qPrintable(Message));
     }
 
