@@ -60,6 +60,7 @@ namespace Ldif {
 struct TImportResult {
     int Created = 0;
     int Updated = 0;
+    QStringList Servers; // full names of the text's NCP servers, in the order of the text
 };
 
 QByteArray ExportTree(TDirectoryClient& Client, const QString& TreeName);

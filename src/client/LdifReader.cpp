@@ -529,6 +529,8 @@ private:
         }
         std::vector<TVolume> Volumes = FClient.VolumeStore().Volumes();
         for (TPlannedRecord& P : Plan) {
+            if (P.Layout == QLatin1String("NCP Server"))
+                Result.Servers.append(P.Object.FullName);
             int Line = P.Line;
             try {
                 if (!P.Fields.empty()) {

@@ -153,6 +153,7 @@ public:
     void AddTrustee(const TFolderKey& Folder, const QString& Trustee);
     int Rights(const TFolderKey& Folder, const QString& Trustee);
     void ChangeRights(const TFolderKey& Folder, const QString& Trustee, int Grant, int Revoke);
+    std::vector<TFolderState> States(const QString& Server, const QString& Volume);
     // Drops the assignments of an object and of everything below it (the object is gone).
     void ForgetTrustee(const QString& FullName);
 

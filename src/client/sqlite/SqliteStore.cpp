@@ -309,3 +309,7 @@ void TSqliteStore::ChangeTrusteeRights(const TFolderKey& Folder, const QString& 
                                        int Revoke) {
     P->Volumes.ChangeRights(Folder, Trustee, Grant, Revoke);
 }
+
+std::vector<TFolderState> TSqliteStore::FolderStates(const QString& Server, const QString& Volume) {
+    return P->Volumes.States(Server, Volume);
+}

@@ -102,6 +102,7 @@ public:
     int TrusteeRights(const TFolderKey& Folder, const QString& Trustee) override;
     void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
                              int Revoke) override;
+    std::vector<TFolderState> FolderStates(const QString& Server, const QString& Volume) override;
 
 private:
     QString FFolder;

@@ -26,6 +26,11 @@ bool Inside(const QString& Path, const QString& Root) {
     ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Den Ordner gibt es nicht mehr"));
 }
 
+[[noreturn]] void UnknownVolume(const QString& Server, const QString& Volume) {
+    ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
+                        QStringLiteral("Unbekanntes Volume \\\\%1\\%2").arg(Server, Volume));
+}
+
 [[noreturn]] void AssignmentGone() {
     ThrowDirectoryError(ERR_NO_SUCH_VALUE, QStringLiteral("Die Trustee-Zuweisung gibt es nicht mehr"));
 }
@@ -127,8 +132,7 @@ void TSqliteVolumes::Add(const TVolume& Volume) {
 void TSqliteVolumes::SetRoot(const QString& Server, const QString& Volume, const QString& RootFolder) {
     TRow Row;
     if (!FindRow(Server, Volume, Row))
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
-                            QStringLiteral("Unbekanntes Volume \\\\%1\\%2").arg(Server, Volume));
+        UnknownVolume(Server, Volume);
     const QString Root = QDir::cleanPath(QDir(RootFolder).absolutePath());
     if (RootFolder.isEmpty() || !MakeOwnerOnlyPath(Root))
         ThrowDirectoryError(
@@ -297,6 +301,30 @@ void TSqliteVolumes::ChangeRights(const TFolderKey& Folder, const QString& Trust
     if (TQuery(Db, Update, Grant, Revoke, Folder.Id, Trustee.toUpper()).RowsAffected() != 1)
         AssignmentGone();
     T.Commit();
+}
+
+std::vector<TFolderState> TSqliteVolumes::States(const QString& Server, const QString& Volume) {
+    TRow Row;
+    if (!FindRow(Server, Volume, Row))
+        UnknownVolume(Server, Volume);
+    static const TStatement Select(
+        "SELECT f.id, f.path, f.delete_inhibit, f.rename_inhibit, t.trustee, t.rights FROM folders f "
+        "LEFT JOIN trustees t ON t.folder_id=f.id WHERE f.volume_id=? "
+        "AND (f.delete_inhibit OR f.rename_inhibit OR t.trustee IS NOT NULL) ORDER BY f.id, t.rowid");
+    TQuery Q(Db, Select, Row.Id);
+    std::vector<TFolderState> States;
+    qint64 Last = 0;
+    while (Q.Next()) {
+        if (States.empty() || Q.Value(0).toLongLong() != Last) {
+            Last = Q.Value(0).toLongLong();
+            States.push_back({Q.Value(1).toString(), Q.Value(2).toBool(), Q.Value(3).toBool(), {}, {}});
+        }
+        if (!Q.Value(4).isNull()) {
+            States.back().Trustees.append(Q.Value(4).toString());
+            States.back().Rights.append(Q.Value(5).toInt());
+        }
+    }
+    return States;
 }
 
 void TSqliteVolumes::ForgetTrustee(const QString& FullName) {
