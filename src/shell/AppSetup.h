@@ -3,5 +3,6 @@
 class QApplication;
 
 // Sets up the application object: its name, the German locale and Qt's own German texts (standard
-// buttons, file dialog), and the program's font.
+// buttons, file dialog), the program's font, and a quiet end with exit status 0 when the session
+// ends the program (SIGTERM, SIGINT).
 void SetupApplication(QApplication& App);
