@@ -1,6 +1,7 @@
 #include <DemoTree.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
+#include <ErrorCode.h>
 #include <Ldif.h>
 #include <Rights.h>
 #include <SqliteStore.h>
@@ -18,15 +19,6 @@ namespace {
 const QString Exchange5a = Q(R"(\\SRV1\DATA\home\Tausch\schueler\5a)");
 const QString Class5a = Q(R"(NDS:\\SCHULE\unterricht\schueler\5a)");
 const QString Class6a = Q(R"(NDS:\\SCHULE\unterricht\schueler\6a)");
-
-QString ImportError(TDirectoryClient& Client, const QByteArray& Text) {
-    try {
-        VolumeFile::Import(Client, Text);
-    } catch (const EDirectoryError& E) {
-        return E.Message();
-    }
-    return QString();
-}
 } // namespace
 
 // The volume file: a whole school's folders, flags and trustees from one store into another.
@@ -113,7 +105,7 @@ private Q_SLOTS:
         QFETCH(int, Line);
         QFETCH(QString, Reason);
         const QByteArray Before = VolumeFile::Export(**FStore);
-        const QString Message = ImportError(**FStore, Text);
+        const QString Message = MessageOf([&] { VolumeFile::Import(**FStore, Text); });
         QVERIFY2(Message.startsWith(Q("Volume-Datei, Zeile %1: ").arg(Line)), qPrintable(Message));
         QVERIFY2(Message.contains(Reason), qPrintable(Message));
         QCOMPARE(VolumeFile::Export(**FStore), Before);
