@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QLocale>
+#include <QSplitter>
 #include <QTreeView>
 
 namespace {
@@ -46,6 +47,9 @@ void SetUpFileDialog(QFileDialog& Dialog) {
     Dialog.setProxyModel(new TGermanFileColumns(&Dialog));
     Dialog.setViewMode(QFileDialog::Detail);
     Dialog.resize(800, 500);
+    // The places on the left get room for a folder name.
+    if (auto* Split = Dialog.findChild<QSplitter*>(QStringLiteral("splitter")))
+        Split->setSizes({180, 620});
     auto* Files = Dialog.findChild<QFileSystemModel*>();
     auto* Details = Dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
     if (Files && Details)
