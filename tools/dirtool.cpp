@@ -1,10 +1,11 @@
 // parvon-dirtool: the administrator's console of the embedded directory.
 
+#include "Dirtool.h"
+
 #include <DemoTree.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <Layouts.h>
-#include <Ldif.h>
 #include <NWCatAdm.h>
 #include <NWDir.h>
 #include <NWNetAddress.h>
@@ -15,9 +16,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTextStream>
 #include <functional>
 #include <map>
@@ -31,13 +30,21 @@ const char* const Usage =
     "Usage: parvon-dirtool [--store FOLDER] COMMAND [ARGUMENTS]\n"
     "\n"
     "Console of the embedded directory. The store is FOLDER, else the folder named by\n"
-    "PARVON_CLIENT_STORE, else the program's own store.\n"
+    "PARVON_CLIENT_STORE, else \"client\" in the user's data location: the store the program\n"
+    "uses. The store is taken as it is; \"demo\" fills an empty one.\n"
     "\n"
     "Commands:\n"
     "  demo                          create the demo tree SCHULE in an empty store\n"
     "  export TREE [FILE]            write the tree as LDIF (to standard output without FILE)\n"
     "  import TREE FILE              read LDIF into the tree, creating it when missing (\"-\" reads\n"
-    "                                standard input); on any error nothing is changed\n"
+    "                                standard input); on any error nothing is changed. A store\n"
+    "                                connected to no tree is connected to it, and the text's\n"
+    "                                servers get server connections\n"
+    "  export-volumes [FILE]         write the volumes with their folders, flags and trustees\n"
+    "                                (to standard output without FILE; the format is in the\n"
+    "                                README)\n"
+    "  import-volumes FILE           read such a file: volumes, folders, flags, rights (after\n"
+    "                                the tree's import, which makes the trustees)\n"
     "  list FULLNAME                 a container's entries with their layouts\n"
     "  show FULLNAME                 an entry with every field and all values\n"
     "  flags UNCPATH                 a folder's Delete Inhibit and Rename Inhibit\n"
@@ -69,35 +76,6 @@ const char* const Usage =
     "Full names: NDS:\\\\TREE\\O\\OU\\CN, e.g. NDS:\\\\SCHULE\\unterricht\\schueler\n"
     "Exit status 2 on errors, with the error text on standard error.\n";
 
-// A mistake in the call itself: the usage follows the message.
-class EUsage : public std::runtime_error {
-public:
-    explicit EUsage(const QString& Message) : std::runtime_error(Message.toStdString()), FMessage(Message) {}
-    QString FMessage;
-};
-
-QTextStream& Out() {
-    static QTextStream S(stdout);
-    return S;
-}
-
-void Need(const QStringList& Args, int Min, int Max) {
-    if (Args.size() < Min)
-        throw EUsage(QStringLiteral("Too few arguments."));
-    if (Args.size() > Max)
-        throw EUsage(QStringLiteral("Too many arguments."));
-}
-
-QString TreeFullName(const QString& Tree) {
-    return Tree.startsWith(QLatin1String("NDS:\\\\"), Qt::CaseInsensitive)
-               ? Tree
-               : QStringLiteral("NDS:\\\\") + Tree;
-}
-
-QString TreeName(const QString& Tree) {
-    return Tree.startsWith(QLatin1String("NDS:\\\\"), Qt::CaseInsensitive) ? Tree.mid(6) : Tree;
-}
-
 // "\\SRV\VOL\dir\sub" gives "\\SRV\VOL".
 QString VolumeOf(const QString& Path) {
     int Count = 0;
@@ -128,56 +106,6 @@ QVariantList ValueList(const QVariant& Value) {
         Result.append(Value);
     }
     return Result;
-}
-
-// The console's store and the client over it.
-struct TTool {
-    TSqliteStore& Store;
-    TDirectoryClient& Client;
-};
-
-int Demo(TTool& Tool, const QStringList& Args) {
-    TSqliteStore& Store = Tool.Store;
-    Need(Args, 0, 0);
-    if (!Store.IsEmpty())
-        throw EDirectoryError(QStringLiteral("The store %1 holds a tree already (%2).")
-                                  .arg(Store.Folder(), Store.Trees().join(QStringLiteral(", "))));
-    CreateDemoTree(Store);
-    Out() << "Demo tree created in " << Store.Folder() << '\n';
-    return 0;
-}
-
-int Export(TTool& Tool, const QStringList& Args) {
-    Need(Args, 1, 2);
-    const QByteArray Text = Ldif::ExportTree(Tool.Client, TreeName(Args[0]));
-    if (Args.size() == 1 || Args[1] == QLatin1String("-")) {
-        Out().flush();
-        QFile Stdout;
-        if (!Stdout.open(stdout, QIODevice::WriteOnly) || Stdout.write(Text) != Text.size())
-            throw EDirectoryError(QStringLiteral("Cannot write to standard output."));
-        return 0;
-    }
-    QSaveFile File(Args[1]);
-    if (!File.open(QIODevice::WriteOnly) || File.write(Text) != Text.size() || !File.commit())
-        throw EDirectoryError(QStringLiteral("Cannot write %1: %2").arg(Args[1], File.errorString()));
-    return 0;
-}
-
-int Import(TTool& Tool, const QStringList& Args) {
-    Need(Args, 2, 2);
-    QFile File;
-    bool Opened;
-    if (Args[1] == QLatin1String("-")) {
-        Opened = File.open(stdin, QIODevice::ReadOnly);
-    } else {
-        File.setFileName(Args[1]);
-        Opened = File.open(QIODevice::ReadOnly);
-    }
-    if (!Opened)
-        throw EDirectoryError(QStringLiteral("Cannot read %1: %2").arg(Args[1], File.errorString()));
-    const Ldif::TImportResult Result = Ldif::ImportTree(Tool.Client, TreeName(Args[0]), File.readAll());
-    Out() << Result.Created << " objects created, " << Result.Updated << " updated\n";
-    return 0;
 }
 
 int List(TTool& Tool, const QStringList& Args) {
@@ -241,104 +169,6 @@ int Trustees(TTool& Tool, const QStringList& Args) {
         const NWTrusteePtr T = Trustees.ItemAt(I);
         Out() << RightsText(T->Rights().Mask()) << "  " << T->FullName() << '\n';
     }
-    return 0;
-}
-
-int Trees(TTool& Tool, const QStringList& Args) {
-    Need(Args, 0, 0);
-    TSqliteStore& Store = Tool.Store;
-    const QStringList Connected = Store.ConnectedTrees();
-    for (const QString& Tree : Store.Trees())
-        Out() << (Connected.contains(TreeFullName(Tree), Qt::CaseInsensitive) ? "* " : "  ") << Tree << '\n';
-    return 0;
-}
-
-int ConnectTree(TTool& Tool, const QStringList& Args) {
-    Need(Args, 1, 1);
-    TSqliteStore& Store = Tool.Store;
-    const QString Wanted = TreeName(Args[0]);
-    QString Tree;
-    for (const QString& T : Store.Trees())
-        if (T.compare(Wanted, Qt::CaseInsensitive) == 0)
-            Tree = T;
-    if (Tree.isEmpty())
-        throw EDirectoryError(QStringLiteral("Unknown tree %1.").arg(Wanted));
-    QStringList Connected = Store.ConnectedTrees();
-    if (!Connected.contains(TreeFullName(Tree), Qt::CaseInsensitive)) {
-        Connected.append(TreeFullName(Tree));
-        Store.SetConnectedTrees(Connected);
-    }
-    return 0;
-}
-
-int DisconnectTree(TTool& Tool, const QStringList& Args) {
-    Need(Args, 1, 1);
-    TSqliteStore& Store = Tool.Store;
-    QStringList Connected = Store.ConnectedTrees();
-    const qsizetype Before = Connected.size();
-    Connected.removeIf(
-        [&](const QString& T) { return T.compare(TreeFullName(Args[0]), Qt::CaseInsensitive) == 0; });
-    if (Connected.size() == Before)
-        throw EDirectoryError(
-            QStringLiteral("The workstation is not connected to %1.").arg(TreeName(Args[0])));
-    Store.SetConnectedTrees(Connected);
-    return 0;
-}
-
-int Servers(TTool& Tool, const QStringList& Args) {
-    Need(Args, 0, 0);
-    for (const TServerConnection& C : Tool.Store.ServerConnections())
-        Out() << QStringLiteral("%1  %2").arg(C.FullName, -40).arg(C.DisplayName) << '\n';
-    return 0;
-}
-
-int AddServer(TTool& Tool, const QStringList& Args) {
-    Need(Args, 1, 2);
-    TSqliteStore& Store = Tool.Store;
-    NWDir Dir(Tool.Client);
-    Dir.SetFullName(Args[0]); // the server object must exist
-    TServerConnection C;
-    C.FullName = Dir.FullName();
-    C.DisplayName = Args.size() > 1 ? Args[1] : Dir.ShortName();
-    std::vector<TServerConnection> Connections = Store.ServerConnections();
-    for (const TServerConnection& Old : Connections)
-        if (Old.FullName.compare(C.FullName, Qt::CaseInsensitive) == 0)
-            throw EDirectoryError(QStringLiteral("A connection to %1 exists already.").arg(C.FullName));
-    Connections.push_back(C);
-    Store.SetServerConnections(Connections);
-    return 0;
-}
-
-int RemoveServer(TTool& Tool, const QStringList& Args) {
-    Need(Args, 1, 1);
-    TSqliteStore& Store = Tool.Store;
-    std::vector<TServerConnection> Connections = Store.ServerConnections();
-    const size_t Before = Connections.size();
-    std::erase_if(Connections, [&](const TServerConnection& C) {
-        return C.FullName.compare(Args[0], Qt::CaseInsensitive) == 0 ||
-               C.DisplayName.compare(Args[0], Qt::CaseInsensitive) == 0;
-    });
-    if (Connections.size() == Before)
-        throw EDirectoryError(QStringLiteral("No server connection %1.").arg(Args[0]));
-    Store.SetServerConnections(Connections);
-    return 0;
-}
-
-int Volumes(TTool& Tool, const QStringList& Args) {
-    Need(Args, 0, 0);
-    for (const TVolume& V : Tool.Store.Volumes())
-        Out() << QStringLiteral("\\\\%1\\%2").arg(V.Server, V.Volume) << "  " << V.RootFolder << "  "
-              << V.VolumeObject << '\n';
-    return 0;
-}
-
-int SetVolumeRoot(TTool& Tool, const QStringList& Args) {
-    Need(Args, 2, 2);
-    const QStringList Parts = Args[0].mid(2).split(QLatin1Char('\\'));
-    if (!Args[0].startsWith(QLatin1String("\\\\")) || Parts.size() != 2 || Parts[0].isEmpty() ||
-        Parts[1].isEmpty())
-        throw EUsage(QStringLiteral("Volume \\\\SERVER\\VOLUME expected: %1").arg(Args[0]));
-    Tool.Store.SetVolumeRoot(Parts[0], Parts[1], Args[1]);
     return 0;
 }
 
@@ -499,6 +329,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("demo"), Demo},
         {QStringLiteral("export"), Export},
         {QStringLiteral("import"), Import},
+        {QStringLiteral("export-volumes"), ExportVolumes},
+        {QStringLiteral("import-volumes"), ImportVolumes},
         {QStringLiteral("list"), List},
         {QStringLiteral("show"), Show},
         {QStringLiteral("flags"), Flags},
@@ -526,12 +358,10 @@ int main(int argc, char** argv) {
     }
 
     try {
-        // The store: --store, else $PARVON_CLIENT_STORE, else the program's own. A store named by
-        // folder is opened as it is, so that "demo" finds it empty.
-        if (StoreFolder.isEmpty())
-            StoreFolder = qEnvironmentVariable("PARVON_CLIENT_STORE");
-        const std::shared_ptr<TSqliteStore> Store =
-            StoreFolder.isEmpty() ? OpenWorkstationStore() : std::make_shared<TSqliteStore>(StoreFolder);
+        // The store: --store, else the program's own. It is opened as it is: "demo" finds an empty
+        // one empty, and an import does not land beside the demo tree.
+        const auto Store =
+            std::make_shared<TSqliteStore>(StoreFolder.isEmpty() ? WorkstationStoreFolder() : StoreFolder);
         TDirectoryClient Client(Store, Store);
         TDirectoryClient::SetInstance(&Client);
         TTool Tool{*Store, Client};

@@ -3,6 +3,7 @@
 #include "BImportDatei.h"
 
 #include <ErrorGuard.h>
+#include <FileDialog.h>
 #include <Konfiguration.h>
 #include <MaskFormat.h>
 #include <ModalSeam.h>
@@ -214,7 +215,7 @@ void TBImportTab::Button1Click() {
 
     QFileDialog SaveDialog1(this);
     SaveDialog1.setObjectName(QStringLiteral("SaveDialog1"));
-    SaveDialog1.setOption(QFileDialog::DontUseNativeDialog);
+    SetUpFileDialog(SaveDialog1);
     SaveDialog1.setOption(QFileDialog::DontConfirmOverwrite);
     SaveDialog1.setAcceptMode(QFileDialog::AcceptSave);
     SaveDialog1.setFileMode(QFileDialog::AnyFile);

@@ -4,9 +4,11 @@
 
 #include <EDirectoryError.h>
 #include <ErrorGuard.h>
+#include <FileDialog.h>
 #include <FolderBrowser_u.h>
 #include <Konfiguration.h>
 #include <ModalSeam.h>
+#include <Names.h>
 #include <OUBrowser_U.h>
 #include <RadioGroup.h>
 #include <WaitCursor.h>
@@ -105,6 +107,7 @@ void TKlassenTab::BuildUi() {
     EdNeueklasse = new QLineEdit(this);
     EdNeueklasse->setObjectName(QStringLiteral("EdNeueklasse"));
     EdNeueklasse->setValidator(new TKlassenNameValidator(EdNeueklasse));
+    EdNeueklasse->setMaxLength(MaxNameLength); // the class becomes a container of that name
     EdNeueklasse->setFixedWidth(180);
     EdNeueklasse->installEventFilter(this);
     Label1->setBuddy(EdNeueklasse);
@@ -356,7 +359,7 @@ void TKlassenTab::chLogDateiClick() {
 void TKlassenTab::spLogDateiClick() {
     QFileDialog OpenDialog1(this);
     OpenDialog1.setObjectName(QStringLiteral("OpenDialog1"));
-    OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
+    SetUpFileDialog(OpenDialog1);
     OpenDialog1.setAcceptMode(QFileDialog::AcceptOpen);
     OpenDialog1.setFileMode(QFileDialog::ExistingFile);
     OpenDialog1.setNameFilters({QStringLiteral("Textdateien (*.txt)"), QStringLiteral("Alle Dateien (*.*)")});

@@ -68,7 +68,8 @@ void TFaultInjection::Check(const QString& Call) {
     TRule R;
     if (!Due(Call, R))
         return;
-    const QString Message = R.Message.isEmpty() ? QStringLiteral("%1 failed (%2)").arg(Call).arg(R.Status) : R.Message;
+    const QString Message =
+        R.Message.isEmpty() ? QStringLiteral("%1 fehlgeschlagen (%2)").arg(Call).arg(R.Status) : R.Message;
     throw EDirectoryError(Message, R.Status);
 }
 

@@ -56,7 +56,7 @@ class TDirectoryClient;
 // Two exports of the same store are byte-identical.
 //
 // Import reads the whole text first and stops at the first fault with an EDirectoryError whose
-// message starts with "LDIF line N: ". Then it applies everything in one transaction of the
+// message starts with "LDIF-Zeile N: ". Then it applies everything in one transaction of the
 // directory, so a failing import changes nothing. Parents must come before their children (or exist already).
 // An object that exists already keeps its place; each field the record names gets the record's
 // values, other fields stay. The tree is created when the store does not hold it.
@@ -65,6 +65,7 @@ namespace Ldif {
 struct TImportResult {
     int Created = 0;
     int Updated = 0;
+    QStringList Servers; // full names of the text's NCP servers, in the order of the text
 };
 
 QByteArray ExportTree(TDirectoryClient& Client, const QString& TreeName);

@@ -31,7 +31,7 @@ QString Utf8(const QByteArray& Bytes, int Line) {
     QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString Text = Decoder.decode(Bytes);
     if (Decoder.hasError())
-        Fail(Line, QStringLiteral("invalid UTF-8"));
+        Fail(Line, QStringLiteral("ungültiges UTF-8"));
     return Text;
 }
 
@@ -66,24 +66,24 @@ bool ValidAttributeName(const QString& Name) {
 TAttributeLine ParseLine(const QByteArray& Text, int Line) {
     const int Colon = Text.indexOf(':');
     if (Colon < 0)
-        Fail(Line, QStringLiteral("\"attribute: value\" expected"));
+        Fail(Line, QStringLiteral("\"Attribut: Wert\" erwartet"));
     TAttributeLine Result;
     Result.Line = Line;
     const QString Name = Utf8(Text.left(Colon), Line);
     if (Name.contains(QLatin1Char(';')))
-        Fail(Line, QStringLiteral("attribute options are not supported (\"%1\")").arg(Name));
+        Fail(Line, QStringLiteral("Attributoptionen werden nicht unterstützt (\"%1\")").arg(Name));
     if (!ValidAttributeName(Name))
-        Fail(Line, QStringLiteral("invalid attribute name \"%1\"").arg(Name));
+        Fail(Line, QStringLiteral("ungültiger Attributname \"%1\"").arg(Name));
     Result.Attribute = Name;
     const QByteArray Rest = Text.mid(Colon + 1);
     if (Rest.startsWith(':')) {
         const QByteArray Encoded = Rest.mid(1).trimmed();
         auto Decoded = QByteArray::fromBase64Encoding(Encoded, QByteArray::AbortOnBase64DecodingErrors);
         if (!Decoded)
-            Fail(Line, QStringLiteral("invalid base64 value"));
+            Fail(Line, QStringLiteral("ungültiger base64-Wert"));
         Result.Value = *Decoded;
     } else if (Rest.startsWith('<')) {
-        Fail(Line, QStringLiteral("values from URLs (\":<\") are not supported"));
+        Fail(Line, QStringLiteral("Werte aus URLs (\":<\") werden nicht unterstützt"));
     } else {
         int Start = 0;
         while (Start < Rest.size() && Rest[Start] == ' ')
@@ -114,7 +114,7 @@ std::vector<TRecord> ParseRecords(const QByteArray& Text) {
             if (InComment)
                 continue;
             if (Logical.empty() || Logical.back().Text.isEmpty())
-                Fail(Number, QStringLiteral("continued line without a line to continue"));
+                Fail(Number, QStringLiteral("Fortsetzungszeile ohne eine Zeile, die sie fortsetzt"));
             Logical.back().Text += L.mid(1);
             continue;
         }
@@ -137,20 +137,21 @@ std::vector<TRecord> ParseRecords(const QByteArray& Text) {
             First = false;
             if (A.Attribute.compare(QLatin1String("version"), Qt::CaseInsensitive) == 0) {
                 if (A.Value.trimmed() != "1")
-                    Fail(L.Line, QStringLiteral("only \"version: 1\" is supported"));
+                    Fail(L.Line, QStringLiteral("nur \"version: 1\" wird unterstützt"));
                 continue;
             }
         }
         if (!InRecord) {
             if (!IsDn)
-                Fail(L.Line, QStringLiteral("\"dn:\" expected"));
+                Fail(L.Line, QStringLiteral("\"dn:\" erwartet"));
             Records.push_back({L.Line, {}});
             InRecord = true;
         } else if (IsDn) {
-            Fail(L.Line, QStringLiteral("a second \"dn:\" in one record (blank line missing)"));
+            Fail(L.Line, QStringLiteral("ein zweites \"dn:\" in einem Eintrag (Leerzeile fehlt)"));
         } else if (A.Attribute.compare(QLatin1String("changetype"), Qt::CaseInsensitive) == 0 ||
                    A.Attribute.compare(QLatin1String("control"), Qt::CaseInsensitive) == 0) {
-            Fail(L.Line, QStringLiteral("change records (\"%1:\") are not supported").arg(A.Attribute));
+            Fail(L.Line,
+                 QStringLiteral("Änderungseinträge (\"%1:\") werden nicht unterstützt").arg(A.Attribute));
         }
         Records.back().Lines.append(A);
     }
@@ -185,11 +186,11 @@ std::vector<TRdn> ParseDn(const QString& Dn) {
         const QString& Part = *It;
         const int Equals = Part.indexOf(QLatin1Char('='));
         if (Equals < 0)
-            throw EDirectoryError(QStringLiteral("invalid DN \"%1\": \"=\" missing").arg(Dn));
+            throw EDirectoryError(QStringLiteral("ungültiger DN \"%1\": \"=\" fehlt").arg(Dn));
         TRdn R;
         R.Type = Part.left(Equals).trimmed().toLower();
         if (!ValidAttributeName(R.Type))
-            throw EDirectoryError(QStringLiteral("invalid DN \"%1\": bad attribute type").arg(Dn));
+            throw EDirectoryError(QStringLiteral("ungültiger DN \"%1\": falscher Attributtyp").arg(Dn));
         QString Raw = Part.mid(Equals + 1);
         // Unescaped blanks around the value are not part of it.
         int Start = 0;
@@ -207,12 +208,14 @@ std::vector<TRdn> ParseDn(const QString& Dn) {
         Raw = Raw.mid(Start, End - Start);
         if (Raw.startsWith(QLatin1Char('#')))
             throw EDirectoryError(
-                QStringLiteral("invalid DN \"%1\": values in hex form are not supported").arg(Dn));
+                QStringLiteral("ungültiger DN \"%1\": Werte in Hexadezimalform werden nicht unterstützt")
+                    .arg(Dn));
         R.Value = UnescapeDnValue(Raw);
         if (R.Value.isEmpty())
-            throw EDirectoryError(QStringLiteral("invalid DN \"%1\": empty name").arg(Dn));
+            throw EDirectoryError(QStringLiteral("ungültiger DN \"%1\": leerer Name").arg(Dn));
         if (R.Value.contains(QLatin1Char('\\')))
-            throw EDirectoryError(QStringLiteral("invalid DN \"%1\": a name may not hold \"\\\"").arg(Dn));
+            throw EDirectoryError(
+                QStringLiteral("ungültiger DN \"%1\": ein Name darf kein \"\\\" enthalten").arg(Dn));
         Result.push_back(R);
     }
     return Result;
@@ -264,7 +267,7 @@ public:
 
     TImportResult Run(const QByteArray& Text) {
         if (FTreeName.isEmpty() || FTreeName.contains(QLatin1Char('\\')))
-            throw EDirectoryError(QStringLiteral("Invalid tree name \"%1\"").arg(FTreeName));
+            throw EDirectoryError(QStringLiteral("Ungültiger Baumname \"%1\"").arg(FTreeName));
         const std::vector<TRecord> Records = ParseRecords(Text);
         std::vector<TPlannedRecord> Plan;
         Plan.reserve(Records.size());
@@ -308,7 +311,7 @@ private:
             return DecodeValue(Bytes, Type,
                                [this, Line](const QString& Dn) { return DnToFullName(Dn, Line); });
         } catch (const EDirectoryError& E) {
-            if (E.Message().startsWith(QLatin1String("LDIF line")))
+            if (E.Message().startsWith(QStringLiteral("LDIF-Zeile")))
                 throw;
             Fail(Line, E.Message());
         }
@@ -330,7 +333,7 @@ private:
         P.Name = Rdns.back().Value;
         P.Depth = int(Rdns.size());
         if (FPlanned.contains(P.FullName.toLower()))
-            Fail(R.Line, QStringLiteral("\"%1\" occurs twice").arg(DnText));
+            Fail(R.Line, QStringLiteral("\"%1\" kommt zweimal vor").arg(DnText));
 
         // The layout: one object class that names a layout; "top" and the like may accompany it.
         QString Unknown;
@@ -348,32 +351,32 @@ private:
                 continue;
             }
             if (!P.Layout.isEmpty() && P.Layout != Layout)
-                Fail(A.Line, QStringLiteral("two object classes that name layouts (\"%1\", \"%2\")")
+                Fail(A.Line, QStringLiteral("zwei Objektklassen, die Layouts benennen (\"%1\", \"%2\")")
                                  .arg(LayoutToObjectClass(P.Layout), Class));
             P.Layout = Layout;
         }
         if (!Unknown.isEmpty())
-            Fail(UnknownLine, QStringLiteral("unknown object class \"%1\"").arg(Unknown));
+            Fail(UnknownLine, QStringLiteral("unbekannte Objektklasse \"%1\"").arg(Unknown));
         if (P.Layout.isEmpty())
-            Fail(R.Line, QStringLiteral("\"objectClass:\" missing"));
+            Fail(R.Line, QStringLiteral("\"objectClass:\" fehlt"));
         if (Rdns.back().Type != NamingAttribute(P.Layout))
             Fail(R.Line,
-                 QStringLiteral("an object of class %1 is named by \"%2=\", not by \"%3=\"")
+                 QStringLiteral("ein Objekt der Klasse %1 wird mit \"%2=\" benannt, nicht mit \"%3=\"")
                      .arg(LayoutToObjectClass(P.Layout), NamingAttribute(P.Layout), Rdns.back().Type));
 
         // The parent must exist or come earlier in the text.
         const QString ParentLayout = KnownLayout(P.ParentFullName);
         if (ParentLayout.isEmpty())
-            Fail(R.Line,
-                 QStringLiteral("parent \"%1\" does not exist (parents must come before their children)")
-                     .arg(FullNameToDn(P.ParentFullName, false)));
+            Fail(R.Line, QStringLiteral("übergeordnetes Objekt \"%1\" fehlt (übergeordnete Objekte kommen "
+                                        "vor ihren untergeordneten)")
+                             .arg(FullNameToDn(P.ParentFullName, false)));
         if (!IsContainerLayout(ParentLayout))
-            Fail(R.Line,
-                 QStringLiteral("parent \"%1\" is no container").arg(FullNameToDn(P.ParentFullName, false)));
+            Fail(R.Line, QStringLiteral("übergeordnetes Objekt \"%1\" ist kein Container")
+                             .arg(FullNameToDn(P.ParentFullName, false)));
         TObjectRef Ref;
         if (FTreeExists && FDirectory.TryResolve(P.FullName, Ref)) {
             if (Ref.Layout.compare(P.Layout, Qt::CaseInsensitive) != 0)
-                Fail(R.Line, QStringLiteral("\"%1\" exists already with object class %2")
+                Fail(R.Line, QStringLiteral("\"%1\" gibt es bereits mit der Objektklasse %2")
                                  .arg(DnText, LayoutToObjectClass(Ref.Layout)));
             P.Exists = true;
             P.FullName = Ref.FullName;
@@ -397,10 +400,10 @@ private:
             const int Line = Lines.front()->Line;
             const QString Field = FFieldOfAttribute.value(Attribute.toLower());
             if (Field.isEmpty() || !FTypes.contains(Field))
-                Fail(Line, QStringLiteral("unknown attribute \"%1\"").arg(Attribute));
+                Fail(Line, QStringLiteral("unbekanntes Attribut \"%1\"").arg(Attribute));
             const NWFieldType Type = FTypes.value(Field);
             if (Type.SingleValued && Lines.size() > 1)
-                Fail(Lines[1]->Line, QStringLiteral("\"%1\" holds one value only").arg(Attribute));
+                Fail(Lines[1]->Line, QStringLiteral("\"%1\" hat nur einen Wert").arg(Attribute));
             QVariant Value;
             if (Type.SingleValued) {
                 Value = ConvertValue(Type, Lines.front()->Value, Line);
@@ -452,17 +455,20 @@ private:
                 if (Parent.FullName.compare(P->ParentFullName, Qt::CaseInsensitive) != 0)
                     Parent = FDirectory.Resolve(P->ParentFullName);
                 if (!IsContainerLayout(Parent.Layout))
-                    Fail(P->Line, QStringLiteral("parent \"%1\" is no container").arg(P->ParentFullName));
+                    Fail(P->Line, QStringLiteral("übergeordnetes Objekt \"%1\" ist kein Container")
+                                      .arg(P->ParentFullName));
                 P->Object = FDirectory.CreateObject(Parent, P->Layout, P->Name);
                 ++Result.Created;
             } catch (const EDirectoryError& E) {
-                if (E.Message().startsWith(QLatin1String("LDIF line")))
+                if (E.Message().startsWith(QStringLiteral("LDIF-Zeile")))
                     throw;
                 Fail(P->Line, E.Message());
             }
         }
         std::vector<TVolume> Volumes = FClient.VolumeStore().Volumes();
         for (TPlannedRecord& P : Plan) {
+            if (P.Layout == QLatin1String("NCP Server"))
+                Result.Servers.append(P.Object.FullName);
             int Line = P.Line;
             try {
                 if (!P.Fields.empty()) {
@@ -536,7 +542,7 @@ QVariant DecodeValue(const QByteArray& Bytes, const NWFieldType& Type, const TFu
         bool Ok = false;
         const int AddressType = Hash > 0 ? Bytes.left(Hash).toInt(&Ok) : 0;
         if (!Ok || AddressType < 0)
-            BadValue(QStringLiteral("network address expected (type \"#\" address bytes)"));
+            BadValue(QStringLiteral("Netzwerkadresse erwartet (Typ \"#\" Adressbytes)"));
         return QVariant::fromValue(NWNetAddress(AddressType, Bytes.mid(Hash + 1)));
     }
     if (Kind == TSyntaxKind::Octets)
@@ -544,25 +550,25 @@ QVariant DecodeValue(const QByteArray& Bytes, const NWFieldType& Type, const TFu
     QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString Text = Decoder.decode(Bytes);
     if (Decoder.hasError())
-        BadValue(QStringLiteral("invalid UTF-8"));
+        BadValue(QStringLiteral("ungültiges UTF-8"));
     switch (Kind) {
     case TSyntaxKind::Integer: {
         bool Ok = false;
         const qint64 N = Text.trimmed().toLongLong(&Ok);
         if (!Ok)
-            BadValue(QStringLiteral("integer expected, not \"%1\"").arg(Text));
+            BadValue(QStringLiteral("ganze Zahl erwartet, nicht \"%1\"").arg(Text));
         return QVariant(N);
     }
     case TSyntaxKind::Boolean: {
         const QString B = Text.trimmed().toUpper();
         if (B != QLatin1String("TRUE") && B != QLatin1String("FALSE"))
-            BadValue(QStringLiteral("TRUE or FALSE expected, not \"%1\"").arg(Text));
+            BadValue(QStringLiteral("TRUE oder FALSE erwartet, nicht \"%1\"").arg(Text));
         return QVariant(B == QLatin1String("TRUE"));
     }
     case TSyntaxKind::Time: {
         const QDateTime T = ParseGeneralizedTime(Text);
         if (!T.isValid())
-            BadValue(QStringLiteral("generalized time expected (YYYYMMDDHHMMSSZ), not \"%1\"").arg(Text));
+            BadValue(QStringLiteral("Zeitangabe (generalized time, YYYYMMDDHHMMSSZ) erwartet, nicht \"%1\"").arg(Text));
         return QVariant(T);
     }
     case TSyntaxKind::Path: {
@@ -576,7 +582,7 @@ QVariant DecodeValue(const QByteArray& Bytes, const NWFieldType& Type, const TFu
         if (Hash > 0)
             Rest.left(Hash).toInt(&Ok);
         if (!Ok)
-            BadValue(QStringLiteral("path expected (volume DN \"#\" name space \"#\" path)"));
+            BadValue(QStringLiteral("Pfad erwartet (Volume-DN \"#\" Namensraum \"#\" Pfad)"));
         return QString(Volume + QLatin1Char(',') + Rest.mid(Hash + 1));
     }
     case TSyntaxKind::DistinguishedName:

@@ -96,7 +96,7 @@ bool InTree(const QString& FullName, const QString& TreeName) {
 }
 
 void Fail(int Line, const QString& Message) {
-    throw EDirectoryError(QStringLiteral("LDIF line %1: %2").arg(Line).arg(Message));
+    throw EDirectoryError(QStringLiteral("LDIF-Zeile %1: %2").arg(Line).arg(Message));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -150,7 +150,7 @@ QString UnescapeDnValue(const QString& Text) {
         const char C = In[I];
         if (C == '\\') {
             if (I + 1 >= In.size())
-                throw EDirectoryError(QStringLiteral("\"\\\" at the end of \"%1\"").arg(Text));
+                throw EDirectoryError(QStringLiteral("\"\\\" am Ende von \"%1\"").arg(Text));
             const char N = In[I + 1];
             if (QByteArrayView(" \"#+,;<=>\\").contains(N)) {
                 Bytes += N;
@@ -159,10 +159,10 @@ QString UnescapeDnValue(const QString& Text) {
                 Bytes += char(HexValue(N) * 16 + HexValue(In[I + 2]));
                 I += 2;
             } else {
-                throw EDirectoryError(QStringLiteral("invalid escape in \"%1\"").arg(Text));
+                throw EDirectoryError(QStringLiteral("ungültige Maskierung in \"%1\"").arg(Text));
             }
         } else if (QByteArrayView("\"+;<>").contains(C)) {
-            throw EDirectoryError(QStringLiteral("\"%1\" must be escaped with \"\\\" in \"%2\"")
+            throw EDirectoryError(QStringLiteral("\"%1\" muss in \"%2\" mit \"\\\" maskiert werden")
                                       .arg(QString(QLatin1Char(C)), Text));
         } else {
             Bytes += C;
@@ -171,7 +171,7 @@ QString UnescapeDnValue(const QString& Text) {
     QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString Result = Decoder.decode(Bytes);
     if (Decoder.hasError())
-        throw EDirectoryError(QStringLiteral("invalid UTF-8 in \"%1\"").arg(Text));
+        throw EDirectoryError(QStringLiteral("ungültiges UTF-8 in \"%1\"").arg(Text));
     return Result;
 }
 

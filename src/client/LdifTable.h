@@ -39,7 +39,7 @@ QString RuleName(const QString& Name);
 QStringList Levels(const QString& FullName);
 // Whether the full name names an object below the root of tree TreeName.
 bool InTree(const QString& FullName, const QString& TreeName);
-// Throws EDirectoryError("LDIF line N: Message").
+// Throws EDirectoryError("LDIF-Zeile N: Message").
 [[noreturn]] void Fail(int Line, const QString& Message);
 
 } // namespace Ldif

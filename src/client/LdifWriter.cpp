@@ -26,7 +26,7 @@ public:
     TExporter(TDirectoryClient& Client, const QString& TreeName)
         : FClient(Client), FDirectory(Client.Directory()) {
         if (TreeName.isEmpty() || TreeName.contains(QLatin1Char('\\')))
-            throw EDirectoryError(QStringLiteral("Invalid tree name \"%1\"").arg(TreeName));
+            throw EDirectoryError(QStringLiteral("Ungültiger Baumname \"%1\"").arg(TreeName));
         FRoot = FDirectory.Resolve(TreeFullName(TreeName));
         for (const NWFieldType& T : FDirectory.FieldTypes())
             FTypes.insert(T.Name, T);

@@ -46,10 +46,10 @@ QVariant Shaped(const NWFieldType& Type, std::vector<QVariant> Values, const QVa
 const NWFieldType& StreamField(TDirectoryClient& Client, const QString& Field) {
     const NWFieldType* Type = Directory(Client).FieldType(Field);
     if (!Type)
-        ThrowDirectoryError(ERR_NO_SUCH_ATTRIBUTE, QStringLiteral("Unknown field \"%1\"").arg(Field));
+        ThrowDirectoryError(ERR_NO_SUCH_ATTRIBUTE, QStringLiteral("Unbekanntes Feld \"%1\"").arg(Field));
     if (KindOfSyntax(Type->Syntax) != TSyntaxKind::Stream)
         ThrowDirectoryError(ERR_ILLEGAL_ATTRIBUTE,
-                            QStringLiteral("Field \"%1\" is no stream field").arg(Type->Name));
+                            QStringLiteral("Das Feld \"%1\" ist kein Stream-Feld").arg(Type->Name));
     return *Type;
 }
 
@@ -108,16 +108,18 @@ void NWEntry::SaveFieldToFile(const QString& Field, const QString& Path, bool Ov
     const std::vector<QVariant> Values = Directory(FClient).ReadField(FObject, Type);
     if (Values.empty())
         ThrowDirectoryError(ERR_NO_SUCH_ATTRIBUTE,
-                            QStringLiteral("%1 holds no \"%2\"").arg(FObject.FullName, Type.Name));
+                            QStringLiteral("%1 hat keinen Wert in \"%2\"").arg(FObject.FullName, Type.Name));
     if (!Overwrite && QFileInfo::exists(Path))
-        ThrowDirectoryError(-1, QStringLiteral("File exists already: %1").arg(Path));
+        ThrowDirectoryError(-1, QStringLiteral("Die Datei gibt es bereits: %1").arg(Path));
     // Written into the file in place, so that a file the caller created (and its permissions) stays.
     QFile File(Path);
     if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        ThrowDirectoryError(-1, QStringLiteral("Cannot write %1: %2").arg(Path, File.errorString()));
+        ThrowDirectoryError(
+            -1, QStringLiteral("%1 kann nicht geschrieben werden: %2").arg(Path, File.errorString()));
     const QByteArray Bytes = Values.front().toString().toUtf8();
     if (File.write(Bytes) != Bytes.size() || !File.flush())
-        ThrowDirectoryError(-1, QStringLiteral("Cannot write %1: %2").arg(Path, File.errorString()));
+        ThrowDirectoryError(
+            -1, QStringLiteral("%1 kann nicht geschrieben werden: %2").arg(Path, File.errorString()));
 }
 
 void NWEntry::LoadFieldFromFile(const QString& Field, const QString& Path) {
@@ -125,7 +127,8 @@ void NWEntry::LoadFieldFromFile(const QString& Field, const QString& Path) {
     const NWFieldType& Type = StreamField(FClient, Field);
     QFile File(Path);
     if (!File.open(QIODevice::ReadOnly))
-        ThrowDirectoryError(-1, QStringLiteral("Cannot read %1: %2").arg(Path, File.errorString()));
+        ThrowDirectoryError(-1,
+                            QStringLiteral("%1 kann nicht gelesen werden: %2").arg(Path, File.errorString()));
     const QByteArray Bytes = File.readAll();
     // UTF-8 when the file is valid UTF-8, else the workstation's 8-bit text (Latin-1).
     QStringDecoder Utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -149,6 +152,10 @@ void NWEntries::Refresh() {
     Load();
 }
 
+void NWEntries::RefreshCounted() {
+    Load(true);
+}
+
 // Every reading of the listing, the first one after positioning included, is a refresh.
 int NWEntries::Count() const {
     if (FLoaded)
@@ -160,22 +167,32 @@ int NWEntries::Count() const {
     return FCounted;
 }
 
-void NWEntries::Load() const {
+void NWEntries::Load(bool Counted) const {
     TFaultInjection::Check(QStringLiteral("NWEntries.Refresh"));
-    FRows = Directory(FClient).Children(FContainer, FFilters);
+    FRows = Counted ? Directory(FClient).ChildrenCounted(FContainer, FFilters)
+                    : Directory(FClient).Children(FContainer, FFilters);
     FLoaded = true;
     FCounted = -1;
 }
 
-NWEntryPtr NWEntries::Item(int Index) const {
-    TFaultInjection::Check(QStringLiteral("NWEntries.Item"));
+const TChildEntry& NWEntries::Row(int Index) const {
     if (!FLoaded)
         Load();
     if (Index < 0 || Index >= int(FRows.size()))
-        ThrowDirectoryError(
-            ERR_INVALID_REQUEST,
-            QStringLiteral("Entry index %1 out of range (0..%2)").arg(Index).arg(int(FRows.size()) - 1));
-    const TChildEntry& R = FRows[size_t(Index)];
+        ThrowDirectoryError(ERR_INVALID_REQUEST,
+                            QStringLiteral("Eintrag %1 liegt außerhalb des Bereichs (0..%2)")
+                                .arg(Index)
+                                .arg(int(FRows.size()) - 1));
+    return FRows[size_t(Index)];
+}
+
+int NWEntries::SubordinateCount(int Index) const {
+    return Row(Index).Subordinates;
+}
+
+NWEntryPtr NWEntries::Item(int Index) const {
+    TFaultInjection::Check(QStringLiteral("NWEntries.Item"));
+    const TChildEntry& R = Row(Index);
     return MakeEntry(FClient,
                      {R.Key, FContainer.FullName + QLatin1Char('\\') + R.ShortName, R.ShortName, R.Layout});
 }
@@ -196,7 +213,7 @@ const NWFieldType& NWFieldTypes::Item(int Index) const {
     if (Index < 0 || Index >= Count())
         ThrowDirectoryError(
             ERR_INVALID_REQUEST,
-            QStringLiteral("Field type index %1 out of range (0..%2)").arg(Index).arg(Count() - 1));
+            QStringLiteral("Feldtyp %1 liegt außerhalb des Bereichs (0..%2)").arg(Index).arg(Count() - 1));
     return FTypes[size_t(Index)];
 }
 
@@ -248,10 +265,11 @@ void NWDir::SetFilters(const QString& Layouts) {
 NWEntryPtr NWDir::Entry() const {
     TFaultInjection::Check(QStringLiteral("NWDir.Entry"));
     if (FPosition.FullName.isEmpty())
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("The directory control is not positioned"));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
+                            QStringLiteral("Das Verzeichnis-Steuerelement ist nicht positioniert"));
     if (FPosition.IsTreeRoot())
         ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
-                            QStringLiteral("A tree root is no entry: %1").arg(FPosition.FullName));
+                            QStringLiteral("Eine Baumwurzel ist kein Eintrag: %1").arg(FPosition.FullName));
     return MakeEntry(FClient, FPosition);
 }
 
@@ -270,7 +288,7 @@ NWEntryPtr NWDir::FindEntry(const QString& Name) const {
     const TObjectRef Ref = Directory(FClient).Resolve(Name);
     if (Ref.IsTreeRoot())
         ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
-                            QStringLiteral("A tree root is no entry: %1").arg(Ref.FullName));
+                            QStringLiteral("Eine Baumwurzel ist kein Eintrag: %1").arg(Ref.FullName));
     return MakeEntry(FClient, Ref);
 }
 
@@ -294,7 +312,7 @@ QString NWDir::ResolveName(const QString& Name) const {
         if (HaveTree && DottedToFullName(Tree, Name, FullName) && D.TryResolve(FullName, Ref))
             return Ref.FullName;
     }
-    ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Name));
+    ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Objekt nicht gefunden: %1").arg(Name));
 }
 
 void NWDir::Search(const QString& Name, const QString& Layout, int Scope, const QString& Base, int Flags) {

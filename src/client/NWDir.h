@@ -55,13 +55,20 @@ class NWEntries {
 public:
     NWEntries(TDirectoryClient& Client, const TObjectRef& Container, const QStringList& Filters);
     void Refresh();
+    // A refresh that also counts, for each container listed, its own subordinates under the same
+    // filters, in the same reading (SubordinateCount).
+    void RefreshCounted();
     int Count() const;
-    NWEntryPtr Item(int Index) const;                           // throws for an index out of range
+    NWEntryPtr Item(int Index) const; // throws for an index out of range
+    // After RefreshCounted: how many subordinates under the filters the entry at Index holds; -1
+    // for a leaf or when not counted. Throws for an index out of range.
+    int SubordinateCount(int Index) const;
     NWEntryPtr Add(const QString& Layout, const QString& Name); // creates the object at once
 
 private:
     bool Passes(const QString& Layout) const;
-    void Load() const;
+    void Load(bool Counted = false) const;
+    const TChildEntry& Row(int Index) const;
 
     TDirectoryClient& FClient;
     TObjectRef FContainer;

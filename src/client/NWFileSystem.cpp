@@ -4,6 +4,10 @@
 
 #include "EDirectoryError.h"
 
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
 namespace NWFileSystem {
 
 bool ForceDirectories(const QString& UncPath) {
@@ -45,6 +49,24 @@ QStringList ListFolders(const QString& UncPath) {
 
 QStringList ListFolders(TDirectoryClient& Client, const QString& UncPath) {
     return Client.VolumeStore().ListFolders(UncPath);
+}
+
+std::vector<TFolderEntry> ListFoldersMarked(const QString& UncPath) {
+    return ListFoldersMarked(TDirectoryClient::Instance(), UncPath);
+}
+
+std::vector<TFolderEntry> ListFoldersMarked(TDirectoryClient& Client, const QString& UncPath) {
+    const QStringList Names = ListFolders(Client, UncPath);
+    const QString Local = LocalPath(Client, UncPath);
+    std::vector<TFolderEntry> Entries;
+    Entries.reserve(size_t(Names.size()));
+    for (const QString& Name : Names) {
+        // The first subfolder answers; the listing stops there.
+        QDirIterator Inside(Local + QLatin1Char('/') + Name,
+                            QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+        Entries.push_back({Name, Inside.hasNext()});
+    }
+    return Entries;
 }
 
 } // namespace NWFileSystem

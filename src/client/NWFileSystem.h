@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 class TDirectoryClient;
 
@@ -24,4 +25,13 @@ QStringList ServerVolumes(TDirectoryClient& Client, const QString& Server);
 // for a folder that does not exist. Throws EDirectoryError for a path outside any volume.
 QStringList ListFolders(const QString& UncPath);
 QStringList ListFolders(TDirectoryClient& Client, const QString& UncPath);
+// A subfolder with the mark whether it holds subfolders of its own.
+struct TFolderEntry {
+    QString Name;
+    bool HasFolders = false;
+};
+// ListFolders, each subfolder marked (looked at on disk, links not followed), so that a tree shows
+// an empty folder without an expand mark.
+std::vector<TFolderEntry> ListFoldersMarked(const QString& UncPath);
+std::vector<TFolderEntry> ListFoldersMarked(TDirectoryClient& Client, const QString& UncPath);
 } // namespace NWFileSystem

@@ -19,7 +19,7 @@ QString NWSess::ConnectedTree(int Index) const {
     const QStringList Trees = FClient.Directory().ConnectedTrees();
     if (Index < 0 || Index >= Trees.size())
         ThrowDirectoryError(ERR_INVALID_REQUEST,
-                            QStringLiteral("No connected tree at position %1").arg(Index));
+                            QStringLiteral("Kein verbundener Baum an Position %1").arg(Index));
     return Trees.at(Index);
 }
 
@@ -33,7 +33,7 @@ NWSess::TServerConnection NWSess::ServerConnection(int Index) const {
     const auto Connections = FClient.Directory().ServerConnections();
     if (Index < 0 || Index >= int(Connections.size()))
         ThrowDirectoryError(ERR_INVALID_REQUEST,
-                            QStringLiteral("No server connection at position %1").arg(Index));
+                            QStringLiteral("Keine Serververbindung an Position %1").arg(Index));
     const auto& C = Connections[size_t(Index)];
     return {C.FullName, C.DisplayName};
 }

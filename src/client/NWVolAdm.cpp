@@ -9,7 +9,7 @@
 namespace {
 
 [[noreturn]] void UnknownTrustee(const QString& Name) {
-    ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Unknown trustee: %1").arg(Name));
+    ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Unbekannter Trustee: %1").arg(Name));
 }
 
 // The fault-injection name of reading and writing a folder flag.
@@ -76,7 +76,7 @@ NWTrusteePtr NWTrustees::Item(const QString& TrusteeName, int Reserved) {
         UnknownTrustee(TrusteeName);
     const std::optional<int> Rights = FClient.VolumeStore().FindTrustee(FFolder, Ref.FullName);
     if (!Rights)
-        ThrowDirectoryError(ERR_NO_SUCH_VALUE, QStringLiteral("%1 holds no rights here").arg(Ref.FullName));
+        ThrowDirectoryError(ERR_NO_SUCH_VALUE, QStringLiteral("%1 hat hier keine Rechte").arg(Ref.FullName));
     return std::make_shared<NWTrustee>(FClient, FFolder, Ref.FullName, Rights);
 }
 
@@ -89,7 +89,7 @@ NWTrusteePtr NWTrustees::ItemAt(int Index) const {
     TFaultInjection::Check(QStringLiteral("NWTrustees.ItemAt"));
     const QStringList All = FClient.VolumeStore().Trustees(FFolder);
     if (Index < 0 || Index >= All.size())
-        ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("No trustee at position %1").arg(Index));
+        ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("Kein Trustee an Position %1").arg(Index));
     return std::make_shared<NWTrustee>(FClient, FFolder, All.at(Index));
 }
 
@@ -120,7 +120,7 @@ void NWVolAdm::SetFullName(const QString& Volume) {
         Text.startsWith(QLatin1String("\\\\")) ? Text.mid(2).split(QLatin1Char('\\')) : QStringList();
     TVolume Found;
     if (Parts.size() != 2 || !FClient.VolumeStore().FindVolume(Parts[0], Parts[1], Found))
-        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Unknown volume: %1").arg(Volume));
+        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Unbekanntes Volume: %1").arg(Volume));
     FFullName = QStringLiteral("\\\\%1\\%2").arg(Found.Server, Found.Volume);
     FVolume = Found;
 }
@@ -128,11 +128,12 @@ void NWVolAdm::SetFullName(const QString& Volume) {
 NWDirectoryEntryPtr NWVolAdm::GetDirectoryEntry(const QString& Path) const {
     TFaultInjection::Check(QStringLiteral("NWVolAdm.GetDirectoryEntry"));
     if (FFullName.isEmpty())
-        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("The volume control is not positioned"));
+        ThrowDirectoryError(ERR_INVALID_PATH,
+                            QStringLiteral("Das Volume-Steuerelement ist nicht positioniert"));
     const bool OnVolume = Path.compare(FFullName, Qt::CaseInsensitive) == 0 ||
                           Path.startsWith(FFullName + QLatin1Char('\\'), Qt::CaseInsensitive);
     if (!OnVolume)
-        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("%1 does not lie on %2").arg(Path, FFullName));
+        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("%1 liegt nicht auf %2").arg(Path, FFullName));
     const TFolderKey Folder = FClient.VolumeStore().OpenFolder(Path);
     return std::make_shared<NWDirectoryEntry>(FClient, Folder, Path, FVolume.VolumeObject);
 }

@@ -10,6 +10,7 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QTreeView>
@@ -18,7 +19,8 @@
 
 struct TFolderModel::TFolderNode : TLazyTreeModel::TNode {
     TKind Kind = TKind::Server;
-    QString Path; // "\\SERVER\VOLUME\dir"; empty for a server
+    QString Path;        // "\\SERVER\VOLUME\dir"; empty for a server
+    bool MayHold = true; // false: a folder without subfolders
 };
 
 TFolderModel::TFolderModel(TNDK& Ndk, QObject* Parent) : TLazyTreeModel(Parent) {
@@ -65,28 +67,27 @@ TFolderModel::TKind TFolderModel::Kind(const QModelIndex& Index) const {
     return N ? N->Kind : TKind::Server;
 }
 
-bool TFolderModel::MayHaveChildren(const TNode&) const {
-    return true;
+bool TFolderModel::MayHaveChildren(const TNode& Node) const {
+    return static_cast<const TFolderNode&>(Node).MayHold;
 }
 
 std::vector<std::unique_ptr<TLazyTreeModel::TNode>> TFolderModel::LoadChildren(TNode& Node) {
     const QString Parent = static_cast<const TFolderNode&>(Node).Path;
     // A level that cannot be read throws; it shows empty (the view opens levels from its event
     // handlers, where no error box belongs).
-    QStringList Folders = NWFileSystem::ListFolders(Parent);
-    // By name, letter case aside, whatever order the client lists them in.
-    std::stable_sort(Folders.begin(), Folders.end(), [](const QString& A, const QString& B) {
-        return A.compare(B, Qt::CaseInsensitive) < 0;
-    });
+    const std::vector<NWFileSystem::TFolderEntry> Folders = NWFileSystem::ListFoldersMarked(Parent);
     std::vector<std::unique_ptr<TNode>> Rows;
-    Rows.reserve(size_t(Folders.size()));
-    for (const QString& Name : std::as_const(Folders)) {
+    Rows.reserve(Folders.size());
+    for (const NWFileSystem::TFolderEntry& F : Folders) {
         auto Folder = std::make_unique<TFolderNode>();
         Folder->Kind = TKind::Folder;
-        Folder->Name = Name;
-        Folder->Path = Parent + u'\\' + Name;
+        Folder->Name = F.Name;
+        Folder->Path = Parent + u'\\' + F.Name;
+        Folder->MayHold = F.HasFolders;
         Rows.push_back(std::move(Folder));
     }
+    // By name as people read it, whatever order the client lists them in.
+    SortByName(Rows);
     return Rows;
 }
 
@@ -140,6 +141,11 @@ TFolderBrowser::TFolderBrowser(TNDK& Ndk, const QString& Title, QWidget* Parent)
     FolderTree->setMinimumSize(320, 320);
     FolderTree->expandToDepth(0); // the servers open, showing their volumes
 
+    edPfad = new QLineEdit(this);
+    edPfad->setObjectName(QStringLiteral("edPfad"));
+    edPfad->setReadOnly(true);
+    edPfad->setFocusPolicy(Qt::NoFocus);
+
     auto* Buttons = new QDialogButtonBox(this);
     OKBtn = Buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
@@ -153,6 +159,7 @@ TFolderBrowser::TFolderBrowser(TNDK& Ndk, const QString& Title, QWidget* Parent)
     auto* Layout = new QVBoxLayout(this);
     Layout->addWidget(laTitel);
     Layout->addWidget(FolderTree, 1);
+    Layout->addWidget(edPfad);
     Layout->addWidget(Buttons);
 
     connect(FolderTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -162,7 +169,9 @@ TFolderBrowser::TFolderBrowser(TNDK& Ndk, const QString& Title, QWidget* Parent)
 TFolderBrowser::~TFolderBrowser() = default;
 
 void TFolderBrowser::CurrentChanged() {
-    OKBtn->setEnabled(!SelectedPath().isEmpty());
+    const QString Path = SelectedPath();
+    edPfad->setText(Path);
+    OKBtn->setEnabled(!Path.isEmpty());
 }
 
 bool TFolderBrowser::SelectPath(const QString& Path) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTreeView;
 class TNDK;
@@ -48,7 +49,8 @@ private:
     const TFolderNode* FolderOf(const QModelIndex& Index) const;
 };
 
-// The folder picker dialog: the title above the tree, OK for a volume or folder, "Abbrechen".
+// The folder picker dialog: the title above the tree, below it the path of the chosen folder, OK for
+// a volume or folder, "Abbrechen".
 class TFolderBrowser : public QDialog {
     Q_OBJECT
 public:
@@ -59,6 +61,7 @@ public:
 
     QLabel* laTitel;
     QTreeView* FolderTree;
+    QLineEdit* edPfad; // the chosen folder's path
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
 

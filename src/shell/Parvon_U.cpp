@@ -4,8 +4,8 @@
 #include "ParvonEinst_U.h"
 
 #include <BImportTab_U.h>
-#include <EDirectoryError.h>
 #include <CatRefresh_u.h>
+#include <EDirectoryError.h>
 #include <ErrorGuard.h>
 #include <KlassenListe_U.h>
 #include <KlassenTab_U.h>
@@ -20,6 +20,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
@@ -27,8 +28,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTimer>
+
+QString TForm1::StandardIniDatei(const QString& ProgramFolder) {
+    const QString Name = QStringLiteral("Parvon.ini");
+    if (QFileInfo(ProgramFolder).isWritable())
+        return QDir(ProgramFolder).filePath(Name);
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).filePath(Name);
+}
 
 QString TForm1::Caption() {
     return QStringLiteral("Parvon - Klassen anlegen") + QString(29, u' ') + QLatin1String(BuildDate);
@@ -154,9 +163,8 @@ void TForm1::SetTabShown(QWidget* Page, bool Shown) {
 
 void TForm1::FormCreate() {
     setWindowTitle(Caption());
-    IniDatei = !FIniOverride.isEmpty()
-                   ? FIniOverride
-                   : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Parvon.ini"));
+    IniDatei =
+        !FIniOverride.isEmpty() ? FIniOverride : StandardIniDatei(QCoreApplication::applicationDirPath());
     KonfigLesen();
 
     // The class tab shows the configuration; the start state clears the change mark its filling set.
@@ -228,6 +236,8 @@ void TForm1::KonfigLesen() {
 }
 
 void TForm1::KonfigSchreiben() {
+    // The user's configuration folder may not exist yet; a failure to create it shows in the save.
+    QDir().mkpath(QFileInfo(IniDatei).absolutePath());
     FKonfiguration.Speichern(IniDatei, Namen());
 }
 

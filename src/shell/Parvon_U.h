@@ -31,9 +31,12 @@ public:
     // Caption of the window: program, purpose, blanks, build date.
     static QString Caption();
     static constexpr const char* BuildDate = "13.06.03";
+    // "Parvon.ini" beside the program in ProgramFolder; where that folder cannot be written (an
+    // installed program), in the user's configuration folder.
+    static QString StandardIniDatei(const QString& ProgramFolder);
 
     // Builds the window and runs FormCreate. IniPath names the configuration file; empty means
-    // "Parvon.ini" beside the executable. The window is not shown.
+    // StandardIniDatei. The window is not shown.
     explicit TForm1(QWidget* Parent = nullptr, const QString& IniPath = QString());
     ~TForm1() override;
 

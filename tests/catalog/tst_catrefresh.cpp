@@ -197,9 +197,9 @@ void TCatRefreshTest::failures_data() {
     QTest::newRow("start fails") << Benutzer << u"NWCatAdm.StartRefresh"_s << u"kaputt"_s;
     QTest::newRow("positioning fails") << Benutzer << u"NWCatAdm.FullName"_s << u"kaputt"_s;
     QTest::newRow("no catalog") << u"admin.dienste"_s << QString()
-                                << u"NDS:\\\\SCHULE\\dienste\\admin is no catalog (-641)"_s;
+                                << u"NDS:\\\\SCHULE\\dienste\\admin ist kein Katalog (-641)"_s;
     QTest::newRow("no such object") << u"fehlt.dienste"_s << QString()
-                                    << u"No such object: NDS:\\\\SCHULE\\dienste\\fehlt (-601)"_s;
+                                    << u"Objekt nicht gefunden: NDS:\\\\SCHULE\\dienste\\fehlt (-601)"_s;
     QTest::newRow("empty end time") << Benutzer << u"empty"_s << NoDate;
     QTest::newRow("unreadable end time") << Benutzer << u"NWEntry.GetFieldValue"_s << NoDate;
 }

@@ -201,6 +201,7 @@ void TKlassenTabTest::typedName_data() {
                                      << "xyz";
     QTest::newRow("only forbidden") << ".,;!"
                                     << "";
+    QTest::newRow("longer than a container name") << QString(100, u'k') << QString(64, u'k');
 }
 
 void TKlassenTabTest::typedName() {
@@ -367,14 +368,25 @@ void TKlassenTabTest::loginFileDialog() {
     F.close();
 
     QStringList Filters;
-    QString Suffix, Start;
+    QString Suffix, Start, Date;
     bool NonNative = false;
+    QSize Size;
     Answer::With<QFileDialog>([&](QFileDialog& Dlg) {
         Filters = Dlg.nameFilters();
         Suffix = Dlg.defaultSuffix();
         Start = Dlg.directory().absolutePath();
         NonNative = Dlg.testOption(QFileDialog::DontUseNativeDialog);
+        Size = Dlg.size();
         Dlg.selectFile(File);
+        // The file's date as the dialog shows it, once the listing has arrived.
+        const auto* Details = Dlg.findChild<QTreeView*>(u"treeView"_s);
+        QTest::qWaitFor([&] {
+            const QAbstractItemModel* M = Details->model();
+            for (int R = 0; R < M->rowCount(Details->rootIndex()); ++R)
+                if (M->index(R, 0, Details->rootIndex()).data().toString() == u"login.txt"_s)
+                    Date = M->index(R, 3, Details->rootIndex()).data().toString();
+            return !Date.isEmpty();
+        });
         return int(QDialog::Accepted);
     });
     U.spLogDatei->click();
@@ -382,6 +394,10 @@ void TKlassenTabTest::loginFileDialog() {
     QCOMPARE(Suffix, QStringLiteral("txt"));
     QCOMPARE(Start, QDir(QCoreApplication::applicationDirPath()).absolutePath());
     QVERIFY(NonNative);
+    // A size at which the columns can be read, and German dates whatever the workstation's locale
+    // (the test machine has none).
+    QCOMPARE(Size, QSize(800, 500));
+    QCOMPARE(Date, QLocale(QLocale::German).toString(QFileInfo(File).lastModified(), u"dd.MM.yyyy HH:mm"_s));
     QCOMPARE(U.EdLoginscript->text(), QDir::toNativeSeparators(File));
 
     // Cancelled: nothing changes.

@@ -40,7 +40,7 @@ class TstClient : public TClientTestCase {
 public:
     TstClient()
         : TClientTestCase({"DemoTreeHasItsParts", "DemoWorkstationAddresses", "Resolution",
-                           "ResolveDottedNames", "EntryOfTreeRootIsRefused", "AddRefusals",
+                           "ResolveDottedNames", "EntryOfTreeRootIsRefused", "ListingCounts", "AddRefusals",
                            "FieldTypesListTheSchema", "FieldRefusalsAtUpdate",
                            "SearchDeliversThroughTheEventLoop", "SearchWholeTreeForUsers",
                            "SearchDelayIsInjected", "SearchOutlivedByItsControl"}) {}
@@ -170,6 +170,40 @@ private Q_SLOTS:
         FDir->SetFilters(QString());
         FDir->SetFullName(Schueler);
         QCOMPARE(FDir->Entries()->Count(), 11);
+    }
+
+    // A listing that counts what each container holds under the same filter, in one statement,
+    // answers what counting each container on its own answers.
+    void ListingCounts_data() {
+        QTest::addColumn<QString>("Container");
+        QTest::addColumn<QString>("Filter");
+        QTest::addColumn<QString>("Expected"); // the first entries as "name:count"
+        QTest::newRow("tree root") << Root << Q("Organization,Organizational Unit")
+                                   << Q("dienste:0 unterricht:2 Workstations:2");
+        QTest::newRow("classes, units only") << Schueler << Q("Organizational Unit") << Q("5a:0 5b:0 6a:0");
+        QTest::newRow("classes with templates")
+            << Schueler << Q("Organizational Unit,Template") << Q("User_Template:-1 5a:1 5b:1");
+        QTest::newRow("no filter") << Unterricht << QString()
+                                   << Q("schueler:11 Pruefung_Template:-1 pruefung:1");
+    }
+    void ListingCounts() {
+        QFETCH(QString, Container);
+        QFETCH(QString, Filter);
+        QFETCH(QString, Expected);
+        TDirectoryBackend& D = (**FStore).Directory();
+        const TObjectRef Ref = D.Resolve(Container);
+        const QStringList Layouts = Filter.split(u',', Qt::SkipEmptyParts);
+        const std::vector<TChildEntry> Counted = D.ChildrenCounted(Ref, Layouts);
+        const std::vector<TChildEntry> OneByOne = D.TDirectoryBackend::ChildrenCounted(Ref, Layouts);
+        QStringList Got, Want;
+        for (const TChildEntry& E : Counted)
+            Got << E.ShortName + u':' + QString::number(E.Subordinates);
+        for (const TChildEntry& E : OneByOne)
+            Want << E.ShortName + u':' + QString::number(E.Subordinates);
+        QCOMPARE(Got, Want);
+        QCOMPARE(Got.mid(0, 3).join(u' '), Expected);
+        // A plain listing counts nothing.
+        QCOMPARE(D.Children(Ref, Layouts).front().Subordinates, -1);
     }
 
     void EntriesAreASnapshotInCreationOrder() {

@@ -347,14 +347,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("Reason");
         QTest::newRow("line without colon")
             << Head + "dn: ou=7c,o=unterricht\nobjectClass: organizationalUnit\nKaputt\n"
-            << 8 << "\"attribute: value\"";
+            << 8 << "\"Attribut: Wert\"";
         QTest::newRow("missing parent")
             << Head + "dn: cn=x,ou=fehlt,o=unterricht\nobjectClass: inetOrgPerson\n"
-            << 6 << "parent";
+            << 6 << "übergeordnetes Objekt";
         QTest::newRow("child before parent")
             << Head + "dn: cn=x,ou=7c,o=unterricht\nobjectClass: inetOrgPerson\n\n"
                       "dn: ou=7c,o=unterricht\nobjectClass: organizationalUnit\n"
-            << 6 << "parent";
+            << 6 << "übergeordnetes Objekt";
         QTest::newRow("unknown object class")
             << Head + "dn: cn=x,o=unterricht\nobjectClass: top\nobjectClass: raumschiff\n"
             << 8 << "raumschiff";
@@ -365,49 +365,50 @@ private Q_SLOTS:
         QTest::newRow("invalid base64")
             << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\nsn:: ***\n"
             << 8 << "base64";
-        QTest::newRow("continued line first") << QByteArray(" x\n") << 1 << "continued";
-        QTest::newRow("continued line after a blank line") << Head + " x\n" << 6 << "continued";
+        QTest::newRow("continued line first") << QByteArray(" x\n") << 1 << "Fortsetzungszeile";
+        QTest::newRow("continued line after a blank line") << Head + " x\n" << 6 << "Fortsetzungszeile";
         QTest::newRow("record without dn") << Head + "objectClass: organizationalUnit\n" << 6 << "\"dn:\"";
-        QTest::newRow("two dn") << Head.chopped(1) + "dn: o=x\n" << 5 << "second";
+        QTest::newRow("two dn") << Head.chopped(1) + "dn: o=x\n" << 5 << "zweites";
         QTest::newRow("version 2") << QByteArray("version: 2\n") << 1 << "version";
-        QTest::newRow("change record") << Head + "dn: o=unterricht\nchangetype: delete\n" << 7 << "change";
+        QTest::newRow("change record") << Head + "dn: o=unterricht\nchangetype: delete\n"
+                                       << 7 << "Änderungseinträge";
         QTest::newRow("URL value")
             << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\nsn:< file:///etc/passwd\n"
             << 8 << "URL";
         QTest::newRow("bad DN escape") << Head + "dn: cn=a\\q,o=unterricht\nobjectClass: inetOrgPerson\n"
-                                       << 6 << "escape";
+                                       << 6 << "Maskierung";
         QTest::newRow("unescaped plus") << Head + "dn: cn=a+b,o=unterricht\nobjectClass: inetOrgPerson\n"
-                                        << 6 << "escaped";
+                                        << 6 << "maskiert";
         QTest::newRow("wrong naming attribute")
             << Head + "dn: ou=x,o=unterricht\nobjectClass: inetOrgPerson\n"
-            << 6 << "named by";
+            << 6 << "benannt";
         QTest::newRow("same DN twice") << Head + "dn: o=Unterricht\nobjectClass: organization\n"
-                                       << 6 << "twice";
+                                       << 6 << "zweimal";
         QTest::newRow("second value of a single-valued field")
             << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\nsn: a\nsn: b\n"
-            << 9 << "one value";
+            << 9 << "nur einen Wert";
         QTest::newRow("no integer")
             << Head + "dn: cn=x,o=unterricht\nobjectClass: Template\nhomeDirectoryRights: viele\n"
-            << 8 << "integer";
+            << 8 << "ganze Zahl";
         QTest::newRow("bad time")
             << Head +
                    "dn: cn=x,o=unterricht\nobjectClass: nDSCatMasterCatalog\nnDSCatActualEndTime: gestern\n"
-            << 8 << "time";
+            << 8 << "Zeitangabe";
         QTest::newRow("parent is no container")
             << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\n\ndn: cn=y,cn=x,o=unterricht\n"
                       "objectClass: inetOrgPerson\n"
-            << 9 << "no container";
+            << 9 << "kein Container";
         QTest::newRow("organization below an organization (refused by the directory)")
             << Head + "dn: o=x,o=unterricht\nobjectClass: organization\n"
-            << 6 << "may not stand";
+            << 6 << "darf nicht in";
         QTest::newRow("value too long (refused at the commit)")
             << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\ngivenName: " + QByteArray(40, 'g') +
                    '\n'
-            << 8 << "longer";
+            << 8 << "länger";
         QTest::newRow("volume of the home directory unknown")
             << Head + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\nndsHomeDirectory: "
                       "cn=NIX,o=unterricht#0#home\n"
-            << 8 << "volume";
+            << 8 << "Volume";
         QTest::newRow("invalid UTF-8") << Head + "dn: cn=\xFF,o=unterricht\nobjectClass: inetOrgPerson\n"
                                        << 6 << "UTF-8";
     }
@@ -428,13 +429,13 @@ private Q_SLOTS:
 
         // Into a new tree: it must not stay behind.
         QString Message = ImportError(Store(), QStringLiteral("NEU"), Text);
-        QVERIFY2(Message.startsWith(QStringLiteral("LDIF line %1: ").arg(Line)), qPrintable(Message));
+        QVERIFY2(Message.startsWith(QStringLiteral("LDIF-Zeile %1: ").arg(Line)), qPrintable(Message));
         QVERIFY2(Message.contains(Reason), qPrintable(Message));
         QCOMPARE(Store().Directory().Trees(), Trees);
 
         // Into the existing tree: "unterricht" exists, the rest is new.
         Message = ImportError(Store(), QStringLiteral("SCHULE"), Text);
-        QVERIFY2(Message.startsWith(QStringLiteral("LDIF line %1: ").arg(Line)), qPrintable(Message));
+        QVERIFY2(Message.startsWith(QStringLiteral("LDIF-Zeile %1: ").arg(Line)), qPrintable(Message));
         QCOMPARE(Ldif::ExportTree(Store(), QStringLiteral("SCHULE")), Before);
         // Nor do names resolve to objects that were rolled back.
         TObjectRef Ref;
@@ -458,7 +459,8 @@ private Q_SLOTS:
         const QString Message =
             ImportError(Store(), QStringLiteral("SCHULE"),
                         Lines({"dn: cn=5a,ou=schueler,o=unterricht", "objectClass: inetOrgPerson"}));
-        QVERIFY2(Message.contains(QStringLiteral("named by")) || Message.contains(QStringLiteral("exists")),
+        QVERIFY2(Message.contains(QStringLiteral("benannt")) ||
+                     Message.contains(QStringLiteral("gibt es bereits")),
                  qPrintable(Message));
     }
 

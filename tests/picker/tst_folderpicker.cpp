@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -57,26 +58,31 @@ private Q_SLOTS:
         QTest::addColumn<QString>("select");
         QTest::addColumn<bool>("accept");
         QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("shown"); // the path the dialog shows below the tree
         QTest::newRow("folder") << Q(R"(\\SRV1\DATA\ordner\unter)") << true
-                                << Q(R"(\\SRV1\DATA\ordner\unter)");
-        QTest::newRow("volume") << Q(R"(\\SRV1\DATA)") << true << Q(R"(\\SRV1\DATA)");
-        QTest::newRow("trailing backslash")
-            << Q(R"(\\SRV1\DATA\ordner\)") << true << Q(R"(\\SRV1\DATA\ordner)");
-        QTest::newRow("other case") << Q(R"(\\srv1\data\ORDNER)") << true << Q(R"(\\SRV1\DATA\ordner)");
-        QTest::newRow("cancel") << Q(R"(\\SRV1\DATA\ordner)") << false << QString();
-        QTest::newRow("server only") << QString() << true << QString();
+                                << Q(R"(\\SRV1\DATA\ordner\unter)") << Q(R"(\\SRV1\DATA\ordner\unter)");
+        QTest::newRow("volume") << Q(R"(\\SRV1\DATA)") << true << Q(R"(\\SRV1\DATA)") << Q(R"(\\SRV1\DATA)");
+        QTest::newRow("trailing backslash") << Q(R"(\\SRV1\DATA\ordner\)") << true
+                                            << Q(R"(\\SRV1\DATA\ordner)") << Q(R"(\\SRV1\DATA\ordner)");
+        QTest::newRow("other case") << Q(R"(\\srv1\data\ORDNER)") << true << Q(R"(\\SRV1\DATA\ordner)")
+                                    << Q(R"(\\SRV1\DATA\ordner)");
+        QTest::newRow("cancel") << Q(R"(\\SRV1\DATA\ordner)") << false << QString()
+                                << Q(R"(\\SRV1\DATA\ordner)");
+        QTest::newRow("server only") << QString() << true << QString() << QString();
     }
 
     void folderPicker() {
         QFETCH(QString, select);
         QFETCH(bool, accept);
         QFETCH(QString, result);
+        QFETCH(QString, shown);
         QVERIFY(QDir().mkpath(VolumeRoot(Q("DATA")) + Q("/ordner/unter")));
 
         const QString Title = Q("Wählen Sie den Ordner für das Basisverzeichnis\rdes Klassenverzeichnis aus");
         QString Label;
         bool Selected = true;
         bool OkEnabled = false;
+        QString Shown;
         TModalSeam::Push([&](QDialog& D) {
             auto* Dlg = qobject_cast<TFolderBrowser*>(&D);
             Label = Dlg->laTitel->text();
@@ -85,12 +91,34 @@ private Q_SLOTS:
             else
                 Selected = Dlg->SelectPath(select);
             OkEnabled = Dlg->OKBtn->isEnabled();
+            Shown = Dlg->edPfad->text();
             return accept ? int(QDialog::Accepted) : int(QDialog::Rejected);
         });
         QCOMPARE(OrdnerWaehlen(FCase->Owner(), *NDK, TFolderRoot::Network, Title), result);
         QVERIFY(Selected);
         QCOMPARE(OkEnabled, !select.isEmpty());
+        QCOMPARE(Shown, shown);
         QCOMPARE(Label, Q("Wählen Sie den Ordner für das Basisverzeichnis\ndes Klassenverzeichnis aus"));
+    }
+
+    // Folders in the order people read them; one without subfolders shows no expand mark before it
+    // is opened.
+    void foldersInReadingOrder() {
+        QVERIFY(QDir().mkpath(VolumeRoot(Q("DATA")) + Q("/home/schueler/10a/weber_anna")));
+        TFolderBrowser Dlg(*NDK, Q("Titel"));
+        QVERIFY(Dlg.SelectPath(Q(R"(\\SRV1\DATA\home\schueler)")));
+        auto* M = static_cast<TFolderModel*>(Dlg.FolderTree->model());
+        const QModelIndex Classes = Dlg.FolderTree->currentIndex();
+        M->fetchMore(Classes);
+        QStringList Names;
+        for (int R = 0; R < M->rowCount(Classes); ++R)
+            Names << M->data(M->index(R, 0, Classes)).toString();
+        QCOMPARE(Names, (QStringList{Q("5a"), Q("5b"), Q("6a"), Q("6b"), Q("7a"), Q("7b"), Q("8a"), Q("9a"),
+                                     Q("10a"), Q("11")}));
+        const QModelIndex Class5a = M->index(0, 0, Classes), Class10a = M->index(8, 0, Classes);
+        QVERIFY(!M->IsLoaded(Class5a) && !M->IsLoaded(Class10a));
+        QVERIFY(!M->hasChildren(Class5a));
+        QVERIFY(M->hasChildren(Class10a));
     }
 
     void folderPickerOffersFoldersOnly() {

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -430,6 +431,56 @@ private Q_SLOTS:
         // Numbers in names sort by value.
         QVERIFY(Browse.Model()->IndexOf(Class5a).row() <
                 Browse.Model()->IndexOf(Schueler + Q(R"(\10a)")).row());
+    }
+
+    // Classes in the order people read them, also on a workstation without a locale of its own.
+    void classesInReadingOrder() {
+        const QLocale Before;
+        QLocale::setDefault(QLocale::c());
+        const auto Restore = qScopeGuard([&] { QLocale::setDefault(Before); });
+        NDK->SetFilters(Q("Organizational Unit"));
+        NDK->NWDir1->SetFullName(Schueler);
+        NWBrowse Browse;
+        Browse.SetExpandMode(1);
+        Browse.SetDirectory(NDK->NWDir1);
+        const QModelIndex Root = Browse.Model()->index(0, 0);
+        QStringList Names;
+        for (int R = 0; R < Browse.Model()->rowCount(Root); ++R)
+            Names << Browse.Model()->data(Browse.Model()->index(R, 0, Root)).toString();
+        QCOMPARE(Names, (QStringList{Q("5a"), Q("5b"), Q("6a"), Q("6b"), Q("7a"), Q("7b"), Q("8a"), Q("9a"),
+                                     Q("10a"), Q("11")}));
+    }
+
+    // A container with nothing to show under the filter has no expand mark, before it is opened.
+    void expandMarkOnlyWhereSomethingShows_data() {
+        QTest::addColumn<QString>("filters");
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("mark");
+        QTest::newRow("class, units only") << Q("Organizational Unit") << Schueler << Class5a << false;
+        QTest::newRow("class with its template")
+            << Q("Organizational Unit,Template") << Schueler << Class5a << true;
+        QTest::newRow("services hold no unit")
+            << Q("Organization,Organizational Unit") << Prefix << Prefix + Q(R"(\dienste)") << false;
+        QTest::newRow("teaching holds units")
+            << Q("Organization,Organizational Unit") << Prefix << Unterricht << true;
+    }
+
+    void expandMarkOnlyWhereSomethingShows() {
+        QFETCH(QString, filters);
+        QFETCH(QString, base);
+        QFETCH(QString, entry);
+        QFETCH(bool, mark);
+        NDK->SetFilters(filters);
+        NDK->NWDir1->SetFullName(base);
+        NWBrowse Browse;
+        Browse.SetExpandMode(1);
+        Browse.SetDirectory(NDK->NWDir1);
+        const QModelIndex Entry = Browse.Model()->IndexOf(entry);
+        QVERIFY(Entry.isValid());
+        QVERIFY(!Browse.Model()->IsLoaded(Entry));
+        QCOMPARE(Browse.Model()->hasChildren(Entry), mark);
+        QCOMPARE(Browse.Model()->FetchCount(), 1); // the start's listing answered it
     }
 
     void browseDoesNotFollowSharedCursor() {

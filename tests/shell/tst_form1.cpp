@@ -8,11 +8,13 @@
 #include <ndk_u.h>
 
 #include <QAction>
+#include <QEventLoop>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -42,6 +44,7 @@ private Q_SLOTS:
     void flagsDialog();
     void flagsDialogTexts();
     void applicationSetup();
+    void iniFileLocation();
 };
 
 void TForm1Test::window() {
@@ -346,6 +349,21 @@ void TForm1Test::applicationSetup() {
     QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
     QCOMPARE(QApplication::font().family(), QStringLiteral("Arial"));
     QCOMPARE(QApplication::font().pointSize(), 9);
+    // The end of the session ends the event loop with status 0, without a question.
+    QEventLoop Loop;
+    QTimer::singleShot(0, [] { ::raise(SIGTERM); });
+    QTimer::singleShot(10000, &Loop, [&] { Loop.exit(1); });
+    QCOMPARE(Loop.exec(), 0);
+}
+
+void TForm1Test::iniFileLocation() {
+    // Beside the program where its folder can be written; an installed program's folder cannot, and
+    // the file then lives in the user's configuration folder.
+    QTemporaryDir Program;
+    QCOMPARE(TForm1::StandardIniDatei(Program.path()), QDir(Program.path()).filePath(u"Parvon.ini"_s));
+    const QString Config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QCOMPARE(TForm1::StandardIniDatei(Program.path() + u"/fehlt"_s), QDir(Config).filePath(u"Parvon.ini"_s));
+    QVERIFY(Config.endsWith(u"/Parvon"_s));
 }
 
 PARVON_TEST_MAIN(TForm1Test)

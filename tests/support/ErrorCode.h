@@ -11,3 +11,13 @@ template <typename F> int CodeOf(F&& Call) {
     }
     return 0;
 }
+
+// The message of a call that must throw EDirectoryError; "" when it did not throw.
+template <typename F> QString MessageOf(F&& Call) {
+    try {
+        Call();
+    } catch (const EDirectoryError& E) {
+        return E.Message();
+    }
+    return QString();
+}

@@ -7,14 +7,14 @@
 TObjectRef TDirectoryBackend::Resolve(const QString& FullName) {
     TObjectRef Ref;
     if (!TryResolve(FullName, Ref))
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(FullName));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Objekt nicht gefunden: %1").arg(FullName));
     return Ref;
 }
 
 bool SearchSettledAtOnce(const TObjectRef& Base, const QString& Name, const QString& Layout, int Scope,
                          QString& WantedLayout, QStringList& Result) {
     if (Scope < 0 || Scope > 2)
-        ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("Invalid search scope %1").arg(Scope));
+        ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("Ungültiger Suchbereich %1").arg(Scope));
     Result.clear();
     WantedLayout.clear();
     if (!Layout.trimmed().isEmpty()) {
@@ -33,14 +33,25 @@ bool SearchSettledAtOnce(const TObjectRef& Base, const QString& Name, const QStr
 QString CheckNewObject(const TObjectRef& Parent, const QString& Layout, const QString& Name) {
     const QString Canonical = CanonicalLayout(Layout);
     if (Canonical.isEmpty())
-        ThrowDirectoryError(ERR_NO_SUCH_CLASS, QStringLiteral("Unknown layout \"%1\"").arg(Layout));
+        ThrowDirectoryError(ERR_NO_SUCH_CLASS, QStringLiteral("Unbekannte Objektklasse \"%1\"").arg(Layout));
     const QString Fault = NameFault(Name);
     if (!Fault.isEmpty())
         ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
-                            QStringLiteral("Illegal object name \"%1\": %2").arg(Name, Fault));
+                            QStringLiteral("Unzulässiger Objektname \"%1\": %2").arg(Name, Fault));
     if (!MayContain(Parent.Layout, Canonical))
         ThrowDirectoryError(ERR_ILLEGAL_CONTAINMENT,
-                            QStringLiteral("An object of layout \"%1\" may not stand in %2 (%3)")
+                            QStringLiteral("Ein Objekt der Klasse \"%1\" darf nicht in %2 (%3) stehen")
                                 .arg(Canonical, Parent.FullName, Parent.Layout));
     return Canonical;
+}
+
+std::vector<TChildEntry> TDirectoryBackend::ChildrenCounted(const TObjectRef& Container,
+                                                            const QStringList& Layouts) {
+    std::vector<TChildEntry> Rows = Children(Container, Layouts);
+    for (TChildEntry& R : Rows)
+        if (IsContainerLayout(R.Layout))
+            R.Subordinates = CountChildren(
+                {R.Key, Container.FullName + QLatin1Char('\\') + R.ShortName, R.ShortName, R.Layout},
+                Layouts);
+    return Rows;
 }

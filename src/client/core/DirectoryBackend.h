@@ -28,6 +28,9 @@ struct TChildEntry {
     TObjectKey Key;
     QString ShortName;
     QString Layout;
+    // From ChildrenCounted: the number of the container's own subordinates of the listed layouts;
+    // -1 for a leaf and in a plain listing.
+    int Subordinates = -1;
 };
 
 struct TServerConnection {
@@ -81,6 +84,11 @@ public:
     // know matches nothing.
     virtual std::vector<TChildEntry> Children(const TObjectRef& Container, const QStringList& Layouts) = 0;
     virtual int CountChildren(const TObjectRef& Container, const QStringList& Layouts) = 0;
+    // Children, and each container among them with the number of its own subordinates of the
+    // same layouts (Subordinates), so that a tree tells an empty container from a full one without
+    // opening it. This default counts container by container; a backend that can answers in one
+    // query.
+    virtual std::vector<TChildEntry> ChildrenCounted(const TObjectRef& Container, const QStringList& Layouts);
     // Full names of the objects whose short name matches Name ("*" any run of characters, "" all)
     // and whose layout is Layout ("" any), in creation order. Scope 0: Base itself, 1: its
     // subordinates, 2: the subtree below it.

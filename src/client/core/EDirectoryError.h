@@ -44,7 +44,7 @@ private:
     int FCode;
 };
 
-// Throws EDirectoryError with the status code appended to the message: "No such object: X (-601)".
+// Throws EDirectoryError with the status code appended to the message: "Objekt nicht gefunden: X (-601)".
 [[noreturn]] void ThrowDirectoryError(int Code, const QString& Message);
 
 // The text of an exception as the user sees it: the directory error's message, else what() as UTF-8.

@@ -243,7 +243,7 @@ const std::vector<NWFieldType>& StandardFieldTypes() {
 void CheckFieldLength(const NWFieldType& Type, const QString& Text) {
     if (Type.MaxLength > 0 && Text.size() > Type.MaxLength)
         ThrowDirectoryError(ERR_SYNTAX_VIOLATION,
-                            QStringLiteral("Value of field \"%1\" is longer than %2 characters (%3)")
+                            QStringLiteral("Der Wert des Felds \"%1\" ist länger als %2 Zeichen (%3)")
                                 .arg(Type.Name)
                                 .arg(Type.MaxLength)
                                 .arg(Text.size()));
@@ -263,11 +263,11 @@ std::vector<QVariant> NormalizeFieldValues(const NWFieldType& Type, const QVaria
     if (Type.SingleValued && Values.size() > 1)
         ThrowDirectoryError(
             ERR_CANT_HAVE_MULTIPLE_VALUES,
-            QStringLiteral("Field \"%1\" holds one value only, not %2").arg(Type.Name).arg(Values.size()));
+            QStringLiteral("Das Feld \"%1\" hat nur einen Wert, nicht %2").arg(Type.Name).arg(Values.size()));
 
     auto Bad = [&](const QVariant& V, const QString& Why) {
         ThrowDirectoryError(ERR_SYNTAX_VIOLATION,
-                            QStringLiteral("Value \"%1\" does not fit field \"%2\" (%3): %4")
+                            QStringLiteral("Der Wert \"%1\" passt nicht zum Feld \"%2\" (%3): %4")
                                 .arg(Shown(V), Type.Name, Type.Syntax, Why));
     };
 
@@ -279,11 +279,11 @@ std::vector<QVariant> NormalizeFieldValues(const NWFieldType& Type, const QVaria
         case TSyntaxKind::Stream: {
             QString S;
             if (!TextOf(V, S))
-                Bad(V, QStringLiteral("text expected"));
+                Bad(V, QStringLiteral("Text erwartet"));
             if (Type.Syntax == QLatin1String("Numeric String"))
                 for (QChar C : S)
                     if (!C.isDigit() && C != QLatin1Char(' '))
-                        Bad(V, QStringLiteral("digits expected"));
+                        Bad(V, QStringLiteral("Ziffern erwartet"));
             CheckFieldLength(Type, S);
             Typed.push_back(S);
             break;
@@ -291,48 +291,48 @@ std::vector<QVariant> NormalizeFieldValues(const NWFieldType& Type, const QVaria
         case TSyntaxKind::Path: {
             QString S;
             if (!TextOf(V, S))
-                Bad(V, QStringLiteral("text expected"));
+                Bad(V, QStringLiteral("Text erwartet"));
             if (!S.contains(QLatin1Char(',')))
-                Bad(V, QStringLiteral("volume object and path expected"));
+                Bad(V, QStringLiteral("Volume-Objekt und Pfad erwartet"));
             Typed.push_back(S);
             break;
         }
         case TSyntaxKind::DistinguishedName: {
             QString S, Tree, Levels;
             if (!TextOf(V, S) || !SplitFullName(S.trimmed(), Tree, Levels))
-                Bad(V, QStringLiteral("full name expected"));
+                Bad(V, QStringLiteral("vollständiger Name erwartet"));
             Typed.push_back(S.trimmed());
             break;
         }
         case TSyntaxKind::Integer: {
             qint64 N = 0;
             if (!IntegerOf(V, N))
-                Bad(V, QStringLiteral("integer expected"));
+                Bad(V, QStringLiteral("ganze Zahl erwartet"));
             Typed.push_back(N);
             break;
         }
         case TSyntaxKind::Boolean: {
             const int B = BooleanOf(V);
             if (B < 0)
-                Bad(V, QStringLiteral("true or false expected"));
+                Bad(V, QStringLiteral("wahr oder falsch erwartet"));
             Typed.push_back(B == 1);
             break;
         }
         case TSyntaxKind::Time: {
             const QDateTime T = TimeOf(V);
             if (!T.isValid())
-                Bad(V, QStringLiteral("date and time expected"));
+                Bad(V, QStringLiteral("Datum und Uhrzeit erwartet"));
             Typed.push_back(T);
             break;
         }
         case TSyntaxKind::NetAddress: {
             const NWNetAddress A = AddressOf(V);
             if (A.IsEmpty() || A.Address().isEmpty())
-                Bad(V, QStringLiteral("network address expected"));
+                Bad(V, QStringLiteral("Netzwerkadresse erwartet"));
             if (A.AddressType() == 1 && A.Address().size() != 4)
-                Bad(V, QStringLiteral("a TCP/IP address has 4 bytes"));
+                Bad(V, QStringLiteral("eine TCP/IP-Adresse hat 4 Bytes"));
             if (A.AddressType() == 0 && A.Address().size() != 10 && A.Address().size() != 12)
-                Bad(V, QStringLiteral("an IPX address has 10 or 12 bytes"));
+                Bad(V, QStringLiteral("eine IPX-Adresse hat 10 oder 12 Bytes"));
             Typed.push_back(QVariant::fromValue(A));
             break;
         }
@@ -344,14 +344,14 @@ std::vector<QVariant> NormalizeFieldValues(const NWFieldType& Type, const QVaria
                 QString S = V.toString();
                 S.remove(QLatin1Char('{')).remove(QLatin1Char('}')).remove(QLatin1Char('-'));
                 if (!IsHex(S) || S.size() % 2)
-                    Bad(V, QStringLiteral("hexadecimal bytes expected"));
+                    Bad(V, QStringLiteral("hexadezimale Bytes erwartet"));
                 B = QByteArray::fromHex(S.toLatin1());
             } else {
-                Bad(V, QStringLiteral("bytes expected"));
+                Bad(V, QStringLiteral("Bytes erwartet"));
             }
             if (Type.MaxLength > 0 && B.size() > Type.MaxLength)
                 ThrowDirectoryError(ERR_SYNTAX_VIOLATION,
-                                    QStringLiteral("Value of field \"%1\" is longer than %2 bytes")
+                                    QStringLiteral("Der Wert des Felds \"%1\" ist länger als %2 Bytes")
                                         .arg(Type.Name)
                                         .arg(Type.MaxLength));
             Typed.push_back(B);
@@ -369,7 +369,7 @@ MergeFieldWrites(const std::vector<TFieldWrite>& Fields,
     for (const TFieldWrite& W : Fields) {
         const NWFieldType* T = TypeOf(W.Field);
         if (!T)
-            ThrowDirectoryError(ERR_NO_SUCH_ATTRIBUTE, QStringLiteral("Unknown field \"%1\"").arg(W.Field));
+            ThrowDirectoryError(ERR_NO_SUCH_ATTRIBUTE, QStringLiteral("Unbekanntes Feld \"%1\"").arg(W.Field));
         auto It = std::find_if(Merged.begin(), Merged.end(), [&](const auto& M) { return M.first == T; });
         if (It != Merged.end())
             It->second = W.Value;

@@ -50,16 +50,16 @@ bool DottedToFullName(const QString& TreeName, const QString& Dotted, QString& F
 
 QString NameFault(const QString& Name) {
     if (Name.isEmpty())
-        return QStringLiteral("empty name");
-    if (Name.size() > 64)
-        return QStringLiteral("name longer than 64 characters");
+        return QStringLiteral("leerer Name");
+    if (Name.size() > MaxNameLength)
+        return QStringLiteral("Name länger als %1 Zeichen").arg(MaxNameLength);
     if (Name.front().isSpace() || Name.back().isSpace())
-        return QStringLiteral("name starts or ends with a blank");
+        return QStringLiteral("Name beginnt oder endet mit einem Leerzeichen");
     for (QChar C : Name) {
         if (C == QLatin1Char('.') || C == QLatin1Char('\\') || C == QLatin1Char(','))
-            return QStringLiteral("name holds \"%1\"").arg(C);
+            return QStringLiteral("Name enthält \"%1\"").arg(C);
         if (C.unicode() < 0x20 || C.unicode() == 0x7F)
-            return QStringLiteral("name holds a control character");
+            return QStringLiteral("Name enthält ein Steuerzeichen");
     }
     return QString();
 }

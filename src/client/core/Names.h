@@ -16,7 +16,10 @@ bool SplitFullName(const QString& FullName, QString& Tree, QString& Levels);
 // is no dotted name.
 bool DottedToFullName(const QString& TreeName, const QString& Dotted, QString& FullName);
 
-// Object names: non-empty, at most 64 characters, no ".", "\", ",", control characters, and no
+// The longest object name the directory takes.
+constexpr int MaxNameLength = 64;
+
+// Object names: non-empty, at most MaxNameLength characters, no ".", "\", ",", control characters, and no
 // leading or trailing blank. Returns the reason, "" when the name is good.
 QString NameFault(const QString& Name);
 

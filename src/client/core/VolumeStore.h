@@ -22,6 +22,15 @@ struct TFolderKey {
 
 enum class TFolderFlag { DeleteInhibit, RenameInhibit };
 
+// What the store keeps for one folder of a volume: its flags and its trustees with their rights.
+struct TFolderState {
+    QString Path; // the levels below the volume's root joined by "\" ("" for the root), in any case
+    bool DeleteInhibit = false;
+    bool RenameInhibit = false;
+    QStringList Trustees; // full names, in the order they were assigned
+    QList<int> Rights;    // the rights mask of each trustee
+};
+
 // The volumes the workstation reaches, their folders, the folders' flags and trustees. Network
 // paths are "\\SERVER\VOLUME\dir\sub"; server, volume and folder names compare without regard to
 // case. Nothing outside a volume's root folder is ever touched: a path that climbs out (".."), leads
@@ -69,4 +78,9 @@ public:
     // Grants the rights in Grant and takes away those in Revoke, at once.
     virtual void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
                                      int Revoke) = 0;
+
+    // Every folder of a volume that carries a flag or a trustee, in one reading (an export of the
+    // whole volume); a folder that no longer exists on disk may be among them. Throws for an unknown
+    // volume.
+    virtual std::vector<TFolderState> FolderStates(const QString& Server, const QString& Volume) = 0;
 };

@@ -258,7 +258,7 @@ std::vector<TChildEntry> TLdapDirectory::Children(const TObjectRef& Container, c
                                Rows.push_back(std::move(C));
                            });
     if (!Exists)
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Container.FullName));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Objekt nicht gefunden: %1").arg(Container.FullName));
     return Rows;
 }
 
@@ -269,7 +269,7 @@ int TLdapDirectory::CountChildren(const TObjectRef& Container, const QStringList
         return 0;
     const int N = FConnection.Count(Container.Key.Text, TScope::OneLevel, Filter);
     if (N < 0)
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Container.FullName));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Objekt nicht gefunden: %1").arg(Container.FullName));
     return N;
 }
 
@@ -309,7 +309,7 @@ QStringList TLdapDirectory::Search(const TObjectRef& Base, const QString& Name, 
                                                Result.append(Full);
                                            });
     if (!Exists)
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Base.FullName));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Objekt nicht gefunden: %1").arg(Base.FullName));
     return Result;
 }
 
@@ -363,7 +363,7 @@ TObjectRef TLdapDirectory::CreateUser(const TObjectRef& Container, const QString
     const QString Layout = CheckNewObject(Container, QStringLiteral("User"), Name);
     if (Surname.trimmed().isEmpty())
         ThrowDirectoryError(ERR_SYNTAX_VIOLATION,
-                            QStringLiteral("A user needs a surname: %1\\%2").arg(Container.FullName, Name));
+                            QStringLiteral("Ein Benutzer braucht einen Nachnamen: %1\\%2").arg(Container.FullName, Name));
     std::vector<TLdapAttribute> Attributes = Encode(TObjectRef(), {{QStringLiteral("Surname"), Surname}});
     if (Template && !Template->Key.Text.isEmpty()) {
         const std::vector<TLdapAttribute> Taken = TemplateAttributes(*Template);
@@ -377,14 +377,14 @@ TObjectRef TLdapDirectory::CreateUser(const TObjectRef& Container, const QString
 void TLdapDirectory::DeleteObject(const TObjectRef& Object) {
     if (Object.IsTreeRoot())
         ThrowDirectoryError(ERR_INVALID_REQUEST,
-                            QStringLiteral("A tree root is no object to delete: %1").arg(Object.FullName));
+                            QStringLiteral("Eine Baumwurzel kann nicht gelöscht werden: %1").arg(Object.FullName));
     try {
         FConnection.Delete(Object.Key.Text);
     } catch (const EDirectoryError& E) {
         FResolved.Clear();
         if (E.Message().contains(QLatin1String(ldap_err2string(LDAP_NOT_ALLOWED_ON_NONLEAF))))
             ThrowDirectoryError(ERR_INVALID_REQUEST,
-                                QStringLiteral("%1 still holds objects").arg(Object.FullName));
+                                QStringLiteral("%1 enthält noch Objekte").arg(Object.FullName));
         throw;
     }
     FResolved.Clear();
@@ -411,7 +411,7 @@ void TLdapDirectory::RollbackTransaction() {
 
 void TLdapDirectory::SetPassword(const TObjectRef& Object, const QString& Password) {
     if (Object.IsTreeRoot() || Object.Key.Text.isEmpty())
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object"));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Objekt nicht gefunden"));
     FConnection.SetPassword(Object.Key.Text, Password);
 }
 

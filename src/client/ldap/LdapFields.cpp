@@ -123,7 +123,7 @@ std::vector<TLdapAttribute> TLdapDirectory::Encode(const TObjectRef& Object,
                     ThrowDirectoryError(
                         ERR_NO_SUCH_ENTRY,
                         Kind == TSyntaxKind::Path
-                            ? QStringLiteral("Field \"%1\": no such volume object: %2").arg(Type->Name, Name)
+                            ? QStringLiteral("Feld \"%1\": Volume-Objekt nicht gefunden: %2").arg(Type->Name, Name)
                             : QStringLiteral("Field \"%1\": no such object: %2").arg(Type->Name, Name));
                 CheckFieldLength(*Type, Ref.FullName + Text.mid(Comma));
                 Dn = Ref.Key.Text;
@@ -185,7 +185,7 @@ void TLdapDirectory::WriteFields(const TObjectRef& Object, const std::vector<TFi
     if (Attributes.empty() && !Object.Key.Text.isEmpty()) {
         // Nothing to change, but the object must still exist.
         if (ReadEntry(Object, {QStringLiteral("1.1")}).Dn.isEmpty())
-            ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("The object no longer exists"));
+            ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Das Objekt gibt es nicht mehr"));
         return;
     }
     FConnection.Replace(Object.Key.Text, Attributes);

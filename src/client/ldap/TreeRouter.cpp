@@ -28,7 +28,7 @@ QStringList TTreeRouter::Trees() {
 void TTreeRouter::AddTree(const QString& TreeName) {
     if (&BackendOf(TreeFullName(TreeName)) != FWorkstation.get())
         ThrowDirectoryError(ERR_ENTRY_ALREADY_EXISTS,
-                            QStringLiteral("Tree exists already: %1").arg(TreeName));
+                            QStringLiteral("Den Baum gibt es bereits: %1").arg(TreeName));
     FWorkstation->AddTree(TreeName);
 }
 

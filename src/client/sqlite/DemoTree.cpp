@@ -4,10 +4,12 @@
 
 #include <EDirectoryError.h>
 #include <NWNetAddress.h>
+#include <Names.h>
 
 #include <QDateTime>
 #include <QSet>
 #include <QStandardPaths>
+#include <algorithm>
 
 namespace {
 
@@ -265,7 +267,7 @@ private:
     void ForceOn(const QString& Volume, const QString& Folder) {
         const QString Path = QStringLiteral("\\\\SRV1\\") + Volume + QLatin1Char('\\') + Folder;
         if (!FStore.CreateFolder(Path))
-            ThrowDirectoryError(-1, QStringLiteral("Cannot create %1").arg(Path));
+            ThrowDirectoryError(-1, QStringLiteral("%1 kann nicht angelegt werden").arg(Path));
     }
     void Force(const QString& Folder) { ForceOn(QStringLiteral("DATA"), Folder); }
 
@@ -297,14 +299,40 @@ void CreateDemoTree(TSqliteStore& Store) {
     T.Commit();
 }
 
+QString WorkstationStoreFolder() {
+    const QString Named = qEnvironmentVariable("PARVON_CLIENT_STORE");
+    if (!Named.isEmpty())
+        return Named;
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/client");
+}
+
 std::shared_ptr<TSqliteStore> OpenWorkstationStore(const QString& Folder) {
-    QString Where = Folder;
-    if (Where.isEmpty())
-        Where = qEnvironmentVariable("PARVON_CLIENT_STORE");
-    if (Where.isEmpty())
-        Where = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/client");
-    auto Store = std::make_shared<TSqliteStore>(Where);
+    auto Store = std::make_shared<TSqliteStore>(Folder.isEmpty() ? WorkstationStoreFolder() : Folder);
     if (Store->IsEmpty())
         CreateDemoTree(*Store);
     return Store;
+}
+
+TImportConnections ConnectImportedTree(TSqliteStore& Store, const QString& TreeName,
+                                       const QStringList& Servers) {
+    TImportConnections Done;
+    if (Store.ConnectedTrees().isEmpty()) {
+        Store.SetConnectedTrees({Store.Resolve(TreeFullName(TreeName)).FullName});
+        Done.Tree = true;
+    }
+    std::vector<TServerConnection> Connections = Store.ServerConnections();
+    for (const QString& Server : Servers) {
+        const TObjectRef Ref = Store.Resolve(Server);
+        const bool Known =
+            std::any_of(Connections.begin(), Connections.end(), [&](const TServerConnection& C) {
+                return C.FullName.compare(Ref.FullName, Qt::CaseInsensitive) == 0;
+            });
+        if (Known)
+            continue;
+        Connections.push_back({Ref.FullName, Ref.ShortName});
+        Done.Servers.append(Ref.FullName);
+    }
+    if (!Done.Servers.isEmpty())
+        Store.SetServerConnections(Connections);
+    return Done;
 }

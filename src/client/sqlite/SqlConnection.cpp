@@ -22,8 +22,9 @@ TSqlConnection::TSqlConnection(const QString& DatabaseFile) {
     FDb.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     try {
         if (!FDb.open())
-            ThrowDirectoryError(-1, QStringLiteral("Cannot open the directory store %1: %2")
-                                        .arg(DatabaseFile, FDb.lastError().text()));
+            ThrowDirectoryError(-1,
+                                QStringLiteral("Der Verzeichnisspeicher %1 kann nicht geöffnet werden: %2")
+                                    .arg(DatabaseFile, FDb.lastError().text()));
         Execute(QStringLiteral("PRAGMA journal_mode=WAL"));
         Execute(QStringLiteral("PRAGMA foreign_keys=ON"));
         Execute(QStringLiteral("PRAGMA synchronous=NORMAL"));
@@ -77,7 +78,7 @@ void TSqlConnection::Execute(const QString& Sql) {
 }
 
 void TSqlConnection::Fail(const QSqlQuery& Query) const {
-    ThrowDirectoryError(-1, QStringLiteral("Directory store: %1").arg(Query.lastError().text()));
+    ThrowDirectoryError(-1, QStringLiteral("Verzeichnisspeicher: %1").arg(Query.lastError().text()));
 }
 
 void TSqlConnection::Begin() {
@@ -94,7 +95,7 @@ void TSqlConnection::Commit() {
         return;
     }
     if (FInnerAbandoned) // the caller's Abandon rolls back
-        ThrowDirectoryError(-1, QStringLiteral("The change was abandoned and is rolled back"));
+        ThrowDirectoryError(-1, QStringLiteral("Die Änderung wurde abgebrochen und wird zurückgenommen"));
     Execute(QStringLiteral("COMMIT"));
     FDepth = 0;
 }
@@ -134,5 +135,5 @@ void TQuery::Exec() {
         return;
     const QString Error = FQuery.lastError().text();
     FQuery.finish();
-    ThrowDirectoryError(-1, QStringLiteral("Directory store: %1").arg(Error));
+    ThrowDirectoryError(-1, QStringLiteral("Verzeichnisspeicher: %1").arg(Error));
 }

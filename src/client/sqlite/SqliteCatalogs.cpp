@@ -43,8 +43,9 @@ TPlan MakePlan(TSqliteStoreParts& P, const TObjectRef& Catalog) {
     for (const QVariant& V : P.Fields.Stored(Catalog.Key.Id, ScopeField)) {
         TObjectRef Container;
         if (!P.Objects.Lookup(V.toString(), Container))
-            ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
-                                QStringLiteral("The catalog's scope names no object: %1").arg(V.toString()));
+            ThrowDirectoryError(
+                ERR_NO_SUCH_ENTRY,
+                QStringLiteral("Der Bereich des Katalogs nennt kein Objekt: %1").arg(V.toString()));
         QString Tree, Levels;
         SplitFullName(Container.FullName, Tree, Levels);
         Levels = Levels.toUpper();

@@ -86,12 +86,12 @@ const NWFieldType* TSqliteFields::Type(const QString& Field) const {
 
 void TSqliteFields::AddType(const QString& Name, const QString& Syntax, bool SingleValued, int MaxLength) {
     if (Name.trimmed().isEmpty() || Name.trimmed() != Name)
-        ThrowDirectoryError(ERR_ILLEGAL_ATTRIBUTE, QStringLiteral("Illegal field name \"%1\"").arg(Name));
+        ThrowDirectoryError(ERR_ILLEGAL_ATTRIBUTE, QStringLiteral("Unzulässiger Feldname \"%1\"").arg(Name));
     if (!IsKnownSyntax(Syntax))
-        ThrowDirectoryError(ERR_SYNTAX_VIOLATION, QStringLiteral("Unknown syntax \"%1\"").arg(Syntax));
+        ThrowDirectoryError(ERR_SYNTAX_VIOLATION, QStringLiteral("Unbekannte Syntax \"%1\"").arg(Syntax));
     if (Type(Name))
         ThrowDirectoryError(ERR_ATTRIBUTE_ALREADY_EXISTS,
-                            QStringLiteral("Field exists already: %1").arg(Name));
+                            QStringLiteral("Das Feld gibt es bereits: %1").arg(Name));
     static const TStatement Insert("INSERT INTO field_types(name, syntax, single_valued, max_length, seq) "
                                    "VALUES(?, ?, ?, ?, (SELECT COALESCE(MAX(seq), 0) + 1 FROM field_types))");
     TSqlTransaction T(Db);

@@ -35,13 +35,15 @@ QString ParentClause(const TObjectRef& Container, QVariantList& Args) {
     return QStringLiteral("tree_id=? AND parent_id IS NULL");
 }
 
-QString LayoutClause(const QStringList& Layouts, QVariantList& Args) {
+// " AND layout IN (?, ...)" with its arguments; Column names the layout column.
+QString LayoutClause(const QStringList& Layouts, QVariantList& Args,
+                     const QString& Column = QStringLiteral("layout")) {
     if (Layouts.isEmpty())
         return QString();
     for (const QString& L : Layouts)
         Args << L;
-    return QStringLiteral(" AND layout IN (?") + QStringLiteral(", ?").repeated(Layouts.size() - 1) +
-           QLatin1Char(')');
+    return QStringLiteral(" AND ") + Column + QStringLiteral(" IN (?") +
+           QStringLiteral(", ?").repeated(Layouts.size() - 1) + QLatin1Char(')');
 }
 
 // A name pattern ("*" for any run of characters) as an upper-cased GLOB pattern.
@@ -125,11 +127,11 @@ void TSqliteObjects::AddTree(const QString& TreeName) {
     const QString Fault = NameFault(TreeName);
     if (!Fault.isEmpty() || TreeName.size() > 32 || TreeName.contains(QLatin1Char(':')))
         ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
-                            QStringLiteral("Illegal tree name \"%1\"%2")
+                            QStringLiteral("Unzulässiger Baumname \"%1\"%2")
                                 .arg(TreeName, Fault.isEmpty() ? QString() : QStringLiteral(": ") + Fault));
     if (TreeId(TreeName))
         ThrowDirectoryError(ERR_ENTRY_ALREADY_EXISTS,
-                            QStringLiteral("Tree exists already: %1").arg(TreeName));
+                            QStringLiteral("Den Baum gibt es bereits: %1").arg(TreeName));
     static const TStatement Insert("INSERT INTO trees(name, uname) VALUES(?, ?)");
     TSqlTransaction T(Db);
     const qint64 Id = TQuery(Db, Insert, TreeName, TreeName.toUpper()).LastInsertId();
@@ -140,7 +142,7 @@ void TSqliteObjects::AddTree(const QString& TreeName) {
 void TSqliteObjects::RemoveTree(const QString& TreeName) {
     const qint64 Id = TreeId(TreeName);
     if (!Id)
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such tree: %1").arg(TreeName));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Baum nicht gefunden: %1").arg(TreeName));
     static const TStatement Children("DELETE FROM objects WHERE tree_id=? AND parent_id IS NOT NULL");
     static const TStatement Top("DELETE FROM objects WHERE tree_id=?");
     static const TStatement Tree("DELETE FROM trees WHERE id=?");
@@ -208,10 +210,11 @@ QString TSqliteObjects::CheckCreate(const TObjectRef& Parent, const QString& Lay
     TQuery Q(Db, Check, Parent.Key.Scope, Path, Parent.Key.Id, Parent.Key.Id);
     Q.Next();
     if (!Q.Value(1).toBool())
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Parent.FullName));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
+                            QStringLiteral("Objekt nicht gefunden: %1").arg(Parent.FullName));
     if (Q.Value(0).toBool())
         ThrowDirectoryError(ERR_ENTRY_ALREADY_EXISTS,
-                            QStringLiteral("Object exists already: %1\\%2").arg(Parent.FullName, Name));
+                            QStringLiteral("Das Objekt gibt es bereits: %1\\%2").arg(Parent.FullName, Name));
     return Canonical;
 }
 
@@ -234,8 +237,9 @@ TObjectRef TSqliteObjects::Insert(const TObjectRef& Parent, const QString& Layou
 
 void TSqliteObjects::Delete(const TObjectRef& Object) {
     if (!Object.Key.Id)
-        ThrowDirectoryError(ERR_INVALID_REQUEST,
-                            QStringLiteral("A tree root is no object to delete: %1").arg(Object.FullName));
+        ThrowDirectoryError(
+            ERR_INVALID_REQUEST,
+            QStringLiteral("Eine Baumwurzel kann nicht gelöscht werden: %1").arg(Object.FullName));
     static const TStatement Holds("SELECT EXISTS(SELECT 1 FROM objects WHERE parent_id=?)");
     bool HoldsObjects = false;
     {
@@ -244,10 +248,10 @@ void TSqliteObjects::Delete(const TObjectRef& Object) {
     }
     if (HoldsObjects)
         ThrowDirectoryError(ERR_INVALID_REQUEST,
-                            QStringLiteral("%1 still holds objects").arg(Object.FullName));
+                            QStringLiteral("%1 enthält noch Objekte").arg(Object.FullName));
     static const TStatement Delete("DELETE FROM objects WHERE id=?");
     if (TQuery(Db, Delete, Object.Key.Id).RowsAffected() != 1)
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object: %1").arg(Object.FullName));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Objekt nicht gefunden: %1").arg(Object.FullName));
     FResolved.Clear();
 }
 
@@ -264,16 +268,23 @@ QSqlQuery& TSqliteObjects::Statement(int Kind, const std::function<QString()>& S
 // ---------------------------------------------------------------------------------------------
 // Listings and search
 
-std::vector<TChildEntry> TSqliteObjects::Children(const TObjectRef& Container, const QStringList& Layouts) {
+std::vector<TChildEntry> TSqliteObjects::Children(const TObjectRef& Container, const QStringList& Layouts,
+                                                  bool Counted) {
     QStringList Wanted;
     if (!FilterLayouts(Layouts, Wanted))
         return {};
     QVariantList Args;
+    // The count's arguments come first: it stands before the conditions in the statement.
+    const QString Count =
+        Counted ? QStringLiteral(", (SELECT COUNT(*) FROM objects c WHERE c.parent_id=objects.id") +
+                      LayoutClause(Wanted, Args, QStringLiteral("c.layout")) + QLatin1Char(')')
+                : QString();
     const QString Where = ParentClause(Container, Args);
     const QString Filter = LayoutClause(Wanted, Args);
-    QSqlQuery& Prepared = Statement(1000 + int(Wanted.size()) * 2 + (Container.Key.Id ? 0 : 1), [&] {
-        return QStringLiteral("SELECT id, name, layout FROM objects WHERE ") + Where + Filter +
-               QStringLiteral(" ORDER BY id");
+    const int Kind = (Counted ? 3000 : 1000) + int(Wanted.size()) * 2 + (Container.Key.Id ? 0 : 1);
+    QSqlQuery& Prepared = Statement(Kind, [&] {
+        return QStringLiteral("SELECT id, name, layout") + Count + QStringLiteral(" FROM objects WHERE ") +
+               Where + Filter + QStringLiteral(" ORDER BY id");
     });
     TQuery Q(Prepared, Args);
     std::vector<TChildEntry> Rows;
@@ -284,6 +295,8 @@ std::vector<TChildEntry> TSqliteObjects::Children(const TObjectRef& Container, c
         E.Key.Id = Q.Value(0).toLongLong();
         E.ShortName = Q.Value(1).toString();
         E.Layout = Q.Value(2).toString();
+        if (Counted && IsContainerLayout(E.Layout))
+            E.Subordinates = Q.Value(3).toInt();
         Rows.push_back(std::move(E));
     }
     return Rows;

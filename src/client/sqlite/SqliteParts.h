@@ -58,7 +58,10 @@ public:
     // Deletes a leaf or an empty container; inside a transaction.
     void Delete(const TObjectRef& Object);
 
-    std::vector<TChildEntry> Children(const TObjectRef& Container, const QStringList& Layouts);
+    // Counted: each container listed also counts its subordinates of the same layouts, in the
+    // same statement.
+    std::vector<TChildEntry> Children(const TObjectRef& Container, const QStringList& Layouts,
+                                      bool Counted = false);
     int CountChildren(const TObjectRef& Container, const QStringList& Layouts);
     QStringList Search(const TObjectRef& Base, const QString& Name, const QString& Layout, int Scope);
 
@@ -155,6 +158,7 @@ public:
     void AddTrustee(const TFolderKey& Folder, const QString& Trustee);
     int Rights(const TFolderKey& Folder, const QString& Trustee);
     void ChangeRights(const TFolderKey& Folder, const QString& Trustee, int Grant, int Revoke);
+    std::vector<TFolderState> States(const QString& Server, const QString& Volume);
     // Drops the assignments of an object and of everything below it (the object is gone).
     void ForgetTrustee(const QString& FullName);
 

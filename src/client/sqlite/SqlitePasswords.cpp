@@ -17,7 +17,7 @@ const QString Argon2id = QStringLiteral("argon2id");
 
 void InitSodium() {
     if (sodium_init() < 0)
-        ThrowDirectoryError(-1, QStringLiteral("The password library cannot be initialised"));
+        ThrowDirectoryError(-1, QStringLiteral("Die Passwortbibliothek kann nicht initialisiert werden"));
 }
 
 // PBKDF2 with HMAC-SHA-256, one block: the form stores written before held.
@@ -70,7 +70,7 @@ void TSqliteStore::UseMinimalPasswordCostForTests() {
 
 void TSqliteStore::SetPassword(const TObjectRef& Object, const QString& Password) {
     if (!Object.Key.Id || !P->Objects.Exists(Object))
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("No such object"));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Objekt nicht gefunden"));
     InitSodium();
     const TSecret Secret(Password);
     const unsigned long long Ops =
@@ -80,7 +80,7 @@ void TSqliteStore::SetPassword(const TObjectRef& Object, const QString& Password
     char Encoded[crypto_pwhash_STRBYTES];
     if (crypto_pwhash_str_alg(Encoded, Secret.Bytes().constData(), size_t(Secret.Bytes().size()), Ops, Memory,
                               crypto_pwhash_ALG_ARGON2ID13) != 0)
-        ThrowDirectoryError(-1, QStringLiteral("Not enough memory to hash the password"));
+        ThrowDirectoryError(-1, QStringLiteral("Zu wenig Speicher für den Hash des Passworts"));
     static const TStatement Replace(
         "INSERT OR REPLACE INTO passwords(object_id, algorithm, salt, hash) VALUES(?, ?, ?, ?)");
     TSqlTransaction T(P->Db);

@@ -176,9 +176,10 @@ void Upgrade(TSqlConnection& Db) {
     }
     if (Found > CurrentVersion)
         ThrowDirectoryError(
-            -1, QStringLiteral("The directory store has layout %1; this program knows layouts up to %2")
-                    .arg(Found)
-                    .arg(CurrentVersion));
+            -1,
+            QStringLiteral("Der Verzeichnisspeicher hat das Format %1; dieses Programm kennt Formate bis %2")
+                .arg(Found)
+                .arg(CurrentVersion));
     if (Found == 0 && !HasTable(Db, "trees"))
         CreateDb(Db);
     else

@@ -16,7 +16,9 @@ namespace {
 QString PrepareFolder(const QString& Folder) {
     const QString Clean = QDir::cleanPath(QDir(Folder).absolutePath());
     if (!MakeOwnerOnlyPath(Clean))
-        ThrowDirectoryError(-1, QStringLiteral("Cannot create the directory store folder %1").arg(Clean));
+        ThrowDirectoryError(
+            -1,
+            QStringLiteral("Der Ordner des Verzeichnisspeichers %1 kann nicht angelegt werden").arg(Clean));
     return Clean;
 }
 
@@ -25,7 +27,8 @@ QString DatabaseFile(const QString& Folder) {
     if (!QFileInfo::exists(Path)) {
         QFile F(Path);
         if (!F.open(QIODevice::WriteOnly))
-            ThrowDirectoryError(-1, QStringLiteral("Cannot create the directory store %1").arg(Path));
+            ThrowDirectoryError(
+                -1, QStringLiteral("Der Verzeichnisspeicher %1 kann nicht angelegt werden").arg(Path));
         F.close();
         F.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     }
@@ -124,6 +127,11 @@ std::vector<TChildEntry> TSqliteStore::Children(const TObjectRef& Container, con
     return P->Objects.Children(Container, Layouts);
 }
 
+std::vector<TChildEntry> TSqliteStore::ChildrenCounted(const TObjectRef& Container,
+                                                       const QStringList& Layouts) {
+    return P->Objects.Children(Container, Layouts, true);
+}
+
 int TSqliteStore::CountChildren(const TObjectRef& Container, const QStringList& Layouts) {
     return P->Objects.CountChildren(Container, Layouts);
 }
@@ -159,7 +167,7 @@ QStringList TSqliteStore::FieldNames(const TObjectRef& Object) {
 void TSqliteStore::WriteFields(const TObjectRef& Object, const std::vector<TFieldWrite>& Fields) {
     const std::vector<TSqliteFields::TWrite> Writes = P->Fields.Convert(Fields);
     if (!Object.Key.Id || !P->Objects.Exists(Object))
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("The object no longer exists"));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Das Objekt gibt es nicht mehr"));
     TSqlTransaction T(P->Db);
     P->Fields.Write(Object.Key.Id, Writes);
     T.Commit();
@@ -183,8 +191,9 @@ TObjectRef TSqliteStore::CreateUser(const TObjectRef& Container, const QString& 
                                     const TObjectRef* Template) {
     const QString Layout = P->Objects.CheckCreate(Container, QStringLiteral("User"), Name);
     if (Surname.trimmed().isEmpty())
-        ThrowDirectoryError(ERR_SYNTAX_VIOLATION,
-                            QStringLiteral("A user needs a surname: %1\\%2").arg(Container.FullName, Name));
+        ThrowDirectoryError(
+            ERR_SYNTAX_VIOLATION,
+            QStringLiteral("Ein Benutzer braucht einen Nachnamen: %1\\%2").arg(Container.FullName, Name));
     // The surname, then every field the template carries except the ones the directory keeps
     // itself; values as the template holds them.
     const NWFieldType* SurnameType = P->Fields.Type(QStringLiteral("Surname"));
@@ -221,13 +230,14 @@ void TSqliteStore::RollbackTransaction() {
 
 bool TSqliteStore::StartCatalogRefresh(const TObjectRef& Catalog) {
     if (!Catalog.Key.Id || !P->Objects.Exists(Catalog))
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("The object no longer exists"));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Das Objekt gibt es nicht mehr"));
     if (Catalog.Layout != CatalogLayout())
-        ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("%1 is no catalog").arg(Catalog.FullName));
+        ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("%1 ist kein Katalog").arg(Catalog.FullName));
     // The refresh reads with a connection of its own, which would wait for this transaction.
     if (P->Db.InTransaction())
-        ThrowDirectoryError(ERR_INVALID_REQUEST,
-                            QStringLiteral("A catalog cannot be refreshed inside a transaction"));
+        ThrowDirectoryError(
+            ERR_INVALID_REQUEST,
+            QStringLiteral("Ein Katalog kann nicht innerhalb einer Transaktion aktualisiert werden"));
     return FCatalogs->Start(Catalog);
 }
 
@@ -302,4 +312,8 @@ int TSqliteStore::TrusteeRights(const TFolderKey& Folder, const QString& Trustee
 void TSqliteStore::ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
                                        int Revoke) {
     P->Volumes.ChangeRights(Folder, Trustee, Grant, Revoke);
+}
+
+std::vector<TFolderState> TSqliteStore::FolderStates(const QString& Server, const QString& Volume) {
+    return P->Volumes.States(Server, Volume);
 }

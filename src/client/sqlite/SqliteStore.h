@@ -64,6 +64,7 @@ public:
     bool TryResolve(const QString& FullName, TObjectRef& Out) override;
     std::vector<TChildEntry> Children(const TObjectRef& Container, const QStringList& Layouts) override;
     int CountChildren(const TObjectRef& Container, const QStringList& Layouts) override;
+    std::vector<TChildEntry> ChildrenCounted(const TObjectRef& Container, const QStringList& Layouts) override;
     QStringList Search(const TObjectRef& Base, const QString& Name, const QString& Layout,
                        int Scope) override;
     const std::vector<NWFieldType>& FieldTypes() override;
@@ -102,6 +103,7 @@ public:
     int TrusteeRights(const TFolderKey& Folder, const QString& Trustee) override;
     void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
                              int Revoke) override;
+    std::vector<TFolderState> FolderStates(const QString& Server, const QString& Volume) override;
 
 private:
     QString FFolder;

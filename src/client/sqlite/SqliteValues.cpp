@@ -21,7 +21,7 @@ std::vector<QVariant> TSqliteFields::ToStored(const NWFieldType& Type, const QVa
             if (!Objects.Lookup(VolumeName, Volume) || Volume.Layout != QLatin1String("Volume"))
                 ThrowDirectoryError(
                     ERR_NO_SUCH_ENTRY,
-                    QStringLiteral("Field \"%1\": no such volume object: %2").arg(Type.Name, VolumeName));
+                    QStringLiteral("Feld \"%1\": Volume-Objekt nicht gefunden: %2").arg(Type.Name, VolumeName));
             V = QString(Volume.FullName + S.mid(Comma));
             CheckFieldLength(Type, V.toString());
             break;

@@ -23,11 +23,16 @@ bool Inside(const QString& Path, const QString& Root) {
 }
 
 [[noreturn]] void FolderGone() {
-    ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("The folder no longer exists"));
+    ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Den Ordner gibt es nicht mehr"));
+}
+
+[[noreturn]] void UnknownVolume(const QString& Server, const QString& Volume) {
+    ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
+                        QStringLiteral("Unbekanntes Volume \\\\%1\\%2").arg(Server, Volume));
 }
 
 [[noreturn]] void AssignmentGone() {
-    ThrowDirectoryError(ERR_NO_SUCH_VALUE, QStringLiteral("The trustee assignment no longer exists"));
+    ThrowDirectoryError(ERR_NO_SUCH_VALUE, QStringLiteral("Die Trustee-Zuweisung gibt es nicht mehr"));
 }
 
 } // namespace
@@ -120,17 +125,18 @@ void TSqliteVolumes::Add(const TVolume& Volume) {
     for (const QString& Part : {Volume.Server, Volume.Volume})
         if (!GoodLevel(Part) || Part.contains(QLatin1Char('\\')) || Part.trimmed() != Part)
             ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
-                                QStringLiteral("Illegal server or volume name \"%1\"").arg(Part));
+                                QStringLiteral("Unzulässiger Server- oder Volume-Name \"%1\"").arg(Part));
     if (FindRow(Volume.Server, Volume.Volume))
         ThrowDirectoryError(
             ERR_ENTRY_ALREADY_EXISTS,
-            QStringLiteral("Volume exists already: \\\\%1\\%2").arg(Volume.Server, Volume.Volume));
+            QStringLiteral("Das Volume gibt es bereits: \\\\%1\\%2").arg(Volume.Server, Volume.Volume));
     const QString Root =
         Volume.RootFolder.isEmpty()
             ? FStoreFolder + QStringLiteral("/volumes/") + Volume.Server + QLatin1Char('/') + Volume.Volume
             : QDir::cleanPath(QDir(Volume.RootFolder).absolutePath());
     if (!MakeOwnerOnlyPath(Root))
-        ThrowDirectoryError(-1, QStringLiteral("Cannot create the volume folder %1").arg(Root));
+        ThrowDirectoryError(-1,
+                            QStringLiteral("Der Ordner des Volumes %1 kann nicht angelegt werden").arg(Root));
     const QString Object = Volume.VolumeObject.isNull() ? QStringLiteral("") : Volume.VolumeObject;
     static const TStatement Insert(
         "INSERT INTO volumes(server, volume, userver, uvolume, root, volume_object, "
@@ -145,12 +151,12 @@ void TSqliteVolumes::Add(const TVolume& Volume) {
 void TSqliteVolumes::SetRoot(const QString& Server, const QString& Volume, const QString& RootFolder) {
     const TRow* Row = FindRow(Server, Volume);
     if (!Row)
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
-                            QStringLiteral("Unknown volume \\\\%1\\%2").arg(Server, Volume));
+        UnknownVolume(Server, Volume);
     const qint64 Id = Row->Id;
     const QString Root = QDir::cleanPath(QDir(RootFolder).absolutePath());
     if (RootFolder.isEmpty() || !MakeOwnerOnlyPath(Root))
-        ThrowDirectoryError(-1, QStringLiteral("Cannot create the volume folder %1").arg(RootFolder));
+        ThrowDirectoryError(
+            -1, QStringLiteral("Der Ordner des Volumes %1 kann nicht angelegt werden").arg(RootFolder));
     static const TStatement Update("UPDATE volumes SET root=? WHERE id=?");
     TSqlTransaction T(Db);
     FRowsLoaded = false;
@@ -168,19 +174,19 @@ bool TSqliteVolumes::Map(const QString& Unc, TMapped& Out, QString* Why) {
         return false;
     };
     if (!Unc.startsWith(QLatin1String("\\\\")))
-        return No(QStringLiteral("not a network path: %1").arg(Unc));
+        return No(QStringLiteral("kein Netzwerkpfad: %1").arg(Unc));
     QString Rest = Unc.mid(2);
     if (Rest.endsWith(QLatin1Char('\\')))
         Rest.chop(1);
     const QStringList Parts = Rest.split(QLatin1Char('\\'));
     if (Parts.size() < 2)
-        return No(QStringLiteral("no volume in %1").arg(Unc));
+        return No(QStringLiteral("kein Volume in %1").arg(Unc));
     for (const QString& P : Parts)
         if (!GoodLevel(P))
-            return No(QStringLiteral("invalid path %1").arg(Unc));
+            return No(QStringLiteral("ungültiger Pfad %1").arg(Unc));
     const TRow* Row = FindRow(Parts[0], Parts[1]);
     if (!Row)
-        return No(QStringLiteral("unknown volume \\\\%1\\%2").arg(Parts[0], Parts[1]));
+        return No(QStringLiteral("unbekanntes Volume \\\\%1\\%2").arg(Parts[0], Parts[1]));
     Out.Volume = *Row;
     const QStringList Levels = Parts.mid(2);
     Out.Key = Levels.join(QLatin1Char('\\')).toUpper();
@@ -227,7 +233,7 @@ bool TSqliteVolumes::Map(const QString& Unc, TMapped& Out, QString* Why) {
         const QString RootReal = QFileInfo(Root).canonicalFilePath();
         const QString Real = QFileInfo(DeepestExisting).canonicalFilePath();
         if (RootReal.isEmpty() || !Inside(Real, RootReal))
-            return No(QStringLiteral("path leaves its volume: %1").arg(Unc));
+            return No(QStringLiteral("der Pfad verlässt sein Volume: %1").arg(Unc));
     }
     return true;
 }
@@ -251,7 +257,7 @@ QStringList TSqliteVolumes::ListFolders(const QString& UncPath) {
     TMapped Mapped;
     QString Why;
     if (!Map(UncPath, Mapped, &Why))
-        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Invalid path: %1").arg(Why));
+        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Ungültiger Pfad: %1").arg(Why));
     if (!Mapped.IsDir)
         return {};
     return QDir(Mapped.Local)
@@ -263,9 +269,9 @@ TFolderKey TSqliteVolumes::OpenFolder(const QString& UncPath) {
     QString Why;
     if (!Map(UncPath, Mapped, &Why))
         ThrowDirectoryError(ERR_INVALID_PATH,
-                            QStringLiteral("Invalid path: %1").arg(Why.isEmpty() ? UncPath : Why));
+                            QStringLiteral("Ungültiger Pfad: %1").arg(Why.isEmpty() ? UncPath : Why));
     if (!Mapped.IsDir)
-        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("No such folder: %1").arg(UncPath));
+        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Ordner nicht gefunden: %1").arg(UncPath));
     const std::pair<qint64, QString> Key{Mapped.Volume.Id, Mapped.Key};
     if (const auto Known = FFolderIds.constFind(Key); Known != FFolderIds.constEnd())
         return {*Known, QString()};
@@ -347,6 +353,30 @@ void TSqliteVolumes::ChangeRights(const TFolderKey& Folder, const QString& Trust
     if (TQuery(Db, Update, Grant, Revoke, Folder.Id, Trustee.toUpper()).RowsAffected() != 1)
         AssignmentGone();
     T.Commit();
+}
+
+std::vector<TFolderState> TSqliteVolumes::States(const QString& Server, const QString& Volume) {
+    const TRow* Row = FindRow(Server, Volume);
+    if (!Row)
+        UnknownVolume(Server, Volume);
+    static const TStatement Select(
+        "SELECT f.id, f.path, f.delete_inhibit, f.rename_inhibit, t.trustee, t.rights FROM folders f "
+        "LEFT JOIN trustees t ON t.folder_id=f.id WHERE f.volume_id=? "
+        "AND (f.delete_inhibit OR f.rename_inhibit OR t.trustee IS NOT NULL) ORDER BY f.id, t.rowid");
+    TQuery Q(Db, Select, Row->Id);
+    std::vector<TFolderState> States;
+    qint64 Last = 0;
+    while (Q.Next()) {
+        if (States.empty() || Q.Value(0).toLongLong() != Last) {
+            Last = Q.Value(0).toLongLong();
+            States.push_back({Q.Value(1).toString(), Q.Value(2).toBool(), Q.Value(3).toBool(), {}, {}});
+        }
+        if (!Q.Value(4).isNull()) {
+            States.back().Trustees.append(Q.Value(4).toString());
+            States.back().Rights.append(Q.Value(5).toInt());
+        }
+    }
+    return States;
 }
 
 void TSqliteVolumes::ForgetTrustee(const QString& FullName) {

@@ -60,6 +60,10 @@ protected:
     // Whether a node not read yet may hold children (it shows an expand mark until read).
     virtual bool MayHaveChildren(const TNode& Node) const = 0;
 
+    // Puts rows in the order people read names, whatever the user's locale: letter case aside,
+    // numbers by value ("5a", "6a", "10a", "11"); rows of equal names keep their order.
+    static void SortByName(std::vector<std::unique_ptr<TNode>>& Rows);
+
     // Replaces every row by these top-level nodes (a model reset).
     void ResetTop(std::vector<std::unique_ptr<TNode>> Top);
     TNode* NodeOf(const QModelIndex& Index) const; // the invisible top for an invalid index

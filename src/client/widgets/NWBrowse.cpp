@@ -4,14 +4,13 @@
 #include <Layouts.h>
 #include <NWDir.h>
 
-#include <QCollator>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <algorithm>
 
 struct TNWBrowseModel::TObjectNode : TLazyTreeModel::TNode {
     QString FullName;
     QString Layout;
+    int Subordinates = -1; // counted with its parent's listing; -1: not known
 };
 
 TNWBrowseModel::TNWBrowseModel(QObject* Parent) : TLazyTreeModel(Parent) {}
@@ -63,14 +62,16 @@ QString TNWBrowseModel::Layout(const QModelIndex& Index) const {
 }
 
 bool TNWBrowseModel::MayHaveChildren(const TNode& Node) const {
-    return IsContainerLayout(static_cast<const TObjectNode&>(Node).Layout);
+    const auto& Object = static_cast<const TObjectNode&>(Node);
+    return IsContainerLayout(Object.Layout) && Object.Subordinates != 0;
 }
 
 std::vector<std::unique_ptr<TLazyTreeModel::TNode>> TNWBrowseModel::LoadChildren(TNode& Node) {
     std::vector<std::unique_ptr<TNode>> Rows;
     FCursor->SetFullName(static_cast<TObjectNode&>(Node).FullName); // the listing with the filters set
     if (NWEntries* Entries = FCursor->Entries()) {
-        Entries->Refresh();
+        // Counted in the same reading: a container with nothing to show has no expand mark.
+        Entries->RefreshCounted();
         const int Count = Entries->Count();
         Rows.reserve(size_t(Count));
         for (int I = 0; I < Count; ++I) {
@@ -79,15 +80,11 @@ std::vector<std::unique_ptr<TLazyTreeModel::TNode>> TNWBrowseModel::LoadChildren
             N->FullName = E->FullName();
             N->Name = E->ShortName();
             N->Layout = E->Layout();
+            N->Subordinates = Entries->SubordinateCount(I);
             Rows.push_back(std::move(N));
         }
     }
-    // By name as people read it: letter case ignored, numbers by value ("5a" before "10a").
-    QCollator Order;
-    Order.setCaseSensitivity(Qt::CaseInsensitive);
-    Order.setNumericMode(true);
-    std::stable_sort(Rows.begin(), Rows.end(),
-                     [&Order](const auto& A, const auto& B) { return Order.compare(A->Name, B->Name) < 0; });
+    SortByName(Rows);
     return Rows;
 }
 

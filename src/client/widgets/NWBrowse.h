@@ -15,7 +15,8 @@ class TDirectoryClient;
 
 // The tree behind the browse control. Its one top-level row is the start object; the subordinates
 // of an object are read only when the view asks for them, with one listing of the directory per
-// opened object and nothing read per row. Names sort as people read them.
+// opened object and nothing read per row; that listing also counts what each listed container holds,
+// so an empty one shows no expand mark. Names sort as people read them.
 class TNWBrowseModel : public TLazyTreeModel {
     Q_OBJECT
 public:

@@ -1,0 +1,58 @@
+#include "FileDialog.h"
+
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QLocale>
+#include <QSplitter>
+#include <QTreeView>
+
+namespace {
+
+// The file system model of the dialog gives dates and sizes in the workstation's locale (English
+// month names on a workstation without one); this gives them in German.
+class TGermanFileColumns : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& Index, int Role) const override {
+        const auto* Files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (Role != Qt::DisplayRole || !Files || !Index.isValid())
+            return QIdentityProxyModel::data(Index, Role);
+        const QModelIndex Source = mapToSource(Index);
+        switch (Index.column()) {
+        case SizeColumn:
+            if (Files->isDir(Source))
+                return QIdentityProxyModel::data(Index, Role);
+            return German().formattedDataSize(Files->size(Source));
+        case DateColumn:
+            return German().toString(Files->lastModified(Source), QStringLiteral("dd.MM.yyyy HH:mm"));
+        default:
+            return QIdentityProxyModel::data(Index, Role);
+        }
+    }
+
+private:
+    static constexpr int SizeColumn = 1;
+    static constexpr int DateColumn = 3;
+    static QLocale German() { return QLocale(QLocale::German, QLocale::Germany); }
+};
+
+} // namespace
+
+void SetUpFileDialog(QFileDialog& Dialog) {
+    Dialog.setOption(QFileDialog::DontUseNativeDialog);
+    Dialog.setLocale(QLocale(QLocale::German, QLocale::Germany));
+    Dialog.setProxyModel(new TGermanFileColumns(&Dialog));
+    Dialog.setViewMode(QFileDialog::Detail);
+    Dialog.resize(800, 500);
+    // The places on the left get room for a folder name.
+    if (auto* Split = Dialog.findChild<QSplitter*>(QStringLiteral("splitter")))
+        Split->setSizes({180, 620});
+    auto* Files = Dialog.findChild<QFileSystemModel*>();
+    auto* Details = Dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (Files && Details)
+        QObject::connect(Files, &QFileSystemModel::directoryLoaded, Details,
+                         [Details] { Details->header()->resizeSections(QHeaderView::ResizeToContents); });
+}
