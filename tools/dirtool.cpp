@@ -447,7 +447,9 @@ void CatalogState(TTool& Tool, const QString& Catalog) {
 int Catalog(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 1);
     CatalogState(Tool, Args[0]);
-    const std::vector<TCatalogRow> Rows = Tool.Store.CatalogRows(Tool.Store.Resolve(Args[0]));
+    // The rows come through the client's directory, wherever it keeps them.
+    TDirectoryBackend& Directory = Tool.Client.Directory();
+    const std::vector<TCatalogRow> Rows = Directory.CatalogRows(Directory.Resolve(Args[0]));
     Out() << "Rows:    " << Rows.size() << '\n';
     for (const TCatalogRow& R : Rows)
         Out() << R.FullName << "  " << R.Field << ": " << ValueText(R.Value) << '\n';
@@ -459,7 +461,7 @@ int RefreshCatalog(TTool& Tool, const QStringList& Args) {
     NWCatAdm CatAdm(Tool.Client);
     CatAdm.SetFullName(Args[0]);
     CatAdm.StartRefresh();
-    Tool.Store.WaitForCatalogRefreshes();
+    Tool.Client.Directory().WaitForCatalogRefreshes();
     CatalogState(Tool, Args[0]);
     return 0;
 }
