@@ -1,5 +1,7 @@
-// parvon-dirtool: the administrator's console of the embedded directory.
+// parvon-dirtool: the administrator's console of the embedded directory and of the trees the
+// client settings give an LDAP server.
 
+#include <ClientSettings.h>
 #include <DemoTree.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
@@ -31,7 +33,9 @@ const char* const Usage =
     "Usage: parvon-dirtool [--store FOLDER] COMMAND [ARGUMENTS]\n"
     "\n"
     "Console of the embedded directory. The store is FOLDER, else the folder named by\n"
-    "PARVON_CLIENT_STORE, else the program's own store.\n"
+    "PARVON_CLIENT_STORE, else the program's own store. A tree that the client settings\n"
+    "(client.ini in the store's folder, or the file PARVON_CLIENT_SETTINGS names) give an\n"
+    "LDAP server is read and written there.\n"
     "\n"
     "Commands:\n"
     "  demo                          create the demo tree SCHULE in an empty store\n"
@@ -350,7 +354,7 @@ int AddUser(TTool& Tool, const QStringList& Args) {
     NWUsrGrp UsrGrp(Tool.Client);
     UsrGrp.SetFullName(Args[0].left(Cut));
     UsrGrp.Users().Add(Args[0], Args[1], Args[2]);
-    Out() << "Created " << Tool.Store.Resolve(Args[0]).FullName << '\n';
+    Out() << "Created " << Tool.Client.Directory().Resolve(Args[0]).FullName << '\n';
     return 0;
 }
 
@@ -376,7 +380,7 @@ int Restrictions(TTool& Tool, const QStringList& Args) {
 
 // The user an argument names; passwords are set for users only.
 TObjectRef PasswordUser(TTool& Tool, const QString& FullName) {
-    const TObjectRef User = Tool.Store.Resolve(FullName);
+    const TObjectRef User = Tool.Client.Directory().Resolve(FullName);
     if (User.Layout != QLatin1String("User"))
         throw EDirectoryError(QStringLiteral("%1 is no user.").arg(User.FullName));
     return User;
@@ -407,14 +411,14 @@ QString PasswordOf(const QStringList& Args, int Index) {
 int SetPassword(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 1);
     const TObjectRef User = PasswordUser(Tool, Args[0]);
-    Tool.Store.SetPassword(User, PasswordOf(Args, 1));
+    Tool.Client.Directory().SetPassword(User, PasswordOf(Args, 1));
     Out() << "Password set for " << User.FullName << ".\n";
     return 0;
 }
 
 int CheckPassword(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 2);
-    if (Tool.Store.CheckPassword(PasswordUser(Tool, Args[0]), PasswordOf(Args, 1))) {
+    if (Tool.Client.Directory().CheckPassword(PasswordUser(Tool, Args[0]), PasswordOf(Args, 1))) {
         Out() << "Password is right.\n";
         return 0;
     }
@@ -534,7 +538,9 @@ int main(int argc, char** argv) {
             StoreFolder = qEnvironmentVariable("PARVON_CLIENT_STORE");
         const std::shared_ptr<TSqliteStore> Store =
             StoreFolder.isEmpty() ? OpenWorkstationStore() : std::make_shared<TSqliteStore>(StoreFolder);
-        TDirectoryClient Client(Store, Store);
+        // Trees the store's client settings give an LDAP server go there (bound with the settings'
+        // password file; without one that tree refuses every call).
+        TDirectoryClient Client(ConfiguredDirectory(Store, {}), Store);
         TDirectoryClient::SetInstance(&Client);
         TTool Tool{*Store, Client};
         const int Result = Command->second(Tool, Args);
