@@ -2,6 +2,7 @@
 
 #include "LdapDirectory.h"
 
+#include <CatalogFields.h>
 #include <EDirectoryError.h>
 #include <Layouts.h>
 #include <Ldif.h>
@@ -24,14 +25,7 @@ namespace {
 
 using TScope = TLdapConnection::TScope;
 
-const QString ScopeField = QStringLiteral("NDSCAT:Catalog Scope");
-const QString FilterField = QStringLiteral("NDSCAT:Filter");
-const QString ListField = QStringLiteral("NDSCAT:Attribute List");
-const QString StartField = QStringLiteral("NDSCAT:Actual Start Time");
-const QString EndField = QStringLiteral("NDSCAT:Actual End Time");
-const QString ObjectsField = QStringLiteral("NDSCAT:Actual Object Count");
-const QString ValuesField = QStringLiteral("NDSCAT:Actual Value Count");
-const QString ResultField = QStringLiteral("NDSCAT:Actual Result");
+using namespace CatalogFields;
 
 const QString RowsClass = QStringLiteral("parvonCatalogRows");
 const QString RowAttribute = QStringLiteral("parvonCatalogRow");
