@@ -3,6 +3,7 @@
 #include <TestMain.h>
 
 #include <CatRefresh_u.h>
+#include <Layouts.h>
 #include <ndk_u.h>
 
 #include <QAction>
@@ -57,6 +58,7 @@ private Q_SLOTS:
     void gathersScope_data();
     void gathersScope();
     void refreshRunsOnce();
+    void goesWithItsRows();
 
     void refreshFromTheMenu();
     void completionRule_data();
@@ -343,6 +345,20 @@ void TCatRefreshTest::refreshRunsOnce() {
     QVERIFY(CatalogField(EndTime).toDateTime() > Second);
     QCOMPARE(qint64(D.CatalogRows(Catalog).size()), Rows);
     QCOMPARE(CatalogField(u"NDSCAT:Actual Value Count"_s).toLongLong(), Rows);
+}
+
+// A catalog that gathered rows is deleted like any object, and its rows with it.
+void TCatRefreshTest::goesWithItsRows() {
+    TDirectoryBackend& D = Directory();
+    const TObjectRef Zweiter =
+        D.CreateObject(D.Resolve(Prefix + u"\\dienste"_s), CatalogLayout(), u"zweiter"_s,
+                       {{u"NDSCAT:Catalog Scope"_s, QStringList{Schueler}},
+                        {u"NDSCAT:Attribute List"_s, QStringList{u"Surname"_s}}});
+    QVERIFY(D.StartCatalogRefresh(Zweiter));
+    D.WaitForCatalogRefreshes();
+    QVERIFY(!D.CatalogRows(Zweiter).empty());
+    D.DeleteObject(Zweiter);
+    QCOMPARE(CodeOf([&] { D.Resolve(Zweiter.FullName); }), ERR_NO_SUCH_ENTRY);
 }
 
 PARVON_TEST_MAIN(TCatRefreshTest)
