@@ -46,16 +46,6 @@ void AfterEndSecond(TDirectoryClient& Client, const QString& Catalog) {
         QThread::msleep(10);
 }
 
-double RefreshMs(TSqliteStore& Store, TDirectoryClient& Client, const QString& Catalog) {
-    AfterEndSecond(Client, Catalog);
-    QElapsedTimer T;
-    T.start();
-    if (!Store.StartCatalogRefresh(Store.Resolve(Catalog)))
-        Fail(QStringLiteral("a refresh runs already"));
-    Store.WaitForCatalogRefreshes();
-    return T.nsecsElapsed() / 1e6;
-}
-
 // The rows the catalog gathers, read with plain SQL on a connection of its own.
 class TRawGather {
 public:
@@ -143,7 +133,7 @@ double DemoRefreshMs() {
     const auto Store = std::make_shared<TSqliteStore>(Folder.path());
     CreateDemoTree(*Store);
     TDirectoryClient Client(Store, Store);
-    const double Ms = RefreshMs(*Store, Client, QStringLiteral("NDS:\\\\SCHULE\\dienste\\benutzer"));
+    const double Ms = CatalogRefreshMs(Client, QStringLiteral("NDS:\\\\SCHULE\\dienste\\benutzer"));
     if (CatalogField(Client, QStringLiteral("NDS:\\\\SCHULE\\dienste\\benutzer"),
                      QStringLiteral("NDSCAT:Actual Value Count"))
             .toLongLong() <= 0)
@@ -153,29 +143,42 @@ double DemoRefreshMs() {
 
 } // namespace
 
+double CatalogRefreshMs(TDirectoryClient& Client, const QString& Catalog) {
+    AfterEndSecond(Client, Catalog);
+    TDirectoryBackend& Directory = Client.Directory();
+    QElapsedTimer T;
+    T.start();
+    if (!Directory.StartCatalogRefresh(Directory.Resolve(Catalog)))
+        Fail(QStringLiteral("a refresh runs already"));
+    Directory.WaitForCatalogRefreshes();
+    return T.nsecsElapsed() / 1e6;
+}
+
+QString CreateUserCatalog(TDirectoryClient& Client, const QString& Container) {
+    const QString Parent = Container.section(QLatin1Char('\\'), 0, -2);
+    NWDir Dir(Client);
+    Dir.SetFullName(Parent);
+    const NWEntryPtr E =
+        Dir.Entries()->Add(QStringLiteral("NDSCAT:Master Catalog"), QStringLiteral("benutzer"));
+    E->SetFieldValue(QStringLiteral("NDSCAT:Catalog Scope"), Container);
+    E->SetFieldValue(QStringLiteral("NDSCAT:Filter"), QStringLiteral("User"));
+    E->SetFieldValue(
+        QStringLiteral("NDSCAT:Attribute List"),
+        QStringList{QStringLiteral("Given Name"), QStringLiteral("Surname"), QStringLiteral("Full Name")});
+    E->Update();
+    return Parent + QStringLiteral("\\benutzer");
+}
+
 TCatalogTiming TimeCatalog(TSqliteStore& Store, TDirectoryClient& Client, TNDK& Ndk, const QString& Container,
                            int Rounds) {
-    const QString Parent = Container.section(QLatin1Char('\\'), 0, -2);
-    const QString Catalog = Parent + QStringLiteral("\\benutzer");
-    {
-        NWDir Dir(Client);
-        Dir.SetFullName(Parent);
-        const NWEntryPtr E =
-            Dir.Entries()->Add(QStringLiteral("NDSCAT:Master Catalog"), QStringLiteral("benutzer"));
-        E->SetFieldValue(QStringLiteral("NDSCAT:Catalog Scope"), Container);
-        E->SetFieldValue(QStringLiteral("NDSCAT:Filter"), QStringLiteral("User"));
-        E->SetFieldValue(QStringLiteral("NDSCAT:Attribute List"),
-                         QStringList{QStringLiteral("Given Name"), QStringLiteral("Surname"),
-                                     QStringLiteral("Full Name")});
-        E->Update();
-    }
+    const QString Catalog = CreateUserCatalog(Client, Container);
     TRawGather Raw(Store.Folder() + QStringLiteral("/directory.db"), Container);
 
     TCatalogTiming R;
     R.RefreshMs = R.SqlMs = std::numeric_limits<double>::max();
     qint64 RawRows = 0;
     for (int I = 0; I < Rounds; ++I) {
-        R.RefreshMs = qMin(R.RefreshMs, RefreshMs(Store, Client, Catalog));
+        R.RefreshMs = qMin(R.RefreshMs, CatalogRefreshMs(Client, Catalog));
         QElapsedTimer T;
         T.start();
         RawRows = Raw.Gather();

@@ -21,7 +21,14 @@ struct TCatalogTiming {
     double DemoMs = 0;    // one refresh of the demo directory's catalog
 };
 
+// One refresh of a catalog through the client's directory, started in a second of its own and
+// waited for (milliseconds).
+double CatalogRefreshMs(TDirectoryClient& Client, const QString& Catalog);
+
 // Creates the catalog "benutzer" in Container's parent, covering Container's users with their
-// given name, surname and full name, and measures it. Dies when the two sides disagree.
+// given name, surname and full name; answers its full name.
+QString CreateUserCatalog(TDirectoryClient& Client, const QString& Container);
+
+// Creates that catalog and measures it. Dies when the two sides disagree.
 TCatalogTiming TimeCatalog(TSqliteStore& Store, TDirectoryClient& Client, TNDK& Ndk, const QString& Container,
                            int Rounds);

@@ -1,7 +1,9 @@
-// parvon-dirtool: the administrator's console of the embedded directory.
+// parvon-dirtool: the administrator's console of the embedded directory and of the trees the
+// client settings give an LDAP server.
 
 #include "Dirtool.h"
 
+#include <ClientSettings.h>
 #include <DemoTree.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
@@ -31,7 +33,9 @@ const char* const Usage =
     "\n"
     "Console of the embedded directory. The store is FOLDER, else the folder named by\n"
     "PARVON_CLIENT_STORE, else \"client\" in the user's data location: the store the program\n"
-    "uses. The store is taken as it is; \"demo\" fills an empty one.\n"
+    "uses. The store is taken as it is; \"demo\" fills an empty one. A tree that the client\n"
+    "settings (client.ini in the store's folder, or the file PARVON_CLIENT_SETTINGS names) give\n"
+    "an LDAP server is read and written there.\n"
     "\n"
     "Commands:\n"
     "  demo                          create the demo tree SCHULE in an empty store\n"
@@ -180,7 +184,7 @@ int AddUser(TTool& Tool, const QStringList& Args) {
     NWUsrGrp UsrGrp(Tool.Client);
     UsrGrp.SetFullName(Args[0].left(Cut));
     UsrGrp.Users().Add(Args[0], Args[1], Args[2]);
-    Out() << "Created " << Tool.Store.Resolve(Args[0]).FullName << '\n';
+    Out() << "Created " << Tool.Client.Directory().Resolve(Args[0]).FullName << '\n';
     return 0;
 }
 
@@ -206,7 +210,7 @@ int Restrictions(TTool& Tool, const QStringList& Args) {
 
 // The user an argument names; passwords are set for users only.
 TObjectRef PasswordUser(TTool& Tool, const QString& FullName) {
-    const TObjectRef User = Tool.Store.Resolve(FullName);
+    const TObjectRef User = Tool.Client.Directory().Resolve(FullName);
     if (User.Layout != QLatin1String("User"))
         throw EDirectoryError(QStringLiteral("%1 is no user.").arg(User.FullName));
     return User;
@@ -237,14 +241,14 @@ QString PasswordOf(const QStringList& Args, int Index) {
 int SetPassword(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 1);
     const TObjectRef User = PasswordUser(Tool, Args[0]);
-    Tool.Store.SetPassword(User, PasswordOf(Args, 1));
+    Tool.Client.Directory().SetPassword(User, PasswordOf(Args, 1));
     Out() << "Password set for " << User.FullName << ".\n";
     return 0;
 }
 
 int CheckPassword(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 2);
-    if (Tool.Store.CheckPassword(PasswordUser(Tool, Args[0]), PasswordOf(Args, 1))) {
+    if (Tool.Client.Directory().CheckPassword(PasswordUser(Tool, Args[0]), PasswordOf(Args, 1))) {
         Out() << "Password is right.\n";
         return 0;
     }
@@ -277,7 +281,9 @@ void CatalogState(TTool& Tool, const QString& Catalog) {
 int Catalog(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 1);
     CatalogState(Tool, Args[0]);
-    const std::vector<TCatalogRow> Rows = Tool.Store.CatalogRows(Tool.Store.Resolve(Args[0]));
+    // The rows come through the client's directory, wherever it keeps them.
+    TDirectoryBackend& Directory = Tool.Client.Directory();
+    const std::vector<TCatalogRow> Rows = Directory.CatalogRows(Directory.Resolve(Args[0]));
     Out() << "Rows:    " << Rows.size() << '\n';
     for (const TCatalogRow& R : Rows)
         Out() << R.FullName << "  " << R.Field << ": " << ValueText(R.Value) << '\n';
@@ -289,7 +295,7 @@ int RefreshCatalog(TTool& Tool, const QStringList& Args) {
     NWCatAdm CatAdm(Tool.Client);
     CatAdm.SetFullName(Args[0]);
     CatAdm.StartRefresh();
-    Tool.Store.WaitForCatalogRefreshes();
+    Tool.Client.Directory().WaitForCatalogRefreshes();
     CatalogState(Tool, Args[0]);
     return 0;
 }
@@ -362,7 +368,9 @@ int main(int argc, char** argv) {
         // one empty, and an import does not land beside the demo tree.
         const auto Store =
             std::make_shared<TSqliteStore>(StoreFolder.isEmpty() ? WorkstationStoreFolder() : StoreFolder);
-        TDirectoryClient Client(Store, Store);
+        // Trees the store's client settings give an LDAP server go there (bound with the settings'
+        // password file; without one that tree refuses every call).
+        TDirectoryClient Client(ConfiguredDirectory(Store, {}), Store);
         TDirectoryClient::SetInstance(&Client);
         TTool Tool{*Store, Client};
         const int Result = Command->second(Tool, Args);

@@ -1,7 +1,9 @@
 #include <AppFixture.h>
+#include <ErrorCode.h>
 #include <TestMain.h>
 
 #include <CatRefresh_u.h>
+#include <Layouts.h>
 #include <ndk_u.h>
 
 #include <QAction>
@@ -20,23 +22,43 @@ const QString Abgeschlossen = QStringLiteral("Aktualisierung abgeschlossen ");
 const QString StartHint = QStringLiteral("Aktualisierung starten");
 } // namespace
 
-// The catalog dialog over the main window on a demo directory: the refresh it starts, the wait
-// for the catalog's end time and every way the wait ends.
+// The catalog refresh in the directory, and the dialog over the main window on a demo directory:
+// the refresh it starts, the wait for the catalog's end time and every way the wait ends.
 class TCatRefreshTest : public TAppFixture {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { Store = std::make_unique<TTestStore>(); }
+    void initTestCase() {
+        PARVON_REQUIRE_TEST_BACKEND();
+        Store = std::make_unique<TTestStore>();
+        const auto All = [this](const QString& Field) {
+            QStringList Values;
+            for (const QVariant& V :
+                 Directory().ReadField(Directory().Resolve(Katalog), *Directory().FieldType(Field)))
+                Values << V.toString();
+            return Values;
+        };
+        const QStringList Filter = All(u"NDSCAT:Filter"_s);
+        DemoCatalog = {{u"NDSCAT:Catalog Scope"_s, All(u"NDSCAT:Catalog Scope"_s)},
+                       {u"NDSCAT:Filter"_s, Filter.isEmpty() ? QVariant() : QVariant(Filter.front())},
+                       {u"NDSCAT:Attribute List"_s, All(u"NDSCAT:Attribute List"_s)}};
+    }
     void cleanupTestCase() { Store.reset(); }
     void init() {
+        SetCatalog(DemoCatalog); // as the demo has it, whatever the case before changed
         StartCase();
         WriteIni("[config]\nKatalog=benutzer.dienste\n");
         OpenForm();
     }
     void cleanup() {
-        (*Store)->WaitForCatalogRefreshes();
+        Directory().WaitForCatalogRefreshes();
         EndCase();
     }
+
+    void gathersScope_data();
+    void gathersScope();
+    void refreshRunsOnce();
+    void goesWithItsRows();
 
     void refreshFromTheMenu();
     void completionRule_data();
@@ -47,6 +69,8 @@ private Q_SLOTS:
     void failures();
 
 private:
+    std::vector<TFieldWrite> DemoCatalog;
+
     // The dialog as the menu shows it, on the window's access object, active.
     std::unique_ptr<TFCatRefresh> ShownDialog() {
         auto D = std::make_unique<TFCatRefresh>(Form->DirectoryAccess(), Form.get());
@@ -56,8 +80,20 @@ private:
             qFatal("the dialog does not become active");
         return D;
     }
-    void SetEndTime(const QVariant& Value) {
-        (*Store)->WriteFields((*Store)->Resolve(Katalog), {{EndTime, Value}});
+    // The directory the client reads and writes: the embedded store's or the LDAP server's.
+    TDirectoryBackend& Directory() { return *Store->Directory; }
+    void SetCatalog(const std::vector<TFieldWrite>& Fields) {
+        Directory().WriteFields(Directory().Resolve(Katalog), Fields);
+    }
+    void SetEndTime(const QVariant& Value) { SetCatalog({{EndTime, Value}}); }
+    QVariant CatalogField(const QString& Field) {
+        const std::vector<QVariant> Values =
+            Directory().ReadField(Directory().Resolve(Katalog), *Directory().FieldType(Field));
+        return Values.empty() ? QVariant() : Values.front();
+    }
+    void Refresh() {
+        QVERIFY(Directory().StartCatalogRefresh(Directory().Resolve(Katalog)));
+        Directory().WaitForCatalogRefreshes();
     }
     QString EndText() const { return NDK->GetFieldValue(Katalog, EndTime); }
 };
@@ -109,7 +145,7 @@ void TCatRefreshTest::refreshFromTheMenu() {
     QCOMPARE(BackFromBox, Result);
     QCOMPARE(Reactivated, QString());
     // The directory really gathered the catalog's rows.
-    QVERIFY(!(*Store)->CatalogRows((*Store)->Resolve(Katalog)).empty());
+    QVERIFY(!Directory().CatalogRows(Directory().Resolve(Katalog)).empty());
 }
 
 // The refresh has finished once the end time differs from the one before the start and is not
@@ -159,7 +195,7 @@ void TCatRefreshTest::waitEnds() {
     SetEndTime(Before);
     const QString Vorher = EndText();
     auto D = ShownDialog();
-    auto Lock = std::make_unique<TStoreWriteLock>(*Store->Store);
+    auto Lock = std::make_unique<TCatalogHold>(*Store);
     bool Waited = false, OpenAfterClose = false;
     QTimer::singleShot(3 * TFCatRefresh::PollInterval, D.get(), [&] {
         Waited = D->Waiting() && D->laErfolg->text() == Begonnen && !D->buAktualisieren->isEnabled() &&
@@ -213,7 +249,7 @@ void TCatRefreshTest::failures() {
     else if (!Fault.isEmpty())
         TFaultInjection::FailAlways(Fault, QStringLiteral("kaputt"));
     // The directory writes no end time meanwhile.
-    TStoreWriteLock Lock(*Store->Store);
+    TCatalogHold Lock(*Store);
     auto D = ShownDialog();
     D->edCAtalog->setText(Catalog);
     D->buAktualisieren->click();
@@ -222,6 +258,107 @@ void TCatRefreshTest::failures() {
     QVERIFY(D->buAktualisieren->isEnabled());
     QCOMPARE(D->buAktualisieren->toolTip(), StartHint);
     QVERIFY(D->isVisible());
+}
+
+// A refresh gathers the chosen fields of the objects in scope whose layout passes the filter,
+// each object once, and records its counts. The expectation is read through the directory.
+void TCatRefreshTest::gathersScope_data() {
+    QTest::addColumn<QStringList>("Scope");
+    QTest::addColumn<QString>("Filter");
+    QTest::addColumn<QStringList>("Fields");
+    QTest::addColumn<QStringList>("Layouts"); // of the objects expected; "" any
+    const QStringList Names{u"Surname"_s, u"Given Name"_s, u"Full Name"_s};
+    QTest::newRow("demo catalog") << QStringList{Schueler} << u"User"_s << Names << QStringList{u"User"_s};
+    QTest::newRow("overlapping scope, any case, unknown field")
+        << QStringList{Schueler, Schueler + u"\\5a"_s} << u" user ,TEMPLATE"_s
+        << QStringList{u"surname"_s, u"Gibt es nicht"_s, u"Home Directory"_s}
+        << QStringList{u"User"_s, u"Template"_s};
+    QTest::newRow("whole tree, unknown layout") << QStringList{} << u"Drucker"_s << Names << QStringList{};
+    QTest::newRow("no filter, no fields")
+        << QStringList{Schueler + u"\\5a"_s} << QString() << QStringList{} << QStringList{QString()};
+}
+
+void TCatRefreshTest::gathersScope() {
+    QFETCH(QStringList, Scope);
+    QFETCH(QString, Filter);
+    QFETCH(QStringList, Fields);
+    QFETCH(QStringList, Layouts);
+    TDirectoryBackend& D = Directory();
+    SetCatalog({{u"NDSCAT:Catalog Scope"_s, Scope},
+                {u"NDSCAT:Filter"_s, Filter.isEmpty() ? QVariant() : QVariant(Filter)},
+                {u"NDSCAT:Attribute List"_s, Fields}});
+    QStringList Objects, Expected;
+    for (const QString& Base : Scope)
+        for (const QString& Layout : Layouts)
+            for (const QString& Name : D.Search(D.Resolve(Base), QString(), Layout, 2))
+                if (!Objects.contains(Name))
+                    Objects << Name;
+    for (const QString& Name : std::as_const(Objects))
+        for (const QString& Field : D.FieldNames(D.Resolve(Name)))
+            if (Fields.contains(Field, Qt::CaseInsensitive))
+                for (const QVariant& V : D.ReadField(D.Resolve(Name), *D.FieldType(Field)))
+                    Expected << Name + u'|' + Field + u'|' + V.toString();
+    QVERIFY(Layouts.isEmpty() || !Objects.isEmpty());
+
+    const QDateTime Before = QDateTime::currentDateTime().addSecs(-1);
+    Refresh();
+    QStringList Gathered;
+    for (const TCatalogRow& R : D.CatalogRows(D.Resolve(Katalog)))
+        Gathered << R.FullName + u'|' + R.Field + u'|' + R.Value.toString();
+    Expected.sort();
+    Gathered.sort();
+    QCOMPARE(Gathered, Expected);
+    QCOMPARE(CatalogField(u"NDSCAT:Actual Object Count"_s).toLongLong(), qint64(Objects.size()));
+    QCOMPARE(CatalogField(u"NDSCAT:Actual Value Count"_s).toLongLong(), qint64(Expected.size()));
+    QCOMPARE(CatalogField(u"NDSCAT:Actual Result"_s).toLongLong(), qint64(0));
+    const QDateTime Start = CatalogField(u"NDSCAT:Actual Start Time"_s).toDateTime();
+    QVERIFY(Start >= Before && Start <= CatalogField(EndTime).toDateTime());
+}
+
+// A refresh of a catalog runs once at a time, and each one ends with an end time of its own;
+// one whose scope names no object fails with that code and keeps the rows it had.
+void TCatRefreshTest::refreshRunsOnce() {
+    TDirectoryBackend& D = Directory();
+    const TObjectRef Catalog = D.Resolve(Katalog);
+    QCOMPARE(CodeOf([&] { D.StartCatalogRefresh(D.Resolve(Prefix + u"\\unterricht"_s)); }),
+             ERR_INVALID_REQUEST);
+    {
+        TCatalogHold Hold(*Store);
+        QVERIFY(D.StartCatalogRefresh(Catalog));
+        QVERIFY(!D.StartCatalogRefresh(Catalog));
+    }
+    D.WaitForCatalogRefreshes();
+    const QDateTime First = CatalogField(EndTime).toDateTime();
+    const qint64 Rows = qint64(D.CatalogRows(Catalog).size());
+    QVERIFY(Rows > 0);
+    Refresh();
+    QVERIFY(CatalogField(EndTime).toDateTime() > First);
+    QCOMPARE(qint64(D.CatalogRows(Catalog).size()), Rows);
+
+    const TObjectRef Gone =
+        D.CreateObject(D.Resolve(Prefix + u"\\unterricht"_s), u"Organizational Unit"_s, u"weg"_s);
+    SetCatalog({{u"NDSCAT:Catalog Scope"_s, QStringList{Schueler, Gone.FullName}}});
+    D.DeleteObject(Gone);
+    const QDateTime Second = CatalogField(EndTime).toDateTime();
+    Refresh();
+    QCOMPARE(CatalogField(u"NDSCAT:Actual Result"_s).toLongLong(), qint64(ERR_NO_SUCH_ENTRY));
+    QVERIFY(CatalogField(EndTime).toDateTime() > Second);
+    QCOMPARE(qint64(D.CatalogRows(Catalog).size()), Rows);
+    QCOMPARE(CatalogField(u"NDSCAT:Actual Value Count"_s).toLongLong(), Rows);
+}
+
+// A catalog that gathered rows is deleted like any object, and its rows with it.
+void TCatRefreshTest::goesWithItsRows() {
+    TDirectoryBackend& D = Directory();
+    const TObjectRef Zweiter =
+        D.CreateObject(D.Resolve(Prefix + u"\\dienste"_s), CatalogLayout(), u"zweiter"_s,
+                       {{u"NDSCAT:Catalog Scope"_s, QStringList{Schueler}},
+                        {u"NDSCAT:Attribute List"_s, QStringList{u"Surname"_s}}});
+    QVERIFY(D.StartCatalogRefresh(Zweiter));
+    D.WaitForCatalogRefreshes();
+    QVERIFY(!D.CatalogRows(Zweiter).empty());
+    D.DeleteObject(Zweiter);
+    QCOMPARE(CodeOf([&] { D.Resolve(Zweiter.FullName); }), ERR_NO_SUCH_ENTRY);
 }
 
 PARVON_TEST_MAIN(TCatRefreshTest)

@@ -19,8 +19,6 @@
 
 namespace {
 const QString Unterricht = Q("NDS:\\\\SCHULE\\unterricht");
-const QString Schueler = Unterricht + Q("\\schueler");
-const QString Katalog = Q("NDS:\\\\SCHULE\\dienste\\benutzer");
 const QString Admin = Q("NDS:\\\\SCHULE\\dienste\\admin");
 
 // One value read with a connection of its own, beside the store's.
@@ -220,94 +218,6 @@ private Q_SLOTS:
         QCOMPARE(CodeOf([&] { FDir->SetFullName(Q("NDS:\\\\WALD\\o")); }), ERR_NO_SUCH_ENTRY);
     }
 
-    // ----- catalogs
-
-    // A refresh gathers the chosen fields of the objects in scope whose layout passes the filter,
-    // each object once, and records its counts. The expectation is read through the client.
-    void CatalogGathersScope_data() {
-        QTest::addColumn<QStringList>("Scope");
-        QTest::addColumn<QString>("Filter");
-        QTest::addColumn<QStringList>("Fields");
-        QTest::addColumn<QStringList>("Layouts"); // of the objects expected; "" any
-        const QStringList Names{Q("Surname"), Q("Given Name"), Q("Full Name")};
-        QTest::newRow("demo catalog")
-            << QStringList{Schueler} << Q("User") << Names << QStringList{Q("User")};
-        QTest::newRow("overlapping scope, any case, unknown field")
-            << QStringList{Schueler, Schueler + Q("\\5a")} << Q(" user ,TEMPLATE")
-            << QStringList{Q("surname"), Q("Gibt es nicht"), Q("SURNAME"), Q("Home Directory")}
-            << QStringList{Q("User"), Q("Template")};
-        QTest::newRow("whole tree, unknown layout")
-            << QStringList{} << Q("Drucker") << Names << QStringList{};
-        QTest::newRow("no filter, no fields")
-            << QStringList{Schueler + Q("\\5a")} << QString() << QStringList{} << QStringList{Q("")};
-    }
-    void CatalogGathersScope() {
-        QFETCH(QStringList, Scope);
-        QFETCH(QString, Filter);
-        QFETCH(QStringList, Fields);
-        QFETCH(QStringList, Layouts);
-        SetCatalog({{Q("NDSCAT:Catalog Scope"), Scope},
-                    {Q("NDSCAT:Filter"), Filter.isEmpty() ? QVariant() : QVariant(Filter)},
-                    {Q("NDSCAT:Attribute List"), Fields}});
-        QStringList Objects, Expected;
-        for (const QString& Base : Scope)
-            for (const QString& Layout : Layouts)
-                for (const QString& Name : (*FStore)->Search((*FStore)->Resolve(Base), QString(), Layout, 2))
-                    if (!Objects.contains(Name))
-                        Objects << Name;
-        for (const QString& Name : std::as_const(Objects))
-            for (const QString& Field : (*FStore)->FieldNames((*FStore)->Resolve(Name)))
-                if (Fields.contains(Field, Qt::CaseInsensitive))
-                    for (const QVariant& V :
-                         (*FStore)->ReadField((*FStore)->Resolve(Name), *(*FStore)->FieldType(Field)))
-                        Expected << Name + u'|' + Field + u'|' + V.toString();
-        QVERIFY(Layouts.isEmpty() || !Objects.isEmpty());
-
-        const QDateTime Before = QDateTime::currentDateTime().addSecs(-1);
-        Refresh();
-        QStringList Gathered;
-        for (const TCatalogRow& R : (*FStore)->CatalogRows((*FStore)->Resolve(Katalog)))
-            Gathered << R.FullName + u'|' + R.Field + u'|' + R.Value.toString();
-        Expected.sort();
-        Gathered.sort();
-        QCOMPARE(Gathered, Expected);
-        QCOMPARE(CatalogField(Q("NDSCAT:Actual Object Count")).toLongLong(), qint64(Objects.size()));
-        QCOMPARE(CatalogField(Q("NDSCAT:Actual Value Count")).toLongLong(), qint64(Expected.size()));
-        QCOMPARE(CatalogField(Q("NDSCAT:Actual Result")).toLongLong(), qint64(0));
-        const QDateTime Start = CatalogField(Q("NDSCAT:Actual Start Time")).toDateTime();
-        QVERIFY(Start >= Before && Start <= CatalogField(Q("NDSCAT:Actual End Time")).toDateTime());
-    }
-
-    // A refresh of a catalog runs once at a time, and each one ends with an end time of its own;
-    // one whose scope names no object fails with that code and keeps the rows it had.
-    void CatalogRefreshRunsOnce() {
-        const TObjectRef Catalog = (*FStore)->Resolve(Katalog);
-        QCOMPARE(CodeOf([&] { (*FStore)->StartCatalogRefresh((*FStore)->Resolve(Unterricht)); }),
-                 ERR_INVALID_REQUEST);
-        {
-            TStoreWriteLock Lock(*FStore->Store);
-            QVERIFY((*FStore)->StartCatalogRefresh(Catalog));
-            QVERIFY(!(*FStore)->StartCatalogRefresh(Catalog));
-        }
-        (*FStore)->WaitForCatalogRefreshes();
-        const QDateTime First = CatalogField(Q("NDSCAT:Actual End Time")).toDateTime();
-        const qint64 Rows = qint64((*FStore)->CatalogRows(Catalog).size());
-        QVERIFY(Rows > 0);
-        Refresh();
-        QVERIFY(CatalogField(Q("NDSCAT:Actual End Time")).toDateTime() > First);
-
-        FDir->SetFullName(Unterricht);
-        const QString Gone = FDir->Entries()->Add(Q("Organizational Unit"), Q("weg"))->FullName();
-        SetCatalog({{Q("NDSCAT:Catalog Scope"), QStringList{Schueler, Gone}}});
-        (*FStore)->DeleteObject((*FStore)->Resolve(Gone));
-        const QDateTime Second = CatalogField(Q("NDSCAT:Actual End Time")).toDateTime();
-        Refresh();
-        QCOMPARE(CatalogField(Q("NDSCAT:Actual Result")).toLongLong(), qint64(ERR_NO_SUCH_ENTRY));
-        QVERIFY(CatalogField(Q("NDSCAT:Actual End Time")).toDateTime() > Second);
-        QCOMPARE(qint64((*FStore)->CatalogRows(Catalog).size()), Rows);
-        QCOMPARE(CatalogField(Q("NDSCAT:Actual Value Count")).toLongLong(), Rows);
-    }
-
     // An object goes with its fields and its trustee assignments; a container goes only empty.
     void DeleteObjects() {
         TSqliteStore& Store = *FStore->Store;
@@ -329,19 +239,6 @@ private Q_SLOTS:
         FDir->SetFullName(Unterricht);
         FDir->Entries()->Add(Q("Organizational Unit"), Q("weg"));
         QVERIFY(!Store.FindTrustee(Folder, Unit->FullName()));
-    }
-
-private:
-    void SetCatalog(const std::vector<TFieldWrite>& Fields) {
-        (*FStore)->WriteFields((*FStore)->Resolve(Katalog), Fields);
-    }
-    QVariant CatalogField(const QString& Field) {
-        FDir->SetFullName(Katalog);
-        return FDir->Entry()->GetFieldValue(Field);
-    }
-    void Refresh() {
-        QVERIFY((*FStore)->StartCatalogRefresh((*FStore)->Resolve(Katalog)));
-        (*FStore)->WaitForCatalogRefreshes();
     }
 };
 

@@ -7,7 +7,6 @@
 #include <ModalSeam.h>
 #include <NWNetAddress.h>
 #include <NdkCase.h>
-#include <SqliteStore.h>
 #include <ndk_u.h>
 
 #include <QTest>
@@ -25,7 +24,8 @@ class TstAddresses : public QObject {
     std::unique_ptr<TTestStore> FStore;
     std::unique_ptr<TNdkCase> FCase;
 
-    TSqliteStore& Store() { return *FStore->Store; }
+    // The directory the access object works on: the embedded store's or the LDAP server's.
+    TDirectoryBackend& Store() { return *FStore->Directory; }
     // A fresh user whose restriction holds Values.
     QString NewUser(const QStringList& Values) {
         static int Count = 0;
@@ -47,6 +47,7 @@ class TstAddresses : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
+        PARVON_REQUIRE_TEST_BACKEND();
         FStore = std::make_unique<TTestStore>();
         FCase = std::make_unique<TNdkCase>(**FStore);
     }
@@ -64,7 +65,7 @@ private Q_SLOTS:
     // commit is reported.
     void Restrictions_data() {
         QTest::addColumn<QStringList>("Values");
-        QTest::addColumn<QString>("Add"); // "-": read instead
+        QTest::addColumn<QString>("Add"); // "-": read instead, "x": clear
         QTest::addColumn<QString>("Fault");
         QTest::addColumn<QString>("Result");
         QTest::addColumn<QString>("Box");
@@ -86,6 +87,8 @@ private Q_SLOTS:
             Q("Parvon|Error ('' ist kein gültiger ganzzahliger Wert)"));
         Row("add to no user", {Tcp23}, Q("10.1.5.99"), Q("NWDir.ResolveName"), T23,
             Q("Parvon|Error reading restrictions (kaputt)"));
+        Row("clear", {Tcp23, Ipx}, Q("x"), {}, QString());
+        Row("clear none", {}, Q("x"), {}, QString());
         Row("add commit fails", {Tcp23}, Q("10.1.5.99"), Q("NWEntry.Update"), T23,
             Q("Parvon|SetFieldValue/Update (kaputt)"));
     }
@@ -100,6 +103,9 @@ private Q_SLOTS:
             TFaultInjection::FailNext(Fault, 1, Q("kaputt"));
         if (Add == u"-") {
             QCOMPARE(NDK->GetNetworkAddresses(User), Result);
+        } else if (Add == u"x") {
+            NDK->ClearNetworkAddresses(User);
+            QCOMPARE(Held(User), Result);
         } else {
             NDK->AddNetworkAddress(User, Add);
             QCOMPARE(Held(User), Result);

@@ -45,6 +45,22 @@ echo "paged search: $Found entries in $Pages pages"
 [ "$Found" = $((Entries + 1)) ] || Fail "the paged search found $Found of $((Entries + 1)) entries"
 [ "$Pages" -ge $((Entries / 5)) ] || Fail "the search came in $Pages pages of five"
 
+# The dirtool reaches the server's tree through the client settings in its store's folder: the
+# demo catalog refreshes over LDAP and reads back its rows; a password set there checks right.
+mkdir "$Work/store"
+printf '[SCHULE]\nDirectory=ldap\nUrl=%s\nBase=%s\nBindDn=%s\nPasswordFile=%s\n' "$PARVON_LDAP_URL" \
+  "$PARVON_LDAP_BASE" "$PARVON_LDAP_BIND_DN" "$PARVON_LDAP_PASSWORD_FILE" >"$Work/store/client.ini"
+Katalog='NDS:\\SCHULE\dienste\benutzer'
+Started=$(date +%s%N)
+Refreshed=$(Dirtool "$Work/store" refresh-catalog "$Katalog") || Fail "refresh-catalog failed"
+echo "demo catalog refreshed over LDAP in $((($(date +%s%N) - Started) / 1000000)) ms"
+grep -q '^Values:  738$' <<<"$Refreshed" || Fail "the refresh gathered other values: $Refreshed"
+Rows=$(Dirtool "$Work/store" catalog "$Katalog") || Fail "catalog failed"
+grep -qF '5a\bauer_greta  Surname: Bauer' <<<"$Rows" || Fail "the catalog's rows lack the class 5a"
+Exam='NDS:\\SCHULE\unterricht\pruefung\EDV1_B01'
+Dirtool "$Work/store" set-password "$Exam" <<<"Sch4rf-Geheim" >/dev/null || Fail "set-password failed"
+Dirtool "$Work/store" check-password "$Exam" <<<"Sch4rf-Geheim" >/dev/null || Fail "the password checks wrong"
+
 trap 'rm -rf "$Work"' EXIT
 "$Server" stop "$Work/server"
 [ ! -e "$Work/server" ] || Fail "stop left the folder"

@@ -90,6 +90,32 @@ private:
     bool FHeld = true;
 };
 
+// Keeps the catalog refreshes of a test store's directory from writing until Release: the store's
+// write lock for the embedded store, a hold of the refreshes on the LDAP server.
+class TCatalogHold {
+public:
+    explicit TCatalogHold(TTestStore& Store) : FLdap(Store.Ldap) {
+        if (FLdap)
+            FLdap->HoldCatalogRefreshes(true);
+        else
+            FLock = std::make_unique<TStoreWriteLock>(*Store.Store);
+    }
+    ~TCatalogHold() { Release(); }
+    TCatalogHold(const TCatalogHold&) = delete;
+    TCatalogHold& operator=(const TCatalogHold&) = delete;
+
+    void Release() {
+        if (FLdap)
+            FLdap->HoldCatalogRefreshes(false);
+        if (FLock)
+            FLock->Release();
+    }
+
+private:
+    std::shared_ptr<TLdapDirectory> FLdap;
+    std::unique_ptr<TStoreWriteLock> FLock;
+};
+
 // One demo store shared by the cases of a test class that only read, and a fresh one for each case
 // that writes. Call InitTestCase, Init and Cleanup from the slots of the same names.
 class TStorePerCase {

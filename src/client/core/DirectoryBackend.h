@@ -61,6 +61,14 @@ struct TFieldValues {
     std::vector<QVariant> Values;
 };
 
+// One value a catalog gathered: the object's full name, the field and the value, typed as reads
+// give it.
+struct TCatalogRow {
+    QString FullName;
+    QString Field;
+    QVariant Value;
+};
+
 // The directory behind the client's controls. Names compare without regard to case and are kept
 // as written. Every failing call throws EDirectoryError with the client's status code.
 class TDirectoryBackend {
@@ -143,6 +151,10 @@ public:
     // the status code of the failure, which leaves the rows as they were). Every refresh gets an
     // end time other than the one before. Throws when Catalog is no catalog.
     virtual bool StartCatalogRefresh(const TObjectRef& Catalog) = 0;
+    // The rows a catalog gathered at its last refresh that succeeded, in the order gathered.
+    virtual std::vector<TCatalogRow> CatalogRows(const TObjectRef& Catalog) = 0;
+    // Returns once every refresh this backend started has ended.
+    virtual void WaitForCatalogRefreshes() = 0;
 };
 
 // Full names a backend resolved before, found again without a look-up; objects are never renamed,

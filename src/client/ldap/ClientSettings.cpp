@@ -91,13 +91,18 @@ std::shared_ptr<TLdapDirectory> OpenServer(const TLdapSettings& Settings, const 
 
 } // namespace
 
-std::unique_ptr<TDirectoryClient> OpenConfiguredClient(const TBindPasswordPrompt& Prompt,
-                                                       const QString& Folder) {
-    const std::shared_ptr<TSqliteStore> Store = OpenWorkstationStore(Folder);
+std::shared_ptr<TDirectoryBackend> ConfiguredDirectory(const std::shared_ptr<TSqliteStore>& Store,
+                                                       const TBindPasswordPrompt& Prompt) {
     std::vector<TTreeRouter::TRoute> Routes;
     for (const TLdapSettings& Settings : ReadClientSettings(ClientSettingsFile(Store->Folder())))
         Routes.push_back({Settings.Tree, OpenServer(Settings, Prompt)});
     if (Routes.empty())
-        return std::make_unique<TDirectoryClient>(Store, Store);
-    return std::make_unique<TDirectoryClient>(std::make_shared<TTreeRouter>(Store, std::move(Routes)), Store);
+        return Store;
+    return std::make_shared<TTreeRouter>(Store, std::move(Routes));
+}
+
+std::unique_ptr<TDirectoryClient> OpenConfiguredClient(const TBindPasswordPrompt& Prompt,
+                                                       const QString& Folder) {
+    const std::shared_ptr<TSqliteStore> Store = OpenWorkstationStore(Folder);
+    return std::make_unique<TDirectoryClient>(ConfiguredDirectory(Store, Prompt), Store);
 }

@@ -30,6 +30,15 @@ QString ClientSettingsFile(const QString& StoreFolder);
 using TBindPasswordPrompt =
     std::function<bool(const TLdapSettings& Settings, const QString& Problem, QString& Password)>;
 
+class TDirectoryBackend;
+class TSqliteStore;
+
+// The directory over Store that the store's settings describe: the store itself, or a router that
+// sends each tree the settings give a server to an LDAP backend for it (bound as OpenConfiguredClient
+// says) and every other tree to the store.
+std::shared_ptr<TDirectoryBackend> ConfiguredDirectory(const std::shared_ptr<TSqliteStore>& Store,
+                                                       const TBindPasswordPrompt& Prompt);
+
 // The workstation's client: its store (in Folder, as OpenWorkstationStore takes it) holds the
 // volumes and every tree the settings leave there; each tree the settings give a server is served
 // by an LDAP backend, bound at once with the password of the settings' file or, without one, of

@@ -52,6 +52,11 @@ public:
     TLdapConnection& operator=(const TLdapConnection&) = delete;
 
     const TLdapSettings& Settings() const { return FSettings; }
+    // A connection of its own to the same server with the same credentials, not yet connected;
+    // for work on another thread, which must never use this connection's handle.
+    std::unique_ptr<TLdapConnection> Twin() const {
+        return std::make_unique<TLdapConnection>(FSettings, QString::fromUtf8(FPassword));
+    }
     // Connects and binds unless connected.
     void Connect();
 

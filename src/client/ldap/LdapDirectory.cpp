@@ -222,8 +222,8 @@ QString TLdapDirectory::DnOfFullName(const QString& FullName) {
 
 QString TLdapDirectory::LayoutFilter(const QStringList& Layouts, bool& MatchesNothing) const {
     MatchesNothing = false;
-    if (Layouts.isEmpty())
-        return QStringLiteral("(objectClass=*)");
+    if (Layouts.isEmpty()) // every object, but not the rows a catalog keeps below it
+        return QStringLiteral("(!(objectClass=parvonCatalogRows))");
     QStringList Terms;
     for (const QString& L : Layouts) {
         const QString C = CanonicalLayout(L);
@@ -379,6 +379,8 @@ void TLdapDirectory::DeleteObject(const TObjectRef& Object) {
         ThrowDirectoryError(ERR_INVALID_REQUEST,
                             QStringLiteral("Eine Baumwurzel kann nicht gelöscht werden: %1").arg(Object.FullName));
     try {
+        if (Object.Layout == CatalogLayout())
+            DeleteCatalogRows(Object.Key.Text); // the rows its refreshes left below it
         FConnection.Delete(Object.Key.Text);
     } catch (const EDirectoryError& E) {
         FResolved.Clear();
@@ -419,12 +421,4 @@ bool TLdapDirectory::CheckPassword(const TObjectRef& Object, const QString& Pass
     if (Object.IsTreeRoot() || Object.Key.Text.isEmpty())
         return false;
     return FConnection.CheckPassword(Object.Key.Text, Password);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Catalogs
-
-bool TLdapDirectory::StartCatalogRefresh(const TObjectRef& Catalog) {
-    ThrowDirectoryError(ERR_INVALID_REQUEST,
-                        QStringLiteral("Catalog refresh over LDAP is not available: ") + Catalog.FullName);
 }

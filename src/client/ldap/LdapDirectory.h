@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LdapCatalogs.h"
 #include "LdapConnection.h"
 
 #include <DirectoryBackend.h>
@@ -33,6 +34,8 @@ public:
 
     // The DN of a resolved object, and the full name of a DN below the base (throws for another).
     QString FullNameOfDn(const QString& Dn) const;
+    // Tests: while held, catalog refreshes wait before they read or write anything.
+    void HoldCatalogRefreshes(bool Hold);
 
     QStringList Trees() override;
     void AddTree(const QString& TreeName) override;
@@ -60,6 +63,8 @@ public:
     void SetPassword(const TObjectRef& Object, const QString& Password) override;
     bool CheckPassword(const TObjectRef& Object, const QString& Password) override;
     bool StartCatalogRefresh(const TObjectRef& Catalog) override;
+    std::vector<TCatalogRow> CatalogRows(const TObjectRef& Catalog) override;
+    void WaitForCatalogRefreshes() override;
 
 private:
     struct TRdn {
@@ -90,10 +95,20 @@ private:
     std::vector<TLdapAttribute> TemplateAttributes(const TObjectRef& Template);
     TLdapEntry ReadEntry(const TObjectRef& Object, const QStringList& Attributes);
 
+    // Catalogs (LdapCatalogs.cpp). The refresh runs on a worker thread with a connection of its own
+    // and touches no other member than the constant ones.
+    struct TCatalogObject;
+    void RefreshCatalog(TLdapConnection& C, const TObjectRef& Catalog);
+    std::vector<TCatalogObject> GatherCatalog(TLdapConnection& C, const TLdapEntry& State);
+    std::vector<TLdapAttribute> CatalogState(const std::vector<TFieldWrite>& Fields);
+    void DeleteCatalogRows(const QString& CatalogDn);
+
     TLdapConnection FConnection;
     int FBaseLevels = 0;
     TResolvedNames FResolved;
     QHash<QString, QString> FFieldOfAttribute;
     QHash<QString, int> FTypeIndex; // upper-cased field -> index into StandardFieldTypes()
     int FTransactionDepth = 0;
+    // Last, so that it goes first: its destructor waits for the refreshes that use the members above.
+    std::unique_ptr<TLdapCatalogRuns> FCatalogRuns = std::make_unique<TLdapCatalogRuns>();
 };

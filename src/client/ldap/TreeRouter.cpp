@@ -125,3 +125,13 @@ bool TTreeRouter::CheckPassword(const TObjectRef& Object, const QString& Passwor
 bool TTreeRouter::StartCatalogRefresh(const TObjectRef& Catalog) {
     return BackendOf(Catalog.FullName).StartCatalogRefresh(Catalog);
 }
+
+std::vector<TCatalogRow> TTreeRouter::CatalogRows(const TObjectRef& Catalog) {
+    return BackendOf(Catalog.FullName).CatalogRows(Catalog);
+}
+
+void TTreeRouter::WaitForCatalogRefreshes() {
+    for (const TRoute& R : FRoutes)
+        R.Backend->WaitForCatalogRefreshes();
+    FWorkstation->WaitForCatalogRefreshes();
+}

@@ -47,6 +47,8 @@ public:
     void SetPassword(const TObjectRef& Object, const QString& Password) override;
     bool CheckPassword(const TObjectRef& Object, const QString& Password) override;
     bool StartCatalogRefresh(const TObjectRef& Catalog) override;
+    std::vector<TCatalogRow> CatalogRows(const TObjectRef& Catalog) override;
+    void WaitForCatalogRefreshes() override;
 
 private:
     std::shared_ptr<TDirectoryBackend> FWorkstation;

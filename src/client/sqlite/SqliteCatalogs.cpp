@@ -1,5 +1,6 @@
 #include "SqliteParts.h"
 
+#include <CatalogFields.h>
 #include <EDirectoryError.h>
 #include <Layouts.h>
 #include <Names.h>
@@ -14,14 +15,7 @@
 
 namespace {
 
-const QString ScopeField = QStringLiteral("NDSCAT:Catalog Scope");
-const QString FilterField = QStringLiteral("NDSCAT:Filter");
-const QString ListField = QStringLiteral("NDSCAT:Attribute List");
-const QString StartField = QStringLiteral("NDSCAT:Actual Start Time");
-const QString EndField = QStringLiteral("NDSCAT:Actual End Time");
-const QString ObjectsField = QStringLiteral("NDSCAT:Actual Object Count");
-const QString ValuesField = QStringLiteral("NDSCAT:Actual Value Count");
-const QString ResultField = QStringLiteral("NDSCAT:Actual Result");
+using namespace CatalogFields;
 
 // "(?, ?, ...)" for Count values.
 QString InList(qsizetype Count) {

@@ -11,14 +11,6 @@
 struct TSqliteStoreParts;
 class TSqliteCatalogs;
 
-// One value a catalog gathered: the object's full name, the field and the value, typed as reads
-// give it.
-struct TCatalogRow {
-    QString FullName;
-    QString Field;
-    QVariant Value;
-};
-
 // The embedded directory: one SQLite database in a folder of its own (write-ahead log, foreign
 // keys on, a numbered layout that older stores are brought to on opening) holding trees, objects,
 // field values, the schema, the workstation's connections, volumes with their folder flags and
@@ -51,11 +43,6 @@ public:
     // it; checking takes the limits a hash was made with.
     void UseMinimalPasswordCostForTests();
 
-    // Catalogs: the rows a catalog gathered at its last refresh, in the order gathered; and a wait
-    // until every refresh this store started has ended.
-    std::vector<TCatalogRow> CatalogRows(const TObjectRef& Catalog);
-    void WaitForCatalogRefreshes();
-
     // TDirectoryBackend
     QStringList Trees() override;
     void AddTree(const QString& TreeName) override;
@@ -84,6 +71,8 @@ public:
     void SetPassword(const TObjectRef& Object, const QString& Password) override;
     bool CheckPassword(const TObjectRef& Object, const QString& Password) override;
     bool StartCatalogRefresh(const TObjectRef& Catalog) override;
+    std::vector<TCatalogRow> CatalogRows(const TObjectRef& Catalog) override;
+    void WaitForCatalogRefreshes() override;
 
     // TVolumeStore
     std::vector<TVolume> Volumes() override;
