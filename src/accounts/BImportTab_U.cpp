@@ -2,6 +2,7 @@
 
 #include "BImportDatei.h"
 
+#include <DialogBau.h>
 #include <ErrorGuard.h>
 #include <FileDialog.h>
 #include <Konfiguration.h>
@@ -100,15 +101,7 @@ void TBImportTab::BuildUi() {
     Label6->setBuddy(edMaske1);
 
     Label7 = Caption(this, "Label7", QStringLiteral("Erzeugen von"));
-    auto* Preview = new QFrame(this);
-    Preview->setObjectName(QStringLiteral("Panel1"));
-    Preview->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    Preview->setAutoFillBackground(true);
-    {
-        QPalette Pal = Preview->palette();
-        Pal.setColor(QPalette::Window, Qt::white);
-        Preview->setPalette(Pal);
-    }
+    QFrame* Preview = VorschauFeld(this, "Panel1");
     lafirst = PreviewLine(Preview, "lafirst");
     Label8 = Caption(Preview, "Label8", QStringLiteral("..."));
     QFont Bold = Label8->font();

@@ -2,6 +2,7 @@
 
 #include "KlassenLauf.h"
 
+#include <DialogBau.h>
 #include <EDirectoryError.h>
 #include <ErrorGuard.h>
 #include <FileDialog.h>
@@ -35,36 +36,6 @@
 bool TKlassenNameValidator::IsAllowed(QChar Ch) {
     const char16_t C = Ch.unicode();
     return (C >= u'A' && C <= u'Z') || (C >= u'a' && C <= u'z') || (C >= u'0' && C <= u'9') || C == u'_';
-}
-
-QString TKlassenNameValidator::Sanitized(const QString& Text) {
-    QString Out;
-    Out.reserve(Text.size());
-    for (QChar Ch : Text)
-        if (IsAllowed(Ch))
-            Out += Ch;
-    return Out;
-}
-
-QValidator::State TKlassenNameValidator::validate(QString& Input, int& Pos) const {
-    // Drop what is not allowed and keep the cursor behind the characters before it.
-    int Kept = 0;
-    QString Out;
-    Out.reserve(Input.size());
-    for (int I = 0; I < Input.size(); ++I) {
-        if (IsAllowed(Input.at(I))) {
-            Out += Input.at(I);
-            if (I < Pos)
-                ++Kept;
-        }
-    }
-    Input = Out;
-    Pos = Kept;
-    return Acceptable;
-}
-
-void TKlassenNameValidator::fixup(QString& Input) const {
-    Input = Sanitized(Input);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -552,26 +523,15 @@ void TKlassenTab::KlasseAnlegen() {
     EdNeueklasse->setFocus();
 }
 
-void TKlassenTab::SetEditColour(QLineEdit* Edit, bool Enabled) {
-    const QColor Colour =
-        Enabled ? QColor(Qt::white) : Edit->palette().color(QPalette::Active, QPalette::Button);
-    QPalette Pal = Edit->palette();
-    if (Pal.color(QPalette::Active, QPalette::Base) == Colour &&
-        Pal.color(QPalette::Disabled, QPalette::Base) == Colour)
-        return;
-    Pal.setColor(QPalette::Base, Colour);
-    Edit->setPalette(Pal);
-}
-
 void TKlassenTab::KlassentabAktualisieren() {
     const bool Template = chTemplate->isChecked();
     SpTemplate->setEnabled(Template);
     EdTemplate->setEnabled(Template);
-    SetEditColour(EdTemplate, Template);
+    EditFarbe(EdTemplate, Template);
 
     const bool Tausch = chTausch->isChecked();
     edTauschbase->setEnabled(Tausch);
-    SetEditColour(edTauschbase, Tausch);
+    EditFarbe(edTauschbase, Tausch);
 
     BuAnlegen->setEnabled(!FLaeuft && !EdNeueklasse->text().isEmpty() && !EdContainer->text().isEmpty() &&
                           !EdLoginscript->text().isEmpty() && (!Template || !EdTemplate->text().isEmpty()) &&

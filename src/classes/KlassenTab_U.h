@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QValidator>
+#include <ZeichenFilter.h>
+
 #include <QWidget>
 
 class QCheckBox;
@@ -18,14 +19,12 @@ struct TKlassenEingaben;
 // Accepts class names made of the letters A-Z and a-z, the digits and "_". Whatever reaches the
 // field (typed, pasted, dropped or set) keeps only those characters, since the name becomes a
 // container in the directory and a folder on the file server.
-class TKlassenNameValidator : public QValidator {
+class TKlassenNameValidator : public TZeichenFilter {
     Q_OBJECT
 public:
-    using QValidator::QValidator;
+    explicit TKlassenNameValidator(QObject* Parent = nullptr) : TZeichenFilter(&IsAllowed, Parent) {}
     static bool IsAllowed(QChar Ch);
-    static QString Sanitized(const QString& Text);
-    State validate(QString& Input, int& Pos) const override;
-    void fixup(QString& Input) const override;
+    static QString Sanitized(const QString& Text) { return Gefiltert(Text, &IsAllowed); }
 };
 
 // The tab "neue Klasse": the inputs of a class creation, the protocol and the button that starts
@@ -91,7 +90,6 @@ private:
     void TemplateSetzen(const QString& Template);
     // The folder picker with Title; a chosen folder goes into Edit.
     void OrdnerWaehlenFuer(QLineEdit* Edit, const QString& Title);
-    static void SetEditColour(QLineEdit* Edit, bool Enabled);
     // Appends a line to the protocol and paints it at once (the run blocks the event loop).
     void Protokoll(const QString& Line);
 

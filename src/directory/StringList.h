@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -25,6 +26,11 @@ public:
     const QString& Text(int Index) const { return FItems.at(size_t(Index)).Text; }
     TNDSObj* Object(int Index) const { return FItems.at(size_t(Index)).Object.get(); }
     void Clear() { FItems.clear(); }
+    // Orders the lines by their texts, Less comparing two texts; equal lines keep their order.
+    template <typename TLess> void Sort(TLess Less) {
+        std::stable_sort(FItems.begin(), FItems.end(),
+                         [&Less](const TItem& A, const TItem& B) { return Less(A.Text, B.Text); });
+    }
     QStringList Texts() const {
         QStringList L;
         L.reserve(Count());

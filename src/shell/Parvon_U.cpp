@@ -7,6 +7,7 @@
 #include <CatRefresh_u.h>
 #include <EDirectoryError.h>
 #include <ErrorGuard.h>
+#include <KAUserTab_U.h>
 #include <KlassenListe_U.h>
 #include <KlassenTab_U.h>
 #include <ModalSeam.h>
@@ -23,7 +24,6 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -108,12 +108,6 @@ void TForm1::BuildUi() {
     tabNeueKlasse = new TKlassenTab(FKonfiguration, FNDK, PageControl1);
     PageControl1->addTab(tabNeueKlasse, QStringLiteral("neue Klasse"));
 
-    auto Page = [this](const char* Name, const QString& Title) {
-        auto* W = new QWidget(PageControl1);
-        W->setObjectName(QLatin1String(Name));
-        PageControl1->addTab(W, Title);
-        return W;
-    };
     TabListeKlassen = new TKlassenListeTab(FKonfiguration, FNDK, *PrintDialog1, PageControl1);
     PageControl1->addTab(TabListeKlassen, QStringLiteral("Liste der Klassen"));
     TabSchuelerListe =
@@ -121,24 +115,9 @@ void TForm1::BuildUi() {
     PageControl1->addTab(TabSchuelerListe, QStringLiteral("Schülerlisten"));
     TabBimport = new TBImportTab(FKonfiguration, FNDK, PageControl1);
     PageControl1->addTab(TabBimport, QStringLiteral("Datei für Bimport"));
-    tabKAUser = Page("tabKAUser", QStringLiteral("Prüflinge/Teilnehmer anlegen"));
-
-    // The status labels of the exam-account tab.
-    auto* KALayout = new QGridLayout(tabKAUser);
-    auto Label = [&](const char* Name, int Row) {
-        auto* L = new QLabel(tabKAUser);
-        L->setObjectName(QLatin1String(Name));
-        KALayout->addWidget(L, Row, 0);
-        return L;
-    };
-    laWScount = Label("laWScount", 0);
-    laNewUser = Label("laNewUser", 1);
-    laRestrNew = Label("laRestrNew", 2);
-    laAktion = Label("laAktion", 3);
-    laUsers = Label("laUsers", 4);
-    laRaum = Label("laRaum", 5);
-    laRestrict = Label("laRestrict", 6);
-    KALayout->setRowStretch(7, 1);
+    tabKAUser =
+        new TKAUserTab(FKonfiguration, FNDK, *WorkstationListe, DruckTitel, *PrintDialog1, PageControl1);
+    PageControl1->addTab(tabKAUser, QStringLiteral("Prüflinge/Teilnehmer anlegen"));
 
     Timer3 = new QTimer(this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
@@ -183,10 +162,9 @@ void TForm1::FormCreate() {
 
     DruckTitel = TDruckTitel();
 
-    for (QLabel* L : {laWScount, laNewUser, laRestrNew, laAktion, laUsers, laRaum, laRestrict})
-        L->clear();
-
-    WorkstationListe = std::make_unique<TStringList>();
+    tabKAUser->Vorbereiten();
+    // The tab holds the list: it is emptied, never replaced.
+    WorkstationListe->Clear();
 }
 
 void TForm1::FormDestroy() {
@@ -194,7 +172,7 @@ void TForm1::FormDestroy() {
         return;
     FDestroyed = true;
     Timer3->stop();
-    WorkstationListe.reset();
+    WorkstationListe->Clear();
     if (NDK == FNDK)
         NDK = nullptr;
     delete FNDK;
@@ -205,6 +183,9 @@ void TForm1::closeEvent(QCloseEvent* Event) {
     bool CanClose = true;
     if (!Guarded(this, [&] { FormCloseQuery(CanClose); }))
         CanClose = false;
+    // An account run in progress ends before its next account; the window closes meanwhile.
+    if (CanClose && tabKAUser->LaufAktiv())
+        tabKAUser->LaufBeenden();
     Event->setAccepted(CanClose);
 }
 

@@ -9,11 +9,11 @@
 
 class QAction;
 class QCloseEvent;
-class QLabel;
 class QMenu;
 class QMenuBar;
 class QTabWidget;
 class QTimer;
+class TKAUserTab;
 class TKlassenListeTab;
 class TBImportTab;
 class TKlassenTab;
@@ -88,7 +88,7 @@ private:
     TKlassenListeTab* TabListeKlassen;
     TSchuelerListeTab* TabSchuelerListe;
     TBImportTab* TabBimport;
-    QWidget* tabKAUser;
+    TKAUserTab* tabKAUser;
     QTimer* Timer3;
 
     QMenuBar* MainMenu1;
@@ -99,13 +99,4 @@ private:
     QAction* Einstellungen1;
     QAction* meKatalog;
     QAction* N2;
-
-    // Labels of the exam-account tab.
-    QLabel* laWScount;
-    QLabel* laNewUser;
-    QLabel* laRestrNew;
-    QLabel* laAktion;
-    QLabel* laUsers;
-    QLabel* laRaum;
-    QLabel* laRestrict;
 };

@@ -183,7 +183,7 @@ private Q_SLOTS:
         FDir->SetFullName(Schueler);
         TFaultInjection::FailNext(Q("NWEntries.Refresh"));
         QCOMPARE(CodeOf([&] { FDir->Entries()->Count(); }), -601);
-        QCOMPARE(FDir->Entries()->Count(), 11);
+        QCOMPARE(FDir->Entries()->Count(), 12);
         QCOMPARE(TFaultInjection::Count(Q("NWEntries.Refresh")), 2);
 
         TFaultInjection::FailAlways(Q("NWEntry.Update"));

@@ -448,7 +448,7 @@ private Q_SLOTS:
         for (int R = 0; R < Browse.Model()->rowCount(Root); ++R)
             Names << Browse.Model()->data(Browse.Model()->index(R, 0, Root)).toString();
         QCOMPARE(Names, (QStringList{Q("5a"), Q("5b"), Q("6a"), Q("6b"), Q("7a"), Q("7b"), Q("8a"), Q("9a"),
-                                     Q("10a"), Q("11")}));
+                                     Q("10a"), Q("11"), Q("EDV1")}));
     }
 
     // A container with nothing to show under the filter has no expand mark, before it is opened.

@@ -236,7 +236,7 @@ void TSchuelerListeTest::toPdf_data() {
     QTest::newRow("class list") << u"buDruckenKlassen"_s
                                 << QList<QStringList>{{u"Liste der Klassen"_s, u"Schülerzahl"_s,
                                                        u"ja -R----F"_s, u"-RWECMF"_s,
-                                                       u"Anzahl der Klassen: 10"_s}};
+                                                       u"Anzahl der Klassen: 11"_s}};
 }
 
 void TSchuelerListeTest::toPdf() {

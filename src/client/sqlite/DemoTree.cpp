@@ -123,7 +123,8 @@ public:
              {QStringLiteral("Login Script"),
               QStringLiteral("MAP DISPLAY OFF\r\nMAP INS S1:=SRV1_SYS:public\r\n")},
              {QStringLiteral("Password Required"), true},
-             {QStringLiteral("Language"), QStringList{QStringLiteral("DEUTSCH")}}});
+             {QStringLiteral("Language"), QStringList{QStringLiteral("DEUTSCH")}},
+             {QStringLiteral("Home Directory Rights"), qint64(0x0FB)}});
         Add(Unterricht, "Template", QStringLiteral("Pruefung_Template"),
             {{QStringLiteral("Home Directory"), DataObject + QStringLiteral(",home\\pruefung")},
              {QStringLiteral("Home Directory Rights"), qint64(0x0FB)},
@@ -181,6 +182,10 @@ public:
             }
         }
 
+        // A course that the exam accounts of room EDV1 go into.
+        Add(Schueler, "Organizational Unit", QStringLiteral("EDV1"),
+            {{QStringLiteral("Description"), QStringLiteral("Kurs im Computerraum 1")}});
+
         // Home folders carry both flags; a few classes have an exchange folder with rights.
         for (const char* ClassName : {"5a", "6a", "7b", "10a"})
             Flags(QStringLiteral("home\\schueler\\") + QString::fromLatin1(ClassName), true, true);
@@ -202,14 +207,16 @@ public:
         ForceOn(QStringLiteral("SYS"), QStringLiteral("public"));
         ForceOn(QStringLiteral("SYS"), QStringLiteral("login"));
 
-        // Rooms with their workstations.
+        // Rooms with their workstations: EDV1 with 20 seats (WS01 to WS20), EDV2 with 12 (WS21 to
+        // WS32).
         const TRef Workstations = Add(TreeRoot, "Organization", QStringLiteral("Workstations"));
         for (int Room = 1; Room <= 2; ++Room) {
             const TRef R =
                 Add(Workstations, "Organizational Unit", QStringLiteral("EDV%1").arg(Room),
                     {{QStringLiteral("Description"), QStringLiteral("Computerraum %1").arg(Room)}});
-            for (int Seat = 1; Seat <= 12; ++Seat) {
-                const int Number = (Room - 1) * 12 + Seat;
+            const int Seats = Room == 1 ? 20 : 12;
+            for (int Seat = 1; Seat <= Seats; ++Seat) {
+                const int Number = (Room - 1) * 20 + Seat;
                 const QString Name = QStringLiteral("WS%1").arg(Number, 2, 10, QLatin1Char('0'));
                 const QString Inside = QStringLiteral("10.1.%1.%2").arg(Room).arg(100 + Seat);
                 const QString Mac = QStringLiteral("00:1B:21:0A:%1:%2")

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class TNDK;
+class TStringList;
+
+// The inputs of an exam-account run read once, when it starts.
+struct TPrueflingeStart {
+    QString Container; // full name of the container that receives the accounts
+    int Zahl = 0;      // number of accounts
+    QString Ersatz;    // address of the replacement workstation, "" for none
+};
+
+// The inputs read afresh for every account: what is changed on the tab while the run lasts applies
+// to the accounts that follow.
+struct TPrueflingeKonto {
+    QString Kurs;     // the container as the tab shows it (dotted name)
+    int Von = 1;      // number of the first account
+    QString Maske;    // naming pattern: a format text with "%2.2d" where the number goes
+    QString Template; // dotted name of the template of new accounts
+    QString Vorname;  // given name of new accounts
+    QString HomeFlags;
+    bool Restriktion = false;                  // bind every account to its workstation
+    const TStringList* Workstations = nullptr; // sorted by name; attached: full names
+    QString Netz;
+    QString NetzMaske;
+    QString Passwort;
+};
+
+// Creates or updates a numbered series of exam accounts through the access object. An account that
+// does not exist is created from the template with its name fields and a home folder of its own
+// that gets the template's home directory rights; every account then gets its home folder's flags,
+// its network address restriction and its password. An existing account's name fields, home
+// directory and folder are never touched.
+class TPrueflingeLauf {
+public:
+    // Called before account K (from 1) is handled, after the run set up its count; false ends the
+    // run there.
+    using TFortschritt = std::function<bool(int K)>;
+    using TEingaben = std::function<TPrueflingeKonto()>;
+
+    TPrueflingeLauf(TNDK& Ndk, TEingaben Eingaben, TFortschritt Fortschritt);
+
+    // Runs the series; answers the number of accounts created. A failing step ends the run at that
+    // account with EDirectoryError naming the account; the accounts handled before stay as they are.
+    // Failures of the restriction and password calls are shown by the access object and do not end
+    // the run.
+    int Ausfuehren(const TPrueflingeStart& Start);
+
+    // The home folder of a new account from the one its template gave it: kept when its last level
+    // is the account's name, the account's name appended when it is the container's (Kurs), else
+    // the container's name (Ordner) and the account's name appended. Levels compare without regard
+    // to case.
+    static QString HomeVerzeichnis(const QString& Home, const QString& Name, const QString& Kurs,
+                                   const QString& Ordner);
+
+private:
+    void Anlegen(const QString& Container, const QString& Benutzer, const QString& Name, const QString& Kurs,
+                 const TPrueflingeKonto& E);
+    void Binden(const QString& Benutzer, int K, const QString& Ersatz, const TPrueflingeKonto& E);
+
+    TNDK& FNdk;
+    TEingaben FEingaben;
+    TFortschritt FFortschritt;
+};

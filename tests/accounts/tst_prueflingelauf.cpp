@@ -1,0 +1,240 @@
+// The exam-account run through its run unit on the demo directory: new accounts and a second run,
+// the binding of accounts to workstations, the home folder of a new account, and the failures that
+// end a run part way.
+
+#include <Clock.h>
+#include <EDirectoryError.h>
+#include <FaultInjection.h>
+#include <NWFileSystem.h>
+#include <NdkCase.h>
+#include <PrueflingeLauf.h>
+#include <StringList.h>
+#include <TestStore.h>
+#include <TestText.h>
+
+#include <QTest>
+#include <TestMain.h>
+#include <memory>
+
+namespace {
+const QString Schueler = Q(R"(NDS:\\SCHULE\unterricht\schueler)");
+const QString Kurs = Schueler + Q(R"(\EDV1)");
+const QString Zimmer = Q(R"(NDS:\\SCHULE\Workstations\EDV1)");
+const QString Home = Q(R"(\\SRV1\DATA\home\schueler\EDV1\)");
+QString Konto(int N) {
+    return Kurs + Q("\\EDV1_B%1").arg(N, 2, 10, QLatin1Char('0'));
+}
+} // namespace
+
+class TstPrueflingeLauf : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TTestStore> FStore;
+    std::unique_ptr<TNdkCase> FCase;
+    TStringList FRaum; // the room's workstations, as the tab lists them
+
+    TNDK& Ndk() { return *NDK; }
+    // The inputs of the design values: three accounts of EDV1 bound to the room with a replacement.
+    TPrueflingeKonto Eingaben() {
+        TPrueflingeKonto E;
+        E.Kurs = Q("EDV1.schueler.unterricht");
+        E.Maske = Q("EDV1_B%2.2d");
+        E.Template = Q("User_Template.schueler.unterricht");
+        E.Vorname = Q("Prüfling");
+        E.HomeFlags = Q("/+DI/+RI");
+        E.Restriktion = true;
+        E.Workstations = &FRaum;
+        E.Netz = Q("10.1.0.0");
+        E.NetzMaske = Q("255.255.0.0");
+        E.Passwort = Q("geheim");
+        return E;
+    }
+    // Runs Zahl accounts; Vorher runs before account K is handled.
+    int Run(const TPrueflingeKonto& E, int Zahl, const QString& Ersatz = Q("10.1.99.1"),
+            const std::function<void(int)>& Vorher = {}) {
+        TPrueflingeLauf Lauf(
+            Ndk(), [&E] { return E; },
+            [&Vorher](int K) {
+                if (Vorher)
+                    Vorher(K);
+                return true;
+            });
+        return Lauf.Ausfuehren({Kurs, Zahl, Ersatz});
+    }
+    QString Restriction(int N) { return Ndk().GetNetworkAddresses(Konto(N)).replace(Q("\r\n"), Q("|")); }
+    bool Passwort(int N, const QString& Text) {
+        return FStore->Store->CheckPassword(FStore->Store->Resolve(Konto(N)), Text);
+    }
+
+private Q_SLOTS:
+    void init() {
+        FStore = std::make_unique<TTestStore>();
+        FCase = std::make_unique<TNdkCase>(**FStore);
+        TClock::SetInstantPauses(true);
+        Ndk().SetFilters(Q("Workstation"));
+        FRaum.Clear();
+        Ndk().ListEntries(Zimmer, FRaum);
+        Ndk().SetFilters(QString());
+    }
+    void cleanup() {
+        FCase.reset();
+        FStore.reset();
+        TClock::Reset();
+    }
+
+    // New accounts get everything; a second run sets flags, restriction and password again and
+    // leaves the name fields and the home folder alone.
+    void firstAndSecondRun() {
+        TPrueflingeKonto E = Eingaben();
+        QCOMPARE(Run(E, 3), 3);
+        for (int N = 1; N <= 3; ++N) {
+            const QString User = Konto(N), Name = Q("EDV1_B0%1").arg(N);
+            QCOMPARE(Ndk().GetFieldValue(User, Q("Full Name")), Q("Prüfling ") + Name);
+            QCOMPARE(Ndk().GetFieldValue(User, Q("Given Name")), Q("Prüfling"));
+            QCOMPARE(Ndk().GetFieldValue(User, Q("Surname")), Name);
+            QCOMPARE(Ndk().SplitFilePath(Ndk().GetHomeDirectory(User)), Home + Name);
+            QCOMPARE(Ndk().GetTrusteeRights(Home + Name, User), Q("-RWECMFA"));
+            QVERIFY(Passwort(N, Q("GEHEIM")));
+        }
+        // Seat 3 holds an address outside the school network first.
+        QCOMPARE(Restriction(3), Q("10.1.1.103|10.1.99.1"));
+        const QString Folder = Home + Q("EDV1_B01");
+        const auto Flags = [&] {
+            TDirectoryClient& C = **FStore;
+            const TFolderKey F = C.VolumeStore().OpenFolder(Folder);
+            return std::pair{C.VolumeStore().FolderFlag(F, TFolderFlag::DeleteInhibit),
+                             C.VolumeStore().FolderFlag(F, TFolderFlag::RenameInhibit)};
+        };
+        QCOMPARE(Flags(), std::pair(true, true));
+
+        Ndk().SetFieldValue(Konto(1), Q("Full Name"), Q("umbenannt"));
+        E.HomeFlags.clear();
+        E.Passwort.clear();
+        E.Vorname = Q("Teilnehmer");
+        E.Template = Q("gibtsnicht.schueler.unterricht");
+        QCOMPARE(Run(E, 3, QString()), 0);
+        QCOMPARE(Ndk().GetFieldValue(Konto(1), Q("Full Name")), Q("umbenannt"));
+        QCOMPARE(Ndk().GetFieldValue(Konto(2), Q("Given Name")), Q("Prüfling"));
+        QCOMPARE(Ndk().SplitFilePath(Ndk().GetHomeDirectory(Konto(2))), Home + Q("EDV1_B02"));
+        QCOMPARE(Flags(), std::pair(false, false)); // no flags configured: both cleared
+        QCOMPARE(Restriction(1), Q("10.1.1.101"));
+        QVERIFY(Passwort(1, QString()) && !Passwort(1, Q("GEHEIM")));
+        QCOMPARE(TModalSeam::Shown(), QStringList());
+    }
+
+    // Account K is bound to the K-th workstation of the list, whatever its number; accounts beyond
+    // the list keep what they held; without the box every restriction is emptied.
+    void binding_data() {
+        QTest::addColumn<int>("Von");
+        QTest::addColumn<QStringList>("Workstations");
+        QTest::addColumn<bool>("Restriktion");
+        QTest::addColumn<QString>("Ersatz");
+        QTest::addColumn<QStringList>("Restrictions"); // of the three accounts, values joined by "|"
+        QTest::addColumn<int>("Boxes");                // "Error (...)" boxes shown
+        const QStringList Two{Q("WS01"), Q("WS02")};
+        QTest::newRow("from 5") << 5 << QStringList{Q("WS02"), Q("WS01"), Q("WS04")} << true << QString()
+                                << QStringList{Q("10.1.1.102"), Q("10.1.1.101"), Q("10.1.1.104")} << 0;
+        QTest::newRow("more accounts than workstations")
+            << 1 << Two << true << QString() << QStringList{Q("10.1.1.101"), Q("10.1.1.102"), Q("10.1.7.7")}
+            << 0;
+        QTest::newRow("no address in the school network")
+            << 1 << QStringList{Q("WS05"), Q("WS07"), Q("WS09")} << true << Q("10.1.99.1")
+            << QStringList{Q("10.1.99.1"), Q("10.1.99.1"), Q("10.1.1.109|10.1.99.1")} << 2;
+        QTest::newRow("box not ticked")
+            << 1 << Two << false << Q("10.1.99.1") << QStringList{QString(), QString(), QString()} << 0;
+    }
+    void binding() {
+        QFETCH(int, Von);
+        QFETCH(QStringList, Workstations);
+        QFETCH(bool, Restriktion);
+        QFETCH(QString, Ersatz);
+        QFETCH(QStringList, Restrictions);
+        QFETCH(int, Boxes);
+        TPrueflingeKonto E = Eingaben();
+        E.Von = Von;
+        E.Restriktion = false;
+        QCOMPARE(Run(E, 3), 3);
+        for (int N = Von; N < Von + 3; ++N)
+            Ndk().AddNetworkAddress(Konto(N), Q("10.1.7.7"));
+        FRaum.Clear();
+        for (const QString& Name : Workstations)
+            FRaum.Add(Name, std::make_unique<TNDSObj>(Zimmer + u'\\' + Name));
+        E.Restriktion = Restriktion;
+        TModalSeam::Clear();
+        QCOMPARE(Run(E, 3, Ersatz), 0);
+        QCOMPARE((QStringList{Restriction(Von), Restriction(Von + 1), Restriction(Von + 2)}), Restrictions);
+        QCOMPARE(TModalSeam::Shown().filter(Q("Error (")).size(), Boxes);
+    }
+
+    // A new account's home folder from its template's: named after the account, after the course,
+    // or anything else; levels compare whole and without regard to case.
+    void homeFolder_data() {
+        QTest::addColumn<QString>("TemplateHome"); // below \\SRV1\DATA
+        QTest::addColumn<QString>("AccountHome");
+        QTest::newRow("home base") << Q(R"(home)") << Q(R"(home\EDV1\EDV1_B01)");
+        QTest::newRow("course folder") << Q(R"(home\edv1)") << Q(R"(home\edv1\EDV1_B01)");
+        QTest::newRow("account folder") << Q(R"(home\EDV1_B01)") << Q(R"(home\EDV1_B01)");
+        QTest::newRow("course name is a prefix") << Q(R"(home\EDV10)") << Q(R"(home\EDV10\EDV1\EDV1_B01)");
+    }
+    void homeFolder() {
+        QFETCH(QString, TemplateHome);
+        QFETCH(QString, AccountHome);
+        const QString Template = Schueler + Q(R"(\User_Template)");
+        Ndk().SetFieldValue(Template, Q("Home Directory"),
+                            Q(R"(NDS:\\SCHULE\dienste\SRV1_DATA,)") + TemplateHome);
+        QCOMPARE(Run(Eingaben(), 1), 1);
+        const QString Folder = Q(R"(\\SRV1\DATA\)") + AccountHome;
+        QCOMPARE(Ndk().SplitFilePath(Ndk().GetHomeDirectory(Konto(1))), Folder);
+        QCOMPARE(Ndk().GetTrusteeRights(Folder, Konto(1)), Q("-RWECMFA"));
+    }
+
+    // A failing step ends the run at its account with an error naming it; what was done before
+    // stays.
+    void failure_data() {
+        QTest::addColumn<int>("At");
+        QTest::addColumn<QString>("Fault"); // injected before account At; "" for none
+        QTest::addColumn<QString>("Template");
+        QTest::addColumn<QString>("Message");
+        QTest::addColumn<int>("Created"); // accounts that exist afterwards
+        QTest::newRow("account creation fails")
+            << 3 << Q("NWUsers.Add") << Q("User_Template.schueler.unterricht")
+            << Q("Abbruch bei Benutzer EDV1_B03:\nNWUsers.Add fehlgeschlagen (-601)") << 2;
+        QTest::newRow("template without rights: nothing created")
+            << 1 << QString() << Q("User_Template.5a.schueler.unterricht")
+            << Q("Abbruch bei Benutzer EDV1_B01:\nDas Template User_Template.5a.schueler.unterricht hat "
+                 "keinen "
+                 "ganzzahligen Wert für \"Home Directory Rights\".")
+            << 0;
+        QTest::newRow("workstation value not an address")
+            << 2 << Q("WS") << Q("User_Template.schueler.unterricht")
+            << Q("Abbruch bei Benutzer EDV1_B02:\n'' ist kein gültiger ganzzahliger Wert") << 2;
+    }
+    void failure() {
+        QFETCH(int, At);
+        QFETCH(QString, Fault);
+        QFETCH(QString, Template);
+        QFETCH(QString, Message);
+        QFETCH(int, Created);
+        if (Fault == Q("WS"))
+            Ndk().SetFieldValue(Zimmer + Q(R"(\WS02)"), Q("WM:Network Address"), Q("10.1..2"));
+        TPrueflingeKonto E = Eingaben();
+        E.Template = Template;
+        QString Raised;
+        try {
+            Run(E, 4, QString(), [&](int K) {
+                if (K == At && !Fault.isEmpty() && Fault != Q("WS"))
+                    TFaultInjection::FailNext(Fault);
+            });
+        } catch (const EDirectoryError& Error) {
+            Raised = Error.Message();
+        }
+        QCOMPARE(Raised, Message);
+        for (int N = 1; N <= 4; ++N)
+            QCOMPARE(Ndk().EntryExists(Konto(N)), N <= Created);
+        if (Created > 0)
+            QVERIFY(Passwort(1, Q("GEHEIM")) && Restriction(1) == Q("10.1.1.101"));
+    }
+};
+
+PARVON_TEST_MAIN(TstPrueflingeLauf)
+#include "tst_prueflingelauf.moc"
