@@ -6,6 +6,7 @@
 #include <QIdentityProxyModel>
 #include <QLocale>
 #include <QSplitter>
+#include <QTimer>
 #include <QTreeView>
 
 namespace {
@@ -50,9 +51,23 @@ void SetUpFileDialog(QFileDialog& Dialog) {
     // The places on the left get room for a folder name.
     if (auto* Split = Dialog.findChild<QSplitter*>(QStringLiteral("splitter")))
         Split->setSizes({180, 620});
-    auto* Files = Dialog.findChild<QFileSystemModel*>();
+    // The columns fit their contents. A folder's rows and their sizes and types arrive in batches
+    // after it is shown, so every batch asks for one fit, made once the batch is in.
     auto* Details = Dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
-    if (Files && Details)
-        QObject::connect(Files, &QFileSystemModel::directoryLoaded, Details,
-                         [Details] { Details->header()->resizeSections(QHeaderView::ResizeToContents); });
+    if (!Details || !Details->model())
+        return;
+    auto* Fit = new QTimer(Details);
+    Fit->setSingleShot(true);
+    Fit->setInterval(0);
+    QObject::connect(Fit, &QTimer::timeout, Details,
+                     [Details] { Details->header()->resizeSections(QHeaderView::ResizeToContents); });
+    QAbstractItemModel* Rows = Details->model();
+    const auto Ask = [Fit] { Fit->start(); };
+    QObject::connect(Rows, &QAbstractItemModel::rowsInserted, Fit, Ask);
+    QObject::connect(Rows, &QAbstractItemModel::dataChanged, Fit, Ask);
+    QObject::connect(Rows, &QAbstractItemModel::layoutChanged, Fit, Ask);
+    QObject::connect(Rows, &QAbstractItemModel::modelReset, Fit, Ask);
+    QObject::connect(Details, &QTreeView::expanded, Fit, Ask);
+    if (auto* Files = Dialog.findChild<QFileSystemModel*>())
+        QObject::connect(Files, &QFileSystemModel::directoryLoaded, Fit, Ask);
 }
