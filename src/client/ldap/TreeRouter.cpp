@@ -48,6 +48,11 @@ std::vector<TChildEntry> TTreeRouter::Children(const TObjectRef& Container, cons
     return BackendOf(Container.FullName).Children(Container, Layouts);
 }
 
+std::vector<TChildEntry> TTreeRouter::ChildrenCounted(const TObjectRef& Container,
+                                                      const QStringList& Layouts) {
+    return BackendOf(Container.FullName).ChildrenCounted(Container, Layouts);
+}
+
 int TTreeRouter::CountChildren(const TObjectRef& Container, const QStringList& Layouts) {
     return BackendOf(Container.FullName).CountChildren(Container, Layouts);
 }

@@ -27,6 +27,8 @@ public:
     std::vector<TServerConnection> ServerConnections() override;
     bool TryResolve(const QString& FullName, TObjectRef& Out) override;
     std::vector<TChildEntry> Children(const TObjectRef& Container, const QStringList& Layouts) override;
+    std::vector<TChildEntry> ChildrenCounted(const TObjectRef& Container,
+                                             const QStringList& Layouts) override;
     int CountChildren(const TObjectRef& Container, const QStringList& Layouts) override;
     QStringList Search(const TObjectRef& Base, const QString& Name, const QString& Layout,
                        int Scope) override;
