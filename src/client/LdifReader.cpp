@@ -10,6 +10,7 @@
 #include <Syntax.h>
 
 #include <QHash>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <algorithm>
 
@@ -229,6 +230,18 @@ int DnValueEnd(const QString& Text) {
     return -1;
 }
 
+// The directory part of a path value stays inside its volume: no level may be "." or "..", also
+// not once blanks are dropped (as the conversion to a file-system path drops them) or with "/"
+// for "\".
+void CheckInsideVolume(const QString& Directory, int Line) {
+    for (QString Level : Directory.split(QRegularExpression(QStringLiteral("[\\\\/]")))) {
+        Level.remove(QLatin1Char(' '));
+        if (Level == QLatin1String(".") || Level == QLatin1String(".."))
+            Fail(Line,
+                 QStringLiteral("invalid path \"%1\": a level may not be \".\" or \"..\"").arg(Directory));
+    }
+}
+
 struct TPlannedRecord {
     int Line = 0;
     QString FullName;
@@ -354,8 +367,10 @@ private:
         }
         case TSyntaxKind::Path: {
             const int End = DnValueEnd(Text);
-            if (End < 0)
-                return Text; // written as stored
+            if (End < 0) { // written as stored: the volume object's full name, ",", the path
+                CheckInsideVolume(Text.mid(Text.indexOf(QLatin1Char(',')) + 1), Line);
+                return Text;
+            }
             const QString Volume = DnToFullName(Text.left(End), Line);
             const QString Rest = Text.mid(End + 1);
             const qsizetype Hash = Rest.indexOf(QLatin1Char('#'));
@@ -364,6 +379,7 @@ private:
                 Rest.left(Hash).toInt(&Ok);
             if (!Ok)
                 Fail(Line, QStringLiteral("path expected (volume DN \"#\" name space \"#\" path)"));
+            CheckInsideVolume(Rest.mid(Hash + 1), Line);
             return QString(Volume + QLatin1Char(',') + Rest.mid(Hash + 1));
         }
         case TSyntaxKind::DistinguishedName:

@@ -410,6 +410,18 @@ private Q_SLOTS:
             << 8 << "volume";
         QTest::newRow("invalid UTF-8") << Head + "dn: cn=\xFF,o=unterricht\nobjectClass: inetOrgPerson\n"
                                        << 6 << "UTF-8";
+        // A home directory on a volume the text brings along: only its path is at fault.
+        const QByteArray Volume =
+            "dn: o=dienste\nobjectClass: organization\n\ndn: cn=SRV1,o=dienste\n"
+            "objectClass: ncpServer\n\ndn: cn=SRV1_DATA,o=dienste\nobjectClass: Volume\n"
+            "hostServer: cn=SRV1,o=dienste\n\ndn: cn=x,o=unterricht\n"
+            "objectClass: inetOrgPerson\nndsHomeDirectory: ";
+        QTest::newRow("home directory that climbs out of its volume")
+            << Head + Volume + "cn=SRV1_DATA,o=dienste#0#home\\..\\..\\etc\n"
+            << 18 << "\"..\"";
+        QTest::newRow("home directory as stored, climbing out with blanks and slashes")
+            << Head + Volume + "NDS:\\\\SCHULE\\dienste\\SRV1_DATA,home/. ./etc\n"
+            << 18 << "\"..\"";
     }
     // A faulty text stops with its line number and leaves the store as it was, also when the
     // fault only shows once earlier records have been written.
