@@ -8,6 +8,8 @@
 #include <TestStore.h>
 
 #include <QDateTime>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -454,6 +456,35 @@ private Q_SLOTS:
             QVERIFY(!Store().Directory().TryResolve(
                 Root + QStringLiteral("\\unterricht\\") + QString::fromLatin1(Name), Ref));
         QVERIFY(!Store().Directory().TryResolve(QStringLiteral("NDS:\\\\NEU"), Ref));
+    }
+
+    // A volume that a failed import entered leaves no folder behind, nor do the parents made for
+    // it; the same import without the fault makes the volume's root.
+    void FailedImportLeavesNoVolumeFolder() {
+        MakeSmallTree();
+        const QByteArray Volume = Head + "dn: cn=SRV9,o=unterricht\nobjectClass: ncpServer\n\n"
+                                         "dn: cn=SRV9_DATA,o=unterricht\nobjectClass: Volume\n"
+                                         "hostServer: cn=SRV9,o=unterricht\n\n";
+        const QString Folder = FStore->Path();
+        auto Folders = [&] {
+            QStringList L;
+            for (QDirIterator It(Folder, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+                 It.hasNext();)
+                L << It.next();
+            return L;
+        };
+        const QStringList Before = Folders();
+        const QString Message = ImportError(
+            Store(), QStringLiteral("SCHULE"),
+            Volume + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\ngivenName: " + QByteArray(40, 'g') +
+                '\n');
+        QVERIFY2(Message.startsWith(QStringLiteral("LDIF line 15: ")), qPrintable(Message));
+        QCOMPARE(Folders(), Before);
+        QVERIFY(Store().VolumeStore().Volumes().empty());
+
+        Ldif::ImportTree(Store(), QStringLiteral("SCHULE"), Volume);
+        QCOMPARE(Store().VolumeStore().Volumes().size(), size_t(1));
+        QVERIFY(QFileInfo(Store().VolumeStore().Volumes().front().RootFolder).isDir());
     }
 
     // An object that exists already keeps its place and gets the fields the text names.

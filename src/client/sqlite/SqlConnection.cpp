@@ -97,6 +97,7 @@ void TSqlConnection::Commit() {
         ThrowDirectoryError(-1, QStringLiteral("The change was abandoned and is rolled back"));
     Execute(QStringLiteral("COMMIT"));
     FDepth = 0;
+    FUndo.clear();
 }
 
 void TSqlConnection::Abandon() {
@@ -110,6 +111,9 @@ void TSqlConnection::Abandon() {
         Execute(QStringLiteral("ROLLBACK"));
     } catch (...) {
     }
+    for (auto It = FUndo.rbegin(); It != FUndo.rend(); ++It)
+        (*It)();
+    FUndo.clear();
     for (const auto& Listener : FRollbackListeners)
         Listener();
 }

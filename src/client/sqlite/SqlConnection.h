@@ -50,6 +50,9 @@ public:
     bool InTransaction() const { return FDepth > 0; }
     // Called after every rollback, so that caches drop what was rolled back.
     void OnRollback(std::function<void()> Listener) { FRollbackListeners.push_back(std::move(Listener)); }
+    // Undoes what the running transaction did outside the database (a folder it created) should it
+    // roll back; forgotten when it commits. Only inside a transaction.
+    void UndoOnRollback(std::function<void()> Undo) { FUndo.push_back(std::move(Undo)); }
 
 private:
     QString FName;
@@ -59,6 +62,7 @@ private:
     int FDepth = 0;
     bool FInnerAbandoned = false;
     std::vector<std::function<void()>> FRollbackListeners;
+    std::vector<std::function<void()>> FUndo;
 };
 
 // Runs a prepared statement with its arguments and finishes it when the scope ends, so that no

@@ -167,6 +167,7 @@ private:
     // Maps "\\SERVER\VOLUME\dir\sub" to its local folder; false (with a reason) when the path is
     // malformed, climbs out, names an unknown volume, or would leave the volume's root.
     bool Map(const QString& UncPath, TMapped& Out, QString* Why = nullptr);
+    void MakeRoot(const QString& Root, const QString& Shown);
     QString AbsoluteRoot(const QString& Stored) const;
     QString StoredRoot(const QString& Absolute) const;
 
@@ -175,7 +176,8 @@ private:
 };
 
 // Creates a folder and its missing parents, readable by the owner only; true when it exists.
-bool MakeOwnerOnlyPath(const QString& Folder);
+// Created receives the folders made, outermost first.
+bool MakeOwnerOnlyPath(const QString& Folder, QStringList* Created = nullptr);
 
 // Catalog refreshes: each runs on a worker thread with store parts over a connection of its own,
 // so that the user interface reads the store meanwhile. One catalog refreshes at most once at a

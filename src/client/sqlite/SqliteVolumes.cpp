@@ -32,7 +32,7 @@ bool Inside(const QString& Path, const QString& Root) {
 
 } // namespace
 
-bool MakeOwnerOnlyPath(const QString& Folder) {
+bool MakeOwnerOnlyPath(const QString& Folder, QStringList* Created) {
     const QString Clean = QDir::cleanPath(QDir(Folder).absolutePath());
     if (QFileInfo(Clean).isDir())
         return true;
@@ -45,9 +45,14 @@ bool MakeOwnerOnlyPath(const QString& Folder) {
             break;
         P = Up;
     }
-    for (const QString& M : Missing)
-        if (!QDir().mkdir(M, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) && !QFileInfo(M).isDir())
+    for (const QString& M : Missing) {
+        if (QDir().mkdir(M, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+            if (Created)
+                Created->append(M);
+        } else if (!QFileInfo(M).isDir()) {
             return false;
+        }
+    }
     return QFileInfo(Clean).isDir();
 }
 
@@ -111,13 +116,12 @@ void TSqliteVolumes::Add(const TVolume& Volume) {
         Volume.RootFolder.isEmpty()
             ? FStoreFolder + QStringLiteral("/volumes/") + Volume.Server + QLatin1Char('/') + Volume.Volume
             : QDir::cleanPath(QDir(Volume.RootFolder).absolutePath());
-    if (!MakeOwnerOnlyPath(Root))
-        ThrowDirectoryError(-1, QStringLiteral("Cannot create the volume folder %1").arg(Root));
     const QString Object = Volume.VolumeObject.isNull() ? QStringLiteral("") : Volume.VolumeObject;
     static const TStatement Insert(
         "INSERT INTO volumes(server, volume, userver, uvolume, root, volume_object, "
         "uvolume_object) VALUES(?, ?, ?, ?, ?, ?, ?)");
     TSqlTransaction T(Db);
+    MakeRoot(Root, Root);
     TQuery(Db, Insert, Volume.Server, Volume.Volume, Volume.Server.toUpper(), Volume.Volume.toUpper(),
            StoredRoot(Root), Object, Object.toUpper());
     T.Commit();
@@ -129,12 +133,24 @@ void TSqliteVolumes::SetRoot(const QString& Server, const QString& Volume, const
         ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
                             QStringLiteral("Unknown volume \\\\%1\\%2").arg(Server, Volume));
     const QString Root = QDir::cleanPath(QDir(RootFolder).absolutePath());
-    if (RootFolder.isEmpty() || !MakeOwnerOnlyPath(Root))
-        ThrowDirectoryError(-1, QStringLiteral("Cannot create the volume folder %1").arg(RootFolder));
     static const TStatement Update("UPDATE volumes SET root=? WHERE id=?");
     TSqlTransaction T(Db);
+    MakeRoot(RootFolder.isEmpty() ? QString() : Root, RootFolder);
     TQuery(Db, Update, StoredRoot(Root), Row.Id);
     T.Commit();
+}
+
+// A volume's root folder, made inside the transaction that enters it: the folders made go again
+// should that transaction roll back. Shown names the folder in the error.
+void TSqliteVolumes::MakeRoot(const QString& Root, const QString& Shown) {
+    QStringList Created;
+    const bool Made = !Root.isEmpty() && MakeOwnerOnlyPath(Root, &Created);
+    Db.UndoOnRollback([Created] {
+        for (auto It = Created.crbegin(); It != Created.crend(); ++It)
+            QDir().rmdir(*It); // only while empty
+    });
+    if (!Made)
+        ThrowDirectoryError(-1, QStringLiteral("Cannot create the volume folder %1").arg(Shown));
 }
 
 // ---------------------------------------------------------------------------------------------
