@@ -19,13 +19,21 @@
 class TTestStore {
 public:
     explicit TTestStore(bool WithDemoTree = true) {
-        Store = std::make_shared<TSqliteStore>(Dir.path());
-        Store->UseMinimalPasswordCostForTests();
+        Open();
         if (WithDemoTree)
             CreateDemoTree(*Store);
+        TFaultInjection::Clear();
+    }
+    // Closes the store, and opens it again from its folder as the program's next start does.
+    void Close() {
+        Client.reset();
+        Store.reset();
+    }
+    void Open() {
+        Store = std::make_shared<TSqliteStore>(Dir.path());
+        Store->UseMinimalPasswordCostForTests();
         Client = std::make_unique<TDirectoryClient>(Store, Store);
         TDirectoryClient::SetInstance(Client.get());
-        TFaultInjection::Clear();
     }
     ~TTestStore() {
         TFaultInjection::Clear();

@@ -304,7 +304,7 @@ std::shared_ptr<TSqliteStore> OpenWorkstationStore(const QString& Folder) {
     if (Where.isEmpty())
         Where = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/client");
     auto Store = std::make_shared<TSqliteStore>(Where);
-    if (Store->IsEmpty())
+    if (Store->IsEmpty() && !Store->ReadOnly())
         CreateDemoTree(*Store);
     return Store;
 }

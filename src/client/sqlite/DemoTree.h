@@ -10,5 +10,6 @@ class TSqliteStore;
 void CreateDemoTree(TSqliteStore& Store);
 
 // Opens the workstation's store: in Folder, else in the folder $PARVON_CLIENT_STORE names, else
-// in "client" in the user's data location. A store that holds no tree yet gets the demo tree.
+// in "client" in the user's data location. A store that holds no tree yet gets the demo tree,
+// unless it may only be read.
 std::shared_ptr<TSqliteStore> OpenWorkstationStore(const QString& Folder = QString());

@@ -184,7 +184,7 @@ bool MakeOwnerOnlyPath(const QString& Folder, QStringList* Created = nullptr);
 // time.
 class TSqliteCatalogs {
 public:
-    TSqliteCatalogs(const QString& DatabaseFile, const QString& StoreFolder);
+    TSqliteCatalogs(const QString& Database, TSqlAccess Access, const QString& StoreFolder);
     ~TSqliteCatalogs(); // waits for the refreshes that run
     TSqliteCatalogs(const TSqliteCatalogs&) = delete;
     TSqliteCatalogs& operator=(const TSqliteCatalogs&) = delete;
@@ -200,13 +200,14 @@ private:
         QMutex Mutex;
         QSet<qint64> Catalogs;
     };
-    QString FDatabaseFile, FStoreFolder;
+    QString FDatabase, FStoreFolder;
+    TSqlAccess FAccess;
     std::shared_ptr<TRunning> FRunning;
     QThreadPool FPool;
 };
 
 struct TSqliteStoreParts {
-    TSqliteStoreParts(const QString& DatabaseFile, const QString& StoreFolder);
+    TSqliteStoreParts(const QString& Database, TSqlAccess Access, const QString& StoreFolder);
     TSqlConnection Db;
     TSqliteSettings Settings;
     TSqliteObjects Objects;

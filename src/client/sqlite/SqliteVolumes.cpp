@@ -216,7 +216,11 @@ QString TSqliteVolumes::LocalPath(const QString& UncPath) {
 
 bool TSqliteVolumes::CreateFolder(const QString& UncPath) {
     TMapped Mapped;
-    return Map(UncPath, Mapped) && MakeOwnerOnlyPath(Mapped.Local);
+    if (!Map(UncPath, Mapped))
+        return false;
+    if (!QFileInfo(Mapped.Local).isDir())
+        Db.CheckWritable();
+    return MakeOwnerOnlyPath(Mapped.Local);
 }
 
 QStringList TSqliteVolumes::ListFolders(const QString& UncPath) {
@@ -244,6 +248,10 @@ TFolderKey TSqliteVolumes::OpenFolder(const QString& UncPath) {
         if (Q.Next())
             return {Q.Value(0).toLongLong(), QString()};
     }
+    // A folder gets its row (flags and trustees) when first opened; until then it has none of
+    // either, which a store that may only be read answers without the row.
+    if (Db.ReadOnly())
+        return {0, QString()};
     static const TStatement Insert("INSERT INTO folders(volume_id, path) VALUES(?, ?)");
     TSqlTransaction T(Db);
     const qint64 Id = TQuery(Db, Insert, Mapped.Volume.Id, Mapped.Key).LastInsertId();
@@ -254,6 +262,8 @@ TFolderKey TSqliteVolumes::OpenFolder(const QString& UncPath) {
 bool TSqliteVolumes::Flag(const TFolderKey& Folder, TFolderFlag Flag) {
     static const TStatement Delete("SELECT delete_inhibit FROM folders WHERE id=?");
     static const TStatement Rename("SELECT rename_inhibit FROM folders WHERE id=?");
+    if (!Folder.Id) // a folder without its row yet
+        return false;
     TQuery Q(Db, Flag == TFolderFlag::DeleteInhibit ? Delete : Rename, Folder.Id);
     if (!Q.Next())
         FolderGone();
