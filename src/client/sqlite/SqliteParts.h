@@ -126,6 +126,7 @@ private:
     TSqliteSettings& Settings;
     std::vector<NWFieldType> FTypes;
     QHash<QString, int> FTypeIndex; // upper-cased name -> index into FTypes
+    bool FTypesUncommitted = false; // a transaction that still runs added a type
 };
 
 // The volume map, folders, flags and trustees.
