@@ -242,6 +242,19 @@ void CheckInsideVolume(const QString& Directory, int Line) {
     }
 }
 
+// Whether a lower-case attribute is a field's name in rule form, also in lower case (RuleName).
+bool IsRuleNameOf(const QString& Key, const QString& Name) {
+    qsizetype At = 0;
+    for (const QChar C : Name) {
+        if (C == QLatin1Char(' ') || C == QLatin1Char(':'))
+            continue;
+        if (At == Key.size() || Key.at(At) != C.toLower())
+            return false;
+        ++At;
+    }
+    return At == Key.size();
+}
+
 struct TPlannedRecord {
     int Line = 0;
     QString FullName;
@@ -270,14 +283,6 @@ public:
                 FTreeExists = true;
             }
         FRoot = TreeFullName(FTreeName);
-        for (const TFieldName& F : FieldTable)
-            FFieldOfAttribute.insert(QString::fromLatin1(F.Attribute).toLower(), QString::fromUtf8(F.Field));
-        for (const NWFieldType& T : FDirectory.FieldTypes()) {
-            FTypes.insert(T.Name, T);
-            const QString Key = RuleName(T.Name).toLower();
-            if (!FFieldOfAttribute.contains(Key))
-                FFieldOfAttribute.insert(Key, T.Name);
-        }
     }
 
     TImportResult Run(const QByteArray& Text) {
@@ -472,10 +477,11 @@ private:
         }
         for (const auto& [Attribute, Lines] : Attributes) {
             const int Line = Lines.front()->Line;
-            const QString Field = FFieldOfAttribute.value(Attribute.toLower());
-            if (Field.isEmpty() || !FTypes.contains(Field))
+            const NWFieldType* Known = TypeOf(Attribute);
+            if (!Known)
                 Fail(Line, QStringLiteral("unknown attribute \"%1\"").arg(Attribute));
-            const NWFieldType Type = FTypes.value(Field);
+            const NWFieldType Type = *Known;
+            const QString& Field = Type.Name;
             if (Type.SingleValued && Lines.size() > 1)
                 Fail(Lines[1]->Line, QStringLiteral("\"%1\" holds one value only").arg(Attribute));
             QVariant Value;
@@ -493,6 +499,31 @@ private:
         }
         FPlanned.insert(P.FullName.toLower(), P.Layout);
         return P;
+    }
+
+    // The type of the field an attribute names (the table's attributes first, then each field's
+    // name in rule form), or null; looked up once per attribute and import.
+    const NWFieldType* TypeOf(const QString& Attribute) {
+        const QString Key = Attribute.toLower();
+        auto It = FTypeOfAttribute.constFind(Key);
+        if (It != FTypeOfAttribute.constEnd())
+            return *It;
+        QString Field;
+        for (const TFieldName& F : FieldTable)
+            if (Key.compare(QLatin1String(F.Attribute), Qt::CaseInsensitive) == 0)
+                Field = QString::fromUtf8(F.Field);
+        const std::vector<NWFieldType>& Types = FDirectory.FieldTypes();
+        if (Field.isEmpty()) {
+            auto Named = std::find_if(Types.begin(), Types.end(),
+                                      [&](const NWFieldType& T) { return IsRuleNameOf(Key, T.Name); });
+            if (Named != Types.end())
+                Field = Named->Name;
+        }
+        auto Found =
+            std::find_if(Types.begin(), Types.end(), [&](const NWFieldType& T) { return T.Name == Field; });
+        const NWFieldType* Type = Found == Types.end() ? nullptr : &*Found;
+        FTypeOfAttribute.insert(Key, Type);
+        return Type;
     }
 
     TImportResult Apply(std::vector<TPlannedRecord>& Plan) {
@@ -593,9 +624,8 @@ private:
     QString FTreeName;
     QString FRoot;
     bool FTreeExists = false;
-    QHash<QString, NWFieldType> FTypes;
-    QHash<QString, QString> FFieldOfAttribute; // lower-case attribute -> field
-    QHash<QString, QString> FPlanned;          // lower-case full name -> layout
+    QHash<QString, const NWFieldType*> FTypeOfAttribute; // lower-case attribute -> its field's type
+    QHash<QString, QString> FPlanned;                    // lower-case full name -> layout
 };
 
 } // namespace
