@@ -10,7 +10,6 @@
 #include <Syntax.h>
 
 #include <QHash>
-#include <QRegularExpression>
 #include <QStringDecoder>
 #include <algorithm>
 
@@ -228,31 +227,6 @@ int DnValueEnd(const QString& Text) {
             return I;
     }
     return -1;
-}
-
-// The directory part of a path value stays inside its volume: no level may be "." or "..", also
-// not once blanks are dropped (as the conversion to a file-system path drops them) or with "/"
-// for "\".
-void CheckInsideVolume(const QString& Directory, int Line) {
-    for (QString Level : Directory.split(QRegularExpression(QStringLiteral("[\\\\/]")))) {
-        Level.remove(QLatin1Char(' '));
-        if (Level == QLatin1String(".") || Level == QLatin1String(".."))
-            Fail(Line,
-                 QStringLiteral("invalid path \"%1\": a level may not be \".\" or \"..\"").arg(Directory));
-    }
-}
-
-// Whether a lower-case attribute is a field's name in rule form, also in lower case (RuleName).
-bool IsRuleNameOf(const QString& Key, const QString& Name) {
-    qsizetype At = 0;
-    for (const QChar C : Name) {
-        if (C == QLatin1Char(' ') || C == QLatin1Char(':'))
-            continue;
-        if (At == Key.size() || Key.at(At) != C.toLower())
-            return false;
-        ++At;
-    }
-    return At == Key.size();
 }
 
 struct TPlannedRecord {
