@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Parvon need.
+# Installs the Debian packages that building, running and testing Parvon need (clang and its
+# runtime libraries for the fuzz targets among them).
 set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config
@@ -7,6 +8,7 @@ PACKAGES=(
   libgl-dev fonts-liberation xvfb xauth imagemagick qt6-pdf-dev poppler-utils
   slapd ldap-utils libldap-dev
   libsodium-dev
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -260,9 +260,6 @@ public:
                 FTreeExists = true;
             }
         FRoot = TreeFullName(FTreeName);
-        FFieldOfAttribute = FieldsByAttribute(FDirectory.FieldTypes());
-        for (const NWFieldType& T : FDirectory.FieldTypes())
-            FTypes.insert(T.Name, T);
     }
 
     TImportResult Run(const QByteArray& Text) {
@@ -308,8 +305,13 @@ private:
 
     QVariant ConvertValue(const NWFieldType& Type, const QByteArray& Bytes, int Line) const {
         try {
-            return DecodeValue(Bytes, Type,
-                               [this, Line](const QString& Dn) { return DnToFullName(Dn, Line); });
+            QVariant Value =
+                DecodeValue(Bytes, Type, [this, Line](const QString& Dn) { return DnToFullName(Dn, Line); });
+            if (KindOfSyntax(Type.Syntax) == TSyntaxKind::Path) {
+                const QString Text = Value.toString();
+                CheckInsideVolume(Text.mid(Text.indexOf(QLatin1Char(',')) + 1), Line);
+            }
+            return Value;
         } catch (const EDirectoryError& E) {
             if (E.Message().startsWith(QStringLiteral("LDIF-Zeile")))
                 throw;
@@ -398,10 +400,11 @@ private:
         }
         for (const auto& [Attribute, Lines] : Attributes) {
             const int Line = Lines.front()->Line;
-            const QString Field = FFieldOfAttribute.value(Attribute.toLower());
-            if (Field.isEmpty() || !FTypes.contains(Field))
+            const NWFieldType* Known = TypeOf(Attribute);
+            if (!Known)
                 Fail(Line, QStringLiteral("unbekanntes Attribut \"%1\"").arg(Attribute));
-            const NWFieldType Type = FTypes.value(Field);
+            const NWFieldType Type = *Known;
+            const QString& Field = Type.Name;
             if (Type.SingleValued && Lines.size() > 1)
                 Fail(Lines[1]->Line, QStringLiteral("\"%1\" hat nur einen Wert").arg(Attribute));
             QVariant Value;
@@ -419,6 +422,31 @@ private:
         }
         FPlanned.insert(P.FullName.toLower(), P.Layout);
         return P;
+    }
+
+    // The type of the field an attribute names (the table's attributes first, then each field's
+    // name in rule form), or null; looked up once per attribute and import.
+    const NWFieldType* TypeOf(const QString& Attribute) {
+        const QString Key = Attribute.toLower();
+        auto It = FTypeOfAttribute.constFind(Key);
+        if (It != FTypeOfAttribute.constEnd())
+            return *It;
+        QString Field;
+        for (const TFieldName& F : FieldTable)
+            if (Key.compare(QLatin1String(F.Attribute), Qt::CaseInsensitive) == 0)
+                Field = QString::fromUtf8(F.Field);
+        const std::vector<NWFieldType>& Types = FDirectory.FieldTypes();
+        if (Field.isEmpty()) {
+            auto Named = std::find_if(Types.begin(), Types.end(),
+                                      [&](const NWFieldType& T) { return IsRuleNameOf(Key, T.Name); });
+            if (Named != Types.end())
+                Field = Named->Name;
+        }
+        auto Found =
+            std::find_if(Types.begin(), Types.end(), [&](const NWFieldType& T) { return T.Name == Field; });
+        const NWFieldType* Type = Found == Types.end() ? nullptr : &*Found;
+        FTypeOfAttribute.insert(Key, Type);
+        return Type;
     }
 
     TImportResult Apply(std::vector<TPlannedRecord>& Plan) {
@@ -522,9 +550,8 @@ private:
     QString FTreeName;
     QString FRoot;
     bool FTreeExists = false;
-    QHash<QString, NWFieldType> FTypes;
-    QHash<QString, QString> FFieldOfAttribute; // lower-case attribute -> field
-    QHash<QString, QString> FPlanned;          // lower-case full name -> layout
+    QHash<QString, const NWFieldType*> FTypeOfAttribute; // lower-case attribute -> its field's type
+    QHash<QString, QString> FPlanned;                    // lower-case full name -> layout
 };
 
 } // namespace
@@ -568,7 +595,8 @@ QVariant DecodeValue(const QByteArray& Bytes, const NWFieldType& Type, const TFu
     case TSyntaxKind::Time: {
         const QDateTime T = ParseGeneralizedTime(Text);
         if (!T.isValid())
-            BadValue(QStringLiteral("Zeitangabe (generalized time, YYYYMMDDHHMMSSZ) erwartet, nicht \"%1\"").arg(Text));
+            BadValue(QStringLiteral("Zeitangabe (generalized time, YYYYMMDDHHMMSSZ) erwartet, nicht \"%1\"")
+                         .arg(Text));
         return QVariant(T);
     }
     case TSyntaxKind::Path: {

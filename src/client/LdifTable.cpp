@@ -6,6 +6,7 @@
 #include <Layouts.h>
 #include <Names.h>
 
+#include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
 
@@ -199,6 +200,27 @@ QString LayoutToObjectClass(const QString& Layout) {
         if (Layout.compare(QLatin1String(C.Layout), Qt::CaseInsensitive) == 0)
             return QString::fromLatin1(C.ObjectClass);
     return RuleName(Layout);
+}
+
+void CheckInsideVolume(const QString& Directory, int Line) {
+    for (QString Level : Directory.split(QRegularExpression(QStringLiteral("[\\\\/]")))) {
+        Level.remove(QLatin1Char(' '));
+        if (Level == QLatin1String(".") || Level == QLatin1String(".."))
+            Fail(Line, QStringLiteral("ungültiger Pfad \"%1\": eine Ebene darf nicht \".\" oder \"..\" sein")
+                           .arg(Directory));
+    }
+}
+
+bool IsRuleNameOf(const QString& Key, const QString& Name) {
+    qsizetype At = 0;
+    for (const QChar C : Name) {
+        if (C == QLatin1Char(' ') || C == QLatin1Char(':'))
+            continue;
+        if (At == Key.size() || Key.at(At) != C.toLower())
+            return false;
+        ++At;
+    }
+    return At == Key.size();
 }
 
 } // namespace Ldif

@@ -35,11 +35,17 @@ QString NamingAttribute(const QString& Layout);
 bool IsNamingAttribute(const QString& Attribute);
 // A name without blanks and colons, its first letter lower-cased ("Description" description).
 QString RuleName(const QString& Name);
+// Whether Key, in lower case, is the rule name of Name, also in lower case.
+bool IsRuleNameOf(const QString& Key, const QString& Name);
 // The levels of a full name below the tree: NDS:\\T\O\OU\CN gives O, OU, CN.
 QStringList Levels(const QString& FullName);
 // Whether the full name names an object below the root of tree TreeName.
 bool InTree(const QString& FullName, const QString& TreeName);
 // Throws EDirectoryError("LDIF-Zeile N: Message").
 [[noreturn]] void Fail(int Line, const QString& Message);
+// Fails unless the directory part of a path value stays inside its volume: no level may be "."
+// or "..", also not once blanks are dropped (as the conversion to a file-system path drops them)
+// or with "/" for "\".
+void CheckInsideVolume(const QString& Directory, int Line);
 
 } // namespace Ldif

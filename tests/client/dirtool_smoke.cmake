@@ -88,3 +88,12 @@ run(c 0 "Rows:    0" catalog "${katalog}")
 run(c 0 "Values:  738" refresh-catalog "${katalog}")
 run(c 0 "${schueler}\\5a\\bauer_greta  Surname: Bauer" catalog "${katalog}")
 run(c 2 "" refresh-catalog "${schueler}")
+
+# An empty database file is refused, not taken for a new store, and stays empty.
+file(MAKE_DIRECTORY "${WORK}/leer")
+file(WRITE "${WORK}/leer/directory.db" "")
+run(leer 2 "" trees)
+file(SIZE "${WORK}/leer/directory.db" size)
+if(NOT size EQUAL 0)
+    message(FATAL_ERROR "the refused database file was written to")
+endif()

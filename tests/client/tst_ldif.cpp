@@ -8,6 +8,8 @@
 #include <TestStore.h>
 
 #include <QDateTime>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -411,6 +413,18 @@ private Q_SLOTS:
             << 8 << "Volume";
         QTest::newRow("invalid UTF-8") << Head + "dn: cn=\xFF,o=unterricht\nobjectClass: inetOrgPerson\n"
                                        << 6 << "UTF-8";
+        // A home directory on a volume the text brings along: only its path is at fault.
+        const QByteArray Volume =
+            "dn: o=dienste\nobjectClass: organization\n\ndn: cn=SRV1,o=dienste\n"
+            "objectClass: ncpServer\n\ndn: cn=SRV1_DATA,o=dienste\nobjectClass: Volume\n"
+            "hostServer: cn=SRV1,o=dienste\n\ndn: cn=x,o=unterricht\n"
+            "objectClass: inetOrgPerson\nndsHomeDirectory: ";
+        QTest::newRow("home directory that climbs out of its volume")
+            << Head + Volume + "cn=SRV1_DATA,o=dienste#0#home\\..\\..\\etc\n"
+            << 18 << "\"..\"";
+        QTest::newRow("home directory as stored, climbing out with blanks and slashes")
+            << Head + Volume + "NDS:\\\\SCHULE\\dienste\\SRV1_DATA,home/. ./etc\n"
+            << 18 << "\"..\"";
     }
     // A faulty text stops with its line number and leaves the store as it was, also when the
     // fault only shows once earlier records have been written.
@@ -443,6 +457,35 @@ private Q_SLOTS:
             QVERIFY(!Store().Directory().TryResolve(
                 Root + QStringLiteral("\\unterricht\\") + QString::fromLatin1(Name), Ref));
         QVERIFY(!Store().Directory().TryResolve(QStringLiteral("NDS:\\\\NEU"), Ref));
+    }
+
+    // A volume that a failed import entered leaves no folder behind, nor do the parents made for
+    // it; the same import without the fault makes the volume's root.
+    void FailedImportLeavesNoVolumeFolder() {
+        MakeSmallTree();
+        const QByteArray Volume = Head + "dn: cn=SRV9,o=unterricht\nobjectClass: ncpServer\n\n"
+                                         "dn: cn=SRV9_DATA,o=unterricht\nobjectClass: Volume\n"
+                                         "hostServer: cn=SRV9,o=unterricht\n\n";
+        const QString Folder = FStore->Path();
+        auto Folders = [&] {
+            QStringList L;
+            for (QDirIterator It(Folder, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+                 It.hasNext();)
+                L << It.next();
+            return L;
+        };
+        const QStringList Before = Folders();
+        const QString Message = ImportError(
+            Store(), QStringLiteral("SCHULE"),
+            Volume + "dn: cn=x,o=unterricht\nobjectClass: inetOrgPerson\ngivenName: " + QByteArray(40, 'g') +
+                '\n');
+        QVERIFY2(Message.startsWith(QStringLiteral("LDIF-Zeile 15: ")), qPrintable(Message));
+        QCOMPARE(Folders(), Before);
+        QVERIFY(Store().VolumeStore().Volumes().empty());
+
+        Ldif::ImportTree(Store(), QStringLiteral("SCHULE"), Volume);
+        QCOMPARE(Store().VolumeStore().Volumes().size(), size_t(1));
+        QVERIFY(QFileInfo(Store().VolumeStore().Volumes().front().RootFolder).isDir());
     }
 
     // An object that exists already keeps its place and gets the fields the text names.

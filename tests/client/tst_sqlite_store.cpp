@@ -1,10 +1,13 @@
 #include <ClientTestCase.h>
+#include <DemoTree.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <ErrorCode.h>
+#include <Ldif.h>
 #include <NWCalls.h>
 #include <NWDir.h>
 #include <NWVolAdm.h>
+#include <ReadOnlyStore.h>
 #include <SqliteStore.h>
 #include <TestMain.h>
 #include <TestStore.h>
@@ -12,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -19,6 +23,8 @@
 
 namespace {
 const QString Unterricht = Q("NDS:\\\\SCHULE\\unterricht");
+const QString Schueler = Unterricht + Q("\\schueler");
+const QString Katalog = Q("NDS:\\\\SCHULE\\dienste\\benutzer");
 const QString Admin = Q("NDS:\\\\SCHULE\\dienste\\admin");
 
 // One value read with a connection of its own, beside the store's.
@@ -35,6 +41,21 @@ QVariant ReadRaw(const QString& DatabaseFile, const QString& Sql) {
     }
     QSqlDatabase::removeDatabase(QStringLiteral("raw"));
     return Value;
+}
+
+QByteArray FileBytes(const QString& Path) {
+    QFile F(Path);
+    return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray("<missing>");
+}
+
+// The message of a call that must throw EDirectoryError (its code at the end); "" when it did not.
+QString MessageOf(const std::function<void()>& Call) {
+    try {
+        Call();
+    } catch (const EDirectoryError& E) {
+        return E.Message();
+    }
+    return QString();
 }
 } // namespace
 
@@ -98,6 +119,104 @@ private Q_SLOTS:
         QVERIFY(!QSqlDatabase::contains(Connection));
         TSqliteStore Again(Dir.path());
         QCOMPARE(Again.Trees(), QStringList{Q("ANDERER")});
+    }
+
+    // Only a missing database file makes a new store. One that is empty, cut short, or holds
+    // something else is refused with its name and left as it is, and the program does not take it
+    // for a new store to fill with the demo tree.
+    void RefusesABrokenDatabaseFile_data() {
+        QTest::addColumn<QByteArray>("Content");
+        QTemporaryDir Dir;
+        {
+            TSqliteStore Store(Dir.filePath(Q("store")));
+            Store.UseMinimalPasswordCostForTests();
+            CreateDemoTree(Store);
+        }
+        const QByteArray Store = FileBytes(Dir.filePath(Q("store/directory.db")));
+        {
+            QSqlDatabase Db = QSqlDatabase::addDatabase(Q("QSQLITE"), Q("other"));
+            Db.setDatabaseName(Dir.filePath(Q("other.db")));
+            QVERIFY(Db.open() && QSqlQuery(Db).exec(Q("CREATE TABLE notizen(text)")));
+        }
+        QSqlDatabase::removeDatabase(Q("other"));
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("cut short") << Store.left(Store.size() / 2);
+        QTest::newRow("shorter than its header") << Store.left(60);
+        QTest::newRow("text") << QByteArray("Klasse 5a\n");
+        QTest::newRow("another database") << FileBytes(Dir.filePath(Q("other.db")));
+    }
+    void RefusesABrokenDatabaseFile() {
+        QFETCH(QByteArray, Content);
+        QTemporaryDir Dir;
+        const QString File = Dir.filePath(Q("directory.db"));
+        QFile F(File);
+        QVERIFY(F.open(QIODevice::WriteOnly) && F.write(Content) == Content.size());
+        F.close();
+        QCOMPARE(MessageOf([&] { OpenWorkstationStore(Dir.path()); }),
+                 Q("Die Verzeichnisdatenbank „%1“ ist leer oder beschädigt. (-618)").arg(File));
+        QCOMPARE(FileBytes(File), Content);
+        QCOMPARE(QDir(Dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{Q("directory.db")});
+    }
+
+    // A store the user may only read, its file or its folder as well, opens for reading: the
+    // directory, the folders with their flags and trustees, passwords and the export read as ever.
+    // Every write is refused with the file's name, and the file stays as it was.
+    void ReadOnlyStore_data() {
+        QTest::addColumn<bool>("WholeFolder");
+        QTest::newRow("file") << false;
+        QTest::newRow("folder and file") << true;
+    }
+    void ReadOnlyStore() {
+        QFETCH(bool, WholeFolder);
+        const QString Folder = FStore->Path();
+        const QString Exchange5a = Q("\\\\SRV1\\DATA\\home\\Tausch\\schueler\\5a");
+        const QString Fresh = Q("\\\\SRV1\\DATA\\home\\neu"); // a folder without flags or trustees yet
+        QVERIFY((*FStore)->CreateFolder(Fresh));
+        (*FStore)->SetPassword((*FStore)->Resolve(Admin), Q("Geheim!42"));
+        const QByteArray Export = Ldif::ExportTree(**FStore, Q("SCHULE"));
+        FDir->SetFullName(Schueler);
+        const int Classes = FDir->Entries()->Count();
+        FDir.reset();
+        FStore->Close();
+        const QByteArray Before = FileBytes(Folder + Q("/directory.db"));
+
+        TReadOnlyStore ReadOnly(Folder, WholeFolder);
+        FStore->Open();
+        TSqliteStore& Store = *FStore->Store;
+        NWDir Dir(**FStore);
+        Dir.SetFullName(Schueler);
+        QCOMPARE(Dir.Entries()->Count(), Classes);
+        QCOMPARE(Ldif::ExportTree(**FStore, Q("SCHULE")), Export);
+        QVERIFY(Store.CheckPassword(Store.Resolve(Admin), Q("Geheim!42")));
+        NWVolAdm Volume(**FStore);
+        Volume.SetFullName(Q("\\\\SRV1\\DATA"));
+        QVERIFY(Volume.GetDirectoryEntry(Exchange5a)->DeleteInhibit());
+        QCOMPARE(Volume.GetDirectoryEntry(Exchange5a)->Trustees().Count(), 1);
+        QVERIFY(!Volume.GetDirectoryEntry(Fresh)->DeleteInhibit());
+        QCOMPARE(Volume.GetDirectoryEntry(Fresh)->Trustees().Count(), 0);
+
+        const QString Refused = Q("Die Verzeichnisdatenbank „%1/directory.db“ ist schreibgeschützt: "
+                                  "Änderungen sind nicht möglich. (-672)")
+                                    .arg(Folder);
+        const std::function<void()> Writes[] = {
+            [&] { Store.CreateObject(Store.Resolve(Schueler), Q("Organizational Unit"), Q("7c")); },
+            [&] {
+                Store.WriteFields(Store.Resolve(Schueler), {{Q("Description"), Q("neu")}});
+            },
+            [&] { Store.SetPassword(Store.Resolve(Admin), Q("neu")); },
+            [&] { Store.CreateFolder(Q("\\\\SRV1\\DATA\\home\\fehlt")); },
+            [&] { Store.SetFolderFlag(Store.OpenFolder(Exchange5a), TFolderFlag::DeleteInhibit, false); },
+            [&] {
+                Store.AddVolume({Q("SRV2"), Q("DATA"), QString(), QString()});
+            },
+            [&] { Store.StartCatalogRefresh(Store.Resolve(Katalog)); },
+            [&] { Ldif::ImportTree(**FStore, Q("SCHULE"), "dn: o=neu\nobjectClass: organization\n"); },
+        };
+        for (const auto& Write : Writes)
+            QCOMPARE(MessageOf(Write), Refused);
+        QVERIFY(!QFileInfo::exists(Folder + Q("/volumes/SRV2")));
+        QCOMPARE(FileBytes(Folder + Q("/directory.db")), Before);
     }
 
     void PasswordIsKeptAsSaltedHash() {

@@ -1,12 +1,6 @@
-// clang-format off
-// libFuzzer target for the INI file. Build and run from the repository root:
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -fPIC $(pkg-config --cflags --libs Qt6Core) -Isrc/common tests/fuzz/fuzz_inifile.cpp src/common/IniFile.cpp -o /tmp/fuzz_ini
-//   mkdir -p /tmp/fuzz_ini_corpus && /tmp/fuzz_ini -max_total_time=300 /tmp/fuzz_ini_corpus tests/fuzz/corpus/inifile
-// clang-format on
-//
-// The input is the file. It is read, saved unchanged (the same bytes again), then one key is set and
-// the file saved and read again: the key reads the new value and every other key as before. Which key
-// and value are taken is derived from the input too, so the fuzzer steers them as well.
+// The INI file on arbitrary bytes. The input is the file. It is read, saved unchanged (the same bytes again),
+// then one key is set and the file saved and read again: the key reads the new value and every other key as
+// before. Which key and value are taken is derived from the input too, so the fuzzer steers them as well.
 
 #include "IniFileCheck.h"
 

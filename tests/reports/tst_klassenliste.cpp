@@ -2,9 +2,11 @@
 
 #include <TestMain.h>
 
+#include <ErrorCode.h>
 #include <ErrorGuard.h>
 #include <FaultInjection.h>
 #include <KlassenListe_U.h>
+#include <ReadOnlyStore.h>
 
 #include <QApplication>
 #include <QLabel>
@@ -45,6 +47,7 @@ private Q_SLOTS:
     void failures();
     void printedLines_data();
     void printedLines();
+    void readOnlyStore();
 };
 
 void TKlassenListeTest::rows() {
@@ -71,6 +74,26 @@ void TKlassenListeTest::rows() {
     QCOMPARE(GridRows().mid(11, 2), (QStringList{u"a2|1|-|"_s, u"B1|2|-|"_s}));
     QCOMPARE(LabelText("laKlassen"), QStringLiteral("Anzahl: 14"));
     QVERIFY(TModalSeam::Shown().isEmpty());
+}
+
+// On a store the user may only read, the program starts and lists the classes; a change is
+// refused with the reason.
+void TKlassenListeTest::readOnlyStore() {
+    Form.reset();
+    Store->Close();
+    TReadOnlyStore ReadOnly(Store->Path(), true);
+    Store->Open();
+    OpenForm();
+    Tab()->TabListeKlassenShow();
+    QCOMPARE(GridRows().size(), 11);
+    QCOMPARE(LabelText("laKlassen"), QStringLiteral("Anzahl: 11"));
+    QCOMPARE(CodeOf([] {
+                 NDK->SetFieldValue(Schueler + QStringLiteral("\\5a"), QStringLiteral("Description"),
+                                    QStringLiteral("neu"));
+             }),
+             ERR_NO_ACCESS);
+    QVERIFY(TModalSeam::Shown().isEmpty());
+    Form.reset();
 }
 
 void TKlassenListeTest::failures_data() {

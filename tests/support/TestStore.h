@@ -24,8 +24,7 @@
 class TTestStore {
 public:
     explicit TTestStore(bool WithDemoTree = true) {
-        Store = std::make_shared<TSqliteStore>(Dir.path());
-        Store->UseMinimalPasswordCostForTests();
+        OpenStore();
         if (WithDemoTree)
             CreateDemoTree(*Store);
         TLdapTestServer* Server =
@@ -33,14 +32,19 @@ public:
         if (Server) {
             Server->Reset();
             Ldap = std::make_shared<TLdapDirectory>(Server->Settings(), Server->Password());
-            Directory = std::make_shared<TTreeRouter>(
-                Store, std::vector<TTreeRouter::TRoute>{{QStringLiteral("SCHULE"), Ldap}});
-        } else {
-            Directory = Store;
         }
-        Client = std::make_unique<TDirectoryClient>(Directory, Store);
-        TDirectoryClient::SetInstance(Client.get());
+        Connect();
         TFaultInjection::Clear();
+    }
+    // Closes the store, and opens it again from its folder as the program's next start does.
+    void Close() {
+        Client.reset();
+        Directory.reset();
+        Store.reset();
+    }
+    void Open() {
+        OpenStore();
+        Connect();
     }
     ~TTestStore() {
         TFaultInjection::Clear();
@@ -55,6 +59,21 @@ public:
     std::shared_ptr<TLdapDirectory> Ldap;         // the server's tree, when run against it
     std::shared_ptr<TDirectoryBackend> Directory; // what the client reads and writes
     std::unique_ptr<TDirectoryClient> Client;
+
+private:
+    void OpenStore() {
+        Store = std::make_shared<TSqliteStore>(Dir.path());
+        Store->UseMinimalPasswordCostForTests();
+    }
+    void Connect() {
+        if (Ldap)
+            Directory = std::make_shared<TTreeRouter>(
+                Store, std::vector<TTreeRouter::TRoute>{{QStringLiteral("SCHULE"), Ldap}});
+        else
+            Directory = Store;
+        Client = std::make_unique<TDirectoryClient>(Directory, Store);
+        TDirectoryClient::SetInstance(Client.get());
+    }
 };
 
 // The write lock of a store, held from a connection of its own as another writer would hold it:

@@ -22,11 +22,12 @@ constexpr NWCCODE ERR_SYNTAX_VIOLATION = -613;
 constexpr NWCCODE ERR_DUPLICATE_VALUE = -614; // also answered when removing values from an empty attribute
 constexpr NWCCODE ERR_ATTRIBUTE_ALREADY_EXISTS = -615;
 constexpr NWCCODE ERR_TRANSPORT_FAILURE = -625; // the directory server cannot be reached or did not answer
+constexpr NWCCODE ERR_INCONSISTENT_DATABASE = -618; // the directory's database is empty or damaged
 constexpr NWCCODE ERR_INVALID_REQUEST = -641;
 constexpr NWCCODE ERR_BUFFER_FULL = -649;
 constexpr NWCCODE ERR_BAD_CONTEXT = -667;
 constexpr NWCCODE ERR_FAILED_AUTHENTICATION = -669;
-constexpr NWCCODE ERR_NO_ACCESS = -672;
+constexpr NWCCODE ERR_NO_ACCESS = -672;      // a write where the workstation may only read
 constexpr NWCCODE ERR_INVALID_PATH = 0x899C; // path parse: malformed text or unknown volume
 constexpr NWCCODE ERR_PASSWORD_TOO_SHORT = -216;
 

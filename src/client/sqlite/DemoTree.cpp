@@ -315,7 +315,7 @@ QString WorkstationStoreFolder() {
 
 std::shared_ptr<TSqliteStore> OpenWorkstationStore(const QString& Folder) {
     auto Store = std::make_shared<TSqliteStore>(Folder.isEmpty() ? WorkstationStoreFolder() : Folder);
-    if (Store->IsEmpty())
+    if (Store->IsEmpty() && !Store->ReadOnly())
         CreateDemoTree(*Store);
     return Store;
 }

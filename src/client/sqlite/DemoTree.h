@@ -15,7 +15,7 @@ void CreateDemoTree(TSqliteStore& Store);
 QString WorkstationStoreFolder();
 
 // Opens the workstation's store: in Folder, else in WorkstationStoreFolder(). A store that holds no
-// tree yet gets the demo tree.
+// tree yet gets the demo tree, unless it may only be read.
 std::shared_ptr<TSqliteStore> OpenWorkstationStore(const QString& Folder = QString());
 
 // What ConnectImportedTree set up: whether it connected the tree, and the servers it connected.

@@ -2,7 +2,9 @@
 
 #include <EDirectoryError.h>
 
+#include <QDir>
 #include <QSqlError>
+#include <QUrl>
 #include <atomic>
 
 namespace {
@@ -10,22 +12,52 @@ std::atomic<int>& NextSlot() {
     static std::atomic<int> N{0};
     return N;
 }
+
+// The database's primary result codes that the user is told about in words of their own.
+constexpr int SqliteReadOnly = 8;
+constexpr int SqliteCorrupt = 11;
+constexpr int SqliteNotADatabase = 26;
+
+[[noreturn]] void NotWritable(const QString& File) {
+    ThrowDirectoryError(
+        ERR_NO_ACCESS,
+        QStringLiteral("Die Verzeichnisdatenbank „%1“ ist schreibgeschützt: Änderungen sind nicht möglich.")
+            .arg(File));
+}
 } // namespace
 
 TStatement::TStatement(const char* Sql) : FSql(Sql), FSlot(NextSlot()++) {}
 
-TSqlConnection::TSqlConnection(const QString& DatabaseFile) {
+TSqlConnection::TSqlConnection(const QString& Database, TSqlAccess Access)
+    : FFile(QDir::toNativeSeparators(Database)), FAccess(Access) {
     static std::atomic<int> Counter{0};
     FName = QStringLiteral("parvon_client_%1").arg(++Counter);
     FDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), FName);
-    FDb.setDatabaseName(DatabaseFile);
-    FDb.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    QString Options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
+    switch (Access) {
+    case TSqlAccess::ReadWrite:
+        FDb.setDatabaseName(Database);
+        break;
+    case TSqlAccess::ReadOnly:
+        FDb.setDatabaseName(Database);
+        Options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        break;
+    case TSqlAccess::Unchanging:
+        FDb.setDatabaseName(QUrl::fromLocalFile(Database).toString(QUrl::FullyEncoded) +
+                            QStringLiteral("?mode=ro&immutable=1"));
+        Options += QStringLiteral(";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI");
+        break;
+    case TSqlAccess::Memory:
+        FDb.setDatabaseName(QStringLiteral("file:%1?mode=memory&cache=shared").arg(Database));
+        Options += QStringLiteral(";QSQLITE_OPEN_URI");
+        break;
+    }
+    FDb.setConnectOptions(Options);
     try {
         if (!FDb.open())
             ThrowDirectoryError(-1,
-                                QStringLiteral("Der Verzeichnisspeicher %1 kann nicht geöffnet werden: %2")
-                                    .arg(DatabaseFile, FDb.lastError().text()));
-        Execute(QStringLiteral("PRAGMA journal_mode=WAL"));
+                                QStringLiteral("Die Verzeichnisdatenbank „%1“ kann nicht geöffnet werden: %2")
+                                    .arg(FFile, FDb.lastError().text()));
         Execute(QStringLiteral("PRAGMA foreign_keys=ON"));
         Execute(QStringLiteral("PRAGMA synchronous=NORMAL"));
     } catch (...) {
@@ -42,6 +74,11 @@ TSqlConnection::~TSqlConnection() {
     FDb.close();
     FDb = QSqlDatabase();
     QSqlDatabase::removeDatabase(FName);
+}
+
+void TSqlConnection::UseWriteAheadLog() {
+    if (FAccess == TSqlAccess::ReadWrite)
+        Execute(QStringLiteral("PRAGMA journal_mode=WAL"));
 }
 
 QSqlQuery& TSqlConnection::Prepared(const TStatement& Statement) {
@@ -78,11 +115,37 @@ void TSqlConnection::Execute(const QString& Sql) {
 }
 
 void TSqlConnection::Fail(const QSqlQuery& Query) const {
-    ThrowDirectoryError(-1, QStringLiteral("Verzeichnisspeicher: %1").arg(Query.lastError().text()));
+    Fail(Query.lastError());
+}
+
+void TSqlConnection::Fail(const QSqlError& Error) const {
+    // The database's primary result code, whether or not the driver hands out an extended one.
+    const int Code = Error.nativeErrorCode().toInt() & 0xFF;
+    if (Code == SqliteCorrupt || Code == SqliteNotADatabase)
+        Broken();
+    if (Code == SqliteReadOnly)
+        NotWritable(FFile);
+    ThrowDirectoryError(-1, QStringLiteral("Verzeichnisspeicher: %1").arg(Error.text()));
+}
+
+void ThrowBrokenDatabase(const QString& File) {
+    ThrowDirectoryError(ERR_INCONSISTENT_DATABASE,
+                        QStringLiteral("Die Verzeichnisdatenbank „%1“ ist leer oder beschädigt.")
+                            .arg(QDir::toNativeSeparators(File)));
+}
+
+void TSqlConnection::Broken() const {
+    ThrowBrokenDatabase(FFile);
+}
+
+void TSqlConnection::CheckWritable() const {
+    if (ReadOnly())
+        NotWritable(FFile);
 }
 
 void TSqlConnection::Begin() {
     if (FDepth == 0) {
+        CheckWritable();
         Execute(QStringLiteral("BEGIN IMMEDIATE"));
         FInnerAbandoned = false;
     }
@@ -98,6 +161,7 @@ void TSqlConnection::Commit() {
         ThrowDirectoryError(-1, QStringLiteral("Die Änderung wurde abgebrochen und wird zurückgenommen"));
     Execute(QStringLiteral("COMMIT"));
     FDepth = 0;
+    FUndo.clear();
 }
 
 void TSqlConnection::Abandon() {
@@ -111,14 +175,18 @@ void TSqlConnection::Abandon() {
         Execute(QStringLiteral("ROLLBACK"));
     } catch (...) {
     }
+    for (auto It = FUndo.rbegin(); It != FUndo.rend(); ++It)
+        (*It)();
+    FUndo.clear();
     for (const auto& Listener : FRollbackListeners)
         Listener();
 }
 
 TQuery::TQuery(TSqlConnection& Db, const QString& Sql, const QVariantList& Args)
-    : TQuery(Db.Prepared(Sql), Args) {}
+    : TQuery(Db, Db.Prepared(Sql), Args) {}
 
-TQuery::TQuery(QSqlQuery& Prepared, const QVariantList& Args) : FQuery(Prepared) {
+TQuery::TQuery(TSqlConnection& Db, QSqlQuery& Prepared, const QVariantList& Args)
+    : FDb(Db), FQuery(Prepared) {
     for (int I = 0; I < Args.size(); ++I)
         Bind(I, Args.at(I));
     Exec();
@@ -133,7 +201,7 @@ void TQuery::Bind(int Index, const QVariant& Value) {
 void TQuery::Exec() {
     if (FQuery.exec())
         return;
-    const QString Error = FQuery.lastError().text();
+    const QSqlError Error = FQuery.lastError();
     FQuery.finish();
-    ThrowDirectoryError(-1, QStringLiteral("Verzeichnisspeicher: %1").arg(Error));
+    FDb.Fail(Error);
 }

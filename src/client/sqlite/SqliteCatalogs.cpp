@@ -146,8 +146,9 @@ void Refresh(TSqliteStoreParts& P, const TObjectRef& Catalog) {
 
 } // namespace
 
-TSqliteCatalogs::TSqliteCatalogs(const QString& DatabaseFile, const QString& StoreFolder)
-    : FDatabaseFile(DatabaseFile), FStoreFolder(StoreFolder), FRunning(std::make_shared<TRunning>()) {
+TSqliteCatalogs::TSqliteCatalogs(const QString& Database, TSqlAccess Access, const QString& StoreFolder)
+    : FDatabase(Database), FStoreFolder(StoreFolder), FAccess(Access),
+      FRunning(std::make_shared<TRunning>()) {
     // Refreshes queue up: the database takes one writer at a time anyway.
     FPool.setMaxThreadCount(1);
 }
@@ -163,9 +164,9 @@ bool TSqliteCatalogs::Start(const TObjectRef& Catalog) {
             return false;
         FRunning->Catalogs.insert(Catalog.Key.Id);
     }
-    FPool.start([Running = FRunning, Database = FDatabaseFile, Folder = FStoreFolder, Catalog] {
+    FPool.start([Running = FRunning, Database = FDatabase, Access = FAccess, Folder = FStoreFolder, Catalog] {
         try {
-            TSqliteStoreParts P(Database, Folder);
+            TSqliteStoreParts P(Database, Access, Folder);
             P.Fields.LoadSchema();
             Refresh(P, Catalog);
         } catch (...) {

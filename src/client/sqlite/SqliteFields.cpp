@@ -49,7 +49,11 @@ constexpr int RowsPerInsert = 32;
 
 TSqliteFields::TSqliteFields(TSqlConnection& Db, TSqliteObjects& Objects, TSqliteSettings& Settings)
     : Db(Db), Objects(Objects), Settings(Settings) {
+    // Only a type added in the transaction goes with its rollback.
     Db.OnRollback([this] {
+        if (!FTypesUncommitted)
+            return;
+        FTypesUncommitted = false;
         try {
             LoadSchema();
         } catch (...) {
@@ -97,6 +101,7 @@ void TSqliteFields::AddType(const QString& Name, const QString& Syntax, bool Sin
     TSqlTransaction T(Db);
     TQuery(Db, Insert, Name, Syntax, SingleValued ? 1 : 0, qMax(0, MaxLength));
     T.Commit();
+    FTypesUncommitted = FTypesUncommitted || Db.InTransaction();
     LoadSchema();
 }
 

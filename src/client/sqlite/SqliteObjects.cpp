@@ -286,7 +286,7 @@ std::vector<TChildEntry> TSqliteObjects::Children(const TObjectRef& Container, c
         return QStringLiteral("SELECT id, name, layout") + Count + QStringLiteral(" FROM objects WHERE ") +
                Where + Filter + QStringLiteral(" ORDER BY id");
     });
-    TQuery Q(Prepared, Args);
+    TQuery Q(Db, Prepared, Args);
     std::vector<TChildEntry> Rows;
     Rows.reserve(32);
     while (Q.Next()) {
@@ -312,7 +312,7 @@ int TSqliteObjects::CountChildren(const TObjectRef& Container, const QStringList
     QSqlQuery& Prepared = Statement(2000 + int(Wanted.size()) * 2 + (Container.Key.Id ? 0 : 1), [&] {
         return QStringLiteral("SELECT COUNT(*) FROM objects WHERE ") + Where + Filter;
     });
-    TQuery Q(Prepared, Args);
+    TQuery Q(Db, Prepared, Args);
     return Q.Next() ? Q.Value(0).toInt() : 0;
 }
 
@@ -345,7 +345,8 @@ QStringList TSqliteObjects::Search(const TObjectRef& Base, const QString& Name, 
         Args << Name.toUpper();
     if (!WantedLayout.isEmpty())
         Args << WantedLayout;
-    TQuery Q(Statement(Kind,
+    TQuery Q(Db,
+             Statement(Kind,
                        [&] {
                            const QString NamePart = NameMode == 2   ? QStringLiteral(" AND uname GLOB ?")
                                                     : NameMode == 1 ? QStringLiteral(" AND uname=?")

@@ -131,6 +131,7 @@ private:
     TSqliteSettings& Settings;
     std::vector<NWFieldType> FTypes;
     QHash<QString, int> FTypeIndex; // upper-cased name -> index into FTypes
+    bool FTypesUncommitted = false; // a transaction that still runs added a type
 };
 
 // The volume map, folders, flags and trustees. The map and the ids of the folders opened are
@@ -181,6 +182,7 @@ private:
     // Maps "\\SERVER\VOLUME\dir\sub" to its local folder; false (with a reason) when the path is
     // malformed, climbs out, names an unknown volume, or would leave the volume's root.
     bool Map(const QString& UncPath, TMapped& Out, QString* Why = nullptr);
+    void MakeRoot(const QString& Root, const QString& Shown);
     QString AbsoluteRoot(const QString& Stored) const;
     QString StoredRoot(const QString& Absolute) const;
 
@@ -192,14 +194,15 @@ private:
 };
 
 // Creates a folder and its missing parents, readable by the owner only; true when it exists.
-bool MakeOwnerOnlyPath(const QString& Folder);
+// Created receives the folders made, outermost first.
+bool MakeOwnerOnlyPath(const QString& Folder, QStringList* Created = nullptr);
 
 // Catalog refreshes: each runs on a worker thread with store parts over a connection of its own,
 // so that the user interface reads the store meanwhile. One catalog refreshes at most once at a
 // time.
 class TSqliteCatalogs {
 public:
-    TSqliteCatalogs(const QString& DatabaseFile, const QString& StoreFolder);
+    TSqliteCatalogs(const QString& Database, TSqlAccess Access, const QString& StoreFolder);
     ~TSqliteCatalogs(); // waits for the refreshes that run
     TSqliteCatalogs(const TSqliteCatalogs&) = delete;
     TSqliteCatalogs& operator=(const TSqliteCatalogs&) = delete;
@@ -215,13 +218,14 @@ private:
         QMutex Mutex;
         QSet<qint64> Catalogs;
     };
-    QString FDatabaseFile, FStoreFolder;
+    QString FDatabase, FStoreFolder;
+    TSqlAccess FAccess;
     std::shared_ptr<TRunning> FRunning;
     QThreadPool FPool;
 };
 
 struct TSqliteStoreParts {
-    TSqliteStoreParts(const QString& DatabaseFile, const QString& StoreFolder);
+    TSqliteStoreParts(const QString& Database, TSqlAccess Access, const QString& StoreFolder);
     TSqlConnection Db;
     TSqliteSettings Settings;
     TSqliteObjects Objects;

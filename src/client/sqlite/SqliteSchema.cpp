@@ -167,24 +167,38 @@ void UpdateDb(TSqlConnection& Db, int FromVersion) {
 
 } // namespace
 
-void Upgrade(TSqlConnection& Db) {
+void Create(TSqlConnection& Db) {
     TSqlTransaction T(Db);
+    CreateDb(Db);
+    Db.Execute(QStringLiteral("PRAGMA user_version=%1").arg(CurrentVersion));
+    T.Commit();
+}
+
+void Upgrade(TSqlConnection& Db) {
     const int Found = Version(Db);
-    if (Found == CurrentVersion) {
-        T.Commit();
+    // Every store, the ones before the layout was numbered too, holds its trees.
+    if (Found == 0 && !HasTable(Db, "trees"))
+        Db.Broken();
+    if (Found == CurrentVersion)
         return;
-    }
     if (Found > CurrentVersion)
         ThrowDirectoryError(
             -1,
             QStringLiteral("Der Verzeichnisspeicher hat das Format %1; dieses Programm kennt Formate bis %2")
                 .arg(Found)
                 .arg(CurrentVersion));
-    if (Found == 0 && !HasTable(Db, "trees"))
-        CreateDb(Db);
-    else
-        UpdateDb(Db, Found);
-    Db.Execute(QStringLiteral("PRAGMA user_version=%1").arg(CurrentVersion));
+    if (Db.ReadOnly())
+        ThrowDirectoryError(ERR_NO_ACCESS,
+                            QStringLiteral("Die Verzeichnisdatenbank „%1“ hat ein älteres Format "
+                                           "und ist schreibgeschützt: Sie kann nicht "
+                                           "umgestellt werden.")
+                                .arg(Db.File()));
+    TSqlTransaction T(Db);
+    // Another program may have brought it on meanwhile.
+    if (const int Now = Version(Db); Now < CurrentVersion) {
+        UpdateDb(Db, Now);
+        Db.Execute(QStringLiteral("PRAGMA user_version=%1").arg(CurrentVersion));
+    }
     T.Commit();
 }
 

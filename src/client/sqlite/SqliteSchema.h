@@ -9,8 +9,12 @@ namespace SqliteSchema {
 // The layout this program writes.
 constexpr int CurrentVersion = 2;
 
-// Brings the database to the current layout in one transaction: creates a new database, or runs
-// the steps from the database's layout on. Throws for a layout newer than this program knows.
+// Lays out a new, empty database in one transaction.
+void Create(TSqlConnection& Db);
+
+// Brings a store's database to the current layout in one transaction: runs the steps from the
+// database's layout on. Throws for a database that holds no store, for a layout newer than this
+// program knows, and for an older one that may only be read.
 void Upgrade(TSqlConnection& Db);
 
 } // namespace SqliteSchema

@@ -7,9 +7,15 @@
 #include <Layouts.h>
 #include <Names.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <QTemporaryFile>
+#include <atomic>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,37 +28,101 @@ QString PrepareFolder(const QString& Folder) {
     return Clean;
 }
 
-QString DatabaseFile(const QString& Folder) {
-    const QString Path = Folder + QStringLiteral("/directory.db");
-    if (!QFileInfo::exists(Path)) {
-        QFile F(Path);
-        if (!F.open(QIODevice::WriteOnly))
-            ThrowDirectoryError(
-                -1, QStringLiteral("Der Verzeichnisspeicher %1 kann nicht angelegt werden").arg(Path));
-        F.close();
-        F.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+QString Shown(const QString& Path) {
+    return QDir::toNativeSeparators(Path);
+}
+
+// Whether this process may write the file or folder (as it is, with its effective rights).
+bool MayWrite(const QString& Path) {
+    return faccessat(AT_FDCWD, QFile::encodeName(Path).constData(), W_OK, AT_EACCESS) == 0;
+}
+
+// A database file begins with a header of its own; anything else, an empty file too, is refused
+// before the database library sees it: it would take a file too short for a header as a new
+// database and write over it.
+void CheckDatabaseHeader(const QString& Path) {
+    static const QByteArray Magic("SQLite format 3\0", 16);
+    QFile F(Path);
+    if (!F.open(QIODevice::ReadOnly))
+        ThrowDirectoryError(-1, QStringLiteral("Die Verzeichnisdatenbank „%1“ kann nicht gelesen werden: %2")
+                                    .arg(Shown(Path), F.errorString()));
+    if (F.size() < 100 || F.read(Magic.size()) != Magic)
+        ThrowBrokenDatabase(Path);
+}
+
+// Makes a new store's database: laid out in a file of its own, then moved into place, so that
+// the name only ever names a whole store. Should another process have made one meanwhile, that
+// one stays.
+void CreateDatabase(const QString& Path) {
+    QTemporaryFile Fresh(Path + QStringLiteral(".new-XXXXXX")); // readable by the owner only
+    auto Fail = [&](const QString& Why) {
+        ThrowDirectoryError(-1, QStringLiteral("Die Verzeichnisdatenbank „%1“ kann nicht angelegt werden: %2")
+                                    .arg(Shown(Path), Why));
+    };
+    if (!Fresh.open())
+        Fail(Fresh.errorString());
+    Fresh.close();
+    auto DropLeftovers = qScopeGuard([&] {
+        for (const char* Suffix : {"-wal", "-shm", "-journal"})
+            QFile::remove(Fresh.fileName() + QLatin1String(Suffix));
+    });
+    {
+        TSqlConnection Db(Fresh.fileName(), TSqlAccess::ReadWrite);
+        SqliteSchema::Create(Db);
+        Db.UseWriteAheadLog();
     }
-    return Path;
+    if (!QFile::rename(Fresh.fileName(), Path) && !QFileInfo::exists(Path))
+        Fail(QStringLiteral("%1 lässt sich nicht umbenennen").arg(Shown(Fresh.fileName())));
+}
+
+QString MemoryDatabaseName() {
+    static std::atomic<int> Counter{0};
+    return QStringLiteral("parvon-store-%1-%2").arg(QCoreApplication::applicationPid()).arg(++Counter);
 }
 
 } // namespace
 
-TSqliteStoreParts::TSqliteStoreParts(const QString& DatabaseFile, const QString& StoreFolder)
-    : Db(DatabaseFile), Settings(Db), Objects(Db), Fields(Db, Objects, Settings), Volumes(Db, StoreFolder) {}
+TSqliteStoreParts::TSqliteStoreParts(const QString& Database, TSqlAccess Access, const QString& StoreFolder)
+    : Db(Database, Access), Settings(Db), Objects(Db), Fields(Db, Objects, Settings),
+      Volumes(Db, StoreFolder) {}
 
-TSqliteStore::TSqliteStore(const QString& Folder) : FFolder(PrepareFolder(Folder)) {
-    const QString Database = DatabaseFile(FFolder);
-    P = std::make_unique<TSqliteStoreParts>(Database, FFolder);
+TSqliteStore::TSqliteStore(const QString& Folder, TStorage Storage) : FFolder(PrepareFolder(Folder)) {
+    QString Database = FFolder + QStringLiteral("/directory.db");
+    TSqlAccess Access = TSqlAccess::ReadWrite;
+    if (Storage == TStorage::Memory) {
+        Database = MemoryDatabaseName();
+        Access = TSqlAccess::Memory;
+    } else if (!QFileInfo::exists(Database)) {
+        CreateDatabase(Database);
+    } else {
+        CheckDatabaseHeader(Database);
+        // Readers of the write-ahead log share an index file beside the database; where none is
+        // and none can be made, nobody writes the database either.
+        if (!MayWrite(FFolder))
+            Access = QFileInfo::exists(Database + QStringLiteral("-shm")) ? TSqlAccess::ReadOnly
+                                                                          : TSqlAccess::Unchanging;
+        else if (!MayWrite(Database))
+            Access = TSqlAccess::ReadOnly;
+    }
+    P = std::make_unique<TSqliteStoreParts>(Database, Access, FFolder);
+    if (Access == TSqlAccess::Memory)
+        SqliteSchema::Create(P->Db);
     SqliteSchema::Upgrade(P->Db);
+    P->Db.UseWriteAheadLog();
     P->Fields.LoadSchema();
-    MakeOwnerOnlyPath(FFolder + QStringLiteral("/volumes"));
-    FCatalogs = std::make_unique<TSqliteCatalogs>(Database, FFolder);
+    if (!P->Db.ReadOnly())
+        MakeOwnerOnlyPath(FFolder + QStringLiteral("/volumes"));
+    FCatalogs = std::make_unique<TSqliteCatalogs>(Database, Access, FFolder);
 }
 
 TSqliteStore::~TSqliteStore() = default;
 
 QString TSqliteStore::ConnectionName() const {
     return P->Db.ConnectionName();
+}
+
+bool TSqliteStore::ReadOnly() const {
+    return P->Db.ReadOnly();
 }
 
 bool TSqliteStore::IsEmpty() {
@@ -229,6 +299,7 @@ void TSqliteStore::RollbackTransaction() {
 }
 
 bool TSqliteStore::StartCatalogRefresh(const TObjectRef& Catalog) {
+    P->Db.CheckWritable();
     if (!Catalog.Key.Id || !P->Objects.Exists(Catalog))
         ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Das Objekt gibt es nicht mehr"));
     if (Catalog.Layout != CatalogLayout())

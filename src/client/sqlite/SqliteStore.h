@@ -18,15 +18,24 @@ class TSqliteCatalogs;
 // under each volume's root. It is both the client's directory and its volume store.
 class TSqliteStore final : public TDirectoryBackend, public TVolumeStore {
 public:
-    // Opens (and creates when missing) the store in Folder: database "directory.db" and the default
-    // volume roots below "volumes/". Files created there are readable by the owner only.
-    explicit TSqliteStore(const QString& Folder);
+    // Where the database lives: the file "directory.db" in the store's folder, or the memory of
+    // this process (for tests and fuzzing: nothing of it outlives the store, but its volumes'
+    // folders are real folders below the store's folder all the same).
+    enum class TStorage { File, Memory };
+
+    // Opens the store in Folder: database "directory.db" and the default volume roots below
+    // "volumes/". Only a missing database file makes a new store (whole or not at all); an
+    // existing file that is empty, damaged or holds no store is refused with ERR_INCONSISTENT_DATABASE
+    // and left as it is. A database the user may not write (the file or its folder) opens for
+    // reading: every write then throws ERR_NO_ACCESS. Files created are readable by the owner only.
+    explicit TSqliteStore(const QString& Folder, TStorage Storage = TStorage::File);
     ~TSqliteStore() override;
     TSqliteStore(const TSqliteStore&) = delete;
     TSqliteStore& operator=(const TSqliteStore&) = delete;
 
     QString Folder() const { return FFolder; }
     QString ConnectionName() const;
+    bool ReadOnly() const;
     bool IsEmpty(); // no tree yet
 
     // Setting up the workstation and the directory.

@@ -37,7 +37,7 @@ bool Inside(const QString& Path, const QString& Root) {
 
 } // namespace
 
-bool MakeOwnerOnlyPath(const QString& Folder) {
+bool MakeOwnerOnlyPath(const QString& Folder, QStringList* Created) {
     const QString Clean = QDir::cleanPath(QDir(Folder).absolutePath());
     if (QFileInfo(Clean).isDir())
         return true;
@@ -50,9 +50,14 @@ bool MakeOwnerOnlyPath(const QString& Folder) {
             break;
         P = Up;
     }
-    for (const QString& M : Missing)
-        if (!QDir().mkdir(M, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) && !QFileInfo(M).isDir())
+    for (const QString& M : Missing) {
+        if (QDir().mkdir(M, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+            if (Created)
+                Created->append(M);
+        } else if (!QFileInfo(M).isDir()) {
             return false;
+        }
+    }
     return QFileInfo(Clean).isDir();
 }
 
@@ -134,15 +139,13 @@ void TSqliteVolumes::Add(const TVolume& Volume) {
         Volume.RootFolder.isEmpty()
             ? FStoreFolder + QStringLiteral("/volumes/") + Volume.Server + QLatin1Char('/') + Volume.Volume
             : QDir::cleanPath(QDir(Volume.RootFolder).absolutePath());
-    if (!MakeOwnerOnlyPath(Root))
-        ThrowDirectoryError(-1,
-                            QStringLiteral("Der Ordner des Volumes %1 kann nicht angelegt werden").arg(Root));
     const QString Object = Volume.VolumeObject.isNull() ? QStringLiteral("") : Volume.VolumeObject;
     static const TStatement Insert(
         "INSERT INTO volumes(server, volume, userver, uvolume, root, volume_object, "
         "uvolume_object) VALUES(?, ?, ?, ?, ?, ?, ?)");
     TSqlTransaction T(Db);
     FRowsLoaded = false;
+    MakeRoot(Root, Root);
     TQuery(Db, Insert, Volume.Server, Volume.Volume, Volume.Server.toUpper(), Volume.Volume.toUpper(),
            StoredRoot(Root), Object, Object.toUpper());
     T.Commit();
@@ -154,14 +157,26 @@ void TSqliteVolumes::SetRoot(const QString& Server, const QString& Volume, const
         UnknownVolume(Server, Volume);
     const qint64 Id = Row->Id;
     const QString Root = QDir::cleanPath(QDir(RootFolder).absolutePath());
-    if (RootFolder.isEmpty() || !MakeOwnerOnlyPath(Root))
-        ThrowDirectoryError(
-            -1, QStringLiteral("Der Ordner des Volumes %1 kann nicht angelegt werden").arg(RootFolder));
     static const TStatement Update("UPDATE volumes SET root=? WHERE id=?");
     TSqlTransaction T(Db);
     FRowsLoaded = false;
+    MakeRoot(RootFolder.isEmpty() ? QString() : Root, RootFolder);
     TQuery(Db, Update, StoredRoot(Root), Id);
     T.Commit();
+}
+
+// A volume's root folder, made inside the transaction that enters it: the folders made go again
+// should that transaction roll back. Shown names the folder in the error.
+void TSqliteVolumes::MakeRoot(const QString& Root, const QString& Shown) {
+    QStringList Created;
+    const bool Made = !Root.isEmpty() && MakeOwnerOnlyPath(Root, &Created);
+    Db.UndoOnRollback([Created] {
+        for (auto It = Created.crbegin(); It != Created.crend(); ++It)
+            QDir().rmdir(*It); // only while empty
+    });
+    if (!Made)
+        ThrowDirectoryError(
+            -1, QStringLiteral("Der Ordner des Volumes %1 kann nicht angelegt werden").arg(Shown));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -250,7 +265,12 @@ bool TSqliteVolumes::FolderExists(const QString& UncPath) {
 
 bool TSqliteVolumes::CreateFolder(const QString& UncPath) {
     TMapped Mapped;
-    return Map(UncPath, Mapped) && (Mapped.IsDir || MakeOwnerOnlyPath(Mapped.Local));
+    if (!Map(UncPath, Mapped))
+        return false;
+    if (Mapped.IsDir)
+        return true;
+    Db.CheckWritable();
+    return MakeOwnerOnlyPath(Mapped.Local);
 }
 
 QStringList TSqliteVolumes::ListFolders(const QString& UncPath) {
@@ -283,6 +303,10 @@ TFolderKey TSqliteVolumes::OpenFolder(const QString& UncPath) {
             Id = Q.Value(0).toLongLong();
     }
     if (!Id) {
+        // A folder gets its row (flags and trustees) when first opened; until then it has none of
+        // either, which a store that may only be read answers without the row.
+        if (Db.ReadOnly())
+            return {0, QString()};
         static const TStatement Insert("INSERT INTO folders(volume_id, path) VALUES(?, ?)");
         TSqlTransaction T(Db);
         Id = TQuery(Db, Insert, Mapped.Volume.Id, Mapped.Key).LastInsertId();
@@ -295,6 +319,8 @@ TFolderKey TSqliteVolumes::OpenFolder(const QString& UncPath) {
 bool TSqliteVolumes::Flag(const TFolderKey& Folder, TFolderFlag Flag) {
     static const TStatement Delete("SELECT delete_inhibit FROM folders WHERE id=?");
     static const TStatement Rename("SELECT rename_inhibit FROM folders WHERE id=?");
+    if (!Folder.Id) // a folder without its row yet
+        return false;
     TQuery Q(Db, Flag == TFolderFlag::DeleteInhibit ? Delete : Rename, Folder.Id);
     if (!Q.Next())
         FolderGone();
