@@ -221,17 +221,6 @@ std::vector<TRdn> ParseDn(const QString& Dn) {
     return Result;
 }
 
-// The separator "#" after the DN of a "DN#space#path" value: the first "#" outside an escape.
-int DnValueEnd(const QString& Text) {
-    for (int I = 0; I < Text.size(); ++I) {
-        if (Text[I] == QLatin1Char('\\'))
-            ++I;
-        else if (Text[I] == QLatin1Char('#'))
-            return I;
-    }
-    return -1;
-}
-
 struct TPlannedRecord {
     int Line = 0;
     QString FullName;
@@ -555,94 +544,6 @@ private:
 };
 
 } // namespace
-
-namespace {
-[[noreturn]] void BadValue(const QString& Message) {
-    throw EDirectoryError(Message, ERR_SYNTAX_VIOLATION);
-}
-} // namespace
-
-QVariant DecodeValue(const QByteArray& Bytes, const NWFieldType& Type, const TFullNameOf& FullNameOf) {
-    const TSyntaxKind Kind = KindOfSyntax(Type.Syntax);
-    if (Kind == TSyntaxKind::NetAddress) {
-        const qsizetype Hash = Bytes.indexOf('#');
-        bool Ok = false;
-        const int AddressType = Hash > 0 ? Bytes.left(Hash).toInt(&Ok) : 0;
-        if (!Ok || AddressType < 0)
-            BadValue(QStringLiteral("Netzwerkadresse erwartet (Typ \"#\" Adressbytes)"));
-        return QVariant::fromValue(NWNetAddress(AddressType, Bytes.mid(Hash + 1)));
-    }
-    if (Kind == TSyntaxKind::Octets)
-        return QVariant(Bytes);
-    QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString Text = Decoder.decode(Bytes);
-    if (Decoder.hasError())
-        BadValue(QStringLiteral("ungültiges UTF-8"));
-    switch (Kind) {
-    case TSyntaxKind::Integer: {
-        bool Ok = false;
-        const qint64 N = Text.trimmed().toLongLong(&Ok);
-        if (!Ok)
-            BadValue(QStringLiteral("ganze Zahl erwartet, nicht \"%1\"").arg(Text));
-        return QVariant(N);
-    }
-    case TSyntaxKind::Boolean: {
-        const QString B = Text.trimmed().toUpper();
-        if (B != QLatin1String("TRUE") && B != QLatin1String("FALSE"))
-            BadValue(QStringLiteral("TRUE oder FALSE erwartet, nicht \"%1\"").arg(Text));
-        return QVariant(B == QLatin1String("TRUE"));
-    }
-    case TSyntaxKind::Time: {
-        const QDateTime T = ParseGeneralizedTime(Text);
-        if (!T.isValid())
-            BadValue(QStringLiteral("Zeitangabe (generalized time, YYYYMMDDHHMMSSZ) erwartet, nicht \"%1\"")
-                         .arg(Text));
-        return QVariant(T);
-    }
-    case TSyntaxKind::Path: {
-        const int End = DnValueEnd(Text);
-        if (End < 0)
-            return Text; // written as stored
-        const QString Volume = FullNameOf(Text.left(End));
-        const QString Rest = Text.mid(End + 1);
-        const qsizetype Hash = Rest.indexOf(QLatin1Char('#'));
-        bool Ok = false;
-        if (Hash > 0)
-            Rest.left(Hash).toInt(&Ok);
-        if (!Ok)
-            BadValue(QStringLiteral("Pfad erwartet (Volume-DN \"#\" Namensraum \"#\" Pfad)"));
-        return QString(Volume + QLatin1Char(',') + Rest.mid(Hash + 1));
-    }
-    case TSyntaxKind::DistinguishedName:
-        if (Text.startsWith(TreeFullName(QString()), Qt::CaseInsensitive))
-            return Text; // an object of another tree, written as stored
-        return FullNameOf(Text);
-    default:
-        return Text;
-    }
-}
-
-QString ObjectClassToLayout(const QString& ObjectClass) {
-    for (const TClassName& C : ClassTable)
-        if (ObjectClass.compare(QLatin1String(C.ObjectClass), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(C.Layout);
-    for (const QString& Layout : KnownLayouts())
-        if (ObjectClass.compare(RuleName(Layout), Qt::CaseInsensitive) == 0)
-            return Layout;
-    return QString();
-}
-
-QHash<QString, QString> FieldsByAttribute(const std::vector<NWFieldType>& Types) {
-    QHash<QString, QString> Map;
-    for (const TFieldName& F : FieldTable)
-        Map.insert(QString::fromLatin1(F.Attribute).toLower(), QString::fromUtf8(F.Field));
-    for (const NWFieldType& T : Types) {
-        const QString Key = RuleName(T.Name).toLower();
-        if (!Map.contains(Key))
-            Map.insert(Key, T.Name);
-    }
-    return Map;
-}
 
 TImportResult ImportTree(TDirectoryClient& Client, const QString& TreeName, const QByteArray& Text) {
     TImporter Importer(Client, TreeName);

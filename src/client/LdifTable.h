@@ -48,4 +48,8 @@ bool InTree(const QString& FullName, const QString& TreeName);
 // or with "/" for "\".
 void CheckInsideVolume(const QString& Directory, int Line);
 
+// The separator "#" after the DN of a "DN#space#path" value: the first "#" outside an escape; -1
+// when there is none.
+int DnValueEnd(const QString& Text);
+
 } // namespace Ldif
