@@ -2,6 +2,8 @@
 
 #include "ListenHilfen.h"
 
+#include <Names.h>
+
 #include <DialogBau.h>
 #include <ErrorGuard.h>
 #include <Konfiguration.h>
@@ -137,7 +139,7 @@ void TKlassenListeTab::NamenLesen(TNDK& N) {
         N.ListEntries(K.ouSchueler, Liste);
         Klassen = Liste.Texts();
         std::sort(Klassen.begin(), Klassen.end(),
-                  [](const QString& A, const QString& B) { return NamenVergleich(A, B) < 0; });
+                  [](const QString& A, const QString& B) { return CompareAsRead(A, B) < 0; });
         Nachrichten();
         laKlassen->setText(QStringLiteral("Anzahl: ") + QString::number(N.CountEntries(K.ouSchueler)));
     }

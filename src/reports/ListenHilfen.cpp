@@ -2,7 +2,6 @@
 
 #include <ndk_u.h>
 
-#include <QCollator>
 #include <QCoreApplication>
 #include <QPainter>
 #include <QPixmap>
@@ -26,15 +25,6 @@ QIcon DruckerSymbol() {
 
 void Nachrichten() {
     QCoreApplication::processEvents();
-}
-
-int NamenVergleich(const QString& A, const QString& B) {
-    static thread_local QCollator Ordnung = [] {
-        QCollator C;
-        C.setCaseSensitivity(Qt::CaseInsensitive);
-        return C;
-    }();
-    return Ordnung.compare(A, B);
 }
 
 TFilter::TFilter(TNDK& Ndk, const QString& Layouts) : FNdk(Ndk) {

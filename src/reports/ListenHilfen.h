@@ -13,9 +13,6 @@ QIcon DruckerSymbol();
 // Lets pending window messages be processed, so that the window repaints during a long read.
 void Nachrichten();
 
-// Orders names as the user's locale does, without regard to case: < 0, 0 or > 0.
-int NamenVergleich(const QString& A, const QString& B);
-
 // Sets the directory control's filter and lifts it (empty filter) when it ends, also when an
 // error ends the handler. A failing reset is not reported: the next reader sets its own filter.
 class TFilter {

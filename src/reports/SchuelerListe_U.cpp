@@ -4,6 +4,8 @@
 #include "HeaderDlg_u.h"
 #include "ListenHilfen.h"
 
+#include <Names.h>
+
 #include <DialogBau.h>
 #include <DruckTitel.h>
 #include <ErrorGuard.h>
@@ -30,7 +32,7 @@ class TSchuelerEintrag : public QListWidgetItem {
 public:
     using QListWidgetItem::QListWidgetItem;
     bool operator<(const QListWidgetItem& Other) const override {
-        return NamenVergleich(text(), Other.text()) < 0;
+        return CompareAsRead(text(), Other.text()) < 0;
     }
 };
 

@@ -1,5 +1,6 @@
 #include "Names.h"
 
+#include <QCollator>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -74,4 +75,14 @@ bool NameMatches(const QString& Pattern, const QString& Name) {
                               QRegularExpression::CaseInsensitiveOption)
         .match(Name)
         .hasMatch();
+}
+
+int CompareAsRead(const QString& A, const QString& B) {
+    static thread_local const QCollator Order = [] {
+        QCollator C{QLocale(QLocale::German, QLocale::Germany)};
+        C.setCaseSensitivity(Qt::CaseInsensitive);
+        C.setNumericMode(true);
+        return C;
+    }();
+    return Order.compare(A, B);
 }

@@ -26,3 +26,8 @@ QString NameFault(const QString& Name);
 // Whether a short name matches a search pattern: "*" any run of characters, the rest compared
 // without regard to case; "" and "*" match every name.
 bool NameMatches(const QString& Pattern, const QString& Name);
+
+// Orders names as people read them, whatever the workstation's locale: German, without regard to
+// letter case, numbers by their value ("5a" before "10a"). Negative, 0 or positive as A comes
+// before, with or after B.
+int CompareAsRead(const QString& A, const QString& B);

@@ -2,7 +2,8 @@
 
 #include <EDirectoryError.h>
 
-#include <QCollator>
+#include <Names.h>
+
 #include <QScopedValueRollback>
 #include <QTreeView>
 #include <algorithm>
@@ -34,16 +35,8 @@ void TLazyTreeModel::ResetTop(std::vector<std::unique_ptr<TNode>> Top) {
 }
 
 void TLazyTreeModel::SortByName(std::vector<std::unique_ptr<TNode>>& Rows) {
-    // German, not the user's locale: a workstation without one ("C") compares code points and
-    // would put "10a" before "5a".
-    static thread_local const QCollator Order = [] {
-        QCollator C{QLocale(QLocale::German, QLocale::Germany)};
-        C.setCaseSensitivity(Qt::CaseInsensitive);
-        C.setNumericMode(true);
-        return C;
-    }();
     std::stable_sort(Rows.begin(), Rows.end(),
-                     [](const auto& A, const auto& B) { return Order.compare(A->Name, B->Name) < 0; });
+                     [](const auto& A, const auto& B) { return CompareAsRead(A->Name, B->Name) < 0; });
 }
 
 TLazyTreeModel::TNode* TLazyTreeModel::NodeOf(const QModelIndex& Index) const {
