@@ -1,6 +1,7 @@
 // Names and paths, reads and searches, the tree choice and the client contexts of TNDK.
 
 #include "DirectoryTestSupport.h"
+#include "NdkFixture.h"
 
 #include <Clock.h>
 #include <ModalSeam.h>
@@ -23,42 +24,19 @@
 #include <ctime>
 #include <memory>
 
-class TstDirectory : public QObject {
+class TstDirectory : public QObject, TNdkFixture {
     Q_OBJECT
 
-    std::unique_ptr<TTestStore> FStore;
-    std::unique_ptr<TNDK> FNdk;
-
-    static QString Tree() { return Q(R"(NDS:\\SCHULE)"); }
-    static QString Unterricht() { return Tree() + Q(R"(\unterricht)"); }
-    static QString Schueler() { return Unterricht() + Q(R"(\schueler)"); }
     static QString Template() { return Schueler() + Q(R"(\User_Template)"); }
-
-    // A fresh container below "schueler" for one test.
-    QString NewContainer(const QString& Name) {
-        FNdk->AddOrganizationalUnit(Schueler(), Name);
-        if (FNdk->AddFailed)
-            qFatal("cannot create the test container");
-        return Schueler() + u'\\' + Name;
-    }
 
 private Q_SLOTS:
     void initTestCase() {
         PARVON_REQUIRE_TEST_BACKEND();
-        TModalSeam::SetUnattended(true);
-        FStore = std::make_unique<TTestStore>();
-        FNdk = std::make_unique<TNDK>(nullptr);
+        Start();
         QVERIFY(TModalSeam::Shown().isEmpty());
     }
-    void init() {
-        TModalSeam::Clear();
-        TFaultInjection::Clear();
-        FNdk->SetFilters(QString());
-    }
-    void cleanupTestCase() {
-        FNdk.reset();
-        FStore.reset();
-    }
+    void init() { Reset(); }
+    void cleanupTestCase() { Stop(); }
 
     // ----- names and paths
 
@@ -522,14 +500,6 @@ private:
         return Dir.Entry()->GetFieldValue(Q("Home Directory")).toString();
     }
     static QString MultiValuedField() { return Q("Description"); }
-    QString AddTestUser(const QString& Container, const QString& Name, TNDK* Ndk = nullptr) {
-        if (!Ndk)
-            Ndk = FNdk.get();
-        Ndk->AddEntry(Container, Name, Q("User"));
-        if (Ndk->AddFailed)
-            qFatal("cannot create the test user");
-        return Container + u'\\' + Name;
-    }
 };
 
 PARVON_TEST_MAIN(TstDirectory)

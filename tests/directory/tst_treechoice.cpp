@@ -1,4 +1,5 @@
 #include "DirectoryTestSupport.h"
+#include "NdkFixture.h"
 
 #include <ModalSeam.h>
 #include <ndk_u.h>
@@ -19,47 +20,16 @@
 
 // The tree the access object works in, the client's error boxes, and fields cleared in the chosen
 // tree.
-class TstTreeChoice : public QObject {
+class TstTreeChoice : public QObject, TNdkFixture {
     Q_OBJECT
-
-    std::unique_ptr<TTestStore> FStore;
-    std::unique_ptr<TNDK> FNdk;
-
-    static QString Tree() { return Q(R"(NDS:\\SCHULE)"); }
-    static QString Schueler() { return Tree() + Q(R"(\unterricht\schueler)"); }
-
-    // A fresh container below "schueler" for one test.
-    QString NewContainer(const QString& Name) {
-        FNdk->AddOrganizationalUnit(Schueler(), Name);
-        if (FNdk->AddFailed)
-            qFatal("cannot create the test container");
-        return Schueler() + u'\\' + Name;
-    }
-    QString AddTestUser(const QString& Container, const QString& Name, TNDK* Ndk = nullptr) {
-        if (!Ndk)
-            Ndk = FNdk.get();
-        Ndk->AddEntry(Container, Name, Q("User"));
-        if (Ndk->AddFailed)
-            qFatal("cannot create the test user");
-        return Container + u'\\' + Name;
-    }
 
 private Q_SLOTS:
     void initTestCase() {
         PARVON_REQUIRE_TEST_BACKEND();
-        TModalSeam::SetUnattended(true);
-        FStore = std::make_unique<TTestStore>();
-        FNdk = std::make_unique<TNDK>(nullptr);
+        Start();
     }
-    void init() {
-        TModalSeam::Clear();
-        TFaultInjection::Clear();
-        FNdk->SetFilters(QString());
-    }
-    void cleanupTestCase() {
-        FNdk.reset();
-        FStore.reset();
-    }
+    void init() { Reset(); }
+    void cleanupTestCase() { Stop(); }
 
     // ----- tree choice
 
