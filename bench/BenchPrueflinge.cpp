@@ -4,6 +4,7 @@
 
 #include <Clock.h>
 #include <DirectoryClient.h>
+#include <ForwardingBackend.h>
 #include <NWNetAddress.h>
 #include <PrueflingeLauf.h>
 #include <SqliteStore.h>
@@ -22,62 +23,17 @@ namespace {
 }
 
 // The store as the directory, with the time spent setting passwords (hashing them) counted.
-class TZeitStore final : public TDirectoryBackend {
+class TZeitStore final : public TForwardingBackend {
 public:
-    explicit TZeitStore(std::shared_ptr<TSqliteStore> Store) : S(std::move(Store)) {}
+    explicit TZeitStore(std::shared_ptr<TSqliteStore> Store) : TForwardingBackend(std::move(Store)) {}
     qint64 HashNs = 0;
 
-    QStringList Trees() override { return S->Trees(); }
-    void AddTree(const QString& Tree) override { S->AddTree(Tree); }
-    QStringList ConnectedTrees() override { return S->ConnectedTrees(); }
-    std::vector<TServerConnection> ServerConnections() override { return S->ServerConnections(); }
-    bool TryResolve(const QString& FullName, TObjectRef& Out) override {
-        return S->TryResolve(FullName, Out);
-    }
-    std::vector<TChildEntry> Children(const TObjectRef& C, const QStringList& L) override {
-        return S->Children(C, L);
-    }
-    int CountChildren(const TObjectRef& C, const QStringList& L) override { return S->CountChildren(C, L); }
-    QStringList Search(const TObjectRef& B, const QString& N, const QString& L, int Scope) override {
-        return S->Search(B, N, L, Scope);
-    }
-    const std::vector<NWFieldType>& FieldTypes() override { return S->FieldTypes(); }
-    const NWFieldType* FieldType(const QString& Field) override { return S->FieldType(Field); }
-    std::vector<QVariant> ReadField(const TObjectRef& O, const NWFieldType& T) override {
-        return S->ReadField(O, T);
-    }
-    std::vector<TFieldValues> ReadFields(const TObjectRef& O) override { return S->ReadFields(O); }
-    QStringList FieldNames(const TObjectRef& O) override { return S->FieldNames(O); }
-    void WriteFields(const TObjectRef& O, const std::vector<TFieldWrite>& F) override {
-        S->WriteFields(O, F);
-    }
-    TObjectRef CreateObject(const TObjectRef& P, const QString& L, const QString& N,
-                            const std::vector<TFieldWrite>& F) override {
-        return S->CreateObject(P, L, N, F);
-    }
-    TObjectRef CreateUser(const TObjectRef& C, const QString& N, const QString& Surname,
-                          const TObjectRef* Template) override {
-        return S->CreateUser(C, N, Surname, Template);
-    }
-    void DeleteObject(const TObjectRef& O) override { S->DeleteObject(O); }
-    void BeginTransaction() override { S->BeginTransaction(); }
-    void CommitTransaction() override { S->CommitTransaction(); }
-    void RollbackTransaction() override { S->RollbackTransaction(); }
     void SetPassword(const TObjectRef& O, const QString& Password) override {
         QElapsedTimer T;
         T.start();
-        S->SetPassword(O, Password);
+        TForwardingBackend::SetPassword(O, Password);
         HashNs += T.nsecsElapsed();
     }
-    bool CheckPassword(const TObjectRef& O, const QString& Password) override {
-        return S->CheckPassword(O, Password);
-    }
-    bool StartCatalogRefresh(const TObjectRef& Catalog) override { return S->StartCatalogRefresh(Catalog); }
-    std::vector<TCatalogRow> CatalogRows(const TObjectRef& Catalog) override { return S->CatalogRows(Catalog); }
-    void WaitForCatalogRefreshes() override { S->WaitForCatalogRefreshes(); }
-
-private:
-    std::shared_ptr<TSqliteStore> S;
 };
 
 const QString Tree = QStringLiteral("NDS:\\\\SCHULE");

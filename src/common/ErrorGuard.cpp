@@ -2,7 +2,7 @@
 
 #include "ModalSeam.h"
 
-#include <EDirectoryError.h>
+#include <ErrorText.h>
 
 bool Guarded(QWidget* Parent, const std::function<void()>& Handler) {
     QString Text;

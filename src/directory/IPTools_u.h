@@ -3,21 +3,11 @@
 #include <QString>
 #include <QtGlobal>
 #include <array>
-#include <stdexcept>
+
+#include <ConvertError.h>
 
 // Address functions over dotted quads ("10.1.5.23"): pure text functions without directory access.
-
-// A text that is not an integer where an address part is expected.
-class EConvertError : public std::runtime_error {
-public:
-    explicit EConvertError(const QString& Message) : std::runtime_error(Message.toStdString()) {}
-};
-
-// An address part outside 0 to 255.
-class ERangeError : public std::runtime_error {
-public:
-    explicit ERangeError(const QString& Message) : std::runtime_error(Message.toStdString()) {}
-};
+// A part that is no integer throws EConvertError, one outside 0 to 255 ERangeError.
 
 // The four parts of an address text: the texts before the first four "." of the text with "."
 // appended, so "1.2.3.4.5" gives 1, 2, 3, 4. Throws EConvertError for a part that is not an

@@ -48,8 +48,4 @@ private:
 // Throws EDirectoryError with the status code appended to the message: "Objekt nicht gefunden: X (-601)".
 [[noreturn]] void ThrowDirectoryError(int Code, const QString& Message);
 
-// The text of an exception as the user sees it: the directory error's message, else what() as UTF-8.
-QString ErrorText(const std::exception& Error);
-// The text of the exception being handled: ErrorText for a std::exception, a generic text for
-// anything else. Only valid inside a catch block.
-QString CurrentErrorText();
+#include <ErrorText.h> // ErrorText, CurrentErrorText: a directory error's text is its message

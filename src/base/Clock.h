@@ -4,13 +4,8 @@
 #include <QDateTime>
 #include <QString>
 #include <QTime>
-#include <stdexcept>
 
-// A text that names no date and time in the program's formats.
-class EConvertError : public std::runtime_error {
-public:
-    explicit EConvertError(const QString& Message) : std::runtime_error(Message.toStdString()) {}
-};
+#include "ConvertError.h"
 
 // The one place that answers "now", the date and time formats and every wait of the program. The
 // formats are the system locale's short formats; a system without a locale (C or POSIX) gets the
