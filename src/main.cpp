@@ -1,11 +1,19 @@
 #include "AppSetup.h"
+#include "LdapLogin_u.h"
 #include "Parvon_U.h"
+
+#include <WorkstationClient.h>
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication App(argc, argv);
     SetupApplication(App);
+    // The workstation's client follows its settings: a tree on an LDAP server asks for the bind
+    // password when the client opens.
+    InstallWorkstationClient([](const TBindRequest& R, const QString& Problem, QString& Password) {
+        return AskBindPassword(R.Tree, R.Url, R.BindDn, Problem, Password);
+    });
     TForm1 Form1;
     Form1.show();
     return App.exec();

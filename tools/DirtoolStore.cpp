@@ -3,6 +3,7 @@
 #include "Dirtool.h"
 
 #include <DemoTree.h>
+#include <WorkstationStore.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <Ldif.h>

@@ -3,8 +3,8 @@
 
 #include "Dirtool.h"
 
-#include <ClientSettings.h>
 #include <DemoTree.h>
+#include <WorkstationStore.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <Layouts.h>
@@ -15,6 +15,7 @@
 #include <NWVolAdm.h>
 #include <Rights.h>
 #include <SqliteStore.h>
+#include <WorkstationClient.h>
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,7 +1,6 @@
 #include "DirectoryClient.h"
 
-#include <DemoTree.h>
-#include <SqliteStore.h>
+#include <EDirectoryError.h>
 
 #include <QCoreApplication>
 
@@ -37,12 +36,10 @@ TDirectoryClient& TDirectoryClient::Instance() {
         return *GInstance;
     auto& Own = WorkstationClient();
     if (!Own) {
-        if (Factory()) {
-            Own = Factory()();
-        } else {
-            const std::shared_ptr<TSqliteStore> Store = OpenWorkstationStore();
-            Own = std::make_unique<TDirectoryClient>(Store, Store);
-        }
+        if (!Factory())
+            ThrowDirectoryError(ERR_BAD_CONTEXT,
+                                QStringLiteral("Für diesen Arbeitsplatz ist kein Verzeichnis-Client eingerichtet"));
+        Own = Factory()();
         if (QCoreApplication::instance())
             qAddPostRoutine(DropWorkstationClient);
     }

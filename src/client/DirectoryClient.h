@@ -24,12 +24,12 @@ public:
     std::vector<TVolume> Volumes() const { return FVolumes->Volumes(); }
 
     // The process-wide client: the one installed with SetInstance, else the workstation's own,
-    // opened on first use (see OpenWorkstationStore).
+    // opened on first use by the factory; throws when neither is installed.
     static TDirectoryClient& Instance();
     // Installs a client (tests, tools); nullptr returns to the workstation's own.
     static void SetInstance(TDirectoryClient* Client);
-    // How the workstation's own client is opened on first use; the default opens the embedded
-    // store alone. The program installs one that follows the client's settings.
+    // How the workstation's own client is opened on first use (the client's setup installs the one
+    // that follows the client's settings).
     using TFactory = std::function<std::unique_ptr<TDirectoryClient>()>;
     static void SetWorkstationFactory(TFactory Factory);
 

@@ -1,10 +1,5 @@
 #include "AppSetup.h"
 
-#include "LdapLogin_u.h"
-
-#include <ClientSettings.h>
-#include <DirectoryClient.h>
-
 #include <QApplication>
 #include <QFont>
 #include <QLibraryInfo>
@@ -61,8 +56,5 @@ void SetupApplication(QApplication& App) {
     QFont Font(QStringLiteral("Arial"));
     Font.setPointSize(9);
     App.setFont(Font);
-    // The workstation's client follows its settings: trees on an LDAP server ask for the bind
-    // password when the client opens.
-    TDirectoryClient::SetWorkstationFactory([] { return OpenConfiguredClient(AskBindPassword); });
     EndOnTerminationSignals(App);
 }

@@ -1,6 +1,5 @@
 #include "LdapLogin_u.h"
 
-#include <LdapConnection.h>
 #include <ModalSeam.h>
 
 #include <QFormLayout>
@@ -10,7 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TLdapLogin::TLdapLogin(QWidget* Parent, const TLdapSettings& Settings, const QString& Problem)
+TLdapLogin::TLdapLogin(QWidget* Parent, const QString& Tree, const QString& Url, const QString& BindDn,
+                       const QString& Problem)
     : QDialog(Parent,
               Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("LdapLogin"));
@@ -23,9 +23,9 @@ TLdapLogin::TLdapLogin(QWidget* Parent, const TLdapSettings& Settings, const QSt
         L->setTextInteractionFlags(Qt::TextSelectableByMouse);
         return L;
     };
-    laBaum = MakeLabel("laBaum", Settings.Tree);
-    laServer = MakeLabel("laServer", Settings.Url);
-    laBenutzer = MakeLabel("laBenutzer", Settings.BindDn);
+    laBaum = MakeLabel("laBaum", Tree);
+    laServer = MakeLabel("laServer", Url);
+    laBenutzer = MakeLabel("laBenutzer", BindDn);
     laFehler = MakeLabel("laFehler", Problem);
     laFehler->setWordWrap(true);
     laFehler->setStyleSheet(QStringLiteral("color: #b00000"));
@@ -63,8 +63,9 @@ TLdapLogin::TLdapLogin(QWidget* Parent, const TLdapSettings& Settings, const QSt
     Layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-bool AskBindPassword(const TLdapSettings& Settings, const QString& Problem, QString& Password) {
-    TLdapLogin Dialog(nullptr, Settings,
+bool AskBindPassword(const QString& Tree, const QString& Url, const QString& BindDn, const QString& Problem,
+                     QString& Password) {
+    TLdapLogin Dialog(nullptr, Tree, Url, BindDn,
                       Problem.isEmpty() ? QString() : QStringLiteral("Anmeldung fehlgeschlagen: ") + Problem);
     if (TModalSeam::Exec(Dialog) != QDialog::Accepted)
         return false;

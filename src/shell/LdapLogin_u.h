@@ -6,14 +6,14 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-struct TLdapSettings;
 
 // The dialog "Anmeldung am Verzeichnis": asks at start for the password with which the client
 // binds to the LDAP server of a tree. The password goes to the client only; nothing keeps it.
 class TLdapLogin : public QDialog {
     Q_OBJECT
 public:
-    TLdapLogin(QWidget* Parent, const TLdapSettings& Settings, const QString& Problem);
+    TLdapLogin(QWidget* Parent, const QString& Tree, const QString& Url, const QString& BindDn,
+               const QString& Problem);
 
     QLabel* laBaum;
     QLabel* laServer;
@@ -25,4 +25,5 @@ public:
 };
 
 // The client's password prompt: shows TLdapLogin through the modal seam; false when cancelled.
-bool AskBindPassword(const TLdapSettings& Settings, const QString& Problem, QString& Password);
+bool AskBindPassword(const QString& Tree, const QString& Url, const QString& BindDn, const QString& Problem,
+                     QString& Password);

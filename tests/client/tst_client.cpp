@@ -8,6 +8,7 @@
 #include <TestMain.h>
 #include <TestStore.h>
 #include <TestText.h>
+#include <WorkstationClient.h>
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -98,6 +99,7 @@ private Q_SLOTS:
         QTemporaryDir Dir;
         qputenv("PARVON_CLIENT_STORE", (Dir.path() + Q("/store")).toUtf8());
         TDirectoryClient::SetInstance(nullptr);
+        InstallWorkstationClient({});
         TDirectoryClient& Client = TDirectoryClient::Instance();
         QCOMPARE(Client.Directory().Trees(), QStringList{Q("SCHULE")});
         // Owner-only folder and database.

@@ -1,5 +1,6 @@
 #include <ClientTestCase.h>
 #include <DemoTree.h>
+#include <WorkstationStore.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <ErrorCode.h>

@@ -1,4 +1,5 @@
 #include <DemoTree.h>
+#include <WorkstationStore.h>
 #include <SqliteStore.h>
 #include <TestMain.h>
 #include <TestText.h>

@@ -1,4 +1,5 @@
 #include <DemoTree.h>
+#include <WorkstationStore.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <ErrorCode.h>

@@ -3,6 +3,7 @@
 // settings and the login dialog.
 
 #include <ClientSettings.h>
+#include <WorkstationClient.h>
 #include <ErrorCode.h>
 #include <LdapLogin_u.h>
 #include <ModalSeam.h>
@@ -255,6 +256,9 @@ private Q_SLOTS:
         QCOMPARE(Read[0].BindDn, S.BindDn);
         QCOMPARE(Read[0].TimeoutMs, 3000);
 
+        const TBindPasswordPrompt Prompt = [](const TBindRequest& R, const QString& Problem, QString& Password) {
+            return AskBindPassword(R.Tree, R.Url, R.BindDn, Problem, Password);
+        };
         QStringList Problems;
         TModalSeam::Clear();
         TModalSeam::Push([](QDialog& D) {
@@ -266,7 +270,7 @@ private Q_SLOTS:
             D.findChild<QLineEdit*>(QStringLiteral("edKennwort"))->setText(FServer->Password());
             return int(QDialog::Accepted);
         });
-        const std::unique_ptr<TDirectoryClient> Client = OpenConfiguredClient(AskBindPassword, Folder.path());
+        const std::unique_ptr<TDirectoryClient> Client = OpenConfiguredClient(Prompt, Folder.path());
         QCOMPARE(TModalSeam::Shown(), QStringList(2, QStringLiteral("Anmeldung am Verzeichnis")));
         QVERIFY(Problems.value(0).startsWith(QStringLiteral("Anmeldung fehlgeschlagen: ")));
         QVERIFY(!Problems.value(0).contains(QStringLiteral("falsch")));
@@ -282,7 +286,7 @@ private Q_SLOTS:
         // Declined: the tree refuses every call with the reason instead of binding anonymously.
         TModalSeam::Clear();
         const std::unique_ptr<TDirectoryClient> Declined =
-            OpenConfiguredClient(AskBindPassword, Folder.path());
+            OpenConfiguredClient(Prompt, Folder.path());
         QCOMPARE(CodeOf([&] { NWDir(*Declined).SetFullName(Schueler); }), ERR_FAILED_AUTHENTICATION);
     }
 };

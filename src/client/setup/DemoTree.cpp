@@ -1,14 +1,14 @@
 #include "DemoTree.h"
 
-#include "SqliteStore.h"
+#include <SqliteStore.h>
 
+#include <Clock.h>
 #include <EDirectoryError.h>
 #include <NWNetAddress.h>
 #include <Names.h>
 
 #include <QDateTime>
 #include <QSet>
-#include <QStandardPaths>
 #include <algorithm>
 
 namespace {
@@ -110,8 +110,8 @@ public:
              {QStringLiteral("NDSCAT:Attribute List"),
               QStringList{QStringLiteral("Surname"), QStringLiteral("Given Name"),
                           QStringLiteral("Full Name")}},
-             {QStringLiteral("NDSCAT:Actual Start Time"), QDateTime::currentDateTime().addDays(-1)},
-             {QStringLiteral("NDSCAT:Actual End Time"), QDateTime::currentDateTime().addDays(-1).addSecs(42)},
+             {QStringLiteral("NDSCAT:Actual Start Time"), TClock::Now().addDays(-1)},
+             {QStringLiteral("NDSCAT:Actual End Time"), TClock::Now().addDays(-1).addSecs(42)},
              {QStringLiteral("NDSCAT:Actual Result"), qint64(0)}});
 
         // Teaching: classes below "schueler", templates, exam template.
@@ -304,42 +304,4 @@ void CreateDemoTree(TSqliteStore& Store) {
     TDirectoryTransaction T(Store);
     TDemoBuilder(Store).Build();
     T.Commit();
-}
-
-QString WorkstationStoreFolder() {
-    const QString Named = qEnvironmentVariable("PARVON_CLIENT_STORE");
-    if (!Named.isEmpty())
-        return Named;
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/client");
-}
-
-std::shared_ptr<TSqliteStore> OpenWorkstationStore(const QString& Folder) {
-    auto Store = std::make_shared<TSqliteStore>(Folder.isEmpty() ? WorkstationStoreFolder() : Folder);
-    if (Store->IsEmpty() && !Store->ReadOnly())
-        CreateDemoTree(*Store);
-    return Store;
-}
-
-TImportConnections ConnectImportedTree(TSqliteStore& Store, const QString& TreeName,
-                                       const QStringList& Servers) {
-    TImportConnections Done;
-    if (Store.ConnectedTrees().isEmpty()) {
-        Store.SetConnectedTrees({Store.Resolve(TreeFullName(TreeName)).FullName});
-        Done.Tree = true;
-    }
-    std::vector<TServerConnection> Connections = Store.ServerConnections();
-    for (const QString& Server : Servers) {
-        const TObjectRef Ref = Store.Resolve(Server);
-        const bool Known =
-            std::any_of(Connections.begin(), Connections.end(), [&](const TServerConnection& C) {
-                return C.FullName.compare(Ref.FullName, Qt::CaseInsensitive) == 0;
-            });
-        if (Known)
-            continue;
-        Connections.push_back({Ref.FullName, Ref.ShortName});
-        Done.Servers.append(Ref.FullName);
-    }
-    if (!Done.Servers.isEmpty())
-        Store.SetServerConnections(Connections);
-    return Done;
 }

@@ -6,10 +6,6 @@
 
 class TSqliteStore;
 
-// Fills an empty store with the demo school tree SCHULE (classes, templates, server SRV1 with its
-// volumes and folders, rooms with workstations, a catalog) and connects the workstation to it.
-void CreateDemoTree(TSqliteStore& Store);
-
 // The folder of the workstation's store: the one $PARVON_CLIENT_STORE names, else "client" in the
 // user's data location. The program and the console use the same.
 QString WorkstationStoreFolder();

@@ -1,0 +1,52 @@
+#include "ClientSettings.h"
+
+#include <EDirectoryError.h>
+
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+
+// QSettings reads an unquoted value with commas as a list: a DN comes back joined.
+QString Value(const QSettings& S, const QString& Key) {
+    const QVariant V = S.value(Key);
+    return V.metaType().id() == QMetaType::QStringList ? V.toStringList().join(QLatin1Char(','))
+                                                       : V.toString();
+}
+
+} // namespace
+
+QString ClientSettingsFile(const QString& StoreFolder) {
+    const QString Named = qEnvironmentVariable("PARVON_CLIENT_SETTINGS");
+    return Named.isEmpty() ? StoreFolder + QStringLiteral("/client.ini") : Named;
+}
+
+std::vector<TLdapSettings> ReadClientSettings(const QString& File) {
+    std::vector<TLdapSettings> Result;
+    if (!QFileInfo::exists(File))
+        return Result;
+    QSettings S(File, QSettings::IniFormat);
+    for (const QString& Tree : S.childGroups()) {
+        S.beginGroup(Tree);
+        if (Value(S, QStringLiteral("Directory")).compare(QLatin1String("ldap"), Qt::CaseInsensitive) == 0) {
+            TLdapSettings L;
+            L.Tree = Tree;
+            L.Url = Value(S, QStringLiteral("Url"));
+            L.Base = Value(S, QStringLiteral("Base"));
+            L.BindDn = Value(S, QStringLiteral("BindDn"));
+            L.PasswordFile = Value(S, QStringLiteral("PasswordFile"));
+            bool Ok = false;
+            const double Seconds = Value(S, QStringLiteral("Timeout")).toDouble(&Ok);
+            if (Ok && Seconds > 0)
+                L.TimeoutMs = int(Seconds * 1000);
+            L.PasswordModify = Value(S, QStringLiteral("PasswordModify"))
+                                   .compare(QLatin1String("false"), Qt::CaseInsensitive) != 0;
+            if (L.Url.isEmpty() || L.Base.isEmpty())
+                ThrowDirectoryError(ERR_INVALID_REQUEST,
+                                    QStringLiteral("%1: tree %2 needs Url and Base").arg(File, Tree));
+            Result.push_back(L);
+        }
+        S.endGroup();
+    }
+    return Result;
+}

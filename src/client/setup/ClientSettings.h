@@ -1,0 +1,22 @@
+#pragma once
+
+#include <LdapConnection.h>
+
+#include <QString>
+#include <vector>
+
+// The client's settings say per tree where its directory lives. "client.ini" in the folder of the
+// workstation's store (or the file $PARVON_CLIENT_SETTINGS names) holds a group for each tree that
+// an LDAP server holds:
+//   [SCHULE]
+//   Directory=ldap
+//   Url=ldap://ldap.schule.example        ldaps://... or ldap://...:389/????!StartTLS for TLS
+//   Base=dc=schule,dc=example
+//   BindDn=cn=admin,dc=schule,dc=example
+//   PasswordFile=/home/admin/.parvon-bind  optional; readable by its owner only
+//   Timeout=10                             seconds, the longest wait for any answer
+//   PasswordModify=true                    false: passwords as a userPassword replace
+// A tree without a group, or with Directory=embedded, stays in the embedded store. No password is
+// ever written there or into the store.
+std::vector<TLdapSettings> ReadClientSettings(const QString& File);
+QString ClientSettingsFile(const QString& StoreFolder);

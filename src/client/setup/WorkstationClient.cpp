@@ -1,0 +1,65 @@
+#include "WorkstationClient.h"
+
+#include "ClientSettings.h"
+#include "WorkstationStore.h"
+
+#include <DirectoryClient.h>
+#include <EDirectoryError.h>
+#include <LdapDirectory.h>
+#include <SqliteStore.h>
+#include <TreeRouter.h>
+
+namespace {
+
+// A bound backend for one server, asking for the password as the settings say.
+std::shared_ptr<TLdapDirectory> OpenServer(const TLdapSettings& Settings, const TBindPasswordPrompt& Prompt) {
+    const TBindRequest Request{Settings.Tree, Settings.Url, Settings.BindDn};
+    if (!Settings.PasswordFile.isEmpty()) {
+        auto Backend = std::make_shared<TLdapDirectory>(Settings, ReadPasswordFile(Settings.PasswordFile));
+        try {
+            Backend->Connect();
+        } catch (const EDirectoryError&) {
+            // The first call reports it.
+        }
+        return Backend;
+    }
+    QString Problem;
+    for (int Attempt = 0; Attempt < 3; ++Attempt) {
+        QString Password;
+        if (!Prompt || !Prompt(Request, Problem, Password))
+            break;
+        auto Backend = std::make_shared<TLdapDirectory>(Settings, Password);
+        Password.fill(QLatin1Char(' '));
+        try {
+            Backend->Connect();
+            return Backend;
+        } catch (const EDirectoryError& E) {
+            if (E.Code() != ERR_FAILED_AUTHENTICATION)
+                return Backend; // unreachable: the first call reports it
+            Problem = E.Message();
+        }
+    }
+    return std::make_shared<TLdapDirectory>(Settings, QString()); // refuses to bind
+}
+
+} // namespace
+
+std::shared_ptr<TDirectoryBackend> ConfiguredDirectory(const std::shared_ptr<TSqliteStore>& Store,
+                                                       const TBindPasswordPrompt& Prompt) {
+    std::vector<TTreeRouter::TRoute> Routes;
+    for (const TLdapSettings& Settings : ReadClientSettings(ClientSettingsFile(Store->Folder())))
+        Routes.push_back({Settings.Tree, OpenServer(Settings, Prompt)});
+    if (Routes.empty())
+        return Store;
+    return std::make_shared<TTreeRouter>(Store, std::move(Routes));
+}
+
+std::unique_ptr<TDirectoryClient> OpenConfiguredClient(const TBindPasswordPrompt& Prompt,
+                                                       const QString& Folder) {
+    const std::shared_ptr<TSqliteStore> Store = OpenWorkstationStore(Folder);
+    return std::make_unique<TDirectoryClient>(ConfiguredDirectory(Store, Prompt), Store);
+}
+
+void InstallWorkstationClient(const TBindPasswordPrompt& Prompt) {
+    TDirectoryClient::SetWorkstationFactory([Prompt] { return OpenConfiguredClient(Prompt); });
+}
