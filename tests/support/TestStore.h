@@ -3,6 +3,7 @@
 #include <DemoTree.h>
 #include <DirectoryClient.h>
 #include <FaultInjection.h>
+#include <FaultyBackend.h>
 #include <LdapDirectory.h>
 #include <LdapTestServer.h>
 #include <SqliteStore.h>
@@ -39,6 +40,7 @@ public:
     // Closes the store, and opens it again from its folder as the program's next start does.
     void Close() {
         Client.reset();
+        Faults.reset();
         Directory.reset();
         Store.reset();
     }
@@ -58,6 +60,7 @@ public:
     std::shared_ptr<TSqliteStore> Store;
     std::shared_ptr<TLdapDirectory> Ldap;         // the server's tree, when run against it
     std::shared_ptr<TDirectoryBackend> Directory; // what the client reads and writes
+    std::shared_ptr<TFaultyBackend> Faults;       // in front of Directory: lets it go away
     std::unique_ptr<TDirectoryClient> Client;
 
 private:
@@ -71,7 +74,8 @@ private:
                 Store, std::vector<TTreeRouter::TRoute>{{QStringLiteral("SCHULE"), Ldap}});
         else
             Directory = Store;
-        Client = std::make_unique<TDirectoryClient>(Directory, Store);
+        Faults = std::make_shared<TFaultyBackend>(Directory);
+        Client = std::make_unique<TDirectoryClient>(Faults, Store);
         TDirectoryClient::SetInstance(Client.get());
     }
 };
