@@ -10,6 +10,48 @@ class TstDn : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void DnEscaping_data() {
+        QTest::addColumn<QString>("Value");
+        QTest::addColumn<QString>("Escaped");
+        QTest::newRow("plain") << QStringLiteral("5a") << QStringLiteral("5a");
+        QTest::newRow("specials") << QStringLiteral("a+b\"c;d<e>f")
+                                  << QStringLiteral("a\\+b\\\"c\\;d\\<e\\>f");
+        QTest::newRow("comma and backslash") << QStringLiteral("a,b\\c") << QStringLiteral("a\\,b\\\\c");
+        QTest::newRow("sharp") << QStringLiteral("#1#") << QStringLiteral("\\#1\\#");
+        QTest::newRow("blanks at the ends") << QStringLiteral(" a b ") << QStringLiteral("\\ a b\\ ");
+        QTest::newRow("equals stays") << QStringLiteral("a=b") << QStringLiteral("a=b");
+        QTest::newRow("umlaut stays") << QStringLiteral("Jörn") << QStringLiteral("Jörn");
+    }
+
+    void DnEscaping() {
+        QFETCH(QString, Value);
+        QFETCH(QString, Escaped);
+        QCOMPARE(Dn::EscapeValue(Value), Escaped);
+        QCOMPARE(Dn::UnescapeValue(Escaped), Value);
+    }
+
+    void DnUnescaping_data() {
+        QTest::addColumn<QString>("Text");
+        QTest::addColumn<QString>("Value"); // "!" for a text that must be refused
+        QTest::newRow("hex pairs form UTF-8") << QStringLiteral("J\\C3\\B6rn") << QStringLiteral("Jörn");
+        QTest::newRow("escaped equals") << QStringLiteral("a\\=b") << QStringLiteral("a=b");
+        QTest::newRow("lower-case hex") << QStringLiteral("\\2c") << QStringLiteral(",");
+        QTest::newRow("bare plus") << QStringLiteral("a+b") << QStringLiteral("!");
+        QTest::newRow("bare semicolon") << QStringLiteral("a;b") << QStringLiteral("!");
+        QTest::newRow("lone backslash at the end") << QStringLiteral("a\\") << QStringLiteral("!");
+        QTest::newRow("bad escape") << QStringLiteral("a\\xz") << QStringLiteral("!");
+        QTest::newRow("broken UTF-8") << QStringLiteral("\\C3") << QStringLiteral("!");
+    }
+
+    void DnUnescaping() {
+        QFETCH(QString, Text);
+        QFETCH(QString, Value);
+        if (Value == QLatin1String("!"))
+            QVERIFY_THROWS_EXCEPTION(EDirectoryError, Dn::UnescapeValue(Text));
+        else
+            QCOMPARE(Dn::UnescapeValue(Text), Value);
+    }
+
     // A DN as RDNs, top level first, and back; "!" for a DN that names no object.
     void Parse_data() {
         QTest::addColumn<QString>("Text");
