@@ -170,18 +170,26 @@ private Q_SLOTS:
     void FoldsLongValues() {
         MakeSmallTree();
         const QString Long = QString(200, QLatin1Char('x')) + QStringLiteral("Ende");
+        const QString LongUmlauts = QString(100, QChar(0xE4)); // written base64
         NWEntryPtr Class = Entry(Store(), Class5a);
-        Class->SetFieldValue(QStringLiteral("Description"), Long);
+        Class->SetFieldValue(QStringLiteral("Description"), QStringList{Long, LongUmlauts});
         Class->Update();
         const QByteArray Text = Export(Store(), QStringLiteral("SCHULE"));
-        const QByteArray Line = "description: " + Long.toUtf8();
-        QByteArray Folded = Line.left(76) + "\n " + Line.mid(76, 75) + "\n " + Line.mid(151, 75) + '\n';
-        QVERIFY(Text.contains(Folded));
+        // 76 characters, then lines of a blank and 75.
+        auto Folded = [](const QByteArray& Line) {
+            QByteArray F = Line.left(76) + '\n';
+            for (qsizetype At = 76; At < Line.size(); At += 75)
+                F += ' ' + Line.mid(At, 75) + '\n';
+            return F;
+        };
+        QVERIFY(Text.contains(Folded("description: " + Long.toUtf8())));
+        QVERIFY(Text.contains(Folded("description:: " + LongUmlauts.toUtf8().toBase64())));
 
         QTemporaryDir Dir;
         TCopyStore Copy(Dir.path());
         Import(Copy, QStringLiteral("SCHULE"), Text);
-        QCOMPARE(Entry(Copy, Class5a)->GetFieldValue(QStringLiteral("Description")).toString(), Long);
+        QCOMPARE(Entry(Copy, Class5a)->GetFieldValue(QStringLiteral("Description"), {}, true),
+                 QVariant(QStringList{Long, LongUmlauts}));
     }
 
     // Addresses: the type, "#" and the raw bytes; base64 unless the bytes happen to be printable.

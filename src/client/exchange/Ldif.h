@@ -24,9 +24,9 @@ class TVolumeStore;
 //
 // Lines. A value that holds a byte outside printable ASCII (an umlaut, a control character),
 // starts with a blank, ":" or "<", or ends with a blank is written base64 ("attr:: ..."); network
-// addresses therefore mostly come out base64. Lines longer than 76 characters are folded; "#" lines are
-// comments. The file starts with "version: 1". On import, values from URLs (":<"), "include:" lines, change
-// records and attribute options are refused.
+// addresses therefore mostly come out base64. Lines longer than 76 characters are folded; "#"
+// lines are comments. The file starts with "version: 1". On import, values from URLs (":<"),
+// "include:" lines, change records and attribute options are refused.
 //
 // Export is deterministic: objects parents first, each container's subordinates in creation
 // order; fields in the schema table's order, then the rest by attribute name; values in stored
