@@ -133,7 +133,8 @@ bool BenchLdap(const std::shared_ptr<TSqliteStore>& Store, TDirectoryClient& Bui
     const QString LdifFile = Folder.filePath(QStringLiteral("tree.ldif"));
     {
         QFile F(LdifFile);
-        if (!F.open(QIODevice::WriteOnly) || F.write(Ldif::ExportTree(Built, QStringLiteral("SCHULE"))) < 0)
+        if (!F.open(QIODevice::WriteOnly) ||
+            F.write(Ldif::ExportTree(Built.Directory(), Built.VolumeStore(), QStringLiteral("SCHULE"))) < 0)
             Die(QStringLiteral("cannot write %1").arg(LdifFile));
     }
     qputenv("PARVON_LDAP_LDIF", LdifFile.toLocal8Bit());

@@ -76,13 +76,15 @@ int Demo(TTool& Tool, const QStringList& Args) {
 
 int Export(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 2);
-    WriteOutput(Args.value(1), Ldif::ExportTree(Tool.Client, TreeName(Args[0])));
+    WriteOutput(Args.value(1),
+                Ldif::ExportTree(Tool.Client.Directory(), Tool.Client.VolumeStore(), TreeName(Args[0])));
     return 0;
 }
 
 int Import(TTool& Tool, const QStringList& Args) {
     Need(Args, 2, 2);
-    const Ldif::TImportResult Result = Ldif::ImportTree(Tool.Client, TreeName(Args[0]), ReadInput(Args[1]));
+    const Ldif::TImportResult Result = Ldif::ImportTree(Tool.Client.Directory(), Tool.Client.VolumeStore(),
+                                                        TreeName(Args[0]), ReadInput(Args[1]));
     Out() << Result.Created << " objects created, " << Result.Updated << " updated\n";
     // A store without a connected tree becomes usable at once: connected to the tree, with a
     // connection to each server of the text.
@@ -96,13 +98,14 @@ int Import(TTool& Tool, const QStringList& Args) {
 
 int ExportVolumes(TTool& Tool, const QStringList& Args) {
     Need(Args, 0, 1);
-    WriteOutput(Args.value(0), VolumeFile::Export(Tool.Client));
+    WriteOutput(Args.value(0), VolumeFile::Export(Tool.Client.VolumeStore()));
     return 0;
 }
 
 int ImportVolumes(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 1);
-    const VolumeFile::TImportResult Result = VolumeFile::Import(Tool.Client, ReadInput(Args[0]));
+    const VolumeFile::TImportResult Result =
+        VolumeFile::Import(Tool.Client.Directory(), Tool.Client.VolumeStore(), ReadInput(Args[0]));
     Out() << Result.Volumes << " volumes added, " << Result.Folders << " folders, " << Result.Trustees
           << " trustees\n";
     return 0;

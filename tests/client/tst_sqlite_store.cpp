@@ -175,7 +175,8 @@ private Q_SLOTS:
         const QString Fresh = Q("\\\\SRV1\\DATA\\home\\neu"); // a folder without flags or trustees yet
         QVERIFY((*FStore)->CreateFolder(Fresh));
         (*FStore)->SetPassword((*FStore)->Resolve(Admin), Q("Geheim!42"));
-        const QByteArray Export = Ldif::ExportTree(**FStore, Q("SCHULE"));
+        const QByteArray Export =
+            Ldif::ExportTree((**FStore).Directory(), (**FStore).VolumeStore(), Q("SCHULE"));
         FDir->SetFullName(Schueler);
         const int Classes = FDir->Entries()->Count();
         FDir.reset();
@@ -188,7 +189,7 @@ private Q_SLOTS:
         NWDir Dir(**FStore);
         Dir.SetFullName(Schueler);
         QCOMPARE(Dir.Entries()->Count(), Classes);
-        QCOMPARE(Ldif::ExportTree(**FStore, Q("SCHULE")), Export);
+        QCOMPARE(Ldif::ExportTree((**FStore).Directory(), (**FStore).VolumeStore(), Q("SCHULE")), Export);
         QVERIFY(Store.CheckPassword(Store.Resolve(Admin), Q("Geheim!42")));
         NWVolAdm Volume(**FStore);
         Volume.SetFullName(Q("\\\\SRV1\\DATA"));
@@ -212,7 +213,10 @@ private Q_SLOTS:
                 Store.AddVolume({Q("SRV2"), Q("DATA"), QString(), QString()});
             },
             [&] { Store.StartCatalogRefresh(Store.Resolve(Katalog)); },
-            [&] { Ldif::ImportTree(**FStore, Q("SCHULE"), "dn: o=neu\nobjectClass: organization\n"); },
+            [&] {
+                Ldif::ImportTree((**FStore).Directory(), (**FStore).VolumeStore(), Q("SCHULE"),
+                                 "dn: o=neu\nobjectClass: organization\n");
+            },
         };
         for (const auto& Write : Writes)
             QCOMPARE(MessageOf(Write), Refused);

@@ -34,31 +34,33 @@ private Q_SLOTS:
     // server, and both exports come back byte for byte.
     void SchoolMovesWhole() {
         TTestStore& From = *FStore;
-        const QByteArray Tree = Ldif::ExportTree(*From, Q("SCHULE"));
-        const QByteArray Volumes = VolumeFile::Export(*From);
+        const QByteArray Tree = Ldif::ExportTree((*From).Directory(), (*From).VolumeStore(), Q("SCHULE"));
+        const QByteArray Volumes = VolumeFile::Export((*From).VolumeStore());
         QVERIFY(Volumes.contains(Q("folder\t%1\tDI RI\n").arg(Exchange5a).toUtf8()));
         QVERIFY(Volumes.contains(Q("trustee\t%1\t-R----F-\t%2\n").arg(Exchange5a, Class5a).toUtf8()));
 
         QTemporaryDir Dir;
         auto Store = std::make_shared<TSqliteStore>(Dir.path());
         TDirectoryClient To(Store, Store);
-        const Ldif::TImportResult Imported = Ldif::ImportTree(To, Q("SCHULE"), Tree);
+        const Ldif::TImportResult Imported =
+            Ldif::ImportTree(To.Directory(), To.VolumeStore(), Q("SCHULE"), Tree);
         const TImportConnections Done = ConnectImportedTree(*Store, Q("SCHULE"), Imported.Servers);
         QVERIFY(Done.Tree);
         QCOMPARE(Done.Servers, QStringList{Q(R"(NDS:\\SCHULE\dienste\SRV1)")});
         QCOMPARE(Store->ConnectedTrees(), QStringList{Q(R"(NDS:\\SCHULE)")});
         QCOMPARE(Store->ServerConnections().front().DisplayName, Q("SRV1"));
-        const VolumeFile::TImportResult Result = VolumeFile::Import(To, Volumes);
+        const VolumeFile::TImportResult Result =
+            VolumeFile::Import(To.Directory(), To.VolumeStore(), Volumes);
         QCOMPARE(Result.Volumes, 0); // the LDIF import entered them through their host server
         QVERIFY(Result.Trustees >= 3);
-        QCOMPARE(VolumeFile::Export(To), Volumes);
-        QCOMPARE(Ldif::ExportTree(To, Q("SCHULE")), Tree);
+        QCOMPARE(VolumeFile::Export(To.VolumeStore()), Volumes);
+        QCOMPARE(Ldif::ExportTree(To.Directory(), To.VolumeStore(), Q("SCHULE")), Tree);
         for (const TVolume& V : Store->Volumes())
             QVERIFY2(V.RootFolder.startsWith(QDir(Dir.path()).absolutePath()), qPrintable(V.RootFolder));
 
         // Once more changes nothing; a connected store keeps its connections.
-        VolumeFile::Import(To, Volumes);
-        QCOMPARE(VolumeFile::Export(To), Volumes);
+        VolumeFile::Import(To.Directory(), To.VolumeStore(), Volumes);
+        QCOMPARE(VolumeFile::Export(To.VolumeStore()), Volumes);
         QVERIFY(!ConnectImportedTree(*Store, Q("SCHULE"), Imported.Servers).Tree);
     }
 
@@ -70,7 +72,7 @@ private Q_SLOTS:
         S.ChangeTrusteeRights(F, Class6a, 0x001, 0);
         const QByteArray Text = "version\t1\nfolder\t" + Exchange5a.toUtf8() + "\tRI\ntrustee\t" +
                                 Exchange5a.toUtf8() + "\t-RWECMF-\t" + Class5a.toUtf8() + '\n';
-        VolumeFile::Import(**FStore, Text);
+        VolumeFile::Import((**FStore).Directory(), (**FStore).VolumeStore(), Text);
         QVERIFY(!S.FolderFlag(F, TFolderFlag::DeleteInhibit));
         QVERIFY(S.FolderFlag(F, TFolderFlag::RenameInhibit));
         QCOMPARE(RightsText(S.TrusteeRights(F, Class5a)), Q("-RWECMF-"));
@@ -105,11 +107,12 @@ private Q_SLOTS:
         QFETCH(QByteArray, Text);
         QFETCH(int, Line);
         QFETCH(QString, Reason);
-        const QByteArray Before = VolumeFile::Export(**FStore);
-        const QString Message = MessageOf([&] { VolumeFile::Import(**FStore, Text); });
+        const QByteArray Before = VolumeFile::Export((**FStore).VolumeStore());
+        const QString Message =
+            MessageOf([&] { VolumeFile::Import((**FStore).Directory(), (**FStore).VolumeStore(), Text); });
         QVERIFY2(Message.startsWith(Q("Volume-Datei, Zeile %1: ").arg(Line)), qPrintable(Message));
         QVERIFY2(Message.contains(Reason), qPrintable(Message));
-        QCOMPARE(VolumeFile::Export(**FStore), Before);
+        QCOMPARE(VolumeFile::Export((**FStore).VolumeStore()), Before);
         QVERIFY(!QDir((*FStore)->LocalPath(Q(R"(\\SRV1\DATA\x)"))).exists());
     }
 

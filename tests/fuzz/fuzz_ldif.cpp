@@ -105,19 +105,19 @@ const QString Tree = QStringLiteral("FUZZ");
 
 void Run(const QByteArray& Text) {
     try {
-        Ldif::ImportTree(Fresh->Client, Tree, Text);
+        Ldif::ImportTree(*Fresh->Store, *Fresh->Store, Tree, Text);
     } catch (const EDirectoryError& E) {
         Check(!E.Message().trimmed().isEmpty(), "an error without a message");
         Fresh->CheckFresh("a failed import changed the store or the disk");
         return;
     }
-    const QByteArray Export = Ldif::ExportTree(Fresh->Client, Tree);
+    const QByteArray Export = Ldif::ExportTree(*Fresh->Store, *Fresh->Store, Tree);
     Renew();
     std::optional<QByteArray> Again;
     Fresh->Store->BeginTransaction();
     try {
-        Ldif::ImportTree(Fresh->Client, Tree, Export);
-        Again = Ldif::ExportTree(Fresh->Client, Tree);
+        Ldif::ImportTree(*Fresh->Store, *Fresh->Store, Tree, Export);
+        Again = Ldif::ExportTree(*Fresh->Store, *Fresh->Store, Tree);
     } catch (const EDirectoryError&) {
     }
     Fresh->Store->RollbackTransaction();

@@ -102,6 +102,11 @@ private Q_SLOTS:
         FNdk->DottedResults = false;
         FNdk->SearchObjects(QStringLiteral("[ROOT]"), Name, QStringLiteral("Organizational Unit"), Found);
         QCOMPARE(Found.Texts(), QStringList{Full});
+        // A search below the new container finds what it holds, not the container itself.
+        TDirectoryBackend& D = FStore->Client->Directory();
+        const TObjectRef Container = D.Resolve(Full);
+        D.CreateObject(Container, QStringLiteral("User"), QStringLiteral("drin"));
+        QCOMPARE(D.Search(Container, QString(), QString(), 2), QStringList{Full + QStringLiteral("\\drin")});
         FNdk->AddOrganizationalUnit(Schueler, Name);
         QVERIFY(FNdk->AddFailed);
     }
@@ -156,6 +161,23 @@ private Q_SLOTS:
                 });
             QCOMPARE(Held.back(), QByteArray("1#\x0A\x01\x05\x17", 6));
         }
+    }
+
+    // A home directory on a volume whose name holds "#" reads back, also when the volume's DN is the
+    // server's, which leaves that "#" bare.
+    void HomeDirectoryOnVolumeWithHash() {
+        TDirectoryBackend& D = FStore->Client->Directory();
+        const TObjectRef Volume = D.CreateObject(D.Resolve(QStringLiteral("NDS:\\\\SCHULE\\dienste")),
+                                                 QStringLiteral("Volume"), QStringLiteral("SRV1_A#B"));
+        TLdapDirectory Fresh(FServer->Settings(), FServer->Password());
+        const TObjectRef User = Fresh.Resolve(Schueler + QStringLiteral("\\5a\\User_Template"));
+        const QString Home = Volume.FullName + QStringLiteral(",home\\x");
+        Fresh.WriteFields(User, {{QStringLiteral("Home Directory"), Home}});
+        const std::vector<QVariant> Read =
+            Fresh.ReadField(User, *Fresh.FieldType(QStringLiteral("Home Directory")));
+        QCOMPARE(QVariantList(Read.begin(), Read.end()), QVariantList{Home});
+        Fresh.WriteFields(User, {{QStringLiteral("Home Directory"), QVariant()}});
+        D.DeleteObject(Volume);
     }
 
     // A container past the server's size limit (500) is listed, counted and searched whole.

@@ -5,7 +5,7 @@
 #include <CatalogFields.h>
 #include <EDirectoryError.h>
 #include <Layouts.h>
-#include <Ldif.h>
+#include <Schema.h>
 
 #include <QDateTime>
 #include <QMutexLocker>
@@ -139,7 +139,7 @@ std::vector<TLdapAttribute> TLdapDirectory::CatalogState(const std::vector<TFiel
     std::vector<TLdapAttribute> Attributes;
     for (const TFieldWrite& F : Fields) {
         const NWFieldType& Type = *FieldType(F.Field);
-        Attributes.push_back({AttributeOf(Type), {Ldif::EncodeValue(F.Value, Type, {})}});
+        Attributes.push_back({AttributeOf(Type), {Schema::EncodeValue(F.Value, Type, {})}});
     }
     return Attributes;
 }
@@ -159,7 +159,7 @@ void TLdapDirectory::RefreshCatalog(TLdapConnection& C, const TObjectRef& Catalo
     QDateTime Previous;
     try {
         if (const TLdapAttribute* End = State.Find(AttributeOf(EndType)); End && !End->Values.isEmpty())
-            Previous = Ldif::DecodeValue(End->Values.front(), EndType, {}).toDateTime();
+            Previous = Schema::DecodeValue(End->Values.front(), EndType, {}).toDateTime();
     } catch (const EDirectoryError&) {
     }
     while (Previous.isValid() && QDateTime::currentSecsSinceEpoch() == Previous.toSecsSinceEpoch())
@@ -254,8 +254,8 @@ std::vector<TLdapDirectory::TCatalogObject> TLdapDirectory::GatherCatalog(TLdapC
     std::vector<TCatalogObject> Objects;
     QSet<QString> Seen;
     for (const QString& Base : std::as_const(Bases)) {
-        std::vector<TRdn> Levels;
-        const bool Inside = LevelsOfDn(Base, Levels);
+        std::vector<Dn::TRdn> Levels;
+        const bool Inside = FDns.LevelsOf(Base, Levels);
         if (!Inside || !C.Search(Base, TScope::Subtree, Filter, Attributes, [&](const TLdapEntry& E) {
                 const QString Layout = LayoutOfEntry(E);
                 const QString Key = E.Dn.toLower();

@@ -3,15 +3,15 @@
 #include <EDirectoryError.h>
 #include <FieldValues.h>
 #include <Layouts.h>
-#include <Ldif.h>
-#include <LdifTable.h>
 #include <Names.h>
+#include <Schema.h>
 
 #include <ldap.h>
 
 namespace {
 
 using TScope = TLdapConnection::TScope;
+using Dn::TRdn;
 
 // The auxiliary class that carries the fields the standard classes lack (ldap/parvon.schema).
 QString AuxiliaryClass(const QString& StructuralClass) {
@@ -34,26 +34,27 @@ QString Or(const QStringList& Terms) {
 QString NameFilter(const QString& Name, const QString& Layout) {
     const QString V = TLdapConnection::FilterValue(Name, true);
     if (!Layout.isEmpty())
-        return QStringLiteral("(%1=%2)").arg(Ldif::NamingAttribute(Layout), V);
+        return QStringLiteral("(%1=%2)").arg(Schema::NamingAttribute(Layout), V);
     return QStringLiteral("(|(o=%1)(ou=%1)(cn=%1))").arg(V);
+}
+
+Dn::TTreeDns TreeDns(const TLdapSettings& Settings) {
+    try {
+        return Dn::TTreeDns(Settings.Tree, Settings.Base);
+    } catch (const EDirectoryError&) {
+        ThrowDirectoryError(ERR_ILLEGAL_DS_NAME, QStringLiteral("Invalid base DN \"%1\"").arg(Settings.Base));
+    }
 }
 
 } // namespace
 
 TLdapDirectory::TLdapDirectory(const TLdapSettings& Settings, const QString& Password)
-    : FConnection(Settings, Password) {
-    std::vector<TRdn> Levels;
-    LDAPDN Base = nullptr;
-    if (ldap_str2dn(Settings.Base.toUtf8().constData(), &Base, LDAP_DN_FORMAT_LDAPV3) != LDAP_SUCCESS)
-        ThrowDirectoryError(ERR_ILLEGAL_DS_NAME, QStringLiteral("Invalid base DN \"%1\"").arg(Settings.Base));
-    for (LDAPDN R = Base; R && *R; ++R)
-        ++FBaseLevels;
-    ldap_dnfree(Base);
+    : FConnection(Settings, Password), FDns(TreeDns(Settings)) {
     const QString Fault = NameFault(Settings.Tree);
     if (!Fault.isEmpty())
         ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
                             QStringLiteral("Illegal tree name \"%1\": %2").arg(Settings.Tree, Fault));
-    FFieldOfAttribute = Ldif::FieldsByAttribute(StandardFieldTypes());
+    FFieldOfAttribute = Schema::FieldsByAttribute(StandardFieldTypes());
     const std::vector<NWFieldType>& Types = StandardFieldTypes();
     for (int I = 0; I < int(Types.size()); ++I)
         FTypeIndex.insert(Types[size_t(I)].Name.toUpper(), I);
@@ -63,53 +64,6 @@ TLdapDirectory::~TLdapDirectory() = default;
 
 // ---------------------------------------------------------------------------------------------
 // Names
-
-bool TLdapDirectory::LevelsOfDn(const QString& Dn, std::vector<TRdn>& Out) const {
-    LDAPDN Parsed = nullptr;
-    if (ldap_str2dn(Dn.toUtf8().constData(), &Parsed, LDAP_DN_FORMAT_LDAPV3) != LDAP_SUCCESS)
-        return false;
-    std::vector<TRdn> LeafFirst;
-    for (LDAPDN R = Parsed; R && *R; ++R) {
-        const LDAPAVA* Ava = (*R)[0];
-        LeafFirst.push_back({QString::fromUtf8(Ava->la_attr.bv_val, qsizetype(Ava->la_attr.bv_len)),
-                             QString::fromUtf8(Ava->la_value.bv_val, qsizetype(Ava->la_value.bv_len))});
-    }
-    ldap_dnfree(Parsed);
-    if (int(LeafFirst.size()) < FBaseLevels)
-        return false;
-    Out.assign(LeafFirst.rbegin() + FBaseLevels, LeafFirst.rend());
-    return true;
-}
-
-QString TLdapDirectory::DnOf(const std::vector<TRdn>& TopFirst) const {
-    if (TopFirst.empty())
-        return Settings().Base;
-    std::vector<QByteArray> Bytes;
-    Bytes.reserve(TopFirst.size() * 2);
-    std::vector<LDAPAVA> Avas(TopFirst.size());
-    std::vector<LDAPAVA*> Rdns(TopFirst.size() * 2);
-    std::vector<LDAPRDN> Dn;
-    for (size_t I = 0; I < TopFirst.size(); ++I) {
-        const TRdn& R = TopFirst[TopFirst.size() - 1 - I];
-        Bytes.push_back(R.Type.toUtf8());
-        Bytes.push_back(R.Value.toUtf8());
-        LDAPAVA& A = Avas[I];
-        A.la_attr = {ber_len_t(Bytes[Bytes.size() - 2].size()), Bytes[Bytes.size() - 2].data()};
-        A.la_value = {ber_len_t(Bytes.back().size()), Bytes.back().data()};
-        A.la_flags = LDAP_AVA_STRING;
-        A.la_private = nullptr;
-        Rdns[I * 2] = &A;
-        Rdns[I * 2 + 1] = nullptr;
-        Dn.push_back(&Rdns[I * 2]);
-    }
-    Dn.push_back(nullptr);
-    char* Text = nullptr;
-    if (ldap_dn2str(Dn.data(), &Text, LDAP_DN_FORMAT_LDAPV3) != LDAP_SUCCESS || !Text)
-        ThrowDirectoryError(ERR_ILLEGAL_DS_NAME, QStringLiteral("Cannot form a DN"));
-    const QString Result = QString::fromUtf8(Text) + QLatin1Char(',') + Settings().Base;
-    ldap_memfree(Text);
-    return Result;
-}
 
 QString TLdapDirectory::RootFullName() const {
     return TreeFullName(Settings().Tree);
@@ -126,19 +80,16 @@ TObjectRef TLdapDirectory::Root() const {
 
 QString TLdapDirectory::FullNameOfDn(const QString& Dn) const {
     std::vector<TRdn> Levels;
-    if (!LevelsOfDn(Dn, Levels))
+    if (!FDns.LevelsOf(Dn, Levels))
         ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
                             QStringLiteral("\"%1\" names no object below %2").arg(Dn, Settings().Base));
-    QString Name = RootFullName();
-    for (const TRdn& R : Levels)
-        Name += QLatin1Char('\\') + R.Value;
-    return Name;
+    return FDns.FullNameOf(Levels);
 }
 
 QString TLdapDirectory::LayoutOfEntry(const TLdapEntry& Entry) const {
     if (const TLdapAttribute* Classes = Entry.Find(QStringLiteral("objectClass")))
         for (const QByteArray& C : Classes->Values) {
-            const QString Layout = Ldif::ObjectClassToLayout(QString::fromUtf8(C));
+            const QString Layout = Schema::ObjectClassToLayout(QString::fromUtf8(C));
             if (!Layout.isEmpty())
                 return Layout;
         }
@@ -177,16 +128,16 @@ bool TLdapDirectory::TryResolve(const QString& FullName, TObjectRef& Out) {
     const QStringList Parts = Levels.split(QLatin1Char('\\'));
     // Every level above the object is a container: o= at the top, ou= below; the object itself is
     // an organization at the top, else named by ou= or cn=, so one search below the parent finds it.
-    std::vector<TRdn> Parent;
-    for (qsizetype I = 0; I + 1 < Parts.size(); ++I)
-        Parent.push_back({I == 0 ? QStringLiteral("o") : QStringLiteral("ou"), Parts[I]});
+    std::vector<TRdn> Parent = FDns.ContainerLevels(FullName, false);
+    if (!Parent.empty())
+        Parent.pop_back();
     const QString& Leaf = Parts.back();
     bool Found = false;
     auto Take = [&](const TLdapEntry& E) {
         std::vector<TRdn> Got;
-        if (Found || !LevelsOfDn(E.Dn, Got) || int(Got.size()) != int(Parts.size()) ||
+        if (Found || !FDns.LevelsOf(E.Dn, Got) || int(Got.size()) != int(Parts.size()) ||
             Got.back().Value.compare(Leaf, Qt::CaseInsensitive) != 0 ||
-            !Ldif::IsNamingAttribute(Got.back().Type))
+            !Schema::IsNamingAttribute(Got.back().Type))
             return;
         const QString Layout = LayoutOfEntry(E);
         if (Layout.isEmpty())
@@ -194,18 +145,17 @@ bool TLdapDirectory::TryResolve(const QString& FullName, TObjectRef& Out) {
         Out.Key.Text = E.Dn;
         Out.ShortName = Got.back().Value;
         Out.Layout = Layout;
-        Out.FullName = RootFullName();
-        for (const TRdn& R : Got)
-            Out.FullName += QLatin1Char('\\') + R.Value;
+        Out.FullName = FDns.FullNameOf(Got);
         Found = true;
     };
     const QString Value = TLdapConnection::FilterValue(Leaf);
     if (Parts.size() == 1)
-        FConnection.Search(DnOf({{QStringLiteral("o"), Leaf}}), TScope::Base,
+        FConnection.Search(FDns.DnOf({{QStringLiteral("o"), Leaf}}), TScope::Base,
                            QStringLiteral("(objectClass=*)"), {QStringLiteral("objectClass")}, Take);
     else
-        FConnection.Search(DnOf(Parent), TScope::OneLevel, QStringLiteral("(|(ou=%1)(cn=%1))").arg(Value),
-                           {QStringLiteral("objectClass")}, Take);
+        FConnection.Search(FDns.DnOf(Parent), TScope::OneLevel,
+                           QStringLiteral("(|(ou=%1)(cn=%1))").arg(Value), {QStringLiteral("objectClass")},
+                           Take);
     if (!Found)
         return false;
     FResolved.Insert(Out, FullName);
@@ -230,7 +180,7 @@ QString TLdapDirectory::LayoutFilter(const QStringList& Layouts, bool& MatchesNo
         if (C.isEmpty())
             continue;
         const QString Term = QStringLiteral("(objectClass=%1)")
-                                 .arg(TLdapConnection::FilterValue(Ldif::LayoutToObjectClass(C)));
+                                 .arg(TLdapConnection::FilterValue(Schema::LayoutToObjectClass(C)));
         if (!Terms.contains(Term))
             Terms.append(Term);
     }
@@ -249,7 +199,7 @@ std::vector<TChildEntry> TLdapDirectory::Children(const TObjectRef& Container, c
                            [&](const TLdapEntry& E) {
                                std::vector<TRdn> Levels;
                                const QString Layout = LayoutOfEntry(E);
-                               if (Layout.isEmpty() || !LevelsOfDn(E.Dn, Levels) || Levels.empty())
+                               if (Layout.isEmpty() || !FDns.LevelsOf(E.Dn, Levels) || Levels.empty())
                                    return; // an entry that names no layout is no object of the tree
                                TChildEntry C;
                                C.Key.Text = E.Dn;
@@ -258,7 +208,8 @@ std::vector<TChildEntry> TLdapDirectory::Children(const TObjectRef& Container, c
                                Rows.push_back(std::move(C));
                            });
     if (!Exists)
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Objekt nicht gefunden: %1").arg(Container.FullName));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
+                            QStringLiteral("Objekt nicht gefunden: %1").arg(Container.FullName));
     return Rows;
 }
 
@@ -269,7 +220,8 @@ int TLdapDirectory::CountChildren(const TObjectRef& Container, const QStringList
         return 0;
     const int N = FConnection.Count(Container.Key.Text, TScope::OneLevel, Filter);
     if (N < 0)
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Objekt nicht gefunden: %1").arg(Container.FullName));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
+                            QStringLiteral("Objekt nicht gefunden: %1").arg(Container.FullName));
     return N;
 }
 
@@ -285,7 +237,7 @@ QStringList TLdapDirectory::Search(const TObjectRef& Base, const QString& Name, 
         Terms << NameFilter(Name, WantedLayout);
     if (!WantedLayout.isEmpty())
         Terms << QStringLiteral("(objectClass=%1)")
-                     .arg(TLdapConnection::FilterValue(Ldif::LayoutToObjectClass(WantedLayout)));
+                     .arg(TLdapConnection::FilterValue(Schema::LayoutToObjectClass(WantedLayout)));
     const QString Filter = Terms.isEmpty() ? QStringLiteral("(objectClass=*)")
                            : Terms.size() == 1
                                ? Terms.front()
@@ -294,8 +246,11 @@ QStringList TLdapDirectory::Search(const TObjectRef& Base, const QString& Name, 
     const bool Exists = FConnection.Search(Base.Key.Text, Scope == 1 ? TScope::OneLevel : TScope::Subtree,
                                            Filter, {QStringLiteral("objectClass")}, [&](const TLdapEntry& E) {
                                                std::vector<TRdn> Levels;
-                                               if (!LevelsOfDn(E.Dn, Levels) || Levels.empty() ||
-                                                   E.Dn.compare(Base.Key.Text, Qt::CaseInsensitive) == 0)
+                                               if (!FDns.LevelsOf(E.Dn, Levels) || Levels.empty())
+                                                   return;
+                                               // The base itself, whichever escapes its DN has.
+                                               const QString Full = FDns.FullNameOf(Levels);
+                                               if (Full.compare(Base.FullName, Qt::CaseInsensitive) == 0)
                                                    return;
                                                // The filter also finds other values of the naming attributes;
                                                // the name is the RDN's.
@@ -303,13 +258,11 @@ QStringList TLdapDirectory::Search(const TObjectRef& Base, const QString& Name, 
                                                    return;
                                                if (LayoutOfEntry(E).isEmpty())
                                                    return;
-                                               QString Full = RootFullName();
-                                               for (const TRdn& R : Levels)
-                                                   Full += QLatin1Char('\\') + R.Value;
                                                Result.append(Full);
                                            });
     if (!Exists)
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Objekt nicht gefunden: %1").arg(Base.FullName));
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
+                            QStringLiteral("Objekt nicht gefunden: %1").arg(Base.FullName));
     return Result;
 }
 
@@ -318,17 +271,17 @@ QStringList TLdapDirectory::Search(const TObjectRef& Base, const QString& Name, 
 
 QString TLdapDirectory::NewEntry(const TObjectRef& Parent, const QString& Layout, const QString& Name,
                                  std::vector<TLdapAttribute>& Attributes) const {
-    const QString Naming = Ldif::NamingAttribute(Layout);
-    const QString Class = Ldif::LayoutToObjectClass(Layout);
+    const QString Naming = Schema::NamingAttribute(Layout);
+    const QString Class = Schema::LayoutToObjectClass(Layout);
     TLdapAttribute Classes{QStringLiteral("objectClass"), {Class.toUtf8()}};
     const QString Auxiliary = AuxiliaryClass(Class);
     if (!Auxiliary.isEmpty())
         Classes.Values.append(Auxiliary.toUtf8());
     Attributes.insert(Attributes.begin(), {Classes, {Naming, {Name.toUtf8()}}});
     std::vector<TRdn> Levels;
-    LevelsOfDn(Parent.Key.Text, Levels);
+    FDns.LevelsOf(Parent.Key.Text, Levels);
     Levels.push_back({Naming, Name});
-    return DnOf(Levels);
+    return FDns.DnOf(Levels);
 }
 
 TObjectRef TLdapDirectory::Created(const TObjectRef& Parent, const QString& Layout, const QString& Name,
@@ -362,8 +315,9 @@ TObjectRef TLdapDirectory::CreateUser(const TObjectRef& Container, const QString
                                       const QString& Surname, const TObjectRef* Template) {
     const QString Layout = CheckNewObject(Container, QStringLiteral("User"), Name);
     if (Surname.trimmed().isEmpty())
-        ThrowDirectoryError(ERR_SYNTAX_VIOLATION,
-                            QStringLiteral("Ein Benutzer braucht einen Nachnamen: %1\\%2").arg(Container.FullName, Name));
+        ThrowDirectoryError(
+            ERR_SYNTAX_VIOLATION,
+            QStringLiteral("Ein Benutzer braucht einen Nachnamen: %1\\%2").arg(Container.FullName, Name));
     std::vector<TLdapAttribute> Attributes = Encode(TObjectRef(), {{QStringLiteral("Surname"), Surname}});
     if (Template && !Template->Key.Text.isEmpty()) {
         const std::vector<TLdapAttribute> Taken = TemplateAttributes(*Template);
@@ -376,8 +330,9 @@ TObjectRef TLdapDirectory::CreateUser(const TObjectRef& Container, const QString
 
 void TLdapDirectory::DeleteObject(const TObjectRef& Object) {
     if (Object.IsTreeRoot())
-        ThrowDirectoryError(ERR_INVALID_REQUEST,
-                            QStringLiteral("Eine Baumwurzel kann nicht gelöscht werden: %1").arg(Object.FullName));
+        ThrowDirectoryError(
+            ERR_INVALID_REQUEST,
+            QStringLiteral("Eine Baumwurzel kann nicht gelöscht werden: %1").arg(Object.FullName));
     try {
         if (Object.Layout == CatalogLayout())
             DeleteCatalogRows(Object.Key.Text); // the rows its refreshes left below it

@@ -4,6 +4,7 @@
 #include "LdapConnection.h"
 
 #include <DirectoryBackend.h>
+#include <Dn.h>
 
 #include <QHash>
 #include <QString>
@@ -12,8 +13,8 @@
 
 // The directory of one tree held by an LDAP server below a base DN. The tree is the base entry;
 // NDS:\\SCHULE\unterricht\schueler\7a is "ou=7a,ou=schueler,o=unterricht," and the base. Layouts
-// are object classes and fields attributes as the LDIF export names them (Ldif.h); object keys
-// hold DNs. What differs from the embedded store:
+// are object classes and fields attributes as the schema names them (Schema.h), DNs are those of
+// the DN model (Dn.h); object keys hold DNs. What differs from the embedded store:
 // - subordinates and search results come in the server's order (OpenLDAP: by name while they fit
 //   in one page of 500, in creation order past that); the program sorts what it shows;
 // - every write is one LDAP operation, and transactions only group them: a rollback undoes
@@ -67,13 +68,6 @@ public:
     void WaitForCatalogRefreshes() override;
 
 private:
-    struct TRdn {
-        QString Type;
-        QString Value;
-    };
-    // The RDNs of a DN below the base, top level first; false for a DN outside the base.
-    bool LevelsOfDn(const QString& Dn, std::vector<TRdn>& Out) const;
-    QString DnOf(const std::vector<TRdn>& TopFirst) const;
     QString RootFullName() const;
     TObjectRef Root() const;
     QString DnOfFullName(const QString& FullName); // "" when it names no object
@@ -104,7 +98,7 @@ private:
     void DeleteCatalogRows(const QString& CatalogDn);
 
     TLdapConnection FConnection;
-    int FBaseLevels = 0;
+    Dn::TTreeDns FDns; // the tree's DNs below the base
     TResolvedNames FResolved;
     QHash<QString, QString> FFieldOfAttribute;
     QHash<QString, int> FTypeIndex; // upper-cased field -> index into StandardFieldTypes()

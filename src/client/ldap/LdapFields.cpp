@@ -2,14 +2,13 @@
 
 #include <EDirectoryError.h>
 #include <FieldValues.h>
-#include <Ldif.h>
-#include <LdifTable.h>
+#include <Schema.h>
 #include <Syntax.h>
 
 #include <QUuid>
 #include <algorithm>
 
-// Fields as attributes: the LDIF export's names, values and syntaxes, with DNs below the base.
+// Fields as attributes: the schema's names, values and syntaxes, with DNs below the base.
 
 namespace {
 
@@ -52,14 +51,14 @@ const NWFieldType* TLdapDirectory::FieldType(const QString& Field) {
 QString TLdapDirectory::AttributeOf(const NWFieldType& Type) const {
     if (const TOperational* O = OperationalField(Type.Name))
         return QString::fromLatin1(O->Attribute);
-    return Ldif::FieldToAttribute(Type.Name);
+    return Schema::FieldToAttribute(Type.Name);
 }
 
 const NWFieldType* TLdapDirectory::FieldOfAttribute(const QString& Attribute) const {
     for (const TOperational& O : Operational)
         if (*O.Attribute && Attribute.compare(QLatin1String(O.Attribute), Qt::CaseInsensitive) == 0)
             return const_cast<TLdapDirectory*>(this)->FieldType(QString::fromLatin1(O.Field));
-    if (Ldif::IsNamingAttribute(Attribute))
+    if (Schema::IsNamingAttribute(Attribute))
         return nullptr; // the object's name, not a field
     const QString Field = FFieldOfAttribute.value(Attribute.toLower());
     return Field.isEmpty() ? nullptr : const_cast<TLdapDirectory*>(this)->FieldType(Field);
@@ -73,7 +72,7 @@ std::vector<QVariant> TLdapDirectory::Decode(const NWFieldType& Type, const QLis
         return Result;
     }
     // A DN outside the base (a server's own administrator) stays as the server wrote it.
-    const Ldif::TFullNameOf FullNameOf = [this](const QString& Dn) {
+    const Schema::TFullNameOf FullNameOf = [this](const QString& Dn) {
         try {
             return FullNameOfDn(Dn);
         } catch (const EDirectoryError&) {
@@ -81,7 +80,7 @@ std::vector<QVariant> TLdapDirectory::Decode(const NWFieldType& Type, const QLis
         }
     };
     for (const QByteArray& V : Values) {
-        QVariant Typed = Ldif::DecodeValue(V, Type, FullNameOf);
+        QVariant Typed = Schema::DecodeValue(V, Type, FullNameOf);
         if (Typed.metaType().id() == QMetaType::QDateTime)
             Typed = Typed.toDateTime().toLocalTime();
         Result.push_back(Typed);
@@ -111,7 +110,7 @@ std::vector<TLdapAttribute> TLdapDirectory::Encode(const TObjectRef& Object,
         TLdapAttribute A{AttributeOf(*Type), {}};
         const TSyntaxKind Kind = KindOfSyntax(Type->Syntax);
         for (const QVariant& V : Typed) {
-            QString Dn;
+            QString Named; // the DN of the object the value names
             if (Kind == TSyntaxKind::Path || Kind == TSyntaxKind::DistinguishedName) {
                 const QString Text = V.toString();
                 const qsizetype Comma =
@@ -123,12 +122,17 @@ std::vector<TLdapAttribute> TLdapDirectory::Encode(const TObjectRef& Object,
                     ThrowDirectoryError(
                         ERR_NO_SUCH_ENTRY,
                         Kind == TSyntaxKind::Path
-                            ? QStringLiteral("Feld \"%1\": Volume-Objekt nicht gefunden: %2").arg(Type->Name, Name)
+                            ? QStringLiteral("Feld \"%1\": Volume-Objekt nicht gefunden: %2")
+                                  .arg(Type->Name, Name)
                             : QStringLiteral("Field \"%1\": no such object: %2").arg(Type->Name, Name));
                 CheckFieldLength(*Type, Ref.FullName + Text.mid(Comma));
-                Dn = Ref.Key.Text;
+                Named = Ref.Key.Text;
+                // A path's volume DN with the model's escapes, whatever the server's are: its
+                // first bare "#" ends it.
+                if (std::vector<Dn::TRdn> Levels; Kind == TSyntaxKind::Path && FDns.LevelsOf(Named, Levels))
+                    Named = FDns.DnOf(Levels);
             }
-            A.Values.append(Ldif::EncodeValue(V, *Type, [&Dn](const QString&) { return Dn; }));
+            A.Values.append(Schema::EncodeValue(V, *Type, [&Named](const QString&) { return Named; }));
         }
         Attributes.push_back(std::move(A));
     }

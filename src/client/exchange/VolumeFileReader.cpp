@@ -1,9 +1,9 @@
 #include "VolumeFile.h"
 
-#include "DirectoryClient.h"
-
+#include <DirectoryBackend.h>
 #include <EDirectoryError.h>
 #include <Rights.h>
+#include <VolumeStore.h>
 
 #include <QHash>
 #include <QSet>
@@ -110,8 +110,8 @@ std::vector<TRecord> Parse(const QByteArray& Text) {
 
 class TImporter {
 public:
-    explicit TImporter(TDirectoryClient& Client)
-        : FDirectory(Client.Directory()), FVolumes(Client.VolumeStore()) {}
+    TImporter(TDirectoryBackend& Directory, TVolumeStore& Volumes)
+        : FDirectory(Directory), FVolumes(Volumes) {}
 
     TImportResult Run(const QByteArray& Text) {
         std::vector<TRecord> Records = Parse(Text);
@@ -220,8 +220,8 @@ private:
 
 } // namespace
 
-TImportResult Import(TDirectoryClient& Client, const QByteArray& Text) {
-    return TImporter(Client).Run(Text);
+TImportResult Import(TDirectoryBackend& Directory, TVolumeStore& Volumes, const QByteArray& Text) {
+    return TImporter(Directory, Volumes).Run(Text);
 }
 
 } // namespace VolumeFile

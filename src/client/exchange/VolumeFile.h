@@ -2,7 +2,8 @@
 
 #include <QByteArray>
 
-class TDirectoryClient;
+class TDirectoryBackend;
+class TVolumeStore;
 
 // Export and import of the volume store: the volumes, every folder below their roots, the folders'
 // Delete Inhibit and Rename Inhibit, and their trustees with their rights. Together with the LDIF
@@ -43,7 +44,8 @@ struct TImportResult {
     int Trustees = 0; // trustee lines applied
 };
 
-QByteArray Export(TDirectoryClient& Client);
-TImportResult Import(TDirectoryClient& Client, const QByteArray& Text);
+QByteArray Export(TVolumeStore& Volumes);
+// Directory: where the trustees are looked up, and whose transaction the import runs in.
+TImportResult Import(TDirectoryBackend& Directory, TVolumeStore& Volumes, const QByteArray& Text);
 
 } // namespace VolumeFile

@@ -1,19 +1,30 @@
 #include "Ldif.h"
 
-#include "DirectoryClient.h"
-#include "LdifTable.h"
+#include "LdifParts.h"
 
+#include <DirectoryBackend.h>
+#include <Dn.h>
 #include <EDirectoryError.h>
 #include <Layouts.h>
 #include <NWNetAddress.h>
 #include <Names.h>
-#include <Syntax.h>
+#include <Schema.h>
+#include <VolumeStore.h>
 
 #include <QHash>
 #include <algorithm>
 
+// A directory tree as LDIF text.
+
 namespace Ldif {
 namespace {
+
+using namespace Schema;
+
+// Whether the full name names an object below the root of tree TreeName.
+bool InTree(const QString& FullName, const QString& TreeName) {
+    return FullName.startsWith(TreeFullName(TreeName) + QLatin1Char('\\'), Qt::CaseInsensitive);
+}
 
 struct TExportObject {
     TObjectRef Object;
@@ -23,11 +34,12 @@ struct TExportObject {
 
 class TExporter {
 public:
-    TExporter(TDirectoryClient& Client, const QString& TreeName)
-        : FClient(Client), FDirectory(Client.Directory()) {
+    TExporter(TDirectoryBackend& Directory, TVolumeStore& Volumes, const QString& TreeName)
+        : FDirectory(Directory), FVolumes(Volumes) {
         if (TreeName.isEmpty() || TreeName.contains(QLatin1Char('\\')))
             throw EDirectoryError(QStringLiteral("Ungültiger Baumname \"%1\"").arg(TreeName));
         FRoot = FDirectory.Resolve(TreeFullName(TreeName));
+        FDns = Dn::TTreeDns(FRoot.ShortName);
         for (const NWFieldType& T : FDirectory.FieldTypes())
             FTypes.insert(T.Name, T);
     }
@@ -38,8 +50,8 @@ public:
             FDnOf.insert(O.Object.FullName.toLower(), O.Dn);
 
         QByteArray Out;
-        Out += "version: 1\n";
-        Out += "# directory tree " + FRoot.ShortName.toUtf8() + '\n';
+        Out += AttributeLine("version", "1");
+        Out += CommentLine("directory tree " + FRoot.ShortName.toUtf8());
         for (const TExportObject& O : FObjects) {
             Out += '\n';
             Write(Out, O);
@@ -54,7 +66,7 @@ private:
             TExportObject O;
             O.Object = {C.Key, Container.FullName + QLatin1Char('\\') + C.ShortName, C.ShortName, C.Layout};
             O.Parent = Container.FullName;
-            O.Dn = NamingAttribute(C.Layout) + QLatin1Char('=') + EscapeDnValue(C.ShortName);
+            O.Dn = Dn::Format({{NamingAttribute(C.Layout), C.ShortName}});
             if (!ContainerDn.isEmpty())
                 O.Dn += QLatin1Char(',') + ContainerDn;
             const bool Descend = IsContainerLayout(C.Layout);
@@ -73,12 +85,12 @@ private:
             return *It;
         if (!InTree(FullName, FRoot.ShortName))
             return QString();
-        return FullNameToDn(FullName, true);
+        return FDns.DnOf(FDns.ContainerLevels(FullName, true));
     }
 
     QString HostServerDn(const TExportObject& Volume) {
         if (!FVolumesRead) {
-            for (const TVolume& V : FClient.VolumeStore().Volumes())
+            for (const TVolume& V : FVolumes.Volumes())
                 FVolumeServer.insert(V.VolumeObject.toLower(), V.Server);
             FVolumesRead = true;
         }
@@ -104,13 +116,13 @@ private:
     }
 
     QList<QByteArray> Values(const std::vector<QVariant>& Items, const NWFieldType& Type) const {
-        const TDnOf Dn = [this](const QString& FullName) { return DnOf(FullName); };
+        const TDnOf ToDn = [this](const QString& FullName) { return DnOf(FullName); };
         QList<QByteArray> Result;
         for (const QVariant& Item : Items) {
             if (Item.metaType() == QMetaType::fromType<NWNetAddress>() &&
                 Item.value<NWNetAddress>().IsEmpty())
                 continue;
-            Result.append(EncodeValue(Item, Type, Dn));
+            Result.append(EncodeValue(Item, Type, ToDn));
         }
         return Result;
     }
@@ -170,9 +182,10 @@ private:
         }
     }
 
-    TDirectoryClient& FClient;
     TDirectoryBackend& FDirectory;
+    TVolumeStore& FVolumes;
     TObjectRef FRoot;
+    Dn::TTreeDns FDns{QString()};
     QHash<QString, NWFieldType> FTypes;
     std::vector<TExportObject> FObjects;
     QHash<QString, QString> FDnOf; // lower-case full name -> DN
@@ -182,73 +195,8 @@ private:
 
 } // namespace
 
-QByteArray EncodeValue(const QVariant& Item, const NWFieldType& Type, const TDnOf& DnOf) {
-    if (Item.metaType() == QMetaType::fromType<NWNetAddress>()) {
-        const NWNetAddress A = Item.value<NWNetAddress>();
-        return QByteArray::number(A.AddressType()) + '#' + A.Address();
-    }
-    switch (Item.metaType().id()) {
-    case QMetaType::QDateTime:
-        return FormatGeneralizedTime(Item.toDateTime()).toLatin1();
-    case QMetaType::Bool:
-        return Item.toBool() ? "TRUE" : "FALSE";
-    case QMetaType::QByteArray:
-        return Item.toByteArray();
-    default:
-        break;
-    }
-    const QString Text = Item.toString();
-    switch (KindOfSyntax(Type.Syntax)) {
-    case TSyntaxKind::Path: {
-        // "NDS:\\T\dienste\SRV1_DATA,home\x" gives "cn=SRV1_DATA,o=dienste#0#home\x".
-        const qsizetype Comma = Text.indexOf(QLatin1Char(','));
-        const QString Dn = Comma < 0 ? QString() : DnOf(Text.left(Comma).trimmed());
-        if (Dn.isEmpty())
-            return Text.toUtf8();
-        return (Dn + QStringLiteral("#0#") + Text.mid(Comma + 1)).toUtf8();
-    }
-    case TSyntaxKind::DistinguishedName: {
-        const QString Dn = DnOf(Text);
-        return (Dn.isEmpty() ? Text : Dn).toUtf8();
-    }
-    default:
-        return Text.toUtf8();
-    }
-}
-
-bool NeedsBase64(const QByteArray& Value) {
-    if (Value.isEmpty())
-        return false;
-    const char First = Value.front();
-    if (First == ' ' || First == ':' || First == '<' || Value.back() == ' ')
-        return true;
-    for (char C : Value) {
-        const unsigned char U = static_cast<unsigned char>(C);
-        if (U < 0x20 || U >= 0x7F)
-            return true;
-    }
-    return false;
-}
-
-QByteArray AttributeLine(const QByteArray& Attribute, const QByteArray& Value) {
-    QByteArray Line = Attribute;
-    if (Value.isEmpty())
-        Line += ':';
-    else if (NeedsBase64(Value))
-        Line += ":: " + Value.toBase64();
-    else
-        Line += ": " + Value;
-    constexpr int Width = 76;
-    if (Line.size() <= Width)
-        return Line + '\n';
-    QByteArray Folded = Line.left(Width) + '\n';
-    for (qsizetype Pos = Width; Pos < Line.size(); Pos += Width - 1)
-        Folded += ' ' + Line.mid(Pos, Width - 1) + '\n';
-    return Folded;
-}
-
-QByteArray ExportTree(TDirectoryClient& Client, const QString& TreeName) {
-    TExporter Exporter(Client, TreeName);
+QByteArray ExportTree(TDirectoryBackend& Directory, TVolumeStore& Volumes, const QString& TreeName) {
+    TExporter Exporter(Directory, Volumes, TreeName);
     return Exporter.Run();
 }
 

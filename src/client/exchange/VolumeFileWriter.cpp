@@ -1,8 +1,7 @@
 #include "VolumeFile.h"
 
-#include "DirectoryClient.h"
-
 #include <Rights.h>
+#include <VolumeStore.h>
 
 #include <QDir>
 #include <QDirIterator>
@@ -69,8 +68,7 @@ void WriteVolume(QByteArray& Out, TVolumeStore& Store, const TVolume& V) {
 
 } // namespace
 
-QByteArray Export(TDirectoryClient& Client) {
-    TVolumeStore& Store = Client.VolumeStore();
+QByteArray Export(TVolumeStore& Store) {
     std::vector<TVolume> Volumes = Store.Volumes();
     std::sort(Volumes.begin(), Volumes.end(), [](const TVolume& A, const TVolume& B) {
         return A.Server.compare(B.Server, Qt::CaseInsensitive) != 0 ? NameBefore(A.Server, B.Server)

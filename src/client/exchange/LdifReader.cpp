@@ -1,224 +1,38 @@
 #include "Ldif.h"
 
-#include "DirectoryClient.h"
-#include "LdifTable.h"
+#include "LdifParts.h"
 
+#include <DirectoryBackend.h>
+#include <Dn.h>
 #include <EDirectoryError.h>
 #include <Layouts.h>
-#include <NWNetAddress.h>
 #include <Names.h>
+#include <Schema.h>
 #include <Syntax.h>
+#include <VolumeStore.h>
 
 #include <QHash>
-#include <QStringDecoder>
+#include <QRegularExpression>
 #include <algorithm>
+
+// The records of an LDIF text as objects and fields of the directory.
 
 namespace Ldif {
 namespace {
 
-struct TAttributeLine {
-    int Line = 0;
-    QString Attribute;
-    QByteArray Value;
-};
+using Dn::TRdn;
+using namespace Schema;
 
-struct TRecord {
-    int Line = 0; // line of "dn:"
-    QList<TAttributeLine> Lines;
-};
-
-QString Utf8(const QByteArray& Bytes, int Line) {
-    QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString Text = Decoder.decode(Bytes);
-    if (Decoder.hasError())
-        Fail(Line, QStringLiteral("ungültiges UTF-8"));
-    return Text;
-}
-
-// An attribute type: a name (letter, then letters, digits, "-") or a numeric OID.
-bool ValidAttributeName(const QString& Name) {
-    if (Name.isEmpty())
-        return false;
-    auto Ascii = [](QChar C) { return C.unicode() < 128; };
-    if (Name[0].isDigit()) {
-        bool AfterDot = true;
-        for (QChar C : Name) {
-            if (C == QLatin1Char('.')) {
-                if (AfterDot)
-                    return false;
-                AfterDot = true;
-            } else if (C.isDigit() && Ascii(C)) {
-                AfterDot = false;
-            } else {
-                return false;
-            }
-        }
-        return !AfterDot;
+// Fails unless the directory part of a path value stays inside its volume: no level may be "."
+// or "..", also not once blanks are dropped (as the conversion to a file-system path drops them)
+// or with "/" for "\".
+void CheckInsideVolume(const QString& Directory, int Line) {
+    for (QString Level : Directory.split(QRegularExpression(QStringLiteral("[\\\\/]")))) {
+        Level.remove(QLatin1Char(' '));
+        if (Level == QLatin1String(".") || Level == QLatin1String(".."))
+            Fail(Line, QStringLiteral("ungültiger Pfad \"%1\": eine Ebene darf nicht \".\" oder \"..\" sein")
+                           .arg(Directory));
     }
-    if (!Name[0].isLetter() || !Ascii(Name[0]))
-        return false;
-    for (QChar C : Name)
-        if (!Ascii(C) || !(C.isLetterOrNumber() || C == QLatin1Char('-')))
-            return false;
-    return true;
-}
-
-TAttributeLine ParseLine(const QByteArray& Text, int Line) {
-    const int Colon = Text.indexOf(':');
-    if (Colon < 0)
-        Fail(Line, QStringLiteral("\"Attribut: Wert\" erwartet"));
-    TAttributeLine Result;
-    Result.Line = Line;
-    const QString Name = Utf8(Text.left(Colon), Line);
-    if (Name.contains(QLatin1Char(';')))
-        Fail(Line, QStringLiteral("Attributoptionen werden nicht unterstützt (\"%1\")").arg(Name));
-    if (!ValidAttributeName(Name))
-        Fail(Line, QStringLiteral("ungültiger Attributname \"%1\"").arg(Name));
-    Result.Attribute = Name;
-    const QByteArray Rest = Text.mid(Colon + 1);
-    if (Rest.startsWith(':')) {
-        const QByteArray Encoded = Rest.mid(1).trimmed();
-        auto Decoded = QByteArray::fromBase64Encoding(Encoded, QByteArray::AbortOnBase64DecodingErrors);
-        if (!Decoded)
-            Fail(Line, QStringLiteral("ungültiger base64-Wert"));
-        Result.Value = *Decoded;
-    } else if (Rest.startsWith('<')) {
-        Fail(Line, QStringLiteral("Werte aus URLs (\":<\") werden nicht unterstützt"));
-    } else {
-        int Start = 0;
-        while (Start < Rest.size() && Rest[Start] == ' ')
-            ++Start;
-        Result.Value = Rest.mid(Start);
-    }
-    return Result;
-}
-
-// Splits the text into records of attribute lines: unfolds continued lines, drops comments,
-// checks the version line.
-std::vector<TRecord> ParseRecords(const QByteArray& Text) {
-    struct TLogical {
-        int Line;
-        QByteArray Text; // empty: a record separator
-    };
-    std::vector<TLogical> Logical;
-    bool InComment = false;
-    const QList<QByteArray> Physical = Text.split('\n');
-    for (int I = 0; I < Physical.size(); ++I) {
-        QByteArray L = Physical[I];
-        if (L.endsWith('\r'))
-            L.chop(1);
-        const int Number = I + 1;
-        if (I == Physical.size() - 1 && L.isEmpty())
-            break; // the line end of the last line
-        if (L.startsWith(' ')) {
-            if (InComment)
-                continue;
-            if (Logical.empty() || Logical.back().Text.isEmpty())
-                Fail(Number, QStringLiteral("Fortsetzungszeile ohne eine Zeile, die sie fortsetzt"));
-            Logical.back().Text += L.mid(1);
-            continue;
-        }
-        InComment = L.startsWith('#');
-        if (!InComment)
-            Logical.push_back({Number, L});
-    }
-
-    std::vector<TRecord> Records;
-    bool InRecord = false;
-    bool First = true;
-    for (const TLogical& L : Logical) {
-        if (L.Text.isEmpty()) {
-            InRecord = false;
-            continue;
-        }
-        TAttributeLine A = ParseLine(L.Text, L.Line);
-        const bool IsDn = A.Attribute.compare(QLatin1String("dn"), Qt::CaseInsensitive) == 0;
-        if (First) {
-            First = false;
-            if (A.Attribute.compare(QLatin1String("version"), Qt::CaseInsensitive) == 0) {
-                if (A.Value.trimmed() != "1")
-                    Fail(L.Line, QStringLiteral("nur \"version: 1\" wird unterstützt"));
-                continue;
-            }
-        }
-        if (!InRecord) {
-            if (!IsDn)
-                Fail(L.Line, QStringLiteral("\"dn:\" erwartet"));
-            Records.push_back({L.Line, {}});
-            InRecord = true;
-        } else if (IsDn) {
-            Fail(L.Line, QStringLiteral("ein zweites \"dn:\" in einem Eintrag (Leerzeile fehlt)"));
-        } else if (A.Attribute.compare(QLatin1String("changetype"), Qt::CaseInsensitive) == 0 ||
-                   A.Attribute.compare(QLatin1String("control"), Qt::CaseInsensitive) == 0) {
-            Fail(L.Line,
-                 QStringLiteral("Änderungseinträge (\"%1:\") werden nicht unterstützt").arg(A.Attribute));
-        }
-        Records.back().Lines.append(A);
-    }
-    return Records;
-}
-
-struct TRdn {
-    QString Type;  // lower case
-    QString Value; // unescaped
-};
-
-// Splits a DN into its RDNs, top level first. Throws EDirectoryError without a line number.
-std::vector<TRdn> ParseDn(const QString& Dn) {
-    std::vector<QString> Parts;
-    QString Current;
-    for (int I = 0; I < Dn.size(); ++I) {
-        const QChar C = Dn[I];
-        if (C == QLatin1Char('\\') && I + 1 < Dn.size()) {
-            Current += C;
-            Current += Dn[++I];
-        } else if (C == QLatin1Char(',')) {
-            Parts.push_back(Current);
-            Current.clear();
-        } else {
-            Current += C;
-        }
-    }
-    Parts.push_back(Current);
-
-    std::vector<TRdn> Result;
-    for (auto It = Parts.rbegin(); It != Parts.rend(); ++It) {
-        const QString& Part = *It;
-        const int Equals = Part.indexOf(QLatin1Char('='));
-        if (Equals < 0)
-            throw EDirectoryError(QStringLiteral("ungültiger DN \"%1\": \"=\" fehlt").arg(Dn));
-        TRdn R;
-        R.Type = Part.left(Equals).trimmed().toLower();
-        if (!ValidAttributeName(R.Type))
-            throw EDirectoryError(QStringLiteral("ungültiger DN \"%1\": falscher Attributtyp").arg(Dn));
-        QString Raw = Part.mid(Equals + 1);
-        // Unescaped blanks around the value are not part of it.
-        int Start = 0;
-        while (Start < Raw.size() && Raw[Start] == QLatin1Char(' '))
-            ++Start;
-        int End = Raw.size();
-        while (End > Start && Raw[End - 1] == QLatin1Char(' ')) {
-            int Backslashes = 0;
-            for (int K = End - 2; K >= Start && Raw[K] == QLatin1Char('\\'); --K)
-                ++Backslashes;
-            if (Backslashes % 2 == 1)
-                break;
-            --End;
-        }
-        Raw = Raw.mid(Start, End - Start);
-        if (Raw.startsWith(QLatin1Char('#')))
-            throw EDirectoryError(
-                QStringLiteral("ungültiger DN \"%1\": Werte in Hexadezimalform werden nicht unterstützt")
-                    .arg(Dn));
-        R.Value = UnescapeDnValue(Raw);
-        if (R.Value.isEmpty())
-            throw EDirectoryError(QStringLiteral("ungültiger DN \"%1\": leerer Name").arg(Dn));
-        if (R.Value.contains(QLatin1Char('\\')))
-            throw EDirectoryError(
-                QStringLiteral("ungültiger DN \"%1\": ein Name darf kein \"\\\" enthalten").arg(Dn));
-        Result.push_back(R);
-    }
-    return Result;
 }
 
 struct TPlannedRecord {
@@ -241,20 +55,21 @@ struct TPlannedRecord {
 
 class TImporter {
 public:
-    TImporter(TDirectoryClient& Client, const QString& TreeName)
-        : FClient(Client), FDirectory(Client.Directory()), FTreeName(TreeName) {
+    TImporter(TDirectoryBackend& Directory, TVolumeStore& Volumes, const QString& TreeName)
+        : FDirectory(Directory), FVolumes(Volumes), FTreeName(TreeName) {
         for (const QString& T : FDirectory.Trees())
             if (T.compare(TreeName, Qt::CaseInsensitive) == 0) {
                 FTreeName = T;
                 FTreeExists = true;
             }
-        FRoot = TreeFullName(FTreeName);
+        FDns = Dn::TTreeDns(FTreeName);
+        FRoot = FDns.Root();
     }
 
     TImportResult Run(const QByteArray& Text) {
         if (FTreeName.isEmpty() || FTreeName.contains(QLatin1Char('\\')))
             throw EDirectoryError(QStringLiteral("Ungültiger Baumname \"%1\"").arg(FTreeName));
-        const std::vector<TRecord> Records = ParseRecords(Text);
+        const std::vector<TRecord> Records = ReadRecords(Text);
         std::vector<TPlannedRecord> Plan;
         Plan.reserve(Records.size());
         for (const TRecord& R : Records)
@@ -263,20 +78,17 @@ public:
     }
 
 private:
-    QString FullNameOf(const std::vector<TRdn>& Rdns, size_t Count) const {
-        QString Name = FRoot;
-        for (size_t I = 0; I < Count; ++I)
-            Name += QLatin1Char('\\') + Rdns[I].Value;
-        return Name;
-    }
-
-    QString DnToFullName(const QString& Dn, int Line) const {
+    QString DnToFullName(const QString& Text, int Line) const {
         try {
-            const std::vector<TRdn> Rdns = ParseDn(Dn);
-            return FullNameOf(Rdns, Rdns.size());
+            return FDns.FullNameOf(Dn::Parse(Text));
         } catch (const EDirectoryError& E) {
             Fail(Line, E.Message());
         }
+    }
+
+    // The DN of a container by the naming rule of containers, for messages.
+    QString ContainerDn(const QString& FullName) const {
+        return FDns.DnOf(FDns.ContainerLevels(FullName, false));
     }
 
     // The layout of an object the store holds or the text names earlier; "" when neither.
@@ -294,8 +106,8 @@ private:
 
     QVariant ConvertValue(const NWFieldType& Type, const QByteArray& Bytes, int Line) const {
         try {
-            QVariant Value =
-                DecodeValue(Bytes, Type, [this, Line](const QString& Dn) { return DnToFullName(Dn, Line); });
+            QVariant Value = DecodeValue(
+                Bytes, Type, [this, Line](const QString& Text) { return DnToFullName(Text, Line); });
             if (KindOfSyntax(Type.Syntax) == TSyntaxKind::Path) {
                 const QString Text = Value.toString();
                 CheckInsideVolume(Text.mid(Text.indexOf(QLatin1Char(',')) + 1), Line);
@@ -315,12 +127,12 @@ private:
         const QString DnText = Utf8(DnLine.Value, DnLine.Line);
         std::vector<TRdn> Rdns;
         try {
-            Rdns = ParseDn(DnText);
+            Rdns = Dn::Parse(DnText);
         } catch (const EDirectoryError& E) {
             Fail(DnLine.Line, E.Message());
         }
-        P.FullName = FullNameOf(Rdns, Rdns.size());
-        P.ParentFullName = FullNameOf(Rdns, Rdns.size() - 1);
+        P.FullName = FDns.FullNameOf(Rdns);
+        P.ParentFullName = FDns.FullNameOf(Rdns, Rdns.size() - 1);
         P.Name = Rdns.back().Value;
         P.Depth = int(Rdns.size());
         if (FPlanned.contains(P.FullName.toLower()))
@@ -360,10 +172,10 @@ private:
         if (ParentLayout.isEmpty())
             Fail(R.Line, QStringLiteral("übergeordnetes Objekt \"%1\" fehlt (übergeordnete Objekte kommen "
                                         "vor ihren untergeordneten)")
-                             .arg(FullNameToDn(P.ParentFullName, false)));
+                             .arg(ContainerDn(P.ParentFullName)));
         if (!IsContainerLayout(ParentLayout))
             Fail(R.Line, QStringLiteral("übergeordnetes Objekt \"%1\" ist kein Container")
-                             .arg(FullNameToDn(P.ParentFullName, false)));
+                             .arg(ContainerDn(P.ParentFullName)));
         TObjectRef Ref;
         if (FTreeExists && FDirectory.TryResolve(P.FullName, Ref)) {
             if (Ref.Layout.compare(P.Layout, Qt::CaseInsensitive) != 0)
@@ -482,7 +294,7 @@ private:
                 Fail(P->Line, E.Message());
             }
         }
-        std::vector<TVolume> Volumes = FClient.VolumeStore().Volumes();
+        std::vector<TVolume> Volumes = FVolumes.Volumes();
         for (TPlannedRecord& P : Plan) {
             if (P.Layout == QLatin1String("NCP Server"))
                 Result.Servers.append(P.Object.FullName);
@@ -530,13 +342,14 @@ private:
         V.Server = Server;
         V.Volume = Volume;
         V.VolumeObject = P.Object.FullName;
-        FClient.VolumeStore().AddVolume(V);
+        FVolumes.AddVolume(V);
         Volumes.push_back(V);
     }
 
-    TDirectoryClient& FClient;
     TDirectoryBackend& FDirectory;
+    TVolumeStore& FVolumes;
     QString FTreeName;
+    Dn::TTreeDns FDns{QString()};
     QString FRoot;
     bool FTreeExists = false;
     QHash<QString, const NWFieldType*> FTypeOfAttribute; // lower-case attribute -> its field's type
@@ -545,8 +358,9 @@ private:
 
 } // namespace
 
-TImportResult ImportTree(TDirectoryClient& Client, const QString& TreeName, const QByteArray& Text) {
-    TImporter Importer(Client, TreeName);
+TImportResult ImportTree(TDirectoryBackend& Directory, TVolumeStore& Volumes, const QString& TreeName,
+                         const QByteArray& Text) {
+    TImporter Importer(Directory, Volumes, TreeName);
     return Importer.Run(Text);
 }
 
