@@ -186,15 +186,16 @@ void TKAUserTab::UpdateExamPreview() {
 // The run and the printout
 
 TPrueflingeKonto TKAUserTab::Konto() const {
+    TNDK& N = Erreichbar(FNdk);
     TPrueflingeKonto E;
-    E.Kurs = edKursU->text();
+    E.Kurs = N.DottedToPath(edKursU->text());
     E.Von = spBenutzerVon->Wert();
     E.Maske = FExamUserMask;
-    E.Template = cbTemplateU->currentText();
+    E.Template = N.DottedToPath(cbTemplateU->currentText());
     E.Vorname = cbVorname->currentText();
     E.HomeFlags = K.HomeFlags;
     E.Restriktion = chAdressRestr->isChecked();
-    E.Workstations = &FWorkstations;
+    E.Workstations = FWorkstations.ObjectTexts();
     E.Netz = K.Netz;
     E.NetzMaske = K.NetzMaske;
     E.Passwort = edPass->text();
@@ -229,9 +230,13 @@ void TKAUserTab::buCreateUserClick() {
     laAktion->setText(QStringLiteral("Benutzer anlegen/aktualisieren"));
     laNewUser->clear();
     laRestrNew->clear();
-    TPrueflingeLauf Run(
-        N, [this] { return Konto(); }, [this](int Nummer) { return Fortschritt(Nummer); });
-    const int Neu = Run.Ausfuehren(Start);
+    // Every account takes the inputs as they stand once the events before it are handled.
+    TPrueflingeLauf Run(N, [this](int Nummer, TPrueflingeKonto& E) {
+        const bool Weiter = Fortschritt(Nummer);
+        E = Konto();
+        return Weiter;
+    });
+    const int Neu = Run.Ausfuehren(Start, Konto());
     laNewUser->setText(QString::number(Neu) + QStringLiteral(" Benutzer neu angelegt"));
     ProgressBar1->setValue(ProgressBar1->maximum());
 }
