@@ -79,9 +79,8 @@ TPrueflingeZeit Lauf(TNDK& Ndk, TZeitStore& Zeit, const TPrueflingeStart& Start,
     const QDateTime Vorher = TClock::Now();
     QElapsedTimer T;
     T.start();
-    TPrueflingeLauf Run(
-        Ndk, [&E] { return E; }, [](int) { return true; });
-    const int Neu = Run.Ausfuehren(Start);
+    TPrueflingeLauf Run(Ndk, [](int, TPrueflingeKonto&) { return true; });
+    const int Neu = Run.Ausfuehren(Start, E);
     TPrueflingeZeit Z;
     Z.Gesamt = T.nsecsElapsed() / 1e9;
     Z.Hashen = Zeit.HashNs / 1e9;
@@ -118,7 +117,7 @@ TPrueflingeBench BenchPrueflinge(const std::shared_ptr<TSqliteStore>& Store, con
                            .Vorname = QStringLiteral("Prüfling"),
                            .HomeFlags = QStringLiteral("/+DI/+RI"),
                            .Restriktion = true,
-                           .Workstations = &Workstations,
+                           .Workstations = Workstations.ObjectTexts(),
                            .Netz = QStringLiteral("10.1.0.0"),
                            .NetzMaske = QStringLiteral("255.255.0.0"),
                            .Passwort = QStringLiteral("geheim")};
@@ -126,7 +125,7 @@ TPrueflingeBench BenchPrueflinge(const std::shared_ptr<TSqliteStore>& Store, con
             const QString Kurs = QStringLiteral("PRUEF%1").arg(R);
             Ndk.AddOrganizationalUnit(Schueler, Kurs);
             const TPrueflingeStart Start{Schueler + u'\\' + Kurs, Konten, QStringLiteral("10.1.250.1")};
-            E.Kurs = TNDK::PathToDotted(Start.Container);
+            E.Kurs = Start.Container;
             E.Maske = Kurs + QStringLiteral("_B%2.2d");
             const TPrueflingeZeit Neu = Lauf(Ndk, *Zeit, Start, E, Konten);
             const TPrueflingeZeit Zweiter = Lauf(Ndk, *Zeit, Start, E, 0);

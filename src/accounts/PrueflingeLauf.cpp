@@ -3,7 +3,6 @@
 #include <EDirectoryError.h>
 #include <IPTools_u.h>
 #include <MaskFormat.h>
-#include <StringList.h>
 #include <ndk_u.h>
 
 #include <algorithm>
@@ -29,8 +28,8 @@ quint32 HomeRechte(TNDK& Ndk, const QString& Template) {
 }
 } // namespace
 
-TPrueflingeLauf::TPrueflingeLauf(TNDK& Ndk, TEingaben Eingaben, TFortschritt Fortschritt)
-    : FNdk(Ndk), FEingaben(std::move(Eingaben)), FFortschritt(std::move(Fortschritt)) {}
+TPrueflingeLauf::TPrueflingeLauf(TNDK& Ndk, TFortschritt Fortschritt)
+    : FNdk(Ndk), FFortschritt(std::move(Fortschritt)) {}
 
 QString TPrueflingeLauf::HomeVerzeichnis(const QString& Home, const QString& Name, const QString& Kurs,
                                          const QString& Ordner) {
@@ -45,13 +44,12 @@ QString TPrueflingeLauf::HomeVerzeichnis(const QString& Home, const QString& Nam
     return Basis + u'\\' + Ordner + u'\\' + Name;
 }
 
-int TPrueflingeLauf::Ausfuehren(const TPrueflingeStart& Start) {
+int TPrueflingeLauf::Ausfuehren(const TPrueflingeStart& Start, TPrueflingeKonto E) {
     const QString Kurs = FNdk.GetShortName(Start.Container);
     int Neu = 0;
     for (int K = 1; K <= Start.Zahl; ++K) {
-        if (!FFortschritt(K))
+        if (!FFortschritt(K, E))
             break;
-        const TPrueflingeKonto E = FEingaben();
         QString Name = QStringLiteral("Nr. %1").arg(K);
         try {
             Name = FormatMask(E.Maske, E.Von + K - 1);
@@ -83,15 +81,14 @@ int TPrueflingeLauf::Ausfuehren(const TPrueflingeStart& Start) {
 
 void TPrueflingeLauf::Anlegen(const QString& Container, const QString& Benutzer, const QString& Name,
                               const QString& Kurs, const TPrueflingeKonto& E) {
-    const QString Template = FNdk.DottedToPath(E.Template);
     // Read before the account exists: an account left without its rights would never get them, since
     // a later run leaves an existing account's folder alone.
-    const quint32 Rechte = HomeRechte(FNdk, Template);
-    FNdk.AddUser(Container, Name, Name, Template);
+    const quint32 Rechte = HomeRechte(FNdk, E.Template);
+    FNdk.AddUser(Container, Name, Name, E.Template);
     FNdk.SetFieldValue(Benutzer, QStringLiteral("Given Name"), E.Vorname);
     FNdk.SetFieldValue(Benutzer, QStringLiteral("Full Name"), E.Vorname + u' ' + Name);
-    const QString Home = HomeVerzeichnis(FNdk.GetHomeDirectory(Benutzer), Name, Kurs,
-                                         FNdk.GetShortName(FNdk.DottedToPath(E.Kurs)));
+    const QString Home =
+        HomeVerzeichnis(FNdk.GetHomeDirectory(Benutzer), Name, Kurs, FNdk.GetShortName(E.Kurs));
     FNdk.SetFieldValue(Benutzer, QStringLiteral("Home Directory"), Home);
     const QString Pfad = FNdk.SplitFilePath(FNdk.GetHomeDirectory(Benutzer));
     FNdk.ForceDirectories(Pfad);
@@ -101,11 +98,10 @@ void TPrueflingeLauf::Anlegen(const QString& Container, const QString& Benutzer,
 void TPrueflingeLauf::Binden(const QString& Benutzer, int K, const QString& Ersatz,
                              const TPrueflingeKonto& E) {
     // An account beyond the room's workstations keeps the restriction it has.
-    if (!E.Workstations || K > E.Workstations->Count())
+    if (K > E.Workstations.size())
         return;
-    const TNDSObj* Workstation = E.Workstations->Object(K - 1);
-    const QString Werte = FNdk.GetFieldValueList(Workstation ? Workstation->Text : QString(),
-                                                 QStringLiteral("WM:Network Address"));
+    const QString Werte =
+        FNdk.GetFieldValueList(E.Workstations.at(K - 1), QStringLiteral("WM:Network Address"));
     const QString Adresse = SelectWorkstationAddress(Werte, E.Netz, E.NetzMaske);
     FNdk.ClearNetworkAddresses(Benutzer);
     FNdk.AddNetworkAddress(Benutzer, Adresse);

@@ -1,29 +1,30 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class TNDK;
-class TStringList;
 
-// The inputs of an exam-account run read once, when it starts.
+// The inputs of an exam-account run that hold for the whole run.
 struct TPrueflingeStart {
     QString Container; // full name of the container that receives the accounts
     int Zahl = 0;      // number of accounts
     QString Ersatz;    // address of the replacement workstation, "" for none
 };
 
-// The inputs read afresh for every account: what is changed on the tab while the run lasts applies
-// to the accounts that follow.
+// The inputs of the next account. The run starts with them and hands them to its callback before
+// every account, which may bring them up to date: what is changed on the tab while the run lasts
+// applies to the accounts that follow. Directory objects are full names.
 struct TPrueflingeKonto {
-    QString Kurs;     // the container as the tab shows it (dotted name)
+    QString Kurs;     // the container as the tab names it now
     int Von = 1;      // number of the first account
     QString Maske;    // naming pattern: a format text with "%2.2d" where the number goes
-    QString Template; // dotted name of the template of new accounts
+    QString Template; // template of new accounts
     QString Vorname;  // given name of new accounts
     QString HomeFlags;
-    bool Restriktion = false;                  // bind every account to its workstation
-    const TStringList* Workstations = nullptr; // sorted by name; attached: full names
+    bool Restriktion = false; // bind every account to its workstation
+    QStringList Workstations; // the room's workstations, sorted by their names
     QString Netz;
     QString NetzMaske;
     QString Passwort;
@@ -36,18 +37,17 @@ struct TPrueflingeKonto {
 // directory and folder are never touched.
 class TPrueflingeLauf {
 public:
-    // Called before account K (from 1) is handled, after the run set up its count; false ends the
-    // run there.
-    using TFortschritt = std::function<bool(int K)>;
-    using TEingaben = std::function<TPrueflingeKonto()>;
+    // Called before account K (from 1) is handled, after the run set up its count, with the inputs
+    // of that account to bring up to date; false ends the run there.
+    using TFortschritt = std::function<bool(int K, TPrueflingeKonto& Konto)>;
 
-    TPrueflingeLauf(TNDK& Ndk, TEingaben Eingaben, TFortschritt Fortschritt);
+    TPrueflingeLauf(TNDK& Ndk, TFortschritt Fortschritt);
 
     // Runs the series; answers the number of accounts created. A failing step ends the run at that
     // account with EDirectoryError naming the account; the accounts handled before stay as they are.
     // Failures of the restriction and password calls are shown by the access object and do not end
     // the run.
-    int Ausfuehren(const TPrueflingeStart& Start);
+    int Ausfuehren(const TPrueflingeStart& Start, TPrueflingeKonto Konto);
 
     // The home folder of a new account from the one its template gave it: kept when its last level
     // is the account's name, the account's name appended when it is the container's (Kurs), else
@@ -62,6 +62,5 @@ private:
     void Binden(const QString& Benutzer, int K, const QString& Ersatz, const TPrueflingeKonto& E);
 
     TNDK& FNdk;
-    TEingaben FEingaben;
     TFortschritt FFortschritt;
 };

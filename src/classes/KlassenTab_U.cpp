@@ -8,8 +8,8 @@
 #include <FileDialog.h>
 #include <FolderBrowser_u.h>
 #include <Konfiguration.h>
+#include <LaufSperre.h>
 #include <ModalSeam.h>
-#include <Names.h>
 #include <OUBrowser_U.h>
 #include <RadioGroup.h>
 #include <WaitCursor.h>
@@ -19,11 +19,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -41,161 +38,11 @@ bool TKlassenNameValidator::IsAllowed(QChar Ch) {
 // ---------------------------------------------------------------------------------------------
 // The tab
 
-namespace {
-QToolButton* SpeedButton(QWidget* Parent, const char* Name, const QString& Hint = QString()) {
-    auto* B = new QToolButton(Parent);
-    B->setObjectName(QLatin1String(Name));
-    B->setText(QStringLiteral("..."));
-    B->setFixedSize(26, 23);
-    if (!Hint.isEmpty())
-        B->setToolTip(Hint);
-    return B;
-}
-QLineEdit* ReadOnlyEdit(QWidget* Parent, const char* Name, const QString& Hint = QString()) {
-    auto* E = new QLineEdit(Parent);
-    E->setObjectName(QLatin1String(Name));
-    E->setReadOnly(true);
-    if (!Hint.isEmpty())
-        E->setToolTip(Hint);
-    return E;
-}
-QLabel* Caption(QWidget* Parent, const char* Name, const QString& Text) {
-    auto* L = new QLabel(Text, Parent);
-    L->setObjectName(QLatin1String(Name));
-    return L;
-}
-} // namespace
-
 TKlassenTab::TKlassenTab(TKonfiguration& Konfiguration, TNDK* Ndk, QWidget* Parent)
     : QWidget(Parent), K(Konfiguration), FNdk(Ndk) {
     setObjectName(QStringLiteral("tabNeueKlasse"));
     BuildUi();
     Connect();
-}
-
-void TKlassenTab::BuildUi() {
-    Label1 = Caption(this, "Label1", QStringLiteral("Name der Klasse"));
-    EdNeueklasse = new QLineEdit(this);
-    EdNeueklasse->setObjectName(QStringLiteral("EdNeueklasse"));
-    EdNeueklasse->setValidator(new TKlassenNameValidator(EdNeueklasse));
-    EdNeueklasse->setMaxLength(MaxNameLength); // the class becomes a container of that name
-    EdNeueklasse->setFixedWidth(180);
-    EdNeueklasse->installEventFilter(this);
-    Label1->setBuddy(EdNeueklasse);
-
-    Label3 = Caption(this, "Label3", QStringLiteral("Klasse anlegen in (Basis-Container)"));
-    EdContainer =
-        ReadOnlyEdit(this, "EdContainer", QStringLiteral("OU auswählen, in der Klassen angelegt werden"));
-    SpContainer = SpeedButton(this, "SpContainer");
-
-    Label4 = Caption(this, "Label4", QStringLiteral("Loginscript übernehmen : "));
-    chLogKlasse = new QCheckBox(QStringLiteral("von Klasse"), this);
-    chLogKlasse->setObjectName(QStringLiteral("chLogKlasse"));
-    chLogKlasse->setChecked(true);
-    chLogDatei = new QCheckBox(QStringLiteral("aus Datei"), this);
-    chLogDatei->setObjectName(QStringLiteral("chLogDatei"));
-    EdLoginscript = ReadOnlyEdit(this, "EdLoginscript");
-    SpLoginscript = SpeedButton(this, "SpLoginscript",
-                                QStringLiteral("Klasse mit korrektem Loginscript  auswählen mit "));
-    spLogDatei = SpeedButton(this, "spLogDatei");
-    spLogDatei->hide();
-
-    Label15 =
-        Caption(this, "Label15", QStringLiteral("Basisverzeichnis für Klassenverzeichnis (BasisHomeDir)"));
-    edHomeBase = ReadOnlyEdit(this, "edHomeBase");
-    spHomeBase = SpeedButton(this, "spHomeBase");
-
-    GroupBox1 = new QGroupBox(QStringLiteral(" Klassentauschverzeichnis "), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    chTausch = new QCheckBox(QStringLiteral("Tauschverzeichnis anlegen"), GroupBox1);
-    chTausch->setObjectName(QStringLiteral("chTausch"));
-    chTausch->setChecked(true);
-    raTausch = new TRadioGroup(QStringLiteral(" Schüler können "),
-                               {QStringLiteral("nur lesen"), QStringLiteral("lesen und schreiben")},
-                               GroupBox1, Qt::Horizontal);
-    raTausch->setObjectName(QStringLiteral("raTausch"));
-    raTausch->SetItemIndex(0);
-    Label14 = Caption(GroupBox1, "Label14", QStringLiteral("Basispfad für Klassentauschverz."));
-    edTauschbase = ReadOnlyEdit(GroupBox1, "edTauschbase");
-    buTauschBase = SpeedButton(GroupBox1, "buTauschBase");
-
-    chTemplate = new QCheckBox(QStringLiteral("User_Template in Klasse anlegen"), this);
-    chTemplate->setObjectName(QStringLiteral("chTemplate"));
-    Label5 = Caption(this, "Label5", QStringLiteral("Muster User_Template (als Vorlage)"));
-    EdTemplate = ReadOnlyEdit(this, "EdTemplate");
-    SpTemplate = SpeedButton(this, "SpTemplate", QStringLiteral("User_Template in einer Klasse auswählen"));
-
-    MeProtokol = new QPlainTextEdit(this);
-    MeProtokol->setObjectName(QStringLiteral("MeProtokol"));
-    MeProtokol->setReadOnly(true);
-    {
-        QPalette Pal = MeProtokol->palette();
-        Pal.setColor(QPalette::Base, Pal.color(QPalette::Button));
-        MeProtokol->setPalette(Pal);
-    }
-    BuAnlegen = new QPushButton(QStringLiteral("anlegen"), this);
-    BuAnlegen->setObjectName(QStringLiteral("BuAnlegen"));
-    BuAnlegen->setToolTip(QStringLiteral("neue Klasse anlegen"));
-    BuAnlegen->setMinimumWidth(90);
-
-    // Layout: one column of inputs, their picker buttons at the right edge.
-    auto* Grid = new QGridLayout(this);
-    Grid->setContentsMargins(12, 10, 12, 10);
-    Grid->setHorizontalSpacing(4);
-    Grid->setVerticalSpacing(3);
-    Grid->setColumnStretch(0, 1);
-    int Row = 0;
-    auto Gap = [&](int Height) { Grid->setRowMinimumHeight(Row++, Height); };
-    Grid->addWidget(Label1, Row++, 0, 1, 2);
-    Grid->addWidget(EdNeueklasse, Row++, 0, 1, 2, Qt::AlignLeft);
-    Gap(6);
-    Grid->addWidget(Label3, Row++, 0, 1, 2);
-    Grid->addWidget(EdContainer, Row, 0);
-    Grid->addWidget(SpContainer, Row++, 1);
-    Gap(6);
-    auto* LoginRow = new QHBoxLayout;
-    LoginRow->setSpacing(12);
-    LoginRow->addWidget(Label4);
-    LoginRow->addWidget(chLogKlasse);
-    LoginRow->addWidget(chLogDatei);
-    LoginRow->addStretch(1);
-    Grid->addLayout(LoginRow, Row++, 0, 1, 2);
-    Grid->addWidget(EdLoginscript, Row, 0);
-    Grid->addWidget(SpLoginscript, Row, 1);
-    Grid->addWidget(spLogDatei, Row++, 1);
-    Gap(6);
-    Grid->addWidget(Label15, Row++, 0, 1, 2);
-    Grid->addWidget(edHomeBase, Row, 0);
-    Grid->addWidget(spHomeBase, Row++, 1);
-    Gap(8);
-    auto* Tausch = new QGridLayout(GroupBox1);
-    Tausch->setHorizontalSpacing(4);
-    Tausch->setVerticalSpacing(3);
-    Tausch->setColumnStretch(0, 1);
-    // The check box beside the rights, so that the protocol finds room below once it is shown;
-    // the rights keep their height. The box's top is level with the rights' top: it comes first.
-    raTausch->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    auto* TauschRow = new QHBoxLayout;
-    TauschRow->addWidget(chTausch, 0, Qt::AlignTop);
-    TauschRow->addStretch(1);
-    TauschRow->addWidget(raTausch);
-    Tausch->addLayout(TauschRow, 0, 0, 1, 2);
-    Tausch->addWidget(Label14, 1, 0, 1, 2);
-    Tausch->addWidget(edTauschbase, 2, 0);
-    Tausch->addWidget(buTauschBase, 2, 1);
-    Grid->addWidget(GroupBox1, Row++, 0, 1, 2);
-    Gap(8);
-    Grid->addWidget(chTemplate, Row++, 0, 1, 2);
-    Grid->addWidget(Label5, Row++, 0, 1, 2);
-    Grid->addWidget(EdTemplate, Row, 0);
-    Grid->addWidget(SpTemplate, Row++, 1);
-    Gap(8);
-    Grid->addWidget(MeProtokol, Row, 0, 1, 2);
-    Grid->setRowStretch(Row++, 1);
-    auto* RunRow = new QHBoxLayout;
-    RunRow->addStretch(1);
-    RunRow->addWidget(BuAnlegen);
-    Grid->addLayout(RunRow, Row++, 0, 1, 2);
 }
 
 void TKlassenTab::Connect() {
@@ -478,17 +325,7 @@ void TKlassenTab::KlasseAnlegen() {
         return;
     }
     // The button stays off while the run lasts; afterwards the inputs decide again.
-    struct TLauf {
-        TKlassenTab& Tab;
-        explicit TLauf(TKlassenTab& T) : Tab(T) {
-            Tab.FLaeuft = true;
-            Tab.BuAnlegen->setEnabled(false);
-        }
-        ~TLauf() {
-            Tab.FLaeuft = false;
-            Tab.KlassentabAktualisieren();
-        }
-    } Lauf(*this);
+    const TLaufSperre Lauf(FLaeuft, BuAnlegen, [this] { KlassentabAktualisieren(); });
     std::optional<TWaitCursor> Wait(std::in_place);
 
     // The inputs as they stand at the start; the search below lets events through.

@@ -38,6 +38,14 @@ public:
             L << I.Text;
         return L;
     }
+    // The texts of the attached objects (the entries' full names), "" for a line without one.
+    QStringList ObjectTexts() const {
+        QStringList L;
+        L.reserve(Count());
+        for (const auto& I : FItems)
+            L << (I.Object ? I.Object->Text : QString());
+        return L;
+    }
 
 private:
     struct TItem {

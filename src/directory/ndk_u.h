@@ -94,9 +94,9 @@ public:
     QString GetTrusteeRights(const QString& Path, const QString& Trustee);
     void SetDirectoryFlags(const QString& Path, const QString& Flags);
 
-    // Network address restrictions and passwords; User is a full name. A failure is shown in a
-    // plain box ("Error (%s)", "SetFieldValue/Update (%s)", "Error reading restrictions (%s)",
-    // "Passwort nicht geändert Fehler: " and the status) and never raised.
+    // Network address restrictions; User is a full name. A failure is shown in a plain box
+    // ("Error (%s)", "SetFieldValue/Update (%s)", "Error reading restrictions (%s)") and never
+    // raised.
     // Appends one TCP/IP value (Address a dotted quad) to the user's restriction, keeping the values
     // it holds. An address that does not convert is reported and nothing is written.
     void AddNetworkAddress(const QString& User, const QString& Address);
@@ -105,16 +105,17 @@ public:
     // The restriction's TCP/IP values as dotted quads, each but the array's last value followed by
     // CR LF; values of other types are skipped. After a failure: the lines read until then.
     QString GetNetworkAddresses(const QString& User);
-    // Sets the password, in upper case, without the old one.
-    void SetUserPassword(const QString& User, const QString& Password);
 
-    // Sessions and client contexts.
+    // Sessions, client contexts and the calls made through a context.
     void ListConnectedServers(TStringList& List);
     NWCCODE OpenClientContext(NWDSContextHandle& Context); // answers the status of its last step
     void CloseClientContext(NWDSContextHandle Context);
     // Removes every value of the attribute. Nothing is shown for a failed removal; the status is
     // answered (0 when done, also when the attribute held no value).
     NWCCODE ClearAttribute(const QString& ObjectName, const QString& AttributeName);
+    // Sets the password of User (a full name), in upper case, without the old one. A failure is
+    // shown in a plain box ("Passwort nicht geändert Fehler: " and the status) and never raised.
+    void SetUserPassword(const QString& User, const QString& Password);
 
     // State.
     bool AddFailed = false;

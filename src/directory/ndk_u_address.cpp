@@ -1,4 +1,4 @@
-// The access object's network address restrictions and passwords.
+// The access object's network address restrictions.
 
 #include "ndk_u.h"
 
@@ -87,19 +87,4 @@ QString TNDK::GetNetworkAddresses(const QString& User) {
         ShowFailure(FOwner, QStringLiteral("Error reading restrictions"));
     }
     return Result;
-}
-
-void TNDK::SetUserPassword(const QString& User, const QString& Password) {
-    NWDSContextHandle Context = 0;
-    OpenClientContext(Context);
-    const QByteArray Tree = ContextTreeName();
-    NWDSSetContext(Context, DCK_TREE_NAME, Tree.constData());
-    const QByteArray Object = (u'.' + PathToDotted(User)).toUtf8();
-    QByteArray Secret = Password.toUpper().toUtf8();
-    const NWCCODE Status = NWDSChangeObjectPassword(Context, 0, Object.constData(), "", Secret.constData());
-    Secret.fill('\0');
-    if (Status != 0)
-        TModalSeam::Plain(FOwner,
-                          QStringLiteral("Passwort nicht geändert Fehler: ") + QString::number(Status));
-    CloseClientContext(Context);
 }

@@ -1,5 +1,7 @@
 #include "treeSelect_u.h"
 
+#include <DialogBau.h>
+
 #include <QComboBox>
 #include <QFont>
 #include <QGuiApplication>
@@ -16,23 +18,15 @@ TTreeSelect::TTreeSelect(QWidget* Parent)
     setWindowTitle(QStringLiteral("Treeauswahl"));
     setModal(true);
 
-    auto MakeLabel = [this](const char* Name, const QString& Text) {
-        auto* L = new QLabel(Text, this);
-        L->setObjectName(QLatin1String(Name));
-        return L;
-    };
-    Label4 = MakeLabel("Label4", QStringLiteral("Sie sind mit mehreren Bäumen verbunden."));
-    Label2 = MakeLabel("Label2", QStringLiteral("wählen Sie in der Auswahlliste den  Baum, "));
-    Label3 = MakeLabel("Label3", QStringLiteral("mit dem das Programm verbunden werden soll."));
-    Label1 = MakeLabel("Label1", QStringLiteral("gewählter Baum"));
+    Label4 = NeuesLabel(this, "Label4", QStringLiteral("Sie sind mit mehreren Bäumen verbunden."));
+    Label2 = NeuesLabel(this, "Label2", QStringLiteral("wählen Sie in der Auswahlliste den  Baum, "));
+    Label3 = NeuesLabel(this, "Label3", QStringLiteral("mit dem das Programm verbunden werden soll."));
+    Label1 = NeuesLabel(this, "Label1", QStringLiteral("gewählter Baum"));
     QFont Bold = Label1->font();
     Bold.setBold(true);
     Label1->setFont(Bold);
 
-    ComboBox1 = new QComboBox(this);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setEditable(true);
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox1 = NeueAuswahlBox(this, "ComboBox1");
     ComboBox1->setMinimumWidth(280);
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);

@@ -29,6 +29,9 @@ protected:
     void showEvent(QShowEvent* Event) override;
 
 private:
+    // The columns of the grid.
+    enum TSpalte { Klasse, Schuelerzahl, Tausch, Rechte };
+
     void BuildUi();
     // The columns of the grid's class rows, read while the table is rebuilt.
     void NamenLesen(TNDK& N);

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QPainter>
 #include <QPixmap>
+#include <QToolButton>
 
 QIcon DruckerSymbol() {
     QPixmap Pix(16, 16);
@@ -21,6 +22,15 @@ QIcon DruckerSymbol() {
     P.setPen(QColor(60, 160, 60));
     P.drawPoint(13, 8);
     return QIcon(Pix);
+}
+
+QToolButton* DruckKnopf(QWidget* Parent, const char* Name, const QString& Hint) {
+    auto* B = new QToolButton(Parent);
+    B->setObjectName(QLatin1String(Name));
+    B->setToolTip(Hint);
+    B->setIcon(DruckerSymbol());
+    B->setFixedSize(26, 26);
+    return B;
 }
 
 void Nachrichten() {

@@ -3,12 +3,16 @@
 #include <QIcon>
 #include <QString>
 
+class QToolButton;
+class QWidget;
 class TNDK;
 
 // Tools the list tabs share.
 
 // The glyph of the print buttons.
 QIcon DruckerSymbol();
+// A print button Name showing the glyph; Hint is its tool tip.
+QToolButton* DruckKnopf(QWidget* Parent, const char* Name, const QString& Hint);
 
 // Lets pending window messages be processed, so that the window repaints during a long read.
 void Nachrichten();

@@ -6,7 +6,6 @@
 
 #include <Names.h>
 
-#include <DialogBau.h>
 #include <DruckTitel.h>
 #include <ErrorGuard.h>
 #include <Konfiguration.h>
@@ -19,9 +18,6 @@
 #include <ndk_u.h>
 
 #include <QFontMetrics>
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QToolButton>
@@ -35,13 +31,6 @@ public:
         return CompareAsRead(text(), Other.text()) < 0;
     }
 };
-
-QToolButton* Knopf(QWidget* Parent, const char* Name, const QString& Hint) {
-    auto* B = new QToolButton(Parent);
-    B->setObjectName(QLatin1String(Name));
-    B->setToolTip(Hint);
-    return B;
-}
 } // namespace
 
 TSchuelerListeTab::TSchuelerListeTab(TKonfiguration& Konfiguration, TNDK* Ndk, QString& Klasse,
@@ -52,52 +41,6 @@ TSchuelerListeTab::TSchuelerListeTab(TKonfiguration& Konfiguration, TNDK* Ndk, Q
     BuildUi();
     ConnectGuarded(BuKlassenAuswahl, &QToolButton::clicked, this, &TSchuelerListeTab::BuKlassenAuswahlClick);
     ConnectGuarded(buDruckSchueler, &QToolButton::clicked, this, &TSchuelerListeTab::buDruckSchuelerClick);
-}
-
-void TSchuelerListeTab::BuildUi() {
-    Label7 = NeuesLabel(this, "Label7", QStringLiteral("Klasse"));
-    EdKlasse = new QLineEdit(this);
-    EdKlasse->setObjectName(QStringLiteral("EdKlasse"));
-    EdKlasse->setReadOnly(true);
-    EdKlasse->setToolTip(QStringLiteral("Klasse, in die Schüler aufgenommen werden sollen"));
-    Label7->setBuddy(EdKlasse);
-    BuKlassenAuswahl = Knopf(this, "BuKlassenAuswahl", QStringLiteral("Öffnet Dialog zur Klassenauswahl"));
-    BuKlassenAuswahl->setText(QStringLiteral("..."));
-    BuKlassenAuswahl->setFixedSize(26, 23);
-    Label17 = NeuesLabel(this, "Label17", QStringLiteral("Voller Name"));
-    Label18 = NeuesLabel(this, "Label18", QStringLiteral("Anmeldenamen"));
-
-    LiKlassenliste = new QListWidget(this);
-    LiKlassenliste->setObjectName(QStringLiteral("LiKlassenliste"));
-    LiKlassenliste->setFont(QFont(QStringLiteral("Courier New")));
-    LiKlassenliste->setSortingEnabled(true);
-    LiKlassenliste->setUniformItemSizes(true);
-
-    buDruckSchueler = Knopf(this, "buDruckSchueler", QStringLiteral("Schülerliste drucken"));
-    buDruckSchueler->setIcon(DruckerSymbol());
-    buDruckSchueler->setFixedSize(26, 26);
-
-    // The column captions stand above the list's name and login-name columns.
-    const int Zeichen = QFontMetrics(LiKlassenliste->font()).horizontalAdvance(u'x');
-    auto* Spalten = new QHBoxLayout;
-    Spalten->setContentsMargins(LiKlassenliste->frameWidth() + 2 + Zeichen, 0, 0, 0);
-    Spalten->setSpacing(0);
-    Label17->setFixedWidth(29 * Zeichen);
-    Spalten->addWidget(Label17);
-    Spalten->addWidget(Label18);
-    Spalten->addStretch(1);
-
-    auto* Grid = new QGridLayout(this);
-    Grid->setContentsMargins(12, 10, 12, 10);
-    Grid->setHorizontalSpacing(4);
-    Grid->addWidget(Label7, 0, 0, 1, 2);
-    Grid->addWidget(EdKlasse, 1, 0);
-    Grid->addWidget(BuKlassenAuswahl, 1, 1);
-    Grid->setRowMinimumHeight(2, 10);
-    Grid->addLayout(Spalten, 3, 0);
-    Grid->addWidget(LiKlassenliste, 4, 0);
-    Grid->addWidget(buDruckSchueler, 4, 1, Qt::AlignTop);
-    Grid->setRowStretch(4, 1);
 }
 
 void TSchuelerListeTab::BuKlassenAuswahlClick() {

@@ -79,7 +79,7 @@ private Q_SLOTS:
         Control<QToolButton>("spKurs")->click();
         QCOMPARE(Control<QLineEdit>("edKurs")->text(), u"EDV1"_s);
         TPickerSeen Seen;
-        Answer::Picker(Demo::Schueler + u"\\5a"_s, &Seen);
+        Answer::Picker(Demo::Klasse5a, &Seen);
         Control<QToolButton>("spKurs")->click();
         QCOMPARE(Seen.Caption, u" OU für neue Klasse wählen"_s);
         QCOMPARE(Seen.Base, Demo::Schueler);

@@ -64,7 +64,7 @@ private Q_SLOTS:
         };
         QCOMPARE(Enabled(Switched + QStringList{u"buCreateUser"_s, u"edPass"_s}), QStringList{u"edPass"_s});
         TPickerSeen Seen;
-        Answer::Picker(Schueler + u"\\EDV1"_s, &Seen);
+        Answer::Picker(Kurs, &Seen);
         C<QToolButton>("spKursU")->click();
         QCOMPARE(Seen.Caption, u" OU der Klasse wählen"_s);
         QCOMPARE(Seen.Base, Schueler);
@@ -109,7 +109,7 @@ private Q_SLOTS:
         QFETCH(QString, Users);
         QFETCH(QString, Pattern);
         QFETCH(QString, Box);
-        Choose(Schueler + u"\\EDV1"_s);
+        Choose(Kurs);
         C<QLineEdit>("edMaske")->setText(Maske);
         C<QCheckBox>("chAdressRestr")->click(); // the room's 20 workstations set the number first
         C<QSpinBox>("spBenutzerVon")->setValue(Von);
@@ -141,11 +141,11 @@ private Q_SLOTS:
         QFETCH(QString, Count);
         QFETCH(int, Accounts);
         QFETCH(QStringList, First);
-        QString Course = Schueler + u"\\EDV1"_s;
+        QString Course = Kurs;
         if (Room != 20) {
             Course = Container(Schueler, u"R"_s, 0, "User", {});
             if (Room >= 0)
-                Container(Prefix + u"\\Workstations"_s, u"R"_s, Room, "Workstation",
+                Container(Workstations, u"R"_s, Room, "Workstation",
                           [](int I) { return (I % 2 ? u"pc"_s : u"PC"_s) + QString::number(I); });
         }
         Choose(Course);
@@ -169,7 +169,7 @@ private Q_SLOTS:
     // Typed, pasted or dropped: the mask keeps letters, digits, "%", "-" and "_", the address
     // digits and ".". A spin edit reads what is typed until the focus leaves it.
     void keysAndSpins() {
-        Choose(Schueler + u"\\EDV1"_s);
+        Choose(Kurs);
         C<QCheckBox>("chAdressRestr")->click();
         auto* Maske = C<QLineEdit>("edMaske");
         Maske->clear();
@@ -199,10 +199,11 @@ private Q_SLOTS:
         QCOMPARE(Von->text(), u"55"_s);
     }
 
-    // A run through the button, then the same run again; the button is off while it runs, and a
-    // second start meanwhile is ignored.
+    // A run through the button, then the same run again; the button is off while it runs, a
+    // second start meanwhile is ignored, and an input changed meanwhile applies to the accounts
+    // that follow.
     void run() {
-        Choose(Schueler + u"\\EDV1"_s);
+        Choose(Kurs);
         C<QCheckBox>("chAdressRestr")->click();
         C<QLineEdit>("edIPErsatz")->setText(u"10.1.99.1"_s);
         C<QLineEdit>("edPass")->setText(u"geheim"_s);
@@ -210,8 +211,10 @@ private Q_SLOTS:
         QList<bool> ButtonOn;
         connect(C<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, this, [&](int K) {
             ButtonOn << Button->isEnabled();
-            if (K == 2)
+            if (K == 2) {
                 Tab->buCreateUserClick();
+                C<QComboBox>("cbVorname")->setEditText(u"Teilnehmer"_s);
+            }
         });
         Button->click();
         QCOMPARE(ButtonOn, QList<bool>(20, false)); // one step per account
@@ -219,6 +222,8 @@ private Q_SLOTS:
             (QStringList{Text("laAktion"), Text("laFortschritt"), Text("laNewUser")}),
             (QStringList{u"Benutzer anlegen/aktualisieren"_s, u"20/20"_s, u"20 Benutzer neu angelegt"_s}));
         QVERIFY(Button->isEnabled());
+        QCOMPARE(NDK->GetFieldValue(Kurs + u"\\EDV1_B01"_s, u"Full Name"_s), u"Prüfling EDV1_B01"_s);
+        QCOMPARE(NDK->GetFieldValue(Kurs + u"\\EDV1_B02"_s, u"Full Name"_s), u"Teilnehmer EDV1_B02"_s);
         // Seats 5 and 7 have no address in the school network.
         QCOMPARE(TModalSeam::Shown().filter(u"Error ("_s).size(), 2);
 
@@ -235,7 +240,7 @@ private Q_SLOTS:
 
     // Closing the window during a run ends it before the next account; the window closes.
     void closeDuringRun() {
-        Choose(Schueler + u"\\EDV1"_s);
+        Choose(Kurs);
         K().Geaendert = false; // the close asks nothing
         connect(C<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, this, [&](int K) {
             if (K == 3)
@@ -243,8 +248,8 @@ private Q_SLOTS:
         });
         C<QPushButton>("buCreateUser")->click();
         QCOMPARE(Text("laNewUser"), u"2 Benutzer neu angelegt"_s);
-        QVERIFY(NDK->EntryExists(Schueler + u"\\EDV1\\EDV1_B02"_s));
-        QVERIFY(!NDK->EntryExists(Schueler + u"\\EDV1\\EDV1_B03"_s));
+        QVERIFY(NDK->EntryExists(Kurs + u"\\EDV1_B02"_s));
+        QVERIFY(!NDK->EntryExists(Kurs + u"\\EDV1_B03"_s));
         QVERIFY(!Tab->LaufAktiv() && C<QPushButton>("buCreateUser")->isEnabled());
     }
 
@@ -285,7 +290,7 @@ private Q_SLOTS:
     // Through the real printer into a PDF file: the demo exam account with its two addresses.
     void printToPdf() {
         TPrintDialog::SetRecorder(nullptr);
-        Choose(Prefix + u"\\unterricht\\pruefung"_s);
+        Choose(Pruefung);
         const QString File = Dir->filePath(u"konten.pdf"_s);
         TModalSeam::Push(TPrintDialog::AcceptToPdf(File));
         C<QToolButton>("spPrintRestr")->click();

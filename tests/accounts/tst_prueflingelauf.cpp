@@ -3,6 +3,7 @@
 // end a run part way.
 
 #include <Clock.h>
+#include <DemoNamen.h>
 #include <EDirectoryError.h>
 #include <FaultInjection.h>
 #include <NWFileSystem.h>
@@ -16,11 +17,10 @@
 #include <TestMain.h>
 #include <memory>
 
+using namespace Demo;
+
 namespace {
-const QString Schueler = Q(R"(NDS:\\SCHULE\unterricht\schueler)");
-const QString Kurs = Schueler + Q(R"(\EDV1)");
-const QString Zimmer = Q(R"(NDS:\\SCHULE\Workstations\EDV1)");
-const QString Home = Q(R"(\\SRV1\DATA\home\schueler\EDV1\)");
+const QString Home = HomeBase + Q(R"(\EDV1\)");
 QString Konto(int N) {
     return Kurs + Q("\\EDV1_B%1").arg(N, 2, 10, QLatin1Char('0'));
 }
@@ -37,29 +37,27 @@ class TstPrueflingeLauf : public QObject {
     // The inputs of the design values: three accounts of EDV1 bound to the room with a replacement.
     TPrueflingeKonto Eingaben() {
         TPrueflingeKonto E;
-        E.Kurs = Q("EDV1.schueler.unterricht");
+        E.Kurs = Kurs;
         E.Maske = Q("EDV1_B%2.2d");
-        E.Template = Q("User_Template.schueler.unterricht");
+        E.Template = Template;
         E.Vorname = Q("Prüfling");
         E.HomeFlags = Q("/+DI/+RI");
         E.Restriktion = true;
-        E.Workstations = &FRaum;
+        E.Workstations = FRaum.ObjectTexts();
         E.Netz = Q("10.1.0.0");
         E.NetzMaske = Q("255.255.0.0");
         E.Passwort = Q("geheim");
         return E;
     }
-    // Runs Zahl accounts; Vorher runs before account K is handled.
+    // Runs Zahl accounts; Vorher runs before account K is handled and may change its inputs.
     int Run(const TPrueflingeKonto& E, int Zahl, const QString& Ersatz = Q("10.1.99.1"),
-            const std::function<void(int)>& Vorher = {}) {
-        TPrueflingeLauf Lauf(
-            Ndk(), [&E] { return E; },
-            [&Vorher](int K) {
-                if (Vorher)
-                    Vorher(K);
-                return true;
-            });
-        return Lauf.Ausfuehren({Kurs, Zahl, Ersatz});
+            const std::function<void(int, TPrueflingeKonto&)>& Vorher = {}) {
+        TPrueflingeLauf Lauf(Ndk(), [&Vorher](int K, TPrueflingeKonto& Konto) {
+            if (Vorher)
+                Vorher(K, Konto);
+            return true;
+        });
+        return Lauf.Ausfuehren({Kurs, Zahl, Ersatz}, E);
     }
     QString Restriction(int N) { return Ndk().GetNetworkAddresses(Konto(N)).replace(Q("\r\n"), Q("|")); }
     bool Passwort(int N, const QString& Text) {
@@ -73,7 +71,7 @@ private Q_SLOTS:
         TClock::SetInstantPauses(true);
         Ndk().SetFilters(Q("Workstation"));
         FRaum.Clear();
-        Ndk().ListEntries(Zimmer, FRaum);
+        Ndk().ListEntries(Raum, FRaum);
         Ndk().SetFilters(QString());
     }
     void cleanup() {
@@ -111,7 +109,7 @@ private Q_SLOTS:
         E.HomeFlags.clear();
         E.Passwort.clear();
         E.Vorname = Q("Teilnehmer");
-        E.Template = Q("gibtsnicht.schueler.unterricht");
+        E.Template = Schueler + Q(R"(\gibtsnicht)");
         QCOMPARE(Run(E, 3, QString()), 0);
         QCOMPARE(Ndk().GetFieldValue(Konto(1), Q("Full Name")), Q("umbenannt"));
         QCOMPARE(Ndk().GetFieldValue(Konto(2), Q("Given Name")), Q("Prüfling"));
@@ -120,6 +118,21 @@ private Q_SLOTS:
         QCOMPARE(Restriction(1), Q("10.1.1.101"));
         QVERIFY(Passwort(1, QString()) && !Passwort(1, Q("GEHEIM")));
         QCOMPARE(TModalSeam::Shown(), QStringList());
+    }
+
+    // What is changed while the run lasts applies from the next account on.
+    void inputsChangedDuringRun() {
+        const auto Aendern = [](int K, TPrueflingeKonto& E) {
+            if (K == 2) {
+                E.Vorname = Q("Teilnehmer");
+                E.Passwort = Q("neu");
+            }
+        };
+        QCOMPARE(Run(Eingaben(), 3, QString(), Aendern), 3);
+        QCOMPARE(Ndk().GetFieldValue(Konto(1), Q("Full Name")), Q("Prüfling EDV1_B01"));
+        QCOMPARE(Ndk().GetFieldValue(Konto(2), Q("Full Name")), Q("Teilnehmer EDV1_B02"));
+        QCOMPARE(Ndk().GetFieldValue(Konto(3), Q("Given Name")), Q("Teilnehmer"));
+        QVERIFY(Passwort(1, Q("GEHEIM")) && Passwort(2, Q("NEU")) && Passwort(3, Q("NEU")));
     }
 
     // Account K is bound to the K-th workstation of the list, whatever its number; accounts beyond
@@ -156,9 +169,9 @@ private Q_SLOTS:
         QCOMPARE(Run(E, 3), 3);
         for (int N = Von; N < Von + 3; ++N)
             Ndk().AddNetworkAddress(Konto(N), Q("10.1.7.7"));
-        FRaum.Clear();
+        E.Workstations.clear();
         for (const QString& Name : Workstations)
-            FRaum.Add(Name, std::make_unique<TNDSObj>(Zimmer + u'\\' + Name));
+            E.Workstations << Raum + u'\\' + Name;
         E.Restriktion = Restriktion;
         TModalSeam::Clear();
         QCOMPARE(Run(E, 3, Ersatz), 0);
@@ -179,11 +192,9 @@ private Q_SLOTS:
     void homeFolder() {
         QFETCH(QString, TemplateHome);
         QFETCH(QString, AccountHome);
-        const QString Template = Schueler + Q(R"(\User_Template)");
-        Ndk().SetFieldValue(Template, Q("Home Directory"),
-                            Q(R"(NDS:\\SCHULE\dienste\SRV1_DATA,)") + TemplateHome);
+        Ndk().SetFieldValue(Template, Q("Home Directory"), DataVolumeObjekt + u',' + TemplateHome);
         QCOMPARE(Run(Eingaben(), 1), 1);
-        const QString Folder = Q(R"(\\SRV1\DATA\)") + AccountHome;
+        const QString Folder = DataVolume + u'\\' + AccountHome;
         QCOMPARE(Ndk().SplitFilePath(Ndk().GetHomeDirectory(Konto(1))), Folder);
         QCOMPARE(Ndk().GetTrusteeRights(Folder, Konto(1)), Q("-RWECMFA"));
     }
@@ -197,16 +208,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("Message");
         QTest::addColumn<int>("Created"); // accounts that exist afterwards
         QTest::newRow("account creation fails")
-            << 3 << Q("NWUsers.Add") << Q("User_Template.schueler.unterricht")
+            << 3 << Q("NWUsers.Add") << Template
             << Q("Abbruch bei Benutzer EDV1_B03:\nNWUsers.Add fehlgeschlagen (-601)") << 2;
         QTest::newRow("template without rights: nothing created")
-            << 1 << QString() << Q("User_Template.5a.schueler.unterricht")
+            << 1 << QString() << Template5a
             << Q("Abbruch bei Benutzer EDV1_B01:\nDas Template User_Template.5a.schueler.unterricht hat "
                  "keinen "
                  "ganzzahligen Wert für \"Home Directory Rights\".")
             << 0;
         QTest::newRow("workstation value not an address")
-            << 2 << Q("WS") << Q("User_Template.schueler.unterricht")
+            << 2 << Q("WS") << Template
             << Q("Abbruch bei Benutzer EDV1_B02:\n'' ist kein gültiger ganzzahliger Wert") << 2;
     }
     void failure() {
@@ -216,12 +227,12 @@ private Q_SLOTS:
         QFETCH(QString, Message);
         QFETCH(int, Created);
         if (Fault == Q("WS"))
-            Ndk().SetFieldValue(Zimmer + Q(R"(\WS02)"), Q("WM:Network Address"), Q("10.1..2"));
+            Ndk().SetFieldValue(Raum + Q(R"(\WS02)"), Q("WM:Network Address"), Q("10.1..2"));
         TPrueflingeKonto E = Eingaben();
         E.Template = Template;
         QString Raised;
         try {
-            Run(E, 4, QString(), [&](int K) {
+            Run(E, 4, QString(), [&](int K, TPrueflingeKonto&) {
                 if (K == At && !Fault.isEmpty() && Fault != Q("WS"))
                     TFaultInjection::FailNext(Fault);
             });

@@ -15,7 +15,7 @@ using namespace Demo;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-const QString Katalog = Prefix + QStringLiteral("\\dienste\\benutzer");
+const QString Katalog = Dienste + QStringLiteral("\\benutzer");
 const QString EndTime = QStringLiteral("NDSCAT:Actual End Time");
 const QString Begonnen = QStringLiteral("Aktualisierung hat begonnen, bitte warten");
 const QString Abgeschlossen = QStringLiteral("Aktualisierung abgeschlossen ");
@@ -270,12 +270,12 @@ void TCatRefreshTest::gathersScope_data() {
     const QStringList Names{u"Surname"_s, u"Given Name"_s, u"Full Name"_s};
     QTest::newRow("demo catalog") << QStringList{Schueler} << u"User"_s << Names << QStringList{u"User"_s};
     QTest::newRow("overlapping scope, any case, unknown field")
-        << QStringList{Schueler, Schueler + u"\\5a"_s} << u" user ,TEMPLATE"_s
+        << QStringList{Schueler, Klasse5a} << u" user ,TEMPLATE"_s
         << QStringList{u"surname"_s, u"Gibt es nicht"_s, u"Home Directory"_s}
         << QStringList{u"User"_s, u"Template"_s};
     QTest::newRow("whole tree, unknown layout") << QStringList{} << u"Drucker"_s << Names << QStringList{};
     QTest::newRow("no filter, no fields")
-        << QStringList{Schueler + u"\\5a"_s} << QString() << QStringList{} << QStringList{QString()};
+        << QStringList{Klasse5a} << QString() << QStringList{} << QStringList{QString()};
 }
 
 void TCatRefreshTest::gathersScope() {
@@ -320,8 +320,7 @@ void TCatRefreshTest::gathersScope() {
 void TCatRefreshTest::refreshRunsOnce() {
     TDirectoryBackend& D = Directory();
     const TObjectRef Catalog = D.Resolve(Katalog);
-    QCOMPARE(CodeOf([&] { D.StartCatalogRefresh(D.Resolve(Prefix + u"\\unterricht"_s)); }),
-             ERR_INVALID_REQUEST);
+    QCOMPARE(CodeOf([&] { D.StartCatalogRefresh(D.Resolve(Unterricht)); }), ERR_INVALID_REQUEST);
     {
         TCatalogHold Hold(*Store);
         QVERIFY(D.StartCatalogRefresh(Catalog));
@@ -335,8 +334,7 @@ void TCatRefreshTest::refreshRunsOnce() {
     QVERIFY(CatalogField(EndTime).toDateTime() > First);
     QCOMPARE(qint64(D.CatalogRows(Catalog).size()), Rows);
 
-    const TObjectRef Gone =
-        D.CreateObject(D.Resolve(Prefix + u"\\unterricht"_s), u"Organizational Unit"_s, u"weg"_s);
+    const TObjectRef Gone = D.CreateObject(D.Resolve(Unterricht), u"Organizational Unit"_s, u"weg"_s);
     SetCatalog({{u"NDSCAT:Catalog Scope"_s, QStringList{Schueler, Gone.FullName}}});
     D.DeleteObject(Gone);
     const QDateTime Second = CatalogField(EndTime).toDateTime();

@@ -1,100 +1,26 @@
-#include <AppFixture.h>
+// The class creation run on the demo directory: the protocol line by line, what the directory and
+// the volume hold afterwards, every failure of a step, and a directory server that stops answering.
+
+#include "KlasseAnlegenFixture.h"
+
 #include <TestMain.h>
 
 #include <FaultInjection.h>
-#include <KlassenLauf.h>
-#include <NWDir.h>
 #include <NWFileSystem.h>
-#include <NWVolAdm.h>
-#include <StringList.h>
-#include <ndk_u.h>
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
-#include <QTimer>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
-
 using namespace Demo;
+using namespace Protokoll;
 
-namespace {
-const QString DataVolume = QStringLiteral("\\\\SRV1\\DATA");
-
-// Protocol lines that several cases share.
-const QString OuLine = QStringLiteral("Organisatorische Einheit für 7c angelegt.");
-const QString CopiedLine = QStringLiteral("Loginscript kopiert von NDS:\\\\SCHULE\\unterricht\\schueler\\5a");
-const QString Abbruch = QStringLiteral("Abbruch.");
-const QString Success = QStringLiteral("Klasse 7c erfolgreich angelegt.");
-const QStringList FolderLines = {
-    QStringLiteral("Klassenverzeichnis erstellt"), QStringLiteral("Homeverzeichnis /+DI/+RI"),
-    QStringLiteral("Tauschverzeichnis erstellt"), QStringLiteral("Tauschverzeichnis /+DI/+RI")};
-const QStringList RightsLines = {QStringLiteral("Rechtevergabe an Tauschverzeichnis"),
-                                 QStringLiteral("bitte warten."),
-                                 QStringLiteral("Rechte an Tauschverzeichnis R----F")};
-const QStringList TemplateLines = {QStringLiteral("User_Template übertragen."), QStringLiteral("UNC2NDS"),
-                                   QStringLiteral("Pfad für Homeverzeichnis festgelegt.")};
-} // namespace
-
-// The class creation run on the demo directory: the protocol line by line, what the
-// directory and the volume hold afterwards, every failure of a step, the refusal of an existing
-// name and of a bad one.
-class TKlasseAnlegenTest : public TAppFixture {
+class TKlasseAnlegenTest : public TKlasseAnlegenFixture {
     Q_OBJECT
 
-    // The cases that make nothing share one store; the others get their own.
-    TStorePerCase Stores{{"existingName", "badName", "templateWait"}};
-    TTestStore* Case = nullptr;
-
-    // The inputs of a complete run: class mode from 5a, both folders with both flags, read-only
-    // rights, the template of the student container.
-    void Inputs() {
-        U.chLogKlasse->setChecked(true);
-        U.chLogDatei->setChecked(false);
-        K().LoginKlasse = Schueler + QStringLiteral("\\5a");
-        U.EdLoginscript->setText(QStringLiteral("5a.schueler.unterricht"));
-        K().HomeFlags = QStringLiteral("/+DI/+RI");
-        K().TauschFlags = QStringLiteral("/+DI/+RI");
-        U.edHomeBase->setText(HomeBase);
-        U.edTauschbase->setText(TauschBase);
-        U.chTausch->setChecked(true);
-        U.raTausch->SetItemIndex(0);
-        U.chTemplate->setChecked(true);
-        K().MusterTemplate = Schueler + QStringLiteral("\\User_Template");
-        U.EdTemplate->setText(QStringLiteral("User_Template.schueler.unterricht"));
-    }
-    // Starts the run as the user does: name typed, button pressed once the refresh enabled it.
-    void Start(const QString& Name = QStringLiteral("7c")) {
-        U.EdNeueklasse->setText(Name);
-        T->KlassentabAktualisieren();
-        QVERIFY(U.BuAnlegen->isEnabled());
-        U.BuAnlegen->click();
-    }
-    QStringList Protocol() const {
-        const QString Text = U.MeProtokol->toPlainText();
-        return Text.isEmpty() ? QStringList() : Text.split(u'\n');
-    }
-    bool Exists(const QString& Entry) const { return NDK->EntryExists(Entry); }
-    bool FolderExists(const QString& Path) const { return NWFileSystem::DirectoryExists(**Case, Path); }
-    std::pair<bool, bool> Flags(const QString& Path) const {
-        NWVolAdm V(**Case);
-        V.SetFullName(DataVolume);
-        const NWDirectoryEntryPtr E = V.GetDirectoryEntry(Path);
-        return {E->DeleteInhibit(), E->RenameInhibit()};
-    }
-    int EntriesBelow(const QString& Container) const {
-        TStringList L;
-        NDK->SearchObjects(Container, QStringLiteral("*"), QString(), L);
-        return L.Count();
-    }
-    QString WriteFile(const QString& Name, const QByteArray& Content) const {
-        const QString Path = Dir->filePath(Name);
-        QFile F(Path);
-        if (F.open(QIODevice::WriteOnly))
-            F.write(Content);
-        return QDir::toNativeSeparators(Path);
-    }
+    TStorePerCase Stores{{}};
 
 private Q_SLOTS:
     void initTestCase() {
@@ -102,11 +28,7 @@ private Q_SLOTS:
         Stores.InitTestCase();
     }
     void cleanupTestCase() { Stores.CleanupTestCase(); }
-    void init() {
-        Case = &Stores.Init(QTest::currentTestFunction());
-        StartCaseInWindow();
-        Inputs();
-    }
+    void init() { Begin(Stores.Init(QTest::currentTestFunction())); }
     void cleanup() {
         EndCase();
         Stores.Cleanup();
@@ -117,13 +39,6 @@ private Q_SLOTS:
     void failure_data();
     void failure();
     void serverGone();
-    void existingName_data();
-    void existingName();
-    void secondRunRefused();
-    void badName_data();
-    void badName();
-    void buttonOffWhileRunning();
-    void templateWait();
 };
 
 void TKlasseAnlegenTest::run_data() {
@@ -212,14 +127,12 @@ void TKlasseAnlegenTest::run() {
     QVERIFY(U.EdNeueklasse->text().isEmpty());
     QVERIFY(!U.BuAnlegen->isEnabled());
     QCOMPARE(K().HomeBase, HomeBase);
-    QCOMPARE(K().LoginKlasse, Schueler + QStringLiteral("\\5a"));
+    QCOMPARE(K().LoginKlasse, Klasse5a);
 
     // The container with its login script.
     const QString Ou = Schueler + QStringLiteral("\\7c");
     QCOMPARE(NDK->GetEntryLayout(Ou), QStringLiteral("Organizational Unit"));
-    const QString Expected =
-        FromFile ? Script
-                 : NDK->GetFieldValue(Schueler + QStringLiteral("\\5a"), QStringLiteral("Login Script"));
+    const QString Expected = FromFile ? Script : NDK->GetFieldValue(Klasse5a, QStringLiteral("Login Script"));
     QVERIFY(!Expected.isEmpty());
     QCOMPARE(NDK->GetFieldValue(Ou, QStringLiteral("Login Script")), Expected);
 
@@ -383,8 +296,7 @@ void TKlasseAnlegenTest::failure() {
         (*Case)->SetServerConnections({});
     } else if (Fault == QLatin1String("wrong server object")) {
         // The connection's name contains the server's, but no volume object belongs to it.
-        (*Case)->SetServerConnections(
-            {{Prefix + QStringLiteral("\\dienste\\SRV1X"), QStringLiteral("SRV1X")}});
+        (*Case)->SetServerConnections({{Dienste + QStringLiteral("\\SRV1X"), QStringLiteral("SRV1X")}});
     } else {
         TFaultInjection::FailNext(Fault);
     }
@@ -449,130 +361,6 @@ void TKlasseAnlegenTest::serverGone() {
     QCOMPARE(Protocol(), (QStringList{OuLine, QStringLiteral("Fehler bei Erstellung von OU."), Abbruch}));
     QCOMPARE(TModalSeam::Shown(), QStringList());
     QVERIFY2(T.elapsed() < 30000, qPrintable(QString::number(T.elapsed())));
-}
-
-void TKlasseAnlegenTest::existingName_data() {
-    QTest::addColumn<QString>("Name");
-    QTest::addColumn<QString>("Container"); // full name of the base container
-    QTest::addColumn<QString>("Shown");     // EdContainer
-    QTest::newRow("class of the container") << "5a" << Schueler << "schueler.unterricht";
-    QTest::newRow("other letter case") << "5A" << Schueler << "schueler.unterricht";
-    QTest::newRow("deeper below the container") << "EDV2" << Prefix << "SCHULE";
-}
-
-void TKlasseAnlegenTest::existingName() {
-    QFETCH(QString, Name);
-    QFETCH(QString, Container);
-    QFETCH(QString, Shown);
-    K().BasisContainer = Container;
-    U.EdContainer->setText(Shown);
-    const int Before = EntriesBelow(Prefix);
-    const QStringList FoldersBefore = QDir(NWFileSystem::LocalPath(**Case, HomeBase)).entryList(QDir::Dirs);
-
-    Start(Name);
-    QCOMPARE(TModalSeam::Shown(),
-             QStringList{QStringLiteral("Fehler|Die Klasse ") + Name + QStringLiteral(" gibt es\nin ") +
-                         Shown + QStringLiteral(" bereits.")});
-    // The protocol stays hidden and empty before the first run; nothing is made.
-    QVERIFY(U.MeProtokol->isHidden());
-    QCOMPARE(Protocol(), QStringList());
-    QCOMPARE(EntriesBelow(Prefix), Before);
-    QCOMPARE(QDir(NWFileSystem::LocalPath(**Case, HomeBase)).entryList(QDir::Dirs), FoldersBefore);
-    QCOMPARE(U.EdNeueklasse->text(), Name);
-    QVERIFY(U.BuAnlegen->isEnabled());
-}
-
-void TKlasseAnlegenTest::secondRunRefused() {
-    // A run that stops after the container keeps it; the next run with that name is refused and
-    // leaves the protocol of the first one in place.
-    U.edHomeBase->setText(QStringLiteral("\\\\SRV9\\DATA"));
-    Start();
-    const QStringList First = Protocol();
-    QCOMPARE(First.last(), Abbruch);
-    QVERIFY(Exists(Schueler + QStringLiteral("\\7c")));
-
-    U.edHomeBase->setText(HomeBase);
-    Form->show();
-    QVERIFY(QTest::qWaitForWindowActive(Form.get()));
-    U.MeProtokol->setFocus();
-    U.BuAnlegen->click();
-    QCOMPARE(TModalSeam::Shown(),
-             QStringList{QStringLiteral("Fehler|Die Klasse 7c gibt es\nin schueler.unterricht bereits.")});
-    QCOMPARE(Protocol(), First);
-    QVERIFY(!FolderExists(HomeBase + QStringLiteral("\\7c")));
-    QTRY_VERIFY(U.EdNeueklasse->hasFocus());
-}
-
-void TKlasseAnlegenTest::badName_data() {
-    QTest::addColumn<QString>("Name");
-    QTest::addColumn<QString>("Box");
-    const QString Rule =
-        QStringLiteral("\" ist ungültig.\nErlaubt sind nur die Buchstaben A bis Z und a bis z, die "
-                       "Ziffern 0 bis 9 und \"_\".");
-    QTest::newRow("empty") << ""
-                           << "Fehler|Es ist kein Name für die neue Klasse angegeben.";
-    QTest::newRow("climbing path") << "..\\7c" << u"Fehler|Der Klassenname \"..\\7c"_s + Rule;
-    QTest::newRow("blank") << "7 c" << u"Fehler|Der Klassenname \"7 c"_s + Rule;
-    QTest::newRow("umlaut") << "7ä" << u"Fehler|Der Klassenname \"7ä"_s + Rule;
-    QTest::newRow("wildcard") << "*" << u"Fehler|Der Klassenname \"*"_s + Rule;
-}
-
-void TKlasseAnlegenTest::badName() {
-    QFETCH(QString, Name);
-    QFETCH(QString, Box);
-    // Started by code with a name that did not pass the field's filter (the validator cleans
-    // even texts set by code, so it is taken away here).
-    U.EdNeueklasse->setValidator(nullptr);
-    U.EdNeueklasse->blockSignals(true);
-    U.EdNeueklasse->setText(Name);
-    U.EdNeueklasse->blockSignals(false);
-    const int Before = EntriesBelow(Prefix);
-    TFaultInjection::Clear();
-    U.MeProtokol->setPlainText(QStringLiteral("alt"));
-
-    T->KlasseAnlegen();
-    QCOMPARE(TModalSeam::Shown(), QStringList{Box});
-    QCOMPARE(TFaultInjection::Count(QStringLiteral("NWDir.Search")), 0);
-    QCOMPARE(TFaultInjection::Count(QStringLiteral("NWEntries.Add")), 0);
-    QCOMPARE(Protocol(), QStringList{QStringLiteral("alt")});
-    QCOMPARE(EntriesBelow(Prefix), Before);
-}
-
-void TKlasseAnlegenTest::buttonOffWhileRunning() {
-    // While the existence search waits, the refresh timer runs and the user may click again:
-    // the button stays off and a second start does nothing.
-    TFaultInjection::SetSearchDelay(500);
-    bool Checked = false;
-    bool EnabledMeanwhile = true;
-    QTimer::singleShot(100, T, [&] {
-        Checked = true;
-        T->KlassentabAktualisieren();
-        U.EdNeueklasse->setText(QStringLiteral("7cd"));
-        EnabledMeanwhile = U.BuAnlegen->isEnabled();
-        QVERIFY(T->KlasseLaeuft());
-        T->KlasseAnlegen();
-    });
-    Start();
-    QVERIFY(Checked);
-    QVERIFY(!EnabledMeanwhile);
-    QVERIFY(!T->KlasseLaeuft());
-    QCOMPARE(Protocol().size(), 13);
-    QCOMPARE(Protocol().last(), Success);
-    QVERIFY(!Exists(Schueler + QStringLiteral("\\7cd")));
-    QCOMPARE(TFaultInjection::Count(QStringLiteral("NWDir.Search")), 1);
-    QCOMPARE(TModalSeam::Shown(), QStringList());
-}
-
-void TKlasseAnlegenTest::templateWait() {
-    TKlassenLauf Run(*NDK, [](const QString&) {});
-    // Found at once: no pause.
-    QVERIFY(Run.EintragAbwarten(Schueler + QStringLiteral("\\User_Template"), 100));
-    QCOMPARE(TClock::Now(), Then());
-    // Never found: one test, then one after each pause.
-    TFaultInjection::Clear();
-    QVERIFY(!Run.EintragAbwarten(Schueler + QStringLiteral("\\gibtsnicht"), 3));
-    QCOMPARE(Then().msecsTo(TClock::Now()), 300);
-    QCOMPARE(TFaultInjection::Count(QStringLiteral("NWDir.FindEntry")), 4);
 }
 
 PARVON_TEST_MAIN(TKlasseAnlegenTest)

@@ -89,9 +89,7 @@ void TKlassenTabTest::controls_data() {
     QTest::newRow("Label15") << "Label15"
                              << "Basisverzeichnis für Klassenverzeichnis (BasisHomeDir)"
                              << "";
-    QTest::newRow("edHomeBase") << "edHomeBase"
-                                << "\\\\SRV1\\DATA\\home\\schueler"
-                                << "";
+    QTest::newRow("edHomeBase") << "edHomeBase" << HomeBase << "";
     QTest::newRow("spHomeBase") << "spHomeBase"
                                 << "..."
                                 << "";
@@ -107,9 +105,7 @@ void TKlassenTabTest::controls_data() {
     QTest::newRow("Label14") << "Label14"
                              << "Basispfad für Klassentauschverz."
                              << "";
-    QTest::newRow("edTauschbase") << "edTauschbase"
-                                  << "\\\\SRV1\\DATA\\home\\Tausch\\schueler"
-                                  << "";
+    QTest::newRow("edTauschbase") << "edTauschbase" << TauschBase << "";
     QTest::newRow("buTauschBase") << "buTauschBase"
                                   << "..."
                                   << "";
@@ -325,7 +321,7 @@ void TKlassenTabTest::baseWithoutBackslash() {
 void TKlassenTabTest::loginSourceSwitch() {
     U.EdLoginscript->setText(QStringLiteral("5a.schueler.unterricht"));
     K().Geaendert = false;
-    K().LoginKlasse = QStringLiteral("NDS:\\\\SCHULE\\unterricht\\schueler\\5a");
+    K().LoginKlasse = Klasse5a;
 
     // "aus Datei": file mode.
     U.chLogDatei->click();
@@ -335,7 +331,7 @@ void TKlassenTabTest::loginSourceSwitch() {
     QVERIFY(!U.spLogDatei->isHidden());
     QVERIFY(U.EdLoginscript->text().isEmpty());
     QVERIFY(K().Geaendert);
-    QCOMPARE(K().LoginKlasse, QStringLiteral("NDS:\\\\SCHULE\\unterricht\\schueler\\5a"));
+    QCOMPARE(K().LoginKlasse, Klasse5a);
 
     // Clearing the checked "aus Datei" returns to class mode.
     U.EdLoginscript->setText(QStringLiteral("C:\\a.txt"));

@@ -70,20 +70,20 @@ void TKlassenTabPickerTest::pickers_data() {
     const QString M = QStringLiteral(" Mustertemplate wählen");
     // With the defaults of the class's template (the login-script source was empty already).
     QTest::newRow("container: a class")
-        << "SpContainer" << Schueler + u"\\5a"_s << C << Prefix << true
+        << "SpContainer" << Klasse5a << C << Prefix << true
         << QStringList{u"EdContainer=5a.schueler.unterricht"_s,
                        u"EdTemplate=User_Template.5a.schueler.unterricht"_s,
                        u"edHomeBase=\\\\SRV1\\DATA\\home\\schueler\\5a"_s,
                        u"edTauschbase=\\\\SRV1\\DATA\\home\\schueler\\Tausch\\5a"_s,
-                       u"BasisContainer="_s + Schueler + u"\\5a"_s,
-                       u"ouSchueler="_s + Schueler + u"\\5a"_s,
-                       u"MusterTemplate="_s + Schueler + u"\\5a\\User_Template"_s,
+                       u"BasisContainer="_s + Klasse5a,
+                       u"ouSchueler="_s + Klasse5a,
+                       u"MusterTemplate="_s + Template5a,
                        u"HomeBase=\\\\SRV1\\DATA\\home\\schueler\\5a"_s,
                        u"TauschBase=\\\\SRV1\\DATA\\home\\schueler\\Tausch\\5a"_s};
     QTest::newRow("container: the tree") << "SpContainer" << Prefix << C << Prefix << false << QStringList();
-    QTest::newRow("container: an organization") << "SpContainer" << Prefix + u"\\unterricht"_s << C << Prefix << false
+    QTest::newRow("container: an organization") << "SpContainer" << Unterricht << C << Prefix << false
                                                 << QStringList();
-    QTest::newRow("container: a template") << "SpContainer" << Schueler + u"\\User_Template"_s << C << Prefix << false
+    QTest::newRow("container: a template") << "SpContainer" << Template << C << Prefix << false
                                            << QStringList();
     QTest::newRow("login script: a class") << "SpLoginscript" << Schueler + u"\\6a"_s << L << Schueler << true
                                            << QStringList{u"EdLoginscript=6a.schueler.unterricht"_s,
@@ -94,11 +94,11 @@ void TKlassenTabPickerTest::pickers_data() {
     QTest::newRow("login script: the start container") << "SpLoginscript" << Schueler << L << Schueler << false
                                                        << QStringList();
     QTest::newRow("template: a class's template")
-        << "SpTemplate" << Schueler + u"\\5a\\User_Template"_s << M << Schueler << true
-        << QStringList{u"EdTemplate=User_Template.5a.schueler.unterricht"_s, u"MusterTemplate="_s + Schueler + u"\\5a\\User_Template"_s};
-    QTest::newRow("template: the start container's own") << "SpTemplate" << Schueler + u"\\User_Template"_s << M << Schueler
+        << "SpTemplate" << Template5a << M << Schueler << true
+        << QStringList{u"EdTemplate=User_Template.5a.schueler.unterricht"_s, u"MusterTemplate="_s + Template5a};
+    QTest::newRow("template: the start container's own") << "SpTemplate" << Template << M << Schueler
                                                          << true << QStringList();
-    QTest::newRow("template: a class") << "SpTemplate" << Schueler + u"\\5a"_s << M << Schueler << false << QStringList();
+    QTest::newRow("template: a class") << "SpTemplate" << Klasse5a << M << Schueler << false << QStringList();
     // clang-format on
 }
 
@@ -128,10 +128,10 @@ void TKlassenTabPickerTest::containerDefaults_data() {
     QTest::addColumn<QString>("Entry");
     QTest::addColumn<bool>("FileMode");
     QTest::addColumn<bool>("Defaults");   // the container's template names a home directory
-    QTest::newRow("class, class mode") << Schueler + u"\\5a"_s << false << true;
-    QTest::newRow("class, file mode") << Schueler + u"\\5a"_s << true << true;
-    QTest::newRow("room without template, class mode") << Prefix + u"\\Workstations\\EDV1"_s << false << false;
-    QTest::newRow("room without template, file mode") << Prefix + u"\\Workstations\\EDV1"_s << true << false;
+    QTest::newRow("class, class mode") << Klasse5a << false << true;
+    QTest::newRow("class, file mode") << Klasse5a << true << true;
+    QTest::newRow("room without template, class mode") << Raum << false << false;
+    QTest::newRow("room without template, file mode") << Raum << true << false;
     // clang-format on
 }
 
@@ -147,8 +147,8 @@ void TKlassenTabPickerTest::containerDefaults() {
     }
     K().LoginKlasse = Schueler + QStringLiteral("\\4a");
     // Filled fields are replaced, not only empty ones.
-    U.edHomeBase->setText(QStringLiteral("\\\\SRV1\\DATA\\alt\\"));
-    U.edTauschbase->setText(QStringLiteral("\\\\SRV1\\DATA\\altTausch"));
+    U.edHomeBase->setText(DataVolume + QStringLiteral("\\alt\\"));
+    U.edTauschbase->setText(DataVolume + QStringLiteral("\\altTausch"));
     const QString OldTemplate = K().MusterTemplate;
     K().Geaendert = false;
 
@@ -162,18 +162,18 @@ void TKlassenTabPickerTest::containerDefaults() {
     QCOMPARE(U.EdLoginscript->text(), FileMode ? QStringLiteral("/tmp/login.txt") : QString());
     QCOMPARE(K().LoginKlasse, FileMode ? Schueler + QStringLiteral("\\4a") : QString());
     if (Defaults) {
-        QCOMPARE(U.edHomeBase->text(), QStringLiteral("\\\\SRV1\\DATA\\home\\schueler\\5a"));
-        QCOMPARE(K().HomeBase, QStringLiteral("\\\\SRV1\\DATA\\home\\schueler\\5a"));
+        QCOMPARE(U.edHomeBase->text(), HomeBase + QStringLiteral("\\5a"));
+        QCOMPARE(K().HomeBase, HomeBase + QStringLiteral("\\5a"));
         QCOMPARE(K().MusterTemplate, Entry + QStringLiteral("\\User_Template"));
         QCOMPARE(U.EdTemplate->text(), QStringLiteral("User_Template.5a.schueler.unterricht"));
-        QCOMPARE(U.edTauschbase->text(), QStringLiteral("\\\\SRV1\\DATA\\home\\schueler\\Tausch\\5a"));
-        QCOMPARE(K().TauschBase, QStringLiteral("\\\\SRV1\\DATA\\home\\schueler\\Tausch\\5a"));
+        QCOMPARE(U.edTauschbase->text(), HomeBase + QStringLiteral("\\Tausch\\5a"));
+        QCOMPARE(K().TauschBase, HomeBase + QStringLiteral("\\Tausch\\5a"));
     } else {
-        QCOMPARE(U.edHomeBase->text(), QStringLiteral("\\\\SRV1\\DATA\\alt\\"));
-        QCOMPARE(K().HomeBase, QStringLiteral("\\\\SRV1\\DATA\\alt"));
+        QCOMPARE(U.edHomeBase->text(), DataVolume + QStringLiteral("\\alt\\"));
+        QCOMPARE(K().HomeBase, DataVolume + QStringLiteral("\\alt"));
         QCOMPARE(K().MusterTemplate, OldTemplate);
         QCOMPARE(U.EdTemplate->text(), QStringLiteral("User_Template.schueler.unterricht"));
-        QCOMPARE(U.edTauschbase->text(), QStringLiteral("\\\\SRV1\\DATA\\altTausch"));
+        QCOMPARE(U.edTauschbase->text(), DataVolume + QStringLiteral("\\altTausch"));
     }
     QCOMPARE(TModalSeam::Shown(), QStringList{QStringLiteral(" OU für neue Klasse wählen")});
 }
@@ -199,7 +199,7 @@ void TKlassenTabPickerTest::containerConversion() {
     QFETCH(bool, Template);
     QFETCH(bool, Tausch);
     QFETCH(bool, Box);
-    const QString Class = Schueler + QStringLiteral("\\5a");
+    const QString Class = Klasse5a;
     const QString Value =
         NDK->GetFieldValue(Class + QStringLiteral("\\User_Template"), QStringLiteral("Home Directory"));
     QVERIFY(!Value.isEmpty());
@@ -214,11 +214,10 @@ void TKlassenTabPickerTest::containerConversion() {
     QCOMPARE(K().BasisContainer, Class);
     QCOMPARE(U.EdContainer->text(), QStringLiteral("5a.schueler.unterricht"));
     QVERIFY(U.EdLoginscript->text().isEmpty());
-    QCOMPARE(U.edHomeBase->text(), Home ? QStringLiteral("\\\\SRV1\\DATA\\home\\schueler\\5a") : OldHome);
+    QCOMPARE(U.edHomeBase->text(), Home ? HomeBase + QStringLiteral("\\5a") : OldHome);
     QCOMPARE(U.EdTemplate->text(),
              Template ? QStringLiteral("User_Template.5a.schueler.unterricht") : OldTemplate);
-    QCOMPARE(U.edTauschbase->text(),
-             Tausch ? QStringLiteral("\\\\SRV1\\DATA\\home\\schueler\\Tausch\\5a") : OldTausch);
+    QCOMPARE(U.edTauschbase->text(), Tausch ? HomeBase + QStringLiteral("\\Tausch\\5a") : OldTausch);
     QStringList Shown{QStringLiteral(" OU für neue Klasse wählen")};
     if (Box)
         Shown << QStringLiteral("Fehler|Der Pfad \"") + Value +
@@ -242,9 +241,9 @@ void TKlassenTabPickerTest::cancelled() {
     for (bool Clicked : {true, false}) {
         TModalSeam::Push([=](QDialog& D) {
             if (auto* Dlg = qobject_cast<TouBrowser*>(&D); Dlg && Clicked)
-                Dlg->NWBrowse1EntryClicked(Schueler + QStringLiteral("\\5a\\User_Template"));
+                Dlg->NWBrowse1EntryClicked(Template5a);
             if (auto* Dlg = qobject_cast<TFolderBrowser*>(&D); Dlg && Clicked)
-                Dlg->SelectPath(QStringLiteral("\\\\SRV1\\DATA\\Tausch"));
+                Dlg->SelectPath(DataVolume + QStringLiteral("\\Tausch"));
             return int(QDialog::Rejected);
         });
         ClickEnabled(Button);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <DemoNamen.h>
 #include <TestStore.h>
 #include <TestText.h>
 
@@ -17,9 +18,9 @@ protected:
     std::unique_ptr<TTestStore> FStore;
     std::unique_ptr<TNDK> FNdk;
 
-    static QString Tree() { return Q(R"(NDS:\\SCHULE)"); }
-    static QString Unterricht() { return Tree() + Q(R"(\unterricht)"); }
-    static QString Schueler() { return Unterricht() + Q(R"(\schueler)"); }
+    static QString Tree() { return Demo::Prefix; }
+    static QString Unterricht() { return Demo::Unterricht; }
+    static QString Schueler() { return Demo::Schueler; }
 
     void Start() {
         TModalSeam::SetUnattended(true);

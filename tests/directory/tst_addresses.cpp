@@ -3,6 +3,7 @@
 
 #include "DirectoryTestSupport.h"
 
+#include <DemoNamen.h>
 #include <FaultInjection.h>
 #include <ModalSeam.h>
 #include <NWNetAddress.h>
@@ -31,8 +32,7 @@ class TstAddresses : public QObject {
         static int Count = 0;
         const QString Name = Q("konto%1").arg(++Count);
         const TObjectRef User =
-            Store().CreateObject(Store().Resolve(Q(R"(NDS:\\SCHULE\unterricht\pruefung)")), Q("User"), Name,
-                                 {{Q("Surname"), Name}});
+            Store().CreateObject(Store().Resolve(Demo::Pruefung), Q("User"), Name, {{Q("Surname"), Name}});
         if (!Values.isEmpty())
             Store().WriteFields(User, {{Restriction, Values}});
         return User.FullName;

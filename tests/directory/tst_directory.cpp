@@ -1,7 +1,9 @@
-// Names and paths, reads and searches, the tree choice and the client contexts of TNDK.
+// The reads and searches of TNDK.
 
 #include "DirectoryTestSupport.h"
 #include "NdkFixture.h"
+
+#include <DemoNamen.h>
 
 #include <Clock.h>
 #include <ModalSeam.h>
@@ -37,173 +39,6 @@ private Q_SLOTS:
     }
     void init() { Reset(); }
     void cleanupTestCase() { Stop(); }
-
-    // ----- names and paths
-
-    void PathToDotted_data() {
-        QTest::addColumn<QString>("Name");
-        QTest::addColumn<QString>("Dotted");
-        QTest::newRow("empty") << QString() << QString();
-        QTest::newRow("full name") << Q(R"(NDS:\\TREE\O\OU\CN)") << Q("CN.OU.O");
-        QTest::newRow("top container") << Q(R"(NDS:\\TREE\O)") << Q("O");
-        QTest::newRow("tree root") << Q(R"(NDS:\\TREE)") << Q("TREE");
-        QTest::newRow("dotted stays") << Q("schueler.unterricht") << Q("schueler.unterricht");
-        QTest::newRow("dot wins over backslash") << Q(R"(NDS:\\T\a.b\c)") << Q(R"(NDS:\\T\a.b\c)");
-        QTest::newRow("no double backslash drops first level") << Q(R"(O\OU\CN)") << Q("CN.OU");
-        QTest::newRow("single level") << Q("CN") << Q("CN");
-    }
-    void PathToDotted() {
-        QFETCH(QString, Name);
-        QFETCH(QString, Dotted);
-        QCOMPARE(TNDK::PathToDotted(Name), Dotted);
-    }
-
-    void DottedToPath_data() {
-        QTest::addColumn<QString>("Name");
-        QTest::addColumn<QString>("Full");
-        QTest::newRow("empty is the tree root") << QString() << Tree();
-        QTest::newRow("two levels") << Q("schueler.unterricht") << Schueler();
-        QTest::newRow("three levels") << Q("CN.OU.O") << Tree() + Q(R"(\O\OU\CN)");
-        QTest::newRow("leading dot ignored") << Q(".CN.O") << Tree() + Q(R"(\O\CN)");
-        QTest::newRow("trailing dot gives empty top level") << Q("CN.O.") << Tree() + Q(R"(\\O\CN)");
-        QTest::newRow("full name stays") << Q(R"(NDS:\\X\Y)") << Q(R"(NDS:\\X\Y)");
-        QTest::newRow("any backslash stays") << Q(R"(a\b.c)") << Q(R"(a\b.c)");
-    }
-    void DottedToPath() {
-        QFETCH(QString, Name);
-        QFETCH(QString, Full);
-        QCOMPARE(FNdk->DottedToPath(Name), Full);
-    }
-
-    void ClassCode_data() {
-        QTest::addColumn<QString>("Layout");
-        QTest::addColumn<int>("Code");
-        QTest::newRow("user") << Q("User") << 1;
-        QTest::newRow("user upper") << Q("USER") << 1;
-        QTest::newRow("ou") << Q("Organizational Unit") << 2;
-        QTest::newRow("group") << Q("group") << 3;
-        QTest::newRow("organization") << Q("Organization") << 4;
-        QTest::newRow("role") << Q("Organizational Role") << 5;
-        QTest::newRow("root") << Q("Root") << 6;
-        QTest::newRow("top lower") << Q("top") << 6;
-        QTest::newRow("tree") << Q("Tree") << 7;
-        QTest::newRow("template") << Q("Template") << 8;
-        QTest::newRow("volume") << Q("Volume") << 9;
-        QTest::newRow("catalog") << Q("ndscat:master catalog") << 10;
-        QTest::newRow("workstation") << Q("Workstation") << 0;
-        QTest::newRow("prefix only") << Q("Organizational") << 0;
-        QTest::newRow("empty") << QString() << 0;
-    }
-    void ClassCode() {
-        QFETCH(QString, Layout);
-        QFETCH(int, Code);
-        QCOMPARE(TNDK::ClassCode(Layout), Code);
-    }
-
-    void ImageList() {
-        QCOMPARE(FNdk->ImageList.size(), 11);
-        QList<QImage> Images;
-        for (const QIcon& Icon : std::as_const(FNdk->ImageList)) {
-            const QPixmap Pix = Icon.pixmap(16, 16);
-            QCOMPARE(Pix.size(), QSize(16, 16));
-            Images << Pix.toImage();
-        }
-        // Every class code has a picture of its own.
-        for (int I = 0; I < Images.size(); ++I)
-            for (int J = I + 1; J < Images.size(); ++J)
-                QVERIFY2(Images[I] != Images[J], qPrintable(QStringLiteral("icons %1 and %2").arg(I).arg(J)));
-    }
-
-    void VolumeOfPath_data() {
-        QTest::addColumn<QString>("Path");
-        QTest::addColumn<QString>("Volume");
-        QTest::newRow("deep") << Q(R"(\\SRV\VOL\HOME\7A)") << Q(R"(\\SRV\VOL)");
-        QTest::newRow("volume itself") << Q(R"(\\SRV\VOL)") << Q(R"(\\SRV\VOL)");
-        QTest::newRow("trailing backslash") << Q(R"(\\SRV\VOL\)") << Q(R"(\\SRV\VOL)");
-        QTest::newRow("empty") << QString() << QString();
-    }
-    void VolumeOfPath() {
-        QFETCH(QString, Path);
-        QFETCH(QString, Volume);
-        QCOMPARE(TNDK::VolumeOfPath(Path), Volume);
-    }
-
-    void SplitFilePath_data() {
-        QTest::addColumn<QString>("Text");
-        QTest::addColumn<QString>("Path");
-        const QString Vol = VolumeObjectOf(Q("SRV1"), Q("DATA"));
-        QTest::newRow("leading backslash") << Vol + Q(R"(,\home\5a)") << Q(R"(\\SRV1\DATA\home\5a)");
-        QTest::newRow("no leading backslash") << Vol + Q(R"(,home\5a)") << Q(R"(\\SRV1\DATA\home\5a)");
-        QTest::newRow("blanks and slashes") << Vol + Q(", /home/ 5a") << Q(R"(\\SRV1\DATA\home\5a)");
-        QTest::newRow("one level") << Vol + Q(R"(,\home)") << Q(R"(\\SRV1\DATA\home)");
-    }
-    void SplitFilePath() {
-        QFETCH(QString, Text);
-        QFETCH(QString, Path);
-        QCOMPARE(FNdk->SplitFilePath(Text), Path);
-    }
-
-    void SplitFilePathPassesUncThrough() {
-        // A file-system path never reaches the library: a parse would fail here.
-        TFaultInjection::FailAlways(Q("NWParsePath"), QString(), -1);
-        const QString Unc = Q(R"(\\ANY\WHERE\dir with blank)");
-        QCOMPARE(FNdk->SplitFilePath(Unc), Unc);
-        QCOMPARE(TFaultInjection::Count(Q("NWParsePath")), 0);
-    }
-
-    void SplitFilePathRefuses_data() {
-        QTest::addColumn<QString>("Text");
-        QTest::newRow("no comma") << Q(R"(NDS:\\SCHULE\dienste\SRV1_DATA\home)");
-        QTest::newRow("unknown volume object") << Q(R"(NDS:\\SCHULE\dienste\SRV9_NONE,\home)");
-        QTest::newRow("empty") << QString();
-    }
-    void SplitFilePathRefuses() {
-        QFETCH(QString, Text);
-        QVERIFY_THROWS_EXCEPTION(EDirectoryError, FNdk->SplitFilePath(Text));
-    }
-
-    void UncToNds_data() {
-        QTest::addColumn<QStringList>("Connections");
-        QTest::addColumn<QString>("Path");
-        QTest::addColumn<QString>("Text");
-        const QString Path = Q(R"(\\SRV1\DATA\home\7A)");
-        QTest::newRow("one connection") << QStringList{Q(R"(NDS:\\SCHULE\dienste\SRV1)")} << Path
-                                        << Q(R"(NDS:\\SCHULE\DIENSTE\SRV1_DATA,home\7A)");
-        QTest::newRow("first in list order, also as part of a longer name")
-            << QStringList{Q(R"(NDS:\\SCHULE\a\SRV10)"), Q(R"(NDS:\\SCHULE\dienste\SRV1)")} << Path
-            << Q(R"(NDS:\\SCHULE\A\SRV10_DATA,home\7A)");
-        QTest::newRow("case of the connection ignored")
-            << QStringList{Q(R"(NDS:\\schule\dienste\srv1)")} << Path
-            << Q(R"(NDS:\\SCHULE\DIENSTE\SRV1_DATA,home\7A)");
-        QTest::newRow("no match") << QStringList{Q(R"(NDS:\\SCHULE\dienste\OTHER)")} << Path << QString();
-        QTest::newRow("no connection") << QStringList() << Path << QString();
-    }
-    void UncToNds() {
-        QFETCH(QStringList, Connections);
-        QFETCH(QString, Path);
-        QFETCH(QString, Text);
-        const auto Saved = FStore->Store->ServerConnections();
-        std::vector<TServerConnection> List;
-        for (const QString& C : std::as_const(Connections))
-            List.push_back({C, C.section(u'\\', -1)});
-        FStore->Store->SetServerConnections(List);
-        const QString Result = FNdk->UncToNds(Path);
-        FStore->Store->SetServerConnections(Saved);
-        QCOMPARE(Result, Text);
-    }
-
-    void UncToNdsUnparsedStaysUnchanged() {
-        const QString Text = Q("kein Pfad");
-        QCOMPARE(FNdk->UncToNds(Text), Text);
-    }
-
-    void UncToNdsAndBack() {
-        // The demo workstation's own connection: the path field text leads back to the folder.
-        const QString Path = Q(R"(\\SRV1\DATA\home\schueler)");
-        const QString Text = FNdk->UncToNds(Path);
-        QVERIFY(!Text.isEmpty());
-        QCOMPARE(FNdk->SplitFilePath(Text).toUpper(), Path.toUpper());
-    }
 
     // ----- reads
 
@@ -255,9 +90,8 @@ private Q_SLOTS:
         FNdk->AddTemplate(Ou, Q("User_Template"));
         QVERIFY(!FNdk->AddFailed);
         const QString Tpl = Ou + Q(R"(\User_Template)");
-        FNdk->SetFieldValue(Tpl, Q("Home Directory"),
-                            VolumeObjectOf(Q("SRV1"), Q("DATA")) + Q(R"(, \home\a b)"));
-        QCOMPARE(FNdk->GetHomeDirectory(Tpl), VolumeObjectOf(Q("SRV1"), Q("DATA")) + Q(R"(,\home\ab)"));
+        FNdk->SetFieldValue(Tpl, Q("Home Directory"), Demo::DataVolumeObjekt + Q(R"(, \home\a b)"));
+        QCOMPARE(FNdk->GetHomeDirectory(Tpl), Demo::DataVolumeObjekt + Q(R"(,\home\ab)"));
     }
 
     void GetFieldValueList_data() {
@@ -486,14 +320,6 @@ private Q_SLOTS:
     }
 
 private:
-    // The full name of the volume object of a server's volume, as the store knows it.
-    QString VolumeObjectOf(const QString& Server, const QString& Volume) const {
-        for (const auto& V : FStore->Store->Volumes())
-            if (V.Server.compare(Server, Qt::CaseInsensitive) == 0 &&
-                V.Volume.compare(Volume, Qt::CaseInsensitive) == 0)
-                return V.VolumeObject;
-        return QString();
-    }
     QString HomeDirectoryOfTemplate() const {
         NWDir Dir(**FStore);
         Dir.SetFullName(Template());

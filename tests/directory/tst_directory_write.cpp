@@ -3,6 +3,7 @@
 #include "DirectoryTestSupport.h"
 
 #include <Clock.h>
+#include <DemoNamen.h>
 #include <ModalSeam.h>
 #include <ndk_u.h>
 
@@ -42,10 +43,10 @@ class TstDirectoryWrite : public QObject {
     QTemporaryDir FStreamDir;
     int FSerial = 0;
 
-    static QString Tree() { return Q(R"(NDS:\\SCHULE)"); }
+    static QString Tree() { return Demo::Prefix; }
     static QDateTime Then() { return QDateTime(QDate(2003, 6, 13), QTime(8, 0)); }
-    static QString Schueler() { return Tree() + Q(R"(\unterricht\schueler)"); }
-    static QString Template() { return Schueler() + Q(R"(\User_Template)"); }
+    static QString Schueler() { return Demo::Schueler; }
+    static QString Template() { return Demo::Template; }
 
     QString NewContainer() {
         const QString Name = QStringLiteral("w%1").arg(++FSerial);
@@ -56,7 +57,7 @@ class TstDirectoryWrite : public QObject {
     }
     // A new folder on the demo volume \\SRV1\DATA; answers its network path.
     QString NewFolder() {
-        const QString Path = QStringLiteral("\\\\SRV1\\DATA\\test\\f%1").arg(++FSerial);
+        const QString Path = Demo::DataVolume + QStringLiteral("\\test\\f%1").arg(++FSerial);
         if (!NWFileSystem::ForceDirectories(**FStore, Path))
             qFatal("cannot create the test folder");
         return Path;
@@ -419,7 +420,7 @@ private Q_SLOTS:
         const QString Ou = NewContainer();
         QVERIFY_THROWS_EXCEPTION(EDirectoryError, FNdk->SetTrusteeRights(Q("kein Pfad"), Ou, Q("R")));
         QVERIFY_THROWS_EXCEPTION(EDirectoryError,
-                                 FNdk->SetTrusteeRights(Q(R"(\\SRV1\DATA\fehlt\x)"), Ou, Q("R")));
+                                 FNdk->SetTrusteeRights(Demo::DataVolume + Q(R"(\fehlt\x)"), Ou, Q("R")));
         QVERIFY(TModalSeam::Shown().isEmpty());
     }
 
@@ -457,7 +458,7 @@ private Q_SLOTS:
 
     void DirectoryFlagsRefusals() {
         QVERIFY_THROWS_EXCEPTION(EDirectoryError,
-                                 FNdk->SetDirectoryFlags(Q(R"(\\SRV1\DATA\fehlt\x)"), Q("+DI")));
+                                 FNdk->SetDirectoryFlags(Demo::DataVolume + Q(R"(\fehlt\x)"), Q("+DI")));
         QVERIFY_THROWS_EXCEPTION(EDirectoryError, FNdk->SetDirectoryFlags(Q("kein Pfad"), Q("+DI")));
     }
 

@@ -1,4 +1,6 @@
 #include "FolderBrowser_u.h"
+
+#include <DemoNamen.h>
 #include <TestText.h>
 
 #include <ModalSeam.h>
@@ -44,13 +46,13 @@ private Q_SLOTS:
         QAbstractItemModel* M = Dlg.FolderTree->model();
         QCOMPARE(M->rowCount(), 1);
         const QModelIndex Server = M->index(0, 0);
-        QCOMPARE(M->data(Server).toString(), Q("SRV1"));
+        QCOMPARE(M->data(Server).toString(), Demo::Server);
         QStringList Volumes;
         for (int R = 0; R < M->rowCount(Server); ++R)
             Volumes << M->data(M->index(R, 0, Server)).toString();
         Volumes.sort();
         QCOMPARE(Volumes, (QStringList{Q("DATA"), Q("SYS")}));
-        QVERIFY(Dlg.SelectPath(Q(R"(\\SRV1\DATA)")));
+        QVERIFY(Dlg.SelectPath(Demo::DataVolume));
         Dlg.FolderTree->expand(Dlg.FolderTree->currentIndex()); // reads the volume's folders
     }
 
@@ -59,15 +61,18 @@ private Q_SLOTS:
         QTest::addColumn<bool>("accept");
         QTest::addColumn<QString>("result");
         QTest::addColumn<QString>("shown"); // the path the dialog shows below the tree
-        QTest::newRow("folder") << Q(R"(\\SRV1\DATA\ordner\unter)") << true
-                                << Q(R"(\\SRV1\DATA\ordner\unter)") << Q(R"(\\SRV1\DATA\ordner\unter)");
-        QTest::newRow("volume") << Q(R"(\\SRV1\DATA)") << true << Q(R"(\\SRV1\DATA)") << Q(R"(\\SRV1\DATA)");
-        QTest::newRow("trailing backslash") << Q(R"(\\SRV1\DATA\ordner\)") << true
-                                            << Q(R"(\\SRV1\DATA\ordner)") << Q(R"(\\SRV1\DATA\ordner)");
-        QTest::newRow("other case") << Q(R"(\\srv1\data\ORDNER)") << true << Q(R"(\\SRV1\DATA\ordner)")
-                                    << Q(R"(\\SRV1\DATA\ordner)");
-        QTest::newRow("cancel") << Q(R"(\\SRV1\DATA\ordner)") << false << QString()
-                                << Q(R"(\\SRV1\DATA\ordner)");
+        QTest::newRow("folder") << Demo::DataVolume + Q(R"(\ordner\unter)") << true
+                                << Demo::DataVolume + Q(R"(\ordner\unter)")
+                                << Demo::DataVolume + Q(R"(\ordner\unter)");
+        QTest::newRow("volume") << Demo::DataVolume << true << Demo::DataVolume << Demo::DataVolume;
+        QTest::newRow("trailing backslash")
+            << Demo::DataVolume + Q(R"(\ordner\)") << true << Demo::DataVolume + Q(R"(\ordner)")
+            << Demo::DataVolume + Q(R"(\ordner)");
+        QTest::newRow("other case") << Q(R"(\\srv1\data\ORDNER)") << true
+                                    << Demo::DataVolume + Q(R"(\ordner)")
+                                    << Demo::DataVolume + Q(R"(\ordner)");
+        QTest::newRow("cancel") << Demo::DataVolume + Q(R"(\ordner)") << false << QString()
+                                << Demo::DataVolume + Q(R"(\ordner)");
         QTest::newRow("server only") << QString() << true << QString() << QString();
     }
 
@@ -106,7 +111,7 @@ private Q_SLOTS:
     void foldersInReadingOrder() {
         QVERIFY(QDir().mkpath(VolumeRoot(Q("DATA")) + Q("/home/schueler/10a/weber_anna")));
         TFolderBrowser Dlg(*NDK, Q("Titel"));
-        QVERIFY(Dlg.SelectPath(Q(R"(\\SRV1\DATA\home\schueler)")));
+        QVERIFY(Dlg.SelectPath(Demo::HomeBase));
         auto* M = static_cast<TFolderModel*>(Dlg.FolderTree->model());
         const QModelIndex Classes = Dlg.FolderTree->currentIndex();
         M->fetchMore(Classes);
@@ -132,18 +137,18 @@ private Q_SLOTS:
         QVERIFY(QFile::link(Outside.path(), Root + Q("/hinaus")));
 
         TFolderBrowser Dlg(*NDK, Q("Titel"));
-        QVERIFY(Dlg.SelectPath(Q(R"(\\SRV1\DATA\echt)")));
-        QVERIFY(!Dlg.SelectPath(Q(R"(\\SRV1\DATA\datei.txt)")));
-        QVERIFY(!Dlg.SelectPath(Q(R"(\\SRV1\DATA\hinaus)")));
-        QVERIFY(!Dlg.SelectPath(Q(R"(\\SRV1\DATA\..)")));
+        QVERIFY(Dlg.SelectPath(Demo::DataVolume + Q(R"(\echt)")));
+        QVERIFY(!Dlg.SelectPath(Demo::DataVolume + Q(R"(\datei.txt)")));
+        QVERIFY(!Dlg.SelectPath(Demo::DataVolume + Q(R"(\hinaus)")));
+        QVERIFY(!Dlg.SelectPath(Demo::DataVolume + Q(R"(\..)")));
         QVERIFY(!Dlg.SelectPath(Q(R"(\\SRV2\DATA)")));
-        QCOMPARE(Dlg.SelectedPath(), Q(R"(\\SRV1\DATA\echt)"));
+        QCOMPARE(Dlg.SelectedPath(), Demo::DataVolume + Q(R"(\echt)"));
     }
 
 private:
     QString VolumeRoot(const QString& Volume) {
         for (const auto& V : (*FStore)->Volumes())
-            if (V.Server == Q("SRV1") && V.Volume == Volume)
+            if (V.Server == Demo::Server && V.Volume == Volume)
                 return V.RootFolder;
         return QString();
     }

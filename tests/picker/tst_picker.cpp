@@ -1,8 +1,10 @@
+#include "BrowseKlick.h"
 #include "OUBrowser_U.h"
+
+#include <DemoNamen.h>
 #include <TestText.h>
 
 #include <DirectoryClient.h>
-#include <FaultInjection.h>
 #include <ModalSeam.h>
 #include <NWBrowse.h>
 #include <NWDir.h>
@@ -11,42 +13,19 @@
 #include <TestStore.h>
 #include <ndk_u.h>
 
-#include <QAbstractItemModelTester>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScopeGuard>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QWidget>
 #include <optional>
 
+using namespace Demo;
+
 namespace {
-const QString Prefix = Q(R"(NDS:\\SCHULE)");
-const QString Unterricht = Prefix + Q(R"(\unterricht)");
-const QString Schueler = Unterricht + Q(R"(\schueler)");
-const QString Class5a = Schueler + Q(R"(\5a)");
-const QString Template5a = Class5a + Q(R"(\User_Template)");
-const QString Workstations = Prefix + Q(R"(\Workstations)");
-
-// Opens the levels down to the entry and clicks it with the mouse, as a user would.
-bool ClickEntry(NWBrowse* Browse, const QString& FullName) {
-    if (!Browse->SelectEntry(FullName))
-        return false;
-    QTreeView* View = Browse->View();
-    const QModelIndex Index = View->currentIndex();
-    View->scrollTo(Index);
-    const QRect R = View->visualRect(Index);
-    if (!R.isValid())
-        return false;
-    QTest::mouseClick(View->viewport(), Qt::LeftButton, Qt::NoModifier, R.center());
-    return true;
-}
-
 // What a scripted picker saw: the state after each click sequence.
 struct TPickerRun {
     bool Clicked = true;
@@ -66,10 +45,7 @@ private:
     TStorePerCase FStores{{"setup", "formCreateDefaults", "acceptance", "layoutTestIgnoresCase",
                            "baseWaehlbarTrueAcceptsBase", "clickOnVanishedEntry", "rootBaseAnyCase",
                            "emptyBaseThroughChoosePicker", "emptyBaseWhenShownDirectly",
-                           "unknownBasePropagates", "cancelKeepsSelection", "browseModelPassesTester",
-                           "browseFilters", "browseDoesNotFollowSharedCursor", "expandModes",
-                           "expandModeTwoOpensLoadedLevels", "entryClickedSignal", "listingFailureShown",
-                           "folderTreeShowsConnectedServers"}};
+                           "unknownBasePropagates", "cancelKeepsSelection"}};
     TTestStore* FStore = nullptr;
     std::optional<TNdkCase> FCase;
     QWidget* Owner() const { return FCase->Owner(); }
@@ -229,15 +205,15 @@ private Q_SLOTS:
         QTest::newRow("loginscript: start container refused")
             << int(TPickerKind::Loginscript) << QStringList{Schueler} << false << QString();
         QTest::newRow("loginscript: any class accepted")
-            << int(TPickerKind::Loginscript) << QStringList{Class5a} << true << Class5a;
+            << int(TPickerKind::Loginscript) << QStringList{Klasse5a} << true << Klasse5a;
         QTest::newRow("template: class refused")
-            << int(TPickerKind::Template) << QStringList{Class5a} << false << QString();
+            << int(TPickerKind::Template) << QStringList{Klasse5a} << false << QString();
         QTest::newRow("template: template accepted")
             << int(TPickerKind::Template) << QStringList{Template5a} << true << Template5a;
         QTest::newRow("klassenauswahl: class accepted")
-            << int(TPickerKind::KlassenAuswahl) << QStringList{Class5a} << true << Class5a;
+            << int(TPickerKind::KlassenAuswahl) << QStringList{Klasse5a} << true << Klasse5a;
         QTest::newRow("accepted then refused")
-            << int(TPickerKind::Template) << QStringList{Template5a, Class5a} << false << QString();
+            << int(TPickerKind::Template) << QStringList{Template5a, Klasse5a} << false << QString();
         QTest::newRow("refused then accepted")
             << int(TPickerKind::Container) << QStringList{Prefix, Schueler} << true << Schueler;
     }
@@ -262,11 +238,11 @@ private Q_SLOTS:
 
     void userRefusedInClassPicker() {
         // The student-list picker shows users; they cannot be chosen.
-        NDK->AddUser(Class5a, Q("Testschueler"), Q("Schüler"), Template5a);
-        const QString User = Class5a + Q(R"(\Testschueler)");
+        NDK->AddUser(Klasse5a, Q("Testschueler"), Q("Schüler"), Template5a);
+        const QString User = Klasse5a + Q(R"(\Testschueler)");
         TPickerRun Run;
         QString Selection;
-        QVERIFY(!RunPicker(TPickerKind::KlassenAuswahl, Schueler, {Class5a, User}, Run, Selection));
+        QVERIFY(!RunPicker(TPickerKind::KlassenAuswahl, Schueler, {Klasse5a, User}, Run, Selection));
         QVERIFY(Run.Clicked);
         QVERIFY(!Run.OkEnabled);
         QVERIFY(Run.Auswahl.isEmpty());
@@ -290,13 +266,13 @@ private Q_SLOTS:
         Dlg.Filter = Q("Organizational Unit");
         Dlg.Auswahlklassen = Q("organizational unit");
         QVERIFY(Dlg.Prepare());
-        Dlg.NWBrowse1EntryClicked(Class5a);
+        Dlg.NWBrowse1EntryClicked(Klasse5a);
         QVERIFY(Dlg.OKBtn->isEnabled());
-        QCOMPARE(Dlg.Auswahl, Class5a);
+        QCOMPARE(Dlg.Auswahl, Klasse5a);
 
         // Only whole layout names count: a name that merely ends a listed one is not listed.
         Dlg.Auswahlklassen = Q("Organizational Unit Extra,Template");
-        Dlg.NWBrowse1EntryClicked(Class5a);
+        Dlg.NWBrowse1EntryClicked(Klasse5a);
         QVERIFY(!Dlg.OKBtn->isEnabled());
         QVERIFY(Dlg.Auswahl.isEmpty());
     }
@@ -319,7 +295,7 @@ private Q_SLOTS:
         TouBrowser Dlg(*NDK, Owner());
         Dlg.Base = Schueler;
         QVERIFY(Dlg.Prepare());
-        Dlg.NWBrowse1EntryClicked(Class5a);
+        Dlg.NWBrowse1EntryClicked(Klasse5a);
         QVERIFY(Dlg.OKBtn->isEnabled());
         // An entry that no longer exists: the error is shown and the choice is withdrawn.
         bool Threw = false;
@@ -388,238 +364,11 @@ private Q_SLOTS:
         QString Selection = Q("alt");
         TModalSeam::Push([](QDialog& D) {
             auto* Dlg = qobject_cast<TouBrowser*>(&D);
-            Dlg->NWBrowse1EntryClicked(Class5a); // acceptable, but the user cancels
+            Dlg->NWBrowse1EntryClicked(Klasse5a); // acceptable, but the user cancels
             return int(QDialog::Rejected);
         });
         QVERIFY(!ChoosePicker(Owner(), *NDK, TPickerKind::Loginscript, Schueler, Selection));
         QCOMPARE(Selection, Q("alt"));
-    }
-
-    // ---- browse control --------------------------------------------------------------------
-
-    void browseModelPassesTester() {
-        NDK->SetFilters(QString());
-        NDK->NWDir1->SetFullName(Prefix);
-        NWBrowse Browse;
-        QAbstractItemModelTester Tester(Browse.Model(),
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
-        Browse.SetDirectory(NDK->NWDir1);
-        Browse.SetExpandMode(1);
-        QVERIFY(Browse.SelectEntry(Template5a)); // opens three more levels on the way
-        QVERIFY(Browse.SelectEntry(Workstations));
-        Browse.SetDirectory(NDK->NWDir1); // rebuilt from scratch
-        QCOMPARE(Browse.Model()->rowCount(Browse.Model()->index(0, 0)) > 0, true);
-    }
-
-    void browseFilters_data() {
-        QTest::addColumn<QString>("filters");
-        QTest::addColumn<bool>("templateShown");
-        QTest::newRow("units only") << Q("Organizational Unit") << false;
-        QTest::newRow("units and templates") << Q("Organizational Unit,Template") << true;
-        QTest::newRow("no filter") << QString() << true;
-    }
-
-    void browseFilters() {
-        QFETCH(QString, filters);
-        QFETCH(bool, templateShown);
-        NDK->SetFilters(filters);
-        NDK->NWDir1->SetFullName(Schueler);
-        NWBrowse Browse;
-        Browse.SetDirectory(NDK->NWDir1);
-        QVERIFY(Browse.Model()->IndexOf(Class5a).isValid());
-        QCOMPARE(Browse.Model()->IndexOf(Template5a).isValid(), templateShown);
-        // Numbers in names sort by value.
-        QVERIFY(Browse.Model()->IndexOf(Class5a).row() <
-                Browse.Model()->IndexOf(Schueler + Q(R"(\10a)")).row());
-    }
-
-    // Classes in the order people read them, also on a workstation without a locale of its own.
-    void classesInReadingOrder() {
-        const QLocale Before;
-        QLocale::setDefault(QLocale::c());
-        const auto Restore = qScopeGuard([&] { QLocale::setDefault(Before); });
-        NDK->SetFilters(Q("Organizational Unit"));
-        NDK->NWDir1->SetFullName(Schueler);
-        NWBrowse Browse;
-        Browse.SetExpandMode(1);
-        Browse.SetDirectory(NDK->NWDir1);
-        const QModelIndex Root = Browse.Model()->index(0, 0);
-        QStringList Names;
-        for (int R = 0; R < Browse.Model()->rowCount(Root); ++R)
-            Names << Browse.Model()->data(Browse.Model()->index(R, 0, Root)).toString();
-        QCOMPARE(Names, (QStringList{Q("5a"), Q("5b"), Q("6a"), Q("6b"), Q("7a"), Q("7b"), Q("8a"), Q("9a"),
-                                     Q("10a"), Q("11"), Q("EDV1")}));
-    }
-
-    // A container with nothing to show under the filter has no expand mark, before it is opened.
-    void expandMarkOnlyWhereSomethingShows_data() {
-        QTest::addColumn<QString>("filters");
-        QTest::addColumn<QString>("base");
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<bool>("mark");
-        QTest::newRow("class, units only") << Q("Organizational Unit") << Schueler << Class5a << false;
-        QTest::newRow("class with its template")
-            << Q("Organizational Unit,Template") << Schueler << Class5a << true;
-        QTest::newRow("services hold no unit")
-            << Q("Organization,Organizational Unit") << Prefix << Prefix + Q(R"(\dienste)") << false;
-        QTest::newRow("teaching holds units")
-            << Q("Organization,Organizational Unit") << Prefix << Unterricht << true;
-    }
-
-    void expandMarkOnlyWhereSomethingShows() {
-        QFETCH(QString, filters);
-        QFETCH(QString, base);
-        QFETCH(QString, entry);
-        QFETCH(bool, mark);
-        NDK->SetFilters(filters);
-        NDK->NWDir1->SetFullName(base);
-        NWBrowse Browse;
-        Browse.SetExpandMode(1);
-        Browse.SetDirectory(NDK->NWDir1);
-        const QModelIndex Entry = Browse.Model()->IndexOf(entry);
-        QVERIFY(Entry.isValid());
-        QVERIFY(!Browse.Model()->IsLoaded(Entry));
-        QCOMPARE(Browse.Model()->hasChildren(Entry), mark);
-        QCOMPARE(Browse.Model()->FetchCount(), 1); // the start's listing answered it
-    }
-
-    void browseDoesNotFollowSharedCursor() {
-        NDK->SetFilters(QString());
-        NDK->NWDir1->SetFullName(Schueler);
-        NWBrowse Browse;
-        Browse.SetDirectory(NDK->NWDir1);
-        NDK->NWDir1->SetFullName(Class5a); // other calls move the shared control
-        NDK->SetFilters(Q("User"));
-        Browse.SetExpandMode(1);
-        const QModelIndex Root = Browse.Model()->index(0, 0);
-        QCOMPARE(Browse.Model()->FullName(Root).toUpper(), Schueler.toUpper());
-        QVERIFY(Browse.Model()->IndexOf(Class5a).isValid());
-    }
-
-    void expandModes_data() {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<bool>("rootOpen");
-        QTest::addColumn<int>("fetches");
-        QTest::newRow("0: closed") << 0 << false << 0;
-        QTest::newRow("1: one level") << 1 << true << 1;
-        QTest::newRow("2: loaded levels") << 2 << true << 1;
-        QTest::newRow("out of range") << 7 << false << 0;
-    }
-
-    void expandModes() {
-        QFETCH(int, mode);
-        QFETCH(bool, rootOpen);
-        QFETCH(int, fetches);
-        NDK->SetFilters(QString());
-        NDK->NWDir1->SetFullName(Schueler);
-        NWBrowse Browse;
-        Browse.SetExpandMode(mode);
-        Browse.SetDirectory(NDK->NWDir1);
-        const QModelIndex Root = Browse.Model()->index(0, 0);
-        QCOMPARE(Browse.View()->isExpanded(Root), rootOpen);
-        QCOMPARE(Browse.Model()->FetchCount(), fetches);
-        QCOMPARE(Browse.ExpandMode(), mode > 2 ? 0 : mode);
-    }
-
-    void expandModeTwoOpensLoadedLevels() {
-        NDK->SetFilters(QString());
-        NDK->NWDir1->SetFullName(Schueler);
-        NWBrowse Browse;
-        Browse.SetDirectory(NDK->NWDir1);
-        QVERIFY(Browse.SelectEntry(Template5a)); // reads the class's level
-        const QModelIndex Class = Browse.Model()->IndexOf(Class5a);
-        Browse.View()->collapseAll();
-        Browse.SetExpandMode(1);
-        QVERIFY(!Browse.View()->isExpanded(Class));
-        Browse.SetExpandMode(2);
-        QVERIFY(Browse.View()->isExpanded(Class));
-        // Levels not read yet stay closed and unread.
-        const int Fetches = Browse.Model()->FetchCount();
-        Browse.SetExpandMode(2);
-        QCOMPARE(Browse.Model()->FetchCount(), Fetches);
-    }
-
-    void entryClickedSignal() {
-        NDK->SetFilters(QString());
-        NDK->NWDir1->SetFullName(Schueler);
-        NWBrowse Browse;
-        Browse.SetExpandMode(1);
-        Browse.SetDirectory(NDK->NWDir1);
-        Browse.resize(300, 400);
-        Browse.show();
-        QSignalSpy Spy(&Browse, &NWBrowse::EntryClicked);
-        QVERIFY(ClickEntry(&Browse, Template5a));
-        QCOMPARE(Spy.count(), 1);
-        QCOMPARE(Spy.at(0).at(0).toString().toUpper(), Template5a.toUpper());
-        QCOMPARE(Spy.at(0).at(1).toString(), Q("Template"));
-        // The icon comes from the image list through the layout's index.
-        Browse.SetImages(NDK->ImageList);
-        Browse.SetImageIndex(&TNDK::ClassCode);
-        const QModelIndex T = Browse.Model()->IndexOf(Template5a);
-        QVERIFY(!Browse.Model()->data(T, Qt::DecorationRole).value<QIcon>().isNull());
-    }
-
-    void largeContainerOpensWithOneListing() {
-        const int Count = 10000;
-        NDK->AddOrganizationalUnit(Schueler, Q("gross"));
-        const QString Big = Schueler + Q(R"(\gross)");
-        {
-            NDK->SetFilters(QString());
-            NDK->NWDir1->SetFullName(Big);
-            NWEntries* Entries = NDK->NWDir1->Entries();
-            QVERIFY(Entries);
-            TDirectoryTransaction T((**FStore).Directory());
-            for (int I = 0; I < Count; ++I)
-                Entries->Add(Q("Organizational Unit"), QStringLiteral("k%1").arg(I, 5, 10, QChar(u'0')));
-            T.Commit();
-        }
-        NDK->NWDir1->SetFullName(Big);
-        NWBrowse Browse;
-        QAbstractItemModelTester Tester(Browse.Model(),
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
-        Browse.SetDirectory(NDK->NWDir1);
-        Browse.resize(300, 400);
-        Browse.show();
-        QCOMPARE(Browse.Model()->FetchCount(), 0);
-
-        TFaultInjection::Clear();
-        QElapsedTimer Clock;
-        Clock.start();
-        const QModelIndex Root = Browse.Model()->index(0, 0);
-        Browse.View()->expand(Root);
-        QCOMPARE(Browse.Model()->rowCount(Root), Count);
-        // Rows show without reading anything more; their own levels stay unread.
-        const QModelIndex Last = Browse.Model()->index(Count - 1, 0, Root);
-        QCOMPARE(Browse.Model()->data(Last).toString(), Q("k09999"));
-        Browse.View()->scrollTo(Last);
-        QVERIFY(!Browse.Model()->IsLoaded(Last));
-        QCOMPARE(Browse.Model()->FetchCount(), 1);
-        QCOMPARE(TFaultInjection::Count(Q("NWEntries.Refresh")), 1); // one listing
-        QCOMPARE(TFaultInjection::Count(Q("NWDir.FullName")), 1);    // one positioning
-        QCOMPARE(TFaultInjection::Count(Q("NWEntry.GetFieldValue")), 0);
-        // A sanity bound only (sanitizers, shared machine); the benchmark times it properly.
-        QVERIFY2(Clock.elapsed() < 20000, qPrintable(QString::number(Clock.elapsed())));
-    }
-
-    void listingFailureShown() {
-        NDK->SetFilters(QString());
-        NDK->NWDir1->SetFullName(Schueler);
-        TouBrowser Dlg(*NDK, Owner());
-        Dlg.Base = Schueler;
-        Dlg.SetExpandMode(1);
-        QVERIFY(Dlg.Prepare());
-        QSignalSpy Failed(Dlg.NWBrowse1, &NWBrowse::LoadFailed);
-        TFaultInjection::FailNext(Q("NWEntries.Refresh"), 1, Q("Verbindung verloren"));
-        TNWBrowseModel* M = Dlg.NWBrowse1->Model();
-        const QModelIndex Class = M->IndexOf(Class5a);
-        QVERIFY(Class.isValid());
-        Dlg.NWBrowse1->View()->expand(Class);
-        QCOMPARE(Failed.count(), 1);
-        QCOMPARE(M->rowCount(Class), 0);
-        QVERIFY(!M->hasChildren(Class));
-        // The box comes once the view is done with the expansion.
-        QTRY_COMPARE(TModalSeam::Shown().size(), 1);
-        QVERIFY(TModalSeam::Shown().first().startsWith(Q("Fehler|Verbindung verloren")));
     }
 };
 

@@ -88,11 +88,9 @@ void TKlassenListeTest::readOnlyStore() {
     Tab()->TabListeKlassenShow();
     QCOMPARE(GridRows().size(), 11);
     QCOMPARE(LabelText("laKlassen"), QStringLiteral("Anzahl: 11"));
-    QCOMPARE(CodeOf([] {
-                 NDK->SetFieldValue(Schueler + QStringLiteral("\\5a"), QStringLiteral("Description"),
-                                    QStringLiteral("neu"));
-             }),
-             ERR_NO_ACCESS);
+    QCOMPARE(
+        CodeOf([] { NDK->SetFieldValue(Klasse5a, QStringLiteral("Description"), QStringLiteral("neu")); }),
+        ERR_NO_ACCESS);
     QVERIFY(TModalSeam::Shown().isEmpty());
     Form.reset();
 }
@@ -170,8 +168,8 @@ void TKlassenListeTest::printedLines_data() {
 void TKlassenListeTest::printedLines() {
     QFETCH(bool, WithClasses);
     const QString Druck = Prefix + QStringLiteral("\\unterricht\\druck");
-    const QString Tausch = QStringLiteral("\\\\SRV1\\DATA\\druck");
-    NDK->AddOrganizationalUnit(Prefix + QStringLiteral("\\unterricht"), QStringLiteral("druck"));
+    const QString Tausch = DataVolume + QStringLiteral("\\druck");
+    NDK->AddOrganizationalUnit(Unterricht, QStringLiteral("druck"));
     if (WithClasses) {
         const QString Class = Klasse(Druck, QStringLiteral("7a"), 3);
         Klasse(Druck, QStringLiteral("Langername"), 0);

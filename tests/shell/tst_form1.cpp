@@ -99,7 +99,7 @@ void TForm1Test::startupDefaults() {
     QCOMPARE(C.EdContainer->text(), QStringLiteral("schueler.unterricht"));
     QCOMPARE(C.edHomeBase->text(), HomeBase);
     QCOMPARE(F->Konfiguration().HomeBase, HomeBase);
-    QCOMPARE(F->Konfiguration().MusterTemplate, Schueler + QStringLiteral("\\User_Template"));
+    QCOMPARE(F->Konfiguration().MusterTemplate, Template);
     QCOMPARE(C.EdTemplate->text(), QStringLiteral("User_Template.schueler.unterricht"));
     QCOMPARE(C.edTauschbase->text(), TauschBase);
     QCOMPARE(F->Konfiguration().TauschBase, TauschBase);
@@ -149,12 +149,12 @@ void TForm1Test::templateWithoutHomeDirectory() {
     // A container whose User_Template has no home directory gives no defaults, and the close asks
     // nothing.
     NWDir Dir(**Store);
-    Dir.SetFullName(Schueler + QStringLiteral("\\User_Template"));
+    Dir.SetFullName(Template);
     const QVariant Old = Dir.Entry()->GetFieldValue(QStringLiteral("Home Directory"));
     QVERIFY(Old.isValid());
     auto Restore = qScopeGuard([&] {
         NWDir Back(**Store);
-        Back.SetFullName(Schueler + QStringLiteral("\\User_Template"));
+        Back.SetFullName(Template);
         auto E = Back.Entry();
         E->SetFieldValue(QStringLiteral("Home Directory"), Old);
         E->Update();

@@ -4,6 +4,7 @@
 // folder, the window on the test store, the modal seam answered by scripts, instant pauses on a
 // fixed clock, and the controls found by their names.
 
+#include <DemoNamen.h>
 #include <TestStore.h>
 
 #include <Clock.h>
@@ -28,15 +29,6 @@
 #include <QToolButton>
 #include <functional>
 #include <memory>
-
-// Names of the demo directory that the test store holds.
-namespace Demo {
-inline const QString Prefix = QStringLiteral("NDS:\\\\SCHULE");
-inline const QString Schueler = Prefix + QStringLiteral("\\unterricht\\schueler");
-// The home directory of the student container's User_Template, and the exchange base beside it.
-inline const QString HomeBase = QStringLiteral("\\\\SRV1\\DATA\\home\\schueler");
-inline const QString TauschBase = QStringLiteral("\\\\SRV1\\DATA\\home\\Tausch\\schueler");
-} // namespace Demo
 
 // The object Name of type T below Root. A missing one ends the test run: every later step would
 // only read nothing.
