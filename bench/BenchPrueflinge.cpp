@@ -113,7 +113,9 @@ TPrueflingeBench BenchPrueflinge(const std::shared_ptr<TSqliteStore>& Store, con
             [](const QString& A, const QString& B) { return A.compare(B, Qt::CaseInsensitive) < 0; });
 
         // Bound to the room with a replacement address and a password, as a school runs it.
-        TPrueflingeKonto E{.Template = Schueler + QStringLiteral("\\Pruef_Template"),
+        TPrueflingeKonto E{.Kurs = QString(),
+                           .Maske = QString(),
+                           .Template = Schueler + QStringLiteral("\\Pruef_Template"),
                            .Vorname = QStringLiteral("Prüfling"),
                            .HomeFlags = QStringLiteral("/+DI/+RI"),
                            .Restriktion = true,

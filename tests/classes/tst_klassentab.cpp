@@ -376,13 +376,14 @@ void TKlassenTabTest::loginFileDialog() {
         Dlg.selectFile(File);
         // The file's date as the dialog shows it, once the listing has arrived.
         const auto* Details = Dlg.findChild<QTreeView*>(u"treeView"_s);
-        QTest::qWaitFor([&] {
+        // The date is checked after the dialog closed.
+        static_cast<void>(QTest::qWaitFor([&] {
             const QAbstractItemModel* M = Details->model();
             for (int R = 0; R < M->rowCount(Details->rootIndex()); ++R)
                 if (M->index(R, 0, Details->rootIndex()).data().toString() == u"login.txt"_s)
                     Date = M->index(R, 3, Details->rootIndex()).data().toString();
             return !Date.isEmpty();
-        });
+        }));
         return int(QDialog::Accepted);
     });
     U.spLogDatei->click();
