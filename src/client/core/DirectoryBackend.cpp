@@ -55,3 +55,12 @@ std::vector<TChildEntry> TDirectoryBackend::ChildrenCounted(const TObjectRef& Co
                 Layouts);
     return Rows;
 }
+
+std::optional<TPosixIdentity> TDirectoryBackend::PosixIdentity(const TObjectRef&) {
+    return std::nullopt;
+}
+
+TPosixIdentity TDirectoryBackend::EnsurePosixIdentity(const TObjectRef& Object) {
+    ThrowDirectoryError(ERR_INVALID_REQUEST,
+                        QStringLiteral("Dieses Verzeichnis vergibt keine POSIX-Kennungen: %1").arg(Object.FullName));
+}

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <optional>
 #include <vector>
 
 // How a backend names one of its objects. Only the backend that handed it out reads it: a backend
@@ -59,6 +60,17 @@ struct TFieldWrite {
 struct TFieldValues {
     QString Field;
     std::vector<QVariant> Values;
+};
+
+// The numeric identity of a directory object on a file server that enforces rights: a user's uid
+// with the gid of its primary group (its container's), a container's gid. Only users and
+// containers that can be trustees (Organization, Organizational Unit) have one.
+struct TPosixIdentity {
+    enum class TKind { User, Group };
+    TKind Kind = TKind::Group;
+    qint64 Id = -1;         // the uid of a user, the gid of a container
+    qint64 PrimaryGid = -1; // a user's primary group: its container's gid; -1 for a container
+    QString LoginName;      // a user's login name on the file server; "" for a container
 };
 
 // One value a catalog gathered: the object's full name, the field and the value, typed as reads
@@ -140,6 +152,15 @@ public:
     // Passwords of users: set without the old one; checked without revealing it.
     virtual void SetPassword(const TObjectRef& Object, const QString& Password) = 0;
     virtual bool CheckPassword(const TObjectRef& Object, const QString& Password) = 0;
+
+    // POSIX identities. The identity an object holds; none when it holds none yet, or when it is no
+    // user or container.
+    virtual std::optional<TPosixIdentity> PosixIdentity(const TObjectRef& Object);
+    // The identity an object holds, given to it first when it holds none: ids are allocated
+    // atomically, so that two workstations never hand out the same one, and a user gets its
+    // container's identity first (its primary group). Throws ERR_INVALID_REQUEST for an object that
+    // can have none, and where the directory keeps no identities.
+    virtual TPosixIdentity EnsurePosixIdentity(const TObjectRef& Object);
 
     // Catalogs (layout "NDSCAT:Master Catalog"). Starts the refresh of a catalog and returns at
     // once; false when a refresh of it runs already, which then goes on alone. In the background

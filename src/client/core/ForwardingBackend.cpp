@@ -80,6 +80,12 @@ void TForwardingBackend::SetPassword(const TObjectRef& Object, const QString& Pa
 bool TForwardingBackend::CheckPassword(const TObjectRef& Object, const QString& Password) {
     return Target(Object.FullName).CheckPassword(Object, Password);
 }
+std::optional<TPosixIdentity> TForwardingBackend::PosixIdentity(const TObjectRef& Object) {
+    return Target(Object.FullName).PosixIdentity(Object);
+}
+TPosixIdentity TForwardingBackend::EnsurePosixIdentity(const TObjectRef& Object) {
+    return Target(Object.FullName).EnsurePosixIdentity(Object);
+}
 bool TForwardingBackend::StartCatalogRefresh(const TObjectRef& Catalog) {
     return Target(Catalog.FullName).StartCatalogRefresh(Catalog);
 }

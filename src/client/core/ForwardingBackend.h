@@ -41,6 +41,8 @@ public:
     void RollbackTransaction() override;
     void SetPassword(const TObjectRef& Object, const QString& Password) override;
     bool CheckPassword(const TObjectRef& Object, const QString& Password) override;
+    std::optional<TPosixIdentity> PosixIdentity(const TObjectRef& Object) override;
+    TPosixIdentity EnsurePosixIdentity(const TObjectRef& Object) override;
     bool StartCatalogRefresh(const TObjectRef& Catalog) override;
     std::vector<TCatalogRow> CatalogRows(const TObjectRef& Catalog) override;
     void WaitForCatalogRefreshes() override;
