@@ -154,19 +154,18 @@ double CatalogRefreshMs(TDirectoryClient& Client, const QString& Catalog) {
     return T.nsecsElapsed() / 1e6;
 }
 
-QString CreateUserCatalog(TDirectoryClient& Client, const QString& Container) {
+QString CreateUserCatalog(TDirectoryClient& Client, const QString& Container, const QString& Name) {
     const QString Parent = Container.section(QLatin1Char('\\'), 0, -2);
     NWDir Dir(Client);
     Dir.SetFullName(Parent);
-    const NWEntryPtr E =
-        Dir.Entries()->Add(QStringLiteral("NDSCAT:Master Catalog"), QStringLiteral("benutzer"));
+    const NWEntryPtr E = Dir.Entries()->Add(QStringLiteral("NDSCAT:Master Catalog"), Name);
     E->SetFieldValue(QStringLiteral("NDSCAT:Catalog Scope"), Container);
     E->SetFieldValue(QStringLiteral("NDSCAT:Filter"), QStringLiteral("User"));
     E->SetFieldValue(
         QStringLiteral("NDSCAT:Attribute List"),
         QStringList{QStringLiteral("Given Name"), QStringLiteral("Surname"), QStringLiteral("Full Name")});
     E->Update();
-    return Parent + QStringLiteral("\\benutzer");
+    return Parent + QLatin1Char('\\') + Name;
 }
 
 TCatalogTiming TimeCatalog(TSqliteStore& Store, TDirectoryClient& Client, TNDK& Ndk, const QString& Container,

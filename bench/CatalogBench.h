@@ -25,9 +25,10 @@ struct TCatalogTiming {
 // waited for (milliseconds).
 double CatalogRefreshMs(TDirectoryClient& Client, const QString& Catalog);
 
-// Creates the catalog "benutzer" in Container's parent, covering Container's users with their
-// given name, surname and full name; answers its full name.
-QString CreateUserCatalog(TDirectoryClient& Client, const QString& Container);
+// Creates the catalog Name in Container's parent, covering Container's users with their given name,
+// surname and full name; answers its full name.
+QString CreateUserCatalog(TDirectoryClient& Client, const QString& Container,
+                          const QString& Name = QStringLiteral("benutzer"));
 
 // Creates that catalog and measures it. Dies when the two sides disagree.
 TCatalogTiming TimeCatalog(TSqliteStore& Store, TDirectoryClient& Client, TNDK& Ndk, const QString& Container,

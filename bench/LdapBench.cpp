@@ -12,11 +12,13 @@
 #include <TreeRouter.h>
 #include <ndk_u.h>
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <ldap.h>
 #include <limits>
+#include <list>
 
 namespace {
 
@@ -98,7 +100,144 @@ public:
         return N;
     }
 
+    // A catalog refresh with the requests the program makes, on the catalog at CatalogDn: the read
+    // of the catalog's settings, one search of the values below ScopeDn, the row entries added
+    // (RowsPerEntry values each, "<n> TAB <attribute> TAB <DN> TAB <value>"), the modify of the
+    // catalog's state that makes them its rows, and the deletion of the rows before. Answers the
+    // number of values.
+    qint64 CatalogRefresh(const QString& CatalogDn, const QString& ScopeDn,
+                          std::vector<const char*> Attributes) {
+        const QByteArray Catalog = CatalogDn.toUtf8();
+        const char* Settings[] = {"nDSCatCatalogScope", "nDSCatFilter", "nDSCatAttributeList",
+                                  "nDSCatActualEndTime", nullptr};
+        LDAPMessage* Res = nullptr;
+        if (ldap_search_ext_s(FLd, Catalog.constData(), LDAP_SCOPE_BASE, "(objectClass=*)",
+                              const_cast<char**>(Settings), 0, nullptr, nullptr, nullptr, LDAP_NO_LIMIT,
+                              &Res) != LDAP_SUCCESS)
+            Die(QStringLiteral("read %1").arg(CatalogDn));
+        ldap_msgfree(Res);
+
+        const QDateTime Start = QDateTime::currentDateTimeUtc();
+        Attributes.insert(Attributes.begin(), "objectClass");
+        Attributes.push_back(nullptr);
+        Res = nullptr;
+        if (ldap_search_ext_s(FLd, ScopeDn.toUtf8().constData(), LDAP_SCOPE_SUBTREE,
+                              "(objectClass=inetOrgPerson)", const_cast<char**>(Attributes.data()), 0,
+                              nullptr, nullptr, nullptr, LDAP_NO_LIMIT, &Res) != LDAP_SUCCESS)
+            Die(QStringLiteral("search below %1").arg(ScopeDn));
+        QList<QByteArray> Rows;
+        qint64 Objects = 0;
+        for (LDAPMessage* E = ldap_first_entry(FLd, Res); E; E = ldap_next_entry(FLd, E), ++Objects) {
+            char* Dn = ldap_get_dn(FLd, E);
+            for (const char* const* A = Attributes.data() + 1; *A; ++A)
+                if (berval** V = ldap_get_values_len(FLd, E, *A)) {
+                    for (berval** Each = V; *Each; ++Each)
+                        Rows << QByteArray::number(Rows.size()) + '\t' + *A + '\t' + Dn + '\t' +
+                                    QByteArray((*Each)->bv_val, qsizetype((*Each)->bv_len));
+                    ldap_value_free_len(V);
+                }
+            ldap_memfree(Dn);
+        }
+        ldap_msgfree(Res);
+
+        const QByteArray Generation = "floor" + QByteArray::number(++FGenerations);
+        int Entries = 0;
+        for (qsizetype First = 0; First < Rows.size(); First += RowsPerEntry, ++Entries) {
+            const QByteArray Name = Generation + '-' + QByteArray::number(Entries);
+            std::vector<berval> Values;
+            for (qsizetype I = First; I < qMin(Rows.size(), First + RowsPerEntry); ++I)
+                Values.push_back(Borrow(Rows[I]));
+            std::vector<berval*> ValuePointers;
+            for (berval& V : Values)
+                ValuePointers.push_back(&V);
+            ValuePointers.push_back(nullptr);
+            Modifications Add;
+            Add.Values(LDAP_MOD_ADD, "objectClass", {"parvonCatalogRows"});
+            Add.Values(LDAP_MOD_ADD, "cn", {Name});
+            Add.Bervals(LDAP_MOD_ADD, "parvonCatalogRow", ValuePointers.data());
+            if (ldap_add_ext_s(FLd, ("cn=" + Name + ',' + Catalog).constData(), Add.List(), nullptr,
+                               nullptr) != LDAP_SUCCESS)
+                Die(QStringLiteral("add below %1").arg(CatalogDn));
+        }
+
+        const QByteArray Time = Start.toString(QStringLiteral("yyyyMMddHHmmss'Z'")).toLatin1();
+        const QByteArray End =
+            QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss'Z'")).toLatin1();
+        Modifications State;
+        State.Values(LDAP_MOD_REPLACE, "nDSCatActualStartTime", {Time});
+        State.Values(LDAP_MOD_REPLACE, "nDSCatActualEndTime", {End});
+        State.Values(LDAP_MOD_REPLACE, "nDSCatActualObjectCount", {QByteArray::number(Objects)});
+        State.Values(LDAP_MOD_REPLACE, "nDSCatActualValueCount", {QByteArray::number(Rows.size())});
+        State.Values(LDAP_MOD_REPLACE, "nDSCatActualResult", {"0"});
+        State.Values(LDAP_MOD_REPLACE, "parvonCatalogRowSet",
+                     {Generation + '/' + QByteArray::number(Entries)});
+        if (ldap_modify_ext_s(FLd, Catalog.constData(), State.List(), nullptr, nullptr) != LDAP_SUCCESS)
+            Die(QStringLiteral("modify %1").arg(CatalogDn));
+
+        char Cn[] = "cn";
+        char* Names[] = {Cn, nullptr};
+        Res = nullptr;
+        if (ldap_search_ext_s(FLd, Catalog.constData(), LDAP_SCOPE_ONELEVEL,
+                              "(objectClass=parvonCatalogRows)", Names, 0, nullptr, nullptr, nullptr,
+                              LDAP_NO_LIMIT, &Res) != LDAP_SUCCESS)
+            Die(QStringLiteral("search below %1").arg(CatalogDn));
+        QList<QByteArray> Doomed;
+        for (LDAPMessage* E = ldap_first_entry(FLd, Res); E; E = ldap_next_entry(FLd, E)) {
+            berval** V = ldap_get_values_len(FLd, E, "cn");
+            if (V && !QByteArray((*V)->bv_val, qsizetype((*V)->bv_len)).startsWith(Generation + '-')) {
+                char* Dn = ldap_get_dn(FLd, E);
+                Doomed << Dn;
+                ldap_memfree(Dn);
+            }
+            ldap_value_free_len(V);
+        }
+        ldap_msgfree(Res);
+        for (const QByteArray& Dn : std::as_const(Doomed))
+            if (ldap_delete_ext_s(FLd, Dn.constData(), nullptr, nullptr) != LDAP_SUCCESS)
+                Die(QStringLiteral("delete %1").arg(QString::fromUtf8(Dn)));
+        return Rows.size();
+    }
+
 private:
+    static constexpr int RowsPerEntry = 1000;
+
+    static berval Borrow(const QByteArray& Bytes) {
+        return berval{ber_len_t(Bytes.size()), const_cast<char*>(Bytes.constData())};
+    }
+    // The modifications of one add or modify request.
+    class Modifications {
+    public:
+        void Values(int Op, const char* Type, const QList<QByteArray>& Values) {
+            FKept.push_back(Values);
+            auto& Held = FBervals.emplace_back();
+            for (const QByteArray& V : FKept.back())
+                Held.push_back(Borrow(V));
+            auto& Pointers = FPointers.emplace_back();
+            for (berval& B : Held)
+                Pointers.push_back(&B);
+            Pointers.push_back(nullptr);
+            Bervals(Op, Type, Pointers.data());
+        }
+        void Bervals(int Op, const char* Type, berval** Values) {
+            FMods.push_back(LDAPMod{Op | LDAP_MOD_BVALUES, const_cast<char*>(Type), {nullptr}});
+            FMods.back().mod_bvalues = Values;
+        }
+        LDAPMod** List() {
+            FList.clear();
+            for (LDAPMod& M : FMods)
+                FList.push_back(&M);
+            FList.push_back(nullptr);
+            return FList.data();
+        }
+
+    private:
+        std::list<QList<QByteArray>> FKept;
+        std::list<std::vector<berval>> FBervals;
+        std::list<std::vector<berval*>> FPointers;
+        std::list<LDAPMod> FMods;
+        std::vector<LDAPMod*> FList;
+    };
+
     LDAPMessage* Search(const QString& Dn, int Scope, const char* Filter, const char* Attribute) {
         char NoAttributes[] = "1.1";
         char* Attributes[] = {Attribute ? const_cast<char*>(Attribute) : NoAttributes, nullptr};
@@ -123,6 +262,7 @@ private:
 
     LDAP* FLd = nullptr;
     QString FBase;
+    int FGenerations = 0;
 };
 
 } // namespace
@@ -197,19 +337,22 @@ bool BenchLdap(const std::shared_ptr<TSqliteStore>& Store, TDirectoryClient& Bui
     const bool ReadsMet = PrintRows(Rows, QStringLiteral("libldap"), 1.5);
 
     // A catalog of every student: its refresh over the server (a worker with its own connection
-    // gathers, writes the rows below the catalog and then the catalog's state) against one libldap
-    // search that reads the same values.
+    // reads the catalog, gathers, writes the rows below the catalog and then the catalog's state,
+    // and deletes the rows before) against the same requests made with plain libldap on a catalog
+    // of its own.
     const QString Catalog = CreateUserCatalog(Client, Schueler);
+    TDirectoryBackend& Directory = Client.Directory();
+    const QString FloorCatalogDn =
+        Directory.Resolve(CreateUserCatalog(Client, Schueler, QStringLiteral("libldap"))).Key.Text;
     double RefreshBest = std::numeric_limits<double>::max(), FloorBest = RefreshBest;
     qint64 FloorValues = 0;
     for (int I = 0; I < qMin(Rounds, 3); ++I) {
         RefreshBest = qMin(RefreshBest, CatalogRefreshMs(Client, Catalog));
         QElapsedTimer T;
         T.start();
-        FloorValues = Floor.UserValues(SchuelerDn, {"sn", "givenName", "fullName"});
+        FloorValues = Floor.CatalogRefresh(FloorCatalogDn, SchuelerDn, {"sn", "givenName", "fullName"});
         FloorBest = qMin(FloorBest, T.nsecsElapsed() / 1e6);
     }
-    TDirectoryBackend& Directory = Client.Directory();
     const TObjectRef Ref = Directory.Resolve(Catalog);
     const std::vector<QVariant> Counted =
         Directory.ReadField(Ref, *Directory.FieldType(QStringLiteral("NDSCAT:Actual Value Count")));
@@ -223,14 +366,16 @@ bool BenchLdap(const std::shared_ptr<TSqliteStore>& Store, TDirectoryClient& Bui
                 .arg(Read)
                 .arg(FloorValues));
     const double Ratio = RefreshBest / FloorBest;
-    Out() << QStringLiteral("Catalog refresh over LDAP (%1 values): %2 ms, libldap read %3 ms, ratio %4%5; "
-                            "rows read back in %6 ms\n")
+    Out() << QStringLiteral(
+                 "Catalog refresh over LDAP (%1 values): %2 ms, libldap %3 ms (read, %4 row entries "
+                 "added, state modified, rows before deleted), ratio %5%6; rows read back in %7 ms\n")
                  .arg(FloorValues)
                  .arg(RefreshBest, 0, 'f', 1)
                  .arg(FloorBest, 0, 'f', 1)
+                 .arg((FloorValues + 999) / 1000)
                  .arg(Ratio, 0, 'f', 2)
-                 .arg(Ratio <= 6.0 ? QString() : QStringLiteral("  (target: at most 6)"))
+                 .arg(Ratio <= 2.0 ? QString() : QStringLiteral("  (target: at most 2)"))
                  .arg(ReadMs, 0, 'f', 1);
     Out().flush();
-    return ReadsMet && Ratio <= 6.0;
+    return ReadsMet && Ratio <= 2.0;
 }

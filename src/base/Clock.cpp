@@ -1,6 +1,8 @@
 #include "Clock.h"
 
 #include <QLocale>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QRegularExpression>
 #include <chrono>
 #include <thread>
@@ -12,9 +14,18 @@ struct TClockState {
     QString TimeFormat;
     bool InstantPauses = false;
 };
+// Every access holds the mutex: the state is set by tests on one thread and read on others.
+QMutex& Mutex() {
+    static QMutex M;
+    return M;
+}
 TClockState& State() {
     static TClockState S;
     return S;
+}
+QDateTime NowLocked() {
+    const QDateTime& Fixed = State().FixedNow;
+    return Fixed.isValid() ? Fixed : QDateTime::currentDateTime();
 }
 bool SystemHasNoLocale() {
     const QLocale System = QLocale::system();
@@ -23,21 +34,27 @@ bool SystemHasNoLocale() {
 } // namespace
 
 QDateTime TClock::Now() {
-    const QDateTime& Fixed = State().FixedNow;
-    return Fixed.isValid() ? Fixed : QDateTime::currentDateTime();
+    QMutexLocker Lock(&Mutex());
+    return NowLocked();
 }
 
 QString TClock::ShortDateFormat() {
-    if (!State().DateFormat.isEmpty())
-        return State().DateFormat;
+    {
+        QMutexLocker Lock(&Mutex());
+        if (!State().DateFormat.isEmpty())
+            return State().DateFormat;
+    }
     if (SystemHasNoLocale())
         return QStringLiteral("dd.MM.yyyy");
     return QLocale::system().dateFormat(QLocale::ShortFormat);
 }
 
 QString TClock::TimeFormat() {
-    if (!State().TimeFormat.isEmpty())
-        return State().TimeFormat;
+    {
+        QMutexLocker Lock(&Mutex());
+        if (!State().TimeFormat.isEmpty())
+            return State().TimeFormat;
+    }
     if (SystemHasNoLocale())
         return QStringLiteral("hh:mm:ss");
     // The long format carries the seconds; its time-zone part ("t") is no part of a time of day.
@@ -72,26 +89,60 @@ QDateTime TClock::StrToDateTime(const QString& Text) {
 void TClock::Pause(int Milliseconds) {
     if (Milliseconds <= 0)
         return;
-    TClockState& S = State();
-    if (S.InstantPauses) {
-        S.FixedNow = Now().addMSecs(Milliseconds);
-        return;
+    {
+        QMutexLocker Lock(&Mutex());
+        TClockState& S = State();
+        if (S.InstantPauses) {
+            S.FixedNow = NowLocked().addMSecs(Milliseconds);
+            return;
+        }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds));
 }
 
+void TClock::PauseUntil(const QDateTime& Moment) {
+    for (;;) {
+        qint64 Left = 0;
+        {
+            QMutexLocker Lock(&Mutex());
+            TClockState& S = State();
+            const QDateTime Now = NowLocked();
+            Left = Now.msecsTo(Moment);
+            if (Left <= 0)
+                return;
+            if (S.InstantPauses) {
+                S.FixedNow = Moment;
+                return;
+            }
+        }
+        // Asked again after the sleep: a sleep may end a little early.
+        std::this_thread::sleep_for(std::chrono::milliseconds(Left));
+    }
+}
+
+QDateTime TClock::NextWholeSecond(const QDateTime& Moment) {
+    const qint64 Ms = Moment.toMSecsSinceEpoch();
+    const qint64 IntoSecond = ((Ms % 1000) + 1000) % 1000;
+    return Moment.addMSecs(1000 - IntoSecond);
+}
+
 void TClock::SetNow(const QDateTime& Now) {
+    QMutexLocker Lock(&Mutex());
     State().FixedNow = Now;
 }
 void TClock::SetShortDateFormat(const QString& Format) {
+    QMutexLocker Lock(&Mutex());
     State().DateFormat = Format;
 }
 void TClock::SetTimeFormat(const QString& Format) {
+    QMutexLocker Lock(&Mutex());
     State().TimeFormat = Format;
 }
 void TClock::SetInstantPauses(bool On) {
+    QMutexLocker Lock(&Mutex());
     State().InstantPauses = On;
 }
 void TClock::Reset() {
+    QMutexLocker Lock(&Mutex());
     State() = TClockState{};
 }

@@ -12,7 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
-#include <QTimer>
+#include <QTimerEvent>
 
 namespace {
 
@@ -319,6 +319,17 @@ void NWDir::Search(const QString& Name, const QString& Layout, int Scope, const 
     TFaultInjection::Check(QStringLiteral("NWDir.Search"));
     TDirectoryBackend& D = Directory(FClient);
     const QStringList Results = D.Search(D.Resolve(Base), Name, Layout, Scope);
-    QTimer::singleShot(TFaultInjection::SearchDelay(), this,
-                       [this, Results] { Q_EMIT SearchCompleted(QVariant(Results)); });
+    FPendingResults.emplace(startTimer(TFaultInjection::SearchDelay()), Results);
+}
+
+void NWDir::timerEvent(QTimerEvent* Event) {
+    const auto It = FPendingResults.find(Event->timerId());
+    if (It == FPendingResults.end()) {
+        QObject::timerEvent(Event);
+        return;
+    }
+    killTimer(It->first);
+    const QStringList Results = std::move(It->second);
+    FPendingResults.erase(It);
+    Q_EMIT SearchCompleted(QVariant(Results));
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -122,8 +123,14 @@ Q_SIGNALS:
     // Emitted whenever FullName or Filters change (the browse control follows it).
     void PositionChanged();
 
+protected:
+    void timerEvent(QTimerEvent* Event) override;
+
 private:
     TDirectoryClient& FClient;
+    // The results of the searches not yet delivered, by their timer: a timer delivers without
+    // posting an event, so a search costs no wake-up of the event loop.
+    std::map<int, QStringList> FPendingResults;
     TObjectRef FPosition; // FullName empty: not positioned
     QString FFilters;
     QStringList FFilterList;

@@ -12,17 +12,22 @@ QString TNDK::PathToDotted(const QString& Name) {
         return QString();
     if (Name.contains(u'.'))
         return Name;
-    QString S = Name;
-    const QString Double = QStringLiteral("\\\\");
-    if (const int P = S.indexOf(Double); P >= 0)
-        S.remove(0, P + 2);
-    if (const int P = S.indexOf(u'\\'); P >= 0)
-        S.remove(0, P + 1);
+    QStringView S(Name);
+    if (const qsizetype P = S.indexOf(u"\\\\"); P >= 0)
+        S = S.mid(P + 2);
+    if (const qsizetype P = S.indexOf(u'\\'); P >= 0)
+        S = S.mid(P + 1);
     // Every level, leaf first, each behind a ".".
-    const QStringList Levels = S.split(u'\\');
     QString Result;
-    for (auto It = Levels.crbegin(); It != Levels.crend(); ++It)
-        Result += u'.' + *It;
+    Result.reserve(S.size() + 1);
+    for (qsizetype End = S.size();;) {
+        const qsizetype Before = End > 0 ? S.left(End).lastIndexOf(u'\\') : -1;
+        Result += u'.';
+        Result += S.mid(Before + 1, End - Before - 1);
+        if (Before < 0)
+            break;
+        End = Before;
+    }
     if (Result.startsWith(u'.'))
         Result.remove(0, 1);
     if (Result.endsWith(u'.'))

@@ -300,7 +300,7 @@ void TCatRefreshTest::gathersScope() {
                     Expected << Name + u'|' + Field + u'|' + V.toString();
     QVERIFY(Layouts.isEmpty() || !Objects.isEmpty());
 
-    const QDateTime Before = QDateTime::currentDateTime().addSecs(-1);
+    const QDateTime Before = TClock::Now().addSecs(-1);
     Refresh();
     QStringList Gathered;
     for (const TCatalogRow& R : D.CatalogRows(D.Resolve(Katalog)))

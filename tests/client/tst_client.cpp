@@ -477,6 +477,16 @@ private Q_SLOTS:
         QTest::newRow("no hit") << Root << Q("nobody") << QString() << 2 << QStringList{} << 0;
         QTest::newRow("unknown layout") << Root << Q("*") << Q("Spaceship") << 2 << QStringList{} << 0;
         QTest::newRow("question mark is literal") << Root << Q("5?") << QString() << 2 << QStringList{} << 0;
+        QTest::newRow("stars inside") << Schueler << Q("1*A") << Q("Organizational Unit") << 2
+                                      << QStringList{Schueler + Q("\\10a")} << 1;
+        QTest::newRow("stars around") << Schueler << Q("*0*") << Q("Organizational Unit") << 2
+                                      << QStringList{Schueler + Q("\\10a")} << 1;
+        QTest::newRow("parts do not overlap")
+            << Schueler << Q("*a*a") << Q("Organizational Unit") << 2 << QStringList{} << 0;
+        QTest::newRow("base itself, parts do not overlap")
+            << Class5a << Q("5*A*a") << QString() << 0 << QStringList{} << 0;
+        QTest::newRow("base itself, stars inside")
+            << Class5a << Q("*5**A") << QString() << 0 << QStringList{Class5a} << 1;
     }
     void SearchDeliversThroughTheEventLoop() {
         QFETCH(QString, Base);

@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QVarLengthArray>
 
 namespace Dn {
 
@@ -210,6 +211,79 @@ bool TTreeDns::LevelsOf(const QString& Dn, std::vector<TRdn>& Out) const {
             All[I].Value.compare(FBaseRdns[I].Value, Qt::CaseInsensitive) != 0)
             return false;
     Out.assign(All.begin() + qsizetype(FBaseRdns.size()), All.end());
+    return true;
+}
+
+namespace {
+
+// The RDNs of a plain DN, leaf first, as "type" and "value" views: one whose values need no escapes
+// and whose RDNs are single "type=value" pairs without blanks around them, as servers send the DNs
+// of their entries. False for any other DN, which the full parser reads.
+struct TPlainRdn {
+    QStringView Type;
+    QStringView Value;
+};
+bool PlainRdns(QStringView Text, QVarLengthArray<TPlainRdn, 16>& Out) {
+    for (QChar C : Text)
+        if (C == u'\\' || C == u'"' || C == u'+' || C == u';' || C == u'<' || C == u'>' || C == u'#' ||
+            C.unicode() < 0x20)
+            return false;
+    for (QStringView Rdn : Text.tokenize(u',')) {
+        const qsizetype Eq = Rdn.indexOf(u'=');
+        if (Eq <= 0 || Eq + 1 == Rdn.size() || Rdn.front() == u' ' || Rdn.back() == u' ' ||
+            Rdn[Eq - 1] == u' ' || Rdn[Eq + 1] == u' ')
+            return false;
+        Out.append({Rdn.left(Eq), Rdn.mid(Eq + 1)});
+    }
+    return !Out.isEmpty();
+}
+
+} // namespace
+
+bool LeafValue(const QString& Text, QString& Out) {
+    QVarLengthArray<TPlainRdn, 16> Plain;
+    if (PlainRdns(Text, Plain)) {
+        Out = Plain.front().Value.toString();
+        return true;
+    }
+    try {
+        const std::vector<TRdn> All = Parse(Text);
+        Out = All.back().Value;
+        return true;
+    } catch (const EDirectoryError&) {
+        return false;
+    }
+}
+
+bool TTreeDns::FullNameOfDn(const QString& Text, QString& Out, QString* Leaf) const {
+    QVarLengthArray<TPlainRdn, 16> Plain;
+    if (PlainRdns(Text, Plain)) {
+        const qsizetype Base = qsizetype(FBaseRdns.size());
+        const qsizetype Below = Plain.size() - Base;
+        if (Below < 0)
+            return false;
+        // The last RDNs (top first in FBaseRdns) must be the base's.
+        for (qsizetype I = 0; I < Base; ++I) {
+            const TPlainRdn& R = Plain[Plain.size() - 1 - I];
+            if (R.Type.compare(FBaseRdns[size_t(I)].Type, Qt::CaseInsensitive) != 0 ||
+                R.Value.compare(FBaseRdns[size_t(I)].Value, Qt::CaseInsensitive) != 0)
+                return false;
+        }
+        Out = FRoot;
+        for (qsizetype I = Below - 1; I >= 0; --I) {
+            Out += QLatin1Char('\\');
+            Out += Plain[I].Value;
+        }
+        if (Leaf)
+            *Leaf = Below > 0 ? Plain.front().Value.toString() : QString();
+        return true;
+    }
+    std::vector<TRdn> Levels;
+    if (!LevelsOf(Text, Levels))
+        return false;
+    Out = FullNameOf(Levels);
+    if (Leaf)
+        *Leaf = Levels.empty() ? QString() : Levels.back().Value;
     return true;
 }
 

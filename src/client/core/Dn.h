@@ -35,6 +35,10 @@ QString Format(const std::vector<TRdn>& TopFirst);
 // when there is none.
 qsizetype EndOfDn(const QString& Text);
 
+// The value of a DN's first (leaf) RDN; false for a malformed DN. Server DNs without escapes are
+// split without the full parser.
+bool LeafValue(const QString& Text, QString& Out);
+
 // An attribute type: a letter, then letters, digits and "-"; or a numeric OID.
 bool IsAttributeType(const QString& Name);
 
@@ -51,6 +55,10 @@ public:
     // The RDNs of a DN below the base, top level first (none for the base itself); false for a
     // malformed DN or one that does not end with the base (compared without regard to case).
     bool LevelsOf(const QString& Dn, std::vector<TRdn>& Out) const;
+    // The full name of the object a DN below the base names, and its leaf value (its short name;
+    // "" for the base itself); false where LevelsOf is false. Server DNs without escapes are split
+    // without the full parser.
+    bool FullNameOfDn(const QString& Dn, QString& Out, QString* Leaf = nullptr) const;
     // The full name of the object the first Count levels name.
     QString FullNameOf(const std::vector<TRdn>& Levels, size_t Count) const;
     QString FullNameOf(const std::vector<TRdn>& Levels) const { return FullNameOf(Levels, Levels.size()); }

@@ -1,7 +1,6 @@
 #include "Names.h"
 
 #include <QCollator>
-#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -68,13 +67,27 @@ QString NameFault(const QString& Name) {
 bool NameMatches(const QString& Pattern, const QString& Name) {
     if (Pattern.isEmpty() || Pattern == QLatin1String("*"))
         return true;
-    QString Rx;
-    for (QChar C : Pattern)
-        Rx += C == QLatin1Char('*') ? QStringLiteral(".*") : QRegularExpression::escape(QString(C));
-    return QRegularExpression(QRegularExpression::anchoredPattern(Rx),
-                              QRegularExpression::CaseInsensitiveOption)
-        .match(Name)
-        .hasMatch();
+    // The parts between the stars: the first starts the name, the last ends it, the others follow
+    // in order, each found as early as it can be (a later part is found at least as easily then).
+    const QList<QStringView> Parts = QStringView(Pattern).split(QLatin1Char('*'));
+    const QStringView N(Name);
+    const QStringView First = Parts.front(), Last = Parts.back();
+    if (Parts.size() == 1)
+        return N.compare(First, Qt::CaseInsensitive) == 0;
+    if (N.size() < First.size() + Last.size() || !N.startsWith(First, Qt::CaseInsensitive) ||
+        !N.endsWith(Last, Qt::CaseInsensitive))
+        return false;
+    qsizetype From = First.size();
+    const qsizetype End = N.size() - Last.size();
+    for (qsizetype I = 1; I + 1 < Parts.size(); ++I) {
+        if (Parts[I].isEmpty())
+            continue;
+        const qsizetype At = N.left(End).indexOf(Parts[I], From, Qt::CaseInsensitive);
+        if (At < 0)
+            return false;
+        From = At + Parts[I].size();
+    }
+    return true;
 }
 
 int CompareAsRead(const QString& A, const QString& B) {

@@ -1,5 +1,3 @@
-#include "LdapCatalogs.h"
-
 #include "LdapDirectory.h"
 
 #include <CatalogFields.h>
@@ -7,9 +5,7 @@
 #include <Layouts.h>
 #include <Schema.h>
 
-#include <QDateTime>
-#include <QMutexLocker>
-#include <QThread>
+#include <QSet>
 #include <QUuid>
 #include <algorithm>
 
@@ -52,56 +48,154 @@ void DeleteRowEntries(TLdapConnection& C, const QString& CatalogDn,
 
 } // namespace
 
-// The gathered values of one object: field name and value as the object holds it.
-struct TLdapDirectory::TCatalogObject {
-    QString FullName;
-    std::vector<std::pair<QString, QByteArray>> Values;
-};
+// The steps of one refresh over a connection of their own. They read no member of the directory
+// but the constant ones.
+class TLdapDirectory::TCatalogSteps final : public TCatalogRefreshSteps {
+public:
+    TCatalogSteps(TLdapDirectory& Directory, std::shared_ptr<TLdapConnection> Connection,
+                  const TObjectRef& Catalog)
+        : D(Directory), FOwn(std::move(Connection)), C(*FOwn), FCatalog(Catalog),
+          FGeneration(QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
 
-// ---------------------------------------------------------------------------------------------
-// The runs
-
-TLdapCatalogRuns::TLdapCatalogRuns() {
-    FPool.setMaxThreadCount(1);
-}
-
-TLdapCatalogRuns::~TLdapCatalogRuns() {
-    SetHeld(false);
-    FPool.waitForDone();
-}
-
-bool TLdapCatalogRuns::Start(const QString& Key, std::function<void()> Work) {
-    {
-        QMutexLocker Lock(&FMutex);
-        if (FRunning.contains(Key))
+    bool ReadSettings(TCatalogSettings& Out) override {
+        const NWFieldType& EndType = *D.FieldType(EndField);
+        const QString Scope = D.AttributeOf(*D.FieldType(ScopeField));
+        const QString Filter = D.AttributeOf(*D.FieldType(FilterField));
+        const QString List = D.AttributeOf(*D.FieldType(ListField));
+        const QString End = D.AttributeOf(EndType);
+        TLdapEntry State;
+        C.Search(FCatalog.Key.Text, TScope::Base, QStringLiteral("(objectClass=*)"),
+                 {Scope, Filter, List, End}, [&State](const TLdapEntry& E) { State = E; });
+        if (State.Dn.isEmpty())
             return false;
-        FRunning.insert(Key);
+        FDn = State.Dn;
+        if (const TLdapAttribute* A = State.Find(Scope))
+            for (const QByteArray& V : A->Values)
+                Out.Scope << QString::fromUtf8(V);
+        Out.Filter = FirstText(State, Filter);
+        if (const TLdapAttribute* A = State.Find(List))
+            for (const QByteArray& V : A->Values)
+                Out.Fields << QString::fromUtf8(V);
+        try {
+            if (const TLdapAttribute* A = State.Find(End); A && !A->Values.isEmpty())
+                Out.LastEnd = Schema::DecodeValue(A->Values.front(), EndType, {}).toDateTime();
+        } catch (const EDirectoryError&) {
+        }
+        return true;
     }
-    FPool.start([this, Key, Work = std::move(Work)] {
-        WaitWhileHeld();
-        Work();
-        QMutexLocker Lock(&FMutex);
-        FRunning.remove(Key);
-    });
-    return true;
-}
 
-void TLdapCatalogRuns::WaitForAll() {
-    FPool.waitForDone();
-}
+    const NWFieldType* FieldType(const QString& Field) override { return D.FieldType(Field); }
 
-void TLdapCatalogRuns::SetHeld(bool Held) {
-    QMutexLocker Lock(&FMutex);
-    FHeld = Held;
-    if (!Held)
-        FReleased.wakeAll();
-}
+    TCatalogCounts GatherRows(const TCatalogPlan& Plan) override {
+        const std::vector<TObject> Objects = Gather(Plan);
+        QList<QByteArray> Rows;
+        for (const TObject& O : Objects)
+            for (const auto& [Field, Raw] : O.Values)
+                Rows << QByteArray::number(Rows.size()) + '\t' + Field + '\t' + O.FullName + '\t' + Raw;
+        for (qsizetype First = 0; First < Rows.size(); First += RowsPerEntry, ++FEntries) {
+            const QString Name = QStringLiteral("%1-%2").arg(FGeneration).arg(FEntries);
+            C.Add(QStringLiteral("cn=%1,%2").arg(Name, FDn),
+                  {{QStringLiteral("objectClass"), {RowsClass.toUtf8()}},
+                   {QStringLiteral("cn"), {Name.toUtf8()}},
+                   {RowAttribute, Rows.mid(First, RowsPerEntry)}});
+        }
+        return {qint64(Objects.size()), qint64(Rows.size())};
+    }
 
-void TLdapCatalogRuns::WaitWhileHeld() {
-    QMutexLocker Lock(&FMutex);
-    while (FHeld)
-        FReleased.wait(&FMutex);
-}
+    void Publish(const std::vector<TFieldWrite>& State) override {
+        std::vector<TLdapAttribute> Done = D.CatalogState(State);
+        Done.push_back({RowSetAttribute, {QStringLiteral("%1/%2").arg(FGeneration).arg(FEntries).toUtf8()}});
+        C.Replace(FDn, Done);
+        // The rows of earlier refreshes; should this fail, the next refresh takes them along.
+        try {
+            DeleteRowEntries(C, FDn, [this](const QString& Name) { return !Ours(Name); });
+        } catch (const EDirectoryError&) {
+        }
+    }
+
+    void Discard() override {
+        DeleteRowEntries(C, FDn, [this](const QString& Name) { return Ours(Name); });
+    }
+
+    void WriteFailure(const std::vector<TFieldWrite>& State) override {
+        C.Replace(FDn, D.CatalogState(State));
+    }
+
+private:
+    // The gathered values of one object: field name and value as the object holds it.
+    struct TObject {
+        QByteArray FullName;
+        QString SortKey; // the full name case-folded
+        std::vector<std::pair<QByteArray, QByteArray>> Values;
+    };
+
+    bool Ours(const QString& Name) const { return Name.startsWith(FGeneration + QLatin1Char('-')); }
+
+    std::vector<TObject> Gather(const TCatalogPlan& Plan) {
+        // Scope: the subtree below each container, or the catalog's whole tree.
+        QStringList Bases = Plan.Scope;
+        if (Bases.isEmpty())
+            Bases << D.Settings().Base;
+        bool Nothing = Plan.NoLayout;
+        QString Filter = Nothing ? QString() : D.LayoutFilter(Plan.Layouts, Nothing);
+        if (Nothing)
+            Filter = QStringLiteral("(!(objectClass=*))");
+        // The object's class reads as its layout.
+        QStringList Attributes{QStringLiteral("objectClass")};
+        std::vector<std::pair<QByteArray, QString>> Fields; // name, attribute ("" for the class)
+        for (const NWFieldType* T : Plan.Fields) {
+            const QString A = T->Name == QLatin1String("Object Class") ? QString() : D.AttributeOf(*T);
+            Fields.push_back({T->Name.toUtf8(), A});
+            if (!A.isEmpty() && !Attributes.contains(A, Qt::CaseInsensitive))
+                Attributes << A;
+        }
+
+        std::vector<TObject> Objects;
+        QSet<QString> Seen;
+        for (const QString& Base : std::as_const(Bases)) {
+            std::vector<Dn::TRdn> Levels;
+            const bool Inside = D.FDns.LevelsOf(Base, Levels);
+            if (!Inside || !C.Search(Base, TScope::Subtree, Filter, Attributes, [&](const TLdapEntry& E) {
+                    const QString Layout = D.LayoutOfEntry(E);
+                    if (Layout.isEmpty() || E.Dn.compare(Base, Qt::CaseInsensitive) == 0)
+                        return;
+                    if (Bases.size() > 1) {
+                        const QString Key = E.Dn.toLower();
+                        if (Seen.contains(Key))
+                            return;
+                        Seen.insert(Key);
+                    }
+                    const QString FullName = D.FullNameOfDn(E.Dn);
+                    TObject O{FullName.toUtf8(), FullName.toCaseFolded(), {}};
+                    for (const auto& [Name, Attribute] : Fields) {
+                        if (Attribute.isEmpty()) {
+                            O.Values.push_back({Name, Layout.toUtf8()});
+                            O.Values.push_back({Name, QByteArrayLiteral("Top")});
+                        } else if (const TLdapAttribute* A = E.Find(Attribute)) {
+                            for (const QByteArray& V : A->Values)
+                                O.Values.push_back({Name, V});
+                        }
+                    }
+                    Objects.push_back(std::move(O));
+                }))
+                ThrowDirectoryError(
+                    ERR_NO_SUCH_ENTRY,
+                    QStringLiteral("Der Bereich des Katalogs nennt kein Objekt: %1").arg(Base));
+        }
+        // The server's order is no order: the rows follow the names.
+        std::stable_sort(Objects.begin(), Objects.end(),
+                         [](const TObject& A, const TObject& B) { return A.SortKey < B.SortKey; });
+        return Objects;
+    }
+
+    TLdapDirectory& D;
+    std::shared_ptr<TLdapConnection> FOwn;
+    TLdapConnection& C;
+    TObjectRef FCatalog;
+    const QString FGeneration;
+    QString FDn;      // the catalog's entry
+    int FEntries = 0; // row entries added
+};
 
 // ---------------------------------------------------------------------------------------------
 // The directory's side
@@ -112,23 +206,21 @@ bool TLdapDirectory::StartCatalogRefresh(const TObjectRef& Catalog) {
     if (ReadEntry(Catalog, {QStringLiteral("1.1")}).Dn.isEmpty())
         ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
                             QStringLiteral("Das Objekt gibt es nicht mehr: %1").arg(Catalog.FullName));
-    // The worker never touches this connection: it opens one of its own with the same credentials.
-    const std::shared_ptr<TLdapConnection> Own = FConnection.Twin();
-    return FCatalogRuns->Start(Catalog.Key.Text.toLower(), [this, Own, Catalog] {
-        try {
-            RefreshCatalog(*Own, Catalog);
-        } catch (...) {
-            // Nothing to tell anyone: without a connection the catalog keeps its last state.
-        }
+    // The worker never touches this connection: it keeps one of its own with the same credentials,
+    // which only it uses, one refresh after the other.
+    if (!FRefreshConnection)
+        FRefreshConnection = FConnection.Twin();
+    return FCatalogRefreshes->Start(Catalog.Key.Text.toLower(), [this, Own = FRefreshConnection, Catalog] {
+        return std::make_unique<TCatalogSteps>(*this, Own, Catalog);
     });
 }
 
 void TLdapDirectory::WaitForCatalogRefreshes() {
-    FCatalogRuns->WaitForAll();
+    FCatalogRefreshes->WaitForAll();
 }
 
 void TLdapDirectory::HoldCatalogRefreshes(bool Hold) {
-    FCatalogRuns->SetHeld(Hold);
+    FCatalogRefreshes->SetHeld(Hold);
 }
 
 void TLdapDirectory::DeleteCatalogRows(const QString& CatalogDn) {
@@ -142,146 +234,6 @@ std::vector<TLdapAttribute> TLdapDirectory::CatalogState(const std::vector<TFiel
         Attributes.push_back({AttributeOf(Type), {Schema::EncodeValue(F.Value, Type, {})}});
     }
     return Attributes;
-}
-
-void TLdapDirectory::RefreshCatalog(TLdapConnection& C, const TObjectRef& Catalog) {
-    const NWFieldType& EndType = *FieldType(EndField);
-    TLdapEntry State;
-    C.Search(Catalog.Key.Text, TScope::Base, QStringLiteral("(objectClass=*)"),
-             {AttributeOf(*FieldType(ScopeField)), AttributeOf(*FieldType(FilterField)),
-              AttributeOf(*FieldType(ListField)), AttributeOf(EndType)},
-             [&State](const TLdapEntry& E) { State = E; });
-    if (State.Dn.isEmpty())
-        return; // the catalog is gone
-
-    // End times have whole seconds: a refresh that ended within this very second would get the
-    // same end time again, and a watcher could not tell the two apart.
-    QDateTime Previous;
-    try {
-        if (const TLdapAttribute* End = State.Find(AttributeOf(EndType)); End && !End->Values.isEmpty())
-            Previous = Schema::DecodeValue(End->Values.front(), EndType, {}).toDateTime();
-    } catch (const EDirectoryError&) {
-    }
-    while (Previous.isValid() && QDateTime::currentSecsSinceEpoch() == Previous.toSecsSinceEpoch())
-        QThread::msleep(20);
-
-    const QDateTime Started = QDateTime::currentDateTime();
-    const QString Generation = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    const auto Ours = [&Generation](const QString& Name) {
-        return Name.startsWith(Generation + QLatin1Char('-'));
-    };
-    qint64 Result = 0;
-    try {
-        const std::vector<TCatalogObject> Objects = GatherCatalog(C, State);
-        QList<QByteArray> Rows;
-        for (const TCatalogObject& O : Objects)
-            for (const auto& [Field, Raw] : O.Values)
-                Rows << QByteArray::number(Rows.size()) + '\t' + Field.toUtf8() + '\t' + O.FullName.toUtf8() +
-                            '\t' + Raw;
-        int Entries = 0;
-        for (qsizetype First = 0; First < Rows.size(); First += RowsPerEntry, ++Entries) {
-            const QString Name = QStringLiteral("%1-%2").arg(Generation).arg(Entries);
-            C.Add(QStringLiteral("cn=%1,%2").arg(Name, State.Dn),
-                  {{QStringLiteral("objectClass"), {RowsClass.toUtf8()}},
-                   {QStringLiteral("cn"), {Name.toUtf8()}},
-                   {RowAttribute, Rows.mid(First, RowsPerEntry)}});
-        }
-        std::vector<TLdapAttribute> Done = CatalogState({{StartField, Started},
-                                                         {EndField, QDateTime::currentDateTime()},
-                                                         {ObjectsField, qint64(Objects.size())},
-                                                         {ValuesField, qint64(Rows.size())},
-                                                         {ResultField, qint64(0)}});
-        Done.push_back({RowSetAttribute, {QStringLiteral("%1/%2").arg(Generation).arg(Entries).toUtf8()}});
-        C.Replace(State.Dn, Done);
-    } catch (const EDirectoryError& E) {
-        Result = E.Code();
-    } catch (const std::exception&) {
-        Result = -1;
-    }
-    if (Result == 0) {
-        // The rows of earlier refreshes; should this fail, the next refresh takes them along.
-        try {
-            DeleteRowEntries(C, State.Dn, [&Ours](const QString& Name) { return !Ours(Name); });
-        } catch (const EDirectoryError&) {
-        }
-        return;
-    }
-    // A failed refresh leaves the rows and their counts as they were.
-    try {
-        DeleteRowEntries(C, State.Dn, Ours);
-    } catch (const EDirectoryError&) {
-    }
-    C.Replace(State.Dn,
-              CatalogState(
-                  {{StartField, Started}, {EndField, QDateTime::currentDateTime()}, {ResultField, Result}}));
-}
-
-std::vector<TLdapDirectory::TCatalogObject> TLdapDirectory::GatherCatalog(TLdapConnection& C,
-                                                                          const TLdapEntry& State) {
-    // Scope: the subtree below each container, or the catalog's whole tree.
-    QStringList Bases;
-    if (const TLdapAttribute* Scope = State.Find(AttributeOf(*FieldType(ScopeField))))
-        for (const QByteArray& V : Scope->Values)
-            Bases << QString::fromUtf8(V);
-    if (Bases.isEmpty())
-        Bases << Settings().Base;
-
-    // Layouts: a filter that names only layouts the directory does not know matches nothing.
-    const QString Named = FirstText(State, AttributeOf(*FieldType(FilterField)));
-    QStringList Layouts;
-    for (const QString& L : Named.split(QLatin1Char(',')))
-        if (!L.trimmed().isEmpty())
-            Layouts << L.trimmed();
-    bool Nothing = false;
-    QString Filter = LayoutFilter(Layouts, Nothing);
-    if (Nothing || (Layouts.isEmpty() && !Named.trimmed().isEmpty()))
-        Filter = QStringLiteral("(!(objectClass=*))");
-
-    // Fields by name, each once; the object's class reads as its layout.
-    std::vector<const NWFieldType*> Fields;
-    if (const TLdapAttribute* List = State.Find(AttributeOf(*FieldType(ListField))))
-        for (const QByteArray& V : List->Values)
-            if (const NWFieldType* T = FieldType(QString::fromUtf8(V));
-                T && std::find(Fields.begin(), Fields.end(), T) == Fields.end())
-                Fields.push_back(T);
-    std::sort(Fields.begin(), Fields.end(),
-              [](const NWFieldType* A, const NWFieldType* B) { return A->Name < B->Name; });
-    QStringList Attributes{QStringLiteral("objectClass")};
-    for (const NWFieldType* T : Fields)
-        if (const QString A = AttributeOf(*T); !A.isEmpty() && !Attributes.contains(A, Qt::CaseInsensitive))
-            Attributes << A;
-
-    std::vector<TCatalogObject> Objects;
-    QSet<QString> Seen;
-    for (const QString& Base : std::as_const(Bases)) {
-        std::vector<Dn::TRdn> Levels;
-        const bool Inside = FDns.LevelsOf(Base, Levels);
-        if (!Inside || !C.Search(Base, TScope::Subtree, Filter, Attributes, [&](const TLdapEntry& E) {
-                const QString Layout = LayoutOfEntry(E);
-                const QString Key = E.Dn.toLower();
-                if (Layout.isEmpty() || E.Dn.compare(Base, Qt::CaseInsensitive) == 0 || Seen.contains(Key))
-                    return;
-                Seen.insert(Key);
-                TCatalogObject O{FullNameOfDn(E.Dn), {}};
-                for (const NWFieldType* T : Fields) {
-                    if (T->Name == QLatin1String("Object Class")) {
-                        O.Values.push_back({T->Name, Layout.toUtf8()});
-                        O.Values.push_back({T->Name, QByteArrayLiteral("Top")});
-                    } else if (const TLdapAttribute* A = E.Find(AttributeOf(*T))) {
-                        for (const QByteArray& V : A->Values)
-                            O.Values.push_back({T->Name, V});
-                    }
-                }
-                Objects.push_back(std::move(O));
-            }))
-            ThrowDirectoryError(ERR_NO_SUCH_ENTRY,
-                                QStringLiteral("Der Bereich des Katalogs nennt kein Objekt: %1").arg(Base));
-    }
-    // The server's order is no order: the rows follow the names.
-    std::stable_sort(Objects.begin(), Objects.end(), [](const TCatalogObject& A, const TCatalogObject& B) {
-        return A.FullName.compare(B.FullName, Qt::CaseInsensitive) < 0;
-    });
-    return Objects;
 }
 
 std::vector<TCatalogRow> TLdapDirectory::CatalogRows(const TObjectRef& Catalog) {

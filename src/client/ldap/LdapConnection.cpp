@@ -1,11 +1,10 @@
 #include "LdapConnection.h"
 
+#include "LdapValues.h"
+
 #include <EDirectoryError.h>
 
-#include <QCryptographicHash>
-#include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <cstring>
 #include <ldap.h>
@@ -20,18 +19,6 @@ timeval TimeVal(int Ms) {
     T.tv_sec = Ms / 1000;
     T.tv_usec = (Ms % 1000) * 1000;
     return T;
-}
-
-QString Text(const char* C) {
-    return C ? QString::fromUtf8(C) : QString();
-}
-
-// A berval that borrows the bytes of a QByteArray.
-berval Borrow(const QByteArray& Bytes) {
-    berval B{};
-    B.bv_len = ber_len_t(Bytes.size());
-    B.bv_val = const_cast<char*>(Bytes.constData());
-    return B;
 }
 
 // The server part of a URL ("ldap://host:port") and whether it asks for StartTLS.
@@ -56,16 +43,6 @@ bool ParseUrl(const QString& Url, QByteArray& Server, bool& StartTls) {
         Server += ':' + QByteArray::number(Desc->lud_port);
     ldap_free_urldesc(Desc);
     return true;
-}
-
-// "{SSHA}" + base64(SHA-1(password + salt) + salt), as servers keep userPassword.
-QByteArray SaltedHash(const QByteArray& Password) {
-    QByteArray Salt(8, Qt::Uninitialized);
-    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(Salt.data()), 2);
-    QCryptographicHash H(QCryptographicHash::Sha1);
-    H.addData(Password);
-    H.addData(Salt);
-    return "{SSHA}" + (H.result() + Salt).toBase64();
 }
 
 struct TModArrays {
@@ -112,68 +89,6 @@ const TLdapAttribute* TLdapEntry::Find(const QString& Name) const {
     return nullptr;
 }
 
-int StatusOfLdapResult(int Result) {
-    switch (Result) {
-    case LDAP_SUCCESS:
-        return 0;
-    case LDAP_NO_SUCH_OBJECT:
-        return ERR_NO_SUCH_ENTRY;
-    case LDAP_ALREADY_EXISTS:
-        return ERR_ENTRY_ALREADY_EXISTS;
-    case LDAP_NO_SUCH_ATTRIBUTE:
-        return ERR_NO_SUCH_VALUE;
-    case LDAP_UNDEFINED_TYPE:
-        return ERR_NO_SUCH_ATTRIBUTE;
-    case LDAP_TYPE_OR_VALUE_EXISTS:
-        return ERR_DUPLICATE_VALUE;
-    case LDAP_CONSTRAINT_VIOLATION:
-    case LDAP_INVALID_SYNTAX:
-        return ERR_SYNTAX_VIOLATION;
-    case LDAP_INVALID_DN_SYNTAX:
-        return ERR_ILLEGAL_DS_NAME;
-    case LDAP_NAMING_VIOLATION:
-        return ERR_ILLEGAL_CONTAINMENT;
-    case LDAP_OBJECT_CLASS_VIOLATION:
-        return ERR_ILLEGAL_ATTRIBUTE;
-    case LDAP_INVALID_CREDENTIALS:
-    case LDAP_INAPPROPRIATE_AUTH:
-        return ERR_FAILED_AUTHENTICATION;
-    case LDAP_INSUFFICIENT_ACCESS:
-    case LDAP_STRONG_AUTH_REQUIRED:
-    case LDAP_CONFIDENTIALITY_REQUIRED:
-        return ERR_NO_ACCESS;
-    case LDAP_SERVER_DOWN:
-    case LDAP_TIMEOUT:
-    case LDAP_CONNECT_ERROR:
-    case LDAP_BUSY:
-    case LDAP_UNAVAILABLE:
-    case LDAP_TIMELIMIT_EXCEEDED:
-        return ERR_TRANSPORT_FAILURE;
-    default:
-        return ERR_INVALID_REQUEST;
-    }
-}
-
-QString ReadPasswordFile(const QString& Path) {
-    QFile F(Path);
-    if (!F.open(QIODevice::ReadOnly))
-        ThrowDirectoryError(ERR_FAILED_AUTHENTICATION,
-                            QStringLiteral("Cannot read the password file %1").arg(Path));
-    const QFileDevice::Permissions Others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                                            QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                            QFileDevice::WriteOther | QFileDevice::ExeOther;
-    if (F.permissions() & Others)
-        ThrowDirectoryError(
-            ERR_FAILED_AUTHENTICATION,
-            QStringLiteral("The password file %1 may be read by others than its owner").arg(Path));
-    QByteArray Bytes = F.readAll();
-    while (Bytes.endsWith('\n') || Bytes.endsWith('\r'))
-        Bytes.chop(1);
-    const QString Password = QString::fromUtf8(Bytes);
-    Bytes.fill('\0');
-    return Password;
-}
-
 TLdapConnection::TLdapConnection(TLdapSettings Settings, const QString& Password)
     : FSettings(std::move(Settings)), FPassword(Password.toUtf8()) {}
 
@@ -186,23 +101,6 @@ void TLdapConnection::Drop() {
     if (FLd)
         ldap_unbind_ext_s(FLd, nullptr, nullptr);
     FLd = nullptr;
-}
-
-void TLdapConnection::Fail(int Code, const QString& What) {
-    QString Message = QStringLiteral("LDAP %1: %2").arg(What, Text(ldap_err2string(Code)));
-    if (FLd) {
-        char* Diagnostic = nullptr;
-        if (ldap_get_option(FLd, LDAP_OPT_DIAGNOSTIC_MESSAGE, &Diagnostic) == LDAP_OPT_SUCCESS &&
-            Diagnostic) {
-            if (*Diagnostic)
-                Message += QStringLiteral(" (%1)").arg(Text(Diagnostic));
-            ldap_memfree(Diagnostic);
-        }
-    }
-    const int Status = StatusOfLdapResult(Code);
-    if (Status == ERR_TRANSPORT_FAILURE || Code < 0)
-        Drop(); // the state of the connection is unknown: the next call opens a new one
-    ThrowDirectoryError(Status, Message);
 }
 
 void TLdapConnection::Connect() {
@@ -275,28 +173,8 @@ TLdapMessage TLdapConnection::Wait(int MessageId, bool All, const QString& What)
     return TLdapMessage(Message);
 }
 
-void TLdapConnection::CheckResult(LDAPMessage* Result, const QString& What) {
-    int Code = LDAP_SUCCESS;
-    char* Diagnostic = nullptr;
-    const int Rc = ldap_parse_result(FLd, Result, &Code, nullptr, &Diagnostic, nullptr, nullptr, 0);
-    const QString Detail = Text(Diagnostic);
-    if (Diagnostic)
-        ldap_memfree(Diagnostic);
-    if (Rc != LDAP_SUCCESS)
-        Fail(Rc, What);
-    if (Code == LDAP_SUCCESS)
-        return;
-    const int Status = StatusOfLdapResult(Code);
-    if (Status == ERR_TRANSPORT_FAILURE)
-        Drop();
-    QString Message = QStringLiteral("LDAP %1: %2").arg(What, Text(ldap_err2string(Code)));
-    if (!Detail.isEmpty())
-        Message += QStringLiteral(" (%1)").arg(Detail);
-    ThrowDirectoryError(Status, Message);
-}
-
 int TLdapConnection::SearchOnce(const TRequest& R, QByteArray& Cookie, bool Paged, int SizeLimit,
-                                const std::function<void(const TLdapEntry&)>& OnEntry) {
+                                const std::function<void(TLdapEntry&)>& OnEntry) {
     LDAP* Ld = Handle();
     LDAPControl* Page = nullptr;
     if (Paged) {
@@ -316,31 +194,45 @@ int TLdapConnection::SearchOnce(const TRequest& R, QByteArray& Cookie, bool Page
     if (Rc != LDAP_SUCCESS)
         Fail(Rc, R.What);
     Cookie.clear();
-    // The answer whole: a request asks for at most PageSize entries, or for a base entry.
-    const TLdapMessage Chain = Wait(Id, true, R.What);
+    // Each message as it arrives, so that the entries are read while the server still sends; a
+    // request left before its end is abandoned with what came of it.
+    bool Done = false;
+    const auto Abandon = qScopeGuard([&] {
+        if (!Done && FLd)
+            ldap_abandon_ext(FLd, Id, nullptr, nullptr);
+    });
     int Code = LDAP_OTHER;
-    for (LDAPMessage* M = ldap_first_message(FLd, Chain.get()); M; M = ldap_next_message(FLd, M)) {
+    while (!Done) {
+        const TLdapMessage Message = Wait(Id, false, R.What);
+        LDAPMessage* M = Message.get();
         const int Type = ldap_msgtype(M);
         if (Type == LDAP_RES_SEARCH_ENTRY) {
+            // Read in one pass, the names and values where the message holds them.
             TLdapEntry E;
-            char* Dn = ldap_get_dn(FLd, M);
-            E.Dn = Text(Dn);
-            ldap_memfree(Dn);
             BerElement* Ber = nullptr;
-            for (char* A = ldap_first_attribute(FLd, M, &Ber); A; A = ldap_next_attribute(FLd, M, Ber)) {
-                TLdapAttribute Attribute{Text(A), {}};
-                if (berval** Values = ldap_get_values_len(FLd, M, A)) {
-                    for (berval** V = Values; *V; ++V)
-                        Attribute.Values.append(QByteArray((*V)->bv_val, qsizetype((*V)->bv_len)));
-                    ldap_value_free_len(Values);
-                }
-                ldap_memfree(A);
+            berval Dn{0, nullptr};
+            if (ldap_get_dn_ber(FLd, M, &Ber, &Dn) != LDAP_SUCCESS)
+                Fail(LDAP_DECODING_ERROR, R.What);
+            const std::unique_ptr<BerElement, void (*)(BerElement*)> Held(
+                Ber, [](BerElement* B) { ber_free(B, 0); });
+            E.Dn = QString::fromUtf8(Dn.bv_val, qsizetype(Dn.bv_len));
+            for (;;) {
+                berval Name{0, nullptr};
+                berval* Values = nullptr;
+                if (ldap_get_attribute_ber(FLd, M, Ber, &Name, &Values) != LDAP_SUCCESS)
+                    Fail(LDAP_DECODING_ERROR, R.What);
+                if (!Name.bv_val)
+                    break;
+                TLdapAttribute Attribute{QString::fromUtf8(Name.bv_val, qsizetype(Name.bv_len)), {}};
+                for (const berval* V = Values; V && V->bv_val; ++V)
+                    Attribute.Values.append(QByteArray(V->bv_val, qsizetype(V->bv_len)));
+                if (Values)
+                    ber_memfree(Values);
                 E.Attributes.push_back(std::move(Attribute));
             }
-            if (Ber)
-                ber_free(Ber, 0);
             OnEntry(E);
         } else if (Type == LDAP_RES_SEARCH_RESULT) { // references: this client follows none
+            Done = true;
             LDAPControl** ServerControls = nullptr;
             if (ldap_parse_result(FLd, M, &Code, nullptr, nullptr, nullptr, &ServerControls, 0) !=
                 LDAP_SUCCESS)
@@ -382,18 +274,19 @@ bool TLdapConnection::Search(const QString& Base, TScope Scope, const QString& F
         R.Attributes.push_back(A.constData());
     R.Attributes.push_back(nullptr);
 
+    const std::function<void(TLdapEntry&)> Pass = [&OnEntry](TLdapEntry& E) { OnEntry(E); };
     // A read on a connection the server dropped meanwhile is tried once more on a new one.
     for (int Attempt = 0;; ++Attempt) {
         try {
             QByteArray Cookie;
             if (Scope == TScope::Base)
-                return SearchOnce(R, Cookie, false, LDAP_NO_LIMIT, OnEntry) != LDAP_NO_SUCH_OBJECT;
+                return SearchOnce(R, Cookie, false, LDAP_NO_LIMIT, Pass) != LDAP_NO_SUCH_OBJECT;
             // Most containers are small: one plain request for up to a page of entries, held back
             // until it is complete; only past that (or the server's size limit) paged requests
             // (RFC 2696), which cost the server more, fetch everything.
             std::vector<TLdapEntry> First;
-            const int Code =
-                SearchOnce(R, Cookie, false, PageSize, [&First](const TLdapEntry& E) { First.push_back(E); });
+            const int Code = SearchOnce(R, Cookie, false, PageSize,
+                                        [&First](TLdapEntry& E) { First.push_back(std::move(E)); });
             if (Code == LDAP_NO_SUCH_OBJECT)
                 return false;
             if (Code == LDAP_SUCCESS) {
@@ -402,7 +295,7 @@ bool TLdapConnection::Search(const QString& Base, TScope Scope, const QString& F
                 return true;
             }
             do {
-                const int Page = SearchOnce(R, Cookie, true, LDAP_NO_LIMIT, OnEntry);
+                const int Page = SearchOnce(R, Cookie, true, LDAP_NO_LIMIT, Pass);
                 if (Page == LDAP_NO_SUCH_OBJECT)
                     return false;
                 if (Page == LDAP_SIZELIMIT_EXCEEDED)
@@ -456,69 +349,6 @@ void TLdapConnection::Delete(const QString& Dn) {
     if (Rc != LDAP_SUCCESS)
         Fail(Rc, What);
     CheckResult(Wait(Id, true, What).get(), What);
-}
-
-bool TLdapConnection::OffersPasswordModify() {
-    if (FPasswordModify < 0) {
-        bool Offered = false;
-        Search(QString(), TScope::Base, QStringLiteral("(objectClass=*)"),
-               {QStringLiteral("supportedExtension")}, [&Offered](const TLdapEntry& E) {
-                   if (const TLdapAttribute* A = E.Find(QStringLiteral("supportedExtension")))
-                       Offered = A->Values.contains(QByteArray(LDAP_EXOP_MODIFY_PASSWD));
-               });
-        FPasswordModify = Offered ? 1 : 0;
-    }
-    return FPasswordModify == 1;
-}
-
-void TLdapConnection::SetPassword(const QString& Dn, const QString& Password) {
-    const QString What = QStringLiteral("password of %1").arg(Dn);
-    QByteArray Bytes = Password.toUtf8();
-    if (Bytes.isEmpty()) {
-        try {
-            Replace(Dn, {{QStringLiteral("userPassword"), {}}});
-        } catch (const EDirectoryError& E) {
-            if (E.Code() != ERR_NO_SUCH_VALUE)
-                throw;
-        }
-        return;
-    }
-    if (!FSettings.PasswordModify || !OffersPasswordModify()) {
-        QByteArray Hash = SaltedHash(Bytes);
-        Bytes.fill('\0');
-        Replace(Dn, {{QStringLiteral("userPassword"), {Hash}}});
-        return;
-    }
-    LDAP* Ld = Handle();
-    const QByteArray User = Dn.toUtf8();
-    berval UserValue = Borrow(User);
-    berval NewValue = Borrow(Bytes);
-    int Id = 0;
-    const int Rc = ldap_passwd(Ld, &UserValue, nullptr, &NewValue, nullptr, nullptr, &Id);
-    Bytes.fill('\0');
-    if (Rc != LDAP_SUCCESS)
-        Fail(Rc, What);
-    CheckResult(Wait(Id, true, What).get(), What);
-}
-
-bool TLdapConnection::CheckPassword(const QString& Dn, const QString& Password) {
-    if (Password.isEmpty()) {
-        int Held = 0;
-        Search(Dn, TScope::Base, QStringLiteral("(userPassword=*)"), {QStringLiteral("1.1")},
-               [&Held](const TLdapEntry&) { ++Held; });
-        return Held == 0;
-    }
-    TLdapSettings Own = FSettings;
-    Own.BindDn = Dn;
-    TLdapConnection Probe(Own, Password);
-    try {
-        Probe.Connect();
-    } catch (const EDirectoryError& E) {
-        if (E.Code() == ERR_FAILED_AUTHENTICATION)
-            return false;
-        throw;
-    }
-    return true;
 }
 
 QString TLdapConnection::FilterValue(const QString& Value, bool Wildcards) {

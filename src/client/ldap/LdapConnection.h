@@ -96,7 +96,7 @@ private:
     // limit. Answers the result code: success, no such object or size limit exceeded; throws on
     // any other.
     int SearchOnce(const TRequest& R, QByteArray& Cookie, bool Paged, int SizeLimit,
-                   const std::function<void(const TLdapEntry&)>& OnEntry);
+                   const std::function<void(TLdapEntry&)>& OnEntry);
     LDAP* Handle(); // connected and bound
     void Drop();
     // Waits for the answer (one message, or all of it) to a request; throws on time-out or a lost
@@ -113,9 +113,10 @@ private:
     int FPasswordModify = -1; // -1: not yet asked
 };
 
-// The client's status code for an LDAP result code (no such object -601, already exists -606, ...).
+// The client's status code for an LDAP result code (no such object -601, already exists -606, ...);
+// LdapResults.cpp, with the messages of failed requests.
 int StatusOfLdapResult(int Result);
 
 // The bind password from a settings' password file; throws when the file is missing or readable
-// by others than its owner.
+// by others than its owner. LdapPasswords.cpp, with the passwords of entries.
 QString ReadPasswordFile(const QString& Path);

@@ -6,6 +6,8 @@
 #include <Names.h>
 #include <Schema.h>
 
+#include <QMutexLocker>
+
 #include <ldap.h>
 
 namespace {
@@ -79,20 +81,26 @@ TObjectRef TLdapDirectory::Root() const {
 }
 
 QString TLdapDirectory::FullNameOfDn(const QString& Dn) const {
-    std::vector<TRdn> Levels;
-    if (!FDns.LevelsOf(Dn, Levels))
+    QString Name;
+    if (!FDns.FullNameOfDn(Dn, Name))
         ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
                             QStringLiteral("\"%1\" names no object below %2").arg(Dn, Settings().Base));
-    return FDns.FullNameOf(Levels);
+    return Name;
 }
 
 QString TLdapDirectory::LayoutOfEntry(const TLdapEntry& Entry) const {
-    if (const TLdapAttribute* Classes = Entry.Find(QStringLiteral("objectClass")))
-        for (const QByteArray& C : Classes->Values) {
-            const QString Layout = Schema::ObjectClassToLayout(QString::fromUtf8(C));
-            if (!Layout.isEmpty())
-                return Layout;
-        }
+    const TLdapAttribute* Classes = Entry.Find(QStringLiteral("objectClass"));
+    if (!Classes)
+        return QString();
+    // Entries hold few distinct classes: each is looked up once.
+    QMutexLocker Lock(&FLayoutsMutex);
+    for (const QByteArray& C : Classes->Values) {
+        auto It = FLayoutOfClass.constFind(C);
+        if (It == FLayoutOfClass.constEnd())
+            It = FLayoutOfClass.insert(C, Schema::ObjectClassToLayout(QString::fromUtf8(C)));
+        if (!It->isEmpty())
+            return *It;
+    }
     return QString();
 }
 
@@ -197,14 +205,11 @@ std::vector<TChildEntry> TLdapDirectory::Children(const TObjectRef& Container, c
     const bool Exists =
         FConnection.Search(Container.Key.Text, TScope::OneLevel, Filter, {QStringLiteral("objectClass")},
                            [&](const TLdapEntry& E) {
-                               std::vector<TRdn> Levels;
-                               const QString Layout = LayoutOfEntry(E);
-                               if (Layout.isEmpty() || !FDns.LevelsOf(E.Dn, Levels) || Levels.empty())
-                                   return; // an entry that names no layout is no object of the tree
                                TChildEntry C;
+                               C.Layout = LayoutOfEntry(E);
+                               if (C.Layout.isEmpty() || !Dn::LeafValue(E.Dn, C.ShortName))
+                                   return; // an entry that names no layout is no object of the tree
                                C.Key.Text = E.Dn;
-                               C.ShortName = Levels.back().Value;
-                               C.Layout = Layout;
                                Rows.push_back(std::move(C));
                            });
     if (!Exists)
@@ -245,16 +250,15 @@ QStringList TLdapDirectory::Search(const TObjectRef& Base, const QString& Name, 
     QStringList Result;
     const bool Exists = FConnection.Search(Base.Key.Text, Scope == 1 ? TScope::OneLevel : TScope::Subtree,
                                            Filter, {QStringLiteral("objectClass")}, [&](const TLdapEntry& E) {
-                                               std::vector<TRdn> Levels;
-                                               if (!FDns.LevelsOf(E.Dn, Levels) || Levels.empty())
+                                               QString Full, Leaf;
+                                               if (!FDns.FullNameOfDn(E.Dn, Full, &Leaf) || Leaf.isEmpty())
                                                    return;
                                                // The base itself, whichever escapes its DN has.
-                                               const QString Full = FDns.FullNameOf(Levels);
                                                if (Full.compare(Base.FullName, Qt::CaseInsensitive) == 0)
                                                    return;
                                                // The filter also finds other values of the naming attributes;
                                                // the name is the RDN's.
-                                               if (!AnyName && !NameMatches(Name, Levels.back().Value))
+                                               if (!AnyName && !NameMatches(Name, Leaf))
                                                    return;
                                                if (LayoutOfEntry(E).isEmpty())
                                                    return;

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "LdapCatalogs.h"
 #include "LdapConnection.h"
+
+#include <CatalogRefresh.h>
 
 #include <DirectoryBackend.h>
 #include <Dn.h>
 
 #include <QHash>
+#include <QMutex>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -91,9 +93,7 @@ private:
 
     // Catalogs (LdapCatalogs.cpp). The refresh runs on a worker thread with a connection of its own
     // and touches no other member than the constant ones.
-    struct TCatalogObject;
-    void RefreshCatalog(TLdapConnection& C, const TObjectRef& Catalog);
-    std::vector<TCatalogObject> GatherCatalog(TLdapConnection& C, const TLdapEntry& State);
+    class TCatalogSteps;
     std::vector<TLdapAttribute> CatalogState(const std::vector<TFieldWrite>& Fields);
     void DeleteCatalogRows(const QString& CatalogDn);
 
@@ -103,6 +103,10 @@ private:
     QHash<QString, QString> FFieldOfAttribute;
     QHash<QString, int> FTypeIndex; // upper-cased field -> index into StandardFieldTypes()
     int FTransactionDepth = 0;
+    // The layout of each object class met, "" for one of no layout; shared with the refreshes.
+    mutable QMutex FLayoutsMutex;
+    mutable QHash<QByteArray, QString> FLayoutOfClass;
+    std::shared_ptr<TLdapConnection> FRefreshConnection; // the catalog refreshes' own (LdapCatalogs.cpp)
     // Last, so that it goes first: its destructor waits for the refreshes that use the members above.
-    std::unique_ptr<TLdapCatalogRuns> FCatalogRuns = std::make_unique<TLdapCatalogRuns>();
+    std::unique_ptr<TCatalogRefreshes> FCatalogRefreshes = std::make_unique<TCatalogRefreshes>();
 };

@@ -2,16 +2,13 @@
 
 #include <CatalogFields.h>
 #include <EDirectoryError.h>
-#include <Layouts.h>
 #include <Names.h>
 
-#include <QDateTime>
-#include <QMutexLocker>
-#include <QThread>
+#include <optional>
 
-// The refresh of a catalog: one statement gathers the chosen fields of every object in scope into
-// the catalog's rows, one counts those objects, and the catalog's state fields are written in the
-// same transaction.
+// The steps of a catalog's refresh over the store: one statement gathers the chosen fields of every
+// object in scope into the catalog's rows, one counts those objects, and the catalog's state is
+// written in the same transaction, which a failure rolls back.
 
 namespace {
 
@@ -22,164 +19,129 @@ QString InList(qsizetype Count) {
     return QStringLiteral("(?") + QStringLiteral(", ?").repeated(Count - 1) + QLatin1Char(')');
 }
 
-// Which objects a catalog covers and which fields it gathers: a WHERE clause over objects "o"
-// with its arguments, and the canonical field names.
-struct TPlan {
-    QString Where;
-    QVariantList Args;
-    QStringList Fields;
-};
+class TSqliteCatalogSteps final : public TCatalogRefreshSteps {
+public:
+    TSqliteCatalogSteps(const QString& Database, TSqlAccess Access, const QString& StoreFolder,
+                        const TObjectRef& Catalog)
+        : P(Database, Access, StoreFolder), FCatalog(Catalog) {
+        P.Fields.LoadSchema();
+    }
 
-TPlan MakePlan(TSqliteStoreParts& P, const TObjectRef& Catalog) {
-    TPlan Plan;
-    // Scope: the subtree below each container, or the catalog's whole tree.
-    QStringList Ranges;
-    for (const QVariant& V : P.Fields.Stored(Catalog.Key.Id, ScopeField)) {
-        TObjectRef Container;
-        if (!P.Objects.Lookup(V.toString(), Container))
-            ThrowDirectoryError(
-                ERR_NO_SUCH_ENTRY,
-                QStringLiteral("Der Bereich des Katalogs nennt kein Objekt: %1").arg(V.toString()));
-        QString Tree, Levels;
-        SplitFullName(Container.FullName, Tree, Levels);
-        Levels = Levels.toUpper();
-        Plan.Args << Container.Key.Scope;
-        if (Levels.isEmpty()) {
-            Ranges << QStringLiteral("o.tree_id=?");
-        } else {
-            Ranges << QStringLiteral("(o.tree_id=? AND o.path>? AND o.path<?)");
-            Plan.Args << Levels + QLatin1Char('\\') << Levels + QLatin1Char(']');
+    bool ReadSettings(TCatalogSettings& Out) override {
+        if (!P.Objects.Exists(FCatalog))
+            return false;
+        const qint64 Id = FCatalog.Key.Id;
+        for (const QVariant& V : P.Fields.Stored(Id, ScopeField))
+            Out.Scope << V.toString();
+        const std::vector<QVariant> Filter = P.Fields.Stored(Id, FilterField);
+        Out.Filter = Filter.empty() ? QString() : Filter.front().toString();
+        for (const QVariant& V : P.Fields.Stored(Id, ListField))
+            Out.Fields << V.toString();
+        const std::vector<QVariant> End = P.Fields.Read(Id, *P.Fields.Type(EndField));
+        Out.LastEnd = End.empty() ? QDateTime() : End.front().toDateTime();
+        return true;
+    }
+
+    const NWFieldType* FieldType(const QString& Field) override { return P.Fields.Type(Field); }
+
+    TCatalogCounts GatherRows(const TCatalogPlan& Plan) override {
+        // Which objects: a WHERE clause over objects "o" with its arguments. Scope: the subtree below
+        // each container, or the catalog's whole tree.
+        QVariantList Args;
+        QStringList Ranges;
+        for (const QString& Name : Plan.Scope) {
+            TObjectRef Container;
+            if (!P.Objects.Lookup(Name, Container))
+                ThrowDirectoryError(
+                    ERR_NO_SUCH_ENTRY,
+                    QStringLiteral("Der Bereich des Katalogs nennt kein Objekt: %1").arg(Name));
+            QString Tree, Levels;
+            SplitFullName(Container.FullName, Tree, Levels);
+            Levels = Levels.toUpper();
+            Args << Container.Key.Scope;
+            if (Levels.isEmpty()) {
+                Ranges << QStringLiteral("o.tree_id=?");
+            } else {
+                Ranges << QStringLiteral("(o.tree_id=? AND o.path>? AND o.path<?)");
+                Args << Levels + QLatin1Char('\\') << Levels + QLatin1Char(']');
+            }
         }
+        if (Ranges.isEmpty()) {
+            Ranges << QStringLiteral("o.tree_id=?");
+            Args << FCatalog.Key.Scope;
+        }
+        QString Where = QLatin1Char('(') + Ranges.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+        if (Plan.NoLayout) {
+            Where += QStringLiteral(" AND 0");
+        } else if (!Plan.Layouts.isEmpty()) {
+            Where += QStringLiteral(" AND o.layout IN ") + InList(Plan.Layouts.size());
+            for (const QString& L : Plan.Layouts)
+                Args << L;
+        }
+
+        FTransaction.emplace(P.Db);
+        static const TStatement Clear("DELETE FROM catalog_rows WHERE catalog_id=?");
+        TQuery(P.Db, Clear, FCatalog.Key.Id);
+        TCatalogCounts Counts;
+        if (!Plan.Fields.empty()) {
+            QVariantList InsertArgs{FCatalog.Key.Id};
+            InsertArgs << Args;
+            for (const NWFieldType* F : Plan.Fields)
+                InsertArgs << F->Name;
+            TQuery Insert(
+                P.Db,
+                QStringLiteral("INSERT INTO catalog_rows(catalog_id, object_id, name, field, idx, value) "
+                               "SELECT ?, o.id, 'NDS:\\\\' || t.name || '\\' || o.dn, v.field, v.idx, "
+                               "v.value FROM objects o JOIN trees t ON t.id=o.tree_id "
+                               "JOIN field_values v ON v.object_id=o.id WHERE ") +
+                    Where + QStringLiteral(" AND v.field IN ") + InList(qsizetype(Plan.Fields.size())) +
+                    QStringLiteral(" ORDER BY o.path, v.field, v.idx"),
+                InsertArgs);
+            Counts.Values = Insert.RowsAffected();
+        }
+        TQuery Count(P.Db, QStringLiteral("SELECT COUNT(*) FROM objects o WHERE ") + Where, Args);
+        Counts.Objects = Count.Next() ? Count.Value(0).toLongLong() : 0;
+        return Counts;
     }
-    if (Ranges.isEmpty()) {
-        Ranges << QStringLiteral("o.tree_id=?");
-        Plan.Args << Catalog.Key.Scope;
-    }
-    Plan.Where = QLatin1Char('(') + Ranges.join(QStringLiteral(" OR ")) + QLatin1Char(')');
 
-    // Layouts: a filter that names only layouts the directory does not know matches nothing.
-    const std::vector<QVariant> Filter = P.Fields.Stored(Catalog.Key.Id, FilterField);
-    const QString FilterText = Filter.empty() ? QString() : Filter.front().toString();
-    QStringList Layouts;
-    for (const QString& L : FilterText.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QString C = CanonicalLayout(L.trimmed());
-        if (!C.isEmpty() && !Layouts.contains(C))
-            Layouts << C;
-    }
-    if (!Layouts.isEmpty()) {
-        Plan.Where += QStringLiteral(" AND o.layout IN ") + InList(Layouts.size());
-        for (const QString& L : Layouts)
-            Plan.Args << L;
-    } else if (!FilterText.trimmed().isEmpty()) {
-        Plan.Where += QStringLiteral(" AND 0");
+    void Publish(const std::vector<TFieldWrite>& State) override {
+        P.Fields.Write(FCatalog.Key.Id, P.Fields.Convert(State));
+        FTransaction->Commit();
+        FTransaction.reset();
     }
 
-    for (const QVariant& V : P.Fields.Stored(Catalog.Key.Id, ListField))
-        if (const NWFieldType* T = P.Fields.Type(V.toString()); T && !Plan.Fields.contains(T->Name))
-            Plan.Fields << T->Name;
-    return Plan;
-}
+    void Discard() override { FTransaction.reset(); }
 
-// Gathers the catalog's rows anew; returns the number of objects in scope and of values gathered.
-std::pair<qint64, qint64> Gather(TSqliteStoreParts& P, const TObjectRef& Catalog) {
-    const TPlan Plan = MakePlan(P, Catalog);
-    static const TStatement Clear("DELETE FROM catalog_rows WHERE catalog_id=?");
-    TQuery(P.Db, Clear, Catalog.Key.Id);
-
-    qint64 Values = 0;
-    if (!Plan.Fields.isEmpty()) {
-        QVariantList Args{Catalog.Key.Id};
-        Args << Plan.Args;
-        for (const QString& F : Plan.Fields)
-            Args << F;
-        TQuery Insert(
-            P.Db,
-            QStringLiteral("INSERT INTO catalog_rows(catalog_id, object_id, name, field, idx, value) "
-                           "SELECT ?, o.id, 'NDS:\\\\' || t.name || '\\' || o.dn, v.field, v.idx, "
-                           "v.value FROM objects o JOIN trees t ON t.id=o.tree_id "
-                           "JOIN field_values v ON v.object_id=o.id WHERE ") +
-                Plan.Where + QStringLiteral(" AND v.field IN ") + InList(Plan.Fields.size()) +
-                QStringLiteral(" ORDER BY o.path, v.field, v.idx"),
-            Args);
-        Values = Insert.RowsAffected();
-    }
-    TQuery Count(P.Db, QStringLiteral("SELECT COUNT(*) FROM objects o WHERE ") + Plan.Where, Plan.Args);
-    return {Count.Next() ? Count.Value(0).toLongLong() : 0, Values};
-}
-
-void WriteState(TSqliteStoreParts& P, const TObjectRef& Catalog, std::vector<TFieldWrite> Fields) {
-    TSqlTransaction T(P.Db);
-    P.Fields.Write(Catalog.Key.Id, P.Fields.Convert(Fields));
-    T.Commit();
-}
-
-// Runs on the worker thread with parts of its own.
-void Refresh(TSqliteStoreParts& P, const TObjectRef& Catalog) {
-    // End times have whole seconds: a refresh that ended within this very second would get the
-    // same end time again, and a watcher could not tell the two apart.
-    const std::vector<QVariant> Previous = P.Fields.Stored(Catalog.Key.Id, EndField);
-    while (!Previous.empty() && QDateTime::currentSecsSinceEpoch() == Previous.front().toLongLong())
-        QThread::msleep(20);
-
-    const QDateTime Started = QDateTime::currentDateTime();
-    int Result = 0;
-    try {
+    void WriteFailure(const std::vector<TFieldWrite>& State) override {
         TSqlTransaction T(P.Db);
-        const auto [Objects, Values] = Gather(P, Catalog);
-        P.Fields.Write(Catalog.Key.Id, P.Fields.Convert({{StartField, Started},
-                                                         {EndField, QDateTime::currentDateTime()},
-                                                         {ObjectsField, Objects},
-                                                         {ValuesField, Values},
-                                                         {ResultField, qint64(0)}}));
+        P.Fields.Write(FCatalog.Key.Id, P.Fields.Convert(State));
         T.Commit();
-        return;
-    } catch (const EDirectoryError& E) {
-        Result = E.Code();
-    } catch (const std::exception&) {
-        Result = -1;
     }
-    // A failed refresh leaves the rows and their counts as they were.
-    WriteState(
-        P, Catalog,
-        {{StartField, Started}, {EndField, QDateTime::currentDateTime()}, {ResultField, qint64(Result)}});
-}
+
+private:
+    TSqliteStoreParts P;
+    TObjectRef FCatalog;
+    std::optional<TSqlTransaction> FTransaction; // from the gathering to the publishing
+};
 
 } // namespace
 
 TSqliteCatalogs::TSqliteCatalogs(const QString& Database, TSqlAccess Access, const QString& StoreFolder)
-    : FDatabase(Database), FStoreFolder(StoreFolder), FAccess(Access),
-      FRunning(std::make_shared<TRunning>()) {
-    // Refreshes queue up: the database takes one writer at a time anyway.
-    FPool.setMaxThreadCount(1);
-}
+    : FDatabase(Database), FStoreFolder(StoreFolder), FAccess(Access) {}
 
 TSqliteCatalogs::~TSqliteCatalogs() {
     WaitForAll();
 }
 
 bool TSqliteCatalogs::Start(const TObjectRef& Catalog) {
-    {
-        QMutexLocker Lock(&FRunning->Mutex);
-        if (FRunning->Catalogs.contains(Catalog.Key.Id))
-            return false;
-        FRunning->Catalogs.insert(Catalog.Key.Id);
-    }
-    FPool.start([Running = FRunning, Database = FDatabase, Access = FAccess, Folder = FStoreFolder, Catalog] {
-        try {
-            TSqliteStoreParts P(Database, Access, Folder);
-            P.Fields.LoadSchema();
-            Refresh(P, Catalog);
-        } catch (...) {
-            // Nothing to tell anyone: without a connection the catalog keeps its last state.
-        }
-        QMutexLocker Lock(&Running->Mutex);
-        Running->Catalogs.remove(Catalog.Key.Id);
+    return FRefreshes.Start(QString::number(Catalog.Key.Id), [Database = FDatabase, Access = FAccess,
+                                                              Folder = FStoreFolder, Catalog] {
+        return std::make_unique<TSqliteCatalogSteps>(Database, Access, Folder, Catalog);
     });
-    return true;
 }
 
 void TSqliteCatalogs::WaitForAll() {
-    FPool.waitForDone();
+    FRefreshes.WaitForAll();
 }
 
 std::vector<TCatalogRow> TSqliteCatalogs::Rows(TSqlConnection& Db, const TSqliteFields& Fields,

@@ -5,13 +5,11 @@
 #include "SqlConnection.h"
 #include "SqliteStore.h"
 
+#include <CatalogRefresh.h>
 #include <DirectoryBackend.h>
 #include <VolumeStore.h>
 
 #include <QHash>
-#include <QMutex>
-#include <QSet>
-#include <QThreadPool>
 #include <map>
 #include <memory>
 #include <optional>
@@ -197,9 +195,9 @@ private:
 // Created receives the folders made, outermost first.
 bool MakeOwnerOnlyPath(const QString& Folder, QStringList* Created = nullptr);
 
-// Catalog refreshes: each runs on a worker thread with store parts over a connection of its own,
-// so that the user interface reads the store meanwhile. One catalog refreshes at most once at a
-// time.
+// Catalog refreshes: each runs on the worker thread with store parts over a connection of its own,
+// so that the user interface reads the store meanwhile (CatalogRefresh.h). One catalog refreshes at
+// most once at a time; refreshes queue up, the database takes one writer at a time anyway.
 class TSqliteCatalogs {
 public:
     TSqliteCatalogs(const QString& Database, TSqlAccess Access, const QString& StoreFolder);
@@ -214,14 +212,9 @@ public:
     static std::vector<TCatalogRow> Rows(TSqlConnection& Db, const TSqliteFields& Fields, qint64 Catalog);
 
 private:
-    struct TRunning {
-        QMutex Mutex;
-        QSet<qint64> Catalogs;
-    };
     QString FDatabase, FStoreFolder;
     TSqlAccess FAccess;
-    std::shared_ptr<TRunning> FRunning;
-    QThreadPool FPool;
+    TCatalogRefreshes FRefreshes;
 };
 
 struct TSqliteStoreParts {
