@@ -5,6 +5,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QTest>
+#include <tuple>
 
 using namespace LdifTest;
 
@@ -174,6 +175,12 @@ private Q_SLOTS:
         QTest::newRow("home directory as stored, climbing out with blanks and slashes")
             << Head + Volume + "NDS:\\\\SCHULE\\dienste\\SRV1_DATA,home/. ./etc\n"
             << 18 << "\"..\"";
+        // Paths the volume store refuses: refused here too, not made elsewhere by the exam run.
+        for (const auto& [Name, Path, Reason] :
+             {std::tuple{"absolute path", "/etc", "\"/\""}, std::tuple{"drive", "C:\\Windows", "\":\""},
+              std::tuple{"empty level", "home\\\\x", "leere Ebene"},
+              std::tuple{"wildcard", "home\\*", "\"*\""}})
+            QTest::newRow(Name) << Head + Volume + "cn=SRV1_DATA,o=dienste#0#" + Path + '\n' << 18 << Reason;
     }
 
     // A faulty text stops with its line number and leaves the store as it was, also when the

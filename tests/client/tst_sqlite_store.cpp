@@ -1,6 +1,5 @@
 #include <ClientTestCase.h>
 #include <DemoTree.h>
-#include <WorkstationStore.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <ErrorCode.h>
@@ -13,7 +12,9 @@
 #include <TestMain.h>
 #include <TestStore.h>
 #include <TestText.h>
+#include <WorkstationStore.h>
 
+#include <Clock.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +22,8 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <atomic>
 
 namespace {
 const QString Unterricht = Q("NDS:\\\\SCHULE\\unterricht");
@@ -328,6 +331,28 @@ private Q_SLOTS:
         QVERIFY(!Store.FolderExists(Q("\\\\SRV3\\TEMP")));
         Store.SetFolderFlag(Store.OpenFolder(B), TFolderFlag::DeleteInhibit, true);
         QVERIFY(!Store.FolderFlag(Store.OpenFolder(A), TFolderFlag::DeleteInhibit));
+    }
+
+    // A writer that finds another at work waits for it, also past the database's own five seconds,
+    // rather than failing with "database is locked".
+    void SecondWriterWaits() {
+        TSqliteStore& Store = *FStore->Store;
+        QString Failure = Q("not run");
+        std::atomic<bool> Started = false;
+        TDirectoryTransaction T(Store);
+        Store.AddTree(Q("ERSTER"));
+        QThread* Writer = QThread::create([&] {
+            Started = true;
+            Failure = MessageOf([&] { TSqliteStore(FStore->Path()).AddTree(Q("ZWEITER")); });
+        });
+        Writer->start();
+        QTRY_VERIFY(Started);
+        TClock::Pause(5500);
+        T.Commit();
+        QVERIFY(Writer->wait(30000));
+        delete Writer;
+        QCOMPARE(Failure, QString());
+        QVERIFY(TSqliteStore(FStore->Path()).Trees().contains(Q("ZWEITER")));
     }
 
     void RemoveTreeAndAddTree() {

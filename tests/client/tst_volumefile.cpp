@@ -1,5 +1,4 @@
 #include <DemoTree.h>
-#include <WorkstationStore.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <ErrorCode.h>
@@ -10,11 +9,13 @@
 #include <TestStore.h>
 #include <TestText.h>
 #include <VolumeFile.h>
+#include <WorkstationStore.h>
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <optional>
+#include <tuple>
 
 namespace {
 const QString Exchange5a = Q(R"(\\SRV1\DATA\home\Tausch\schueler\5a)");
@@ -101,12 +102,35 @@ private Q_SLOTS:
                                                 "-----\tNDS:\\\\SCHULE\\fehlt\n"
                                          << 3 << Q("fehlt");
         QTest::newRow("invalid UTF-8") << V + "folder\t\\\\SRV1\\DATA\\\xFF\t\n" << 1 << Q("UTF-8");
+        // Paths the volume store refuses, after a folder that would be made first: the check refuses
+        // them, or the folders made go again with the transaction.
+        const QByteArray X = V + "folder\t\\\\SRV1\\DATA\\x\t\n";
+        const QByteArray Deep = QByteArray("\\a").repeated(65);
+        for (const auto& [Name, Level, Reason] :
+             {std::tuple{"colon", QByteArray("a:b"), "\":\""},
+              std::tuple{"asterisk", QByteArray("a*"), "\"*\""},
+              std::tuple{"question mark", QByteArray("a?"), "\"?\""},
+              std::tuple{"slash", QByteArray("a/b"), "\"/\""},
+              std::tuple{"control character", QByteArray("a\x01"), "Steuerzeichen"},
+              std::tuple{"level of 256 bytes", QByteArray(256, 'a'), "255 Byte"},
+              std::tuple{"too deep", QByteArray("a") + Deep, "Ebenen"},
+              std::tuple{"link that leads out", QByteArray("raus\\y"), "hinaus"},
+              std::tuple{"a file in the way", QByteArray("datei\\y"), "angelegt"}})
+            QTest::newRow(Name) << X + "folder\t\\\\SRV1\\DATA\\" + Level + "\t\n" << 3 << Q(Reason);
+        QTest::newRow("unknown volume after a folder") << X + "folder\t\\\\SRV1\\NIX\\x\t\n" << 3 << Q("NIX");
     }
     // A faulty text stops with its line before anything changes.
     void Malformed() {
         QFETCH(QByteArray, Text);
         QFETCH(int, Line);
         QFETCH(QString, Reason);
+        // In the volume's root: a link that leads out of it, a file where a folder would go.
+        QTemporaryDir Outside;
+        const QString Root = (*FStore)->LocalPath(Q(R"(\\SRV1\DATA)"));
+        QVERIFY(QFile::link(Outside.path(), Root + Q("/raus")));
+        QFile File(Root + Q("/datei"));
+        QVERIFY(File.open(QIODevice::WriteOnly));
+        File.close();
         const QByteArray Before = VolumeFile::Export((**FStore).VolumeStore());
         const QString Message =
             MessageOf([&] { VolumeFile::Import((**FStore).Directory(), (**FStore).VolumeStore(), Text); });
@@ -114,6 +138,7 @@ private Q_SLOTS:
         QVERIFY2(Message.contains(Reason), qPrintable(Message));
         QCOMPARE(VolumeFile::Export((**FStore).VolumeStore()), Before);
         QVERIFY(!QDir((*FStore)->LocalPath(Q(R"(\\SRV1\DATA\x)"))).exists());
+        QVERIFY(QDir(Outside.path()).isEmpty());
     }
 
 private:

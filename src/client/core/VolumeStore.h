@@ -33,10 +33,10 @@ struct TFolderState {
 
 // The volumes the workstation reaches, their folders, the folders' flags and trustees. Network
 // paths are "\\SERVER\VOLUME\dir\sub"; server, volume and folder names compare without regard to
-// case. Nothing outside a volume's root folder is ever touched: a path that climbs out (".."), leads
-// out through a link, or names an unknown volume maps to no folder. A trustee is the directory
-// object of that full name; the caller checks with the directory that it exists. Every failing
-// call throws EDirectoryError with the client's status code.
+// case; every level keeps the rules of VolumePath.h. Nothing outside a volume's root folder is ever touched:
+// a path that climbs out (".."), leads out through a link, or names an unknown volume maps to no folder. A
+// trustee is the directory object of that full name; the caller checks with the directory that it exists.
+// Every failing call throws EDirectoryError with the client's status code.
 class TVolumeStore {
 public:
     virtual ~TVolumeStore() = default;
@@ -55,7 +55,8 @@ public:
     virtual QString LocalPath(const QString& UncPath) = 0;
     // True when the network path maps to a folder that exists as a directory.
     virtual bool FolderExists(const QString& UncPath) = 0;
-    // Creates the folder with all missing parents; true also when it exists.
+    // Creates the folder with all missing parents; true also when it exists. Inside a transaction
+    // of the directory the store belongs to, the folders it made go again should that roll back.
     virtual bool CreateFolder(const QString& UncPath) = 0;
     // The names of the subfolders of a folder (no links), sorted without regard to case; none for
     // a folder that does not exist. Throws for a path outside any volume.

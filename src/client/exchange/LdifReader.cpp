@@ -9,6 +9,7 @@
 #include <Names.h>
 #include <Schema.h>
 #include <Syntax.h>
+#include <VolumePath.h>
 #include <VolumeStore.h>
 
 #include <QHash>
@@ -23,9 +24,10 @@ namespace {
 using Dn::TRdn;
 using namespace Schema;
 
-// Fails unless the directory part of a path value stays inside its volume: no level may be "."
-// or "..", also not once blanks are dropped (as the conversion to a file-system path drops them)
-// or with "/" for "\".
+// Fails unless the directory part of a path value stays inside its volume and names a folder the
+// volume store takes: no level may be "." or "..", also not once blanks are dropped (as the
+// conversion to a file-system path drops them) or with "/" for "\"; nor may it break the store's
+// rules (VolumePath.h).
 void CheckInsideVolume(const QString& Directory, int Line) {
     for (QString Level : Directory.split(QRegularExpression(QStringLiteral("[\\\\/]")))) {
         Level.remove(QLatin1Char(' '));
@@ -33,6 +35,10 @@ void CheckInsideVolume(const QString& Directory, int Line) {
             Fail(Line, QStringLiteral("ungültiger Pfad \"%1\": eine Ebene darf nicht \".\" oder \"..\" sein")
                            .arg(Directory));
     }
+    // The rest by the volume store's own rules; one leading "\" names the volume's root.
+    const QString Levels = Directory.startsWith(QLatin1Char('\\')) ? Directory.mid(1) : Directory;
+    if (const QString Fault = VolumePath::DirectoryFault(Levels); !Fault.isEmpty())
+        Fail(Line, QStringLiteral("ungültiger Pfad \"%1\": %2").arg(Directory, Fault));
 }
 
 struct TPlannedRecord {

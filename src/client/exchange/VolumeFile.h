@@ -29,13 +29,14 @@ class TVolumeStore;
 // byte-identical.
 //
 // Import reads the whole text first and stops at the first fault with an EDirectoryError whose
-// message starts with "Volume-Datei, Zeile N: ", before anything is changed: every path must lie on
-// a volume that the text or the store names and may not climb out of it (".."), and every trustee
-// must be an object of the directory (import the tree's LDIF first). Then it enters the volumes the store
-// does not know (their roots in the store's own folder), creates the folders and gives each folder of the
-// text its flags and its trustees their rights as the text says, all in one transaction of the directory; a
-// volume the store knows keeps its root, and what the text does not name stays as it is. Folders created
-// before a failure stay on disk.
+// message starts with "Volume-Datei, Zeile N: ", before anything is changed: every path must keep
+// the volume store's rules (VolumePath.h), lie on a volume that the text or the store names and not
+// lead out of it through a link, and every trustee must be an object of the directory (import the
+// tree's LDIF first). Then it enters the volumes the store does not know (their roots in the store's
+// own folder), creates the folders and gives each folder of the text its flags and its trustees their
+// rights as the text says, all in one transaction of the directory; a volume the store knows keeps its
+// root, and what the text does not name stays as it is. A failing import changes nothing: the folders
+// it made go again with the transaction.
 namespace VolumeFile {
 
 struct TImportResult {

@@ -3,6 +3,7 @@
 #include <DirectoryBackend.h>
 #include <EDirectoryError.h>
 #include <Rights.h>
+#include <VolumePath.h>
 #include <VolumeStore.h>
 
 #include <QHash>
@@ -115,9 +116,10 @@ public:
 
     TImportResult Run(const QByteArray& Text) {
         std::vector<TRecord> Records = Parse(Text);
+        // The check writes nothing; inside the transaction it sees the folders as the import will.
+        TDirectoryTransaction Transaction(FDirectory);
         Check(Records);
         TImportResult Result;
-        TDirectoryTransaction Transaction(FDirectory);
         for (const TRecord& R : Records) {
             try {
                 Apply(R, Result);
@@ -134,7 +136,8 @@ private:
         return (Server + QLatin1Char('\\') + Volume).toUpper();
     }
 
-    // Everything that can be known before a change: the volumes, the trustees.
+    // Everything that can be known before a change: the paths by the volume store's rules, the
+    // volumes, the trustees.
     void Check(std::vector<TRecord>& Records) {
         QSet<QString> Named; // volumes named by a volume line or known to the store
         for (const TRecord& R : Records) {
@@ -144,16 +147,25 @@ private:
                 Fail(R.Line, QStringLiteral("das Volume %1 kommt zweimal vor").arg(R.Path));
             Named.insert(Key(R.Server, R.Volume));
         }
+        QHash<QString, bool> InStore; // whether the store knows a volume, asked once per volume
         for (TRecord& R : Records) {
             const QString Volume = Key(R.Server, R.Volume);
+            VolumePath::TParts Parts;
+            QString Why;
+            if (!VolumePath::Split(R.Path, Parts, &Why))
+                Fail(R.Line, Why);
             if (R.Kind == QLatin1String("volume"))
                 continue;
-            if (!Named.contains(Volume)) {
-                TVolume Known;
-                if (!FVolumes.FindVolume(R.Server, R.Volume, Known))
-                    Fail(R.Line, QStringLiteral("unbekanntes Volume \\\\%1\\%2").arg(R.Server, R.Volume));
-                Named.insert(Volume);
+            auto Known = InStore.constFind(Volume);
+            if (Known == InStore.constEnd()) {
+                TVolume Found;
+                Known = InStore.insert(Volume, FVolumes.FindVolume(R.Server, R.Volume, Found));
             }
+            if (!*Known && !Named.contains(Volume))
+                Fail(R.Line, QStringLiteral("unbekanntes Volume \\\\%1\\%2").arg(R.Server, R.Volume));
+            // Only the store can tell whether a path leads out of its volume through a link.
+            if (*Known && FVolumes.LocalPath(R.Path).isEmpty())
+                Fail(R.Line, QStringLiteral("der Pfad %1 führt aus seinem Volume hinaus").arg(R.Path));
             if (R.Kind == QLatin1String("trustee")) {
                 TObjectRef Trustee;
                 if (!FDirectory.TryResolve(R.Object, Trustee) || Trustee.IsTreeRoot())

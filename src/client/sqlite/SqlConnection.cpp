@@ -1,5 +1,6 @@
 #include "SqlConnection.h"
 
+#include <Clock.h>
 #include <EDirectoryError.h>
 
 #include <QDir>
@@ -14,6 +15,7 @@ std::atomic<int>& NextSlot() {
 }
 
 // The database's primary result codes that the user is told about in words of their own.
+constexpr int SqliteBusy = 5;
 constexpr int SqliteReadOnly = 8;
 constexpr int SqliteCorrupt = 11;
 constexpr int SqliteNotADatabase = 26;
@@ -146,10 +148,32 @@ void TSqlConnection::CheckWritable() const {
 void TSqlConnection::Begin() {
     if (FDepth == 0) {
         CheckWritable();
-        Execute(QStringLiteral("BEGIN IMMEDIATE"));
+        BeginWriting();
         FInnerAbandoned = false;
+        ++FTransactions;
     }
     ++FDepth;
+}
+
+// One writer at a time: a writer that finds another at work waits for it, the database's own
+// busy wait first, then pauses of ours, for up to WriterWaitSeconds in all.
+void TSqlConnection::BeginWriting() {
+    const QDateTime Deadline = TClock::Now().addSecs(WriterWaitSeconds);
+    for (;;) {
+        QSqlQuery Query(FDb);
+        if (Query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            return;
+        const QSqlError Error = Query.lastError();
+        if ((Error.nativeErrorCode().toInt() & 0xFF) != SqliteBusy)
+            Fail(Error);
+        if (TClock::Now() >= Deadline)
+            ThrowDirectoryError(
+                -1, QStringLiteral("Die Verzeichnisdatenbank „%1“ wird seit %2 s von einem anderen Programm "
+                                   "geändert; die Änderung wurde nicht ausgeführt.")
+                        .arg(FFile)
+                        .arg(WriterWaitSeconds));
+        TClock::Pause(100);
+    }
 }
 
 void TSqlConnection::Commit() {

@@ -73,13 +73,18 @@ public:
     void Commit();
     void Abandon();
     bool InTransaction() const { return FDepth > 0; }
+    // A number of the running outermost transaction, new for each; 0 outside one.
+    quint64 TransactionNumber() const { return FDepth > 0 ? FTransactions : 0; }
     // Called after every rollback, so that caches drop what was rolled back.
     void OnRollback(std::function<void()> Listener) { FRollbackListeners.push_back(std::move(Listener)); }
     // Undoes what the running transaction did outside the database (a folder it created) should it
     // roll back; forgotten when it commits. Only inside a transaction.
     void UndoOnRollback(std::function<void()> Undo) { FUndo.push_back(std::move(Undo)); }
+    // How long Begin waits for another writer of the database to finish.
+    static constexpr int WriterWaitSeconds = 120;
 
 private:
+    void BeginWriting();
     QString FName;
     QString FFile; // as the user sees it in messages
     TSqlAccess FAccess;
@@ -87,6 +92,7 @@ private:
     std::vector<std::unique_ptr<QSqlQuery>> FBySlot;
     QHash<QString, std::shared_ptr<QSqlQuery>> FByText;
     int FDepth = 0;
+    quint64 FTransactions = 0;
     bool FInnerAbandoned = false;
     std::vector<std::function<void()>> FRollbackListeners;
     std::vector<std::function<void()>> FUndo;

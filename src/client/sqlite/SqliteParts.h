@@ -181,6 +181,10 @@ private:
     // malformed, climbs out, names an unknown volume, or would leave the volume's root.
     bool Map(const QString& UncPath, TMapped& Out, QString* Why = nullptr);
     void MakeRoot(const QString& Root, const QString& Shown);
+    // The name on disk of the subfolder of Local spelt Level in any case; "" when there is none.
+    // Inside a transaction each folder is listed once and the folders the transaction makes are
+    // added, so that making many folders in one parent stays linear.
+    QString SpeltOnDisk(const QString& Local, const QString& Level);
     QString AbsoluteRoot(const QString& Stored) const;
     QString StoredRoot(const QString& Absolute) const;
 
@@ -189,6 +193,8 @@ private:
     std::vector<TRow> FRows;
     bool FRowsLoaded = false;
     QHash<std::pair<qint64, QString>, qint64> FFolderIds; // (volume row, key) -> folder row
+    QHash<QString, QHash<QString, QString>> FListings;    // local folder -> upper-cased name -> name
+    quint64 FListingsTransaction = 0;                     // the transaction the listings belong to
 };
 
 // Creates a folder and its missing parents, readable by the owner only; true when it exists.

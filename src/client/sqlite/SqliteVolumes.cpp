@@ -1,22 +1,13 @@
 #include "SqliteParts.h"
 
 #include <EDirectoryError.h>
+#include <VolumePath.h>
 
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 
 namespace {
-
-// A level of a network path: not empty, not "." or "..", nothing a file server refuses.
-bool GoodLevel(const QString& Level) {
-    if (Level.isEmpty() || Level == QLatin1String(".") || Level == QLatin1String(".."))
-        return false;
-    for (QChar C : Level)
-        if (C.unicode() < 0x20 || QStringLiteral("/:*?\"<>|").contains(C))
-            return false;
-    return true;
-}
 
 bool Inside(const QString& Path, const QString& Root) {
     return Path == Root || Path.startsWith(Root.endsWith(QLatin1Char('/')) ? Root : Root + QLatin1Char('/'));
@@ -70,6 +61,7 @@ void TSqliteVolumes::DropCaches() {
     FRowsLoaded = false;
     FRows.clear();
     FFolderIds.clear();
+    FListings.clear();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -128,7 +120,8 @@ std::vector<TVolume> TSqliteVolumes::Volumes() {
 
 void TSqliteVolumes::Add(const TVolume& Volume) {
     for (const QString& Part : {Volume.Server, Volume.Volume})
-        if (!GoodLevel(Part) || Part.contains(QLatin1Char('\\')) || Part.trimmed() != Part)
+        if (!VolumePath::LevelFault(Part).isEmpty() || Part.contains(QLatin1Char('\\')) ||
+            Part.trimmed() != Part)
             ThrowDirectoryError(ERR_ILLEGAL_DS_NAME,
                                 QStringLiteral("Unzulässiger Server- oder Volume-Name \"%1\"").arg(Part));
     if (FindRow(Volume.Server, Volume.Volume))
@@ -188,22 +181,15 @@ bool TSqliteVolumes::Map(const QString& Unc, TMapped& Out, QString* Why) {
             *Why = Reason;
         return false;
     };
-    if (!Unc.startsWith(QLatin1String("\\\\")))
-        return No(QStringLiteral("kein Netzwerkpfad: %1").arg(Unc));
-    QString Rest = Unc.mid(2);
-    if (Rest.endsWith(QLatin1Char('\\')))
-        Rest.chop(1);
-    const QStringList Parts = Rest.split(QLatin1Char('\\'));
-    if (Parts.size() < 2)
-        return No(QStringLiteral("kein Volume in %1").arg(Unc));
-    for (const QString& P : Parts)
-        if (!GoodLevel(P))
-            return No(QStringLiteral("ungültiger Pfad %1").arg(Unc));
-    const TRow* Row = FindRow(Parts[0], Parts[1]);
+    VolumePath::TParts Parts;
+    QString Fault;
+    if (!VolumePath::Split(Unc, Parts, &Fault))
+        return No(Fault);
+    const TRow* Row = FindRow(Parts.Server, Parts.Volume);
     if (!Row)
-        return No(QStringLiteral("unbekanntes Volume \\\\%1\\%2").arg(Parts[0], Parts[1]));
+        return No(QStringLiteral("unbekanntes Volume \\\\%1\\%2").arg(Parts.Server, Parts.Volume));
     Out.Volume = *Row;
-    const QStringList Levels = Parts.mid(2);
+    const QStringList& Levels = Parts.Levels;
     Out.Key = Levels.join(QLatin1Char('\\')).toUpper();
 
     // Each level is looked at once, without following a link: plain folders below the root keep a
@@ -221,13 +207,8 @@ bool TSqliteVolumes::Map(const QString& Unc, TMapped& Out, QString* Why) {
             QFileInfo Info(Next);
             bool Link = Info.isSymLink() || Info.isJunction();
             if (!Info.exists()) {
-                const QStringList Entries =
-                    QDir(Local).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-                auto It = std::find_if(Entries.begin(), Entries.end(), [&](const QString& E) {
-                    return E.compare(Level, Qt::CaseInsensitive) == 0;
-                });
-                if (It != Entries.end()) {
-                    Next = Local + QLatin1Char('/') + *It;
+                if (const QString Spelt = SpeltOnDisk(Local, Level); !Spelt.isEmpty()) {
+                    Next = Local + QLatin1Char('/') + Spelt;
                     Info.setFile(Next);
                     Link = Info.isSymLink() || Info.isJunction();
                 }
@@ -270,7 +251,44 @@ bool TSqliteVolumes::CreateFolder(const QString& UncPath) {
     if (Mapped.IsDir)
         return true;
     Db.CheckWritable();
-    return MakeOwnerOnlyPath(Mapped.Local);
+    QStringList Created;
+    const bool Made = MakeOwnerOnlyPath(Mapped.Local, &Created);
+    if (Db.InTransaction()) {
+        // Folders made by a transaction go again should it roll back (only while empty).
+        Db.UndoOnRollback([Created] {
+            for (auto It = Created.crbegin(); It != Created.crend(); ++It)
+                QDir().rmdir(*It);
+        });
+        if (FListingsTransaction == Db.TransactionNumber())
+            for (const QString& Folder : Created) {
+                const QFileInfo Info(Folder);
+                const auto Listing = FListings.find(Info.path());
+                if (Listing != FListings.end())
+                    Listing->insert(Info.fileName().toUpper(), Info.fileName());
+            }
+    }
+    return Made;
+}
+
+QString TSqliteVolumes::SpeltOnDisk(const QString& Local, const QString& Level) {
+    auto List = [&] {
+        QHash<QString, QString> Names;
+        for (const QString& E : QDir(Local).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden))
+            if (!Names.contains(E.toUpper())) // the first by name of names alike but for case
+                Names.insert(E.toUpper(), E);
+        return Names;
+    };
+    const quint64 Transaction = Db.TransactionNumber();
+    if (!Transaction)
+        return List().value(Level.toUpper());
+    if (FListingsTransaction != Transaction) {
+        FListings.clear();
+        FListingsTransaction = Transaction;
+    }
+    auto It = FListings.find(Local);
+    if (It == FListings.end())
+        It = FListings.insert(Local, List());
+    return It->value(Level.toUpper());
 }
 
 QStringList TSqliteVolumes::ListFolders(const QString& UncPath) {
