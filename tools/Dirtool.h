@@ -50,3 +50,4 @@ int AddServer(TTool& Tool, const QStringList& Args);
 int RemoveServer(TTool& Tool, const QStringList& Args);
 int Volumes(TTool& Tool, const QStringList& Args);
 int SetVolumeRoot(TTool& Tool, const QStringList& Args);
+int CheckVolumes(TTool& Tool, const QStringList& Args);
