@@ -76,6 +76,12 @@ const char* const Usage =
     "  catalog FULLNAME              a catalog's settings, the state of its last refresh and the\n"
     "                                rows it gathered\n"
     "  refresh-catalog FULLNAME      refresh a catalog, wait for the end and show its state\n"
+    "  posix-ids [CONTEXT]           give every user and container below the context (without\n"
+    "                                one: each connected tree) that has no POSIX id one\n"
+    "  posix-id FULLNAME             a user's uid, primary gid, login and home folder, or a\n"
+    "                                container's gid (exit status 1: none yet)\n"
+    "  posix-ranges [UIDS GIDS]      the ranges the embedded store takes ids from; with two\n"
+    "                                ranges (FIRST-LAST) sets them\n"
     "\n"
     "A password is read from standard input (its first line) unless given; a password on the\n"
     "command line can be seen by every user of the machine.\n"
@@ -359,6 +365,9 @@ int main(int argc, char** argv) {
         {QStringLiteral("check-password"), CheckPassword},
         {QStringLiteral("catalog"), Catalog},
         {QStringLiteral("refresh-catalog"), RefreshCatalog},
+        {QStringLiteral("posix-ids"), PosixIds},
+        {QStringLiteral("posix-id"), PosixId},
+        {QStringLiteral("posix-ranges"), PosixRanges},
     };
     const QString Name = Args.takeFirst();
     const auto Command = Commands.find(Name);
