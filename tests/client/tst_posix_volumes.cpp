@@ -7,6 +7,7 @@
 #include <TestMain.h>
 #include <TestStore.h>
 #include <VolumeFile.h>
+#include <WorkstationClient.h>
 
 #include <QDir>
 #include <QFile>
@@ -21,30 +22,13 @@
 
 namespace {
 
-// Ids as the directory would hand them out: users from 60000, containers from 50000.
-class TTestIds {
-public:
-    explicit TTestIds(TDirectoryBackend& Directory) : FDirectory(Directory) {}
-    TPosixIdentity operator()(const QString& FullName) {
-        TObjectRef Ref;
-        if (!FDirectory.TryResolve(FullName, Ref))
-            ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("unbekannt: %1").arg(FullName));
-        const QString Key = Ref.FullName.toUpper();
-        if (!FIds.contains(Key)) {
-            TPosixIdentity Id;
-            Id.Kind = Ref.Layout == QLatin1String("User") ? TPosixIdentity::TKind::User
-                                                          : TPosixIdentity::TKind::Group;
-            Id.Id = (Id.Kind == TPosixIdentity::TKind::User ? 60000 : 50000) + FIds.size();
-            FIds.insert(Key, Id);
-        }
-        return FIds.value(Key);
-    }
-    qint64 Of(const QString& FullName) { return (*this)(FullName).Id; }
-
-private:
-    TDirectoryBackend& FDirectory;
-    QHash<QString, TPosixIdentity> FIds;
-};
+// The id the directory holds for an object, given to it first.
+qint64 IdOf(TDirectoryBackend& Directory, const QString& FullName) {
+    TObjectRef Ref;
+    if (!Directory.TryResolve(FullName, Ref))
+        return -1;
+    return Directory.EnsurePosixIdentity(Ref).Id;
+}
 
 QByteArray Attr(const QString& Path, const char* Name) {
     char Buf[4096];
@@ -71,12 +55,20 @@ class TstPosixVolumes : public QObject {
     Q_OBJECT
 
 private:
-    // The store's client with \\SRV1\DATA on Root, the embedded store behind it for the rest.
-    std::shared_ptr<TPosixVolumes> UsePosix(TTestStore& Store, const QString& Root, TTestIds& Ids) {
-        auto Posix = std::make_shared<TPosixVolumes>(
-            std::vector<TVolume>{{Demo::Server, QStringLiteral("DATA"), Root, QString()}}, Store.Store,
-            [&Ids](const QString& Name) { return Ids(Name); });
-        Store.Client = std::make_unique<TDirectoryClient>(Store.Faults, Posix);
+    // The volume store the client's settings give Store when they put \\SRV1\DATA on Root, and
+    // the store's client over it; Directory: the directory the ids come from (default: Store's).
+    std::shared_ptr<TPosixVolumes> UsePosix(TTestStore& Store, const QString& Root,
+                                            std::shared_ptr<TDirectoryBackend> Directory = nullptr) {
+        QFile Ini(Store.Path() + QStringLiteral("/client.ini"));
+        if (!Ini.open(QIODevice::WriteOnly))
+            return nullptr;
+        Ini.write("[SCHULE]\nVolume\\SRV1\\DATA=" + QFile::encodeName(Root) + '\n');
+        Ini.close();
+        if (!Directory)
+            Directory = Store.Faults;
+        const auto Posix =
+            std::dynamic_pointer_cast<TPosixVolumes>(ConfiguredVolumes(Store.Store, Directory));
+        Store.Client = std::make_unique<TDirectoryClient>(Directory, Posix);
         TDirectoryClient::SetInstance(Store.Client.get());
         return Posix;
     }
@@ -98,9 +90,8 @@ private Q_SLOTS:
         QFETCH(QString, Root);
         QFETCH(QString, Why);
         TTestStore Store;
-        TTestIds Ids(*Store.Directory);
         try {
-            UsePosix(Store, Root, Ids);
+            UsePosix(Store, Root);
             QFAIL("accepted");
         } catch (const EDirectoryError& E) {
             QVERIFY2(
@@ -118,8 +109,8 @@ private Q_SLOTS:
         QTemporaryDir Dir;
         const QString Root = Passable(Dir);
         TTestStore Store;
-        TTestIds Ids(*Store.Directory);
-        const auto Posix = UsePosix(Store, Root, Ids);
+        const auto Posix = UsePosix(Store, Root);
+        QVERIFY(Posix);
         {
             TNdkCase Case(*Store);
             QStringList Protocol;
@@ -141,8 +132,8 @@ private Q_SLOTS:
                      QStringLiteral("-R----F-"));
         }
         const QString Tausch = Root + QStringLiteral("/home/Tausch/schueler");
-        const qint64 G8c = Ids.Of(Demo::Schueler + QStringLiteral("\\8c")),
-                     G7c = Ids.Of(Demo::Schueler + QStringLiteral("\\7c"));
+        const qint64 G8c = IdOf(*Store.Directory, Demo::Schueler + QStringLiteral("\\8c")),
+                     G7c = IdOf(*Store.Directory, Demo::Schueler + QStringLiteral("\\7c"));
         QCOMPARE(Attr(Tausch + QStringLiteral("/7c"), "user.parvon.trustees"),
                  "-RWECMF-\tg:" + QByteArray::number(G7c) + '\t' +
                      (Demo::Schueler + QStringLiteral("\\7c")).toUtf8() + '\n');
@@ -151,10 +142,8 @@ private Q_SLOTS:
         // A second workstation on the same directory and the same folders, with a store of its own.
         {
             TTestStore Other;
-            const auto OtherVolumes = std::make_shared<TPosixVolumes>(
-                std::vector<TVolume>{{Demo::Server, QStringLiteral("DATA"), Root, QString()}}, Other.Store,
-                [&Ids](const QString& Name) { return Ids(Name); });
-            TDirectoryClient Second(Store.Faults, OtherVolumes);
+            UsePosix(Other, Root, Store.Faults);
+            TDirectoryClient& Second = *Other;
             TNdkCase Case(Second);
             QCOMPARE(NDK->GetTrusteeRights(Demo::TauschBase + QStringLiteral("\\7c"),
                                            Demo::Schueler + QStringLiteral("\\7C")),
@@ -194,7 +183,7 @@ private Q_SLOTS:
             return QByteArray();
         };
         const QString T = Tausch;
-        const qint64 Student = 61001, Classmate = 61002, ExamUid = Ids.Of(Examinee);
+        const qint64 Student = 61001, Classmate = 61002, ExamUid = IdOf(*Store.Directory, Examinee);
         QCOMPARE(Check({
                      {"8c lists its folder", Student, G8c, QStringLiteral("ls %1/8c").arg(T), true},
                      {"8c reads a file", Student, G8c, QStringLiteral("cat %1/8c/aufgabe.txt").arg(T), true},
@@ -246,9 +235,8 @@ private Q_SLOTS:
     void VolumeFileMovesOnto() {
         QTemporaryDir Dir;
         TTestStore Store;
-        TTestIds Ids(*Store.Directory);
         const QByteArray Embedded = VolumeFile::Export(*Store.Store);
-        UsePosix(Store, Passable(Dir), Ids);
+        UsePosix(Store, Passable(Dir));
         VolumeFile::Import(*Store.Directory, (*Store).VolumeStore(), Embedded);
         QCOMPARE(QString::fromUtf8(VolumeFile::Export((*Store).VolumeStore())), QString::fromUtf8(Embedded));
     }
