@@ -50,3 +50,9 @@ int AddServer(TTool& Tool, const QStringList& Args);
 int RemoveServer(TTool& Tool, const QStringList& Args);
 int Volumes(TTool& Tool, const QStringList& Args);
 int SetVolumeRoot(TTool& Tool, const QStringList& Args);
+int CheckVolumes(TTool& Tool, const QStringList& Args);
+
+// POSIX identities (DirtoolPosix.cpp).
+int PosixIds(TTool& Tool, const QStringList& Args);
+int PosixId(TTool& Tool, const QStringList& Args);
+int PosixRanges(TTool& Tool, const QStringList& Args);

@@ -3,13 +3,14 @@
 #include "Dirtool.h"
 
 #include <DemoTree.h>
-#include <WorkstationStore.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <Ldif.h>
 #include <NWDir.h>
+#include <PosixVolumes.h>
 #include <SqliteStore.h>
 #include <VolumeFile.h>
+#include <WorkstationStore.h>
 
 #include <QFile>
 #include <QSaveFile>
@@ -194,7 +195,7 @@ int RemoveServer(TTool& Tool, const QStringList& Args) {
 
 int Volumes(TTool& Tool, const QStringList& Args) {
     Need(Args, 0, 0);
-    for (const TVolume& V : Tool.Store.Volumes())
+    for (const TVolume& V : Tool.Client.VolumeStore().Volumes())
         Out() << QStringLiteral("\\\\%1\\%2").arg(V.Server, V.Volume) << "  " << V.RootFolder << "  "
               << V.VolumeObject << '\n';
     return 0;
@@ -206,6 +207,18 @@ int SetVolumeRoot(TTool& Tool, const QStringList& Args) {
     if (!Args[0].startsWith(QLatin1String("\\\\")) || Parts.size() != 2 || Parts[0].isEmpty() ||
         Parts[1].isEmpty())
         throw EUsage(QStringLiteral("Volume \\\\SERVER\\VOLUME expected: %1").arg(Args[0]));
-    Tool.Store.SetVolumeRoot(Parts[0], Parts[1], Args[1]);
+    Tool.Client.VolumeStore().SetVolumeRoot(Parts[0], Parts[1], Args[1]);
     return 0;
+}
+
+int CheckVolumes(TTool& Tool, const QStringList& Args) {
+    Need(Args, 0, 1);
+    const bool Repair = !Args.isEmpty();
+    if (Repair && Args[0] != QLatin1String("--repair"))
+        throw EUsage(QStringLiteral("Unknown option: %1").arg(Args[0]));
+    auto* Posix = dynamic_cast<TPosixVolumes*>(&Tool.Client.VolumeStore());
+    const QStringList Faulty = Posix ? Posix->CheckFolders(Repair) : QStringList();
+    for (const QString& Path : Faulty)
+        Out() << Path << (Repair ? "  repaired" : "") << '\n';
+    return Faulty.isEmpty() || Repair ? 0 : 1;
 }

@@ -4,7 +4,6 @@
 #include "Dirtool.h"
 
 #include <DemoTree.h>
-#include <WorkstationStore.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <Layouts.h>
@@ -16,6 +15,7 @@
 #include <Rights.h>
 #include <SqliteStore.h>
 #include <WorkstationClient.h>
+#include <WorkstationStore.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -64,6 +64,8 @@ const char* const Usage =
     "  volumes                       the volumes: \\\\SERVER\\VOLUME, root folder, volume object\n"
     "  set-volume-root \\\\SERVER\\VOLUME FOLDER\n"
     "                                set the local root folder of a volume\n"
+    "  check-volumes [--repair]      the folders of volumes on real folders whose ACL no longer\n"
+    "                                matches their trustees (exit status 1); --repair sets it anew\n"
     "  add-user FULLNAME SURNAME TEMPLATE\n"
     "                                create a user with the fields of a template (full names)\n"
     "  restrictions FULLNAME         a user's network address restriction: TCP/IP values as\n"
@@ -74,6 +76,12 @@ const char* const Usage =
     "  catalog FULLNAME              a catalog's settings, the state of its last refresh and the\n"
     "                                rows it gathered\n"
     "  refresh-catalog FULLNAME      refresh a catalog, wait for the end and show its state\n"
+    "  posix-ids [CONTEXT]           give every user and container below the context (without\n"
+    "                                one: each connected tree) that has no POSIX id one\n"
+    "  posix-id FULLNAME             a user's uid, primary gid, login and home folder, or a\n"
+    "                                container's gid (exit status 1: none yet)\n"
+    "  posix-ranges [UIDS GIDS]      the ranges the embedded store takes ids from; with two\n"
+    "                                ranges (FIRST-LAST) sets them\n"
     "\n"
     "A password is read from standard input (its first line) unless given; a password on the\n"
     "command line can be seen by every user of the machine.\n"
@@ -350,12 +358,16 @@ int main(int argc, char** argv) {
         {QStringLiteral("remove-server"), RemoveServer},
         {QStringLiteral("volumes"), Volumes},
         {QStringLiteral("set-volume-root"), SetVolumeRoot},
+        {QStringLiteral("check-volumes"), CheckVolumes},
         {QStringLiteral("add-user"), AddUser},
         {QStringLiteral("restrictions"), Restrictions},
         {QStringLiteral("set-password"), SetPassword},
         {QStringLiteral("check-password"), CheckPassword},
         {QStringLiteral("catalog"), Catalog},
         {QStringLiteral("refresh-catalog"), RefreshCatalog},
+        {QStringLiteral("posix-ids"), PosixIds},
+        {QStringLiteral("posix-id"), PosixId},
+        {QStringLiteral("posix-ranges"), PosixRanges},
     };
     const QString Name = Args.takeFirst();
     const auto Command = Commands.find(Name);
@@ -371,7 +383,8 @@ int main(int argc, char** argv) {
             std::make_shared<TSqliteStore>(StoreFolder.isEmpty() ? WorkstationStoreFolder() : StoreFolder);
         // Trees the store's client settings give an LDAP server go there (bound with the settings'
         // password file; without one that tree refuses every call).
-        TDirectoryClient Client(ConfiguredDirectory(Store, {}), Store);
+        const std::shared_ptr<TDirectoryBackend> Directory = ConfiguredDirectory(Store, {});
+        TDirectoryClient Client(Directory, ConfiguredVolumes(Store, Directory));
         TDirectoryClient::SetInstance(&Client);
         TTool Tool{*Store, Client};
         const int Result = Command->second(Tool, Args);

@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QThread>
 #include <atomic>
+#include <thread>
 
 namespace {
 const QString Unterricht = Q("NDS:\\\\SCHULE\\unterricht");
@@ -104,7 +105,7 @@ private Q_SLOTS:
             QCOMPARE(Trustees.ItemAt(1)->Rights().Mask(), 0x100);
             QCOMPARE(Folder->Trustees().Item(Q("klasse müß.schule"))->Rights().Mask(), 0x041);
         }
-        QCOMPARE(ReadRaw(Dir.filePath(Q("directory.db")), Q("PRAGMA user_version")).toInt(), 2);
+        QCOMPARE(ReadRaw(Dir.filePath(Q("directory.db")), Q("PRAGMA user_version")).toInt(), 3);
         QCOMPARE(ReadRaw(Dir.filePath(Q("directory.db")), Q("SELECT COUNT(*) FROM catalog_rows")).toInt(), 0);
         QVERIFY(TSqliteStore(Dir.path()).FieldType(Q("NDSCAT:Actual Object Count")));
     }
@@ -388,6 +389,86 @@ private Q_SLOTS:
         FDir->SetFullName(Unterricht);
         FDir->Entries()->Add(Q("Organizational Unit"), Q("weg"));
         QVERIFY(!Store.FindTrustee(Folder, Unit->FullName()));
+    }
+
+    // POSIX identities: a user gets its container's gid as primary group, given first; ids come
+    // from the store's ranges, once each, also to two stores allocating at once on the same file;
+    // an id given stays, and that of a deleted object is not given again.
+    void PosixIdentities_data() {
+        QTest::addColumn<bool>("Concurrent");
+        QTest::newRow("one writer") << false;
+        QTest::newRow("two writers at once") << true;
+    }
+    void PosixIdentities() {
+        QFETCH(bool, Concurrent);
+        using TKind = TPosixIdentity::TKind;
+        TSqliteStore& Store = *FStore->Store;
+        Store.SetPosixRange(TKind::User, {20000, 29999});
+        Store.SetPosixRange(TKind::Group, {30000, 39999});
+        const TObjectRef Exam = Store.Resolve(Q("NDS:\\\\SCHULE\\unterricht\\pruefung\\EDV1_B01"));
+        QVERIFY(!Store.PosixIdentity(Exam));
+        const TPosixIdentity Id = Store.EnsurePosixIdentity(Exam);
+        QCOMPARE(Id.Id, 20000);
+        QCOMPARE(Id.PrimaryGid, 30000);
+        QCOMPARE(Id.LoginName, Q("EDV1_B01"));
+        QCOMPARE(Store.PosixIdentity(Store.Resolve(Unterricht + Q("\\pruefung")))->Id, 30000);
+        QCOMPARE(Store.EnsurePosixIdentity(Exam).Id, 20000);
+        // A user without "Home Directory" has none; a student's maps onto the volume's folder.
+        QCOMPARE(Id.HomeDirectory, QString());
+        const QStringList Students = Store.Search(Store.Resolve(Schueler + Q("\\5a")), {}, Q("User"), 1);
+        QVERIFY(Students.size() >= 20);
+
+        QStringList Reversed = Students;
+        std::reverse(Reversed.begin(), Reversed.end());
+        std::vector<QHash<QString, qint64>> Seen(Concurrent ? 2 : 1);
+        auto Writer = [&](size_t Index, const QStringList& Names) {
+            TSqliteStore Own(Store.Folder());
+            for (const QString& Name : Names)
+                Seen[Index].insert(Name, Own.EnsurePosixIdentity(Own.Resolve(Name)).Id);
+        };
+        if (Concurrent) {
+            std::thread First(Writer, 0, Students), Second(Writer, 1, Reversed);
+            First.join();
+            Second.join();
+        } else {
+            Writer(0, Students);
+        }
+        for (const auto& S : Seen)
+            for (const QString& Name : Students)
+                QCOMPARE(S.value(Name), Store.PosixIdentity(Store.Resolve(Name))->Id);
+        const TPosixIdentity Student = *Store.PosixIdentity(Store.Resolve(Students.first()));
+        QCOMPARE(Student.PrimaryGid, Store.PosixIdentity(Store.Resolve(Schueler + Q("\\5a")))->Id);
+        QCOMPARE(Student.HomeDirectory, Store.LocalPath(Q("\\\\SRV1\\DATA\\home\\schueler\\5a\\") +
+                                                        Students.first().section(u'\\', -1)));
+
+        // The rest of the tree in one step; a second step finds nothing to give.
+        const TObjectRef Tree = Store.Resolve(Q("NDS:\\\\SCHULE"));
+        QVERIFY(Store.EnsurePosixIdentities(Tree) > 200);
+        QCOMPARE(Store.EnsurePosixIdentities(Tree), 0);
+        const QString Db = Store.Folder() + Q("/directory.db");
+        QCOMPARE(
+            ReadRaw(Db, Q("SELECT COUNT(*) - COUNT(DISTINCT kind || ':' || number) FROM posix_ids")).toInt(),
+            0);
+        QCOMPARE(
+            ReadRaw(Db,
+                    Q("SELECT COUNT(*) FROM objects o WHERE layout IN ('User', 'Organization', "
+                      "'Organizational Unit') AND NOT EXISTS (SELECT 1 FROM posix_ids WHERE object_id=o.id)"))
+                .toInt(),
+            0);
+        QCOMPARE(ReadRaw(Db, Q("SELECT MIN(number) FROM posix_ids WHERE kind=0")).toInt(), 20000);
+        const qint64 Highest = ReadRaw(Db, Q("SELECT MAX(number) FROM posix_ids WHERE kind=0")).toLongLong();
+
+        // Deleted, then made again: a new id, and the stale reference is an unknown trustee.
+        const TObjectRef Gone = Store.Resolve(Students.last());
+        Store.DeleteObject(Gone);
+        QCOMPARE(CodeOf([&] { Store.EnsurePosixIdentity(Gone); }), ERR_NO_SUCH_ENTRY);
+        const TObjectRef Again = Store.CreateUser(Store.Resolve(Schueler + Q("\\5a")),
+                                                  Students.last().section(u'\\', -1), Q("Neu"), nullptr);
+        QCOMPARE(Store.EnsurePosixIdentity(Again).Id, Highest + 1);
+        QCOMPARE(CodeOf([&] {
+                     Store.EnsurePosixIdentity(Store.Resolve(Q("NDS:\\\\SCHULE\\dienste\\SRV1_DATA")));
+                 }),
+                 ERR_INVALID_REQUEST);
     }
 };
 

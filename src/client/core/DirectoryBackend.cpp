@@ -3,6 +3,9 @@
 #include "EDirectoryError.h"
 #include "Layouts.h"
 #include "Names.h"
+#include "PosixIds.h"
+
+#include <algorithm>
 
 TObjectRef TDirectoryBackend::Resolve(const QString& FullName) {
     TObjectRef Ref;
@@ -61,6 +64,29 @@ std::optional<TPosixIdentity> TDirectoryBackend::PosixIdentity(const TObjectRef&
 }
 
 TPosixIdentity TDirectoryBackend::EnsurePosixIdentity(const TObjectRef& Object) {
-    ThrowDirectoryError(ERR_INVALID_REQUEST,
-                        QStringLiteral("Dieses Verzeichnis vergibt keine POSIX-Kennungen: %1").arg(Object.FullName));
+    ThrowDirectoryError(
+        ERR_INVALID_REQUEST,
+        QStringLiteral("Dieses Verzeichnis vergibt keine POSIX-Kennungen: %1").arg(Object.FullName));
+}
+
+int TDirectoryBackend::EnsurePosixIdentities(const TObjectRef& Base) {
+    QStringList Names;
+    if (!Base.IsTreeRoot() && PosixKindOfLayout(Base.Layout))
+        Names.append(Base.FullName);
+    for (const char* Layout : {"Organization", "Organizational Unit", "User"})
+        Names += Search(Base, QString(), QString::fromLatin1(Layout), 2);
+    // Containers first, each before the ones below it, so that a user finds its primary group.
+    std::stable_sort(Names.begin(), Names.end(),
+                     [](const QString& A, const QString& B) { return A.count(u'\\') < B.count(u'\\'); });
+    int Given = 0;
+    TDirectoryTransaction T(*this);
+    for (const QString& Name : Names) {
+        const TObjectRef Object = Resolve(Name);
+        if (!PosixIdentity(Object)) {
+            EnsurePosixIdentity(Object);
+            ++Given;
+        }
+    }
+    T.Commit();
+    return Given;
 }

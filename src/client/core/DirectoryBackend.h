@@ -70,7 +70,8 @@ struct TPosixIdentity {
     TKind Kind = TKind::Group;
     qint64 Id = -1;         // the uid of a user, the gid of a container
     qint64 PrimaryGid = -1; // a user's primary group: its container's gid; -1 for a container
-    QString LoginName;      // a user's login name on the file server; "" for a container
+    QString LoginName;      // a user's login name on the file server (its name); "" for a container
+    QString HomeDirectory;  // a user's home folder as a path, from "Home Directory"; "" for none
 };
 
 // One value a catalog gathered: the object's full name, the field and the value, typed as reads
@@ -153,14 +154,20 @@ public:
     virtual void SetPassword(const TObjectRef& Object, const QString& Password) = 0;
     virtual bool CheckPassword(const TObjectRef& Object, const QString& Password) = 0;
 
-    // POSIX identities. The identity an object holds; none when it holds none yet, or when it is no
-    // user or container.
+    // POSIX identities. The identity an object holds; none when it holds none yet (a user: until
+    // its container holds one too), or when it is no user or container.
     virtual std::optional<TPosixIdentity> PosixIdentity(const TObjectRef& Object);
     // The identity an object holds, given to it first when it holds none: ids are allocated
     // atomically, so that two workstations never hand out the same one, and a user gets its
-    // container's identity first (its primary group). Throws ERR_INVALID_REQUEST for an object that
-    // can have none, and where the directory keeps no identities.
+    // container's identity first (its primary group). An object the directory does not (yet) hold
+    // throws ERR_NO_SUCH_ENTRY, as an unknown trustee does, so that callers that wait for a new
+    // object wait for its identity alike. Throws ERR_INVALID_REQUEST for an object that can have
+    // none, and where the directory keeps no identities.
     virtual TPosixIdentity EnsurePosixIdentity(const TObjectRef& Object);
+    // Gives every user and container in the subtree of Base (Base included) that holds no identity
+    // one; answers how many it gave. This default ensures object by object in one transaction; a
+    // backend that can allocates in bulk.
+    virtual int EnsurePosixIdentities(const TObjectRef& Base);
 
     // Catalogs (layout "NDSCAT:Master Catalog"). Starts the refresh of a catalog and returns at
     // once; false when a refresh of it runs already, which then goes on alone. In the background

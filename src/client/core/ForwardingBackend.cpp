@@ -86,6 +86,9 @@ std::optional<TPosixIdentity> TForwardingBackend::PosixIdentity(const TObjectRef
 TPosixIdentity TForwardingBackend::EnsurePosixIdentity(const TObjectRef& Object) {
     return Target(Object.FullName).EnsurePosixIdentity(Object);
 }
+int TForwardingBackend::EnsurePosixIdentities(const TObjectRef& Base) {
+    return Target(Base.FullName).EnsurePosixIdentities(Base);
+}
 bool TForwardingBackend::StartCatalogRefresh(const TObjectRef& Catalog) {
     return Target(Catalog.FullName).StartCatalogRefresh(Catalog);
 }

@@ -43,6 +43,7 @@ public:
     bool CheckPassword(const TObjectRef& Object, const QString& Password) override;
     std::optional<TPosixIdentity> PosixIdentity(const TObjectRef& Object) override;
     TPosixIdentity EnsurePosixIdentity(const TObjectRef& Object) override;
+    int EnsurePosixIdentities(const TObjectRef& Base) override;
     bool StartCatalogRefresh(const TObjectRef& Catalog) override;
     std::vector<TCatalogRow> CatalogRows(const TObjectRef& Catalog) override;
     void WaitForCatalogRefreshes() override;

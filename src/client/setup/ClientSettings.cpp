@@ -50,3 +50,27 @@ std::vector<TLdapSettings> ReadClientSettings(const QString& File) {
     }
     return Result;
 }
+
+std::vector<TVolume> ReadPosixVolumes(const QString& File) {
+    std::vector<TVolume> Result;
+    if (!QFileInfo::exists(File))
+        return Result;
+    QSettings S(File, QSettings::IniFormat);
+    for (const QString& Tree : S.childGroups()) {
+        S.beginGroup(Tree + QStringLiteral("/Volume"));
+        for (const QString& Server : S.childGroups()) {
+            S.beginGroup(Server);
+            for (const QString& Volume : S.childKeys()) {
+                const QString Root = Value(S, Volume);
+                if (Root.isEmpty() || !QFileInfo(Root).isAbsolute())
+                    ThrowDirectoryError(ERR_INVALID_REQUEST,
+                                        QStringLiteral("%1: Volume \\\\%2\\%3 braucht einen absoluten Ordner")
+                                            .arg(File, Server, Volume));
+                Result.push_back({Server, Volume, Root, QString()});
+            }
+            S.endGroup();
+        }
+        S.endGroup();
+    }
+    return Result;
+}

@@ -3,6 +3,7 @@
 #include <LdapConnection.h>
 
 #include <QString>
+#include <VolumeStore.h>
 #include <vector>
 
 // The client's settings say per tree where its directory lives. "client.ini" in the folder of the
@@ -19,4 +20,9 @@
 // A tree without a group, or with Directory=embedded, stays in the embedded store. No password is
 // ever written there or into the store.
 std::vector<TLdapSettings> ReadClientSettings(const QString& File);
+// The volumes of any tree's group that lie on real folders of a file server's disk (or a mount of
+// it with POSIX ACLs and extended attributes), one key per volume:
+//   Volume\SRV1\DATA=/srv/parvon/data
+// Every other volume stays in the embedded store.
+std::vector<TVolume> ReadPosixVolumes(const QString& File);
 QString ClientSettingsFile(const QString& StoreFolder);

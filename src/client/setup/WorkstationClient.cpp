@@ -6,6 +6,7 @@
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <LdapDirectory.h>
+#include <PosixVolumes.h>
 #include <SqliteStore.h>
 #include <TreeRouter.h>
 
@@ -54,10 +55,25 @@ std::shared_ptr<TDirectoryBackend> ConfiguredDirectory(const std::shared_ptr<TSq
     return std::make_shared<TTreeRouter>(Store, std::move(Routes));
 }
 
+std::shared_ptr<TVolumeStore> ConfiguredVolumes(const std::shared_ptr<TSqliteStore>& Store,
+                                                const std::shared_ptr<TDirectoryBackend>& Directory) {
+    std::vector<TVolume> Posix = ReadPosixVolumes(ClientSettingsFile(Store->Folder()));
+    if (Posix.empty())
+        return Store;
+    auto Resolve = [Directory](const QString& FullName) {
+        TObjectRef Ref;
+        if (!Directory->TryResolve(FullName, Ref))
+            ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Unbekanntes Objekt %1").arg(FullName));
+        return Directory->EnsurePosixIdentity(Ref);
+    };
+    return std::make_shared<TPosixVolumes>(std::move(Posix), Store, Resolve);
+}
+
 std::unique_ptr<TDirectoryClient> OpenConfiguredClient(const TBindPasswordPrompt& Prompt,
                                                        const QString& Folder) {
     const std::shared_ptr<TSqliteStore> Store = OpenWorkstationStore(Folder);
-    return std::make_unique<TDirectoryClient>(ConfiguredDirectory(Store, Prompt), Store);
+    const std::shared_ptr<TDirectoryBackend> Directory = ConfiguredDirectory(Store, Prompt);
+    return std::make_unique<TDirectoryClient>(Directory, ConfiguredVolumes(Store, Directory));
 }
 
 void InstallWorkstationClient(const TBindPasswordPrompt& Prompt) {

@@ -7,6 +7,7 @@
 class TDirectoryBackend;
 class TDirectoryClient;
 class TSqliteStore;
+class TVolumeStore;
 
 // Whom the client binds as on a server that holds a tree.
 struct TBindRequest {
@@ -25,6 +26,12 @@ using TBindPasswordPrompt =
 // OpenConfiguredClient says) and every other tree to the store.
 std::shared_ptr<TDirectoryBackend> ConfiguredDirectory(const std::shared_ptr<TSqliteStore>& Store,
                                                        const TBindPasswordPrompt& Prompt);
+
+// The volume store over Store that the settings describe: the store itself, or the POSIX volume
+// store for the volumes the settings place on real folders (ids resolved through Directory) over
+// it. Throws, before anything is written, for a root folder without ACLs or extended attributes.
+std::shared_ptr<TVolumeStore> ConfiguredVolumes(const std::shared_ptr<TSqliteStore>& Store,
+                                                const std::shared_ptr<TDirectoryBackend>& Directory);
 
 // The workstation's client: its store (in Folder, as OpenWorkstationStore takes it) holds the
 // volumes and every tree the settings leave there; each tree the settings give a server is served

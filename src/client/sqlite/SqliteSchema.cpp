@@ -71,6 +71,14 @@ const char* const CatalogTables[] = {
     "CREATE INDEX IF NOT EXISTS catalog_rows_catalog ON catalog_rows(catalog_id)",
 };
 
+// The POSIX identities: a user's uid (kind 0) or a container's gid (kind 1), each number given once
+// per kind. The counters the ids are taken from are settings.
+const char* const PosixTables[] = {
+    "CREATE TABLE IF NOT EXISTS posix_ids(object_id INTEGER PRIMARY KEY REFERENCES objects(id) ON DELETE "
+    "CASCADE,"
+    " kind INTEGER NOT NULL, number INTEGER NOT NULL, UNIQUE(kind, number))",
+};
+
 // The field types that came with the catalog rows.
 const char* const CatalogFields[] = {"NDSCAT:Attribute List", "NDSCAT:Actual Object Count",
                                      "NDSCAT:Actual Value Count"};
@@ -110,6 +118,7 @@ void CreateDb(TSqlConnection& Db) {
     ExecuteAll(Db, Tables);
     ExecuteAll(Db, TrusteeTable);
     ExecuteAll(Db, CatalogTables);
+    ExecuteAll(Db, PosixTables);
     SeedFieldTypes(Db);
 }
 
@@ -155,9 +164,13 @@ void AddCatalogRows(TSqlConnection& Db) {
                 TQuery(Db, Insert, F.Name, F.Syntax, F.SingleValued ? 1 : 0, F.MaxLength, F.Name);
 }
 
+void AddPosixIds(TSqlConnection& Db) {
+    ExecuteAll(Db, PosixTables);
+}
+
 // Steps from one layout to the next; the index is the layout a step starts from.
 using TStep = void (*)(TSqlConnection&);
-constexpr TStep Steps[] = {UpdateFromUnnumbered, AddCatalogRows};
+constexpr TStep Steps[] = {UpdateFromUnnumbered, AddCatalogRows, AddPosixIds};
 static_assert(std::size(Steps) == CurrentVersion);
 
 void UpdateDb(TSqlConnection& Db, int FromVersion) {

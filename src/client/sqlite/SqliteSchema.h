@@ -7,7 +7,7 @@ class TSqlConnection;
 namespace SqliteSchema {
 
 // The layout this program writes.
-constexpr int CurrentVersion = 2;
+constexpr int CurrentVersion = 3;
 
 // Lays out a new, empty database in one transaction.
 void Create(TSqlConnection& Db);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <DirectoryBackend.h>
+#include <PosixIds.h>
 #include <VolumeStore.h>
 
 #include <QString>
@@ -51,6 +52,15 @@ public:
     // interactive ones, so that tests building many directories stay fast. The program never calls
     // it; checking takes the limits a hash was made with.
     void UseMinimalPasswordCostForTests();
+    // POSIX identities are taken from the ranges of the store's settings ("POSIX UID Range" and
+    // "POSIX GID Range", 10000-59999 unless set), each kind from a counter that only goes up, so
+    // that the id of a deleted object is never given again. Setting a range throws for a store that
+    // may only be read; ids given already stay.
+    TPosixRange PosixRange(TPosixIdentity::TKind Kind);
+    void SetPosixRange(TPosixIdentity::TKind Kind, const TPosixRange& Range);
+    // How a user's "Home Directory" becomes its home folder; by default through this store's
+    // volume map.
+    void SetHomePathMap(THomePathMap Map) { FHomePathMap = std::move(Map); }
 
     // TDirectoryBackend
     QStringList Trees() override;
@@ -79,6 +89,9 @@ public:
     void RollbackTransaction() override;
     void SetPassword(const TObjectRef& Object, const QString& Password) override;
     bool CheckPassword(const TObjectRef& Object, const QString& Password) override;
+    std::optional<TPosixIdentity> PosixIdentity(const TObjectRef& Object) override;
+    TPosixIdentity EnsurePosixIdentity(const TObjectRef& Object) override;
+    int EnsurePosixIdentities(const TObjectRef& Base) override;
     bool StartCatalogRefresh(const TObjectRef& Catalog) override;
     std::vector<TCatalogRow> CatalogRows(const TObjectRef& Catalog) override;
     void WaitForCatalogRefreshes() override;
@@ -107,5 +120,6 @@ private:
     QString FFolder;
     std::unique_ptr<TSqliteStoreParts> P;
     bool FMinimalPasswordCost = false;
+    THomePathMap FHomePathMap;
     std::unique_ptr<TSqliteCatalogs> FCatalogs; // goes first, waiting for its refreshes
 };

@@ -1,0 +1,198 @@
+#include "PosixAcl.h"
+
+#include <EDirectoryError.h>
+#include <Rights.h>
+
+#include <QFile>
+#include <QStringList>
+
+#include <acl/libacl.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/acl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const FlagsAttr = "user.parvon.flags";
+const char* const TrusteesAttr = "user.parvon.trustees";
+constexpr int LetterBits = 0x1FB;
+
+[[noreturn]] void Fail(const QString& What, const QString& Path, int Errno) {
+    ThrowDirectoryError(Errno == ENOENT || Errno == ENOTDIR || Errno == ELOOP ? ERR_INVALID_PATH : -1,
+                        QStringLiteral("%1 %2: %3").arg(What, Path, QString::fromLocal8Bit(strerror(Errno))));
+}
+
+// The attribute's value; empty when the folder has none.
+QByteArray GetAttr(const TFolderFd& F, const char* Name) {
+    for (;;) {
+        const ssize_t Size = fgetxattr(F.Fd(), Name, nullptr, 0);
+        if (Size < 0) {
+            if (errno == ENODATA)
+                return {};
+            Fail(QStringLiteral("Erweiterte Attribute nicht lesbar:"), F.Path(), errno);
+        }
+        QByteArray Value(Size, Qt::Uninitialized);
+        const ssize_t Got = fgetxattr(F.Fd(), Name, Value.data(), Value.size());
+        if (Got >= 0) {
+            Value.truncate(Got);
+            return Value;
+        }
+        if (errno != ERANGE) // grown meanwhile: ask again
+            Fail(QStringLiteral("Erweiterte Attribute nicht lesbar:"), F.Path(), errno);
+    }
+}
+
+void SetAttr(const TFolderFd& F, const char* Name, const QByteArray& Value) {
+    const int Rc = Value.isEmpty() ? fremovexattr(F.Fd(), Name)
+                                   : fsetxattr(F.Fd(), Name, Value.constData(), Value.size(), 0);
+    if (Rc != 0 && !(Value.isEmpty() && errno == ENODATA))
+        Fail(QStringLiteral("Erweiterte Attribute nicht schreibbar:"), F.Path(), errno);
+}
+
+QByteArray ProcPath(const TFolderFd& F) {
+    return "/proc/self/fd/" + QByteArray::number(F.Fd());
+}
+
+class TAcl {
+public:
+    explicit TAcl(acl_t A = nullptr) : FAcl(A) {}
+    ~TAcl() {
+        if (FAcl)
+            acl_free(FAcl);
+    }
+    TAcl(const TAcl&) = delete;
+    TAcl& operator=(const TAcl&) = delete;
+    acl_t Get() const { return FAcl; }
+
+private:
+    acl_t FAcl;
+};
+
+QByteArray PermText(int Perms) {
+    QByteArray T = "---";
+    if (Perms & 4)
+        T[0] = 'r';
+    if (Perms & 2)
+        T[1] = 'w';
+    if (Perms & 1)
+        T[2] = 'x';
+    return T;
+}
+
+// The ACL of the record, its mask calculated; the same for the access and the default ACL.
+acl_t WantedAcl(const TPosixRecord& R, const QString& Path) {
+    QByteArray Text = "u::rwx,g::---,o::---";
+    for (const TPosixTrustee& T : R.Trustees)
+        Text +=
+            (T.User ? ",u:" : ",g:") + QByteArray::number(T.Id) + ':' + PermText(PosixPermissions(T.Rights));
+    acl_t A = acl_from_text(Text.constData());
+    if (!A)
+        Fail(QStringLiteral("ACL nicht darstellbar für"), Path, errno);
+    if (acl_calc_mask(&A) != 0) {
+        acl_free(A);
+        Fail(QStringLiteral("ACL nicht darstellbar für"), Path, errno);
+    }
+    return A;
+}
+
+} // namespace
+
+TFolderFd::TFolderFd(const QString& Path) : FPath(Path) {
+    FFd = open(QFile::encodeName(Path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (FFd < 0)
+        Fail(QStringLiteral("Ordner nicht zu öffnen:"), Path, errno);
+}
+
+TFolderFd::~TFolderFd() {
+    if (FFd >= 0)
+        close(FFd);
+}
+
+TPosixRecord ReadRecord(const TFolderFd& Folder) {
+    TPosixRecord R;
+    const QList<QByteArray> Flags = GetAttr(Folder, FlagsAttr).split(' ');
+    R.DeleteInhibit = Flags.contains("DI");
+    R.RenameInhibit = Flags.contains("RI");
+    const QString Text = QString::fromUtf8(GetAttr(Folder, TrusteesAttr));
+    for (const QString& Line : Text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList F = Line.split(QLatin1Char('\t'));
+        if (F.size() != 3 || F[0].size() != 8 || F[1].size() < 3 || F[1][1] != QLatin1Char(':') ||
+            F[2].isEmpty())
+            continue;
+        TPosixTrustee T;
+        T.User = F[1][0] == QLatin1Char('u');
+        bool Ok = false;
+        T.Id = F[1].mid(2).toLongLong(&Ok);
+        if (!Ok || T.Id < 0 || (!T.User && F[1][0] != QLatin1Char('g')))
+            continue;
+        T.Rights = LettersToRights(QString(F[0]).remove(QLatin1Char('-')));
+        T.FullName = F[2];
+        R.Trustees.push_back(T);
+    }
+    return R;
+}
+
+void WriteRecord(const TFolderFd& Folder, const TPosixRecord& Record) {
+    QByteArrayList Flags;
+    if (Record.DeleteInhibit)
+        Flags << "DI";
+    if (Record.RenameInhibit)
+        Flags << "RI";
+    QString Text;
+    for (const TPosixTrustee& T : Record.Trustees)
+        Text += RightsText(T.Rights & LetterBits) + QLatin1Char('\t') +
+                (T.User ? QLatin1String("u:") : QLatin1String("g:")) + QString::number(T.Id) +
+                QLatin1Char('\t') + T.FullName + QLatin1Char('\n');
+    SetAttr(Folder, TrusteesAttr, Text.toUtf8());
+    SetAttr(Folder, FlagsAttr, Flags.join(' '));
+}
+
+int PosixPermissions(int Rights) {
+    if (Rights & RightBit(TRight::Supervisor))
+        return 7;
+    int P = 0;
+    if (Rights & (RightBit(TRight::Read) | RightBit(TRight::FileScan)))
+        P |= 4 | 1;
+    if (Rights & (RightBit(TRight::Write) | RightBit(TRight::Create) | RightBit(TRight::Erase) |
+                  RightBit(TRight::Modify)))
+        P |= 2 | 1;
+    return P;
+}
+
+void ProjectAcl(const TFolderFd& Folder, const TPosixRecord& Record) {
+    if (Record.Trustees.empty())
+        return;
+    const TAcl Wanted(WantedAcl(Record, Folder.Path()));
+    if (acl_set_fd(Folder.Fd(), Wanted.Get()) != 0 ||
+        acl_set_file(ProcPath(Folder).constData(), ACL_TYPE_DEFAULT, Wanted.Get()) != 0)
+        Fail(QStringLiteral("ACL nicht zu setzen für"), Folder.Path(), errno);
+}
+
+bool AclMatches(const TFolderFd& Folder, const TPosixRecord& Record) {
+    if (Record.Trustees.empty())
+        return true;
+    const TAcl Wanted(WantedAcl(Record, Folder.Path()));
+    const TAcl Access(acl_get_fd(Folder.Fd()));
+    const TAcl Default(acl_get_file(ProcPath(Folder).constData(), ACL_TYPE_DEFAULT));
+    if (!Access.Get() || !Default.Get())
+        Fail(QStringLiteral("ACL nicht lesbar für"), Folder.Path(), errno);
+    return acl_cmp(Access.Get(), Wanted.Get()) == 0 && acl_cmp(Default.Get(), Wanted.Get()) == 0;
+}
+
+QString PosixSupportProblem(const QString& Folder) {
+    const int Fd =
+        open(QFile::encodeName(Folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (Fd < 0)
+        return QStringLiteral("den Ordner gibt es nicht oder er ist nicht zu öffnen");
+    QString Problem;
+    if (fgetxattr(Fd, FlagsAttr, nullptr, 0) < 0 && errno == ENOTSUP)
+        Problem = QStringLiteral("sein Dateisystem kennt keine erweiterten Attribute");
+    else if (fgetxattr(Fd, "system.posix_acl_access", nullptr, 0) < 0 && errno == ENOTSUP)
+        Problem = QStringLiteral("sein Dateisystem kennt keine POSIX-ACL");
+    close(Fd);
+    return Problem;
+}

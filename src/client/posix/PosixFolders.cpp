@@ -1,0 +1,195 @@
+#include "PosixAcl.h"
+#include "PosixVolumes.h"
+
+#include <EDirectoryError.h>
+#include <Rights.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+namespace {
+
+[[noreturn]] void AssignmentGone() {
+    ThrowDirectoryError(ERR_NO_SUCH_VALUE, QStringLiteral("Die Trustee-Zuweisung gibt es nicht mehr"));
+}
+
+TPosixTrustee* FindIn(TPosixRecord& R, const QString& Trustee) {
+    for (TPosixTrustee& T : R.Trustees)
+        if (T.FullName.compare(Trustee, Qt::CaseInsensitive) == 0)
+            return &T;
+    return nullptr;
+}
+
+QString ParentOf(const QString& Local) {
+    return QFileInfo(Local).absolutePath();
+}
+
+} // namespace
+
+template <typename F> void TPosixVolumes::Update(const TFolderKey& Folder, F Change) {
+    const TFolderFd Fd(Folder.Text);
+    TPosixRecord R = ReadRecord(Fd);
+    Change(R);
+    WriteRecord(Fd, R);
+    ProjectAcl(Fd, R);
+}
+
+bool TPosixVolumes::ParentSticky(const QString& Local) const {
+    struct stat St {};
+    return lstat(QFile::encodeName(ParentOf(Local)).constData(), &St) == 0 && (St.st_mode & S_ISVTX);
+}
+
+void TPosixVolumes::SetParentSticky(const TFolderKey& Folder) {
+    const TVolume& V = VolumeOfKey(Folder);
+    if (Folder.Text == V.RootFolder) // its parent lies outside the volume
+        return;
+    const TFolderFd Parent(ParentOf(Folder.Text));
+    struct stat St {};
+    if (fstat(Parent.Fd(), &St) != 0 ||
+        (!(St.st_mode & S_ISVTX) && fchmod(Parent.Fd(), (St.st_mode & 07777) | S_ISVTX) != 0))
+        ThrowDirectoryError(-1,
+                            QStringLiteral("Der Ordner %1 kann nicht geschützt werden").arg(Parent.Path()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Flags
+
+bool TPosixVolumes::FolderFlag(const TFolderKey& Folder, TFolderFlag Flag) {
+    if (!OwnKey(Folder))
+        return TForwardingVolumeStore::FolderFlag(Folder, Flag);
+    const TPosixRecord R = ReadRecord(TFolderFd(Folder.Text));
+    return Flag == TFolderFlag::DeleteInhibit ? R.DeleteInhibit : R.RenameInhibit;
+}
+
+void TPosixVolumes::SetFolderFlag(const TFolderKey& Folder, TFolderFlag Flag, bool On) {
+    if (!OwnKey(Folder))
+        return TForwardingVolumeStore::SetFolderFlag(Folder, Flag, On);
+    if (On)
+        SetParentSticky(Folder);
+    Update(Folder, [&](TPosixRecord& R) {
+        (Flag == TFolderFlag::DeleteInhibit ? R.DeleteInhibit : R.RenameInhibit) = On;
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Trustees
+
+QStringList TPosixVolumes::Trustees(const TFolderKey& Folder) {
+    if (!OwnKey(Folder))
+        return TForwardingVolumeStore::Trustees(Folder);
+    QStringList L;
+    for (const TPosixTrustee& T : ReadRecord(TFolderFd(Folder.Text)).Trustees)
+        L.append(T.FullName);
+    return L;
+}
+
+std::optional<int> TPosixVolumes::FindTrustee(const TFolderKey& Folder, const QString& Trustee) {
+    if (!OwnKey(Folder))
+        return TForwardingVolumeStore::FindTrustee(Folder, Trustee);
+    TPosixRecord R = ReadRecord(TFolderFd(Folder.Text));
+    if (const TPosixTrustee* T = FindIn(R, Trustee))
+        return T->Rights;
+    return std::nullopt;
+}
+
+void TPosixVolumes::AddTrustee(const TFolderKey& Folder, const QString& Trustee) {
+    if (!OwnKey(Folder))
+        return TForwardingVolumeStore::AddTrustee(Folder, Trustee);
+    if (FindTrustee(Folder, Trustee))
+        return;
+    // Resolved before anything is written: a trustee without an id yet fails as an unknown one.
+    if (!FResolver)
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Keine POSIX-Kennung für %1").arg(Trustee));
+    const TPosixIdentity Id = FResolver(Trustee);
+    if (Id.Id < 0)
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Keine POSIX-Kennung für %1").arg(Trustee));
+    Update(Folder, [&](TPosixRecord& R) {
+        if (!FindIn(R, Trustee))
+            R.Trustees.push_back({Trustee, Id.Kind == TPosixIdentity::TKind::User, Id.Id, 0});
+    });
+}
+
+int TPosixVolumes::TrusteeRights(const TFolderKey& Folder, const QString& Trustee) {
+    if (!OwnKey(Folder))
+        return TForwardingVolumeStore::TrusteeRights(Folder, Trustee);
+    const std::optional<int> Rights = FindTrustee(Folder, Trustee);
+    if (!Rights)
+        AssignmentGone();
+    return *Rights;
+}
+
+void TPosixVolumes::ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
+                                        int Revoke) {
+    if (!OwnKey(Folder))
+        return TForwardingVolumeStore::ChangeTrusteeRights(Folder, Trustee, Grant, Revoke);
+    Update(Folder, [&](TPosixRecord& R) {
+        TPosixTrustee* T = FindIn(R, Trustee);
+        if (!T)
+            AssignmentGone();
+        T->Rights = (T->Rights | Grant) & ~Revoke & 0x1FB;
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Whole volumes
+
+std::vector<TFolderState> TPosixVolumes::FolderStates(const QString& Server, const QString& Volume) {
+    const TVolume* V = Own(Server, Volume);
+    if (!V)
+        return TForwardingVolumeStore::FolderStates(Server, Volume);
+    std::vector<TFolderState> States;
+    auto Add = [&](const QString& Local) {
+        const TPosixRecord R = ReadRecord(TFolderFd(Local));
+        if (R.Empty())
+            return;
+        TFolderState S;
+        S.Path =
+            Local == V->RootFolder
+                ? QString()
+                : QDir(V->RootFolder).relativeFilePath(Local).replace(QLatin1Char('/'), QLatin1Char('\\'));
+        S.DeleteInhibit = R.DeleteInhibit;
+        S.RenameInhibit = R.RenameInhibit;
+        for (const TPosixTrustee& T : R.Trustees) {
+            S.Trustees.append(T.FullName);
+            S.Rights.append(T.Rights);
+        }
+        States.push_back(std::move(S));
+    };
+    Add(V->RootFolder);
+    QDirIterator It(V->RootFolder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (It.hasNext())
+        Add(It.next());
+    return States;
+}
+
+QStringList TPosixVolumes::CheckFolders(bool Repair) {
+    QStringList Faulty;
+    for (const TVolume& V : FVolumes) {
+        for (const TFolderState& S : FolderStates(V.Server, V.Volume)) {
+            const QString Local = S.Path.isEmpty()
+                                      ? V.RootFolder
+                                      : V.RootFolder + QLatin1Char('/') +
+                                            QString(S.Path).replace(QLatin1Char('\\'), QLatin1Char('/'));
+            const TFolderKey Key{-1, Local};
+            const TFolderFd Fd(Local);
+            const TPosixRecord R = ReadRecord(Fd);
+            const bool NeedsSticky = (R.DeleteInhibit || R.RenameInhibit) && Local != V.RootFolder;
+            if (AclMatches(Fd, R) && (!NeedsSticky || ParentSticky(Local)))
+                continue;
+            Faulty.append(QStringLiteral("\\\\%1\\%2").arg(V.Server, V.Volume) +
+                          (S.Path.isEmpty() ? QString() : QLatin1Char('\\') + S.Path));
+            if (Repair) {
+                ProjectAcl(Fd, R);
+                if (NeedsSticky)
+                    SetParentSticky(Key);
+            }
+        }
+    }
+    Faulty.sort(Qt::CaseInsensitive);
+    return Faulty;
+}
