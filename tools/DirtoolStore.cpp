@@ -4,6 +4,7 @@
 
 #include <DemoTree.h>
 #include <WorkstationStore.h>
+#include <DirectoryBackend.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <Ldif.h>
@@ -113,9 +114,11 @@ int ImportVolumes(TTool& Tool, const QStringList& Args) {
 
 int Trees(TTool& Tool, const QStringList& Args) {
     Need(Args, 0, 0);
-    TSqliteStore& Store = Tool.Store;
-    const QStringList Connected = Store.ConnectedTrees();
-    for (const QString& Tree : Store.Trees())
+    // The client's trees: the store's and those the client settings give an LDAP server, which
+    // count as connected.
+    TDirectoryBackend& Directory = Tool.Client.Directory();
+    const QStringList Connected = Directory.ConnectedTrees();
+    for (const QString& Tree : Directory.Trees())
         Out() << (Connected.contains(TreeArgFullName(Tree), Qt::CaseInsensitive) ? "* " : "  ") << Tree
               << '\n';
     return 0;
