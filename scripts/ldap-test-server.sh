@@ -4,6 +4,8 @@
 #   scripts/ldap-test-server.sh start [FOLDER]   start it and print the connection values
 #   scripts/ldap-test-server.sh env [FOLDER]     print the connection values again
 #   scripts/ldap-test-server.sh stop [FOLDER]    stop the server and remove its folder
+#   scripts/ldap-test-server.sh revive [FOLDER]  start a server that was killed again, on its port
+#                                                 with its database; prints the values anew
 #
 # FOLDER holds everything: configuration (cn=config), database, socket, log, password file. It
 # defaults to $PARVON_LDAP_DIR; without either, start makes a new folder under ${TMPDIR:-/tmp}.
@@ -245,8 +247,37 @@ Stop() {
   rm -rf "$Dir"
 }
 
+# Starts slapd again on the port and database of a server that was killed (kill -9 in tests).
+Revive() {
+  local Dir Pid Url Ldapi
+  Dir=$(Folder "${1:-}")
+  # shellcheck disable=SC1091
+  source "$Dir/env"
+  ! Alive "$PARVON_LDAP_PID" || Fail "the server in $Dir still runs"
+  Url=$PARVON_LDAP_URL
+  Ldapi=$PARVON_LDAP_LDAPI_URL
+  rm -f "$Dir/ldapi" "$Dir/slapd.pid"
+  for _ in $(seq 100); do
+    setsid slapd -d none -F "$Dir/slapd.d" -h "$Url/ $Ldapi" </dev/null >>"$Dir/slapd.log" 2>&1 &
+    Pid=$!
+    for _ in $(seq 200); do
+      Alive "$Pid" || break
+      if ldapwhoami -x -H "$Ldapi" -D "$PARVON_LDAP_BIND_DN" -y "$Dir/rootpw" >/dev/null 2>&1; then
+        sed -i "s/^export PARVON_LDAP_PID=.*/export PARVON_LDAP_PID='$Pid'/" "$Dir/env"
+        cat "$Dir/env"
+        return
+      fi
+      sleep 0.05
+    done
+    Alive "$Pid" && kill "$Pid"
+    sleep 0.1 # the port may still be held by the killed server's sockets
+  done
+  Fail "slapd did not start again (log: $Dir/slapd.log)"
+}
+
 case "${1:-}" in
   start) Start "${2:-}" ;;
+  revive) Revive "${2:-}" ;;
   env)
     Dir=$(Folder "${2:-}")
     [ -f "$Dir/env" ] || Fail "the server in $Dir did not start"

@@ -3,6 +3,8 @@
 #include "Dirtool.h"
 
 #include <DemoTree.h>
+#include <DirectoryBackend.h>
+#include <WorkstationStore.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <Ldif.h>
@@ -114,9 +116,11 @@ int ImportVolumes(TTool& Tool, const QStringList& Args) {
 
 int Trees(TTool& Tool, const QStringList& Args) {
     Need(Args, 0, 0);
-    TSqliteStore& Store = Tool.Store;
-    const QStringList Connected = Store.ConnectedTrees();
-    for (const QString& Tree : Store.Trees())
+    // The client's trees: the store's and those the client settings give an LDAP server, which
+    // count as connected.
+    TDirectoryBackend& Directory = Tool.Client.Directory();
+    const QStringList Connected = Directory.ConnectedTrees();
+    for (const QString& Tree : Directory.Trees())
         Out() << (Connected.contains(TreeArgFullName(Tree), Qt::CaseInsensitive) ? "* " : "  ") << Tree
               << '\n';
     return 0;

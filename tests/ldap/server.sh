@@ -50,6 +50,7 @@ echo "paged search: $Found entries in $Pages pages"
 mkdir "$Work/store"
 printf '[SCHULE]\nDirectory=ldap\nUrl=%s\nBase=%s\nBindDn=%s\nPasswordFile=%s\n' "$PARVON_LDAP_URL" \
   "$PARVON_LDAP_BASE" "$PARVON_LDAP_BIND_DN" "$PARVON_LDAP_PASSWORD_FILE" >"$Work/store/client.ini"
+grep -qx '. SCHULE' <<<"$(Dirtool "$Work/store" trees)" || Fail "trees does not list the LDAP tree"
 Katalog='NDS:\\SCHULE\dienste\benutzer'
 Started=$(date +%s%N)
 Refreshed=$(Dirtool "$Work/store" refresh-catalog "$Katalog") || Fail "refresh-catalog failed"

@@ -90,6 +90,34 @@ public:
     }
     void Thaw() { ::kill(Value("PARVON_LDAP_PID").toInt(), SIGCONT); }
 
+    // Kills the server's process (kill -9) and returns once it is gone.
+    void Kill() {
+        const int Pid = Value("PARVON_LDAP_PID").toInt();
+        ::kill(Pid, SIGKILL);
+        QElapsedTimer T;
+        T.start();
+        while (T.elapsed() < 10000) {
+            QFile Stat(QStringLiteral("/proc/%1/stat").arg(Pid));
+            if (!Stat.open(QIODevice::ReadOnly))
+                break;
+            const QByteArray Line = Stat.readAll();
+            const qsizetype Close = Line.lastIndexOf(')');
+            if (Close < 0 || Line.mid(Close + 2, 1) == "Z")
+                break;
+            std::this_thread::yield();
+        }
+    }
+    // Starts a killed server again on its port with its database; false when it does not start.
+    bool Revive() {
+        QProcess P;
+        P.start(Script(), {QStringLiteral("revive"), FFolder});
+        if (!P.waitForFinished(60000) || P.exitCode() != 0)
+            return false;
+        ReadEnv(P.readAllStandardOutput());
+        FAdmin.reset();
+        return true;
+    }
+
     // Puts the directory back as it was when the server started; the first call notes that state.
     void Reset() {
         std::map<QString, TLdapEntry> Now = ReadAll();
@@ -159,7 +187,12 @@ private:
                             ">/dev/null 2>&1; rm -rf \"$2\"")
                  .arg(QCoreApplication::applicationPid()),
              Script(), FFolder, FTemp.path()});
-        for (const QByteArray& Line : P.readAllStandardOutput().split('\n')) {
+        ReadEnv(P.readAllStandardOutput());
+        return QString();
+    }
+
+    void ReadEnv(const QByteArray& Text) {
+        for (const QByteArray& Line : Text.split('\n')) {
             // export NAME='VALUE'
             const qsizetype Eq = Line.indexOf('=');
             if (!Line.startsWith("export ") || Eq < 0)
@@ -169,7 +202,6 @@ private:
                 V = V.mid(1, V.size() - 2);
             FEnv.insert(QString::fromUtf8(Line.mid(7, Eq - 7)), QString::fromUtf8(V));
         }
-        return QString();
     }
 
     TLdapConnection& Admin() {

@@ -186,12 +186,13 @@ public:
 };
 
 // Full names a backend resolved before, found again without a look-up; objects are never renamed,
-// so only a deletion or a rollback empties it. Names are kept as they were asked, so a name seen
-// before resolves without a new string; another spelling resolves once more. Bounded in size.
+// so only a deletion or a rollback empties it. Names are kept as they were asked and as the object
+// has it, case-folded, so that any spelling of a name seen before resolves without a look-up (which
+// a transaction whose writes the server defers needs for the objects it created). Bounded in size.
 class TResolvedNames {
 public:
     bool Find(const QString& FullName, TObjectRef& Out) const {
-        auto It = FNames.constFind(FullName);
+        auto It = FNames.constFind(FullName.toCaseFolded());
         if (It == FNames.constEnd())
             return false;
         Out = *It;
@@ -200,14 +201,14 @@ public:
     void Insert(const TObjectRef& Object, const QString& AskedAs = {}) {
         if (FNames.size() >= 200000)
             FNames.clear();
-        FNames.insert(Object.FullName, Object);
+        FNames.insert(Object.FullName.toCaseFolded(), Object);
         if (!AskedAs.isEmpty() && AskedAs != Object.FullName)
-            FNames.insert(AskedAs, Object);
+            FNames.insert(AskedAs.toCaseFolded(), Object);
     }
     void Clear() { FNames.clear(); }
 
 private:
-    QHash<QString, TObjectRef> FNames; // full name as asked or canonical -> object
+    QHash<QString, TObjectRef> FNames; // full name as asked or canonical, case-folded -> object
 };
 
 // The checks of every backend before it creates an object: a known layout, a good name, a layout

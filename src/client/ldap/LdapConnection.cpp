@@ -2,8 +2,10 @@
 
 #include "LdapValues.h"
 
+#include <Clock.h>
 #include <EDirectoryError.h>
 
+#include <QMutexLocker>
 #include <QScopeGuard>
 
 #include <cstring>
@@ -90,11 +92,24 @@ const TLdapAttribute* TLdapEntry::Find(const QString& Name) const {
 }
 
 TLdapConnection::TLdapConnection(TLdapSettings Settings, const QString& Password)
-    : FSettings(std::move(Settings)), FPassword(Password.toUtf8()) {}
+    : TLdapConnection(std::move(Settings), std::make_shared<const TLdapSecret>(Password),
+                      std::make_shared<TLdapReach>()) {}
+
+TLdapConnection::TLdapConnection(TLdapSettings Settings, std::shared_ptr<const TLdapSecret> Password,
+                                 std::shared_ptr<TLdapReach> Reach)
+    : FSettings(std::move(Settings)), FPassword(std::move(Password)), FReach(std::move(Reach)) {}
 
 TLdapConnection::~TLdapConnection() {
+    if (FGroupDepth > 0)
+        AbortWrites();
     Drop();
-    FPassword.fill('\0');
+}
+
+void TLdapConnection::NoteUnreachable(int Code, const QString& Message) {
+    QMutexLocker Lock(&FReach->Mutex);
+    FReach->FailedAt = TClock::Now();
+    FReach->Code = Code;
+    FReach->Message = Message;
 }
 
 void TLdapConnection::Drop() {
@@ -110,21 +125,32 @@ void TLdapConnection::Connect() {
 LDAP* TLdapConnection::Handle() {
     if (FLd)
         return FLd;
+    // A server that did not answer a moment ago gets a short try only within the timeout, so that
+    // many calls together do not wait much longer than one.
+    int Budget = FSettings.TimeoutMs;
+    {
+        QMutexLocker Lock(&FReach->Mutex);
+        if (FReach->FailedAt.isValid() && TClock::Now() < FReach->FailedAt.addMSecs(FSettings.TimeoutMs))
+            Budget = qMin(Budget, 250);
+    }
     QByteArray Server;
     bool StartTls = false;
     if (!ParseUrl(FSettings.Url, Server, StartTls))
         ThrowDirectoryError(ERR_INVALID_REQUEST,
-                            QStringLiteral("Invalid LDAP URL \"%1\"").arg(FSettings.Url));
-    const QString Where = QStringLiteral("server %1").arg(QString::fromUtf8(Server));
+                            QStringLiteral("Ungültige LDAP-Adresse \"%1\"").arg(FSettings.Url));
+    const QString Where = QStringLiteral("Server %1").arg(QString::fromUtf8(Server));
     int Rc = ldap_initialize(&FLd, Server.constData());
     if (Rc != LDAP_SUCCESS) {
         FLd = nullptr;
         Fail(Rc, Where);
     }
+    // Connect, StartTLS and bind together wait at most the timeout.
+    const QDateTime Deadline = TClock::Now().addMSecs(Budget);
+    const auto Left = [&Deadline] { return int(qMax<qint64>(1, TClock::Now().msecsTo(Deadline))); };
     // Until the bind succeeded the handle is no connection: a failed StartTLS or bind drops it.
     try {
         const int Version = LDAP_VERSION3;
-        const timeval Timeout = TimeVal(FSettings.TimeoutMs);
+        const timeval Timeout = TimeVal(Budget);
         ldap_set_option(FLd, LDAP_OPT_PROTOCOL_VERSION, &Version);
         ldap_set_option(FLd, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
         ldap_set_option(FLd, LDAP_OPT_NETWORK_TIMEOUT, &Timeout);
@@ -132,38 +158,48 @@ LDAP* TLdapConnection::Handle() {
         if (StartTls && (Rc = ldap_start_tls_s(FLd, nullptr, nullptr)) != LDAP_SUCCESS)
             Fail(Rc, Where + QStringLiteral(", StartTLS"));
         // An empty password would bind without authentication: never what a bind DN asks for.
-        if (FPassword.isEmpty() && !FSettings.BindDn.isEmpty()) {
+        if (FPassword->Size() == 0 && !FSettings.BindDn.isEmpty()) {
             Drop();
-            ThrowDirectoryError(
-                ERR_FAILED_AUTHENTICATION,
-                QStringLiteral("LDAP %1: no password to bind as %2").arg(Where, FSettings.BindDn));
+            ThrowDirectoryError(ERR_FAILED_AUTHENTICATION,
+                                QStringLiteral("Kein Kennwort für die Anmeldung als %2 am %1")
+                                    .arg(Where, FSettings.BindDn));
         }
-        berval Credentials = Borrow(FPassword);
+        berval Credentials{ber_len_t(FPassword->Size()), const_cast<char*>(FPassword->Data())};
         int Id = 0;
         const QByteArray Dn = FSettings.BindDn.toUtf8();
+        const QString What = Where + QStringLiteral(", Anmeldung als %1").arg(FSettings.BindDn);
         Rc = ldap_sasl_bind(FLd, Dn.constData(), LDAP_SASL_SIMPLE, &Credentials, nullptr, nullptr, &Id);
         if (Rc != LDAP_SUCCESS)
-            Fail(Rc, Where + QStringLiteral(", bind as %1").arg(FSettings.BindDn));
-        TLdapMessage Result = Wait(Id, true, Where + QStringLiteral(", bind as %1").arg(FSettings.BindDn));
-        CheckResult(Result.get(), Where + QStringLiteral(", bind as %1").arg(FSettings.BindDn));
+            Fail(Rc, What);
+        TLdapMessage Result = Wait(Id, true, What, Left());
+        CheckResult(Result.get(), What);
+    } catch (const EDirectoryError& E) {
+        Drop();
+        if (E.Code() == ERR_TRANSPORT_FAILURE)
+            NoteUnreachable(E.Code(), E.Message());
+        throw;
     } catch (...) {
         Drop();
         throw;
     }
+    ++FConnections;
+    QMutexLocker Lock(&FReach->Mutex);
+    FReach->FailedAt = QDateTime();
     return FLd;
 }
 
-TLdapMessage TLdapConnection::Wait(int MessageId, bool All, const QString& What) {
-    timeval Timeout = TimeVal(FSettings.TimeoutMs);
+TLdapMessage TLdapConnection::Wait(int MessageId, bool All, const QString& What, int Ms) {
+    timeval Timeout = TimeVal(Ms < 0 ? FSettings.TimeoutMs : Ms);
     LDAPMessage* Message = nullptr;
     const int Rc = ldap_result(FLd, MessageId, All ? LDAP_MSG_ALL : LDAP_MSG_ONE, &Timeout, &Message);
     if (Rc == 0) {
         ldap_abandon_ext(FLd, MessageId, nullptr, nullptr);
         Drop();
-        ThrowDirectoryError(ERR_TRANSPORT_FAILURE,
-                            QStringLiteral("LDAP %1: the server did not answer within %2 s")
-                                .arg(What)
-                                .arg(FSettings.TimeoutMs / 1000.0));
+        const QString Message = QStringLiteral("%1 (%2: keine Antwort innerhalb von %3 s)")
+                                    .arg(GermanLdapText(LDAP_TIMEOUT), What)
+                                    .arg((Ms < 0 ? FSettings.TimeoutMs : Ms) / 1000.0);
+        NoteUnreachable(ERR_TRANSPORT_FAILURE, Message);
+        ThrowDirectoryError(ERR_TRANSPORT_FAILURE, Message);
     }
     if (Rc < 0) {
         int Code = LDAP_SERVER_DOWN;
@@ -266,7 +302,7 @@ bool TLdapConnection::Search(const QString& Base, TScope Scope, const QString& F
     R.Scope = Scope == TScope::Base       ? LDAP_SCOPE_BASE
               : Scope == TScope::OneLevel ? LDAP_SCOPE_ONELEVEL
                                           : LDAP_SCOPE_SUBTREE;
-    R.What = QStringLiteral("search below %1").arg(Base);
+    R.What = QStringLiteral("Suche unter %1").arg(Base.isEmpty() ? QStringLiteral("der Wurzel") : Base);
     std::vector<QByteArray> Names;
     for (const QString& A : Attributes)
         Names.push_back(A.toUtf8());
@@ -303,8 +339,8 @@ bool TLdapConnection::Search(const QString& Base, TScope Scope, const QString& F
             } while (!Cookie.isEmpty());
             return true;
         } catch (const EDirectoryError& E) {
-            if (Attempt > 0 || E.Code() != ERR_TRANSPORT_FAILURE ||
-                E.Message().contains(QLatin1String("did not answer")))
+            QMutexLocker Lock(&FReach->Mutex);
+            if (Attempt > 0 || E.Code() != ERR_TRANSPORT_FAILURE || FReach->FailedAt.isValid())
                 throw;
         }
     }
@@ -318,37 +354,42 @@ int TLdapConnection::Count(const QString& Base, TScope Scope, const QString& Fil
 }
 
 void TLdapConnection::Add(const QString& Dn, const std::vector<TLdapAttribute>& Attributes) {
-    const QString What = QStringLiteral("add %1").arg(Dn);
-    LDAP* Ld = Handle();
+    const QString What = QStringLiteral("Anlegen von %1").arg(Dn);
+    LDAPControl** Controls = nullptr;
+    LDAP* Ld = WriteHandle(Controls);
     TModArrays Mods(Attributes, LDAP_MOD_ADD);
     int Id = 0;
-    const int Rc = ldap_add_ext(Ld, Dn.toUtf8().constData(), Mods.List.data(), nullptr, nullptr, &Id);
+    const int Rc = ldap_add_ext(Ld, Dn.toUtf8().constData(), Mods.List.data(), Controls, nullptr, &Id);
     if (Rc != LDAP_SUCCESS)
         Fail(Rc, What);
-    CheckResult(Wait(Id, true, What).get(), What);
+    CheckWrite(Wait(Id, true, What).get(), What);
+    if (FGroupDepth > 0 && FTxnId.isEmpty())
+        FAdded.append(Dn);
 }
 
 void TLdapConnection::Replace(const QString& Dn, const std::vector<TLdapAttribute>& Attributes) {
     if (Attributes.empty())
         return;
-    const QString What = QStringLiteral("modify %1").arg(Dn);
-    LDAP* Ld = Handle();
+    const QString What = QStringLiteral("Ändern von %1").arg(Dn);
+    LDAPControl** Controls = nullptr;
+    LDAP* Ld = WriteHandle(Controls);
     TModArrays Mods(Attributes, LDAP_MOD_REPLACE);
     int Id = 0;
-    const int Rc = ldap_modify_ext(Ld, Dn.toUtf8().constData(), Mods.List.data(), nullptr, nullptr, &Id);
+    const int Rc = ldap_modify_ext(Ld, Dn.toUtf8().constData(), Mods.List.data(), Controls, nullptr, &Id);
     if (Rc != LDAP_SUCCESS)
         Fail(Rc, What);
-    CheckResult(Wait(Id, true, What).get(), What);
+    CheckWrite(Wait(Id, true, What).get(), What);
 }
 
 void TLdapConnection::Delete(const QString& Dn) {
-    const QString What = QStringLiteral("delete %1").arg(Dn);
-    LDAP* Ld = Handle();
+    const QString What = QStringLiteral("Löschen von %1").arg(Dn);
+    LDAPControl** Controls = nullptr;
+    LDAP* Ld = WriteHandle(Controls);
     int Id = 0;
-    const int Rc = ldap_delete_ext(Ld, Dn.toUtf8().constData(), nullptr, nullptr, &Id);
+    const int Rc = ldap_delete_ext(Ld, Dn.toUtf8().constData(), Controls, nullptr, &Id);
     if (Rc != LDAP_SUCCESS)
         Fail(Rc, What);
-    CheckResult(Wait(Id, true, What).get(), What);
+    CheckWrite(Wait(Id, true, What).get(), What);
 }
 
 QString TLdapConnection::FilterValue(const QString& Value, bool Wildcards) {

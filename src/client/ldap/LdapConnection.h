@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -10,6 +12,7 @@
 
 typedef struct ldap LDAP;
 typedef struct ldapmsg LDAPMessage;
+typedef struct ldapcontrol LDAPControl;
 
 // How the client reaches the LDAP server that holds one directory tree.
 struct TLdapSettings {
@@ -41,9 +44,37 @@ struct TLdapMessageFree {
 };
 using TLdapMessage = std::unique_ptr<LDAPMessage, TLdapMessageFree>;
 
-// A bound connection to one server. Each wait for an answer lasts at most the settings' timeout; a
-// connection that failed or timed out is dropped and opened anew by the next call. Failures throw
-// EDirectoryError with the client's status code (StatusOfLdapResult); no message holds a password.
+// The bind password in memory of its own: locked (never swapped, left out of core dumps), read-only
+// once written, and wiped when the last connection that binds with it goes.
+class TLdapSecret {
+public:
+    explicit TLdapSecret(const QString& Password);
+    ~TLdapSecret();
+    TLdapSecret(const TLdapSecret&) = delete;
+    TLdapSecret& operator=(const TLdapSecret&) = delete;
+    const char* Data() const { return FData; }
+    size_t Size() const { return FSize; }
+
+private:
+    char* FData = nullptr;
+    size_t FSize = 0;
+};
+
+// Whether a server answered lately, shared by the connections to it: after a time-out or a failed
+// connect, every call within the timeout fails at once with that reason instead of waiting again,
+// so that a command (and the catalog worker) ends within the timeout however many calls it makes.
+struct TLdapReach {
+    QMutex Mutex;
+    QDateTime FailedAt; // invalid: no failure since the last successful bind
+    int Code = 0;
+    QString Message;
+};
+
+// A bound connection to one server. Each wait for an answer lasts at most the settings' timeout
+// (connect and bind together as well); a connection that failed or timed out is dropped and opened
+// anew by the next call. Failures throw EDirectoryError with the client's status code
+// (StatusOfLdapResult) and a German message that keeps the server's text and the LDAP code; no
+// message holds a password.
 class TLdapConnection {
 public:
     TLdapConnection(TLdapSettings Settings, const QString& Password);
@@ -55,7 +86,7 @@ public:
     // A connection of its own to the same server with the same credentials, not yet connected;
     // for work on another thread, which must never use this connection's handle.
     std::unique_ptr<TLdapConnection> Twin() const {
-        return std::make_unique<TLdapConnection>(FSettings, QString::fromUtf8(FPassword));
+        return std::unique_ptr<TLdapConnection>(new TLdapConnection(FSettings, FPassword, FReach));
     }
     // Connects and binds unless connected.
     void Connect();
@@ -74,6 +105,17 @@ public:
     void Replace(const QString& Dn, const std::vector<TLdapAttribute>& Attributes);
     void Delete(const QString& Dn);
 
+    // A group of writes (Add, Replace, Delete) that lands whole or not at all. Where the server
+    // offers LDAP transactions (RFC 5805) the writes go into one, which the server applies at the
+    // commit in one step; they are deferred, so reads inside the group do not see them. Without
+    // transactions the entries added are noted and deleted again by AbortWrites. A connection lost
+    // inside a transaction fails every further write of the group. Nested groups join the outer.
+    void BeginWrites();
+    void CommitWrites();
+    void AbortWrites() noexcept;
+    // Whether the server offers transactions (asked once).
+    bool OffersTransactions();
+
     // Sets the password of an entry: the password modify operation (RFC 3062) where the server offers
     // it and the settings allow it, else a replace of userPassword with a salted hash; an empty
     // password removes it.
@@ -86,6 +128,8 @@ public:
     static QString FilterValue(const QString& Value, bool Wildcards = false);
 
 private:
+    TLdapConnection(TLdapSettings Settings, std::shared_ptr<const TLdapSecret> Password,
+                    std::shared_ptr<TLdapReach> Reach);
     struct TRequest {
         QByteArray Base, Filter;
         int Scope = 0;
@@ -101,17 +145,35 @@ private:
     void Drop();
     // Waits for the answer (one message, or all of it) to a request; throws on time-out or a lost
     // connection.
-    TLdapMessage Wait(int MessageId, bool All, const QString& What);
+    TLdapMessage Wait(int MessageId, bool All, const QString& What, int Ms = -1);
+    // The handle for a write and the controls that put it into the open transaction (started here
+    // on the group's first write).
+    LDAP* WriteHandle(LDAPControl**& Controls);
+    void CheckWrite(LDAPMessage* Result, const QString& What);
+    void NoteUnreachable(int Code, const QString& Message);
+    bool OffersExtension(const char* Oid);
     // Throws for a result code other than success.
     void CheckResult(LDAPMessage* Result, const QString& What);
     [[noreturn]] void Fail(int Code, const QString& What);
     bool OffersPasswordModify();
 
     TLdapSettings FSettings;
-    QByteArray FPassword;
+    std::shared_ptr<const TLdapSecret> FPassword;
+    std::shared_ptr<TLdapReach> FReach;
     LDAP* FLd = nullptr;
     int FPasswordModify = -1; // -1: not yet asked
+    int FTransactions = -1;   // -1: not yet asked
+    int FGroupDepth = 0;
+    QByteArray FTxnId;     // the open transaction; empty: none (yet)
+    quint64 FConnections = 0;    // connections opened so far
+    quint64 FTxnConnection = 0;  // the one the transaction was opened on
+    std::shared_ptr<LDAPControl> FTxnControl; // names FTxnId
+    LDAPControl* FTxnControls[2] = {nullptr, nullptr};
+    QStringList FAdded; // without transactions: the entries the group added, to delete on abort
 };
+
+// German text of the LDAP result codes a user meets; "" for others.
+QString GermanLdapText(int Result);
 
 // The client's status code for an LDAP result code (no such object -601, already exists -606, ...);
 // LdapResults.cpp, with the messages of failed requests.

@@ -351,19 +351,30 @@ void TLdapDirectory::DeleteObject(const TObjectRef& Object) {
     FResolved.Clear();
 }
 
-// Each write is one LDAP operation; a transaction only groups them.
+// A transaction is one group of writes of the connection (LdapConnection.h): one LDAP transaction
+// where the server offers them.
 void TLdapDirectory::BeginTransaction() {
     ++FTransactionDepth;
+    FConnection.BeginWrites();
 }
 
 void TLdapDirectory::CommitTransaction() {
-    if (FTransactionDepth > 0)
-        --FTransactionDepth;
+    if (FTransactionDepth == 0)
+        return;
+    --FTransactionDepth;
+    try {
+        FConnection.CommitWrites();
+    } catch (...) {
+        FResolved.Clear();
+        throw;
+    }
 }
 
 void TLdapDirectory::RollbackTransaction() {
-    if (FTransactionDepth > 0)
-        --FTransactionDepth;
+    if (FTransactionDepth == 0)
+        return;
+    FTransactionDepth = 0;
+    FConnection.AbortWrites();
     FResolved.Clear();
 }
 

@@ -19,8 +19,10 @@
 // the DN model (Dn.h); object keys hold DNs. What differs from the embedded store:
 // - subordinates and search results come in the server's order (OpenLDAP: by name while they fit
 //   in one page of 500, in creation order past that); the program sorts what it shows;
-// - every write is one LDAP operation, and transactions only group them: a rollback undoes
-//   nothing that was written;
+// - a transaction is an LDAP transaction where the server offers them (writes are deferred to
+//   the commit: inside one, reads do not see its writes; the objects it created resolve from the
+//   names noted at creation); without them a rollback deletes the objects the transaction
+//   created, and undoes no other write;
 // - the server keeps "creatorsName", "modifiersName" and "GUID" (entryUUID) itself and refuses
 //   writes to them; "Revision" and "Used By" hold nothing; "Object Class" reads as the layout;
 // - a field the object's classes do not allow is refused by the server (-609);

@@ -44,20 +44,13 @@ QString ReadPasswordFile(const QString& Path) {
 }
 
 bool TLdapConnection::OffersPasswordModify() {
-    if (FPasswordModify < 0) {
-        bool Offered = false;
-        Search(QString(), TScope::Base, QStringLiteral("(objectClass=*)"),
-               {QStringLiteral("supportedExtension")}, [&Offered](const TLdapEntry& E) {
-                   if (const TLdapAttribute* A = E.Find(QStringLiteral("supportedExtension")))
-                       Offered = A->Values.contains(QByteArray(LDAP_EXOP_MODIFY_PASSWD));
-               });
-        FPasswordModify = Offered ? 1 : 0;
-    }
+    if (FPasswordModify < 0)
+        FPasswordModify = OffersExtension(LDAP_EXOP_MODIFY_PASSWD) ? 1 : 0;
     return FPasswordModify == 1;
 }
 
 void TLdapConnection::SetPassword(const QString& Dn, const QString& Password) {
-    const QString What = QStringLiteral("password of %1").arg(Dn);
+    const QString What = QStringLiteral("Kennwort von %1").arg(Dn);
     QByteArray Bytes = Password.toUtf8();
     if (Bytes.isEmpty()) {
         try {

@@ -48,17 +48,60 @@ int StatusOfLdapResult(int Result) {
     }
 }
 
+QString GermanLdapText(int Result) {
+    switch (Result) {
+    case LDAP_INVALID_CREDENTIALS:
+        return QStringLiteral("Benutzer oder Kennwort ist falsch");
+    case LDAP_SERVER_DOWN:
+    case LDAP_CONNECT_ERROR:
+    case LDAP_UNAVAILABLE:
+    case LDAP_BUSY:
+        return QStringLiteral("Der LDAP-Server ist nicht erreichbar");
+    case LDAP_TIMEOUT:
+    case LDAP_TIMELIMIT_EXCEEDED:
+        return QStringLiteral("Der LDAP-Server hat nicht rechtzeitig geantwortet");
+    case LDAP_NO_SUCH_OBJECT:
+        return QStringLiteral("Das Objekt gibt es nicht");
+    case LDAP_ALREADY_EXISTS:
+        return QStringLiteral("Das Objekt gibt es bereits");
+    case LDAP_INSUFFICIENT_ACCESS:
+    case LDAP_STRONG_AUTH_REQUIRED:
+    case LDAP_CONFIDENTIALITY_REQUIRED:
+        return QStringLiteral("Keine Berechtigung");
+    case LDAP_CONSTRAINT_VIOLATION:
+        return QStringLiteral("Eine Einschränkung des Servers ist verletzt");
+    default:
+        return QString();
+    }
+}
+
+namespace {
+
+// "<German text> (<request>: <the server's text>; LDAP-Code <n>)"; without a German text the
+// server's text leads.
+QString ResultMessage(int Code, const QString& What, const QString& Detail) {
+    QString Server = Text(ldap_err2string(Code));
+    if (!Detail.isEmpty())
+        Server += QStringLiteral(", ") + Detail;
+    const QString German = GermanLdapText(Code);
+    const QString Inner = QStringLiteral("%1: %2; LDAP-Code %3").arg(What, Server).arg(Code);
+    return German.isEmpty() ? QStringLiteral("LDAP-Fehler (%1)").arg(Inner)
+                            : QStringLiteral("%1 (%2)").arg(German, Inner);
+}
+
+} // namespace
+
 void TLdapConnection::Fail(int Code, const QString& What) {
-    QString Message = QStringLiteral("LDAP %1: %2").arg(What, Text(ldap_err2string(Code)));
+    QString Detail;
     if (FLd) {
         char* Diagnostic = nullptr;
         if (ldap_get_option(FLd, LDAP_OPT_DIAGNOSTIC_MESSAGE, &Diagnostic) == LDAP_OPT_SUCCESS &&
             Diagnostic) {
-            if (*Diagnostic)
-                Message += QStringLiteral(" (%1)").arg(Text(Diagnostic));
+            Detail = Text(Diagnostic);
             ldap_memfree(Diagnostic);
         }
     }
+    const QString Message = ResultMessage(Code, What, Detail);
     const int Status = StatusOfLdapResult(Code);
     if (Status == ERR_TRANSPORT_FAILURE || Code < 0)
         Drop(); // the state of the connection is unknown: the next call opens a new one
@@ -79,8 +122,5 @@ void TLdapConnection::CheckResult(LDAPMessage* Result, const QString& What) {
     const int Status = StatusOfLdapResult(Code);
     if (Status == ERR_TRANSPORT_FAILURE)
         Drop();
-    QString Message = QStringLiteral("LDAP %1: %2").arg(What, Text(ldap_err2string(Code)));
-    if (!Detail.isEmpty())
-        Message += QStringLiteral(" (%1)").arg(Detail);
-    ThrowDirectoryError(Status, Message);
+    ThrowDirectoryError(Status, ResultMessage(Code, What, Detail));
 }
