@@ -32,7 +32,8 @@
 set -euo pipefail
 
 Root=$(cd "$(dirname "$0")/.." && pwd -P)
-Schemas=(/etc/ldap/schema/core /etc/ldap/schema/cosine /etc/ldap/schema/inetorgperson "$Root/ldap/parvon")
+Schemas=(/etc/ldap/schema/core /etc/ldap/schema/cosine /etc/ldap/schema/inetorgperson /etc/ldap/schema/nis
+         "$Root/ldap/parvon")
 export PATH="$PATH:/usr/sbin:/sbin"
 
 Fail() {
@@ -129,6 +130,7 @@ olcSuffix: $Base
 olcRootDN: cn=admin,$Base
 olcRootPW: $Hash
 olcDbIndex: objectClass eq
+olcDbIndex: uidNumber,gidNumber eq
 olcDbIndex: cn,sn,givenName,fullName eq,sub
 olcDbIndex: o,ou eq
 olcDbIndex: member,groupMembership,hostServer eq

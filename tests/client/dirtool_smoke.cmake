@@ -35,6 +35,14 @@ run(a 0 "-R----F-  ${schueler}\\5a" trustees "\\\\SRV1\\DATA\\home\\Tausch\\schu
 run(a 0 "Delete Inhibit: on" flags "\\\\SRV1\\DATA\\home\\Tausch\\schueler\\5a")
 run(a 0 "* SCHULE" trees)
 run(a 2 "" list "${schueler}\\fehlt")
+# POSIX ids: the demo tree has none until the console gives them, then the same ones for good.
+run(a 1 "none" posix-id "${schueler}\\5a")
+run(a 0 "uids: 20000-29999" posix-ranges 20000-29999 30000-39999)
+run(a 0 "ids given" posix-ids)
+run(a 0 ": 0 ids given" posix-ids "${schueler}")
+run(a 0 "gid=300" posix-id "${schueler}\\5a")
+run(a 0 "gid=300" posix-id "${schueler}\\5a\\bauer_greta")
+run(a 0 "home/schueler/5a/bauer_greta" posix-id "${schueler}\\5a\\bauer_greta")
 run(a 0 "" export SCHULE "${WORK}/a.ldif")
 # A school moves: the tree and the volumes into an empty store, which is then ready for the program
 # (connected to the tree, a connection to the server) and exports the same again.

@@ -4,7 +4,7 @@ Root=$(cd "$(dirname "$0")/../.." && pwd -P)
 export PATH="$PATH:/usr/sbin:/sbin"
 umask 077
 Schemas=(/etc/ldap/schema/core.schema /etc/ldap/schema/cosine.schema /etc/ldap/schema/inetorgperson.schema
-         "$Root/ldap/parvon.schema")
+         /etc/ldap/schema/nis.schema "$Root/ldap/parvon.schema")
 if ! command -v slapd >/dev/null || ! command -v ldapsearch >/dev/null; then
   echo "SKIPPED: slapd or ldap-utils is not installed (scripts/install-deps.sh installs them)"
   exit 77

@@ -62,6 +62,20 @@ Exam='NDS:\\SCHULE\unterricht\pruefung\EDV1_B01'
 Dirtool "$Work/store" set-password "$Exam" <<<"Sch4rf-Geheim" >/dev/null || Fail "set-password failed"
 Dirtool "$Work/store" check-password "$Exam" <<<"Sch4rf-Geheim" >/dev/null || Fail "the password checks wrong"
 
+# POSIX ids over LDAP: the console gives a class's students and the class ids; ldapsearch shows the
+# accounts in the class's group, each with a uid number of its own; a second run gives none.
+Klasse='NDS:\\SCHULE\unterricht\schueler\7a'
+Given=$(Dirtool "$Work/store" posix-ids "$Klasse" | sed -n 's/.*: \([0-9]*\) ids given$/\1/p')
+[ "${Given:-0}" -gt 20 ] || Fail "posix-ids gave ${Given:-no} ids"
+Group=$(AsRoot '(&(objectClass=parvonPosixGroup)(ou=7a))' gidNumber | sed -n 's/^gidNumber: //p')
+[ -n "$Group" ] || Fail "the class holds no gidNumber"
+Accounts=$(AsRoot "(&(objectClass=posixAccount)(gidNumber=$Group))" uidNumber homeDirectory)
+echo "posix ids: class 7a gid $Group, $(Count '^uidNumber: ' <<<"$Accounts") accounts"
+[ "$(Count '^uidNumber: ' <<<"$Accounts")" = $((Given - 1)) ] || Fail "the class's group holds other accounts: $Accounts"
+[ -z "$(AsRoot '(objectClass=posixAccount)' uidNumber | sed -n 's/^uidNumber: //p' | sort | uniq -d)" ] ||
+  Fail "two accounts share a uid number"
+Dirtool "$Work/store" posix-ids "$Klasse" | grep -q ': 0 ids given$' || Fail "a second posix-ids gave ids again"
+
 trap 'rm -rf "$Work"' EXIT
 "$Server" stop "$Work/server"
 [ ! -e "$Work/server" ] || Fail "stop left the folder"

@@ -381,6 +381,20 @@ void TLdapConnection::Replace(const QString& Dn, const std::vector<TLdapAttribut
     CheckWrite(Wait(Id, true, What).get(), What);
 }
 
+void TLdapConnection::Modify(const QString& Dn, const std::vector<TLdapAttribute>& Deletes,
+                             const std::vector<TLdapAttribute>& Adds) {
+    const QString What = QStringLiteral("modify %1").arg(Dn);
+    LDAP* Ld = Handle();
+    TModArrays Deleted(Deletes, LDAP_MOD_DELETE), Added(Adds, LDAP_MOD_ADD);
+    std::vector<LDAPMod*> List(Deleted.List.begin(), Deleted.List.end() - 1);
+    List.insert(List.end(), Added.List.begin(), Added.List.end());
+    int Id = 0;
+    const int Rc = ldap_modify_ext(Ld, Dn.toUtf8().constData(), List.data(), nullptr, nullptr, &Id);
+    if (Rc != LDAP_SUCCESS)
+        Fail(Rc, What);
+    CheckResult(Wait(Id, true, What).get(), What);
+}
+
 void TLdapConnection::Delete(const QString& Dn) {
     const QString What = QStringLiteral("Löschen von %1").arg(Dn);
     LDAPControl** Controls = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <PosixIds.h>
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -24,6 +26,7 @@ struct TLdapSettings {
     QString PasswordFile;       // the bind password, in a file readable by its owner only; "": ask
     int TimeoutMs = 10000;      // the longest wait for any answer of the server
     bool PasswordModify = true; // passwords through the password modify operation where offered
+    TPosixRange Uids, Gids;     // the ranges POSIX ids are given from
 };
 
 // An attribute as the server holds it: its name and its values as bytes.
@@ -104,6 +107,10 @@ public:
     // One modify operation: each attribute's values replace the held ones (none: removes them).
     void Replace(const QString& Dn, const std::vector<TLdapAttribute>& Attributes);
     void Delete(const QString& Dn);
+    // One modify operation: deletes the values of Deletes, then adds those of Adds. It fails whole,
+    // changing nothing, when a value to delete is not held (ERR_NO_SUCH_VALUE) or one to add is.
+    void Modify(const QString& Dn, const std::vector<TLdapAttribute>& Deletes,
+                const std::vector<TLdapAttribute>& Adds);
 
     // A group of writes (Add, Replace, Delete) that lands whole or not at all. Where the server
     // offers LDAP transactions (RFC 5805) the writes go into one, which the server applies at the

@@ -180,8 +180,8 @@ QString TLdapDirectory::DnOfFullName(const QString& FullName) {
 
 QString TLdapDirectory::LayoutFilter(const QStringList& Layouts, bool& MatchesNothing) const {
     MatchesNothing = false;
-    if (Layouts.isEmpty()) // every object, but not the rows a catalog keeps below it
-        return QStringLiteral("(!(objectClass=parvonCatalogRows))");
+    if (Layouts.isEmpty()) // every object, but not the rows a catalog keeps below it nor the id counter
+        return QStringLiteral("(!(|(objectClass=parvonCatalogRows)(objectClass=parvonIdCounter)))");
     QStringList Terms;
     for (const QString& L : Layouts) {
         const QString C = CanonicalLayout(L);

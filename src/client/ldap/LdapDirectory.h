@@ -39,6 +39,9 @@ public:
 
     // The DN of a resolved object, and the full name of a DN below the base (throws for another).
     QString FullNameOfDn(const QString& Dn) const;
+    // How a user's "Home Directory" becomes the homeDirectory of its account; none: every account
+    // gets "/nonexistent".
+    void SetHomePathMap(THomePathMap Map) { FHomePathMap = std::move(Map); }
     // Tests: while held, catalog refreshes wait before they read or write anything.
     void HoldCatalogRefreshes(bool Hold);
 
@@ -67,6 +70,8 @@ public:
     void RollbackTransaction() override;
     void SetPassword(const TObjectRef& Object, const QString& Password) override;
     bool CheckPassword(const TObjectRef& Object, const QString& Password) override;
+    std::optional<TPosixIdentity> PosixIdentity(const TObjectRef& Object) override;
+    TPosixIdentity EnsurePosixIdentity(const TObjectRef& Object) override;
     bool StartCatalogRefresh(const TObjectRef& Catalog) override;
     std::vector<TCatalogRow> CatalogRows(const TObjectRef& Catalog) override;
     void WaitForCatalogRefreshes() override;
@@ -93,6 +98,11 @@ private:
     std::vector<TLdapAttribute> TemplateAttributes(const TObjectRef& Template);
     TLdapEntry ReadEntry(const TObjectRef& Object, const QStringList& Attributes);
 
+    // POSIX identities (LdapPosix.cpp): the counter entry ids come from, one id taken from it, and
+    // a user's home folder as "Home Directory" maps it.
+    QString CounterDn() const;
+    qint64 AllocatePosixId(TPosixIdentity::TKind Kind);
+    QString MappedHome(const TObjectRef& User);
     // Catalogs (LdapCatalogs.cpp). The refresh runs on a worker thread with a connection of its own
     // and touches no other member than the constant ones.
     class TCatalogSteps;
@@ -105,6 +115,7 @@ private:
     QHash<QString, QString> FFieldOfAttribute;
     QHash<QString, int> FTypeIndex; // upper-cased field -> index into StandardFieldTypes()
     int FTransactionDepth = 0;
+    THomePathMap FHomePathMap;
     // The layout of each object class met, "" for one of no layout; shared with the refreshes.
     mutable QMutex FLayoutsMutex;
     mutable QHash<QByteArray, QString> FLayoutOfClass;

@@ -41,6 +41,14 @@ std::vector<TLdapSettings> ReadClientSettings(const QString& File) {
                 L.TimeoutMs = int(Seconds * 1000);
             L.PasswordModify = Value(S, QStringLiteral("PasswordModify"))
                                    .compare(QLatin1String("false"), Qt::CaseInsensitive) != 0;
+            for (auto [Key, Range] : {std::pair{QStringLiteral("UidRange"), &L.Uids},
+                                      std::pair{QStringLiteral("GidRange"), &L.Gids}}) {
+                const QString Text = Value(S, Key);
+                if (!Text.isEmpty() && !ParsePosixRange(Text, *Range))
+                    ThrowDirectoryError(
+                        ERR_INVALID_REQUEST,
+                        QStringLiteral("%1: tree %2: %3 is no range: %4").arg(File, Tree, Key, Text));
+            }
             if (L.Url.isEmpty() || L.Base.isEmpty())
                 ThrowDirectoryError(ERR_INVALID_REQUEST,
                                     QStringLiteral("%1: tree %2 needs Url and Base").arg(File, Tree));

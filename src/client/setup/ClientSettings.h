@@ -17,6 +17,8 @@
 //   PasswordFile=/home/admin/.parvon-bind  optional; readable by its owner only
 //   Timeout=10                             seconds, the longest wait for any answer
 //   PasswordModify=true                    false: passwords as a userPassword replace
+//   UidRange=10000-59999                   the POSIX ids users and containers get (the
+//   GidRange=10000-59999                   defaults)
 // A tree without a group, or with Directory=embedded, stays in the embedded store. No password is
 // ever written there or into the store.
 std::vector<TLdapSettings> ReadClientSettings(const QString& File);

@@ -48,8 +48,16 @@ std::shared_ptr<TLdapDirectory> OpenServer(const TLdapSettings& Settings, const 
 std::shared_ptr<TDirectoryBackend> ConfiguredDirectory(const std::shared_ptr<TSqliteStore>& Store,
                                                        const TBindPasswordPrompt& Prompt) {
     std::vector<TTreeRouter::TRoute> Routes;
-    for (const TLdapSettings& Settings : ReadClientSettings(ClientSettingsFile(Store->Folder())))
-        Routes.push_back({Settings.Tree, OpenServer(Settings, Prompt)});
+    const std::weak_ptr<TSqliteStore> Volumes = Store;
+    for (const TLdapSettings& Settings : ReadClientSettings(ClientSettingsFile(Store->Folder()))) {
+        std::shared_ptr<TLdapDirectory> Backend = OpenServer(Settings, Prompt);
+        // An account's home folder: its "Home Directory" on the workstation's volume map.
+        Backend->SetHomePathMap([Volumes](const QString& Value) {
+            const std::shared_ptr<TSqliteStore> S = Volumes.lock();
+            return S ? HomePathOnVolumes(Value, *S) : QString();
+        });
+        Routes.push_back({Settings.Tree, std::move(Backend)});
+    }
     if (Routes.empty())
         return Store;
     return std::make_shared<TTreeRouter>(Store, std::move(Routes));
