@@ -46,36 +46,26 @@ void AfterEndSecond(TDirectoryClient& Client, const QString& Catalog) {
         QThread::msleep(10);
 }
 
-// The rows the catalog gathers, read with plain SQL on a connection of its own.
+// The raw work of a refresh with plain SQL on a connection of its own: in one transaction, delete
+// the catalog's rows before and insert the gathered rows (the same rows, in the same order). Read()
+// only reads them, for comparison.
 class TRawGather {
 public:
-    TRawGather(const QString& DatabaseFile, const QString& Container) {
+    TRawGather(const QString& DatabaseFile, const QString& Container, qint64 CatalogId)
+        : FCatalogId(CatalogId) {
         FDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench_catalog"));
         FDb.setDatabaseName(DatabaseFile);
         if (!FDb.open())
             Fail(FDb.lastError().text());
-        FQuery = QSqlQuery(FDb);
-        FQuery.setForwardOnly(true);
-        if (!FQuery.prepare(QStringLiteral(
-                "SELECT o.id, 'NDS:\\\\' || t.name || '\\' || o.dn, v.field, v.idx, v.value FROM objects o "
-                "JOIN trees t ON t.id=o.tree_id JOIN field_values v ON v.object_id=o.id "
-                "WHERE o.tree_id=(SELECT id FROM trees WHERE uname='SCHULE') AND o.path>? AND o.path<? "
-                "AND o.layout='User' AND v.field IN ('Given Name', 'Surname', 'Full Name') "
-                "ORDER BY o.path, v.field, v.idx")))
-            Fail(FQuery.lastError().text());
-        const QString Levels = Container.section(QLatin1Char('\\'), 3).toUpper();
-        FQuery.bindValue(0, Levels + QLatin1Char('\\'));
-        FQuery.bindValue(1, Levels + QLatin1Char(']'));
+        FLevels = Container.section(QLatin1Char('\\'), 3).toUpper();
     }
     ~TRawGather() {
-        FQuery = QSqlQuery();
         FDb.close();
         FDb = QSqlDatabase();
         QSqlDatabase::removeDatabase(QStringLiteral("bench_catalog"));
     }
-    qint64 Gather() {
-        if (!FQuery.exec())
-            Fail(FQuery.lastError().text());
+    qint64 Read() {
+        QSqlQuery Query = Prepare(QString());
         struct TRow {
             qint64 Object;
             QString Name, Field;
@@ -83,16 +73,55 @@ public:
             QVariant Value;
         };
         std::vector<TRow> Rows;
-        while (FQuery.next())
-            Rows.push_back({FQuery.value(0).toLongLong(), FQuery.value(1).toString(),
-                            FQuery.value(2).toString(), FQuery.value(3).toLongLong(), FQuery.value(4)});
-        FQuery.finish();
+        while (Query.next())
+            Rows.push_back({Query.value(0).toLongLong(), Query.value(1).toString(), Query.value(2).toString(),
+                            Query.value(3).toLongLong(), Query.value(4)});
         return qint64(Rows.size());
+    }
+    qint64 Write() {
+        if (!FDb.transaction())
+            Fail(FDb.lastError().text());
+        QSqlQuery Clear(FDb);
+        Clear.prepare(QStringLiteral("DELETE FROM catalog_rows WHERE catalog_id=?"));
+        Clear.bindValue(0, FCatalogId);
+        if (!Clear.exec())
+            Fail(Clear.lastError().text());
+        QSqlQuery Insert = Prepare(QStringLiteral(
+            "INSERT INTO catalog_rows(catalog_id, object_id, name, field, idx, value) SELECT ?, "));
+        const qint64 Rows = Insert.numRowsAffected();
+        if (!FDb.commit())
+            Fail(FDb.lastError().text());
+        return Rows;
     }
 
 private:
+    // The gathering statement, executed; Insert, when given, leads it and takes the catalog's id.
+    QSqlQuery Prepare(const QString& Insert) {
+        QSqlQuery Query(FDb);
+        Query.setForwardOnly(true);
+        const QString Select = Insert.isEmpty() ? QStringLiteral("SELECT ") : Insert;
+        if (!Query.prepare(
+                Select +
+                QStringLiteral(
+                    "o.id, 'NDS:\\\\' || t.name || '\\' || o.dn, v.field, v.idx, v.value FROM objects o "
+                    "JOIN trees t ON t.id=o.tree_id JOIN field_values v ON v.object_id=o.id "
+                    "WHERE o.tree_id=(SELECT id FROM trees WHERE uname='SCHULE') AND o.path>? AND "
+                    "o.path<? AND o.layout='User' AND v.field IN ('Given Name', 'Surname', 'Full Name') "
+                    "ORDER BY o.path, v.field, v.idx")))
+            Fail(Query.lastError().text());
+        int I = 0;
+        if (!Insert.isEmpty())
+            Query.bindValue(I++, FCatalogId);
+        Query.bindValue(I++, FLevels + QLatin1Char('\\'));
+        Query.bindValue(I, FLevels + QLatin1Char(']'));
+        if (!Query.exec())
+            Fail(Query.lastError().text());
+        return Query;
+    }
+
     QSqlDatabase FDb;
-    QSqlQuery FQuery;
+    QString FLevels;
+    qint64 FCatalogId;
 };
 
 // One refresh through the dialog: the time until it showed the end, the longest gap between two
@@ -171,17 +200,22 @@ QString CreateUserCatalog(TDirectoryClient& Client, const QString& Container, co
 TCatalogTiming TimeCatalog(TSqliteStore& Store, TDirectoryClient& Client, TNDK& Ndk, const QString& Container,
                            int Rounds) {
     const QString Catalog = CreateUserCatalog(Client, Container);
-    TRawGather Raw(Store.Folder() + QStringLiteral("/directory.db"), Container);
+    TRawGather Raw(Store.Folder() + QStringLiteral("/directory.db"), Container,
+                   Store.Resolve(Catalog).Key.Id);
 
     TCatalogTiming R;
-    R.RefreshMs = R.SqlMs = std::numeric_limits<double>::max();
+    R.RefreshMs = R.SqlMs = R.ReadMs = std::numeric_limits<double>::max();
     qint64 RawRows = 0;
     for (int I = 0; I < Rounds; ++I) {
-        R.RefreshMs = qMin(R.RefreshMs, CatalogRefreshMs(Client, Catalog));
         QElapsedTimer T;
         T.start();
-        RawRows = Raw.Gather();
+        RawRows = Raw.Write();
         R.SqlMs = qMin(R.SqlMs, T.nsecsElapsed() / 1e6);
+        T.start();
+        if (Raw.Read() != RawRows)
+            Fail(QStringLiteral("the rows read differ from the rows written"));
+        R.ReadMs = qMin(R.ReadMs, T.nsecsElapsed() / 1e6);
+        R.RefreshMs = qMin(R.RefreshMs, CatalogRefreshMs(Client, Catalog));
     }
     R.Objects = CatalogField(Client, Catalog, QStringLiteral("NDSCAT:Actual Object Count")).toLongLong();
     R.Values = CatalogField(Client, Catalog, QStringLiteral("NDSCAT:Actual Value Count")).toLongLong();
