@@ -311,7 +311,8 @@ private Q_SLOTS:
             if (Cut == Q("rmdir"))
                 QVERIFY(QDir((**FStore).VolumeStore().LocalPath(Home)).removeRecursively());
             else
-                Ndk().SetFieldValue(Konto(1), Q("Home Directory"), DataVolumeObjekt + Q(",home\\Tausch\\schueler"));
+                Ndk().SetFieldValue(Konto(1), Q("Home Directory"),
+                                    DataVolumeObjekt + Q(",home\\Tausch\\schueler"));
         }
         TModalSeam::Clear();
         QCOMPARE(Run(E, 1), 0);
