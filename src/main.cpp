@@ -2,11 +2,14 @@
 #include "LdapLogin_u.h"
 #include "Parvon_U.h"
 
+#include <Secrets.h>
 #include <WorkstationClient.h>
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    // A core file would hold the passwords typed into the window.
+    ForbidCoreDumps();
     QApplication App(argc, argv);
     SetupApplication(App);
     // The workstation's client follows its settings: a tree on an LDAP server asks for the bind

@@ -13,6 +13,7 @@
 #include <NWUsrGrp.h>
 #include <NWVolAdm.h>
 #include <Rights.h>
+#include <Secrets.h>
 #include <SqliteStore.h>
 #include <WorkstationClient.h>
 #include <WorkstationStore.h>
@@ -70,9 +71,12 @@ const char* const Usage =
     "                                create a user with the fields of a template (full names)\n"
     "  restrictions FULLNAME         a user's network address restriction: TCP/IP values as\n"
     "                                dotted quads, other values in their text form\n"
-    "  set-password FULLNAME         set a user's password (kept as a salted hash only)\n"
+    "  set-password FULLNAME         set a user's password in upper case, as the program sets\n"
+    "                                it (kept as a salted hash only)\n"
     "  check-password FULLNAME [PASSWORD]\n"
-    "                                check a password (exit status 0: right, 1: wrong)\n"
+    "                                check a password in upper case, as the program sets it, so\n"
+    "                                geheim and GEHEIM are the same (exit status 0: right, 1:\n"
+    "                                wrong)\n"
     "  catalog FULLNAME              a catalog's settings, the state of its last refresh and the\n"
     "                                rows it gathered\n"
     "  refresh-catalog FULLNAME      refresh a catalog, wait for the end and show its state\n"
@@ -247,17 +251,28 @@ QString PasswordOf(const QStringList& Args, int Index) {
     return Password;
 }
 
+// A password as the program passes it to the directory: in upper case.
+void Upper(TSecretText& Password) {
+    TSecretText Typed(std::move(Password.Text()));
+    Password.Text() = Typed.Text().toUpper();
+}
+
 int SetPassword(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 1);
     const TObjectRef User = PasswordUser(Tool, Args[0]);
-    Tool.Client.Directory().SetPassword(User, PasswordOf(Args, 1));
+    TSecretText Password(PasswordOf(Args, 1));
+    Upper(Password);
+    Tool.Client.Directory().SetPassword(User, Password.Text());
     Out() << "Password set for " << User.FullName << ".\n";
     return 0;
 }
 
 int CheckPassword(TTool& Tool, const QStringList& Args) {
     Need(Args, 1, 2);
-    if (Tool.Client.Directory().CheckPassword(PasswordUser(Tool, Args[0]), PasswordOf(Args, 1))) {
+    const TObjectRef User = PasswordUser(Tool, Args[0]);
+    TSecretText Password(PasswordOf(Args, 1));
+    Upper(Password);
+    if (Tool.Client.Directory().CheckPassword(User, Password.Text())) {
         Out() << "Password is right.\n";
         return 0;
     }
@@ -312,6 +327,8 @@ int RefreshCatalog(TTool& Tool, const QStringList& Args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A core file would hold the passwords read from the command line or standard input.
+    ForbidCoreDumps();
     QCoreApplication App(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Parvon"));
     QTextStream Err(stderr);

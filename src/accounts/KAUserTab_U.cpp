@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <optional>
 
@@ -231,10 +232,29 @@ void TKAUserTab::buCreateUserClick() {
     laNewUser->clear();
     laRestrNew->clear();
     // Every account takes the inputs as they stand once the events before it are handled.
-    TPrueflingeLauf Run(N, [this](int Nummer, TPrueflingeKonto& E) {
+    int Begonnen = 0;
+    TPrueflingeLauf Run(N, [this, &Begonnen](int Nummer, TPrueflingeKonto& E) {
+        Begonnen = Nummer;
         const bool Weiter = Fortschritt(Nummer);
         E = Konto();
         return Weiter;
+    });
+    // Which accounts are left unbound shows also after a run that failed part way, not after one
+    // refused before its first account.
+    const auto Ungebunden = qScopeGuard([&] {
+        if (!chAdressRestr->isChecked() || Begonnen == 0)
+            return;
+        // The window keeps its size: the first names in the label, all of them in its tool tip.
+        constexpr int Gezeigt = 10;
+        const QStringList& Ohne = Run.OhneRestriktion();
+        QString Text =
+            QString::number(Ohne.size()) + QStringLiteral(" Benutzer ohne Netzwerkadressbeschränkung");
+        if (!Ohne.isEmpty())
+            Text += QStringLiteral(": ") + Ohne.mid(0, Gezeigt).join(QStringLiteral(", ")) +
+                    (Ohne.size() > Gezeigt ? QStringLiteral(" und %1 weitere").arg(Ohne.size() - Gezeigt)
+                                           : QString());
+        laRestrNew->setText(Text);
+        laRestrNew->setToolTip(Ohne.join(QStringLiteral(", ")));
     });
     const int Neu = Run.Ausfuehren(Start, Konto());
     laNewUser->setText(QString::number(Neu) + QStringLiteral(" Benutzer neu angelegt"));

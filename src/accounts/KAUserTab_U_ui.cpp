@@ -85,6 +85,8 @@ void TKAUserTab::BuildUi() {
     laRestrict = VorschauZeile(Panel, "laRestrict");
     laNewUser = NeuesLabel(this, "laNewUser", QString());
     laRestrNew = NeuesLabel(this, "laRestrNew", QString());
+    // The names of the accounts left without a restriction may fill lines.
+    laRestrNew->setWordWrap(true);
     laAktion = NeuesLabel(this, "laAktion", QString());
     laFortschritt = NeuesLabel(this, "laFortschritt", QStringLiteral("..."));
     ProgressBar1 = new QProgressBar(this);

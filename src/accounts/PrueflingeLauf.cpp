@@ -1,6 +1,7 @@
 #include "PrueflingeLauf.h"
 
 #include <EDirectoryError.h>
+#include <ErrorText.h>
 #include <IPTools_u.h>
 #include <MaskFormat.h>
 #include <ndk_u.h>
@@ -26,6 +27,29 @@ quint32 HomeRechte(TNDK& Ndk, const QString& Template) {
                               QStringLiteral(" hat keinen ganzzahligen Wert für \"Home Directory Rights\"."));
     return quint32(Mask);
 }
+
+// Four numbers 0 to 255 joined by ".".
+bool GueltigeAdresse(const QString& Text) {
+    if (!IsDottedQuad(Text))
+        return false;
+    try {
+        IpOctets(Text);
+        return true;
+    } catch (const EConvertError&) {
+        return false;
+    } catch (const ERangeError&) {
+        return false;
+    }
+}
+
+// A workstation and its address values, as a message names them.
+QString WorkstationText(const QString& Workstation, const QString& Werte) {
+    const QStringList Liste = Werte.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    return QStringLiteral("Die Workstation ") + TNDK::PathToDotted(Workstation) +
+           (Liste.isEmpty()
+                ? QStringLiteral(" (\"WM:Network Address\" ist leer)")
+                : QStringLiteral(" (\"WM:Network Address\": ") + Liste.join(QStringLiteral(", ")) + u')');
+}
 } // namespace
 
 TPrueflingeLauf::TPrueflingeLauf(TNDK& Ndk, TFortschritt Fortschritt)
@@ -45,6 +69,13 @@ QString TPrueflingeLauf::HomeVerzeichnis(const QString& Home, const QString& Nam
 }
 
 int TPrueflingeLauf::Ausfuehren(const TPrueflingeStart& Start, TPrueflingeKonto E) {
+    FOhneRestriktion.clear();
+    // Refused before the first account: every account would get the same wrong value.
+    if (!Start.Ersatz.isEmpty() && !GueltigeAdresse(Start.Ersatz))
+        throw EDirectoryError(QStringLiteral("Die Adresse der Ersatz-Workstation \"") + Start.Ersatz +
+                              QStringLiteral("\" ist keine gültige IP-Adresse: vier Zahlen von 0 bis 255, "
+                                             "durch Punkte getrennt (zum Beispiel 10.1.99.1). Es wurde kein "
+                                             "Benutzer angelegt oder geändert."));
     const QString Kurs = FNdk.GetShortName(Start.Container);
     int Neu = 0;
     for (int K = 1; K <= Start.Zahl; ++K) {
@@ -59,12 +90,14 @@ int TPrueflingeLauf::Ausfuehren(const TPrueflingeStart& Start, TPrueflingeKonto 
             if (!FNdk.EntryExists(Benutzer)) {
                 Anlegen(Start.Container, Benutzer, Name, Kurs, E);
                 ++Neu;
+            } else {
+                Vervollstaendigen(Benutzer, Name, Kurs, E);
             }
             const QString Flags = E.HomeFlags.isEmpty() ? QStringLiteral("-DI -RI") : E.HomeFlags;
             FNdk.SetDirectoryFlags(FNdk.GetHomeDirectory(Benutzer), Flags);
-            if (E.Restriktion)
-                Binden(Benutzer, K, Start.Ersatz, E);
-            else
+            if (E.Restriktion && !Binden(Benutzer, K, Start.Ersatz, E))
+                FOhneRestriktion << Name;
+            else if (!E.Restriktion)
                 FNdk.ClearNetworkAddresses(Benutzer);
             FNdk.SetUserPassword(Benutzer, E.Passwort);
         } catch (const EDirectoryError& Fehler) {
@@ -81,8 +114,8 @@ int TPrueflingeLauf::Ausfuehren(const TPrueflingeStart& Start, TPrueflingeKonto 
 
 void TPrueflingeLauf::Anlegen(const QString& Container, const QString& Benutzer, const QString& Name,
                               const QString& Kurs, const TPrueflingeKonto& E) {
-    // Read before the account exists: an account left without its rights would never get them, since
-    // a later run leaves an existing account's folder alone.
+    // Read before the account exists: a template without rights refuses the account before it is
+    // made.
     const quint32 Rechte = HomeRechte(FNdk, E.Template);
     FNdk.AddUser(Container, Name, Name, E.Template);
     FNdk.SetFieldValue(Benutzer, QStringLiteral("Given Name"), E.Vorname);
@@ -95,16 +128,58 @@ void TPrueflingeLauf::Anlegen(const QString& Container, const QString& Benutzer,
     FNdk.SetTrusteeRights(Pfad, Benutzer, TNDK::RightsToLetters(Rechte));
 }
 
-void TPrueflingeLauf::Binden(const QString& Benutzer, int K, const QString& Ersatz,
+void TPrueflingeLauf::Vervollstaendigen(const QString& Benutzer, const QString& Name, const QString& Kurs,
+                                        const TPrueflingeKonto& E) {
+    // An earlier run may have ended (killed) between the account's creation and its rights. What is
+    // missing is made now; what is there stays as it is.
+    QString Home = FNdk.GetHomeDirectory(Benutzer);
+    if (LetzteEbene(Home).compare(Name, Qt::CaseInsensitive) != 0) {
+        // A home that is not the account's own folder: still the template's when the earlier run
+        // ended before it gave the account its own, else chosen by hand and left alone.
+        if (Home.isEmpty() || Home != FNdk.GetHomeDirectory(E.Template))
+            return;
+        if (FNdk.GetFieldValue(Benutzer, QStringLiteral("Given Name")).isEmpty())
+            FNdk.SetFieldValue(Benutzer, QStringLiteral("Given Name"), E.Vorname);
+        if (FNdk.GetFieldValue(Benutzer, QStringLiteral("Full Name")).isEmpty())
+            FNdk.SetFieldValue(Benutzer, QStringLiteral("Full Name"), E.Vorname + u' ' + Name);
+        FNdk.SetFieldValue(Benutzer, QStringLiteral("Home Directory"),
+                           HomeVerzeichnis(Home, Name, Kurs, FNdk.GetShortName(E.Kurs)));
+        Home = FNdk.GetHomeDirectory(Benutzer);
+    }
+    const QString Pfad = FNdk.SplitFilePath(Home);
+    const bool Fehlt = !FNdk.DirectoryExists(Pfad);
+    if (!Fehlt && !FNdk.GetTrusteeRights(Pfad, Benutzer).isEmpty())
+        return;
+    const quint32 Rechte = HomeRechte(FNdk, E.Template);
+    if (Fehlt)
+        FNdk.ForceDirectories(Pfad);
+    FNdk.SetTrusteeRights(Pfad, Benutzer, TNDK::RightsToLetters(Rechte));
+}
+
+bool TPrueflingeLauf::Binden(const QString& Benutzer, int K, const QString& Ersatz,
                              const TPrueflingeKonto& E) {
     // An account beyond the room's workstations keeps the restriction it has.
     if (K > E.Workstations.size())
-        return;
-    const QString Werte =
-        FNdk.GetFieldValueList(E.Workstations.at(K - 1), QStringLiteral("WM:Network Address"));
-    const QString Adresse = SelectWorkstationAddress(Werte, E.Netz, E.NetzMaske);
+        return !FNdk.GetNetworkAddresses(Benutzer).isEmpty();
+    const QString& Workstation = E.Workstations.at(K - 1);
+    const QString Werte = FNdk.GetFieldValueList(Workstation, QStringLiteral("WM:Network Address"));
+    QString Adresse;
+    try {
+        Adresse = SelectWorkstationAddress(Werte, E.Netz, E.NetzMaske);
+    } catch (const std::exception& Fehler) {
+        // Only the conversion of an address text fails here: that of a value or of the network.
+        throw EDirectoryError(WorkstationText(Workstation, Werte) +
+                              QStringLiteral(" hat keine brauchbare Adresse: ") + ErrorText(Fehler));
+    }
     FNdk.ClearNetworkAddresses(Benutzer);
-    FNdk.AddNetworkAddress(Benutzer, Adresse);
+    bool Gebunden = false;
+    if (Adresse.isEmpty())
+        FNdk.ShowAddressError(WorkstationText(Workstation, Werte) +
+                              QStringLiteral(" hat keine Adresse im Schulnetz ") + E.Netz + u'/' +
+                              E.NetzMaske);
+    else
+        Gebunden = FNdk.AddNetworkAddress(Benutzer, Adresse);
     if (!Ersatz.isEmpty())
-        FNdk.AddNetworkAddress(Benutzer, Ersatz);
+        Gebunden = FNdk.AddNetworkAddress(Benutzer, Ersatz) || Gebunden;
+    return Gebunden;
 }

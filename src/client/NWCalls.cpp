@@ -5,6 +5,7 @@
 
 #include <Layouts.h>
 #include <Names.h>
+#include <Secrets.h>
 
 #include <QString>
 #include <cstring>
@@ -345,13 +346,13 @@ NWCCODE NWDSChangeObjectPassword(NWDSContextHandle Context, std::uint32_t Option
     return OnObject(*Start.Context, Object, [&](TDirectoryBackend& D, const TObjectRef& Ref) -> NWCCODE {
         if (Ref.Layout != QLatin1String("User"))
             return ERR_NO_SUCH_ATTRIBUTE;
-        const QString Password = QString::fromUtf8(NewPassword);
+        const TSecretText Password(QString::fromUtf8(NewPassword));
         if (const NWFieldType* MinimumType = D.FieldType(QStringLiteral("Password Minimum Length"))) {
             const std::vector<QVariant> Minimum = D.ReadField(Ref, *MinimumType);
-            if (!Minimum.empty() && Password.size() < Minimum.front().toLongLong())
+            if (!Minimum.empty() && Password.Text().size() < Minimum.front().toLongLong())
                 return ERR_PASSWORD_TOO_SHORT;
         }
-        D.SetPassword(Ref, Password);
+        D.SetPassword(Ref, Password.Text());
         return 0;
     });
 }

@@ -1,10 +1,12 @@
 #include "FileDialog.h"
 
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QLocale>
+#include <QMimeDatabase>
 #include <QSplitter>
 #include <QTimer>
 #include <QTreeView>
@@ -40,10 +42,54 @@ private:
     static QLocale German() { return QLocale(QLocale::German, QLocale::Germany); }
 };
 
+// Icons and types of the listed files by their names alone. Qt's own provider takes a file's type
+// from its contents when the name does not tell it: listing a folder then opens its files, and a
+// pipe or a file like /proc/kmsg blocks the dialog's reader for good (and the program with it,
+// which waits for that reader when the dialog closes). A listed file is never opened here.
+class TNameOnlyIcons : public QFileIconProvider {
+public:
+    using QFileIconProvider::icon;
+    QIcon icon(const QFileInfo& Info) const override {
+        if (Info.isDir())
+            return icon(Folder);
+        if (!Info.isFile())
+            return icon(File);
+        const QMimeType Type = ByName(Info);
+        return QIcon::fromTheme(Type.iconName(), QIcon::fromTheme(Type.genericIconName(), icon(File)));
+    }
+    QString type(const QFileInfo& Info) const override {
+        // Folders, links and special files get their type without a look at contents.
+        if (!Info.isFile())
+            return QFileIconProvider::type(Info);
+        const QMimeType Type = ByName(Info);
+        return Type.comment().isEmpty() ? Type.name() : Type.comment();
+    }
+
+private:
+    QMimeType ByName(const QFileInfo& Info) const {
+        const QList<QMimeType> Types = FMime.mimeTypesForFileName(Info.fileName());
+        return Types.isEmpty() ? FMime.mimeTypeForName(QStringLiteral("application/octet-stream"))
+                               : Types.first();
+    }
+    QMimeDatabase FMime;
+};
+
+// Keeps a dialog's icon provider as long as the dialog: created after the dialog's file model, it
+// goes after it.
+class TIconHolder : public QObject {
+public:
+    using QObject::QObject;
+    ~TIconHolder() override = default;
+    TNameOnlyIcons Icons;
+};
+
 } // namespace
 
 void SetUpFileDialog(QFileDialog& Dialog) {
     Dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Nothing a folder holds is read to list it: no custom folder icons, types by name.
+    Dialog.setOption(QFileDialog::DontUseCustomDirectoryIcons);
+    Dialog.setIconProvider(&(new TIconHolder(&Dialog))->Icons);
     Dialog.setLocale(QLocale(QLocale::German, QLocale::Germany));
     Dialog.setProxyModel(new TGermanFileColumns(&Dialog));
     Dialog.setViewMode(QFileDialog::Detail);

@@ -98,8 +98,11 @@ public:
     // ("Error (%s)", "SetFieldValue/Update (%s)", "Error reading restrictions (%s)") and never
     // raised.
     // Appends one TCP/IP value (Address a dotted quad) to the user's restriction, keeping the values
-    // it holds. An address that does not convert is reported and nothing is written.
-    void AddNetworkAddress(const QString& User, const QString& Address);
+    // it holds. An address that does not convert is reported and nothing is written. True when the
+    // value was written.
+    bool AddNetworkAddress(const QString& User, const QString& Address);
+    // Shows "Error (Reason)" as the address operations show their failures.
+    void ShowAddressError(const QString& Reason);
     // Removes every value of the restriction; a failed removal is not reported.
     void ClearNetworkAddresses(const QString& User);
     // The restriction's TCP/IP values as dotted quads, each but the array's last value followed by

@@ -35,7 +35,11 @@ NWEntryPtr TNDK::PositionOnUser(const QString& User) {
     return NWDir1->Entry();
 }
 
-void TNDK::AddNetworkAddress(const QString& User, const QString& Address) {
+void TNDK::ShowAddressError(const QString& Reason) {
+    TModalSeam::Plain(FOwner, QStringLiteral("Error (") + Reason + u')');
+}
+
+bool TNDK::AddNetworkAddress(const QString& User, const QString& Address) {
     NWEntryPtr Entry;
     QVariantList Values;
     try {
@@ -43,7 +47,7 @@ void TNDK::AddNetworkAddress(const QString& User, const QString& Address) {
         Values = ReadRestriction(*Entry);
     } catch (...) {
         ShowFailure(FOwner, QStringLiteral("Error reading restrictions"));
-        return;
+        return false;
     }
     // The new value goes behind the last one, or into the element without a value.
     if (Values.isEmpty() || !ValueText(Values, 0).isEmpty())
@@ -55,13 +59,15 @@ void TNDK::AddNetworkAddress(const QString& User, const QString& Address) {
     } catch (...) {
         // Nothing converted, nothing changed: the restriction is left as it is.
         ShowFailure(FOwner, QStringLiteral("Error"));
-        return;
+        return false;
     }
     try {
         Entry->SetFieldValue(Restriction, Values);
         Entry->Update();
+        return true;
     } catch (...) {
         ShowFailure(FOwner, QStringLiteral("SetFieldValue/Update"));
+        return false;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "ndk_u.h"
 
 #include <ModalSeam.h>
+#include <Secrets.h>
 
 void TNDK::ListConnectedServers(TStringList& List) {
     const int N = NWSess1->ServerConnectionCount();
@@ -80,9 +81,11 @@ void TNDK::SetUserPassword(const QString& User, const QString& Password) {
     const QByteArray Tree = ContextTreeName();
     NWDSSetContext(Context, DCK_TREE_NAME, Tree.constData());
     const QByteArray Object = (u'.' + PathToDotted(User)).toUtf8();
-    QByteArray Secret = Password.toUpper().toUtf8();
+    // The upper-case copy and its bytes are wiped once the call has them; the caller's text stays.
+    TSecretText Upper(Password.toUpper());
+    QByteArray Secret = Upper.Text().toUtf8();
     const NWCCODE Status = NWDSChangeObjectPassword(Context, 0, Object.constData(), "", Secret.constData());
-    Secret.fill('\0');
+    WipeSecret(Secret);
     if (Status != 0)
         TModalSeam::Plain(FOwner,
                           QStringLiteral("Passwort nicht geändert Fehler: ") + QString::number(Status));

@@ -31,10 +31,29 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 
-QString TForm1::StandardIniDatei(const QString& ProgramFolder) {
+QStringList TForm1::InstallFolders() {
+    return {QStringLiteral("/bin"),
+            QStringLiteral("/sbin"),
+            QStringLiteral("/usr/bin"),
+            QStringLiteral("/usr/sbin"),
+            QStringLiteral("/usr/local/bin"),
+            QStringLiteral("/usr/local/sbin"),
+            QStringLiteral("/usr/games"),
+            QStringLiteral("/opt/bin"),
+            QStringLiteral(PARVON_INSTALL_BINDIR)};
+}
+
+QString TForm1::StandardIniDatei(const QString& ProgramFolder, const QStringList& Installed) {
     const QString Name = QStringLiteral("Parvon.ini");
-    if (QFileInfo(ProgramFolder).isWritable())
+    // Folders compare as the file system resolves them (/bin is /usr/bin on many systems).
+    const QString Folder = QFileInfo(ProgramFolder).canonicalFilePath();
+    const bool Installiert = std::any_of(Installed.begin(), Installed.end(), [&](const QString& F) {
+        const QString Canonical = QFileInfo(F).canonicalFilePath();
+        return !Folder.isEmpty() && Canonical == Folder;
+    });
+    if (!Installiert && QFileInfo(ProgramFolder).isWritable())
         return QDir(ProgramFolder).filePath(Name);
     return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).filePath(Name);
 }

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QAction;
@@ -31,9 +32,14 @@ public:
     // Caption of the window: program, purpose, blanks, build date.
     static QString Caption();
     static constexpr const char* BuildDate = "13.06.03";
-    // "Parvon.ini" beside the program in ProgramFolder; where that folder cannot be written (an
-    // installed program), in the user's configuration folder.
-    static QString StandardIniDatei(const QString& ProgramFolder);
+    // The folders of installed programs: the system's program folders and the one the build
+    // installs into.
+    static QStringList InstallFolders();
+    // "Parvon.ini" beside the program in ProgramFolder (a program run from its build folder); for
+    // an installed program (ProgramFolder one of Installed) and where that folder cannot be
+    // written, in the user's configuration folder, whatever the user may write.
+    static QString StandardIniDatei(const QString& ProgramFolder,
+                                    const QStringList& Installed = InstallFolders());
 
     // Builds the window and runs FormCreate. IniPath names the configuration file; empty means
     // StandardIniDatei. The window is not shown.

@@ -9,12 +9,21 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QMimeDatabase>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QtTest>
 #include <TestMain.h>
+#include <atomic>
+#include <condition_variable>
 #include <csignal>
+#include <fcntl.h>
+#include <mutex>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -205,6 +214,58 @@ private Q_SLOTS:
         QFETCH(QString, Message);
         QCOMPARE(Run(Eingaben), Message);
         QCOMPARE(Read(), "vorher\r\n"_ba);
+    }
+
+    // The save dialog opens in the folder of the file chosen last, beside a pipe and a text file
+    // whose name tells no type: it lists them without opening either (the text file's type is the
+    // one of its name), and it closes. A file that blocks its reader, as /proc/kmsg does, needs a
+    // real device; the pipe stands for it. A helper keeps opening the pipe's other end, so a reader
+    // would be counted and let go instead of hanging the test.
+    void SaveDialogOpensNothingItLists() {
+        const QString Folder = Dir->filePath(u"mit pipe"_s);
+        QVERIFY(QDir().mkpath(Folder));
+        const QByteArray Pipe = QFile::encodeName(Folder + u"/pipe"_s);
+        QCOMPARE(mkfifo(Pipe.constData(), 0600), 0);
+        QFile Text(Folder + u"/daten"_s);
+        QVERIFY(Text.open(QIODevice::WriteOnly) && Text.write("Text ohne Endung\n") > 0);
+        Text.close();
+        std::atomic<int> Readers = 0;
+        std::mutex M;
+        std::condition_variable Cv;
+        bool Stop = false;
+        std::thread Helper([&] {
+            std::unique_lock Lock(M);
+            while (!Cv.wait_for(Lock, std::chrono::milliseconds(5), [&] { return Stop; })) {
+                const int Fd = ::open(Pipe.constData(), O_WRONLY | O_NONBLOCK);
+                if (Fd >= 0) {
+                    ++Readers;
+                    ::close(Fd);
+                }
+            }
+        });
+        Save(Folder + u"/kurs.txt"_s);
+        Control<QPushButton>("Button1")->click();
+        QString Type;
+        Answer::With<QFileDialog>([&](QFileDialog& Dlg) {
+            auto* Files = Dlg.findChild<QFileSystemModel*>();
+            const auto TypeOf = [&](const QString& Name) {
+                const QModelIndex I = Files->index(Folder + u'/' + Name);
+                Files->data(I, Qt::DecorationRole);
+                return Files->type(I);
+            };
+            (void)QTest::qWaitFor([&] { return !TypeOf(u"daten"_s).isEmpty(); }, 10000);
+            Type = TypeOf(u"daten"_s);
+            return int(QDialog::Rejected);
+        });
+        Control<QPushButton>("Button1")->click();
+        {
+            const std::lock_guard Lock(M);
+            Stop = true;
+        }
+        Cv.notify_all();
+        Helper.join();
+        QCOMPARE(Readers.load(), 0);
+        QCOMPARE(Type, QMimeDatabase().mimeTypeForName(u"application/octet-stream"_s).comment());
     }
 
     // A write that fails on the way (here beyond the process's file size limit, as on a full disk)

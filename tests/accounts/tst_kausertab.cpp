@@ -224,11 +224,25 @@ private Q_SLOTS:
         QVERIFY(Button->isEnabled());
         QCOMPARE(NDK->GetFieldValue(Kurs + u"\\EDV1_B01"_s, u"Full Name"_s), u"Prüfling EDV1_B01"_s);
         QCOMPARE(NDK->GetFieldValue(Kurs + u"\\EDV1_B02"_s, u"Full Name"_s), u"Teilnehmer EDV1_B02"_s);
-        // Seats 5 and 7 have no address in the school network.
+        // Seats 5 and 7 have no address in the school network; the replacement binds them.
         QCOMPARE(TModalSeam::Shown().filter(u"Error ("_s).size(), 2);
+        QCOMPARE(Text("laRestrNew"), u"0 Benutzer ohne Netzwerkadressbeschränkung"_s);
 
+        // Without the replacement they are left unbound, and the tab says which.
+        C<QLineEdit>("edIPErsatz")->clear();
         Button->click();
         QCOMPARE(Text("laNewUser"), u"0 Benutzer neu angelegt"_s);
+        QCOMPARE(Text("laRestrNew"), u"2 Benutzer ohne Netzwerkadressbeschränkung: EDV1_B05, EDV1_B07"_s);
+
+        // A replacement that is no address refuses the run with one box, before any account.
+        C<QLineEdit>("edIPErsatz")->setText(u"999.1.1.1"_s);
+        TModalSeam::Clear();
+        Button->click();
+        QCOMPARE(TModalSeam::Shown().size(), 1);
+        QVERIFY(TModalSeam::Shown().first().startsWith(
+            u"Fehler|Die Adresse der Ersatz-Workstation \"999.1.1.1\" ist keine gültige IP-Adresse"_s));
+        QCOMPARE(Text("laNewUser") + Text("laRestrNew"), QString());
+        C<QLineEdit>("edIPErsatz")->clear();
 
         // A failing run shows which account failed, and the button comes back.
         C<QComboBox>("cbTemplateU")->setEditText(u"gibtsnicht.schueler.unterricht"_s);

@@ -398,6 +398,24 @@ private Q_SLOTS:
         E->Update();
     }
 
+    // A refused value is named as it was written: an empty text as "", not by its type.
+    void FieldRefusalNamesTheValue_data() {
+        QTest::addColumn<QVariant>("Value");
+        QTest::addColumn<QString>("Shown");
+        QTest::newRow("empty text") << QVariant(QString()) << QString();
+        QTest::newRow("text") << QVariant(Q("gestern")) << Q("gestern");
+    }
+    void FieldRefusalNamesTheValue() {
+        QFETCH(QVariant, Value);
+        QFETCH(QString, Shown);
+        NWEntryPtr E = FDir->FindEntry(Template);
+        E->SetFieldValue(Q("NDSCAT:Actual End Time"), Value);
+        const QString Message = MessageOf([&] { E->Update(); });
+        QVERIFY2(Message.startsWith(Q("Der Wert \"") + Shown +
+                                    Q("\" passt nicht zum Feld \"NDSCAT:Actual End Time\" (Time)")),
+                 qPrintable(Message));
+    }
+
     void FieldValuesAccepted() {
         NWEntryPtr E = FDir->FindEntry(Template);
         E->SetFieldValue(Q("Home Directory"), Q("nds:\\\\schule\\DIENSTE\\srv1_data,\\HOME\\7A"));

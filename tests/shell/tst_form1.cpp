@@ -11,10 +11,12 @@
 #include <QEventLoop>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
 #include <csignal>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
@@ -44,7 +46,10 @@ private Q_SLOTS:
     void flagsDialog();
     void flagsDialogTexts();
     void applicationSetup();
+    void iniFileLocation_data();
     void iniFileLocation();
+    void noCoreDumps_data();
+    void noCoreDumps();
 };
 
 void TForm1Test::window() {
@@ -356,14 +361,78 @@ void TForm1Test::applicationSetup() {
     QCOMPARE(Loop.exec(), 0);
 }
 
+void TForm1Test::iniFileLocation_data() {
+    QTest::addColumn<QString>("Program"); // the program's folder; "" for a writable build folder
+    QTest::addColumn<bool>("Installed");  // whether the folder counts as an installed program's
+    QTest::addColumn<bool>("Beside");     // whether the file is kept beside the program
+    QTest::newRow("build folder") << QString() << false << true;
+    QTest::newRow("install folder, writable") << QString() << true << false;
+    QTest::newRow("cannot be written") << u"/fehlt"_s << false << false;
+    QTest::newRow("system folder") << u"/usr/bin"_s << false << false;
+    QTest::newRow("system folder by a link") << u"/bin"_s << false << false;
+}
+
 void TForm1Test::iniFileLocation() {
-    // Beside the program where its folder can be written; an installed program's folder cannot, and
-    // the file then lives in the user's configuration folder.
-    QTemporaryDir Program;
-    QCOMPARE(TForm1::StandardIniDatei(Program.path()), QDir(Program.path()).filePath(u"Parvon.ini"_s));
+    // Beside a program run from its build folder; an installed program keeps it in the user's
+    // configuration folder, also where it could write its own (as root).
+    QFETCH(QString, Program);
+    QFETCH(bool, Installed);
+    QFETCH(bool, Beside);
+    QTemporaryDir Build;
+    const QString Folder =
+        Program.startsWith(u'/') && Program != u"/fehlt"_s ? Program : Build.path() + Program;
+    const QStringList Folders = Installed ? QStringList{Build.path()} : TForm1::InstallFolders();
     const QString Config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QCOMPARE(TForm1::StandardIniDatei(Program.path() + u"/fehlt"_s), QDir(Config).filePath(u"Parvon.ini"_s));
     QVERIFY(Config.endsWith(u"/Parvon"_s));
+    QCOMPARE(TForm1::StandardIniDatei(Folder, Folders),
+             QDir(Beside ? Folder : Config).filePath(u"Parvon.ini"_s));
+}
+
+void TForm1Test::noCoreDumps_data() {
+    QTest::addColumn<QString>("Program");
+    QTest::addColumn<QStringList>("Arguments");
+    QTest::newRow("program") << QString::fromUtf8(PARVON_PROGRAM) << QStringList();
+    // Waits for the LDIF on standard input.
+    QTest::newRow("console") << QString::fromUtf8(PARVON_DIRTOOL)
+                             << QStringList{u"import"_s, u"SCHULE"_s, u"-"_s};
+}
+
+void TForm1Test::noCoreDumps() {
+    // The program and the console run without a core file limit of their own making, whatever
+    // the limit they were started with: no core file can hold a password.
+    QFETCH(QString, Program);
+    QFETCH(QStringList, Arguments);
+    rlimit Saved{};
+    QVERIFY(getrlimit(RLIMIT_CORE, &Saved) == 0);
+    rlimit Open = Saved;
+    Open.rlim_cur = Saved.rlim_max;
+    QVERIFY(setrlimit(RLIMIT_CORE, &Open) == 0);
+    QTemporaryDir Data;
+    QProcess P;
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.insert(u"PARVON_CLIENT_STORE"_s, Data.filePath(u"client"_s));
+    Env.insert(u"XDG_CONFIG_HOME"_s, Data.path());
+    Env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    P.setProcessEnvironment(Env);
+    P.start(Program, Arguments);
+    const bool Started = P.waitForStarted();
+    setrlimit(RLIMIT_CORE, &Saved);
+    QVERIFY(Started);
+    const QString Limits = u"/proc/%1/limits"_s.arg(P.processId());
+    const auto CoreLimit = [&] {
+        QFile F(Limits);
+        if (!F.open(QIODevice::ReadOnly))
+            return QString();
+        for (const QByteArray& Line : F.readAll().split('\n'))
+            if (Line.startsWith("Max core file size"))
+                return QString::fromLatin1(Line.mid(26).simplified());
+        return QString();
+    };
+    // It inherits a limit as high as allowed and sets both its limits to 0 (the sanitizers of a
+    // test build lower the first one on their own).
+    QTRY_COMPARE_WITH_TIMEOUT(CoreLimit(), u"0 0 bytes"_s, 20000);
+    P.kill();
+    P.waitForFinished();
 }
 
 PARVON_TEST_MAIN(TForm1Test)

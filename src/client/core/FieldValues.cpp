@@ -107,11 +107,18 @@ bool TextOf(const QVariant& V, QString& Out) {
     }
 }
 
+// A written value as a message quotes it: a text as it is (an empty one empty), cut at 40
+// characters; another value by its text form, or by its type when it has none.
 QString Shown(const QVariant& V) {
-    QString S = V.toString();
+    QString S;
+    if (!TextOf(V, S)) {
+        S = V.toString();
+        if (S.isEmpty())
+            return QString::fromLatin1(V.typeName() ? V.typeName() : "empty");
+    }
     if (S.size() > 40)
         S = S.left(40) + QStringLiteral("...");
-    return S.isEmpty() ? QString::fromLatin1(V.typeName() ? V.typeName() : "empty") : S;
+    return S;
 }
 
 // The single values of a written value: a list's items (invalid ones left out) or the value.
@@ -369,7 +376,8 @@ MergeFieldWrites(const std::vector<TFieldWrite>& Fields,
     for (const TFieldWrite& W : Fields) {
         const NWFieldType* T = TypeOf(W.Field);
         if (!T)
-            ThrowDirectoryError(ERR_NO_SUCH_ATTRIBUTE, QStringLiteral("Unbekanntes Feld \"%1\"").arg(W.Field));
+            ThrowDirectoryError(ERR_NO_SUCH_ATTRIBUTE,
+                                QStringLiteral("Unbekanntes Feld \"%1\"").arg(W.Field));
         auto It = std::find_if(Merged.begin(), Merged.end(), [&](const auto& M) { return M.first == T; });
         if (It != Merged.end())
             It->second = W.Value;
