@@ -2,12 +2,11 @@
 // larger than the server's size limit, passwords both ways, the server going away (stopped or
 // killed), the client's settings and the login dialog.
 
-#include <Clock.h>
 #include <ClientSettings.h>
-#include <Ldif.h>
-#include <WorkstationClient.h>
+#include <Clock.h>
 #include <ErrorCode.h>
 #include <LdapLogin_u.h>
+#include <Ldif.h>
 #include <ModalSeam.h>
 #include <NWDir.h>
 #include <NWNetAddress.h>
@@ -286,7 +285,8 @@ private Q_SLOTS:
         QCOMPARE(Read[0].Uids.First, 20000);
         QCOMPARE(Read[0].Gids.Last, 59999);
 
-        const TBindPasswordPrompt Prompt = [](const TBindRequest& R, const QString& Problem, QString& Password) {
+        const TBindPasswordPrompt Prompt = [](const TBindRequest& R, const QString& Problem,
+                                              QString& Password) {
             return AskBindPassword(R.Tree, R.Url, R.BindDn, Problem, Password);
         };
         QStringList Problems;
@@ -318,95 +318,9 @@ private Q_SLOTS:
 
         // Declined: the tree refuses every call with the reason instead of binding anonymously.
         TModalSeam::Clear();
-        const std::unique_ptr<TDirectoryClient> Declined =
-            OpenConfiguredClient(Prompt, Folder.path());
+        const std::unique_ptr<TDirectoryClient> Declined = OpenConfiguredClient(Prompt, Folder.path());
         QCOMPARE(CodeOf([&] { NWDir(*Declined).SetFullName(Schueler); }), ERR_FAILED_AUTHENTICATION);
     }
-    // POSIX identities on the server: a user's posixAccount has its container's gid, given first
-    // (parvonPosixGroup); ids come from the counter entry, once each, also to two workstations
-    // allocating at once; an id given stays; an object the server does not hold is an unknown
-    // trustee.
-    void PosixIdentities_data() {
-        QTest::addColumn<QString>("Class");
-        QTest::addColumn<bool>("Concurrent");
-        QTest::newRow("one writer") << QStringLiteral("5b") << false;
-        QTest::newRow("two writers at once") << QStringLiteral("6b") << true;
-    }
-    void PosixIdentities() {
-        QFETCH(QString, Class);
-        QFETCH(bool, Concurrent);
-        TLdapDirectory& Ldap = *FStore->Ldap;
-        const TObjectRef Container = Ldap.Resolve(Schueler + QLatin1Char('\\') + Class);
-        const QStringList Students = Ldap.Search(Container, {}, QStringLiteral("User"), 1);
-        QVERIFY(Students.size() >= 20);
-        QVERIFY(!Ldap.PosixIdentity(Container));
-        QStringList Reversed = Students;
-        std::reverse(Reversed.begin(), Reversed.end());
-        std::vector<QHash<QString, qint64>> Seen(Concurrent ? 2 : 1);
-        std::vector<QString> Faults(Seen.size());
-        auto Writer = [&](size_t Index, const QStringList& Names) {
-            try {
-                TLdapDirectory Own(FServer->Settings(), FServer->Password());
-                for (const QString& Name : Names)
-                    Seen[Index].insert(Name, Own.EnsurePosixIdentity(Own.Resolve(Name)).Id);
-            } catch (const std::exception& E) {
-                Faults[Index] = ErrorText(E);
-            }
-        };
-        if (Concurrent) {
-            std::thread First(Writer, 0, Students), Second(Writer, 1, Reversed);
-            First.join();
-            Second.join();
-        } else {
-            Writer(0, Students);
-        }
-        QCOMPARE(Faults, std::vector<QString>(Seen.size()));
-        const qint64 Gid = Ldap.PosixIdentity(Container).value().Id;
-        QSet<qint64> Uids;
-        for (const QString& Name : Students) {
-            const TPosixIdentity Id = Ldap.EnsurePosixIdentity(Ldap.Resolve(Name));
-            for (const auto& S : Seen)
-                QCOMPARE(S.value(Name), Id.Id);
-            QCOMPARE(Id.PrimaryGid, Gid);
-            QCOMPARE(Id.LoginName, Name.section(QLatin1Char('\\'), -1));
-            Uids.insert(Id.Id);
-        }
-        QCOMPARE(Uids.size(), Students.size());
-
-        // What a Linux host reads: the account by its login, the class's group by its number.
-        const QString Login = Students.first().section(QLatin1Char('\\'), -1);
-        TLdapEntry Account;
-        Ldap.Connection().Search(Ldap.Settings().Base, TLdapConnection::TScope::Subtree,
-                                 QStringLiteral("(&(objectClass=posixAccount)(uid=%1))").arg(Login),
-                                 {QStringLiteral("uidNumber"), QStringLiteral("gidNumber")},
-                                 [&](const TLdapEntry& E) { Account = E; });
-        QCOMPARE(
-            Account.Find(QStringLiteral("uidNumber"))->Values,
-            QList<QByteArray>{QByteArray::number(Ldap.PosixIdentity(Ldap.Resolve(Students.first()))->Id)});
-        QCOMPARE(Ldap.Connection().Count(
-                     Ldap.Settings().Base, TLdapConnection::TScope::Subtree,
-                     QStringLiteral("(&(objectClass=parvonPosixGroup)(gidNumber=%1))").arg(Gid)),
-                 1);
-        // The counter is no directory object.
-        QVERIFY(!Ldap.Search(Ldap.Resolve(QStringLiteral("NDS:\\\\SCHULE")), {}, {}, 1)
-                     .join(u' ')
-                     .contains(QStringLiteral("parvon-ids")));
-
-        // A container not (yet) on the server: an unknown trustee.
-        TObjectRef Gone = Container;
-        Gone.Key.Text = QStringLiteral("ou=neu,") + Container.Key.Text;
-        Gone.FullName = Container.FullName + QStringLiteral("\\neu");
-        QCOMPARE(CodeOf([&] { Ldap.EnsurePosixIdentity(Gone); }), ERR_NO_SUCH_ENTRY);
-        // The home folder follows "Home Directory" through the workstation's volume map.
-        Ldap.SetHomePathMap(
-            [this](const QString& Value) { return HomePathOnVolumes(Value, *FStore->Store); });
-        const TPosixIdentity Home = Ldap.EnsurePosixIdentity(Ldap.Resolve(Students.first()));
-        QCOMPARE(Home.HomeDirectory,
-                 FStore->Store->LocalPath(QStringLiteral("\\\\SRV1\\DATA\\home\\schueler\\") + Class +
-                                          QLatin1Char('\\') + Login));
-        Ldap.SetHomePathMap({});
-    }
-
     // With the server stopped, a command and the catalog worker end within the timeout and a
     // second, however many calls they make: a fresh client that failed to bind at start fails its
     // first call at once, and the worker's failure report does not wait a second time.
@@ -425,7 +339,8 @@ private Q_SLOTS:
             TLdapDirectory Fresh(S, FServer->Password());
             QCOMPARE(CodeOf([&] { Fresh.Connect(); }), ERR_TRANSPORT_FAILURE);
             QCOMPARE(CodeOf([&] { Fresh.Resolve(Schueler); }), ERR_TRANSPORT_FAILURE);
-            QCOMPARE(CodeOf([&] { Fresh.Resolve(Schueler + QStringLiteral("\\5a")); }), ERR_TRANSPORT_FAILURE);
+            QCOMPARE(CodeOf([&] { Fresh.Resolve(Schueler + QStringLiteral("\\5a")); }),
+                     ERR_TRANSPORT_FAILURE);
             Command = Start.msecsTo(TClock::Now());
             const QDateTime Released = TClock::Now();
             Refreshing.HoldCatalogRefreshes(false);
@@ -485,17 +400,20 @@ private Q_SLOTS:
         const QString Ou = QStringLiteral("ou=abgebrochen,o=unterricht,") + FServer->Settings().Base;
         QStringList Users;
         int Given = 0;
-        const bool Exists = Admin.Search(Ou, TLdapConnection::TScope::OneLevel, QStringLiteral("(objectClass=*)"),
-                                         {QStringLiteral("givenName")}, [&](const TLdapEntry& E) {
-                                             Users << E.Dn;
-                                             Given += E.Find(QStringLiteral("givenName")) ? 1 : 0;
-                                         });
+        const bool Exists =
+            Admin.Search(Ou, TLdapConnection::TScope::OneLevel, QStringLiteral("(objectClass=*)"),
+                         {QStringLiteral("givenName")}, [&](const TLdapEntry& E) {
+                             Users << E.Dn;
+                             Given += E.Find(QStringLiteral("givenName")) ? 1 : 0;
+                         });
         for (const QString& Dn : std::as_const(Users))
             Admin.Delete(Dn);
         if (Exists)
             Admin.Delete(Ou);
         qInfo("killed after %d ms: %s", AfterMs,
-              Completed ? "completed" : Exists ? "there after a failure" : "left as before");
+              Completed ? "completed"
+              : Exists  ? "there after a failure"
+                        : "left as before");
         QVERIFY2(Exists ? Users.size() == N && Given == N : !Completed,
                  qPrintable(QStringLiteral("%1 users, %2 with a given name").arg(Users.size()).arg(Given)));
     }
