@@ -2,9 +2,9 @@
 
 #include "Dirtool.h"
 
+#include <ClientSettings.h>
 #include <DemoTree.h>
 #include <DirectoryBackend.h>
-#include <WorkstationStore.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <Ldif.h>
@@ -89,6 +89,10 @@ int Import(TTool& Tool, const QStringList& Args) {
     const Ldif::TImportResult Result = Ldif::ImportTree(Tool.Client.Directory(), Tool.Client.VolumeStore(),
                                                         TreeName(Args[0]), ReadInput(Args[1]));
     Out() << Result.Created << " objects created, " << Result.Updated << " updated\n";
+    // A tree on an LDAP server counts as connected, and its servers are not the store's.
+    for (const TLdapSettings& S : ReadClientSettings(ClientSettingsFile(Tool.Store.Folder())))
+        if (S.Tree.compare(TreeName(Args[0]), Qt::CaseInsensitive) == 0)
+            return 0;
     // A store without a connected tree becomes usable at once: connected to the tree, with a
     // connection to each server of the text.
     const TImportConnections Done = ConnectImportedTree(Tool.Store, TreeName(Args[0]), Result.Servers);

@@ -5,6 +5,7 @@
 
 #include <DemoTree.h>
 #include <DirectoryClient.h>
+#include <DirectoryNotice.h>
 #include <EDirectoryError.h>
 #include <Layouts.h>
 #include <NWCatAdm.h>
@@ -393,6 +394,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // What the directory tells on its own (a broken-off import taken back) comes first, on
+    // standard error.
+    SetDirectoryNoticeSink([](const QString& Text) { QTextStream(stderr) << Text << '\n' << Qt::flush; });
     try {
         // The store: --store, else the program's own. It is opened as it is: "demo" finds an empty
         // one empty, and an import does not land beside the demo tree.

@@ -54,10 +54,29 @@ struct TPlannedRecord {
         int Line;
         QString Field;
         QVariant Value;
+        QStringList Named;  // the objects its values name, case-folded full names
+        bool Later = false; // written once every object of the text is there
     };
     std::vector<TField> Fields;
     TObjectRef Object;
+    int State = 0; // while ordering: 0 not yet, 1 being placed, 2 placed
 };
+
+// The objects a value of a name or path syntax names (a path: its volume), case-folded.
+QStringList NamedObjects(TSyntaxKind Kind, const QVariant& Value) {
+    QStringList Named;
+    if (Kind != TSyntaxKind::DistinguishedName && Kind != TSyntaxKind::Path)
+        return Named;
+    const QVariantList Values =
+        Value.metaType().id() == QMetaType::QVariantList ? Value.toList() : QVariantList{Value};
+    for (const QVariant& V : Values) {
+        const QString Text = V.toString();
+        Named.append((Kind == TSyntaxKind::Path ? Text.section(QLatin1Char(','), 0, 0) : Text)
+                         .trimmed()
+                         .toCaseFolded());
+    }
+    return Named;
+}
 
 class TImporter {
 public:
@@ -225,7 +244,7 @@ private:
             }
             if (Field == QLatin1String("Host Server") && P.Layout == QLatin1String("Volume"))
                 P.HostServer = Value.toString();
-            P.Fields.push_back({Line, Field, Value});
+            P.Fields.push_back({Line, Field, Value, NamedObjects(KindOfSyntax(Type.Syntax), Value)});
         }
         FPlanned.insert(P.FullName.toLower(), P.Layout);
         return P;
@@ -256,24 +275,72 @@ private:
         return Type;
     }
 
+    // Places a new object after its parent and after the new objects its values name, unless one
+    // of those waits for it (names it back, or is below it): that field is written later.
+    void Place(TPlannedRecord* P, QHash<QString, TPlannedRecord*>& New, std::vector<TPlannedRecord*>& Order) {
+        P->State = 1;
+        if (TPlannedRecord* Parent = New.value(P->ParentFullName.toCaseFolded()); Parent && !Parent->State)
+            Place(Parent, New, Order);
+        for (TPlannedRecord::TField& F : P->Fields)
+            for (const QString& Name : std::as_const(F.Named)) {
+                TPlannedRecord* Q = New.value(Name);
+                if (!Q || Q->State == 2)
+                    continue;
+                bool Waits = Q->State == 1;
+                for (TPlannedRecord* A = New.value(Q->ParentFullName.toCaseFolded()); A && !Waits;
+                     A = New.value(A->ParentFullName.toCaseFolded()))
+                    Waits = A->State == 1;
+                if (Waits)
+                    F.Later = true;
+                else
+                    Place(Q, New, Order);
+            }
+        P->State = 2;
+        Order.push_back(P);
+    }
+
+    // The line to blame for a write the directory refused: the line of the field it names, else
+    // the record's.
+    [[noreturn]] static void FailWrite(const TPlannedRecord& P, const EDirectoryError& E) {
+        if (E.Message().startsWith(QStringLiteral("LDIF-Zeile")))
+            throw E;
+        for (const TPlannedRecord::TField& F : P.Fields)
+            if (E.Message().contains(QLatin1Char('"') + F.Field + QLatin1Char('"')))
+                Fail(F.Line, E.Message());
+        Fail(P.Line, E.Message());
+    }
+
     TImportResult Apply(std::vector<TPlannedRecord>& Plan) {
-        // The objects first (parents before children, each container's new subordinates in the
-        // order of the text; grouped by container so that each is positioned once), then the
-        // fields, whose values may name any object of the text.
+        // Each new object is created with all its fields in one write: parents before children,
+        // each container's new subordinates in the order of the text, and an object that a value
+        // names before the object that names it. Where names go round (a group and its members
+        // naming each other), the field that closes the round is written once every object is
+        // there, with the fields of the objects that exist already.
         QHash<QString, int> ParentRank;
         for (const TPlannedRecord& P : Plan)
             if (!ParentRank.contains(P.ParentFullName.toLower()))
                 ParentRank.insert(P.ParentFullName.toLower(), int(ParentRank.size()));
+        std::vector<TPlannedRecord*> ByDepth;
+        ByDepth.reserve(Plan.size());
+        QHash<QString, TPlannedRecord*> New;
+        for (TPlannedRecord& P : Plan) {
+            if (P.Exists)
+                continue;
+            ByDepth.push_back(&P);
+            New.insert(P.FullName.toCaseFolded(), &P);
+        }
+        std::stable_sort(ByDepth.begin(), ByDepth.end(),
+                         [&](const TPlannedRecord* A, const TPlannedRecord* B) {
+                             if (A->Depth != B->Depth)
+                                 return A->Depth < B->Depth;
+                             return ParentRank.value(A->ParentFullName.toLower()) <
+                                    ParentRank.value(B->ParentFullName.toLower());
+                         });
         std::vector<TPlannedRecord*> Order;
-        Order.reserve(Plan.size());
-        for (TPlannedRecord& P : Plan)
-            Order.push_back(&P);
-        std::stable_sort(Order.begin(), Order.end(), [&](const TPlannedRecord* A, const TPlannedRecord* B) {
-            if (A->Depth != B->Depth)
-                return A->Depth < B->Depth;
-            return ParentRank.value(A->ParentFullName.toLower()) <
-                   ParentRank.value(B->ParentFullName.toLower());
-        });
+        Order.reserve(ByDepth.size());
+        for (TPlannedRecord* P : ByDepth)
+            if (!P->State)
+                Place(P, New, Order);
 
         TImportResult Result;
         TDirectoryTransaction Transaction(FDirectory);
@@ -282,50 +349,40 @@ private:
         TObjectRef Parent;
         for (TPlannedRecord* P : Order) {
             try {
-                if (P->Exists) {
-                    P->Object = FDirectory.Resolve(P->FullName);
-                    ++Result.Updated;
-                    continue;
-                }
                 if (Parent.FullName.compare(P->ParentFullName, Qt::CaseInsensitive) != 0)
                     Parent = FDirectory.Resolve(P->ParentFullName);
                 if (!IsContainerLayout(Parent.Layout))
                     Fail(P->Line, QStringLiteral("übergeordnetes Objekt \"%1\" ist kein Container")
                                       .arg(P->ParentFullName));
-                P->Object = FDirectory.CreateObject(Parent, P->Layout, P->Name);
+                std::vector<TFieldWrite> Writes;
+                for (const TPlannedRecord::TField& F : P->Fields)
+                    if (!F.Later)
+                        Writes.push_back({F.Field, F.Value});
+                P->Object = FDirectory.CreateObject(Parent, P->Layout, P->Name, Writes);
                 ++Result.Created;
             } catch (const EDirectoryError& E) {
-                if (E.Message().startsWith(QStringLiteral("LDIF-Zeile")))
-                    throw;
-                Fail(P->Line, E.Message());
+                FailWrite(*P, E);
             }
         }
         std::vector<TVolume> Volumes = FVolumes.Volumes();
         for (TPlannedRecord& P : Plan) {
-            if (P.Layout == QLatin1String("NCP Server"))
-                Result.Servers.append(P.Object.FullName);
-            int Line = P.Line;
             try {
-                if (!P.Fields.empty()) {
-                    std::vector<TFieldWrite> Writes;
-                    for (const TPlannedRecord::TField& F : P.Fields)
-                        Writes.push_back({F.Field, F.Value});
-                    try {
-                        FDirectory.WriteFields(P.Object, Writes);
-                    } catch (const EDirectoryError& E) {
-                        // The commit names the field it refuses; point at that field's line.
-                        for (const TPlannedRecord::TField& F : P.Fields)
-                            if (E.Message().contains(QLatin1Char('"') + F.Field + QLatin1Char('"'))) {
-                                Line = F.Line;
-                                break;
-                            }
-                        throw;
-                    }
+                if (P.Exists) {
+                    P.Object = FDirectory.Resolve(P.FullName);
+                    ++Result.Updated;
                 }
+                std::vector<TFieldWrite> Writes;
+                for (const TPlannedRecord::TField& F : P.Fields)
+                    if (P.Exists || F.Later)
+                        Writes.push_back({F.Field, F.Value});
+                if (!Writes.empty())
+                    FDirectory.WriteFields(P.Object, Writes);
+                if (P.Layout == QLatin1String("NCP Server"))
+                    Result.Servers.append(P.Object.FullName);
                 if (!P.HostServer.isEmpty())
                     AddVolume(Volumes, P);
             } catch (const EDirectoryError& E) {
-                Fail(Line, E.Message());
+                FailWrite(P, E);
             }
         }
         Transaction.Commit();

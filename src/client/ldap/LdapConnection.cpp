@@ -1,5 +1,6 @@
 #include "LdapConnection.h"
 
+#include "LdapJournal.h"
 #include "LdapValues.h"
 
 #include <Clock.h>
@@ -93,7 +94,9 @@ const TLdapAttribute* TLdapEntry::Find(const QString& Name) const {
 
 TLdapConnection::TLdapConnection(TLdapSettings Settings, const QString& Password)
     : TLdapConnection(std::move(Settings), std::make_shared<const TLdapSecret>(Password),
-                      std::make_shared<TLdapReach>()) {}
+                      std::make_shared<TLdapReach>()) {
+    FRecovers = true;
+}
 
 TLdapConnection::TLdapConnection(TLdapSettings Settings, std::shared_ptr<const TLdapSecret> Password,
                                  std::shared_ptr<TLdapReach> Reach)
@@ -160,9 +163,9 @@ LDAP* TLdapConnection::Handle() {
         // An empty password would bind without authentication: never what a bind DN asks for.
         if (FPassword->Size() == 0 && !FSettings.BindDn.isEmpty()) {
             Drop();
-            ThrowDirectoryError(ERR_FAILED_AUTHENTICATION,
-                                QStringLiteral("Kein Kennwort für die Anmeldung als %2 am %1")
-                                    .arg(Where, FSettings.BindDn));
+            ThrowDirectoryError(
+                ERR_FAILED_AUTHENTICATION,
+                QStringLiteral("Kein Kennwort für die Anmeldung als %2 am %1").arg(Where, FSettings.BindDn));
         }
         berval Credentials{ber_len_t(FPassword->Size()), const_cast<char*>(FPassword->Data())};
         int Id = 0;
@@ -183,8 +186,12 @@ LDAP* TLdapConnection::Handle() {
         throw;
     }
     ++FConnections;
-    QMutexLocker Lock(&FReach->Mutex);
-    FReach->FailedAt = QDateTime();
+    {
+        QMutexLocker Lock(&FReach->Mutex);
+        FReach->FailedAt = QDateTime();
+    }
+    // Before anything else, what a group broken off earlier left on the server is taken back.
+    RecoverJournal();
     return FLd;
 }
 
@@ -357,14 +364,28 @@ void TLdapConnection::Add(const QString& Dn, const std::vector<TLdapAttribute>& 
     const QString What = QStringLiteral("Anlegen von %1").arg(Dn);
     LDAPControl** Controls = nullptr;
     LDAP* Ld = WriteHandle(Controls);
+    const bool Noted = Noting();
+    if (Noted)
+        NoteUndo({TLdapUndo::TKind::Delete, Dn, {}});
     TModArrays Mods(Attributes, LDAP_MOD_ADD);
-    int Id = 0;
-    const int Rc = ldap_add_ext(Ld, Dn.toUtf8().constData(), Mods.List.data(), Controls, nullptr, &Id);
-    if (Rc != LDAP_SUCCESS)
-        Fail(Rc, What);
-    CheckWrite(Wait(Id, true, What).get(), What);
-    if (FGroupDepth > 0 && FTxnId.isEmpty())
-        FAdded.append(Dn);
+    try {
+        int Id = 0;
+        const int Rc = ldap_add_ext(Ld, Dn.toUtf8().constData(), Mods.List.data(), Controls, nullptr, &Id);
+        if (Rc != LDAP_SUCCESS)
+            Fail(Rc, What);
+        CheckWrite(Wait(Id, true, What).get(), What);
+    } catch (const EDirectoryError& E) {
+        // Refused: nothing to take back (an entry that was there already stays). Without an answer
+        // the step stays, as the entry may have landed.
+        if (Noted && E.Code() != ERR_TRANSPORT_FAILURE) {
+            FUndo.pop_back();
+            if (FJournal)
+                FJournal->Cancel(Dn);
+        }
+        throw;
+    }
+    if (Noted)
+        FAddedDns.insert(Dn.toLower());
 }
 
 void TLdapConnection::Replace(const QString& Dn, const std::vector<TLdapAttribute>& Attributes) {
@@ -373,6 +394,13 @@ void TLdapConnection::Replace(const QString& Dn, const std::vector<TLdapAttribut
     const QString What = QStringLiteral("Ändern von %1").arg(Dn);
     LDAPControl** Controls = nullptr;
     LDAP* Ld = WriteHandle(Controls);
+    if (Noting() && !FAddedDns.contains(Dn.toLower())) {
+        QStringList Names;
+        for (const TLdapAttribute& A : Attributes)
+            Names.append(A.Name);
+        NoteUndo({TLdapUndo::TKind::Restore, Dn, HeldValues(Dn, Names)});
+        Ld = Handle();
+    }
     TModArrays Mods(Attributes, LDAP_MOD_REPLACE);
     int Id = 0;
     const int Rc = ldap_modify_ext(Ld, Dn.toUtf8().constData(), Mods.List.data(), Controls, nullptr, &Id);
@@ -399,6 +427,12 @@ void TLdapConnection::Delete(const QString& Dn) {
     const QString What = QStringLiteral("Löschen von %1").arg(Dn);
     LDAPControl** Controls = nullptr;
     LDAP* Ld = WriteHandle(Controls);
+    if (Noting() && !FAddedDns.contains(Dn.toLower())) {
+        std::vector<TLdapAttribute> Entry = HeldValues(Dn, {});
+        if (!Entry.empty())
+            NoteUndo({TLdapUndo::TKind::Add, Dn, std::move(Entry)});
+        Ld = Handle();
+    }
     int Id = 0;
     const int Rc = ldap_delete_ext(Ld, Dn.toUtf8().constData(), Controls, nullptr, &Id);
     if (Rc != LDAP_SUCCESS)

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -26,6 +27,10 @@ struct TLdapSettings {
     QString PasswordFile;       // the bind password, in a file readable by its owner only; "": ask
     int TimeoutMs = 10000;      // the longest wait for any answer of the server
     bool PasswordModify = true; // passwords through the password modify operation where offered
+    bool Transactions = true;   // groups of writes as LDAP transactions where offered; false: never
+    QString Journal;            // the file a group of writes without a transaction notes how to take
+                                // them back in, next to the workstation's store (LdapJournal.h);
+                                // "": in memory only, lost with the process
     TPosixRange Uids, Gids;     // the ranges POSIX ids are given from
 };
 
@@ -41,6 +46,17 @@ struct TLdapEntry {
     // The attribute of that name (any case); nullptr when the entry has none.
     const TLdapAttribute* Find(const QString& Name) const;
 };
+
+// One step that takes a write of a group back: delete an entry the group added, put back the values
+// a replace overwrote (an attribute without values was not held), add again an entry it deleted.
+struct TLdapUndo {
+    enum class TKind { Delete, Restore, Add };
+    TKind Kind = TKind::Delete;
+    QString Dn;
+    std::vector<TLdapAttribute> Attributes;
+};
+
+class TLdapJournal;
 
 struct TLdapMessageFree {
     void operator()(LDAPMessage* Message) const;
@@ -113,10 +129,15 @@ public:
                 const std::vector<TLdapAttribute>& Adds);
 
     // A group of writes (Add, Replace, Delete) that lands whole or not at all. Where the server
-    // offers LDAP transactions (RFC 5805) the writes go into one, which the server applies at the
-    // commit in one step; they are deferred, so reads inside the group do not see them. Without
-    // transactions the entries added are noted and deleted again by AbortWrites. A connection lost
-    // inside a transaction fails every further write of the group. Nested groups join the outer.
+    // offers LDAP transactions (RFC 5805) and the settings allow them, the writes go into one, which
+    // the server applies at the commit in one step; they are deferred, so reads inside the group do
+    // not see them. Otherwise each write is preceded by the step that takes it back (the values a
+    // replace overwrites and the entry a delete removes are read first), kept in memory and in the
+    // settings' journal file; AbortWrites takes the group back from memory, and a group that
+    // neither committed nor was taken back (the server or this process died) is taken back from
+    // the journal at the next bind to the server, or before the next group starts, with a notice
+    // (DirectoryNotice.h). A connection lost inside a transaction fails every further write of the
+    // group. Nested groups join the outer.
     void BeginWrites();
     void CommitWrites();
     void AbortWrites() noexcept;
@@ -159,6 +180,22 @@ private:
     void CheckWrite(LDAPMessage* Result, const QString& What);
     void NoteUnreachable(int Code, const QString& Message);
     bool OffersExtension(const char* Oid);
+    // Groups without a transaction (LdapTransactions.cpp): whether writes are noted now; the group's
+    // journal, started on its first write; a step noted before its write; a journal left behind
+    // taken back (false: it belongs to another server and stays); steps taken back, last first.
+    bool Noting() const { return FGroupDepth > 0 && !FInTxn && !FRecovering; }
+    void StartJournal();
+    void NoteUndo(TLdapUndo Step);
+    void RecoverJournal();
+    bool RecoverFrom(TLdapJournal& Journal);
+    struct TUndone {
+        int Deleted = 0, Restored = 0, Added = 0;
+        QStringList Left; // steps the server refused, with its reason
+    };
+    TUndone Undo(const std::vector<TLdapUndo>& Steps);
+    // The values Attributes names as Dn holds them now (none: not held); all user attributes for
+    // an empty list.
+    std::vector<TLdapAttribute> HeldValues(const QString& Dn, const QStringList& Attributes);
     // Throws for a result code other than success.
     void CheckResult(LDAPMessage* Result, const QString& What);
     [[noreturn]] void Fail(int Code, const QString& What);
@@ -171,12 +208,21 @@ private:
     int FPasswordModify = -1; // -1: not yet asked
     int FTransactions = -1;   // -1: not yet asked
     int FGroupDepth = 0;
-    QByteArray FTxnId;     // the open transaction; empty: none (yet)
-    quint64 FConnections = 0;    // connections opened so far
-    quint64 FTxnConnection = 0;  // the one the transaction was opened on
+    bool FInTxn = false;        // the group's writes go into an LDAP transaction
+    QByteArray FTxnId;          // its id; OpenLDAP names it by the connection and answers an empty one
+    quint64 FConnections = 0;   // connections opened so far
+    quint64 FTxnConnection = 0; // the one the transaction was opened on
     std::shared_ptr<LDAPControl> FTxnControl; // names FTxnId
     LDAPControl* FTxnControls[2] = {nullptr, nullptr};
-    QStringList FAdded; // without transactions: the entries the group added, to delete on abort
+    // Without a transaction: the group writes noted (FNoted), the steps that take them back, the
+    // entries it added (lower case), its journal; and whether a journal is being taken back. Only
+    // the connection a backend makes takes journals back, not its twins nor password probes.
+    bool FNoted = false;
+    std::vector<TLdapUndo> FUndo;
+    QSet<QString> FAddedDns;
+    std::unique_ptr<TLdapJournal> FJournal;
+    bool FRecovering = false;
+    bool FRecovers = false;
 };
 
 // German text of the LDAP result codes a user meets; "" for others.

@@ -88,6 +88,7 @@ bool TLdapConnection::CheckPassword(const QString& Dn, const QString& Password) 
     }
     TLdapSettings Own = FSettings;
     Own.BindDn = Dn;
+    Own.Journal.clear(); // a probe takes nothing back
     TLdapConnection Probe(Own, Password);
     try {
         Probe.Connect();

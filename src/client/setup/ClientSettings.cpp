@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QSettings>
+#include <QUrl>
 
 namespace {
 
@@ -19,6 +20,11 @@ QString Value(const QSettings& S, const QString& Key) {
 QString ClientSettingsFile(const QString& StoreFolder) {
     const QString Named = qEnvironmentVariable("PARVON_CLIENT_SETTINGS");
     return Named.isEmpty() ? StoreFolder + QStringLiteral("/client.ini") : Named;
+}
+
+QString LdapJournalFile(const QString& StoreFolder, const QString& Tree) {
+    return StoreFolder + QStringLiteral("/ldap-") +
+           QString::fromLatin1(QUrl::toPercentEncoding(Tree.toLower())) + QStringLiteral(".journal");
 }
 
 std::vector<TLdapSettings> ReadClientSettings(const QString& File) {
@@ -41,6 +47,8 @@ std::vector<TLdapSettings> ReadClientSettings(const QString& File) {
                 L.TimeoutMs = int(Seconds * 1000);
             L.PasswordModify = Value(S, QStringLiteral("PasswordModify"))
                                    .compare(QLatin1String("false"), Qt::CaseInsensitive) != 0;
+            L.Transactions = Value(S, QStringLiteral("Transactions"))
+                                 .compare(QLatin1String("false"), Qt::CaseInsensitive) != 0;
             for (auto [Key, Range] : {std::pair{QStringLiteral("UidRange"), &L.Uids},
                                       std::pair{QStringLiteral("GidRange"), &L.Gids}}) {
                 const QString Text = Value(S, Key);

@@ -49,7 +49,8 @@ std::shared_ptr<TDirectoryBackend> ConfiguredDirectory(const std::shared_ptr<TSq
                                                        const TBindPasswordPrompt& Prompt) {
     std::vector<TTreeRouter::TRoute> Routes;
     const std::weak_ptr<TSqliteStore> Volumes = Store;
-    for (const TLdapSettings& Settings : ReadClientSettings(ClientSettingsFile(Store->Folder()))) {
+    for (TLdapSettings Settings : ReadClientSettings(ClientSettingsFile(Store->Folder()))) {
+        Settings.Journal = LdapJournalFile(Store->Folder(), Settings.Tree);
         std::shared_ptr<TLdapDirectory> Backend = OpenServer(Settings, Prompt);
         // An account's home folder: its "Home Directory" on the workstation's volume map.
         Backend->SetHomePathMap([Volumes](const QString& Value) {
