@@ -1,12 +1,11 @@
 // The directory backend over LDAP on the throwaway test server: names that need escaping, containers
-// larger than the server's size limit, passwords both ways, the server going away (stopped or
-// killed), the client's settings and the login dialog.
+// larger than the server's size limit, passwords both ways, the server that stops answering, the
+// client's settings and the login dialog.
 
 #include <ClientSettings.h>
 #include <Clock.h>
 #include <ErrorCode.h>
 #include <LdapLogin_u.h>
-#include <Ldif.h>
 #include <ModalSeam.h>
 #include <NWDir.h>
 #include <NWNetAddress.h>
@@ -24,7 +23,6 @@
 #include <QTest>
 #include <QTimeZone>
 #include <ldap.h>
-#include <thread>
 
 namespace {
 const QString Schueler = QStringLiteral("NDS:\\\\SCHULE\\unterricht\\schueler");
@@ -350,72 +348,6 @@ private Q_SLOTS:
         qInfo("Timeout 2 s, server stopped: command %lld ms, catalog worker %lld ms", Command, Worker);
         QVERIFY2(Command < S.TimeoutMs + 1000, qPrintable(QString::number(Command)));
         QVERIFY2(Worker < S.TimeoutMs + 1000, qPrintable(QString::number(Worker)));
-    }
-
-    // An LDIF import into the tree with the server killed at some moment: once the server is back,
-    // the import is there whole or not at all (no user with the placeholder surname and no given
-    // name). Last, since it kills the shared server.
-    void ImportKilled_data() {
-        QTest::addColumn<int>("AfterMs");
-        // The kill rows need a server that takes transactions (PARVON_LDAP_KILL_ROWS=1 runs them).
-        if (qEnvironmentVariableIsSet("PARVON_LDAP_KILL_ROWS"))
-            for (int Ms : {30, 150, 400, 1000})
-                QTest::newRow(qPrintable(QStringLiteral("%1 ms").arg(Ms))) << Ms;
-        QTest::newRow("no kill") << -1;
-    }
-    void ImportKilled() {
-        QFETCH(int, AfterMs);
-        const int N = 400;
-        QByteArray Text = "version: 1\n\ndn: ou=abgebrochen,o=unterricht\nobjectClass: organizationalUnit\n"
-                          "ou: abgebrochen\n";
-        for (int I = 0; I < N; ++I)
-            Text += QStringLiteral("\ndn: cn=k%1,ou=abgebrochen,o=unterricht\nobjectClass: inetOrgPerson\n"
-                                   "cn: k%1\nsn: Nachname%1\ngivenName: Vorname%1\n")
-                        .arg(I)
-                        .toUtf8();
-        bool Completed = false;
-        {
-            TLdapDirectory D(FServer->Settings(), FServer->Password());
-            D.Connect();
-            std::thread Killer([this, AfterMs] {
-                if (AfterMs < 0)
-                    return;
-                TClock::Pause(AfterMs);
-                FServer->Kill();
-            });
-            try {
-                Ldif::ImportTree(D, FStore->Client->VolumeStore(), QStringLiteral("SCHULE"), Text);
-                Completed = true;
-            } catch (const EDirectoryError& E) {
-                if (AfterMs < 0)
-                    qWarning("%s", qPrintable(E.Message()));
-            }
-            Killer.join();
-        }
-        if (AfterMs >= 0)
-            QVERIFY(FServer->Revive());
-        else
-            QVERIFY(Completed);
-        TLdapConnection Admin(FServer->Settings(), FServer->Password());
-        const QString Ou = QStringLiteral("ou=abgebrochen,o=unterricht,") + FServer->Settings().Base;
-        QStringList Users;
-        int Given = 0;
-        const bool Exists =
-            Admin.Search(Ou, TLdapConnection::TScope::OneLevel, QStringLiteral("(objectClass=*)"),
-                         {QStringLiteral("givenName")}, [&](const TLdapEntry& E) {
-                             Users << E.Dn;
-                             Given += E.Find(QStringLiteral("givenName")) ? 1 : 0;
-                         });
-        for (const QString& Dn : std::as_const(Users))
-            Admin.Delete(Dn);
-        if (Exists)
-            Admin.Delete(Ou);
-        qInfo("killed after %d ms: %s", AfterMs,
-              Completed ? "completed"
-              : Exists  ? "there after a failure"
-                        : "left as before");
-        QVERIFY2(Exists ? Users.size() == N && Given == N : !Completed,
-                 qPrintable(QStringLiteral("%1 users, %2 with a given name").arg(Users.size()).arg(Given)));
     }
 };
 

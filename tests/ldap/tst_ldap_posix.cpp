@@ -29,9 +29,7 @@ private Q_SLOTS:
         FStore = std::make_unique<TTestStore>();
         QVERIFY(FStore->Ldap);
     }
-    void cleanupTestCase() {
-        FStore.reset();
-    }
+    void cleanupTestCase() { FStore.reset(); }
 
     // POSIX identities on the server: a user's posixAccount has its container's gid, given first
     // (parvonPosixGroup); ids come from the counter entry, once each, also to two workstations

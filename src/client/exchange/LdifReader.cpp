@@ -284,7 +284,7 @@ private:
         for (TPlannedRecord::TField& F : P->Fields)
             for (const QString& Name : std::as_const(F.Named)) {
                 TPlannedRecord* Q = New.value(Name);
-                if (!Q || Q->State == 2)
+                if (!Q || Q->State == 2 || F.Later)
                     continue;
                 bool Waits = Q->State == 1;
                 for (TPlannedRecord* A = New.value(Q->ParentFullName.toCaseFolded()); A && !Waits;
@@ -300,14 +300,17 @@ private:
     }
 
     // The line to blame for a write the directory refused: the line of the field it names, else
-    // the record's.
+    // the record's; the directory's status code stays (a server that went away, -625).
     [[noreturn]] static void FailWrite(const TPlannedRecord& P, const EDirectoryError& E) {
         if (E.Message().startsWith(QStringLiteral("LDIF-Zeile")))
             throw E;
+        int Line = P.Line;
         for (const TPlannedRecord::TField& F : P.Fields)
-            if (E.Message().contains(QLatin1Char('"') + F.Field + QLatin1Char('"')))
-                Fail(F.Line, E.Message());
-        Fail(P.Line, E.Message());
+            if (E.Message().contains(QLatin1Char('"') + F.Field + QLatin1Char('"'))) {
+                Line = F.Line;
+                break;
+            }
+        throw EDirectoryError(QStringLiteral("LDIF-Zeile %1: %2").arg(Line).arg(E.Message()), E.Code());
     }
 
     TImportResult Apply(std::vector<TPlannedRecord>& Plan) {
@@ -336,6 +339,16 @@ private:
                              return ParentRank.value(A->ParentFullName.toLower()) <
                                     ParentRank.value(B->ParentFullName.toLower());
                          });
+        // A group cannot stand without its members (LDAP: groupOfNames must have one); the fields
+        // of its new members that name it back wait instead.
+        for (TPlannedRecord* G : ByDepth)
+            for (const TPlannedRecord::TField& F : G->Fields)
+                if (F.Field == QLatin1String("Member"))
+                    for (const QString& Name : F.Named)
+                        if (TPlannedRecord* U = New.value(Name))
+                            for (TPlannedRecord::TField& Back : U->Fields)
+                                if (Back.Named.contains(G->FullName.toCaseFolded()))
+                                    Back.Later = true;
         std::vector<TPlannedRecord*> Order;
         Order.reserve(ByDepth.size());
         for (TPlannedRecord* P : ByDepth)

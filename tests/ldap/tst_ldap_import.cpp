@@ -1,0 +1,204 @@
+// An LDIF import into the tree on the test server with the server killed (kill -9) in its middle:
+// once the server is back, the next contact leaves the server exactly as before the import, be the
+// import one LDAP transaction or noted write by write in the client's journal; and every entry the
+// server held meanwhile came with all its values.
+
+#include <DirectoryNotice.h>
+#include <ForwardingBackend.h>
+#include <LdapDirectory.h>
+#include <Ldif.h>
+#include <TestMain.h>
+#include <TestStore.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString Schueler = QStringLiteral("NDS:\\\\SCHULE\\unterricht\\schueler");
+constexpr int Users = 200;
+
+// Kills the server right after the given number of writes went through.
+class TKillAfter final : public TForwardingBackend {
+public:
+    TKillAfter(std::shared_ptr<TDirectoryBackend> Inner, TLdapTestServer& Server, int Writes)
+        : TForwardingBackend(std::move(Inner)), FServer(Server), FWritesLeft(Writes) {}
+    TObjectRef CreateObject(const TObjectRef& Parent, const QString& Layout, const QString& Name,
+                            const std::vector<TFieldWrite>& Fields = {}) override {
+        const TObjectRef R = TForwardingBackend::CreateObject(Parent, Layout, Name, Fields);
+        Wrote();
+        return R;
+    }
+    void WriteFields(const TObjectRef& Object, const std::vector<TFieldWrite>& Fields) override {
+        TForwardingBackend::WriteFields(Object, Fields);
+        Wrote();
+    }
+
+private:
+    void Wrote() {
+        if (--FWritesLeft == 0)
+            FServer.Kill();
+    }
+    TLdapTestServer& FServer;
+    int FWritesLeft;
+};
+
+// A new container with a group that comes before its members and that two of them name back,
+// users with a home folder on an existing volume, then two existing entries changed.
+QByteArray ImportText() {
+    QByteArray Text =
+        "version: 1\n\ndn: ou=abgebrochen,o=unterricht\nobjectClass: organizationalUnit\n"
+        "ou: abgebrochen\n\ndn: cn=kurs,ou=abgebrochen,o=unterricht\nobjectClass: groupOfNames\n"
+        "cn: kurs\nmember: cn=k0,ou=abgebrochen,o=unterricht\n"
+        "member: cn=k1,ou=abgebrochen,o=unterricht\n";
+    for (int I = 0; I < Users; ++I) {
+        Text +=
+            QStringLiteral("\ndn: cn=k%1,ou=abgebrochen,o=unterricht\nobjectClass: inetOrgPerson\ncn: k%1\n"
+                           "sn: Nachname%1\ngivenName: Vorname%1\n"
+                           "ndsHomeDirectory: cn=SRV1_DATA,o=dienste#0#home\\abgebrochen\\k%1\n")
+                .arg(I)
+                .toUtf8();
+        if (I < 2)
+            Text += "groupMembership: cn=kurs,ou=abgebrochen,o=unterricht\n";
+    }
+    Text += "\ndn: cn=jung_clara,ou=5a,ou=schueler,o=unterricht\nobjectClass: inetOrgPerson\ncn: jung_clara\n"
+            "givenName: Klara\ndescription: umbenannt\n\ndn: ou=5a,ou=schueler,o=unterricht\n"
+            "objectClass: organizationalUnit\nou: 5a\ndescription: Klasse 5a, geteilt\n";
+    return Text;
+}
+
+} // namespace
+
+class TstLdapImport : public QObject {
+    Q_OBJECT
+
+    TLdapTestServer* FServer = nullptr;
+    std::unique_ptr<TTestStore> FStore;
+    QStringList FNotices;
+
+    // The whole directory as ldapsearch shows it.
+    QByteArray Dump() {
+        const TLdapSettings S = FServer->Settings();
+        QProcess P;
+        P.start(QStringLiteral("ldapsearch"),
+                {QStringLiteral("-LLL"), QStringLiteral("-x"), QStringLiteral("-H"), S.Url,
+                 QStringLiteral("-D"), S.BindDn, QStringLiteral("-y"), S.PasswordFile, QStringLiteral("-b"),
+                 S.Base, QStringLiteral("-E"), QStringLiteral("pr=1000/noprompt"), QStringLiteral("*")});
+        if (!P.waitForFinished(60000) || P.exitCode() != 0)
+            return "ldapsearch failed: " + P.readAllStandardError();
+        return P.readAllStandardOutput();
+    }
+
+    // The users of the import the server holds, and how many of them lack a given name.
+    QPair<int, int> ImportedUsers() {
+        TLdapConnection Admin(FServer->Settings(), FServer->Password());
+        int Held = 0, Half = 0;
+        Admin.Search(QStringLiteral("ou=abgebrochen,o=unterricht,") + FServer->Settings().Base,
+                     TLdapConnection::TScope::OneLevel, QStringLiteral("(objectClass=inetOrgPerson)"),
+                     {QStringLiteral("givenName")}, [&](const TLdapEntry& E) {
+                         ++Held;
+                         Half += E.Find(QStringLiteral("givenName")) ? 0 : 1;
+                     });
+        return {Held, Half};
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        qputenv("PARVON_TEST_BACKEND", "ldap");
+        PARVON_REQUIRE_TEST_BACKEND();
+        FServer = TLdapTestServer::Shared();
+        FStore = std::make_unique<TTestStore>();
+        QVERIFY(FStore->Ldap);
+        SetDirectoryNoticeSink([this](const QString& Text) { FNotices << Text; });
+    }
+    void cleanupTestCase() {
+        SetDirectoryNoticeSink({});
+        FStore.reset();
+    }
+
+    void KilledImport_data() {
+        QTest::addColumn<bool>("Transactions");
+        QTest::addColumn<int>("KillAfter"); // writes; 0: never
+        const int Creations = Users + 2, Writes = Creations + 2 + 2;
+        for (bool T : {true, false}) {
+            const char* Mode = T ? "transaction" : "journal";
+            QTest::addRow("%s, killed while creating", Mode) << T << 60;
+            QTest::addRow("%s, killed while changing", Mode) << T << Writes - 1;
+            QTest::addRow("%s, not killed", Mode) << T << 0;
+        }
+    }
+    void KilledImport() {
+        QFETCH(bool, Transactions);
+        QFETCH(int, KillAfter);
+        QTemporaryDir Folder;
+        TLdapSettings S = FServer->Settings();
+        S.Transactions = Transactions;
+        S.Journal = Folder.filePath(QStringLiteral("ldap-schule.journal"));
+        const QByteArray Before = Dump();
+        FNotices.clear();
+        bool Completed = false;
+        {
+            auto Ldap = std::make_shared<TLdapDirectory>(S, FServer->Password());
+            QCOMPARE(Ldap->Connection().OffersTransactions(), true);
+            TKillAfter Directory(Ldap, *FServer, KillAfter);
+            try {
+                Ldif::ImportTree(Directory, FStore->Client->VolumeStore(), QStringLiteral("SCHULE"),
+                                 ImportText());
+                Completed = true;
+            } catch (const EDirectoryError& E) {
+                QVERIFY2(KillAfter && E.Code() == ERR_TRANSPORT_FAILURE, qPrintable(E.Message()));
+            }
+        }
+        QCOMPARE(Completed, KillAfter == 0);
+        if (Completed) {
+            QCOMPARE(ImportedUsers(), qMakePair(Users, 0));
+            QVERIFY(!QFile::exists(S.Journal));
+            QVERIFY(FNotices.isEmpty());
+            FServer->Reset();
+            return;
+        }
+        QVERIFY(FServer->Revive());
+        // Before the next contact: a transaction left nothing, the journal only whole entries.
+        const QPair<int, int> Held = ImportedUsers();
+        QCOMPARE(Held.second, 0);
+        QCOMPARE(Held.first, Transactions ? 0 : qMin(KillAfter, Users + 2) - 2);
+        QCOMPARE(QFile::exists(S.Journal), !Transactions);
+
+        TLdapDirectory Next(S, FServer->Password());
+        QCOMPARE(Next.Resolve(Schueler).FullName, Schueler);
+        QVERIFY(!QFile::exists(S.Journal));
+        if (Transactions) {
+            QCOMPARE(FNotices, QStringList());
+        } else {
+            QCOMPARE(FNotices.size(), 2);
+            QVERIFY2(
+                FNotices[0].startsWith(QStringLiteral("Die bisherigen Änderungen am Baum SCHULE werden "
+                                                      "zurückgenommen, sobald der Server wieder erreichbar "
+                                                      "ist")),
+                qPrintable(FNotices[0]));
+            const QString Undone =
+                KillAfter > Users
+                    ? QStringLiteral("%1 angelegte Einträge gelöscht, 1 geänderte").arg(Users + 2)
+                    : QStringLiteral("%1 angelegte Einträge gelöscht, 0 geänderte").arg(KillAfter);
+            QVERIFY2(FNotices[1].startsWith(QStringLiteral("Abgebrochene Änderungen am Baum SCHULE")) &&
+                         FNotices[1].contains(Undone),
+                     qPrintable(FNotices[1]));
+        }
+        const QByteArray After = Dump();
+        if (After != Before) {
+            const QList<QByteArray> A = After.split('\n'), B = Before.split('\n');
+            qsizetype I = 0;
+            while (I < A.size() && I < B.size() && A[I] == B[I])
+                ++I;
+            QFAIL(qPrintable(
+                QStringLiteral("the server differs from before at line %1: \"%2\" instead of \"%3\"")
+                    .arg(I + 1)
+                    .arg(QString::fromUtf8(A.value(I)), QString::fromUtf8(B.value(I)))));
+        }
+    }
+};
+
+PARVON_TEST_MAIN(TstLdapImport)
+#include "tst_ldap_import.moc"
