@@ -3,12 +3,14 @@
 // import one LDAP transaction or noted write by write in the client's journal; and every entry the
 // server held meanwhile came with all its values.
 
+#include <ClientSettings.h>
 #include <DirectoryNotice.h>
 #include <ForwardingBackend.h>
 #include <LdapDirectory.h>
 #include <Ldif.h>
 #include <TestMain.h>
 #include <TestStore.h>
+#include <WorkstationClient.h>
 
 #include <QFile>
 #include <QProcess>
@@ -132,10 +134,21 @@ private Q_SLOTS:
     void KilledImport() {
         QFETCH(bool, Transactions);
         QFETCH(int, KillAfter);
+        // The workstation: its store's folder holds the settings and the journal.
         QTemporaryDir Folder;
+        const auto Store = std::make_shared<TSqliteStore>(Folder.path());
         TLdapSettings S = FServer->Settings();
         S.Transactions = Transactions;
-        S.Journal = Folder.filePath(QStringLiteral("ldap-schule.journal"));
+        S.Journal = LdapJournalFile(Store->Folder(), S.Tree);
+        {
+            QFile Ini(Folder.filePath(QStringLiteral("client.ini")));
+            QVERIFY(Ini.open(QIODevice::WriteOnly));
+            Ini.write(QStringLiteral("[SCHULE]\nDirectory=ldap\nUrl=%1\nBase=%2\nBindDn=%3\nPasswordFile=%4\n"
+                                     "Transactions=%5\n")
+                          .arg(S.Url, S.Base, S.BindDn, S.PasswordFile,
+                               Transactions ? QStringLiteral("true") : QStringLiteral("false"))
+                          .toUtf8());
+        }
         const QByteArray Before = Dump();
         FNotices.clear();
         bool Completed = false;
@@ -166,8 +179,9 @@ private Q_SLOTS:
         QCOMPARE(Held.first, Transactions ? 0 : qMin(KillAfter, Users + 2) - 2);
         QCOMPARE(QFile::exists(S.Journal), !Transactions);
 
-        TLdapDirectory Next(S, FServer->Password());
-        QCOMPARE(Next.Resolve(Schueler).FullName, Schueler);
+        // The next contact: the workstation's client as the console and the program open it.
+        const std::shared_ptr<TDirectoryBackend> Next = ConfiguredDirectory(Store, {});
+        QCOMPARE(Next->Resolve(Schueler).FullName, Schueler);
         QVERIFY(!QFile::exists(S.Journal));
         if (Transactions) {
             QCOMPARE(FNotices, QStringList());
