@@ -1,7 +1,8 @@
 // An LDIF import into the tree on the test server with the server killed (kill -9) in its middle:
 // once the server is back, the next contact leaves the server exactly as before the import, be the
 // import one LDAP transaction or noted write by write in the client's journal; and every entry the
-// server held meanwhile came with all its values.
+// server held meanwhile came with all its values. An import the server refuses in its middle is
+// taken back at once.
 
 #include <ClientSettings.h>
 #include <DirectoryNotice.h>
@@ -48,8 +49,9 @@ private:
 };
 
 // A new container with a group that comes before its members and that two of them name back,
-// users with a home folder on an existing volume, then two existing entries changed.
-QByteArray ImportText() {
+// users with a home folder on an existing volume, then two existing entries changed; Refused: one
+// user in the middle with a field the server refuses for users (a host server).
+QByteArray ImportText(bool Refused) {
     QByteArray Text =
         "version: 1\n\ndn: ou=abgebrochen,o=unterricht\nobjectClass: organizationalUnit\n"
         "ou: abgebrochen\n\ndn: cn=kurs,ou=abgebrochen,o=unterricht\nobjectClass: groupOfNames\n"
@@ -64,6 +66,8 @@ QByteArray ImportText() {
                 .toUtf8();
         if (I < 2)
             Text += "groupMembership: cn=kurs,ou=abgebrochen,o=unterricht\n";
+        if (Refused && I == Users / 2)
+            Text += "hostServer: cn=SRV1,o=dienste\n";
     }
     Text += "\ndn: cn=jung_clara,ou=5a,ou=schueler,o=unterricht\nobjectClass: inetOrgPerson\ncn: jung_clara\n"
             "givenName: Klara\ndescription: umbenannt\n\ndn: ou=5a,ou=schueler,o=unterricht\n"
@@ -106,6 +110,20 @@ class TstLdapImport : public QObject {
         return {Held, Half};
     }
 
+    // Fails where the server differs from what ldapsearch showed before.
+    void CompareWith(const QByteArray& Before) {
+        const QByteArray After = Dump();
+        if (After == Before)
+            return;
+        const QList<QByteArray> A = After.split('\n'), B = Before.split('\n');
+        qsizetype I = 0;
+        while (I < A.size() && I < B.size() && A[I] == B[I])
+            ++I;
+        QFAIL(qPrintable(QStringLiteral("the server differs from before at line %1: \"%2\" instead of \"%3\"")
+                             .arg(I + 1)
+                             .arg(QString::fromUtf8(A.value(I)), QString::fromUtf8(B.value(I)))));
+    }
+
 private Q_SLOTS:
     void initTestCase() {
         qputenv("PARVON_TEST_BACKEND", "ldap");
@@ -122,13 +140,14 @@ private Q_SLOTS:
 
     void KilledImport_data() {
         QTest::addColumn<bool>("Transactions");
-        QTest::addColumn<int>("KillAfter"); // writes; 0: never
+        QTest::addColumn<int>("KillAfter"); // writes; 0: never; -1: never, but the server refuses one
         const int Creations = Users + 2, Writes = Creations + 2 + 2;
         for (bool T : {true, false}) {
             const char* Mode = T ? "transaction" : "journal";
             QTest::addRow("%s, killed while creating", Mode) << T << 60;
             QTest::addRow("%s, killed while changing", Mode) << T << Writes - 1;
             QTest::addRow("%s, not killed", Mode) << T << 0;
+            QTest::addRow("%s, refused by the server", Mode) << T << -1;
         }
     }
     void KilledImport() {
@@ -158,13 +177,21 @@ private Q_SLOTS:
             TKillAfter Directory(Ldap, *FServer, KillAfter);
             try {
                 Ldif::ImportTree(Directory, FStore->Client->VolumeStore(), QStringLiteral("SCHULE"),
-                                 ImportText());
+                                 ImportText(KillAfter < 0));
                 Completed = true;
             } catch (const EDirectoryError& E) {
-                QVERIFY2(KillAfter && E.Code() == ERR_TRANSPORT_FAILURE, qPrintable(E.Message()));
+                QVERIFY2(KillAfter && (E.Code() == ERR_TRANSPORT_FAILURE) == (KillAfter > 0),
+                         qPrintable(E.Message()));
             }
         }
         QCOMPARE(Completed, KillAfter == 0);
+        if (KillAfter < 0) {
+            // Taken back at once: nothing left to do at the next contact.
+            QVERIFY(!QFile::exists(S.Journal));
+            QCOMPARE(FNotices, QStringList());
+            CompareWith(Before);
+            return;
+        }
         if (Completed) {
             QCOMPARE(ImportedUsers(), qMakePair(Users, 0));
             QVERIFY(!QFile::exists(S.Journal));
@@ -200,17 +227,7 @@ private Q_SLOTS:
                          FNotices[1].contains(Undone),
                      qPrintable(FNotices[1]));
         }
-        const QByteArray After = Dump();
-        if (After != Before) {
-            const QList<QByteArray> A = After.split('\n'), B = Before.split('\n');
-            qsizetype I = 0;
-            while (I < A.size() && I < B.size() && A[I] == B[I])
-                ++I;
-            QFAIL(qPrintable(
-                QStringLiteral("the server differs from before at line %1: \"%2\" instead of \"%3\"")
-                    .arg(I + 1)
-                    .arg(QString::fromUtf8(A.value(I)), QString::fromUtf8(B.value(I)))));
-        }
+        CompareWith(Before);
     }
 };
 

@@ -280,6 +280,8 @@ bool TLdapConnection::RecoverFrom(TLdapJournal& Journal) {
         return false;
     const TUndone Done = Undo(Content.Steps);
     Journal.Remove();
+    if (Content.Steps.empty())
+        return true; // broken off before its first write
     QStringList Parts;
     Parts << QStringLiteral("%1 angelegte Einträge gelöscht").arg(Done.Deleted)
           << QStringLiteral("%1 geänderte wiederhergestellt").arg(Done.Restored);
