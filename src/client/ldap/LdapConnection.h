@@ -120,6 +120,8 @@ public:
     int Count(const QString& Base, TScope Scope, const QString& Filter);
 
     void Add(const QString& Dn, const std::vector<TLdapAttribute>& Attributes);
+    // An add that joins no group of writes, so that no abort takes it back (the id counter).
+    void AddOutsideGroup(const QString& Dn, const std::vector<TLdapAttribute>& Attributes);
     // One modify operation: each attribute's values replace the held ones (none: removes them).
     void Replace(const QString& Dn, const std::vector<TLdapAttribute>& Attributes);
     void Delete(const QString& Dn);
@@ -183,7 +185,7 @@ private:
     // Groups without a transaction (LdapTransactions.cpp): whether writes are noted now; the group's
     // journal, started on its first write; a step noted before its write; a journal left behind
     // taken back (false: it belongs to another server and stays); steps taken back, last first.
-    bool Noting() const { return FGroupDepth > 0 && !FInTxn && !FRecovering; }
+    bool Noting() const { return FGroupDepth > 0 && !FInTxn && !FRecovering && !FOutside; }
     void StartJournal();
     void NoteUndo(TLdapUndo Step);
     void RecoverJournal();
@@ -222,6 +224,7 @@ private:
     QSet<QString> FAddedDns;
     std::unique_ptr<TLdapJournal> FJournal;
     bool FRecovering = false;
+    bool FOutside = false; // a write that joins no group
     bool FRecovers = false;
 };
 

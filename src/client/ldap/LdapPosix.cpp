@@ -52,10 +52,13 @@ qint64 TLdapDirectory::AllocatePosixId(TPosixIdentity::TKind Kind) {
                                {Attribute}, [&Counter](const TLdapEntry& E) { Counter = E; });
         if (!Found || Counter.Dn.isEmpty()) {
             try {
-                FConnection.Add(Dn, {{QStringLiteral("objectClass"), {CounterClass.toUtf8()}},
-                                     {QStringLiteral("cn"), {CounterName.toUtf8()}},
-                                     {CounterAttribute(TKind::User), {Number(Settings().Uids.First)}},
-                                     {CounterAttribute(TKind::Group), {Number(Settings().Gids.First)}}});
+                // Ids given stay whatever becomes of a group the allocation runs in: so does
+                // the counter.
+                FConnection.AddOutsideGroup(
+                    Dn, {{QStringLiteral("objectClass"), {CounterClass.toUtf8()}},
+                         {QStringLiteral("cn"), {CounterName.toUtf8()}},
+                         {CounterAttribute(TKind::User), {Number(Settings().Uids.First)}},
+                         {CounterAttribute(TKind::Group), {Number(Settings().Gids.First)}}});
             } catch (const EDirectoryError& E) {
                 if (E.Code() != ERR_ENTRY_ALREADY_EXISTS)
                     throw;

@@ -67,7 +67,7 @@ void TLdapConnection::BeginWrites() {
 
 LDAP* TLdapConnection::WriteHandle(LDAPControl**& Controls) {
     Controls = nullptr;
-    if (FGroupDepth == 0 || FRecovering)
+    if (FGroupDepth == 0 || FRecovering || FOutside)
         return Handle();
     const QString What = QStringLiteral("Transaktion");
     if (FInTxn) {
@@ -193,6 +193,12 @@ void TLdapConnection::AbortWrites() noexcept {
         } catch (...) {
         }
     }
+}
+
+void TLdapConnection::AddOutsideGroup(const QString& Dn, const std::vector<TLdapAttribute>& Attributes) {
+    const bool Was = std::exchange(FOutside, true);
+    const auto Restore = qScopeGuard([this, Was] { FOutside = Was; });
+    Add(Dn, Attributes);
 }
 
 // ---------------------------------------------------------------------------------------------
