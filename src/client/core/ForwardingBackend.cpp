@@ -123,6 +123,9 @@ bool TForwardingVolumeStore::FolderExists(const QString& UncPath) {
 bool TForwardingVolumeStore::CreateFolder(const QString& UncPath) {
     return FInner->CreateFolder(UncPath);
 }
+bool TForwardingVolumeStore::RemoveFolder(const QString& UncPath) {
+    return FInner->RemoveFolder(UncPath);
+}
 QStringList TForwardingVolumeStore::ListFolders(const QString& UncPath) {
     return FInner->ListFolders(UncPath);
 }
@@ -143,6 +146,9 @@ std::optional<int> TForwardingVolumeStore::FindTrustee(const TFolderKey& Folder,
 }
 void TForwardingVolumeStore::AddTrustee(const TFolderKey& Folder, const QString& Trustee) {
     FInner->AddTrustee(Folder, Trustee);
+}
+void TForwardingVolumeStore::RemoveTrustee(const TFolderKey& Folder, const QString& Trustee) {
+    FInner->RemoveTrustee(Folder, Trustee);
 }
 int TForwardingVolumeStore::TrusteeRights(const TFolderKey& Folder, const QString& Trustee) {
     return FInner->TrusteeRights(Folder, Trustee);
