@@ -15,7 +15,8 @@
 struct TStoreSnapshot {
     QString Dump;
     QStringList Folders;
-    QString Ldap;
+    QString Ldap;       // every attribute, the server's own among them
+    QString LdapFields; // the entries' own attributes
 
     explicit TStoreSnapshot(TTestStore& Store) {
         Dump = Run(QStringLiteral("sqlite3"),
