@@ -7,14 +7,6 @@
 
 namespace {
 
-TRunChange Fehler(const QString& Was, const QString& Grund) {
-    TRunChange C;
-    C.Kind = TRunChange::TKind::Failure;
-    C.Target = Was;
-    C.Detail = Grund;
-    return C;
-}
-
 QString JaNein(bool On) {
     return On ? QStringLiteral("ja") : QStringLiteral("nein");
 }
@@ -44,7 +36,7 @@ std::vector<TRunInput> KlassenJournalEingaben(const TKlassenEingaben& E) {
 
 bool KlasseMitBericht(TKlassenLauf& Lauf, const TKlassenEingaben& E,
                       const std::function<void(const TRunChange&)>& Record) {
-    Lauf.SetFehler([&Record](const QString& Line, const QString& Grund) { Record(Fehler(Line, Grund)); });
+    Lauf.SetFehler([&Record](const QString& Line, const QString& Grund) { Record(LaufFehler(Line, Grund)); });
     const bool Angelegt = Lauf.Anlegen(E);
     Lauf.SetFehler({});
     return Angelegt;
@@ -55,30 +47,18 @@ TLaufBericht KlassenProbelauf(TNDK& Ndk, const TKlassenEingaben& E, QWidget* Own
     TDryRun Dry(Ndk.Client());
     TNDK Kopie(Owner, Dry.Client(), Ndk.TreePrefix());
     Kopie.StreamFolder = Ndk.StreamFolder;
-    Kopie.Meldungen = [&Dry](const QString& Text) { Dry.Record(Fehler(QStringLiteral("Meldung"), Text)); };
+    Kopie.Meldungen = [&Dry](const QString& Text) {
+        Dry.Record(LaufFehler(QStringLiteral("Meldung"), Text));
+    };
     TKlassenLauf Lauf(Kopie, [&B](const QString& Line) { B.Protokoll << Line; });
     if (Lauf.Vorhanden(E)) {
-        Dry.Record(Fehler(QStringLiteral("Klasse ") + E.Name,
-                          QStringLiteral("Die Klasse ") + E.Name + QStringLiteral(" gibt es in ") +
-                              E.ContainerText + QStringLiteral(" bereits.")));
+        Dry.Record(LaufFehler(QStringLiteral("Klasse ") + E.Name,
+                              QStringLiteral("Die Klasse ") + E.Name + QStringLiteral(" gibt es in ") +
+                                  E.ContainerText + QStringLiteral(" bereits.")));
         B.Aenderungen = Dry.Changes();
         return B;
     }
     B.Erfolgreich = KlasseMitBericht(Lauf, E, [&Dry](const TRunChange& C) { Dry.Record(C); });
     B.Aenderungen = Dry.Changes();
     return B;
-}
-
-QStringList ProbelaufZeilen(const TLaufBericht& Bericht) {
-    QStringList Zeilen;
-    for (const TRunChange& C : Bericht.Aenderungen)
-        Zeilen << ChangeLines(C, true);
-    if (Bericht.Aenderungen.empty())
-        Zeilen << QStringLiteral("Keine Änderungen.");
-    if (!Bericht.Protokoll.isEmpty()) {
-        Zeilen << QString() << QStringLiteral("Protokoll des Laufs:");
-        for (const QString& L : Bericht.Protokoll)
-            Zeilen << QStringLiteral("    ") + L;
-    }
-    return Zeilen;
 }

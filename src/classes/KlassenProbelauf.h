@@ -1,5 +1,6 @@
 #pragma once
 
+#include <LaufBericht.h>
 #include <RunJournal.h>
 
 #include <QString>
@@ -12,14 +13,6 @@ class TKlassenLauf;
 class TNDK;
 struct TKlassenEingaben;
 
-// What a run did or would do: its protocol lines, its changes in order (a step that failed among
-// them, with why), and whether it went through.
-struct TLaufBericht {
-    QStringList Protokoll;
-    std::vector<TRunChange> Aenderungen;
-    bool Erfolgreich = false;
-};
-
 // The inputs of a class creation as the journal keeps them.
 std::vector<TRunInput> KlassenJournalEingaben(const TKlassenEingaben& E);
 
@@ -31,6 +24,3 @@ bool KlasseMitBericht(TKlassenLauf& Lauf, const TKlassenEingaben& E,
 // The class creation as a dry run: the same run over a copy of the access object's directory and
 // volumes that keeps every write to itself. An existing class is reported as the one failure.
 TLaufBericht KlassenProbelauf(TNDK& Ndk, const TKlassenEingaben& E, QWidget* Owner);
-
-// The lines of the dry run's dialog: every change, then the run's protocol.
-QStringList ProbelaufZeilen(const TLaufBericht& Bericht);
