@@ -7,10 +7,13 @@
 #include <TestMain.h>
 
 #include <DirectoryClient.h>
+#include <KlassenListe_U.h>
 #include <RunUndo.h>
 #include <SqliteJournal.h>
 
+#include <QMenu>
 #include <QProcess>
+#include <QTableWidget>
 #include <QtTest>
 
 using namespace Demo;
@@ -46,6 +49,7 @@ private Q_SLOTS:
 
     void freshClassGoesWithoutTrace();
     void addedSinceStays();
+    void contextMenuAsksFirst();
 };
 
 void TUndoTest::freshClassGoesWithoutTrace() {
@@ -110,6 +114,40 @@ void TUndoTest::addedSinceStays() {
     // Not taken back whole: the run can be taken back again once the class is empty.
     QCOMPARE(Journal->Find(Run)->UndoneBy, 0);
     QCOMPARE(Journal->CreatedBy({Klasse}), std::vector<qint64>{Run});
+}
+
+void TUndoTest::contextMenuAsksFirst() {
+    Start();
+    auto* Liste = Child<TKlassenListeTab>(Form.get(), QStringLiteral("TabListeKlassen"));
+    auto* Grid = Child<QTableWidget>(Liste, QStringLiteral("sgKlassen"));
+    Liste->TabListeKlassenShow();
+    auto RowOf = [Grid](const QString& Name) {
+        for (int R = 0; R < Grid->rowCount(); ++R)
+            if (Grid->item(R, 0) && Grid->item(R, 0)->text() == Name)
+                return R;
+        return -1;
+    };
+    auto Item = [&](int Row) {
+        const std::unique_ptr<QMenu> Menu(Liste->KontextMenue(Row));
+        return Child<QAction>(Menu.get(), QStringLiteral("meKlasseEntfernen"))->isEnabled();
+    };
+    QVERIFY(!Item(RowOf(QStringLiteral("5a")))); // no run made it
+    QVERIFY(Item(RowOf(QStringLiteral("7c"))));
+
+    // Asked, and declined: nothing goes. Asked again and confirmed: the class goes.
+    QString Asked;
+    Answer::With<QDialog>([&Asked](QDialog& D) {
+        Asked = Child<QPlainTextEdit>(&D, QStringLiteral("meListe"))->toPlainText();
+        return int(QDialog::Rejected);
+    });
+    Liste->KlasseEntfernen(RowOf(QStringLiteral("7c")));
+    QVERIFY(Exists(Klasse));
+    QVERIFY(Asked.contains(QStringLiteral("Zurücknehmen: Angelegt: Organizational Unit 7c.schueler.unterricht")));
+    Answer::With<QDialog>([](QDialog& D) { return D.objectName() == QLatin1String("KlasseEntfernen") ? 1 : 0; });
+    Answer::With<QDialog>([](QDialog&) { return int(QDialog::Accepted); });
+    Liste->KlasseEntfernen(RowOf(QStringLiteral("7c")));
+    QVERIFY(!Exists(Klasse));
+    QCOMPARE(RowOf(QStringLiteral("7c")), -1);
 }
 
 PARVON_TEST_MAIN(TUndoTest)
