@@ -31,9 +31,11 @@ QMenu* TKlassenListeTab::KontextMenue(int Row) {
     Entfernen->setObjectName(QStringLiteral("meKlasseEntfernen"));
     Entfernen->setEnabled(Erzeuger(Row) != 0);
     if (!Entfernen->isEnabled())
-        Entfernen->setToolTip(QStringLiteral("Nur eine Klasse, die ein Lauf im Protokoll angelegt hat, lässt sich "
-                                             "so entfernen."));
-    connect(Entfernen, &QAction::triggered, this, [this, Row] { Guarded(this, [&] { KlasseEntfernen(Row); }); });
+        Entfernen->setToolTip(
+            QStringLiteral("Nur eine Klasse, die ein Lauf im Protokoll angelegt hat, lässt sich "
+                           "so entfernen."));
+    connect(Entfernen, &QAction::triggered, this,
+            [this, Row] { Guarded(this, [&] { KlasseEntfernen(Row); }); });
     return Menu;
 }
 
@@ -42,9 +44,10 @@ void TKlassenListeTab::KlasseEntfernen(int Row) {
     const QString Name = Zelle(Row, Klasse);
     const qint64 Run = Erzeuger(Row);
     if (!Run) {
-        TModalSeam::Information(this, QStringLiteral("Die Klasse ") + Name +
-                                          QStringLiteral(" hat kein Lauf im Protokoll angelegt; sie wird nicht "
-                                                         "entfernt."));
+        TModalSeam::Information(this,
+                                QStringLiteral("Die Klasse ") + Name +
+                                    QStringLiteral(" hat kein Lauf im Protokoll angelegt; sie wird nicht "
+                                                   "entfernt."));
         return;
     }
     TUndoPlan Plan;
@@ -52,15 +55,17 @@ void TKlassenListeTab::KlasseEntfernen(int Row) {
         const TWaitCursor Wait;
         Plan = PlanUndo(N.Client(), Run);
     }
-    QString Kopf = QStringLiteral("Die Klasse %1 wurde am %2 von %3 angelegt (Lauf %4). Diese Änderungen werden "
-                                  "in umgekehrter Reihenfolge zurückgenommen:")
-                       .arg(Name, TClock::DateTimeToStr(Plan.Run.Started.toLocalTime()), Plan.Run.Login)
-                       .arg(Run);
+    QString Kopf =
+        QStringLiteral("Die Klasse %1 wurde am %2 von %3 angelegt (Lauf %4). Diese Änderungen werden "
+                       "in umgekehrter Reihenfolge zurückgenommen:")
+            .arg(Name, TClock::DateTimeToStr(Plan.Run.Started.toLocalTime()), Plan.Run.Login)
+            .arg(Run);
     if (!Plan.Complete())
-        Kopf += QStringLiteral("\nWas BLEIBT, kam seit dem Lauf dazu oder wurde seitdem geändert; es wird nicht "
-                               "gelöscht, und die Klasse bleibt bestehen.");
-    if (!ListeZeigen(this, QStringLiteral("KlasseEntfernen"), QStringLiteral("Klasse entfernen"), Kopf, Plan.Lines(),
-                     QStringLiteral("Entfernen")))
+        Kopf +=
+            QStringLiteral("\nWas BLEIBT, kam seit dem Lauf dazu oder wurde seitdem geändert; es wird nicht "
+                           "gelöscht, und die Klasse bleibt bestehen.");
+    if (!ListeZeigen(this, QStringLiteral("KlasseEntfernen"), QStringLiteral("Klasse entfernen"), Kopf,
+                     Plan.Lines(), QStringLiteral("Entfernen")))
         return;
     bool Ok = false;
     QStringList Ergebnis;

@@ -142,8 +142,10 @@ void TUndoTest::contextMenuAsksFirst() {
     });
     Liste->KlasseEntfernen(RowOf(QStringLiteral("7c")));
     QVERIFY(Exists(Klasse));
-    QVERIFY(Asked.contains(QStringLiteral("Zurücknehmen: Angelegt: Organizational Unit 7c.schueler.unterricht")));
-    Answer::With<QDialog>([](QDialog& D) { return D.objectName() == QLatin1String("KlasseEntfernen") ? 1 : 0; });
+    QVERIFY(
+        Asked.contains(QStringLiteral("Zurücknehmen: Angelegt: Organizational Unit 7c.schueler.unterricht")));
+    Answer::With<QDialog>(
+        [](QDialog& D) { return D.objectName() == QLatin1String("KlasseEntfernen") ? 1 : 0; });
     Answer::With<QDialog>([](QDialog&) { return int(QDialog::Accepted); });
     Liste->KlasseEntfernen(RowOf(QStringLiteral("7c")));
     QVERIFY(!Exists(Klasse));

@@ -21,7 +21,8 @@ std::vector<TServerConnection> TForwardingBackend::ServerConnections() {
 bool TForwardingBackend::TryResolve(const QString& FullName, TObjectRef& Out) {
     return Target(FullName).TryResolve(FullName, Out);
 }
-std::vector<TChildEntry> TForwardingBackend::Children(const TObjectRef& Container, const QStringList& Layouts) {
+std::vector<TChildEntry> TForwardingBackend::Children(const TObjectRef& Container,
+                                                      const QStringList& Layouts) {
     return Target(Container.FullName).Children(Container, Layouts);
 }
 int TForwardingBackend::CountChildren(const TObjectRef& Container, const QStringList& Layouts) {
@@ -54,12 +55,12 @@ QStringList TForwardingBackend::FieldNames(const TObjectRef& Object) {
 void TForwardingBackend::WriteFields(const TObjectRef& Object, const std::vector<TFieldWrite>& Fields) {
     Target(Object.FullName).WriteFields(Object, Fields);
 }
-TObjectRef TForwardingBackend::CreateObject(const TObjectRef& Parent, const QString& Layout, const QString& Name,
-                                            const std::vector<TFieldWrite>& Fields) {
+TObjectRef TForwardingBackend::CreateObject(const TObjectRef& Parent, const QString& Layout,
+                                            const QString& Name, const std::vector<TFieldWrite>& Fields) {
     return Target(Parent.FullName).CreateObject(Parent, Layout, Name, Fields);
 }
-TObjectRef TForwardingBackend::CreateUser(const TObjectRef& Container, const QString& Name, const QString& Surname,
-                                          const TObjectRef* Template) {
+TObjectRef TForwardingBackend::CreateUser(const TObjectRef& Container, const QString& Name,
+                                          const QString& Surname, const TObjectRef* Template) {
     return Target(Container.FullName).CreateUser(Container, Name, Surname, Template);
 }
 void TForwardingBackend::DeleteObject(const TObjectRef& Object) {
@@ -99,7 +100,8 @@ void TForwardingBackend::WaitForCatalogRefreshes() {
     FInner->WaitForCatalogRefreshes();
 }
 
-TForwardingVolumeStore::TForwardingVolumeStore(std::shared_ptr<TVolumeStore> Inner) : FInner(std::move(Inner)) {}
+TForwardingVolumeStore::TForwardingVolumeStore(std::shared_ptr<TVolumeStore> Inner)
+    : FInner(std::move(Inner)) {}
 
 std::vector<TVolume> TForwardingVolumeStore::Volumes() {
     return FInner->Volumes();
