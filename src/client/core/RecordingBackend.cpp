@@ -1,5 +1,6 @@
 #include "RecordingBackend.h"
 
+#include "EDirectoryError.h"
 #include "FieldValues.h"
 #include "Syntax.h"
 
@@ -20,6 +21,16 @@ std::vector<QVariant> Mask(std::optional<int> Rights) {
 }
 
 } // namespace
+
+// What reads give after a write; inside a transaction whose writes the server defers they may not be
+// readable yet, and what was written stands for them.
+template <typename TRead, typename TFallback> auto ReadAfter(TRead Read, TFallback Fallback) {
+    try {
+        return Read();
+    } catch (const EDirectoryError&) {
+        return Fallback();
+    }
+}
 
 std::vector<TFieldValues> KeptFields(TDirectoryBackend& Directory, const TObjectRef& Object) {
     std::vector<TFieldValues> Kept;
@@ -126,7 +137,9 @@ void TRecordingBackend::WriteFields(const TObjectRef& Object, const std::vector<
         C.Target = Object.FullName;
         C.Detail = Merged[I].first->Name;
         C.Before = std::move(Before[I]);
-        C.After = Inner().ReadField(Object, *Merged[I].first);
+        const NWFieldType& Type = *Merged[I].first;
+        C.After = ReadAfter([&] { return Inner().ReadField(Object, Type); },
+                            [&] { return NormalizeFieldValues(Type, Merged[I].second); });
         FRecorder->Add(std::move(C));
     }
 }
@@ -139,7 +152,15 @@ TObjectRef TRecordingBackend::CreateObject(const TObjectRef& Parent, const QStri
         C.Kind = TKind::CreateObject;
         C.Target = Made.FullName;
         C.Detail = Made.Layout;
-        C.Fields = KeptFields(Inner(), Made);
+        C.Fields = ReadAfter([&] { return KeptFields(Inner(), Made); },
+                             [&] {
+                                 std::vector<TFieldValues> Given;
+                                 for (const TFieldWrite& W : Fields)
+                                     if (const NWFieldType* T = Inner().FieldType(W.Field);
+                                         T && !IsOperationalField(T->Name))
+                                         Given.push_back({T->Name, NormalizeFieldValues(*T, W.Value)});
+                                 return Given;
+                             });
         FRecorder->Add(std::move(C));
     }
     return Made;
@@ -153,7 +174,15 @@ TObjectRef TRecordingBackend::CreateUser(const TObjectRef& Container, const QStr
         C.Kind = TKind::CreateObject;
         C.Target = Made.FullName;
         C.Detail = Made.Layout;
-        C.Fields = KeptFields(Inner(), Made);
+        C.Fields = ReadAfter([&] { return KeptFields(Inner(), Made); },
+                             [&] {
+                                 std::vector<TFieldValues> Taken{{QStringLiteral("Surname"), {Surname}}};
+                                 if (Template)
+                                     for (TFieldValues& F : KeptFields(Inner(), *Template))
+                                         if (F.Field != QLatin1String("Surname"))
+                                             Taken.push_back(std::move(F));
+                                 return Taken;
+                             });
         FRecorder->Add(std::move(C));
     }
     return Made;
