@@ -1,5 +1,7 @@
 #include "BImportDatei.h"
 
+#include "BImportFormat.h"
+
 #include <MaskFormat.h>
 
 #include <QDir>
@@ -10,7 +12,7 @@
 
 namespace {
 
-constexpr const char* CodePage = "windows-1252";
+using BImport::CodePage;
 constexpr qsizetype Block = 64 * 1024;
 
 QStringEncoder Encoder() {
@@ -56,8 +58,7 @@ QString DateiText(const QString& Name) {
 
 QString BImportZeile(const TBImportEingaben& E, int Nummer) {
     const QString Name = FormatMask(E.Maske, Nummer);
-    const QStringList Felder{Name, E.Kurs, Name, E.Vorname, E.Vorname + u' ' + Name};
-    return u'"' + Felder.join(QStringLiteral("\",\"")) + u'"';
+    return BImport::Line({Name, E.Kurs, Name, E.Vorname, E.Vorname + u' ' + Name});
 }
 
 bool BImportSchreiben(const QString& Name, const TBImportEingaben& E) {
@@ -86,7 +87,7 @@ bool BImportSchreiben(const QString& Name, const TBImportEingaben& E) {
     QByteArray Buffer;
     Buffer.reserve(Block + 256);
     for (qint64 I = 1; I <= E.Zahl; ++I) {
-        Buffer += Bytes.encode(BImportZeile(E, int(I)) + QStringLiteral("\r\n"));
+        Buffer += Bytes.encode(BImportZeile(E, int(I)) + QLatin1String(BImport::LineEnd));
         if (Buffer.size() >= Block || I == E.Zahl) {
             if (File.write(Buffer) != Buffer.size())
                 throw Failed();
