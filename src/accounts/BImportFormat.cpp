@@ -84,12 +84,13 @@ TContent Read(const QByteArray& File) {
         Start = Stop + 1;
         if (Feed < 0) {
             Fault(Number, QStringLiteral("die letzte Zeile endet nicht mit CR LF"));
-        } else if (!Bytes.endsWith('\r')) {
+            continue;
+        }
+        if (!Bytes.endsWith('\r')) {
             Fault(Number, QStringLiteral("die Zeile endet mit LF allein statt mit CR LF"));
             continue;
-        } else {
-            Bytes.chop(1);
         }
+        Bytes.chop(1);
         if (Bytes.contains('\r')) {
             Fault(Number, QStringLiteral("die Zeile enthält ein CR, das kein Zeilenende ist"));
             continue;
