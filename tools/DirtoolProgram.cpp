@@ -31,6 +31,17 @@ public:
         if (!IniDatei.isEmpty() && !QFileInfo::exists(IniDatei))
             throw EDirectoryError(QStringLiteral("No configuration file %1.").arg(IniDatei));
         K.Laden(Datei, {[this](const QString& D) { return Ndk.DottedToPath(D); }, &TNDK::PathToDotted});
+        // Without a configured exchange base the program takes the one beside the home directory
+        // of the student base's template, as its class tab offers it at start.
+        if (K.TauschBase.isEmpty()) {
+            try {
+                const QString Home = Ndk.GetFieldValue(TKonfiguration::TemplateIn(K.ouSchueler),
+                                                       QStringLiteral("Home Directory"));
+                if (!Home.isEmpty())
+                    K.TauschBase = TKonfiguration::TauschAusHome(Ndk.SplitFilePath(Home));
+            } catch (const EDirectoryError&) {
+            }
+        }
     }
     // A container or user the console names: a full name, a dotted name, or (without a ".") a name
     // below the student base.
