@@ -2,6 +2,7 @@
 // workflows make through TNDK against the same reads done as plain SQL on the same database; with
 // --ldap also against the same directory on a throwaway LDAP server (LdapBench.h).
 
+#include "BenchBImport.h"
 #include "BenchCommon.h"
 #include "BenchPrueflinge.h"
 #include "BenchReports.h"
@@ -325,6 +326,23 @@ int main(int argc, char** argv) {
                      .arg(Ziel, 0, 'f', 0)
                      .arg(Zeit.Hashen, 0, 'f', 2)
                      .arg(Zeit.Warten, 0, 'f', 1);
+
+    // The import of a BImport file against the exam run's own cost per account (its hashing apart;
+    // the import sets no passwords).
+    const TBImportBench Import = BenchBImport(Store, Schueler, 1000, qMin(Rounds, 2));
+    const double ExamMs = 1000 * Exam.Neu.Programm() / Exam.Konten;
+    const double ImportMs = 1000 * Import.Neu / Import.Zeilen;
+    AllMet = AllMet && ImportMs <= 2 * ExamMs;
+    Out() << QStringLiteral(
+                 "BImport import, %1 lines: %2 s, %3 ms an account, the exam run %4 ms an account, "
+                 "ratio %5 (target: at most 2); the same file again %6 s; trustee waits %7 s\n")
+                 .arg(Import.Zeilen)
+                 .arg(Import.Neu, 0, 'f', 3)
+                 .arg(ImportMs, 0, 'f', 3)
+                 .arg(ExamMs, 0, 'f', 3)
+                 .arg(ImportMs / ExamMs, 0, 'f', 2)
+                 .arg(Import.Zweiter, 0, 'f', 3)
+                 .arg(Import.Warten, 0, 'f', 1);
 
     const double Peak = PeakMegabytes();
     AllMet = AllMet && Peak < 200;

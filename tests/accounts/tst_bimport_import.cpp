@@ -45,6 +45,16 @@ class TBImportImportTest : public TAppFixture {
 private Q_SLOTS:
     void init() {
         Store = std::make_unique<TTestStore>();
+        if (Store->Ldap) {
+            // The console reaches the server's tree as the test does.
+            const TLdapSettings S = TLdapTestServer::Shared()->Settings();
+            QFile Ini(Store->Path() + u"/client.ini"_s);
+            if (!Ini.open(QIODevice::WriteOnly) ||
+                Ini.write(u"[SCHULE]\nDirectory=ldap\nUrl=%1\nBase=%2\nBindDn=%3\nPasswordFile=%4\n"_s
+                              .arg(S.Url, S.Base, S.BindDn, S.PasswordFile)
+                              .toUtf8()) <= 0)
+                qFatal("cannot write client.ini");
+        }
         StartCase();
         WriteIni("[config]\r\nBImport=TRUE\r\n"_ba);
         OpenForm();
