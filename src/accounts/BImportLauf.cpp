@@ -55,16 +55,17 @@ TBImportPlan TBImportLauf::Pruefen(const QByteArray& Datei, const TBImportStart&
         throw EDirectoryError(
             QStringLiteral("Das Template %1 gibt es nicht.").arg(TNDK::PathToDotted(Start.Template)));
     KontoAnlage::HomeRechte(FNdk, Start.Template); // a template without rights refuses the whole file
+    QHash<QString, TZiel> Ziele;                   // case-folded full name -> the container
     if (!Start.Container.isEmpty()) {
         const TZiel Z = ZielLesen(FNdk, Start.Container);
         if (!Z.Da)
             throw EDirectoryError(Z.Fehler.left(1).toUpper() + Z.Fehler.mid(1) + u'.');
+        Ziele.insert(Start.Container.toCaseFolded(), Z);
     }
 
     BImport::TContent Inhalt = BImport::Read(Datei);
     TBImportPlan Plan;
     Plan.Fehler = std::move(Inhalt.Faults);
-    QHash<QString, TZiel> Ziele; // case-folded full name -> the container
     QHash<QString, int> Gesehen; // case-folded account full name -> its line
     for (const BImport::TAccount& A : Inhalt.Accounts) {
         const QString Container =

@@ -75,6 +75,19 @@ private Q_SLOTS:
         });
         Child<QPushButton>(Tab, u"Button1"_s)->click();
 
+        // A dry run into the exam container, which holds EDV1_B01 already: what it would make, and nothing.
+        const QByteArray Untouched = Export();
+        const TRun Dry =
+            Console({u"bimport"_s, File(), u"--template"_s, u"User_Template.schueler.unterricht"_s,
+                     u"--container"_s, u"pruefung.unterricht"_s, u"--dry-run"_s});
+        QVERIFY2(
+            Dry.Out.startsWith(u"Exists, left alone: EDV1_B01 in pruefung.unterricht\nWould create EDV1_B02 "
+                               u"in pruefung.unterricht (Surname \"EDV1_B02\", Given Name \"Prüfling\", "
+                               u"Full Name \"Prüfling EDV1_B02\")\n"_s),
+            qPrintable(Dry.Out));
+        QVERIFY(Dry.Out.endsWith(u"15 accounts would be created, 1 exist already.\n"_s));
+        QCOMPARE(Export(), Untouched);
+
         const TRun First = Import(File());
         QVERIFY2(First.Status == 0, qPrintable(First.Err));
         QVERIFY2(First.Out.endsWith(u"16 accounts created, 0 existed already.\n"_s), qPrintable(First.Out));
