@@ -113,6 +113,10 @@ int Bimport(TTool& Tool, QStringList Args) {
             Err << "  " << Line << '\n';
         return 2;
     }
+    if (Plan.Konten.empty()) {
+        Out() << "The file holds no account; nothing changed.\n";
+        return 0;
+    }
     const int Vorhanden = int(Plan.Konten.size()) - Plan.Neu();
     for (const TBImportPlan::TKonto& K : Plan.Konten)
         if (K.Vorhanden)
