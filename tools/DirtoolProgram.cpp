@@ -13,6 +13,9 @@
 #include <ListenZeilen.h>
 #include <ModalSeam.h>
 #include <ndk_u.h>
+#include <treeSelect_u.h>
+
+#include <QComboBox>
 
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -20,10 +23,28 @@
 
 namespace {
 
+// The tree the access object works in: the one Tree names (the tree choice answered with it when
+// the workstation is connected to several), else the one it chooses itself.
+TTool& TreeChosen(TTool& Tool, const QString& Tree) {
+    if (Tree.isEmpty())
+        return Tool;
+    if (!Tool.Client.Directory().ConnectedTrees().contains(TreeArgFullName(Tree), Qt::CaseInsensitive))
+        throw EDirectoryError(QStringLiteral("The workstation is not connected to %1.").arg(TreeName(Tree)));
+    TModalSeam::Push([Tree](QDialog& Dialog) {
+        if (auto* Choice = qobject_cast<TTreeSelect*>(&Dialog))
+            Choice->ComboBox1->setEditText(TreeArgFullName(Tree));
+        return int(QDialog::Accepted);
+    });
+    return Tool;
+}
+
 // The program's access object on the console's client, with the program's configuration.
 class TProgramm {
 public:
-    TProgramm(TTool& Tool, const QString& IniDatei) : Ndk(nullptr, Tool.Client) {
+    TProgramm(TTool& Tool, const QString& IniDatei, const QString& Tree)
+        : Ndk(nullptr, TreeChosen(Tool, Tree).Client) {
+        if (!Tree.isEmpty())
+            TModalSeam::Clear(); // the tree choice was answered, or not asked with one tree
         QString Datei = IniDatei;
         if (Datei.isEmpty())
             Datei = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
@@ -93,6 +114,7 @@ int Bimport(TTool& Tool, QStringList Args) {
     const QString Container = Option(Args, QStringLiteral("--container"));
     const QString Template = Option(Args, QStringLiteral("--template"));
     const QString Ini = Option(Args, QStringLiteral("--ini"));
+    const QString Tree = Option(Args, QStringLiteral("--tree"));
     const bool DryRun = Switch(Args, QStringLiteral("--dry-run"));
     NoOtherOptions(Args);
     Need(Args, 1, 1);
@@ -100,7 +122,7 @@ int Bimport(TTool& Tool, QStringList Args) {
         throw EUsage(QStringLiteral("bimport needs --template."));
     const QByteArray Datei = ReadInput(Args[0]);
 
-    TProgramm P(Tool, Ini);
+    TProgramm P(Tool, Ini, Tree);
     const TBImportStart Start{Container.isEmpty() ? QString() : P.Objekt(Container), P.K.ouSchueler,
                               P.Objekt(Template), P.K.HomeFlags};
     TBImportLauf Lauf(P.Ndk, Tool.Client.Directory());
@@ -141,11 +163,12 @@ int Bimport(TTool& Tool, QStringList Args) {
 
 int Csv(TTool& Tool, QStringList Args) {
     const QString Ini = Option(Args, QStringLiteral("--ini"));
+    const QString Tree = Option(Args, QStringLiteral("--tree"));
     NoOtherOptions(Args);
     if (Args.isEmpty())
         throw EUsage(QStringLiteral("csv needs a list: classes, students or accounts."));
     const QString Liste = Args.takeFirst();
-    TProgramm P(Tool, Ini);
+    TProgramm P(Tool, Ini, Tree);
     QList<QStringList> Zeilen;
     QString Ausgabe;
     if (Liste == QLatin1String("classes")) {
