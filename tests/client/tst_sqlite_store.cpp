@@ -3,6 +3,7 @@
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <ErrorCode.h>
+#include <FileSizeLimit.h>
 #include <Ldif.h>
 #include <NWCalls.h>
 #include <NWDir.h>
@@ -354,6 +355,30 @@ private Q_SLOTS:
         delete Writer;
         QCOMPARE(Failure, QString());
         QVERIFY(TSqliteStore(FStore->Path()).Trees().contains(Q("ZWEITER")));
+    }
+
+    // A disk that fills up during a write stops it with German words naming the database, and the
+    // store takes the next write once there is room again.
+    void FullDisk() {
+        TSqliteStore& Store = *FStore->Store;
+        const QString File = FStore->Path() + Q("/directory.db");
+        const qint64 Room = qMax(QFileInfo(File).size(), QFileInfo(File + Q("-wal")).size()) + 65536;
+        const TObjectRef Class = Store.Resolve(Schueler + Q("\\5a"));
+        QString Message;
+        {
+            const TFileSizeLimit Full(rlim_t(Room));
+            QVERIFY(Full.Set());
+            Message = MessageOf([&] {
+                Store.WriteFields(Class, {{Q("Login Script"), QString(Room, u'x')}});
+            });
+        }
+        QVERIFY2(Message.startsWith(Q("Die Verzeichnisdatenbank „%1“ konnte nicht gelesen oder geschrieben "
+                                      "werden: die Änderung wurde nicht ausgeführt (")
+                                        .arg(QDir::toNativeSeparators(File))),
+                 qPrintable(Message));
+        Store.WriteFields(Class, {{Q("Login Script"), Q("WRITE")}});
+        const std::vector<QVariant> Script = Store.ReadField(Class, *Store.FieldType(Q("Login Script")));
+        QCOMPARE(Script, std::vector<QVariant>{QVariant(Q("WRITE"))});
     }
 
     void RemoveTreeAndAddTree() {
