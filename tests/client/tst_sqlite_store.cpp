@@ -366,7 +366,7 @@ private Q_SLOTS:
         const TObjectRef Class = Store.Resolve(Schueler + Q("\\5a"));
         QString Message;
         {
-            const TFileSizeLimit Full(rlim_t(Room));
+            const TFileSizeLimit Full{rlim_t(Room)};
             QVERIFY(Full.Set());
             Message = MessageOf([&] {
                 Store.WriteFields(Class, {{Q("Login Script"), QString(Room, u'x')}});
