@@ -6,7 +6,9 @@
 #include <SqliteStore.h>
 #include <VolumeFile.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
@@ -40,12 +42,16 @@ TVolumeImportTiming TimeVolumeImport(int Folders) {
                     .arg(I, 5, 10, QLatin1Char('0'))
                     .toUtf8();
 
+    // The import makes the folders inside its transaction: the second writer starts once the first
+    // of them is on disk.
+    const QString Parent = Client.VolumeStore().LocalPath(QStringLiteral("\\\\SRV1\\DATA\\home\\massen"));
+    if (Parent.isEmpty() || QFileInfo::exists(Parent))
+        Fail(QStringLiteral("the folders' parent is there already"));
     QElapsedTimer Since;
-    std::atomic<bool> Importing = false, Done = false;
+    std::atomic<bool> Done = false;
     std::thread Writer([&] {
-        while (!Importing)
-            QThread::yieldCurrentThread();
-        QThread::msleep(50); // well inside the import's transaction
+        while (!Done && !QFileInfo::exists(Parent))
+            QThread::msleep(5);
         R.WriterStartedMs = Since.nsecsElapsed() / 1e6;
         R.WriterOverlapped = !Done;
         try {
@@ -57,7 +63,6 @@ TVolumeImportTiming TimeVolumeImport(int Folders) {
         R.WriterEndedMs = Since.nsecsElapsed() / 1e6;
     });
     Since.start();
-    Importing = true;
     VolumeFile::TImportResult Result;
     try {
         Result = VolumeFile::Import(Client.Directory(), Client.VolumeStore(), Text);
@@ -73,5 +78,17 @@ TVolumeImportTiming TimeVolumeImport(int Folders) {
         Fail(QStringLiteral("%1 of %2 folders applied").arg(Result.Folders).arg(Folders));
     if (R.WriterFailure.isEmpty() && !Store->Trees().contains(QStringLiteral("ZWEITER")))
         Fail(QStringLiteral("the second writer's tree is missing"));
+
+    // The file system's share: the same folders made with mkdir alone, in a folder of their own.
+    QTemporaryDir Raw;
+    const QString RawParent = Raw.path() + QStringLiteral("/massen");
+    QElapsedTimer T;
+    T.start();
+    bool Made = QDir().mkdir(RawParent);
+    for (int I = 1; I <= Folders && Made; ++I)
+        Made = QDir().mkdir(RawParent + QStringLiteral("/benutzer%1").arg(I, 5, 10, QLatin1Char('0')));
+    R.MkdirMs = T.nsecsElapsed() / 1e6;
+    if (!Made)
+        Fail(QStringLiteral("mkdir failed"));
     return R;
 }
