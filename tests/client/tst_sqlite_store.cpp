@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QThread>
 #include <atomic>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -364,21 +365,19 @@ private Q_SLOTS:
         const QString File = FStore->Path() + Q("/directory.db");
         const qint64 Room = qMax(QFileInfo(File).size(), QFileInfo(File + Q("-wal")).size()) + 65536;
         const TObjectRef Class = Store.Resolve(Schueler + Q("\\5a"));
-        QString Message;
-        {
-            const TFileSizeLimit Full{rlim_t(Room)};
-            QVERIFY(Full.Set());
-            Message = MessageOf([&] {
-                Store.WriteFields(Class, {{Q("Login Script"), QString(Room, u'x')}});
-            });
-        }
+        auto Full = std::make_optional<TFileSizeLimit>(rlim_t(Room));
+        QVERIFY(Full->Set());
+        const QString Message = MessageOf([&] {
+            Store.WriteFields(Class, {{Q("Login Script"), QString(Room, u'x')}});
+        });
+        Full.reset();
         QVERIFY2(Message.startsWith(Q("Die Verzeichnisdatenbank „%1“ konnte nicht gelesen oder geschrieben "
                                       "werden: die Änderung wurde nicht ausgeführt (")
                                         .arg(QDir::toNativeSeparators(File))),
                  qPrintable(Message));
         Store.WriteFields(Class, {{Q("Login Script"), Q("WRITE")}});
-        const std::vector<QVariant> Script = Store.ReadField(Class, *Store.FieldType(Q("Login Script")));
-        QCOMPARE(Script, std::vector<QVariant>{QVariant(Q("WRITE"))});
+        QCOMPARE(Store.ReadField(Class, *Store.FieldType(Q("Login Script"))),
+                 std::vector<QVariant>{Q("WRITE")});
     }
 
     void RemoveTreeAndAddTree() {
