@@ -252,6 +252,28 @@ TObjectRef PasswordUser(TTool& Tool, const QString& FullName) {
     return User;
 }
 
+// The first line of standard input, read byte by byte into one buffer that is wiped: a text
+// stream would keep its own copy. False for a line too long.
+bool ReadSecretLine(QString& Password) {
+    QByteArray Bytes;
+    Bytes.reserve(1024); // never grown, so never copied
+    char C = 0;
+    bool TooLong = false;
+    while (::read(STDIN_FILENO, &C, 1) == 1 && C != '\n') {
+        if (Bytes.size() + 1 < Bytes.capacity())
+            Bytes.append(C);
+        else
+            TooLong = true;
+    }
+    C = 0;
+    if (Bytes.endsWith('\r'))
+        Bytes.chop(1);
+    if (!TooLong)
+        Password = QString::fromUtf8(Bytes);
+    WipeSecret(Bytes);
+    return !TooLong;
+}
+
 // The password argument at Index, else the first line of standard input, read without echo from
 // a terminal.
 QString PasswordOf(const QStringList& Args, int Index) {
@@ -265,12 +287,14 @@ QString PasswordOf(const QStringList& Args, int Index) {
         QTextStream(stderr) << "Password: " << Qt::flush;
         tcsetattr(STDIN_FILENO, TCSANOW, &Quiet);
     }
-    QTextStream In(stdin);
-    const QString Password = In.readLine();
+    QString Password;
+    const bool Read = ReadSecretLine(Password);
     if (Terminal) {
         tcsetattr(STDIN_FILENO, TCSANOW, &Saved);
         QTextStream(stderr) << '\n';
     }
+    if (!Read)
+        throw EDirectoryError(QStringLiteral("The password is too long."));
     return Password;
 }
 

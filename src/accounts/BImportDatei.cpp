@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QStringConverter>
 #include <QStringList>
+#include <SaveFile.h>
 
 namespace {
 
@@ -76,11 +77,12 @@ bool BImportSchreiben(const QString& Name, const TBImportEingaben& E) {
     if (Info.exists() && (!Info.isFile() || !Info.isWritable()))
         return false;
     QSaveFile File(Name);
-    if (!File.open(QIODevice::WriteOnly))
+    QString Reason;
+    if (!OpenForSaving(File, Reason))
         return false;
     const auto Failed = [&] {
         return EBImportError(
-            DateiText(Name) + QStringLiteral(" konnte nicht geschrieben werden (") + File.errorString() +
+            DateiText(Name) + QStringLiteral(" konnte nicht geschrieben werden (") + Reason +
             QStringLiteral("). Eine bereits vorhandene Datei dieses Namens ist unverändert."));
     };
     QStringEncoder Bytes = Encoder();
@@ -89,12 +91,12 @@ bool BImportSchreiben(const QString& Name, const TBImportEingaben& E) {
     for (qint64 I = 1; I <= E.Zahl; ++I) {
         Buffer += Bytes.encode(BImportZeile(E, int(I)) + QLatin1String(BImport::LineEnd));
         if (Buffer.size() >= Block || I == E.Zahl) {
-            if (File.write(Buffer) != Buffer.size())
+            if (!WriteWhole(File, Buffer, Reason))
                 throw Failed();
             Buffer.clear();
         }
     }
-    if (!File.commit())
+    if (!CommitSaving(File, Reason))
         throw Failed();
     return true;
 }

@@ -3,13 +3,13 @@
 #include <CsvText.h>
 #include <FileDialog.h>
 #include <ModalSeam.h>
+#include <SaveFile.h>
 #include <WaitCursor.h>
 
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QWidget>
 
 QAction* CsvAktion(QWidget* Liste, const char* Name) {
@@ -43,16 +43,15 @@ bool CsvSpeichern(QWidget* Parent, const QString& Vorschlag, const QList<QString
                             Name + QStringLiteral(" existiert bereits.\nSoll die Datei ersetzt werden?"),
                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return false;
-    QSaveFile File(Datei);
+    QString Grund;
     bool Geschrieben;
     {
         TWaitCursor Wait;
-        const QByteArray Text = CsvText(Zeilen);
-        Geschrieben = File.open(QIODevice::WriteOnly) && File.write(Text) == Text.size() && File.commit();
+        Geschrieben = SaveWhole(Datei, CsvText(Zeilen), Grund);
     }
     if (!Geschrieben) {
-        TModalSeam::Error(Parent, Name + QStringLiteral(" kann nicht geschrieben werden (") +
-                                      File.errorString() + QStringLiteral(")."));
+        TModalSeam::Error(Parent, Name + QStringLiteral(" kann nicht geschrieben werden (") + Grund +
+                                      QStringLiteral(")."));
         return false;
     }
     return true;
