@@ -27,15 +27,19 @@ qint64 TKlassenListeTab::Erzeuger(int Row) {
 QMenu* TKlassenListeTab::KontextMenue(int Row) {
     auto* Menu = new QMenu(this);
     Menu->setObjectName(QStringLiteral("meKlassen"));
-    QAction* Entfernen = Menu->addAction(QStringLiteral("Klasse entfernen ..."));
-    Entfernen->setObjectName(QStringLiteral("meKlasseEntfernen"));
-    Entfernen->setEnabled(Erzeuger(Row) != 0);
-    if (!Entfernen->isEnabled())
-        Entfernen->setToolTip(
-            QStringLiteral("Nur eine Klasse, die ein Lauf im Protokoll angelegt hat, lässt sich "
-                           "so entfernen."));
-    connect(Entfernen, &QAction::triggered, this,
-            [this, Row] { Guarded(this, [&] { KlasseEntfernen(Row); }); });
+    if (Row >= 0) {
+        QAction* Entfernen = Menu->addAction(QStringLiteral("Klasse entfernen ..."));
+        Entfernen->setObjectName(QStringLiteral("meKlasseEntfernen"));
+        Entfernen->setEnabled(Erzeuger(Row) != 0);
+        if (!Entfernen->isEnabled())
+            Entfernen->setToolTip(
+                QStringLiteral("Nur eine Klasse, die ein Lauf im Protokoll angelegt hat, lässt "
+                               "sich so entfernen."));
+        connect(Entfernen, &QAction::triggered, this,
+                [this, Row] { Guarded(this, [&] { KlasseEntfernen(Row); }); });
+        Menu->addSeparator();
+    }
+    Menu->addActions(sgKlassen->actions());
     return Menu;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QStringList>
 #include <QWidget>
 
 class QLabel;
@@ -25,12 +27,17 @@ public:
     // Event handlers.
     void TabListeKlassenShow();
     void buDruckenKlassenClick();
-    // The context menu of a class row: "Klasse entfernen ...", enabled for a class that a journaled
-    // run created and that was not taken back. Owned by the caller.
+    // The grid's context menu at a row (-1: none): on a class row "Klasse entfernen ...", enabled for
+    // a class that a journaled run created and that was not taken back, then the grid's own actions.
+    // Owned by the caller.
     QMenu* KontextMenue(int Row);
     // Takes back the run that created the class of the row, after a confirmation that lists its
     // changes and what stays; the table is read anew afterwards.
     void KlasseEntfernen(int Row);
+    // The context menu's "Als CSV speichern ...": the table as it stands, through the save dialog.
+    void AlsCsvSpeichern();
+    // The table as it stands, headings first.
+    QList<QStringList> Tabelle() const;
 
 protected:
     void showEvent(QShowEvent* Event) override;
