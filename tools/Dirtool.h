@@ -52,7 +52,17 @@ int Volumes(TTool& Tool, const QStringList& Args);
 int SetVolumeRoot(TTool& Tool, const QStringList& Args);
 int CheckVolumes(TTool& Tool, const QStringList& Args);
 
+// The journal of the runs (DirtoolJournal.cpp).
+int Journal(TTool& Tool, const QStringList& Args);
+int Undo(TTool& Tool, const QStringList& Args);
+
 // POSIX identities (DirtoolPosix.cpp).
 int PosixIds(TTool& Tool, const QStringList& Args);
 int PosixId(TTool& Tool, const QStringList& Args);
 int PosixRanges(TTool& Tool, const QStringList& Args);
+
+// The program's work through its access object (DirtoolProgram.cpp); they need the program's
+// application object.
+bool ProgramCommand(const QString& Command);
+int Bimport(TTool& Tool, QStringList Args);
+int Csv(TTool& Tool, QStringList Args);
