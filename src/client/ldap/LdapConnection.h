@@ -27,7 +27,9 @@ struct TLdapSettings {
     QString PasswordFile;       // the bind password, in a file readable by its owner only; "": ask
     int TimeoutMs = 10000;      // the longest wait for any answer of the server
     bool PasswordModify = true; // passwords through the password modify operation where offered
-    bool Transactions = true;   // groups of writes as LDAP transactions where offered; false: never
+    bool Transactions = false;  // groups of writes as LDAP transactions where offered (their writes
+                                // are deferred: reads inside a group do not see them); false: the
+                                // journal, and reads see the writes
     QString Journal;            // the file a group of writes without a transaction notes how to take
                                 // them back in, next to the workstation's store (LdapJournal.h);
                                 // "": in memory only, lost with the process
@@ -131,7 +133,7 @@ public:
                 const std::vector<TLdapAttribute>& Adds);
 
     // A group of writes (Add, Replace, Delete) that lands whole or not at all. Where the server
-    // offers LDAP transactions (RFC 5805) and the settings allow them, the writes go into one, which
+    // offers LDAP transactions (RFC 5805) and the settings ask for them, the writes go into one, which
     // the server applies at the commit in one step; they are deferred, so reads inside the group do
     // not see them. Otherwise each write is preceded by the step that takes it back (the values a
     // replace overwrites and the entry a delete removes are read first), kept in memory and in the

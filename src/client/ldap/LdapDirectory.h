@@ -19,10 +19,11 @@
 // the DN model (Dn.h); object keys hold DNs. What differs from the embedded store:
 // - subordinates and search results come in the server's order (OpenLDAP: by name while they fit
 //   in one page of 500, in creation order past that); the program sorts what it shows;
-// - a transaction is an LDAP transaction where the server offers them (writes are deferred to
-//   the commit: inside one, reads do not see its writes; the objects it created resolve from the
-//   names noted at creation); without them a rollback deletes the objects the transaction
-//   created, and undoes no other write;
+// - a transaction is one group of writes of the connection (LdapConnection.h): noted write by
+//   write in the journal, which a rollback (or the next contact, after a crash) takes back; or,
+//   where the settings ask for it and the server offers them, an LDAP transaction (writes are
+//   deferred to the commit: inside one, reads do not see its writes; the objects it created
+//   resolve from the names noted at creation);
 // - the server keeps "creatorsName", "modifiersName" and "GUID" (entryUUID) itself and refuses
 //   writes to them; "Revision" and "Used By" hold nothing; "Object Class" reads as the layout;
 // - a field the object's classes do not allow is refused by the server (-609);

@@ -48,7 +48,7 @@ std::vector<TLdapSettings> ReadClientSettings(const QString& File) {
             L.PasswordModify = Value(S, QStringLiteral("PasswordModify"))
                                    .compare(QLatin1String("false"), Qt::CaseInsensitive) != 0;
             L.Transactions = Value(S, QStringLiteral("Transactions"))
-                                 .compare(QLatin1String("false"), Qt::CaseInsensitive) != 0;
+                                 .compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
             for (auto [Key, Range] : {std::pair{QStringLiteral("UidRange"), &L.Uids},
                                       std::pair{QStringLiteral("GidRange"), &L.Gids}}) {
                 const QString Text = Value(S, Key);

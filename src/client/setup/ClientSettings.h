@@ -17,8 +17,9 @@
 //   PasswordFile=/home/admin/.parvon-bind  optional; readable by its owner only
 //   Timeout=10                             seconds, the longest wait for any answer
 //   PasswordModify=true                    false: passwords as a userPassword replace
-//   Transactions=true                      false: no LDAP transactions even where the server
-//                                          offers them; a journal takes broken-off writes back
+//   Transactions=false                     true: imports as LDAP transactions where the server
+//                                          offers them (for writers that do not read back what
+//                                          they wrote); else a journal takes broken-off writes back
 //   UidRange=10000-59999                   the POSIX ids users and containers get (the
 //   GidRange=10000-59999                   defaults)
 // A tree without a group, or with Directory=embedded, stays in the embedded store. No password is
