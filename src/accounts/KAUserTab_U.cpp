@@ -54,6 +54,9 @@ void TKAUserTab::Connect() {
     ConnectGuarded(edMaske, &QLineEdit::textChanged, this, &TKAUserTab::UpdateExamPreview);
     ConnectGuarded(buCreateUser, &QPushButton::clicked, this, &TKAUserTab::buCreateUserClick);
     ConnectGuarded(spPrintRestr, &QToolButton::clicked, this, &TKAUserTab::spPrintRestrClick);
+    ConnectGuarded(buPruefungBeenden, &QPushButton::clicked, this, &TKAUserTab::buPruefungBeendenClick);
+    ConnectGuarded(spPrintSlips, &QToolButton::clicked, this, &TKAUserTab::spPrintSlipsClick);
+    ConnectGuarded(spPassZeigen, &QToolButton::toggled, this, [this](bool Zeigen) { spPassZeigenClick(Zeigen); });
 }
 
 void TKAUserTab::Vorbereiten() {
@@ -67,7 +70,13 @@ void TKAUserTab::showEvent(QShowEvent* Event) {
 }
 
 void TKAUserTab::tabKAUserShow() {
-    buCreateUser->setEnabled(!FLaeuft && !edKursU->text().isEmpty());
+    LaufKnoepfe();
+}
+
+void TKAUserTab::LaufKnoepfe() {
+    const bool An = !FLaeuft && !edKursU->text().isEmpty();
+    buCreateUser->setEnabled(An);
+    buPruefungBeenden->setEnabled(An);
 }
 
 bool TKAUserTab::edMaskeKeyPress(QChar Key) {
@@ -95,13 +104,13 @@ void TKAUserTab::spKursUClick() {
 
 void TKAUserTab::edKursUChange() {
     const bool Gewaehlt = !edKursU->text().isEmpty();
-    buCreateUser->setEnabled(Gewaehlt && !FLaeuft);
+    LaufKnoepfe();
     ResetExamMask();
     UpdateExamPreview();
     // Once a container was chosen, these stay on.
     if (Gewaehlt)
         for (QWidget* W :
-             std::initializer_list<QWidget*>{cbTemplateU, spTemplateU, spPrintRestr, cbVorname,
+             std::initializer_list<QWidget*>{cbTemplateU, spTemplateU, spPrintRestr, spPrintSlips, cbVorname,
                                              spBenutzerZahl, spBenutzerVon, edMaske, chAdressRestr})
             W->setEnabled(true);
 }
@@ -219,8 +228,9 @@ void TKAUserTab::buCreateUserClick() {
     spBenutzerZahl->Uebernehmen();
     spBenutzerVon->Uebernehmen();
     FStopp = false;
-    // The button is off while the run lasts and on again however it ends.
-    const TLaufSperre Lauf(FLaeuft, buCreateUser);
+    // The run buttons are off while the run lasts and on again however it ends.
+    buPruefungBeenden->setEnabled(false);
+    const TLaufSperre Lauf(FLaeuft, buCreateUser, [this] { LaufKnoepfe(); });
 
     TPrueflingeStart Start;
     Start.Container = N.DottedToPath(edKursU->text());

@@ -75,7 +75,7 @@ NWCCODE TNDK::ClearAttribute(const QString& ObjectName, const QString& Attribute
     return Status;
 }
 
-void TNDK::SetUserPassword(const QString& User, const QString& Password) {
+bool TNDK::SetUserPassword(const QString& User, const QString& Password) {
     NWDSContextHandle Context = 0;
     OpenClientContext(Context);
     const QByteArray Tree = ContextTreeName();
@@ -90,4 +90,5 @@ void TNDK::SetUserPassword(const QString& User, const QString& Password) {
         TModalSeam::Plain(FOwner,
                           QStringLiteral("Passwort nicht geändert Fehler: ") + QString::number(Status));
     CloseClientContext(Context);
+    return Status == 0;
 }

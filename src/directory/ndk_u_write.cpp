@@ -4,6 +4,7 @@
 #include "ndk_u.h"
 
 #include <EDirectoryError.h>
+#include <DirectoryClient.h>
 #include <NWFileSystem.h>
 
 #include <QDir>
@@ -167,4 +168,12 @@ bool TNDK::ForceDirectories(const QString& Path) {
 
 bool TNDK::DirectoryExists(const QString& Path) {
     return NWFileSystem::DirectoryExists(Path);
+}
+
+std::vector<VolumeFiles::TEntry> TNDK::ListFiles(const QString& Path) {
+    return VolumeFiles::List(TDirectoryClient::Instance(), Path);
+}
+
+QString TNDK::LocalFolder(const QString& Path) {
+    return VolumeFiles::Root(TDirectoryClient::Instance(), Path);
 }

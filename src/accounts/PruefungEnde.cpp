@@ -1,0 +1,221 @@
+#include "PruefungEnde.h"
+
+#include "ZipArchiv.h"
+
+#include <Clock.h>
+#include <EDirectoryError.h>
+#include <MaskFormat.h>
+#include <Secrets.h>
+#include <ndk_u.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <cerrno>
+#include <cstring>
+#include <sodium.h>
+#include <utility>
+
+namespace {
+QString Bytes(qint64 N) {
+    return QStringLiteral("%1 Byte").arg(N);
+}
+
+QString DateienText(int Zahl, qint64 Groesse) {
+    return (Zahl == 1 ? QStringLiteral("1 Datei") : QStringLiteral("%1 Dateien").arg(Zahl)) +
+           QStringLiteral(", ") + Bytes(Groesse);
+}
+
+// The number and size of the files the archive takes from an account.
+std::pair<int, qint64> Umfang(const TPruefungEndeKonto& K) {
+    int Zahl = 0;
+    qint64 Groesse = 0;
+    for (const VolumeFiles::TEntry& E : K.Dateien)
+        if (!E.Folder && E.LeftOut.isEmpty()) {
+            ++Zahl;
+            Groesse += E.Size;
+        }
+    return {Zahl, Groesse};
+}
+} // namespace
+
+QStringList TPruefungEndePlan::Zeilen(const QString& Archiv) const {
+    QStringList Z;
+    Z << QStringLiteral("Archiv %1 wird angelegt%2")
+             .arg(QDir::toNativeSeparators(Archiv),
+                  QFileInfo::exists(Archiv) ? QStringLiteral(" (die Datei dort wird ersetzt)") : QString());
+    for (const TPruefungEndeKonto& K : Konten) {
+        const QString Vor = K.Name + QStringLiteral(": ");
+        if (!K.Vorhanden) {
+            Z << Vor + QStringLiteral("nicht vorhanden, wird übersprungen");
+            continue;
+        }
+        if (!K.Fehlt.isEmpty()) {
+            Z << Vor + QStringLiteral("keine Dateien zu sammeln (") + K.Fehlt + u')';
+        } else {
+            const auto [Zahl, Groesse] = Umfang(K);
+            Z << Vor + DateienText(Zahl, Groesse) + QStringLiteral(" aus ") + K.Home;
+            for (const VolumeFiles::TEntry& E : K.Dateien)
+                if (!E.LeftOut.isEmpty())
+                    Z << Vor + E.Path + QStringLiteral(" wird nicht gesammelt (") + E.LeftOut + u')';
+        }
+        Z << Vor + QStringLiteral("Passwort wird gesetzt (zufällig, niemandem angezeigt)");
+        Z << Vor + (K.Restriktion.isEmpty()
+                        ? QStringLiteral("keine Netzwerkadressbeschränkung")
+                        : QStringLiteral("Netzwerkadressbeschränkung ") + K.Restriktion +
+                              QStringLiteral(" wird entfernt"));
+    }
+    return Z;
+}
+
+TPruefungEnde::TPruefungEnde(TNDK& Ndk, TFortschritt Fortschritt)
+    : FNdk(Ndk), FFortschritt(std::move(Fortschritt)) {}
+
+QString TPruefungEnde::ZufallsPasswort() {
+    if (sodium_init() < 0)
+        throw EDirectoryError(QStringLiteral("Die Zufallsquelle des Systems ist nicht verfügbar."));
+    static constexpr char Zeichen[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QString P(32, Qt::Uninitialized);
+    for (QChar& C : P)
+        C = QLatin1Char(Zeichen[randombytes_uniform(sizeof(Zeichen) - 1)]);
+    return P;
+}
+
+TPruefungEndePlan TPruefungEnde::Planen(const TPruefungEndeStart& Start) {
+    TPruefungEndePlan Plan;
+    for (int I = 0; I < Start.Zahl; ++I) {
+        TPruefungEndeKonto K;
+        K.Name = FormatMask(Start.Maske, Start.Von + I);
+        K.Benutzer = Start.Container + u'\\' + K.Name;
+        K.Vorhanden = !K.Name.isEmpty() && FNdk.EntryExists(K.Benutzer);
+        if (K.Vorhanden) {
+            K.Restriktion = FNdk.GetNetworkAddresses(K.Benutzer).replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
+            const QString Feld = FNdk.GetHomeDirectory(K.Benutzer);
+            try {
+                if (Feld.isEmpty()) {
+                    K.Fehlt = QStringLiteral("kein Basisverzeichnis");
+                } else {
+                    K.Home = FNdk.SplitFilePath(Feld);
+                    if (!FNdk.DirectoryExists(K.Home)) {
+                        K.Fehlt = QStringLiteral("der Ordner ") + K.Home + QStringLiteral(" fehlt");
+                    } else {
+                        K.Lokal = FNdk.LocalFolder(K.Home);
+                        K.Dateien = FNdk.ListFiles(K.Home);
+                    }
+                }
+            } catch (const EDirectoryError& Fehler) {
+                K.Fehlt = Fehler.Message();
+                K.Dateien.clear();
+            }
+        }
+        Plan.Konten.push_back(std::move(K));
+    }
+    return Plan;
+}
+
+void TPruefungEnde::Archivieren(const TPruefungEndeStart& Start, const TPruefungEndePlan& Plan,
+                                TPruefungEndeErgebnis& Ergebnis) {
+    const int N = int(Plan.Konten.size());
+    TZipArchiv Zip(Start.Archiv);
+    // Files that vanished between the listing and the writing, by their names in the archive.
+    QHash<QString, QString> Verloren;
+    const QDateTime Jetzt = TClock::Now();
+    for (const TPruefungEndeKonto& K : Plan.Konten) {
+        if (!K.Vorhanden)
+            continue;
+        Zip.Ordner(K.Name + u'/', Jetzt);
+        for (const VolumeFiles::TEntry& E : K.Dateien) {
+            const QString Name = K.Name + u'/' + E.Path;
+            if (!E.LeftOut.isEmpty())
+                Ergebnis.Ausgelassen << Name + QStringLiteral(": ") + E.LeftOut;
+            else if (E.Folder)
+                Zip.Ordner(Name + u'/', E.Modified);
+            else
+                Zip.Datei(
+                    Name,
+                    [&Verloren, Name, Lokal = K.Lokal, Pfad = E.Path] {
+                        const int Fd = VolumeFiles::OpenBelow(Lokal, Pfad);
+                        if (Fd < 0)
+                            Verloren.insert(Name, QString::fromLocal8Bit(std::strerror(errno)));
+                        return Fd;
+                    },
+                    E.Modified);
+        }
+    }
+    // Written last, so that it names the files that could not be read after all.
+    Zip.Text(
+        QStringLiteral("Inhalt.txt"),
+        [&] {
+            QStringList L;
+            L << QStringLiteral("Gesammelt: ") + TClock::DateTimeToStr(Jetzt)
+              << QStringLiteral("Container: ") + TNDK::PathToDotted(Start.Container) << QString();
+            for (const TPruefungEndeKonto& K : Plan.Konten) {
+                if (!K.Vorhanden) {
+                    L << K.Name + QStringLiteral(": nicht vorhanden");
+                    continue;
+                }
+                L << K.Name + (K.Home.isEmpty() ? QString() : QStringLiteral(" (") + K.Home + u')');
+                if (!K.Fehlt.isEmpty())
+                    L << QStringLiteral("  keine Dateien: ") + K.Fehlt;
+                int Zahl = 0;
+                qint64 Groesse = 0;
+                for (const VolumeFiles::TEntry& E : K.Dateien) {
+                    const QString Name = K.Name + u'/' + E.Path;
+                    QString Zeile = QStringLiteral("  ") + E.Path + (E.Folder ? QStringLiteral("/") : QString());
+                    if (!E.LeftOut.isEmpty()) {
+                        Zeile += QStringLiteral("  nicht gesammelt: ") + E.LeftOut;
+                    } else if (const auto V = Verloren.constFind(Name); V != Verloren.cend()) {
+                        Zeile += QStringLiteral("  nicht lesbar: ") + *V;
+                    } else if (!E.Folder) {
+                        Zeile += QStringLiteral("  ") + Bytes(E.Size) + QStringLiteral("  ") +
+                                 TClock::DateTimeToStr(E.Modified.toLocalTime());
+                        ++Zahl;
+                        Groesse += E.Size;
+                    }
+                    L << Zeile;
+                }
+                if (K.Fehlt.isEmpty())
+                    L << QStringLiteral("  ") + DateienText(Zahl, Groesse);
+                Ergebnis.Dateien += Zahl;
+                Ergebnis.Bytes += Groesse;
+            }
+            return (L.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+        },
+        Jetzt);
+    Zip.Schliessen([&](double Anteil) {
+        return FFortschritt(int(Anteil * N), 2 * N, QStringLiteral("Dateien sammeln"));
+    });
+    for (auto It = Verloren.cbegin(); It != Verloren.cend(); ++It)
+        Ergebnis.Ausgelassen << It.key() + QStringLiteral(": ") + It.value();
+}
+
+TPruefungEndeErgebnis TPruefungEnde::Ausfuehren(const TPruefungEndeStart& Start) {
+    TPruefungEndeErgebnis Ergebnis;
+    const TPruefungEndePlan Plan = Planen(Start);
+    const int N = int(Plan.Konten.size());
+    Archivieren(Start, Plan, Ergebnis);
+    for (int I = 0; I < N; ++I) {
+        const TPruefungEndeKonto& K = Plan.Konten[size_t(I)];
+        if (!FFortschritt(N + I + 1, 2 * N, QStringLiteral("Konten sperren"))) {
+            for (int J = I; J < N; ++J)
+                if (Plan.Konten[size_t(J)].Vorhanden)
+                    Ergebnis.Fehler << Plan.Konten[size_t(J)].Name + QStringLiteral(": abgebrochen, unverändert");
+            break;
+        }
+        if (!K.Vorhanden)
+            continue;
+        try {
+            // The password first: an account whose password stays the exam's keeps its restriction.
+            TSecretText Passwort(ZufallsPasswort());
+            if (!FNdk.SetUserPassword(K.Benutzer, Passwort.Text()))
+                Ergebnis.Fehler << K.Name + QStringLiteral(": Passwort nicht gesetzt, Netzwerkadressbeschränkung bleibt");
+            else if (!FNdk.ClearNetworkAddresses(K.Benutzer))
+                Ergebnis.Fehler << K.Name + QStringLiteral(": neues Passwort gesetzt, Netzwerkadressbeschränkung nicht entfernt");
+            else
+                Ergebnis.Gesperrt << K.Name;
+        } catch (const EDirectoryError& Fehler) {
+            Ergebnis.Fehler << K.Name + QStringLiteral(": ") + Fehler.Message();
+        }
+    }
+    return Ergebnis;
+}
