@@ -38,9 +38,10 @@ bool Bestaetigen(QWidget* Parent, const QStringList& Zeilen) {
     Dlg.setObjectName(QStringLiteral("PruefungBeendenDlg"));
     Dlg.setWindowTitle(QStringLiteral("Prüfung beenden"));
     auto* Layout = new QVBoxLayout(&Dlg);
-    Layout->addWidget(NeuesLabel(&Dlg, "laPlan",
-                                 QStringLiteral("Beim Beenden der Prüfung geschieht Folgendes. Die Konten können "
-                                                "sich danach nicht mehr anmelden.")));
+    Layout->addWidget(
+        NeuesLabel(&Dlg, "laPlan",
+                   QStringLiteral("Beim Beenden der Prüfung geschieht Folgendes. Die Konten können "
+                                  "sich danach nicht mehr anmelden.")));
     auto* Plan = new QPlainTextEdit(&Dlg);
     Plan->setObjectName(QStringLiteral("mePlan"));
     Plan->setReadOnly(true);
@@ -89,8 +90,9 @@ bool ZettelOptionen(QWidget* Parent, std::optional<QString>& Passwort) {
     auto* Layout = new QVBoxLayout(&Dlg);
     auto* Mit = new QCheckBox(QStringLiteral("Passwort auf die Zettel drucken"), &Dlg);
     Mit->setObjectName(QStringLiteral("chZettelPasswort"));
-    QLineEdit* Text = NeuesEdit(&Dlg, "edZettelPasswort", false,
-                                QStringLiteral("Das Passwort, das die Konten haben; es wird nirgends gespeichert"));
+    QLineEdit* Text =
+        NeuesEdit(&Dlg, "edZettelPasswort", false,
+                  QStringLiteral("Das Passwort, das die Konten haben; es wird nirgends gespeichert"));
     Text->setEchoMode(QLineEdit::Password);
     Text->setEnabled(false);
     QObject::connect(Mit, &QCheckBox::toggled, Text, &QWidget::setEnabled);
@@ -115,7 +117,8 @@ bool ZettelOptionen(QWidget* Parent, std::optional<QString>& Passwort) {
 
 void TKAUserTab::spPassZeigenClick(bool Zeigen) {
     edPass->setEchoMode(Zeigen ? QLineEdit::Normal : QLineEdit::Password);
-    spPassZeigen->setToolTip(Zeigen ? QStringLiteral("Passwort verbergen") : QStringLiteral("Passwort zeigen"));
+    spPassZeigen->setToolTip(Zeigen ? QStringLiteral("Passwort verbergen")
+                                    : QStringLiteral("Passwort zeigen"));
 }
 
 void TKAUserTab::buPruefungBeendenClick() {

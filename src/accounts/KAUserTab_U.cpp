@@ -56,7 +56,8 @@ void TKAUserTab::Connect() {
     ConnectGuarded(spPrintRestr, &QToolButton::clicked, this, &TKAUserTab::spPrintRestrClick);
     ConnectGuarded(buPruefungBeenden, &QPushButton::clicked, this, &TKAUserTab::buPruefungBeendenClick);
     ConnectGuarded(spPrintSlips, &QToolButton::clicked, this, &TKAUserTab::spPrintSlipsClick);
-    ConnectGuarded(spPassZeigen, &QToolButton::toggled, this, [this](bool Zeigen) { spPassZeigenClick(Zeigen); });
+    ConnectGuarded(spPassZeigen, &QToolButton::toggled, this,
+                   [this](bool Zeigen) { spPassZeigenClick(Zeigen); });
 }
 
 void TKAUserTab::Vorbereiten() {

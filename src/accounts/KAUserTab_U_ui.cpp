@@ -140,10 +140,9 @@ void TKAUserTab::BuildUi() {
     buCreateUser->setMinimumWidth(150);
 
     // Off until a container is chosen; the workstation inputs follow the address box alone.
-    for (QWidget* W : std::initializer_list<QWidget*>{chAdressRestr, edWS, spWorkstations, edIPErsatz,
-                                                      cbVorname, spBenutzerVon, spBenutzerZahl, cbTemplateU,
-                                                      spTemplateU, edMaske, spPrintRestr, spPrintSlips,
-                                                      buCreateUser, buPruefungBeenden})
+    for (QWidget* W : std::initializer_list<QWidget*>{
+             chAdressRestr, edWS, spWorkstations, edIPErsatz, cbVorname, spBenutzerVon, spBenutzerZahl,
+             cbTemplateU, spTemplateU, edMaske, spPrintRestr, spPrintSlips, buCreateUser, buPruefungBeenden})
         W->setEnabled(false);
     EditFarbe(edWS, false);
     EditFarbe(edIPErsatz, false);

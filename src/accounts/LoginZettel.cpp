@@ -51,7 +51,8 @@ void Zettel(TPrintCanvas& C, int X, int Y, int Breite, const TLoginZettel& Z, co
     Zeile(110, 60, true, Z.Name);
     Zeile(200, 40, false, QStringLiteral("Anmeldename: ") + Z.Name);
     Zeile(260, 40, false,
-          QStringLiteral("Arbeitsplatz: ") + (Z.Arbeitsplatz.isEmpty() ? QStringLiteral("beliebig") : Z.Arbeitsplatz));
+          QStringLiteral("Arbeitsplatz: ") +
+              (Z.Arbeitsplatz.isEmpty() ? QStringLiteral("beliebig") : Z.Arbeitsplatz));
     Zeile(320, 40, false, QStringLiteral("Raum: ") + Z.Raum);
     Zeile(380, 40, false, QStringLiteral("Passwort: ") + Passwort);
     if (Passwort.isEmpty())
@@ -59,12 +60,14 @@ void Zettel(TPrintCanvas& C, int X, int Y, int Breite, const TLoginZettel& Z, co
 }
 } // namespace
 
-std::vector<TLoginZettel> LoginZettelLesen(TNDK& Ndk, const QString& Container, const QStringList& Workstations) {
+std::vector<TLoginZettel> LoginZettelLesen(TNDK& Ndk, const QString& Container,
+                                           const QStringList& Workstations) {
     // Every address of a workstation names it, whatever network it is in.
     QHash<QString, qsizetype> Platz;
     for (qsizetype I = 0; I < Workstations.size(); ++I)
-        for (const QString& Wert : Ndk.GetFieldValueList(Workstations[I], QStringLiteral("WM:Network Address"))
-                                       .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        for (const QString& Wert :
+             Ndk.GetFieldValueList(Workstations[I], QStringLiteral("WM:Network Address"))
+                 .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
             if (const QString A = Adresse(Wert); !A.isEmpty() && !Platz.contains(A))
                 Platz.insert(A, I);
     TStringList Liste;

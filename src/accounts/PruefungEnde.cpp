@@ -60,10 +60,9 @@ QStringList TPruefungEndePlan::Zeilen(const QString& Archiv) const {
                     Z << Vor + E.Path + QStringLiteral(" wird nicht gesammelt (") + E.LeftOut + u')';
         }
         Z << Vor + QStringLiteral("Passwort wird gesetzt (zufällig, niemandem angezeigt)");
-        Z << Vor + (K.Restriktion.isEmpty()
-                        ? QStringLiteral("keine Netzwerkadressbeschränkung")
-                        : QStringLiteral("Netzwerkadressbeschränkung ") + K.Restriktion +
-                              QStringLiteral(" wird entfernt"));
+        Z << Vor + (K.Restriktion.isEmpty() ? QStringLiteral("keine Netzwerkadressbeschränkung")
+                                            : QStringLiteral("Netzwerkadressbeschränkung ") + K.Restriktion +
+                                                  QStringLiteral(" wird entfernt"));
     }
     return Z;
 }
@@ -89,7 +88,8 @@ TPruefungEndePlan TPruefungEnde::Planen(const TPruefungEndeStart& Start) {
         K.Benutzer = Start.Container + u'\\' + K.Name;
         K.Vorhanden = !K.Name.isEmpty() && FNdk.EntryExists(K.Benutzer);
         if (K.Vorhanden) {
-            K.Restriktion = FNdk.GetNetworkAddresses(K.Benutzer).replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
+            K.Restriktion =
+                FNdk.GetNetworkAddresses(K.Benutzer).replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
             const QString Feld = FNdk.GetHomeDirectory(K.Benutzer);
             try {
                 if (Feld.isEmpty()) {
@@ -161,7 +161,8 @@ void TPruefungEnde::Archivieren(const TPruefungEndeStart& Start, const TPruefung
                 qint64 Groesse = 0;
                 for (const VolumeFiles::TEntry& E : K.Dateien) {
                     const QString Name = K.Name + u'/' + E.Path;
-                    QString Zeile = QStringLiteral("  ") + E.Path + (E.Folder ? QStringLiteral("/") : QString());
+                    QString Zeile =
+                        QStringLiteral("  ") + E.Path + (E.Folder ? QStringLiteral("/") : QString());
                     if (!E.LeftOut.isEmpty()) {
                         Zeile += QStringLiteral("  nicht gesammelt: ") + E.LeftOut;
                     } else if (const auto V = Verloren.constFind(Name); V != Verloren.cend()) {
@@ -199,7 +200,8 @@ TPruefungEndeErgebnis TPruefungEnde::Ausfuehren(const TPruefungEndeStart& Start)
         if (!FFortschritt(N + I + 1, 2 * N, QStringLiteral("Konten sperren"))) {
             for (int J = I; J < N; ++J)
                 if (Plan.Konten[size_t(J)].Vorhanden)
-                    Ergebnis.Fehler << Plan.Konten[size_t(J)].Name + QStringLiteral(": abgebrochen, unverändert");
+                    Ergebnis.Fehler << Plan.Konten[size_t(J)].Name +
+                                           QStringLiteral(": abgebrochen, unverändert");
             break;
         }
         if (!K.Vorhanden)
@@ -208,9 +210,13 @@ TPruefungEndeErgebnis TPruefungEnde::Ausfuehren(const TPruefungEndeStart& Start)
             // The password first: an account whose password stays the exam's keeps its restriction.
             TSecretText Passwort(ZufallsPasswort());
             if (!FNdk.SetUserPassword(K.Benutzer, Passwort.Text()))
-                Ergebnis.Fehler << K.Name + QStringLiteral(": Passwort nicht gesetzt, Netzwerkadressbeschränkung bleibt");
+                Ergebnis.Fehler << K.Name +
+                                       QStringLiteral(
+                                           ": Passwort nicht gesetzt, Netzwerkadressbeschränkung bleibt");
             else if (!FNdk.ClearNetworkAddresses(K.Benutzer))
-                Ergebnis.Fehler << K.Name + QStringLiteral(": neues Passwort gesetzt, Netzwerkadressbeschränkung nicht entfernt");
+                Ergebnis.Fehler
+                    << K.Name + QStringLiteral(
+                                    ": neues Passwort gesetzt, Netzwerkadressbeschränkung nicht entfernt");
             else
                 Ergebnis.Gesperrt << K.Name;
         } catch (const EDirectoryError& Fehler) {

@@ -39,10 +39,10 @@ struct TPruefungEndePlan {
 
 // What ending the exam did.
 struct TPruefungEndeErgebnis {
-    int Dateien = 0;       // files in the archive
-    qint64 Bytes = 0;      // their size
-    QStringList Gesperrt;  // accounts with a new password and no restriction
-    QStringList Fehler;    // "name: reason" of accounts left as they were
+    int Dateien = 0;         // files in the archive
+    qint64 Bytes = 0;        // their size
+    QStringList Gesperrt;    // accounts with a new password and no restriction
+    QStringList Fehler;      // "name: reason" of accounts left as they were
     QStringList Ausgelassen; // "name/path: reason" of what was not collected
 };
 

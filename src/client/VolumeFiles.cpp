@@ -50,9 +50,8 @@ QStringList Names(int Dir, const QString& Where) {
     if (!D) {
         if (Copy >= 0)
             ::close(Copy);
-        ThrowDirectoryError(ERR_INVALID_PATH,
-                            QStringLiteral("Der Ordner %1 kann nicht gelesen werden: %2")
-                                .arg(Where, QString::fromLocal8Bit(std::strerror(errno))));
+        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Der Ordner %1 kann nicht gelesen werden: %2")
+                                                  .arg(Where, QString::fromLocal8Bit(std::strerror(errno))));
     }
     QStringList Result;
     while (const dirent* E = ::readdir(D)) {
@@ -114,14 +113,16 @@ std::vector<TEntry> List(TDirectoryClient& Client, const QString& UncPath) {
         ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Ungültiger Pfad: %1").arg(Why));
     const QString Local = Root(Client, UncPath);
     if (Local.isEmpty())
-        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Der Pfad liegt auf keinem Volume: %1").arg(UncPath));
+        ThrowDirectoryError(ERR_INVALID_PATH,
+                            QStringLiteral("Der Pfad liegt auf keinem Volume: %1").arg(UncPath));
     if (!Client.VolumeStore().FolderExists(UncPath))
         return {};
     // The store checked the path to the folder; the folder itself is opened as it is now.
     const TFd Dir(::open(QFile::encodeName(Local).constData(), DirFlags));
     if (Dir.Get() < 0)
-        ThrowDirectoryError(ERR_INVALID_PATH, QStringLiteral("Der Ordner %1 kann nicht geöffnet werden: %2")
-                                                  .arg(UncPath, QString::fromLocal8Bit(std::strerror(errno))));
+        ThrowDirectoryError(ERR_INVALID_PATH,
+                            QStringLiteral("Der Ordner %1 kann nicht geöffnet werden: %2")
+                                .arg(UncPath, QString::fromLocal8Bit(std::strerror(errno))));
     std::vector<TEntry> Out;
     Walk(Dir.Get(), QString(), 1, Out);
     return Out;

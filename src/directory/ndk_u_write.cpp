@@ -3,8 +3,8 @@
 
 #include "ndk_u.h"
 
-#include <EDirectoryError.h>
 #include <DirectoryClient.h>
+#include <EDirectoryError.h>
 #include <NWFileSystem.h>
 
 #include <QDir>
