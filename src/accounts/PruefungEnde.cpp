@@ -4,6 +4,7 @@
 
 #include <Clock.h>
 #include <EDirectoryError.h>
+#include <JournaledRun.h>
 #include <MaskFormat.h>
 #include <Secrets.h>
 #include <ndk_u.h>
@@ -192,36 +193,72 @@ void TPruefungEnde::Archivieren(const TPruefungEndeStart& Start, const TPruefung
 
 TPruefungEndeErgebnis TPruefungEnde::Ausfuehren(const TPruefungEndeStart& Start) {
     TPruefungEndeErgebnis Ergebnis;
+    const QString Kurs = TNDK::PathToDotted(Start.Container);
+    TJournaledRun Lauf(FNdk.NWDir1->Client(), QStringLiteral("Prüfung beenden"), Kurs, FNdk.TreePrefix(),
+                       {{QStringLiteral("Container"), Kurs},
+                        {QStringLiteral("Maske"), Start.Maske},
+                        {QStringLiteral("von"), QString::number(Start.Von)},
+                        {QStringLiteral("Zahl"), QString::number(Start.Zahl)},
+                        {QStringLiteral("Archiv"), QDir::toNativeSeparators(Start.Archiv)}});
+    auto Fehler = [&Lauf](const QString& Ziel, const QString& Grund) {
+        TRunChange C;
+        C.Kind = TRunChange::TKind::Failure;
+        C.Target = Ziel;
+        C.Detail = Grund;
+        Lauf.Record(C);
+    };
     const TPruefungEndePlan Plan = Planen(Start);
     const int N = int(Plan.Konten.size());
-    Archivieren(Start, Plan, Ergebnis);
+    try {
+        Archivieren(Start, Plan, Ergebnis);
+    } catch (const EArchivFehler& F) {
+        Fehler(Start.Archiv, QString::fromStdString(F.what()));
+        throw;
+    }
+    TRunChange Archiv;
+    Archiv.Kind = TRunChange::TKind::WriteFile;
+    Archiv.Target = Start.Archiv;
+    Archiv.Detail = QStringLiteral("Archiv mit ") + DateienText(Ergebnis.Dateien, Ergebnis.Bytes) +
+                    QStringLiteral(" der Konten von ") + Kurs;
+    Lauf.Record(Archiv);
+    for (const QString& A : Ergebnis.Ausgelassen)
+        Fehler(A.section(QStringLiteral(": "), 0, 0),
+               QStringLiteral("nicht gesammelt: ") + A.section(QStringLiteral(": "), 1));
+
+    bool Abgebrochen = false;
     for (int I = 0; I < N; ++I) {
         const TPruefungEndeKonto& K = Plan.Konten[size_t(I)];
-        if (!FFortschritt(N + I + 1, 2 * N, QStringLiteral("Konten sperren"))) {
-            for (int J = I; J < N; ++J)
-                if (Plan.Konten[size_t(J)].Vorhanden)
-                    Ergebnis.Fehler << Plan.Konten[size_t(J)].Name +
-                                           QStringLiteral(": abgebrochen, unverändert");
-            break;
-        }
+        if (!Abgebrochen && !FFortschritt(N + I + 1, 2 * N, QStringLiteral("Konten sperren")))
+            Abgebrochen = true;
         if (!K.Vorhanden)
             continue;
-        try {
-            // The password first: an account whose password stays the exam's keeps its restriction.
-            TSecretText Passwort(ZufallsPasswort());
-            if (!FNdk.SetUserPassword(K.Benutzer, Passwort.Text()))
-                Ergebnis.Fehler << K.Name +
-                                       QStringLiteral(
-                                           ": Passwort nicht gesetzt, Netzwerkadressbeschränkung bleibt");
-            else if (!FNdk.ClearNetworkAddresses(K.Benutzer))
-                Ergebnis.Fehler
-                    << K.Name + QStringLiteral(
-                                    ": neues Passwort gesetzt, Netzwerkadressbeschränkung nicht entfernt");
-            else
-                Ergebnis.Gesperrt << K.Name;
-        } catch (const EDirectoryError& Fehler) {
-            Ergebnis.Fehler << K.Name + QStringLiteral(": ") + Fehler.Message();
+        QString Grund;
+        if (Abgebrochen) {
+            Grund = QStringLiteral("abgebrochen, unverändert");
+        } else {
+            try {
+                // The password first: an account whose password stays the exam's keeps its
+                // restriction.
+                TSecretText Passwort(ZufallsPasswort());
+                if (!FNdk.SetUserPassword(K.Benutzer, Passwort.Text()))
+                    Grund = QStringLiteral("Passwort nicht gesetzt, Netzwerkadressbeschränkung bleibt");
+                else if (!FNdk.ClearNetworkAddresses(K.Benutzer))
+                    Grund =
+                        QStringLiteral("neues Passwort gesetzt, Netzwerkadressbeschränkung nicht entfernt");
+            } catch (const EDirectoryError& F) {
+                Grund = F.Message();
+            }
+        }
+        if (Grund.isEmpty()) {
+            Ergebnis.Gesperrt << K.Name;
+        } else {
+            Ergebnis.Fehler << K.Name + QStringLiteral(": ") + Grund;
+            Fehler(K.Benutzer, Grund);
         }
     }
+    Lauf.End(Abgebrochen ? QStringLiteral("abgebrochen")
+                         : QStringLiteral("%1 Konten gesperrt, %2 nicht")
+                               .arg(Ergebnis.Gesperrt.size())
+                               .arg(Ergebnis.Fehler.size()));
     return Ergebnis;
 }

@@ -171,9 +171,9 @@ bool TNDK::DirectoryExists(const QString& Path) {
 }
 
 std::vector<VolumeFiles::TEntry> TNDK::ListFiles(const QString& Path) {
-    return VolumeFiles::List(TDirectoryClient::Instance(), Path);
+    return VolumeFiles::List(NWDir1->Client(), Path);
 }
 
 QString TNDK::LocalFolder(const QString& Path) {
-    return VolumeFiles::Root(TDirectoryClient::Instance(), Path);
+    return VolumeFiles::Root(NWDir1->Client(), Path);
 }

@@ -7,6 +7,8 @@
 #include <KAUserTab_U.h>
 #include <NWFileSystem.h>
 #include <PruefungEnde.h>
+#include <RunJournal.h>
+#include <SqliteJournal.h>
 #include <SqliteStore.h>
 
 #include <QComboBox>
@@ -111,6 +113,8 @@ private Q_SLOTS:
     // and every account ends locked and unbound.
     void endExam() {
         Pruefung(3);
+        auto Journal = std::make_shared<TSqliteJournal>(Dir->path(), TSqliteJournal::TStorage::Memory);
+        (**Store).SetJournal(Journal, [](const QString&) { return TRunOrigin{u"admin"_s, QString()}; });
         NDK->SetFilters(QString());
         Schreiben(Lokal(1) + u"/aufgabe.txt"_s, "Lösung 1");
         Schreiben(Lokal(1) + u"/Ordner/zwei.txt"_s, "zwei");
