@@ -5,6 +5,7 @@
 #include "LoginZettel.h"
 #include "PruefungEnde.h"
 #include "SpinEdit.h"
+#include "ZipArchiv.h"
 
 #include <Clock.h>
 #include <DialogBau.h>
@@ -29,6 +30,7 @@
 #include <QScopeGuard>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -134,13 +136,6 @@ void TKAUserTab::buPruefungBeendenClick() {
     Start.Von = spBenutzerVon->Wert();
     Start.Zahl = spBenutzerZahl->value();
 
-    const QString Kurs = N.GetShortName(Start.Container);
-    Start.Archiv = ArchivWaehlen(
-        this, QDir::home().filePath(Kurs + u'_' + TClock::Today().toString(QStringLiteral("yyyy-MM-dd")) +
-                                    QStringLiteral(".zip")));
-    if (Start.Archiv.isEmpty())
-        return;
-
     TPruefungEnde Ende(N, [this](int Schritt, int Schritte, const QString& Aktion) {
         ProgressBar1->setRange(0, std::max(1, Schritte));
         ProgressBar1->setValue(Schritt);
@@ -150,9 +145,21 @@ void TKAUserTab::buPruefungBeendenClick() {
         return !FStopp;
     });
     std::optional<TWaitCursor> Wait(std::in_place);
-    const QStringList Zeilen = Ende.Planen(Start).Zeilen(Start.Archiv);
+    const TPruefungEndePlan Plan = Ende.Planen(Start);
     Wait.reset();
-    if (!Bestaetigen(this, Zeilen))
+    if (std::none_of(Plan.Konten.begin(), Plan.Konten.end(), [](const auto& K) { return K.Vorhanden; })) {
+        TModalSeam::Information(this, QStringLiteral("In ") + edKursU->text() +
+                                          QStringLiteral(" gibt es keines der Konten ") + laUsers->text() +
+                                          QStringLiteral("."));
+        return;
+    }
+    const QString Kurs = N.GetShortName(Start.Container);
+    Start.Archiv = ArchivWaehlen(
+        this, QDir::home().filePath(Kurs + u'_' + TClock::Today().toString(QStringLiteral("yyyy-MM-dd")) +
+                                    QStringLiteral(".zip")));
+    if (Start.Archiv.isEmpty())
+        return;
+    if (!Bestaetigen(this, Plan.Zeilen(Start.Archiv)))
         return;
 
     FStopp = false;
@@ -162,7 +169,15 @@ void TKAUserTab::buPruefungBeendenClick() {
     laRestrNew->clear();
     laRestrNew->setToolTip(QString());
     Wait.emplace();
-    const TPruefungEndeErgebnis E = Ende.Ausfuehren(Start);
+    TPruefungEndeErgebnis E;
+    try {
+        E = Ende.Ausfuehren(Start);
+    } catch (const EArchivFehler&) {
+        // The window closes: the run ended before any account was changed, as it was asked to.
+        if (FStopp)
+            return;
+        throw;
+    }
     Wait.reset();
     laAktion->setText(QStringLiteral("Prüfung beendet"));
     laNewUser->setText(QStringLiteral("%1 Konten gesperrt, %2 Dateien (%3 Byte) in %4")

@@ -158,6 +158,30 @@ private Q_SLOTS:
                 C<QPushButton>("buCreateUser")->isEnabled());
     }
 
+    // A folder swapped for a link out of the home folder after it was listed: what lies behind
+    // the link is never read, and the list says so.
+    void swappedForALink() {
+        Pruefung(1);
+        Schreiben(Lokal(1) + u"/sub/y.txt"_s, "eigene Arbeit");
+        Schreiben(Dir->filePath(u"draussen/y.txt"_s), "fremd");
+        const QString Zip = Dir->filePath(u"p.zip"_s);
+        bool Getauscht = false;
+        TPruefungEnde Ende(*NDK, [&](int Schritt, int, const QString&) {
+            if (Schritt == 0 && !Getauscht) {
+                Getauscht = QDir(Lokal(1) + u"/sub"_s).removeRecursively() &&
+                            QFile::link(Dir->filePath(u"draussen"_s), Lokal(1) + u"/sub"_s);
+            }
+            return true;
+        });
+        const TPruefungEndeErgebnis E = Ende.Ausfuehren({Kurs, u"EDV1_B%2.2d"_s, 1, 1, Zip});
+        QVERIFY(Getauscht);
+        QCOMPARE(ZipInhalt(Zip).value(u"EDV1_B01/sub/y.txt"_s), QByteArray());
+        QVERIFY2(E.Ausgelassen.size() == 1 && E.Ausgelassen[0].startsWith(u"EDV1_B01/sub/y.txt: "_s),
+                 qPrintable(E.Ausgelassen.join(u'\n')));
+        QVERIFY(QString::fromUtf8(ZipInhalt(Zip).value(u"Inhalt.txt"_s)).contains(u"  sub/y.txt  nicht lesbar: "_s));
+        QCOMPARE(E.Gesperrt, QStringList{u"EDV1_B01"_s});
+    }
+
     // What keeps every account as it was, and an account whose password cannot be set keeping its
     // restriction.
     void keptAsItWas_data() {
@@ -165,6 +189,9 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("Locked"); // accounts that end without restriction
         QTest::addColumn<QString>("Box");        // the start of the last box shown
         QTest::newRow("save dialog cancelled") << u"cancel save"_s << QStringList() << QString();
+        QTest::newRow("no account of the series")
+            << u"none"_s << QStringList()
+            << u"Information|In EDV1.schueler.unterricht gibt es keines der Konten "_s;
         QTest::newRow("confirmation cancelled") << u"cancel plan"_s << QStringList() << QString();
         QTest::newRow("archive not writable") << u"no folder"_s << QStringList() << u"Fehler|Das Archiv "_s;
         QTest::newRow("first password fails")
@@ -180,7 +207,10 @@ private Q_SLOTS:
         TModalSeam::Clear();
         const QString Zip =
             Case == u"no folder"_s ? Dir->filePath(u"fehlt/p.zip"_s) : Dir->filePath(u"p.zip"_s);
-        Antworten(Case == u"cancel save"_s ? QString() : Zip, Case != u"cancel plan"_s);
+        if (Case == u"none"_s)
+            C<QSpinBox>("spBenutzerVon")->setValue(30);
+        else
+            Antworten(Case == u"cancel save"_s ? QString() : Zip, Case != u"cancel plan"_s);
         if (Case == u"password"_s)
             TFaultInjection::FailNext(u"NWDSChangeObjectPassword"_s, 1, {}, -601);
         C<QPushButton>("buPruefungBeenden")->click();
