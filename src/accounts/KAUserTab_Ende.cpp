@@ -159,7 +159,13 @@ void TKAUserTab::buPruefungBeendenClick() {
                                     QStringLiteral(".zip")));
     if (Start.Archiv.isEmpty())
         return;
-    if (!Bestaetigen(this, Plan.Zeilen(Start.Archiv)))
+    // The accounts' changes as a dry run makes them, which is what the journal will hold.
+    Wait.emplace();
+    QStringList Zeilen = Plan.Zeilen(Start.Archiv);
+    Zeilen << QString() << QStringLiteral("Änderungen (Probelauf, noch ist nichts geschehen):")
+           << ProbelaufZeilen(PruefungEndeProbelauf(N, Start, this));
+    Wait.reset();
+    if (!Bestaetigen(this, Zeilen))
         return;
 
     FStopp = false;

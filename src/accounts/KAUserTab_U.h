@@ -1,5 +1,7 @@
 #pragma once
 
+#include <LaufBericht.h>
+
 #include <QString>
 #include <QWidget>
 
@@ -50,6 +52,10 @@ public:
     void edWSChange();
     void spTemplateUClick();
     void buCreateUserClick();
+    // Shows what "Benutzer anlegen" would do with the inputs as they stand, changing nothing.
+    void buProbelaufUClick();
+    // What the last dry run listed.
+    const TLaufBericht& LetzterProbelauf() const { return FProbelauf; }
     void spPrintRestrClick();
     // Ends the exam for the series the tab describes: collects the accounts' files into a zip
     // archive, then locks the accounts (a random password, no restriction), after a confirmation
@@ -93,6 +99,7 @@ private:
     QString FExamUserMask;
     bool FLaeuft = false;
     bool FStopp = false;
+    TLaufBericht FProbelauf;
 
     QLabel* Label21;
     QLineEdit* edKursU;
@@ -134,4 +141,5 @@ private:
     QPushButton* buPruefungBeenden;
     QToolButton* spPrintSlips;
     QToolButton* spPassZeigen;
+    QPushButton* buProbelaufU;
 };

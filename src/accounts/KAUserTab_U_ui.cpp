@@ -138,11 +138,16 @@ void TKAUserTab::BuildUi() {
     buCreateUser->setObjectName(QStringLiteral("buCreateUser"));
     buCreateUser->setToolTip(QStringLiteral("Benutzer anlegen/aktualisieren"));
     buCreateUser->setMinimumWidth(150);
+    buProbelaufU = new QPushButton(QStringLiteral("Probelauf"), this);
+    buProbelaufU->setObjectName(QStringLiteral("buProbelaufU"));
+    buProbelaufU->setToolTip(
+        QStringLiteral("zeigen, was \"Benutzer anlegen\" tun würde, ohne etwas zu ändern"));
 
     // Off until a container is chosen; the workstation inputs follow the address box alone.
-    for (QWidget* W : std::initializer_list<QWidget*>{
-             chAdressRestr, edWS, spWorkstations, edIPErsatz, cbVorname, spBenutzerVon, spBenutzerZahl,
-             cbTemplateU, spTemplateU, edMaske, spPrintRestr, spPrintSlips, buCreateUser, buPruefungBeenden})
+    for (QWidget* W : std::initializer_list<QWidget*>{chAdressRestr, edWS, spWorkstations, edIPErsatz,
+                                                      cbVorname, spBenutzerVon, spBenutzerZahl, cbTemplateU,
+                                                      spTemplateU, edMaske, spPrintRestr, spPrintSlips,
+                                                      buCreateUser, buProbelaufU, buPruefungBeenden})
         W->setEnabled(false);
     EditFarbe(edWS, false);
     EditFarbe(edIPErsatz, false);
@@ -216,6 +221,7 @@ void TKAUserTab::BuildUi() {
     Knoepfe->addWidget(spPrintSlips);
     Knoepfe->addStretch(1);
     Knoepfe->addWidget(buPruefungBeenden);
+    Knoepfe->addWidget(buProbelaufU);
     Knoepfe->addWidget(buCreateUser);
     Grid->addLayout(Knoepfe, 16, 0, 1, 5);
 }

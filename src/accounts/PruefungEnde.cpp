@@ -3,6 +3,7 @@
 #include "ZipArchiv.h"
 
 #include <Clock.h>
+#include <DryRun.h>
 #include <EDirectoryError.h>
 #include <JournaledRun.h>
 #include <MaskFormat.h>
@@ -60,10 +61,6 @@ QStringList TPruefungEndePlan::Zeilen(const QString& Archiv) const {
                 if (!E.LeftOut.isEmpty())
                     Z << Vor + E.Path + QStringLiteral(" wird nicht gesammelt (") + E.LeftOut + u')';
         }
-        Z << Vor + QStringLiteral("Passwort wird gesetzt (zufällig, niemandem angezeigt)");
-        Z << Vor + (K.Restriktion.isEmpty() ? QStringLiteral("keine Netzwerkadressbeschränkung")
-                                            : QStringLiteral("Netzwerkadressbeschränkung ") + K.Restriktion +
-                                                  QStringLiteral(" wird entfernt"));
     }
     return Z;
 }
@@ -194,33 +191,49 @@ void TPruefungEnde::Archivieren(const TPruefungEndeStart& Start, const TPruefung
 TPruefungEndeErgebnis TPruefungEnde::Ausfuehren(const TPruefungEndeStart& Start) {
     TPruefungEndeErgebnis Ergebnis;
     const QString Kurs = TNDK::PathToDotted(Start.Container);
-    TJournaledRun Lauf(FNdk.NWDir1->Client(), QStringLiteral("Prüfung beenden"), Kurs, FNdk.TreePrefix(),
+    TJournaledRun Lauf(FNdk.Client(), QStringLiteral("Prüfung beenden"), Kurs, FNdk.TreePrefix(),
                        {{QStringLiteral("Container"), Kurs},
                         {QStringLiteral("Maske"), Start.Maske},
                         {QStringLiteral("von"), QString::number(Start.Von)},
                         {QStringLiteral("Zahl"), QString::number(Start.Zahl)},
                         {QStringLiteral("Archiv"), QDir::toNativeSeparators(Start.Archiv)}});
-    auto Fehler = [&Lauf](const QString& Ziel, const QString& Grund) {
-        TRunChange C;
-        C.Kind = TRunChange::TKind::Failure;
-        C.Target = Ziel;
-        C.Detail = Grund;
-        Lauf.Record(C);
+    auto Aufzeichnen = [&](const TRunChange& C) {
+        if (FProbe)
+            FProbe(C);
+        else
+            Lauf.Record(C);
     };
+    auto Fehler = [&](const QString& Ziel, const QString& Grund) { Aufzeichnen(LaufFehler(Ziel, Grund)); };
     const TPruefungEndePlan Plan = Planen(Start);
     const int N = int(Plan.Konten.size());
-    try {
-        Archivieren(Start, Plan, Ergebnis);
-    } catch (const EArchivFehler& F) {
-        Fehler(Start.Archiv, QString::fromStdString(F.what()));
-        throw;
+    for (const TPruefungEndeKonto& K : Plan.Konten)
+        if (!K.Vorhanden)
+            Fehler(K.Benutzer, QStringLiteral("nicht vorhanden, übersprungen"));
+        else if (!K.Fehlt.isEmpty())
+            Fehler(K.Benutzer, QStringLiteral("keine Dateien gesammelt: ") + K.Fehlt);
+    if (FProbe) {
+        for (const TPruefungEndeKonto& K : Plan.Konten) {
+            const auto [Zahl, Groesse] = Umfang(K);
+            Ergebnis.Dateien += Zahl;
+            Ergebnis.Bytes += Groesse;
+            for (const VolumeFiles::TEntry& E : K.Dateien)
+                if (!E.LeftOut.isEmpty())
+                    Ergebnis.Ausgelassen << K.Name + u'/' + E.Path + QStringLiteral(": ") + E.LeftOut;
+        }
+    } else {
+        try {
+            Archivieren(Start, Plan, Ergebnis);
+        } catch (const EArchivFehler& F) {
+            Fehler(Start.Archiv, QString::fromStdString(F.what()));
+            throw;
+        }
     }
     TRunChange Archiv;
     Archiv.Kind = TRunChange::TKind::WriteFile;
     Archiv.Target = Start.Archiv;
     Archiv.Detail = QStringLiteral("Archiv mit ") + DateienText(Ergebnis.Dateien, Ergebnis.Bytes) +
                     QStringLiteral(" der Konten von ") + Kurs;
-    Lauf.Record(Archiv);
+    Aufzeichnen(Archiv);
     for (const QString& A : Ergebnis.Ausgelassen)
         Fehler(A.section(QStringLiteral(": "), 0, 0),
                QStringLiteral("nicht gesammelt: ") + A.section(QStringLiteral(": "), 1));
@@ -261,4 +274,26 @@ TPruefungEndeErgebnis TPruefungEnde::Ausfuehren(const TPruefungEndeStart& Start)
                                .arg(Ergebnis.Gesperrt.size())
                                .arg(Ergebnis.Fehler.size()));
     return Ergebnis;
+}
+
+TLaufBericht PruefungEndeProbelauf(TNDK& Ndk, const TPruefungEndeStart& Start, QWidget* Owner) {
+    TLaufBericht B;
+    TDryRun Dry(Ndk.Client());
+    TNDK Kopie(Owner, Dry.Client(), Ndk.TreePrefix());
+    Kopie.StreamFolder = Ndk.StreamFolder;
+    Kopie.Meldungen = [&Dry](const QString& Text) {
+        Dry.Record(LaufFehler(QStringLiteral("Meldung"), Text));
+    };
+    TPruefungEnde Ende(Kopie, [](int, int, const QString&) { return true; });
+    Ende.Probe([&Dry](const TRunChange& C) { Dry.Record(C); });
+    try {
+        const TPruefungEndeErgebnis E = Ende.Ausfuehren(Start);
+        B.Protokoll
+            << QStringLiteral("%1 Konten gesperrt, %2 nicht").arg(E.Gesperrt.size()).arg(E.Fehler.size());
+        B.Erfolgreich = true;
+    } catch (...) {
+        B.Protokoll << QStringLiteral("Abbruch: ") + CurrentErrorText();
+    }
+    B.Aenderungen = Dry.Changes();
+    return B;
 }

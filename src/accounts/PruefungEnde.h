@@ -1,5 +1,6 @@
 #pragma once
 
+#include <LaufBericht.h>
 #include <VolumeFiles.h>
 
 #include <QString>
@@ -7,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+class QWidget;
 class TNDK;
 
 // The series of exam accounts an exam ends for, as the exam tab describes it.
@@ -33,7 +35,7 @@ struct TPruefungEndeKonto {
 // What ending the exam does, read before anything is changed.
 struct TPruefungEndePlan {
     std::vector<TPruefungEndeKonto> Konten;
-    // The changes, one line each, as the administrator confirms them (no password ever).
+    // What goes into the archive, one line each, as the administrator confirms it.
     QStringList Zeilen(const QString& Archiv) const;
 };
 
@@ -70,10 +72,21 @@ public:
     // A password of 32 random letters and digits from the system's random source.
     static QString ZufallsPasswort();
 
+    // Makes Ausfuehren a dry run over an access object whose client keeps its writes to itself:
+    // the archive is not written but counted from the listing, and the changes the run records
+    // itself (the archive, what is left out or fails) go to Record instead of the journal.
+    void Probe(std::function<void(const TRunChange&)> Record) { FProbe = std::move(Record); }
+
 private:
     void Archivieren(const TPruefungEndeStart& Start, const TPruefungEndePlan& Plan,
                      TPruefungEndeErgebnis& Ergebnis);
 
     TNDK& FNdk;
     TFortschritt FFortschritt;
+    std::function<void(const TRunChange&)> FProbe;
 };
+
+// Ending the exam as a dry run: the same run over a copy of the access object's directory and
+// volumes that keeps every write to itself; the archive is not written. Its changes are what the
+// journal of the real run holds.
+TLaufBericht PruefungEndeProbelauf(TNDK& Ndk, const TPruefungEndeStart& Start, QWidget* Owner);

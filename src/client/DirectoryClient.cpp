@@ -67,6 +67,10 @@ void TDirectoryClient::SetInstance(TDirectoryClient* Client) {
     GInstance = Client;
 }
 
+TDirectoryClient* TDirectoryClient::Installed() {
+    return GInstance;
+}
+
 void TDirectoryClient::SetWorkstationFactory(TFactory Factory) {
     ::Factory() = std::move(Factory);
 }

@@ -29,6 +29,8 @@ public:
 
     TDirectoryBackend& Directory() const { return *FDirectory; }
     TVolumeStore& VolumeStore() const { return *FVolumes; }
+    const std::shared_ptr<TDirectoryBackend>& DirectoryPtr() const { return FDirectory; }
+    const std::shared_ptr<TVolumeStore>& VolumeStorePtr() const { return FVolumes; }
 
     // What the pickers list: the server connections and the volume map.
     std::vector<TServerConnection> ServerConnections() const { return FDirectory->ServerConnections(); }
@@ -48,6 +50,8 @@ public:
     static TDirectoryClient& Instance();
     // Installs a client (tests, tools); nullptr returns to the workstation's own.
     static void SetInstance(TDirectoryClient* Client);
+    // The client SetInstance installed; null for the workstation's own.
+    static TDirectoryClient* Installed();
     // How the workstation's own client is opened on first use (the client's setup installs the one
     // that follows the client's settings).
     using TFactory = std::function<std::unique_ptr<TDirectoryClient>()>;

@@ -13,6 +13,7 @@
 #include <ndk_u.h>
 
 #include <QLabel>
+#include <QMenu>
 #include <QScopeGuard>
 #include <QShowEvent>
 #include <QTableWidget>
@@ -25,6 +26,16 @@ TKlassenListeTab::TKlassenListeTab(TKonfiguration& Konfiguration, TNDK* Ndk, TPr
     setObjectName(QStringLiteral("TabListeKlassen"));
     BuildUi();
     ConnectGuarded(buDruckenKlassen, &QToolButton::clicked, this, &TKlassenListeTab::buDruckenKlassenClick);
+    sgKlassen->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(sgKlassen, &QWidget::customContextMenuRequested, this, [this](const QPoint& Pos) {
+        const int Row = sgKlassen->rowAt(Pos.y());
+        if (Row < 0)
+            return;
+        Guarded(this, [&] {
+            const std::unique_ptr<QMenu> Menu(KontextMenue(Row));
+            Menu->exec(sgKlassen->viewport()->mapToGlobal(Pos));
+        });
+    });
 }
 
 void TKlassenListeTab::showEvent(QShowEvent* Event) {

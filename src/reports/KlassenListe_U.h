@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QLabel;
+class QMenu;
 class QShowEvent;
 class QTableWidget;
 class QToolButton;
@@ -24,6 +25,12 @@ public:
     // Event handlers.
     void TabListeKlassenShow();
     void buDruckenKlassenClick();
+    // The context menu of a class row: "Klasse entfernen ...", enabled for a class that a journaled
+    // run created and that was not taken back. Owned by the caller.
+    QMenu* KontextMenue(int Row);
+    // Takes back the run that created the class of the row, after a confirmation that lists its
+    // changes and what stays; the table is read anew afterwards.
+    void KlasseEntfernen(int Row);
 
 protected:
     void showEvent(QShowEvent* Event) override;
@@ -38,6 +45,8 @@ private:
     void TauschLesen(TNDK& N);
     void SchuelerZaehlen(TNDK& N);
     QString Zelle(int Row, int Column) const;
+    // The run that created the class of the row; 0 for none.
+    qint64 Erzeuger(int Row);
     void SetZelle(int Row, int Column, const QString& Text);
 
     TKonfiguration& K;

@@ -81,7 +81,8 @@ class TstPruefungEnde : public TListenFixture {
         QVERIFY(F.open(QIODevice::WriteOnly) && F.write(Data) == Data.size());
     }
     // Answers the save dialog with File (or cancels it) and the confirmation with Ok, keeping its list.
-    void Antworten(const QString& File, bool Ok, QString* Plan = nullptr) {
+    void Antworten(const QString& File, bool Ok, QString* Plan = nullptr,
+                   const std::function<void()>& Bestaetigt = {}) {
         Answer::With<QFileDialog>([File](QFileDialog& D) {
             if (D.objectName() != u"SaveDialogArchiv"_s || File.isEmpty())
                 return int(QDialog::Rejected);
@@ -93,6 +94,8 @@ class TstPruefungEnde : public TListenFixture {
         Answer::With<QDialog>([=](QDialog& D) {
             if (Plan)
                 *Plan = Child<QPlainTextEdit>(&D, u"mePlan"_s)->toPlainText();
+            if (Bestaetigt)
+                Bestaetigt();
             return D.objectName() == u"PruefungBeendenDlg"_s && Ok ? int(QDialog::Accepted)
                                                                    : int(QDialog::Rejected);
         });
@@ -129,10 +132,8 @@ private Q_SLOTS:
         Antworten(Zip, true, &Plan);
         C<QPushButton>("buPruefungBeenden")->click();
         for (const QString& Line : {u"EDV1_B01: 2 Dateien, 13 Byte aus "_s + HomeBase + u"\\EDV1\\EDV1_B01"_s,
-                                    u"EDV1_B01: Netzwerkadressbeschränkung 10.1.1.101 wird entfernt"_s,
                                     u"EDV1_B02: datei wird nicht gesammelt (Verknüpfung)"_s,
                                     u"EDV1_B02: ordner wird nicht gesammelt (Verknüpfung)"_s,
-                                    u"EDV1_B03: Passwort wird gesetzt (zufällig, niemandem angezeigt)"_s,
                                     u"EDV1_B04: nicht vorhanden, wird übersprungen"_s})
             QVERIFY2(Plan.split(u'\n').contains(Line), qPrintable(Line + u"\n--\n"_s + Plan));
         QVERIFY(!Plan.contains(u"geheim"_s));
@@ -156,6 +157,34 @@ private Q_SLOTS:
                  u"3 Konten gesperrt, 2 Dateien (13 Byte) in "_s + QDir::toNativeSeparators(Zip));
         QVERIFY(C<QPushButton>("buPruefungBeenden")->isEnabled() &&
                 C<QPushButton>("buCreateUser")->isEnabled());
+
+        // The journal: the archive, then per account its password and its restriction as it was.
+        const std::vector<TJournalRun> Runs = Journal->Runs();
+        QCOMPARE(Runs.size(), size_t(1));
+        QCOMPARE(Runs[0].Kind + u'|' + Runs[0].Login + u'|' + Runs[0].Result,
+                 u"Prüfung beenden|admin|3 Konten gesperrt, 0 nicht"_s);
+        QStringList Changes;
+        for (const TRunChange& Change : Journal->Changes(Runs[0].Id))
+            Changes << ChangeKindName(Change.Kind) + u' ' +
+                           (Change.Kind == TRunChange::TKind::WriteFile ? QFileInfo(Change.Target).fileName()
+                                                                        : Change.Target.section(u'\\', -1)) +
+                           u' ' +
+                           (Change.Kind == TRunChange::TKind::WriteField
+                                ? Change.Detail + u' ' + QString::number(Change.Before.size())
+                                : QString());
+        QCOMPARE(Changes.mid(0, 4),
+                 (QStringList{u"failure EDV1_B04 "_s, u"write-file pruefung.zip "_s,
+                              u"failure EDV1_B02/datei "_s, u"failure EDV1_B02/ordner "_s}));
+        QCOMPARE(Changes.mid(4, 2), (QStringList{u"set-password EDV1_B01 "_s,
+                                                 u"write-field EDV1_B01 Network Address Restriction 1"_s}));
+        QCOMPARE(Changes.size(), 10);
+        // The confirmation's dry run listed the same changes, item for item.
+        QStringList Journaled;
+        for (const TRunChange& Change : Journal->Changes(Runs[0].Id))
+            Journaled << ChangeLines(Change, true);
+        const QString Dry = Plan.section(u"Änderungen (Probelauf, noch ist nichts geschehen):\n"_s, 1);
+        QVERIFY2(Dry.startsWith(Journaled.join(u'\n') + u"\n\nProtokoll des Laufs:"_s),
+                 qPrintable(Dry + u"\n--\n"_s + Journaled.join(u'\n')));
     }
 
     // A folder swapped for a link out of the home folder after it was listed: what lies behind
@@ -178,7 +207,8 @@ private Q_SLOTS:
         QCOMPARE(ZipInhalt(Zip).value(u"EDV1_B01/sub/y.txt"_s), QByteArray());
         QVERIFY2(E.Ausgelassen.size() == 1 && E.Ausgelassen[0].startsWith(u"EDV1_B01/sub/y.txt: "_s),
                  qPrintable(E.Ausgelassen.join(u'\n')));
-        QVERIFY(QString::fromUtf8(ZipInhalt(Zip).value(u"Inhalt.txt"_s)).contains(u"  sub/y.txt  nicht lesbar: "_s));
+        QVERIFY(QString::fromUtf8(ZipInhalt(Zip).value(u"Inhalt.txt"_s))
+                    .contains(u"  sub/y.txt  nicht lesbar: "_s));
         QCOMPARE(E.Gesperrt, QStringList{u"EDV1_B01"_s});
     }
 
@@ -210,9 +240,11 @@ private Q_SLOTS:
         if (Case == u"none"_s)
             C<QSpinBox>("spBenutzerVon")->setValue(30);
         else
-            Antworten(Case == u"cancel save"_s ? QString() : Zip, Case != u"cancel plan"_s);
-        if (Case == u"password"_s)
-            TFaultInjection::FailNext(u"NWDSChangeObjectPassword"_s, 1, {}, -601);
+            Antworten(Case == u"cancel save"_s ? QString() : Zip, Case != u"cancel plan"_s, nullptr, [&Case] {
+                // After the dry run of the confirmation: the real run's first password fails.
+                if (Case == u"password"_s)
+                    TFaultInjection::FailNext(u"NWDSChangeObjectPassword"_s, 1, {}, -601);
+            });
         C<QPushButton>("buPruefungBeenden")->click();
         for (int N = 1; N <= 2; ++N) {
             const bool Gesperrt = Locked.contains(TNDK::PathToDotted(Konto(N)).section(u'.', 0, 0));

@@ -112,7 +112,10 @@ void TRecordingBackend::WriteFields(const TObjectRef& Object, const std::vector<
         Inner().WriteFields(Object, Fields);
         return;
     }
-    const auto Merged = MergeFieldWrites(Fields, [this](const QString& F) { return Inner().FieldType(F); });
+    // The fields the directory maintains itself are its own business (and read differently from one
+    // directory to the next): not recorded.
+    auto Merged = MergeFieldWrites(Fields, [this](const QString& F) { return Inner().FieldType(F); });
+    std::erase_if(Merged, [](const auto& W) { return IsOperationalField(W.first->Name); });
     std::vector<std::vector<QVariant>> Before;
     for (const auto& [Type, Value] : Merged)
         Before.push_back(Inner().ReadField(Object, *Type));
@@ -240,6 +243,16 @@ bool TRecordingVolumeStore::CreateFolder(const QString& UncPath) {
     return true;
 }
 
+bool TRecordingVolumeStore::RemoveFolder(const QString& UncPath) {
+    if (!Inner().RemoveFolder(UncPath))
+        return false;
+    TRunChange C;
+    C.Kind = TKind::RemoveFolder;
+    C.Target = UncPath;
+    FRecorder->Add(std::move(C));
+    return true;
+}
+
 TFolderKey TRecordingVolumeStore::OpenFolder(const QString& UncPath) {
     const TFolderKey Key = Inner().OpenFolder(UncPath);
     FPaths.insert(KeyText(Key), UncPath);
@@ -271,6 +284,17 @@ void TRecordingVolumeStore::AddTrustee(const TFolderKey& Folder, const QString& 
     Inner().AddTrustee(Folder, Trustee);
     if (!Before)
         FRecorder->AddRights(PathOf(Folder), Trustee, Before, Inner().FindTrustee(Folder, Trustee));
+}
+
+void TRecordingVolumeStore::RemoveTrustee(const TFolderKey& Folder, const QString& Trustee) {
+    if (!FRecorder->Active()) {
+        Inner().RemoveTrustee(Folder, Trustee);
+        return;
+    }
+    const std::optional<int> Before = Inner().FindTrustee(Folder, Trustee);
+    Inner().RemoveTrustee(Folder, Trustee);
+    if (Before)
+        FRecorder->AddRights(PathOf(Folder), Trustee, Before, std::nullopt);
 }
 
 void TRecordingVolumeStore::ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,

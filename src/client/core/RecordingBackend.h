@@ -42,7 +42,8 @@ private:
 
 // Records every write made through it with what was there before, read from the inner backend,
 // and what reads give afterwards; hands everything on. Records nothing while the recorder has no
-// sink. A write that fails is not recorded: the run reports it.
+// sink. A write that fails is not recorded: the run reports it. Fields the directory maintains
+// itself ("Object Class", "Revision", ...) are not recorded.
 class TRecordingBackend : public TForwardingBackend {
 public:
     TRecordingBackend(std::shared_ptr<TDirectoryBackend> Inner, std::shared_ptr<TChangeRecorder> Recorder);
@@ -69,9 +70,11 @@ public:
     TRecordingVolumeStore(std::shared_ptr<TVolumeStore> Inner, std::shared_ptr<TChangeRecorder> Recorder);
 
     bool CreateFolder(const QString& UncPath) override;
+    bool RemoveFolder(const QString& UncPath) override;
     TFolderKey OpenFolder(const QString& UncPath) override;
     void SetFolderFlag(const TFolderKey& Folder, TFolderFlag Flag, bool On) override;
     void AddTrustee(const TFolderKey& Folder, const QString& Trustee) override;
+    void RemoveTrustee(const TFolderKey& Folder, const QString& Trustee) override;
     void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
                              int Revoke) override;
 
