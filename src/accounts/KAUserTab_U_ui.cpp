@@ -221,6 +221,8 @@ void TKAUserTab::BuildUi() {
     Knoepfe->addWidget(spPrintSlips);
     Knoepfe->addStretch(1);
     Knoepfe->addWidget(buPruefungBeenden);
+    // The end of an exam apart from the two buttons of the creation run.
+    Knoepfe->addSpacing(24);
     Knoepfe->addWidget(buProbelaufU);
     Knoepfe->addWidget(buCreateUser);
     Grid->addLayout(Knoepfe, 16, 0, 1, 5);
