@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QStringList>
 #include <QWidget>
 
 class QLabel;
@@ -31,6 +33,10 @@ public:
     // Takes back the run that created the class of the row, after a confirmation that lists its
     // changes and what stays; the table is read anew afterwards.
     void KlasseEntfernen(int Row);
+    // The context menu's "Als CSV speichern ...": the table as it stands, through the save dialog.
+    void AlsCsvSpeichern();
+    // The table as it stands, headings first.
+    QList<QStringList> Tabelle() const;
 
 protected:
     void showEvent(QShowEvent* Event) override;

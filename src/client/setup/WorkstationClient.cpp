@@ -9,6 +9,7 @@
 #include <Names.h>
 #include <PosixVolumes.h>
 #include <SqliteJournal.h>
+#include <Secrets.h>
 #include <SqliteStore.h>
 #include <TreeRouter.h>
 
@@ -28,11 +29,11 @@ std::shared_ptr<TLdapDirectory> OpenServer(const TLdapSettings& Settings, const 
     }
     QString Problem;
     for (int Attempt = 0; Attempt < 3; ++Attempt) {
-        QString Password;
-        if (!Prompt || !Prompt(Request, Problem, Password))
+        TSecretText Password;
+        if (!Prompt || !Prompt(Request, Problem, Password.Text()))
             break;
-        auto Backend = std::make_shared<TLdapDirectory>(Settings, Password);
-        Password.fill(QLatin1Char(' '));
+        auto Backend = std::make_shared<TLdapDirectory>(Settings, Password.Text());
+        WipeSecret(Password.Text());
         try {
             Backend->Connect();
             return Backend;
