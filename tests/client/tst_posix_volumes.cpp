@@ -4,6 +4,7 @@
 #include <KlassenLauf.h>
 #include <NdkCase.h>
 #include <PosixVolumes.h>
+#include <RunAs.h>
 #include <TestMain.h>
 #include <TestStore.h>
 #include <VolumeFile.h>
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,18 +34,6 @@ QByteArray Attr(const QString& Path, const char* Name) {
     char Buf[4096];
     const ssize_t N = lgetxattr(QFile::encodeName(Path).constData(), Name, Buf, sizeof Buf);
     return N < 0 ? QByteArray() : QByteArray(Buf, N);
-}
-
-// The exit status of a shell command run with the given ids and no other groups.
-int RunAs(qint64 Uid, qint64 Gid, const QString& Command) {
-    QProcess P;
-    P.setWorkingDirectory(QStringLiteral("/"));
-    P.start(QStringLiteral("setpriv"),
-            {QStringLiteral("--reuid=%1").arg(Uid), QStringLiteral("--regid=%1").arg(Gid),
-             QStringLiteral("--clear-groups"), QStringLiteral("sh"), QStringLiteral("-c"), Command});
-    if (!P.waitForFinished(20000))
-        return -1;
-    return P.exitStatus() == QProcess::NormalExit ? P.exitCode() : -1;
 }
 
 } // namespace
