@@ -83,8 +83,8 @@ private Q_SLOTS:
 
     // POSIX identities on the server: a user's posixAccount has its container's gid, given first
     // (parvonPosixGroup); ids come from the counter entry, once each, also to two workstations
-    // allocating at once; an id given stays; an object the server does not hold is an unknown
-    // trustee.
+    // allocating at once, passing over an id an imported account holds; an id given stays; an
+    // object the server does not hold is an unknown trustee.
     void PosixIdentities_data() {
         QTest::addColumn<QString>("Class");
         QTest::addColumn<bool>("Concurrent");
@@ -99,6 +99,19 @@ private Q_SLOTS:
         const QStringList Students = Ldap.Search(Container, {}, QStringLiteral("User"), 1);
         QVERIFY(Students.size() >= 20);
         QVERIFY(!Ldap.PosixIdentity(Container));
+        // An account loaded with an id of its own, inside the first ids the counter hands out.
+        const qint64 Imported = Ldap.Settings().Uids.First + 2;
+        if (!Concurrent) {
+            const TObjectRef Other = Ldap.Resolve(
+                Ldap.Search(Ldap.Resolve(Schueler + QStringLiteral("\\7a")), {}, QStringLiteral("User"), 1)
+                    .first());
+            Ldap.Connection().Modify(Other.Key.Text, {},
+                                     {{QStringLiteral("objectClass"), {"posixAccount"}},
+                                      {QStringLiteral("uid"), {Other.ShortName.toUtf8()}},
+                                      {QStringLiteral("uidNumber"), {QByteArray::number(Imported)}},
+                                      {QStringLiteral("gidNumber"), {QByteArray::number(Imported)}},
+                                      {QStringLiteral("homeDirectory"), {"/nonexistent"}}});
+        }
         QStringList Reversed = Students;
         std::reverse(Reversed.begin(), Reversed.end());
         std::vector<QHash<QString, qint64>> Seen(Concurrent ? 2 : 1);
@@ -131,6 +144,7 @@ private Q_SLOTS:
             Uids.insert(Id.Id);
         }
         QCOMPARE(Uids.size(), Students.size());
+        QVERIFY(!Uids.contains(Imported));
 
         // What a Linux host reads: the account by its login, the class's group by its number.
         const QString Login = Students.first().section(QLatin1Char('\\'), -1);
