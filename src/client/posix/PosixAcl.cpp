@@ -136,19 +136,34 @@ TPosixRecord ReadRecord(const TFolderFd& Folder) {
     return R;
 }
 
-void WriteRecord(const TFolderFd& Folder, const TPosixRecord& Record) {
+namespace {
+
+QByteArray FlagsValue(const TPosixRecord& Record) {
     QByteArrayList Flags;
     if (Record.DeleteInhibit)
         Flags << "DI";
     if (Record.RenameInhibit)
         Flags << "RI";
+    return Flags.join(' ');
+}
+
+QByteArray TrusteesValue(const TPosixRecord& Record) {
     QString Text;
     for (const TPosixTrustee& T : Record.Trustees)
         Text += RightsText(T.Rights & LetterBits) + QLatin1Char('\t') +
                 (T.User ? QLatin1String("u:") : QLatin1String("g:")) + QString::number(T.Id) +
                 QLatin1Char('\t') + T.FullName + QLatin1Char('\n');
-    SetAttr(Folder, TrusteesAttr, Text.toUtf8());
-    SetAttr(Folder, FlagsAttr, Flags.join(' '));
+    return Text.toUtf8();
+}
+
+} // namespace
+
+void WriteRecord(const TFolderFd& Folder, const TPosixRecord& Record, const TPosixRecord* Before) {
+    const QByteArray Trustees = TrusteesValue(Record), Flags = FlagsValue(Record);
+    if (!Before || TrusteesValue(*Before) != Trustees)
+        SetAttr(Folder, TrusteesAttr, Trustees);
+    if (!Before || FlagsValue(*Before) != Flags)
+        SetAttr(Folder, FlagsAttr, Flags);
 }
 
 int PosixPermissions(int Rights) {

@@ -39,9 +39,9 @@ private:
 };
 
 // Reads and writes the record; a damaged trustee line is skipped. Writing an empty part removes
-// its attribute.
+// its attribute; with Before (what the folder holds) only the attributes that differ are written.
 TPosixRecord ReadRecord(const TFolderFd& Folder);
-void WriteRecord(const TFolderFd& Folder, const TPosixRecord& Record);
+void WriteRecord(const TFolderFd& Folder, const TPosixRecord& Record, const TPosixRecord* Before = nullptr);
 
 // The permission bits (r 4, w 2, x 1) a trustee's rights give on a folder and, through the default
 // entries, on what is made in it: S everything; R or F read and enter; W, C, E or M write and
