@@ -183,7 +183,8 @@ private Q_SLOTS:
     // Two workstations, each with a store of its own and a client.ini naming the test server and
     // the same volume root: what the first one's class run sets, the second one's class overview
     // reads from the folders, its own store holding none of it; the ACL entries carry the ids
-    // ldapsearch shows, and the kernel lets a process with those ids do what the rights say.
+    // ldapsearch shows, and the kernel lets a process with those ids do what the rights say. An
+    // account's home folder on the server is the one on the real folders.
     void TwoWorkstations() {
         FServer->Reset();
         QTemporaryDir RootDir, First, Second;
@@ -255,6 +256,15 @@ private Q_SLOTS:
                              !F.Path.contains(QStringLiteral("Tausch\\schueler\\8c"), Qt::CaseInsensitive),
                          qPrintable(F.Path));
         }
+
+        // An account's home folder, as the server tells other hosts, lies on the real folders.
+        TDirectoryBackend& Directory = One->Directory();
+        const QString Account =
+            Directory
+                .Search(Directory.Resolve(Schueler + QStringLiteral("\\5b")), {}, QStringLiteral("User"), 1)
+                .first();
+        const QString Home = Directory.EnsurePosixIdentity(Directory.Resolve(Account)).HomeDirectory;
+        QVERIFY2(Home.startsWith(Root + QStringLiteral("/home/schueler/5b/")), qPrintable(Home));
 
         // The ids as a host reading the server sees them.
         auto GidOnServer = [&](const char* Class) {
