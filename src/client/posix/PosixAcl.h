@@ -40,7 +40,9 @@ private:
 
 // Reads and writes the record; a damaged trustee line is skipped. Writing an empty part removes
 // its attribute; with Before (what the folder holds) only the attributes that differ are written.
-TPosixRecord ReadRecord(const TFolderFd& Folder);
+// Trustees: the trustees alone, the flags left unread (false).
+enum class TRecordParts { All, Trustees };
+TPosixRecord ReadRecord(const TFolderFd& Folder, TRecordParts Parts = TRecordParts::All);
 void WriteRecord(const TFolderFd& Folder, const TPosixRecord& Record, const TPosixRecord* Before = nullptr);
 
 // The permission bits (r 4, w 2, x 1) a trustee's rights give on a folder and, through the default
