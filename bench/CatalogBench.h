@@ -7,7 +7,7 @@ class TNDK;
 class TSqliteStore;
 
 // The catalog refresh measured: over every user below Container, through the store against the
-// plain SQL that gathers the same rows (fastest of Rounds, milliseconds), and once through the
+// plain SQL that gathers the same rows (fastest and median of Rounds, milliseconds), and once through the
 // dialog with the longest gap between two passes of the event loop while it waited and the reads
 // of the end time it made.
 struct TCatalogTiming {
@@ -16,6 +16,9 @@ struct TCatalogTiming {
     double RefreshMs = 0;
     double SqlMs = 0;  // the same rows deleted and inserted with plain SQL, one transaction
     double ReadMs = 0; // the same rows only read with plain SQL
+    int Rounds = 0;
+    double RefreshMedianMs = 0;
+    double SqlMedianMs = 0;
     double DialogMs = 0;
     double LongestGapMs = 0;
     int EndTimeReads = 0; // by the dialog, the one before the start included

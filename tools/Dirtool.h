@@ -56,3 +56,9 @@ int CheckVolumes(TTool& Tool, const QStringList& Args);
 int PosixIds(TTool& Tool, const QStringList& Args);
 int PosixId(TTool& Tool, const QStringList& Args);
 int PosixRanges(TTool& Tool, const QStringList& Args);
+
+// The program's work through its access object (DirtoolProgram.cpp); they need the program's
+// application object.
+bool ProgramCommand(const QString& Command);
+int Bimport(TTool& Tool, QStringList Args);
+int Csv(TTool& Tool, QStringList Args);

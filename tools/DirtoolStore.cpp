@@ -4,7 +4,6 @@
 
 #include <DemoTree.h>
 #include <DirectoryBackend.h>
-#include <WorkstationStore.h>
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <Ldif.h>
@@ -15,7 +14,7 @@
 #include <WorkstationStore.h>
 
 #include <QFile>
-#include <QSaveFile>
+#include <SaveFile.h>
 
 QTextStream& Out() {
     static QTextStream S(stdout);
@@ -61,9 +60,9 @@ void WriteOutput(const QString& Path, const QByteArray& Text) {
             throw EDirectoryError(QStringLiteral("Cannot write to standard output."));
         return;
     }
-    QSaveFile File(Path);
-    if (!File.open(QIODevice::WriteOnly) || File.write(Text) != Text.size() || !File.commit())
-        throw EDirectoryError(QStringLiteral("Cannot write %1: %2").arg(Path, File.errorString()));
+    QString Reason;
+    if (!SaveWhole(Path, Text, Reason))
+        throw EDirectoryError(QStringLiteral("Cannot write %1: %2").arg(Path, Reason));
 }
 
 int Demo(TTool& Tool, const QStringList& Args) {

@@ -18,9 +18,12 @@
 #include <WorkstationClient.h>
 #include <WorkstationStore.h>
 
-#include <QCoreApplication>
+#include <ModalSeam.h>
+
+#include <QApplication>
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTextStream>
 #include <functional>
 #include <map>
@@ -86,6 +89,26 @@ const char* const Usage =
     "                                container's gid (exit status 1: none yet)\n"
     "  posix-ranges [UIDS GIDS]      the ranges the embedded store takes ids from; with two\n"
     "                                ranges (FIRST-LAST) sets them\n"
+    "  bimport FILE --template DOTTED [--container DOTTED] [--dry-run]\n"
+    "                                create the accounts of a BImport file as the exam-account\n"
+    "                                run creates them (name fields, home folder, the template's\n"
+    "                                home directory rights, home folder flags): each line's\n"
+    "                                account in the container, else in the course (field 2)\n"
+    "                                below the student base. Existing accounts are left alone.\n"
+    "                                The whole file is checked first (Windows-1252, five quoted\n"
+    "                                fields, CR LF, names the directory takes); with any fault\n"
+    "                                nothing is changed and each is named with its line.\n"
+    "                                --dry-run lists what would be created\n"
+    "  csv classes [FILE]            the class overview as CSV (UTF-8, to standard output\n"
+    "  csv students CLASS [FILE]     without FILE), the students of a class, the accounts of a\n"
+    "  csv accounts CONTAINER [FILE] container with their restrictions, as the program lists them\n"
+    "\n"
+    "bimport and csv take the student base, the exchange base and the home folder flags from\n"
+    "the program's configuration: --ini FILE, else Parvon.ini in the user's configuration\n"
+    "folder, else the defaults. They work in the tree --tree TREE names, else in the one the\n"
+    "program would choose (the first, when the workstation is connected to several). DOTTED,\n"
+    "CLASS and CONTAINER are dotted names (EDV1.schueler.unterricht), full names, or a name\n"
+    "below the student base (EDV1).\n"
     "\n"
     "A password is read from standard input (its first line) unless given; a password on the\n"
     "command line can be seen by every user of the machine.\n"
@@ -229,6 +252,28 @@ TObjectRef PasswordUser(TTool& Tool, const QString& FullName) {
     return User;
 }
 
+// The first line of standard input, read byte by byte into one buffer that is wiped: a text
+// stream would keep its own copy. False for a line too long.
+bool ReadSecretLine(QString& Password) {
+    QByteArray Bytes;
+    Bytes.reserve(1024); // never grown, so never copied
+    char C = 0;
+    bool TooLong = false;
+    while (::read(STDIN_FILENO, &C, 1) == 1 && C != '\n') {
+        if (Bytes.size() + 1 < Bytes.capacity())
+            Bytes.append(C);
+        else
+            TooLong = true;
+    }
+    C = 0;
+    if (Bytes.endsWith('\r'))
+        Bytes.chop(1);
+    if (!TooLong)
+        Password = QString::fromUtf8(Bytes);
+    WipeSecret(Bytes);
+    return !TooLong;
+}
+
 // The password argument at Index, else the first line of standard input, read without echo from
 // a terminal.
 QString PasswordOf(const QStringList& Args, int Index) {
@@ -242,12 +287,14 @@ QString PasswordOf(const QStringList& Args, int Index) {
         QTextStream(stderr) << "Password: " << Qt::flush;
         tcsetattr(STDIN_FILENO, TCSANOW, &Quiet);
     }
-    QTextStream In(stdin);
-    const QString Password = In.readLine();
+    QString Password;
+    const bool Read = ReadSecretLine(Password);
     if (Terminal) {
         tcsetattr(STDIN_FILENO, TCSANOW, &Saved);
         QTextStream(stderr) << '\n';
     }
+    if (!Read)
+        throw EDirectoryError(QStringLiteral("The password is too long."));
     return Password;
 }
 
@@ -329,11 +376,34 @@ int RefreshCatalog(TTool& Tool, const QStringList& Args) {
 int main(int argc, char** argv) {
     // A core file would hold the passwords read from the command line or standard input.
     ForbidCoreDumps();
-    QCoreApplication App(argc, argv);
+    // The commands that work as the program does use its access object, which needs the program's
+    // application object; on a console without a display it draws nowhere.
+    bool Program = false;
+    for (int I = 1; I < argc; ++I) {
+        const QByteArray A(argv[I]);
+        if (A == "--store") {
+            ++I;
+            continue;
+        }
+        if (A.startsWith("--store="))
+            continue;
+        Program = ProgramCommand(QString::fromLocal8Bit(A));
+        break;
+    }
+    if (Program && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> App =
+        Program ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Parvon"));
+    // Nobody answers a box here: the access object's boxes are written to standard error instead.
+    TModalSeam::SetUnattended(true);
     QTextStream Err(stderr);
+    const auto Boxes = qScopeGuard([&Err] {
+        for (const QString& Box : TModalSeam::Shown())
+            Err << "Message: " << QString(Box).replace(u'\n', u' ') << '\n';
+    });
 
-    QStringList Args = App.arguments().mid(1);
+    QStringList Args = QCoreApplication::arguments().mid(1);
     QString StoreFolder;
     if (!Args.isEmpty() && (Args.first() == QLatin1String("-h") || Args.first() == QLatin1String("--help") ||
                             Args.first() == QLatin1String("help"))) {
@@ -385,6 +455,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("posix-ids"), PosixIds},
         {QStringLiteral("posix-id"), PosixId},
         {QStringLiteral("posix-ranges"), PosixRanges},
+        {QStringLiteral("bimport"), Bimport},
+        {QStringLiteral("csv"), Csv},
     };
     const QString Name = Args.takeFirst();
     const auto Command = Commands.find(Name);

@@ -1,5 +1,7 @@
 #include "BImportDatei.h"
 
+#include "BImportFormat.h"
+
 #include <MaskFormat.h>
 
 #include <QDir>
@@ -7,10 +9,11 @@
 #include <QSaveFile>
 #include <QStringConverter>
 #include <QStringList>
+#include <SaveFile.h>
 
 namespace {
 
-constexpr const char* CodePage = "windows-1252";
+using BImport::CodePage;
 constexpr qsizetype Block = 64 * 1024;
 
 QStringEncoder Encoder() {
@@ -56,8 +59,7 @@ QString DateiText(const QString& Name) {
 
 QString BImportZeile(const TBImportEingaben& E, int Nummer) {
     const QString Name = FormatMask(E.Maske, Nummer);
-    const QStringList Felder{Name, E.Kurs, Name, E.Vorname, E.Vorname + u' ' + Name};
-    return u'"' + Felder.join(QStringLiteral("\",\"")) + u'"';
+    return BImport::Line({Name, E.Kurs, Name, E.Vorname, E.Vorname + u' ' + Name});
 }
 
 bool BImportSchreiben(const QString& Name, const TBImportEingaben& E) {
@@ -75,25 +77,26 @@ bool BImportSchreiben(const QString& Name, const TBImportEingaben& E) {
     if (Info.exists() && (!Info.isFile() || !Info.isWritable()))
         return false;
     QSaveFile File(Name);
-    if (!File.open(QIODevice::WriteOnly))
+    QString Reason;
+    if (!OpenForSaving(File, Reason))
         return false;
     const auto Failed = [&] {
         return EBImportError(
-            DateiText(Name) + QStringLiteral(" konnte nicht geschrieben werden (") + File.errorString() +
+            DateiText(Name) + QStringLiteral(" konnte nicht geschrieben werden (") + Reason +
             QStringLiteral("). Eine bereits vorhandene Datei dieses Namens ist unverändert."));
     };
     QStringEncoder Bytes = Encoder();
     QByteArray Buffer;
     Buffer.reserve(Block + 256);
     for (qint64 I = 1; I <= E.Zahl; ++I) {
-        Buffer += Bytes.encode(BImportZeile(E, int(I)) + QStringLiteral("\r\n"));
+        Buffer += Bytes.encode(BImportZeile(E, int(I)) + QLatin1String(BImport::LineEnd));
         if (Buffer.size() >= Block || I == E.Zahl) {
-            if (File.write(Buffer) != Buffer.size())
+            if (!WriteWhole(File, Buffer, Reason))
                 throw Failed();
             Buffer.clear();
         }
     }
-    if (!File.commit())
+    if (!CommitSaving(File, Reason))
         throw Failed();
     return true;
 }

@@ -24,12 +24,29 @@ QString RestriktionsText(TNDK& Ndk, const QString& Benutzer) {
     return Ndk.GetNetworkAddresses(Benutzer).replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
 }
 
-void KontenlisteDrucken(TNDK& Ndk, const QString& Container, TDruckTitel& Titel, TPrintDialog& PrintDialog1) {
+namespace {
+TStringList Benutzer(TNDK& Ndk, const QString& Container) {
     TStringList Liste;
-    {
-        const TFilter Filter(Ndk, QStringLiteral("User"));
-        Ndk.ListEntries(Container, Liste);
+    const TFilter Filter(Ndk, QStringLiteral("User"));
+    Ndk.ListEntries(Container, Liste);
+    return Liste;
+}
+} // namespace
+
+QList<QStringList> KontenZeilen(TNDK& Ndk, const QString& Container) {
+    const TStringList Liste = Benutzer(Ndk, Container);
+    QList<QStringList> Rows{{QStringLiteral("Name"), QStringLiteral("Anmeldename"),
+                             QStringLiteral("Network Address Restriction")}};
+    TRestriktionsZeilen Zeilen(Ndk, Liste);
+    for (int I = 0; I < Zeilen.Count(); ++I) {
+        const TFormularZeile Z = Zeilen.Zeile(I);
+        Rows.append({Z.Name, Z.Anmeldename, Z.Spalte4.value_or(QString())});
     }
+    return Rows;
+}
+
+void KontenlisteDrucken(TNDK& Ndk, const QString& Container, TDruckTitel& Titel, TPrintDialog& PrintDialog1) {
+    const TStringList Liste = Benutzer(Ndk, Container);
     Titel.Header1 = QStringLiteral("Benutzer in ") + Ndk.GetShortName(Container);
     Titel.Spalte4 = QStringLiteral("Network Address Restriction");
     TRestriktionsZeilen Zeilen(Ndk, Liste);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 class TNDK;
 class TPrintDialog;
@@ -16,3 +18,7 @@ QString RestriktionsText(TNDK& Ndk, const QString& Benutzer);
 // "Network Address Restriction" once the users are listed; they stay for the next printout. The
 // directory's filter is "User" while the list is read and empty afterwards, also after a failure.
 void KontenlisteDrucken(TNDK& Ndk, const QString& Container, TDruckTitel& Titel, TPrintDialog& PrintDialog1);
+
+// The rows of the account list of Container, headings first: each user's name, login name and
+// restriction text, in the order the printout lists them.
+QList<QStringList> KontenZeilen(TNDK& Ndk, const QString& Container);

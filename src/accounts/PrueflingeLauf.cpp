@@ -1,5 +1,7 @@
 #include "PrueflingeLauf.h"
 
+#include "KontoAnlage.h"
+
 #include <EDirectoryError.h>
 #include <ErrorText.h>
 #include <IPTools_u.h>
@@ -10,23 +12,8 @@
 #include <utility>
 
 namespace {
-// The last level of a path or path field text: what follows its last "\" or ",".
-QString LetzteEbene(QString Pfad) {
-    while (Pfad.endsWith(u'\\'))
-        Pfad.chop(1);
-    return Pfad.mid(std::max(Pfad.lastIndexOf(u'\\'), Pfad.lastIndexOf(u',')) + 1);
-}
-
-// The rights mask a template gives new users on their home folder; it must be a whole number.
-quint32 HomeRechte(TNDK& Ndk, const QString& Template) {
-    const QString Text = Ndk.GetFieldValue(Template, QStringLiteral("Home Directory Rights"));
-    bool Ok = false;
-    const qint64 Mask = Text.trimmed().toLongLong(&Ok);
-    if (!Ok)
-        throw EDirectoryError(QStringLiteral("Das Template ") + TNDK::PathToDotted(Template) +
-                              QStringLiteral(" hat keinen ganzzahligen Wert für \"Home Directory Rights\"."));
-    return quint32(Mask);
-}
+using KontoAnlage::HomeRechte;
+using KontoAnlage::LetzteEbene;
 
 // Four numbers 0 to 255 joined by ".".
 bool GueltigeAdresse(const QString& Text) {
@@ -57,15 +44,7 @@ TPrueflingeLauf::TPrueflingeLauf(TNDK& Ndk, TFortschritt Fortschritt)
 
 QString TPrueflingeLauf::HomeVerzeichnis(const QString& Home, const QString& Name, const QString& Kurs,
                                          const QString& Ordner) {
-    const QString Letzte = LetzteEbene(Home);
-    if (Letzte.compare(Name, Qt::CaseInsensitive) == 0)
-        return Home;
-    QString Basis = Home;
-    while (Basis.endsWith(u'\\'))
-        Basis.chop(1);
-    if (Letzte.compare(Kurs, Qt::CaseInsensitive) == 0)
-        return Basis + u'\\' + Name;
-    return Basis + u'\\' + Ordner + u'\\' + Name;
+    return KontoAnlage::HomeVerzeichnis(Home, Name, Kurs, Ordner);
 }
 
 int TPrueflingeLauf::Ausfuehren(const TPrueflingeStart& Start, TPrueflingeKonto E) {
@@ -93,8 +72,7 @@ int TPrueflingeLauf::Ausfuehren(const TPrueflingeStart& Start, TPrueflingeKonto 
             } else {
                 Vervollstaendigen(Benutzer, Name, Kurs, E);
             }
-            const QString Flags = E.HomeFlags.isEmpty() ? QStringLiteral("-DI -RI") : E.HomeFlags;
-            FNdk.SetDirectoryFlags(FNdk.GetHomeDirectory(Benutzer), Flags);
+            KontoAnlage::HomeFlagsSetzen(FNdk, Benutzer, E.HomeFlags);
             if (E.Restriktion && !Binden(Benutzer, K, Start.Ersatz, E))
                 FOhneRestriktion << Name;
             else if (!E.Restriktion)
@@ -117,15 +95,10 @@ void TPrueflingeLauf::Anlegen(const QString& Container, const QString& Benutzer,
     // Read before the account exists: a template without rights refuses the account before it is
     // made.
     const quint32 Rechte = HomeRechte(FNdk, E.Template);
-    FNdk.AddUser(Container, Name, Name, E.Template);
-    FNdk.SetFieldValue(Benutzer, QStringLiteral("Given Name"), E.Vorname);
-    FNdk.SetFieldValue(Benutzer, QStringLiteral("Full Name"), E.Vorname + u' ' + Name);
-    const QString Home =
-        HomeVerzeichnis(FNdk.GetHomeDirectory(Benutzer), Name, Kurs, FNdk.GetShortName(E.Kurs));
-    FNdk.SetFieldValue(Benutzer, QStringLiteral("Home Directory"), Home);
-    const QString Pfad = FNdk.SplitFilePath(FNdk.GetHomeDirectory(Benutzer));
-    FNdk.ForceDirectories(Pfad);
-    FNdk.SetTrusteeRights(Pfad, Benutzer, TNDK::RightsToLetters(Rechte));
+    KontoAnlage::Anlegen(FNdk,
+                         {Container, Name, Name, E.Vorname, E.Vorname + u' ' + Name, E.Template, Kurs,
+                          FNdk.GetShortName(E.Kurs)},
+                         Rechte);
 }
 
 void TPrueflingeLauf::Vervollstaendigen(const QString& Benutzer, const QString& Name, const QString& Kurs,

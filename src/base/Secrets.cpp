@@ -22,3 +22,11 @@ void WipeSecret(QByteArray& Bytes) {
         explicit_bzero(Bytes.data(), size_t(Bytes.size()));
     Bytes = QByteArray();
 }
+
+QString TakeSharedSecret(const QString& Shared) {
+    QString Own(Shared.constData(), Shared.size());
+    // Characters of a literal are not the widget's and cannot be written.
+    if (!Shared.isEmpty() && Shared.data_ptr().isMutable())
+        explicit_bzero(const_cast<QChar*>(Shared.constData()), size_t(Shared.size()) * sizeof(QChar));
+    return Own;
+}

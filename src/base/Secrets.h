@@ -16,6 +16,10 @@ void ForbidCoreDumps();
 void WipeSecret(QString& Text);
 void WipeSecret(QByteArray& Bytes);
 
+// Takes a password out of a text whose characters others hold as well (a line edit's buffer):
+// answers a copy of its own and overwrites the characters where they are, for every holder.
+QString TakeSharedSecret(const QString& Shared);
+
 // A password's text that is wiped when it goes out of scope.
 class TSecretText {
 public:

@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <SaveFile.h>
 
 #include <utility>
 
@@ -416,14 +416,7 @@ void TIniFile::UpdateFile() const {
     if (!FReadError.isEmpty())
         Fail(QStringLiteral("Sie konnte nicht gelesen werden (%1).").arg(FReadError));
     const QByteArray Data = Serialize();
-    QSaveFile File(FFileName);
-    if (!File.open(QIODevice::WriteOnly))
-        Fail(File.errorString());
-    if (File.write(Data) != Data.size()) {
-        const QString Reason = File.errorString();
-        File.cancelWriting();
+    QString Reason;
+    if (!SaveWhole(FFileName, Data, Reason))
         Fail(Reason);
-    }
-    if (!File.commit())
-        Fail(File.errorString());
 }

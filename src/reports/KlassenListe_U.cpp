@@ -1,23 +1,22 @@
 #include "KlassenListe_U.h"
 
+#include "CsvSpeichern.h"
 #include "ListenHilfen.h"
-
-#include <Names.h>
+#include "ListenZeilen.h"
 
 #include <ErrorGuard.h>
 #include <Konfiguration.h>
 #include <PrintCanvas.h>
 #include <PrintDialog.h>
-#include <StringList.h>
 #include <WaitCursor.h>
 #include <ndk_u.h>
 
+#include <QAction>
 #include <QLabel>
 #include <QScopeGuard>
 #include <QShowEvent>
 #include <QTableWidget>
 #include <QToolButton>
-#include <algorithm>
 
 TKlassenListeTab::TKlassenListeTab(TKonfiguration& Konfiguration, TNDK* Ndk, TPrintDialog& PrintDialog,
                                    QWidget* Parent)
@@ -25,6 +24,8 @@ TKlassenListeTab::TKlassenListeTab(TKonfiguration& Konfiguration, TNDK* Ndk, TPr
     setObjectName(QStringLiteral("TabListeKlassen"));
     BuildUi();
     ConnectGuarded(buDruckenKlassen, &QToolButton::clicked, this, &TKlassenListeTab::buDruckenKlassenClick);
+    ConnectGuarded(CsvAktion(sgKlassen, "acKlassenCsv"), &QAction::triggered, this,
+                   &TKlassenListeTab::AlsCsvSpeichern);
 }
 
 void TKlassenListeTab::showEvent(QShowEvent* Event) {
@@ -62,8 +63,7 @@ void TKlassenListeTab::TabListeKlassenShow() {
     // Nothing of an earlier showing stays: a read that fails keeps only what this one found.
     sgKlassen->setRowCount(0);
     laKlassen->setText(QStringLiteral("Anzahl:"));
-    sgKlassen->setHorizontalHeaderLabels({QStringLiteral("Klasse"), QStringLiteral("Schülerzahl"),
-                                          QStringLiteral("Tausch"), QStringLiteral("Rechte")});
+    sgKlassen->setHorizontalHeaderLabels(KlassenListe::Spalten());
     Nachrichten();
     NamenLesen(N);
     TauschLesen(N);
@@ -71,17 +71,9 @@ void TKlassenListeTab::TabListeKlassenShow() {
 }
 
 void TKlassenListeTab::NamenLesen(TNDK& N) {
-    QStringList Klassen;
-    {
-        const TFilter Filter(N, QStringLiteral("Organizational Unit"));
-        TStringList Liste;
-        N.ListEntries(K.ouSchueler, Liste);
-        Klassen = Liste.Texts();
-        std::sort(Klassen.begin(), Klassen.end(),
-                  [](const QString& A, const QString& B) { return CompareAsRead(A, B) < 0; });
-        Nachrichten();
-        laKlassen->setText(QStringLiteral("Anzahl: ") + QString::number(N.CountEntries(K.ouSchueler)));
-    }
+    const QStringList Klassen = KlassenListe::Namen(N, K.ouSchueler);
+    Nachrichten();
+    laKlassen->setText(QStringLiteral("Anzahl: ") + QString::number(KlassenListe::Anzahl(N, K.ouSchueler)));
     const auto Pause = qScopeGuard(Nachrichten);
     sgKlassen->setRowCount(int(Klassen.size()));
     for (int R = 0; R < Klassen.size(); ++R)
@@ -91,11 +83,10 @@ void TKlassenListeTab::NamenLesen(TNDK& N) {
 void TKlassenListeTab::TauschLesen(TNDK& N) {
     const auto Pause = qScopeGuard(Nachrichten);
     for (int R = 0; R < sgKlassen->rowCount(); ++R) {
-        const QString Name = Zelle(R, Klasse);
-        const QString Ordner = K.TauschBase + u'\\' + Name;
-        const bool Da = N.DirectoryExists(Ordner);
-        SetZelle(R, Tausch, Da ? QStringLiteral("ja") : QStringLiteral("-"));
-        SetZelle(R, Rechte, Da ? N.GetTrusteeRights(Ordner, K.ouSchueler + u'\\' + Name) : QString());
+        QString Da, Liste;
+        KlassenListe::Tausch(N, K.ouSchueler, K.TauschBase, Zelle(R, Klasse), Da, Liste);
+        SetZelle(R, Tausch, Da);
+        SetZelle(R, Rechte, Liste);
     }
 }
 
@@ -103,11 +94,20 @@ void TKlassenListeTab::SchuelerZaehlen(TNDK& N) {
     const TFilter Filter(N, QStringLiteral("User"));
     for (int R = 0; R < sgKlassen->rowCount(); ++R) {
         const QString Name = Zelle(R, Klasse);
-        if (Name.isEmpty())
-            continue;
-        const int Anzahl = N.CountEntries(K.ouSchueler + u'\\' + Name);
-        SetZelle(R, Schuelerzahl, Anzahl > 0 ? QString::number(Anzahl) : QStringLiteral("-"));
+        if (!Name.isEmpty())
+            SetZelle(R, Schuelerzahl, KlassenListe::Schuelerzahl(N, K.ouSchueler, Name));
     }
+}
+
+QList<QStringList> TKlassenListeTab::Tabelle() const {
+    QList<QStringList> Rows{KlassenListe::Spalten()};
+    for (int R = 0; R < sgKlassen->rowCount(); ++R)
+        Rows.append({Zelle(R, Klasse), Zelle(R, Schuelerzahl), Zelle(R, Tausch), Zelle(R, Rechte)});
+    return Rows;
+}
+
+void TKlassenListeTab::AlsCsvSpeichern() {
+    CsvSpeichern(this, QStringLiteral("Klassen.csv"), Tabelle());
 }
 
 void TKlassenListeTab::buDruckenKlassenClick() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QStringList>
 #include <QWidget>
 
 class QLabel;
@@ -24,6 +26,10 @@ public:
     // Event handlers.
     void TabListeKlassenShow();
     void buDruckenKlassenClick();
+    // The context menu's "Als CSV speichern ...": the table as it stands, through the save dialog.
+    void AlsCsvSpeichern();
+    // The table as it stands, headings first.
+    QList<QStringList> Tabelle() const;
 
 protected:
     void showEvent(QShowEvent* Event) override;

@@ -1,8 +1,10 @@
 #include "SchuelerListe_U.h"
 
 #include "BenutzerFormular.h"
+#include "CsvSpeichern.h"
 #include "HeaderDlg_u.h"
 #include "ListenHilfen.h"
+#include "ListenZeilen.h"
 
 #include <Names.h>
 
@@ -17,6 +19,7 @@
 #include <WaitCursor.h>
 #include <ndk_u.h>
 
+#include <QAction>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QListWidget>
@@ -41,6 +44,8 @@ TSchuelerListeTab::TSchuelerListeTab(TKonfiguration& Konfiguration, TNDK* Ndk, Q
     BuildUi();
     ConnectGuarded(BuKlassenAuswahl, &QToolButton::clicked, this, &TSchuelerListeTab::BuKlassenAuswahlClick);
     ConnectGuarded(buDruckSchueler, &QToolButton::clicked, this, &TSchuelerListeTab::buDruckSchuelerClick);
+    ConnectGuarded(CsvAktion(LiKlassenliste, "acSchuelerCsv"), &QAction::triggered, this,
+                   &TSchuelerListeTab::AlsCsvSpeichern);
 }
 
 void TSchuelerListeTab::BuKlassenAuswahlClick() {
@@ -61,19 +66,23 @@ void TSchuelerListeTab::FillStudentList() {
     TNDK& N = Erreichbar(FNdk);
     // Emptied first: a class that cannot be read never shows the students of the one before.
     LiKlassenliste->clear();
-    TStringList Liste;
-    N.ListEntries(SelectedClass, Liste);
+    FZeilen.clear();
+    FZeilen = SchuelerListe::Lesen(N, SelectedClass);
     // The list's font has a fixed pitch: a line is as wide as its characters.
     const int Zeichen = QFontMetrics(LiKlassenliste->font()).horizontalAdvance(u'x');
-    for (int I = 0; I < Liste.Count(); ++I) {
-        const QString Benutzer = Liste.Object(I) ? Liste.Object(I)->Text : QString();
-        const QString Text =
-            u' ' + BenutzerName(N, Benutzer).leftJustified(28) + u' ' + Liste.Text(I).leftJustified(10);
+    for (const SchuelerListe::TZeile& Z : FZeilen) {
+        const QString Text = SchuelerListe::Text(Z);
         auto* Eintrag = new TSchuelerEintrag(Text);
-        Eintrag->setData(Qt::UserRole, Benutzer);
+        Eintrag->setData(Qt::UserRole, Z.Benutzer);
         Eintrag->setSizeHint(QSize(Zeichen * int(Text.size()) + 8, 16));
         LiKlassenliste->addItem(Eintrag);
     }
+}
+
+void TSchuelerListeTab::AlsCsvSpeichern() {
+    const QString Klasse =
+        SelectedClass.isEmpty() ? QStringLiteral("Schueler") : Erreichbar(FNdk).GetShortName(SelectedClass);
+    CsvSpeichern(this, Klasse + QStringLiteral(".csv"), SchuelerListe::Tabelle(FZeilen));
 }
 
 void TSchuelerListeTab::buDruckSchuelerClick() {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "ListenZeilen.h"
+
 #include <QWidget>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -25,6 +28,8 @@ public:
     // Event handlers.
     void BuKlassenAuswahlClick();
     void buDruckSchuelerClick();
+    // The context menu's "Als CSV speichern ...": the listed users, through the save dialog.
+    void AlsCsvSpeichern();
 
     // Fills the list with the users of SelectedClass under the filter in force.
     void FillStudentList();
@@ -39,6 +44,7 @@ private:
     QString& SelectedClass;
     TDruckTitel& Titel;
     TPrintDialog& PrintDialog1;
+    std::vector<SchuelerListe::TZeile> FZeilen; // the users the list shows
 
     QLabel* Label7;
     QLineEdit* EdKlasse;

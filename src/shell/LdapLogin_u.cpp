@@ -1,6 +1,7 @@
 #include "LdapLogin_u.h"
 
 #include <ModalSeam.h>
+#include <Secrets.h>
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 TLdapLogin::TLdapLogin(QWidget* Parent, const QString& Tree, const QString& Url, const QString& BindDn,
                        const QString& Problem)
@@ -67,9 +69,19 @@ bool AskBindPassword(const QString& Tree, const QString& Url, const QString& Bin
                      QString& Password) {
     TLdapLogin Dialog(nullptr, Tree, Url, BindDn,
                       Problem.isEmpty() ? QString() : QStringLiteral("Anmeldung fehlgeschlagen: ") + Problem);
-    if (TModalSeam::Exec(Dialog) != QDialog::Accepted)
-        return false;
-    Password = Dialog.edKennwort->text();
-    Dialog.edKennwort->clear();
-    return true;
+    const bool Accepted = TModalSeam::Exec(Dialog) == QDialog::Accepted;
+    // The field's characters are overwritten, typed or not, and only the caller's copy is left.
+    TSecretText Typed(TakeSharedSecret(Dialog.edKennwort->text()));
+    // setText drops the field's undo steps as well, which hold the typed characters.
+    Dialog.edKennwort->setText(QString());
+    if (Accepted) {
+        Password = std::exchange(Typed.Text(), QString());
+        return true;
+    }
+    // Said once here; the tree's calls then fail with the same reason, without asking again.
+    TModalSeam::Error(nullptr,
+                      QStringLiteral("Der Verzeichnisbaum „%1“ ist nicht erreichbar: Die Anmeldung am "
+                                     "LDAP-Server %2 wurde abgebrochen.")
+                          .arg(Tree, Url));
+    return false;
 }

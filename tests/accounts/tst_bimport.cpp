@@ -16,6 +16,7 @@
 #include <QtTest>
 #include <TestMain.h>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <csignal>
 #include <fcntl.h>
@@ -269,7 +270,7 @@ private Q_SLOTS:
     }
 
     // A write that fails on the way (here beyond the process's file size limit, as on a full disk)
-    // leaves the earlier file whole and nothing beside it.
+    // gives the system's reason and leaves the earlier file whole and nothing beside it.
     void WriteFailureKeepsTheOldFile() {
         rlimit Saved{};
         QVERIFY(getrlimit(RLIMIT_FSIZE, &Saved) == 0);
@@ -283,7 +284,9 @@ private Q_SLOTS:
         QVERIFY2(Raised.startsWith(u"Die Datei „"_s + QDir::toNativeSeparators(File()) +
                                    u"“ konnte nicht geschrieben"_s),
                  qPrintable(Raised));
-        QVERIFY(Raised.endsWith(u"Eine bereits vorhandene Datei dieses Namens ist unverändert."_s));
+        QVERIFY2(Raised.endsWith(u" konnte nicht geschrieben werden ("_s + qt_error_string(EFBIG) +
+                                 u"). Eine bereits vorhandene Datei dieses Namens ist unverändert."_s),
+                 qPrintable(Raised));
         QCOMPARE(Read(), "vorher\r\n"_ba);
         QCOMPARE(QDir(Dir->path()).entryList(QDir::Files), (QStringList{u"bimport.txt"_s, u"Parvon.ini"_s}));
     }

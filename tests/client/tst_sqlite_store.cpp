@@ -3,6 +3,7 @@
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <ErrorCode.h>
+#include <FileSizeLimit.h>
 #include <Ldif.h>
 #include <NWCalls.h>
 #include <NWDir.h>
@@ -24,6 +25,7 @@
 #include <QTest>
 #include <QThread>
 #include <atomic>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -354,6 +356,28 @@ private Q_SLOTS:
         delete Writer;
         QCOMPARE(Failure, QString());
         QVERIFY(TSqliteStore(FStore->Path()).Trees().contains(Q("ZWEITER")));
+    }
+
+    // A disk that fills up during a write stops it with German words naming the database, and the
+    // store takes the next write once there is room again.
+    void FullDisk() {
+        TSqliteStore& Store = *FStore->Store;
+        const QString File = FStore->Path() + Q("/directory.db");
+        const qint64 Room = qMax(QFileInfo(File).size(), QFileInfo(File + Q("-wal")).size()) + 65536;
+        const TObjectRef Class = Store.Resolve(Schueler + Q("\\5a"));
+        auto Full = std::make_optional<TFileSizeLimit>(rlim_t(Room));
+        QVERIFY(Full->Set());
+        const QString Message = MessageOf([&] {
+            Store.WriteFields(Class, {{Q("Login Script"), QString(Room, u'x')}});
+        });
+        Full.reset();
+        QVERIFY2(Message.startsWith(Q("Die Verzeichnisdatenbank „%1“ konnte nicht gelesen oder geschrieben "
+                                      "werden: die Änderung wurde nicht ausgeführt (")
+                                        .arg(QDir::toNativeSeparators(File))),
+                 qPrintable(Message));
+        Store.WriteFields(Class, {{Q("Login Script"), Q("WRITE")}});
+        QCOMPARE(Store.ReadField(Class, *Store.FieldType(Q("Login Script"))),
+                 std::vector<QVariant>{Q("WRITE")});
     }
 
     void RemoveTreeAndAddTree() {

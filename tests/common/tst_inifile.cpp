@@ -1,5 +1,7 @@
 #include <TestMain.h>
 
+#include <FileSizeLimit.h>
+
 #include "../fuzz/IniFileCheck.h"
 #include <IniFile.h>
 
@@ -8,6 +10,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -319,6 +323,7 @@ void TIniFileTest::writeFailures_data() {
     QTest::addColumn<QString>("Kind");
     QTest::newRow("parent is a file") << "parent";
     QTest::newRow("target is a folder") << "folder";
+    QTest::newRow("disk full") << "full";
 }
 
 void TIniFileTest::writeFailures() {
@@ -326,24 +331,36 @@ void TIniFileTest::writeFailures() {
     QString Path;
     if (Kind == QLatin1String("parent")) {
         Path = WriteFile(QStringLiteral("plainfile"), "x") + QStringLiteral("/Parvon.ini");
-    } else {
+    } else if (Kind == QLatin1String("folder")) {
         Path = PathOf(QStringLiteral("folder.ini"));
         QVERIFY(QDir().mkpath(Path));
+    } else {
+        Path = WriteFile(QStringLiteral("Parvon.ini"), "[config]\r\na=0\r\n");
     }
     TIniFile Ini(Path);
-    Ini.WriteString(QStringLiteral("config"), QStringLiteral("a"), QStringLiteral("1"));
+    const bool Full = Kind == QLatin1String("full");
+    // Larger than the limit below: the disk fills in mid-write.
+    Ini.WriteString(QStringLiteral("config"), QStringLiteral("a"), QString(Full ? 70000 : 1, u'1'));
     try {
+        std::optional<TFileSizeLimit> Limit;
+        if (Full)
+            QVERIFY(Limit.emplace(4096).Set());
         Ini.UpdateFile();
         QFAIL("no error raised");
     } catch (const EIniFileError& E) {
         const QString Text = QString::fromUtf8(E.what());
         QVERIFY2(Text.startsWith(QStringLiteral("Die Datei ")), qPrintable(Text));
         QVERIFY2(Text.contains(QStringLiteral("kann nicht gespeichert werden:\n")), qPrintable(Text));
+        if (Full)
+            QVERIFY2(Text.endsWith(qt_error_string(EFBIG)), qPrintable(Text));
     }
     if (Kind == QLatin1String("folder"))
         QVERIFY(QFileInfo(Path).isDir());
+    else if (Full)
+        QCOMPARE(ReadFile(Path), QByteArray("[config]\r\na=0\r\n"));
     else
         QCOMPARE(ReadFile(PathOf(QStringLiteral("plainfile"))), QByteArray("x"));
+    QCOMPARE(QDir(QFileInfo(Path).path()).entryList({QStringLiteral("*.ini.*")}, QDir::Files), QStringList());
 }
 
 PARVON_TEST_MAIN(TIniFileTest)

@@ -316,10 +316,15 @@ private Q_SLOTS:
         for (int I = 0; I < 2; ++I)
             QCOMPARE(CodeOf([&] { Wrong.Resolve(Schueler); }), ERR_FAILED_AUTHENTICATION);
 
-        // Declined: the tree refuses every call with the reason instead of binding anonymously.
+        // Declined: the tree refuses every call with the reason instead of binding anonymously; the
+        // dialog said so once, the calls do not ask again.
         TModalSeam::Clear();
         const std::unique_ptr<TDirectoryClient> Declined = OpenConfiguredClient(Prompt, Folder.path());
-        QCOMPARE(CodeOf([&] { NWDir(*Declined).SetFullName(Schueler); }), ERR_FAILED_AUTHENTICATION);
+        for (int I = 0; I < 2; ++I)
+            QCOMPARE(CodeOf([&] { NWDir(*Declined).SetFullName(Schueler); }), ERR_FAILED_AUTHENTICATION);
+        QCOMPARE(TModalSeam::Shown().size(), 2);
+        QVERIFY(TModalSeam::Shown().last().startsWith(
+            QStringLiteral("Fehler|Der Verzeichnisbaum „SCHULE“ ist nicht erreichbar: ")));
     }
     // With the server stopped, a command and the catalog worker end within the timeout and a
     // second, however many calls they make: a fresh client that failed to bind at start fails its

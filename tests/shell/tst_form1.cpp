@@ -2,6 +2,7 @@
 #include <TestMain.h>
 
 #include <AppSetup.h>
+#include <LdapLogin_u.h>
 #include <NWDir.h>
 #include <ParvonEinst_U.h>
 #include <StringList.h>
@@ -9,6 +10,7 @@
 
 #include <QAction>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -50,6 +52,8 @@ private Q_SLOTS:
     void iniFileLocation();
     void noCoreDumps_data();
     void noCoreDumps();
+    void ldapLogin_data();
+    void ldapLogin();
 };
 
 void TForm1Test::window() {
@@ -433,6 +437,34 @@ void TForm1Test::noCoreDumps() {
     QTRY_COMPARE_WITH_TIMEOUT(CoreLimit(), u"0 0 bytes"_s, 20000);
     P.kill();
     P.waitForFinished();
+}
+
+void TForm1Test::ldapLogin_data() {
+    QTest::addColumn<bool>("Accept");
+    QTest::newRow("password given") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+// The login dialog hands the typed password over and leaves no clear copy of it in the field;
+// cancelled, it says once that the tree cannot be reached.
+void TForm1Test::ldapLogin() {
+    QFETCH(bool, Accept);
+    QString Held; // the field's text as the field holds it, shared with it
+    Answer::With<TLdapLogin>([&](TLdapLogin& D) {
+        QTest::keyClicks(D.edKennwort, u"Geheim7"_s);
+        Held = D.edKennwort->text();
+        return int(Accept ? QDialog::Accepted : QDialog::Rejected);
+    });
+    QString Password;
+    QCOMPARE(AskBindPassword(u"SCHULE"_s, u"ldap://server:389"_s, u"cn=admin"_s, QString(), Password),
+             Accept);
+    QCOMPARE(Password, Accept ? u"Geheim7"_s : QString());
+    QCOMPARE(Held, QString(7, QChar(0)));
+    QStringList Shown{u"Anmeldung am Verzeichnis"_s};
+    if (!Accept)
+        Shown << u"Fehler|Der Verzeichnisbaum „SCHULE“ ist nicht erreichbar: Die Anmeldung am LDAP-Server "
+                 u"ldap://server:389 wurde abgebrochen."_s;
+    QCOMPARE(TModalSeam::Shown(), Shown);
 }
 
 PARVON_TEST_MAIN(TForm1Test)

@@ -161,8 +161,9 @@ LDAP* TLdapConnection::Handle() {
         if (FPassword->Size() == 0 && !FSettings.BindDn.isEmpty()) {
             Drop();
             ThrowDirectoryError(ERR_FAILED_AUTHENTICATION,
-                                QStringLiteral("Kein Kennwort für die Anmeldung als %2 am %1")
-                                    .arg(Where, FSettings.BindDn));
+                                QStringLiteral("Der Verzeichnisbaum „%1“ ist nicht erreichbar: Für die "
+                                               "Anmeldung als %2 am %3 ist kein Kennwort angegeben")
+                                    .arg(FSettings.Tree, FSettings.BindDn, Where));
         }
         berval Credentials{ber_len_t(FPassword->Size()), const_cast<char*>(FPassword->Data())};
         int Id = 0;

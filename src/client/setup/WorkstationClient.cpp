@@ -7,6 +7,7 @@
 #include <EDirectoryError.h>
 #include <LdapDirectory.h>
 #include <PosixVolumes.h>
+#include <Secrets.h>
 #include <SqliteStore.h>
 #include <TreeRouter.h>
 
@@ -26,11 +27,11 @@ std::shared_ptr<TLdapDirectory> OpenServer(const TLdapSettings& Settings, const 
     }
     QString Problem;
     for (int Attempt = 0; Attempt < 3; ++Attempt) {
-        QString Password;
-        if (!Prompt || !Prompt(Request, Problem, Password))
+        TSecretText Password;
+        if (!Prompt || !Prompt(Request, Problem, Password.Text()))
             break;
-        auto Backend = std::make_shared<TLdapDirectory>(Settings, Password);
-        Password.fill(QLatin1Char(' '));
+        auto Backend = std::make_shared<TLdapDirectory>(Settings, Password.Text());
+        WipeSecret(Password.Text());
         try {
             Backend->Connect();
             return Backend;

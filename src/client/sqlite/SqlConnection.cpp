@@ -17,7 +17,9 @@ std::atomic<int>& NextSlot() {
 // The database's primary result codes that the user is told about in words of their own.
 constexpr int SqliteBusy = 5;
 constexpr int SqliteReadOnly = 8;
+constexpr int SqliteIoError = 10;
 constexpr int SqliteCorrupt = 11;
+constexpr int SqliteFull = 13;
 constexpr int SqliteNotADatabase = 26;
 
 [[noreturn]] void NotWritable(const QString& File) {
@@ -127,6 +129,15 @@ void TSqlConnection::Fail(const QSqlError& Error) const {
         Broken();
     if (Code == SqliteReadOnly)
         NotWritable(FFile);
+    if (Code == SqliteFull)
+        ThrowDirectoryError(-1, QStringLiteral("Der Datenträger der Verzeichnisdatenbank „%1“ ist voll: die "
+                                               "Änderung wurde nicht ausgeführt (%2).")
+                                    .arg(FFile, Error.text()));
+    if (Code == SqliteIoError)
+        ThrowDirectoryError(-1,
+                            QStringLiteral("Die Verzeichnisdatenbank „%1“ konnte nicht gelesen oder "
+                                           "geschrieben werden: die Änderung wurde nicht ausgeführt (%2).")
+                                .arg(FFile, Error.text()));
     ThrowDirectoryError(-1, QStringLiteral("Verzeichnisspeicher: %1").arg(Error.text()));
 }
 
