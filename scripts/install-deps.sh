@@ -7,7 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-translations-l10n
   libgl-dev fonts-liberation xvfb xauth imagemagick qt6-pdf-dev poppler-utils
-  slapd ldap-utils libldap-dev
+  slapd ldap-utils libldap-dev sqlite3
   libsodium-dev
   libacl1-dev acl attr
   clang libclang-rt-14-dev

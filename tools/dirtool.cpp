@@ -89,6 +89,11 @@ const char* const Usage =
     "                                container's gid (exit status 1: none yet)\n"
     "  posix-ranges [UIDS GIDS]      the ranges the embedded store takes ids from; with two\n"
     "                                ranges (FIRST-LAST) sets them\n"
+    "  journal [ID]                  the runs of the program's journal (journal.db in the store's\n"
+    "                                folder); with ID one run: its inputs and every change\n"
+    "  undo ID [--dry-run] [--yes]   take a run back: its changes in reverse order, after a\n"
+    "                                confirmation (--yes: none); what changed since is listed\n"
+    "                                and kept; --dry-run only lists (exit status 1: not all)\n"
     "  bimport FILE --template DOTTED [--container DOTTED] [--dry-run]\n"
     "                                create the accounts of a BImport file as the exam-account\n"
     "                                run creates them (name fields, home folder, the template's\n"
@@ -455,6 +460,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("posix-ids"), PosixIds},
         {QStringLiteral("posix-id"), PosixId},
         {QStringLiteral("posix-ranges"), PosixRanges},
+        {QStringLiteral("journal"), Journal},
+        {QStringLiteral("undo"), Undo},
         {QStringLiteral("bimport"), Bimport},
         {QStringLiteral("csv"), Csv},
     };
@@ -474,6 +481,7 @@ int main(int argc, char** argv) {
         // password file; without one that tree refuses every call).
         const std::shared_ptr<TDirectoryBackend> Directory = ConfiguredDirectory(Store, {});
         TDirectoryClient Client(Directory, ConfiguredVolumes(Store, Directory));
+        AttachJournal(Client, Store, TSqliteJournal::TStorage::File);
         TDirectoryClient::SetInstance(&Client);
         TTool Tool{*Store, Client};
         const int Result = Command->second(Tool, Args);

@@ -2,14 +2,17 @@
 
 #include "KontenListe.h"
 #include "PrueflingeLauf.h"
+#include "PrueflingeProbelauf.h"
 #include "SpinEdit.h"
 
 #include <DialogBau.h>
 #include <ErrorGuard.h>
+#include <JournaledRun.h>
 #include <Konfiguration.h>
 #include <LaufSperre.h>
 #include <ListenHilfen.h>
 #include <MaskFormat.h>
+#include <ModalSeam.h>
 #include <OUBrowser_U.h>
 #include <PrintDialog.h>
 #include <StringList.h>
@@ -53,6 +56,7 @@ void TKAUserTab::Connect() {
     ConnectGuarded(spBenutzerVon, &TSpinEdit::Geaendert, this, &TKAUserTab::UpdateExamPreview);
     ConnectGuarded(edMaske, &QLineEdit::textChanged, this, &TKAUserTab::UpdateExamPreview);
     ConnectGuarded(buCreateUser, &QPushButton::clicked, this, &TKAUserTab::buCreateUserClick);
+    ConnectGuarded(buProbelaufU, &QPushButton::clicked, this, &TKAUserTab::buProbelaufUClick);
     ConnectGuarded(spPrintRestr, &QToolButton::clicked, this, &TKAUserTab::spPrintRestrClick);
 }
 
@@ -68,6 +72,7 @@ void TKAUserTab::showEvent(QShowEvent* Event) {
 
 void TKAUserTab::tabKAUserShow() {
     buCreateUser->setEnabled(!FLaeuft && !edKursU->text().isEmpty());
+    buProbelaufU->setEnabled(buCreateUser->isEnabled());
 }
 
 bool TKAUserTab::edMaskeKeyPress(QChar Key) {
@@ -96,6 +101,7 @@ void TKAUserTab::spKursUClick() {
 void TKAUserTab::edKursUChange() {
     const bool Gewaehlt = !edKursU->text().isEmpty();
     buCreateUser->setEnabled(Gewaehlt && !FLaeuft);
+    buProbelaufU->setEnabled(buCreateUser->isEnabled());
     ResetExamMask();
     UpdateExamPreview();
     // Once a container was chosen, these stay on.
@@ -256,7 +262,18 @@ void TKAUserTab::buCreateUserClick() {
         laRestrNew->setText(Text);
         laRestrNew->setToolTip(Ohne.join(QStringLiteral(", ")));
     });
-    const int Neu = Run.Ausfuehren(Start, Konto());
+    // Journaled with every change; the boxes the run shows are journaled too.
+    TJournaledRun Journal(N.Client(), QStringLiteral("Prüflinge anlegen"), edKursU->text(), N.TreePrefix(),
+                          PrueflingeJournalEingaben(Start, Konto()));
+    N.Meldungen = [this, &Journal](const QString& Text) {
+        Journal.Record(LaufFehler(QStringLiteral("Meldung"), Text));
+        TModalSeam::Plain(this, Text);
+    };
+    const auto KeineMeldungen = qScopeGuard([&N] { N.Meldungen = {}; });
+    QStringList Protokoll;
+    const int Neu = PrueflingeMitBericht(
+        Run, Start, Konto(), [&Journal](const TRunChange& C) { Journal.Record(C); }, Protokoll);
+    Journal.End(QStringLiteral("erfolgreich"));
     laNewUser->setText(QString::number(Neu) + QStringLiteral(" Benutzer neu angelegt"));
     ProgressBar1->setValue(ProgressBar1->maximum());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <LaufBericht.h>
+
 #include <QString>
 #include <QWidget>
 
@@ -50,6 +52,10 @@ public:
     void edWSChange();
     void spTemplateUClick();
     void buCreateUserClick();
+    // Shows what "Benutzer anlegen" would do with the inputs as they stand, changing nothing.
+    void buProbelaufUClick();
+    // What the last dry run listed.
+    const TLaufBericht& LetzterProbelauf() const { return FProbelauf; }
     void spPrintRestrClick();
     // The key filters of edMaske and edIPErsatz: false drops the character, typed, pasted or dropped.
     static bool edMaskeKeyPress(QChar Key);
@@ -83,6 +89,7 @@ private:
     QString FExamUserMask;
     bool FLaeuft = false;
     bool FStopp = false;
+    TLaufBericht FProbelauf;
 
     QLabel* Label21;
     QLineEdit* edKursU;
@@ -121,4 +128,5 @@ private:
     QProgressBar* ProgressBar1;
     QToolButton* spPrintRestr;
     QPushButton* buCreateUser;
+    QPushButton* buProbelaufU;
 };

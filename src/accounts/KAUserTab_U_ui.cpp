@@ -100,11 +100,15 @@ void TKAUserTab::BuildUi() {
     buCreateUser->setObjectName(QStringLiteral("buCreateUser"));
     buCreateUser->setToolTip(QStringLiteral("Benutzer anlegen/aktualisieren"));
     buCreateUser->setMinimumWidth(150);
+    buProbelaufU = new QPushButton(QStringLiteral("Probelauf"), this);
+    buProbelaufU->setObjectName(QStringLiteral("buProbelaufU"));
+    buProbelaufU->setToolTip(
+        QStringLiteral("zeigen, was \"Benutzer anlegen\" tun würde, ohne etwas zu ändern"));
 
     // Off until a container is chosen; the workstation inputs follow the address box alone.
-    for (QWidget* W : std::initializer_list<QWidget*>{chAdressRestr, edWS, spWorkstations, edIPErsatz,
-                                                      cbVorname, spBenutzerVon, spBenutzerZahl, cbTemplateU,
-                                                      spTemplateU, edMaske, spPrintRestr, buCreateUser})
+    for (QWidget* W : std::initializer_list<QWidget*>{
+             chAdressRestr, edWS, spWorkstations, edIPErsatz, cbVorname, spBenutzerVon, spBenutzerZahl,
+             cbTemplateU, spTemplateU, edMaske, spPrintRestr, buCreateUser, buProbelaufU})
         W->setEnabled(false);
     EditFarbe(edWS, false);
     EditFarbe(edIPErsatz, false);
@@ -175,6 +179,7 @@ void TKAUserTab::BuildUi() {
     auto* Knoepfe = new QHBoxLayout;
     Knoepfe->addWidget(spPrintRestr);
     Knoepfe->addStretch(1);
+    Knoepfe->addWidget(buProbelaufU);
     Knoepfe->addWidget(buCreateUser);
     Grid->addLayout(Knoepfe, 16, 0, 1, 5);
 }

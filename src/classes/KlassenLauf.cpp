@@ -1,7 +1,10 @@
 #include "KlassenLauf.h"
 
 #include <Clock.h>
+#include <EDirectoryError.h>
+#include <ErrorText.h>
 #include <StringList.h>
+#include <VolumePath.h>
 #include <ndk_u.h>
 
 #include <utility>
@@ -10,13 +13,34 @@ namespace {
 const QString UserTemplate = QStringLiteral("User_Template");
 
 // Runs one step: true when it went through. An error of the step and a failure it answers (false)
-// count alike; the protocol reports the step, not the error's own text.
-bool Schritt(const std::function<bool()>& Step) {
+// count alike; the protocol reports the step, not the error's own text, which goes to Grund.
+bool Schritt(const std::function<bool()>& Step, QString& Grund) {
+    Grund.clear();
     try {
         return Step();
     } catch (...) {
+        Grund = CurrentErrorText();
         return false;
     }
+}
+
+// Why a folder could not be made: a path that breaks the rules of a volume path, else one on no
+// volume the workstation reaches (or one the server refused).
+QString OrdnerFehler(const QString& Pfad) {
+    VolumePath::TParts Parts;
+    QString Why;
+    if (!VolumePath::Split(Pfad, Parts, &Why))
+        return QStringLiteral("Der Ordner ") + Pfad + QStringLiteral(" ist kein gültiger Pfad: ") + Why;
+    return QStringLiteral("Der Ordner ") + Pfad +
+           QStringLiteral(
+               " liegt auf keinem Volume dieses Arbeitsplatzes oder kann dort nicht angelegt werden.");
+}
+
+// Makes a folder; a failure raises with the reason.
+bool OrdnerAnlegen(TNDK& Ndk, const QString& Pfad) {
+    if (!Ndk.ForceDirectories(Pfad))
+        throw EDirectoryError(OrdnerFehler(Pfad));
+    return true;
 }
 } // namespace
 
@@ -56,8 +80,10 @@ bool TKlassenLauf::EintragAbwarten(const QString& Entry, int Pausen) {
 }
 
 bool TKlassenLauf::Pflicht(const std::function<bool()>& Step, const QString& Fehler) {
-    if (Schritt(Step))
+    if (Schritt(Step, FGrund))
         return true;
+    if (FFehler)
+        FFehler(Fehler, FGrund);
     FProtokoll(Fehler);
     FProtokoll(QStringLiteral("Abbruch."));
     return false;
@@ -66,13 +92,19 @@ bool TKlassenLauf::Pflicht(const std::function<bool()>& Step, const QString& Feh
 void TKlassenLauf::FlagsSetzen(const QString& Verzeichnis, const QString& Flags, const QString& Art) {
     if (Flags.isEmpty())
         return;
-    if (Schritt([&] {
-            FNdk.SetDirectoryFlags(Verzeichnis, Flags);
-            return true;
-        }))
+    if (Schritt(
+            [&] {
+                FNdk.SetDirectoryFlags(Verzeichnis, Flags);
+                return true;
+            },
+            FGrund)) {
         FProtokoll(Art + u' ' + Flags);
-    else
-        FProtokoll(QStringLiteral("Fehler bei Attributeinstellung ") + Art);
+        return;
+    }
+    const QString Line = QStringLiteral("Fehler bei Attributeinstellung ") + Art;
+    if (FFehler)
+        FFehler(Line, FGrund);
+    FProtokoll(Line);
 }
 
 bool TKlassenLauf::Anlegen(const TKlassenEingaben& E) {
@@ -88,7 +120,8 @@ bool TKlassenLauf::ContainerAnlegen(const TKlassenEingaben& E) {
         [&] {
             FNdk.AddOrganizationalUnit(E.Basis, E.Name);
             if (FNdk.AddFailed)
-                return false;
+                throw EDirectoryError(QStringLiteral("Die Organisatorische Einheit ") + E.NeuerContainer() +
+                                      QStringLiteral(" kann nicht angelegt werden."));
             FProtokoll(QStringLiteral("Organisatorische Einheit für ") + E.Name +
                        QStringLiteral(" angelegt."));
             if (E.LoginVonKlasse) {
@@ -105,7 +138,7 @@ bool TKlassenLauf::ContainerAnlegen(const TKlassenEingaben& E) {
 
 bool TKlassenLauf::KlassenverzeichnisAnlegen(const TKlassenEingaben& E) {
     // Only inside a volume; its flags do not decide the run.
-    if (!Pflicht([&] { return FNdk.ForceDirectories(E.KlassenVerzeichnis()); },
+    if (!Pflicht([&] { return OrdnerAnlegen(FNdk, E.KlassenVerzeichnis()); },
                  QStringLiteral("Fehler bei Erstellung von Verzeichnis")))
         return false;
     FProtokoll(QStringLiteral("Klassenverzeichnis erstellt"));
@@ -117,8 +150,7 @@ bool TKlassenLauf::TauschverzeichnisAnlegen(const TKlassenEingaben& E) {
     const QString Verzeichnis = E.TauschVerzeichnis();
     if (!Pflicht(
             [&] {
-                if (!FNdk.ForceDirectories(Verzeichnis))
-                    return false;
+                OrdnerAnlegen(FNdk, Verzeichnis);
                 // Give the server time to show the new folder: at most 100 pauses, the last one
                 // without a test after it. The run goes on either way.
                 for (int Pause = 1; Pause <= 100; ++Pause) {

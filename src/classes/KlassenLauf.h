@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <utility>
 
 class TNDK;
 
@@ -37,7 +38,12 @@ class TKlassenLauf {
 public:
     using TProtokoll = std::function<void(const QString& Line)>;
 
+    // Gets the error line of a failed step and why it failed (the error's own text, which the
+    // protocol does not show).
+    using TFehler = std::function<void(const QString& Line, const QString& Grund)>;
+
     TKlassenLauf(TNDK& Ndk, TProtokoll Protokoll);
+    void SetFehler(TFehler Fehler) { FFehler = std::move(Fehler); }
 
     // Whether a container of the class's name exists anywhere below the base container. The search
     // lets events through while it waits; its errors propagate.
@@ -67,4 +73,6 @@ private:
 
     TNDK& FNdk;
     TProtokoll FProtokoll;
+    TFehler FFehler;
+    QString FGrund; // why the last step failed
 };

@@ -1,12 +1,14 @@
 #include "KlassenTab_U.h"
 
 #include "KlassenLauf.h"
+#include "KlassenProbelauf.h"
 
 #include <DialogBau.h>
 #include <EDirectoryError.h>
 #include <ErrorGuard.h>
 #include <FileDialog.h>
 #include <FolderBrowser_u.h>
+#include <JournaledRun.h>
 #include <Konfiguration.h>
 #include <LaufSperre.h>
 #include <ModalSeam.h>
@@ -64,6 +66,7 @@ void TKlassenTab::Connect() {
     ConnectGuarded(spHomeBase, &QToolButton::clicked, this, &TKlassenTab::spHomeBaseClick);
     ConnectGuarded(buTauschBase, &QToolButton::clicked, this, &TKlassenTab::buTauschBaseClick);
     ConnectGuarded(BuAnlegen, &QPushButton::clicked, this, &TKlassenTab::BuAnlegenClick);
+    ConnectGuarded(BuProbelauf, &QPushButton::clicked, this, &TKlassenTab::BuProbelaufClick);
     // The switches are configured values however they change.
     connect(chLogKlasse, &QCheckBox::toggled, this, [this](bool On) {
         K.LoginVonKlasse = On;
@@ -92,6 +95,7 @@ void TKlassenTab::Vorbereiten() {
     EdNeueklasse->clear();
     MeProtokol->hide();
     BuAnlegen->setEnabled(false);
+    BuProbelauf->setEnabled(false);
     SpLoginscript->setEnabled(false);
     SpTemplate->setEnabled(false);
 }
@@ -125,6 +129,7 @@ void TKlassenTab::EdNeueklasseChange() {
         return;
     }
     BuAnlegen->setEnabled(!Text.isEmpty() && !FLaeuft);
+    BuProbelauf->setEnabled(BuAnlegen->isEnabled());
 }
 
 void TKlassenTab::EdContainerChange() {
@@ -353,9 +358,31 @@ void TKlassenTab::KlasseAnlegen() {
     MeProtokol->show();
     if (QLayout* L = layout())
         L->activate();
-    if (!Run->Anlegen(E))
+    // Journaled with every change: a class a run made can be taken back.
+    std::optional<TJournaledRun> Journal;
+    try {
+        Journal.emplace(FNdk->Client(), QStringLiteral("Klasse anlegen"), E.Name, FNdk->TreePrefix(),
+                        KlassenJournalEingaben(E));
+    } catch (...) {
+        const QString Text = CurrentErrorText();
+        Wait.reset();
+        TModalSeam::Error(this,
+                          QStringLiteral("Das Protokoll der Läufe kann nicht geschrieben werden; die Klasse "
+                                         "wurde nicht angelegt.\n") +
+                              Text);
+        return;
+    }
+    const bool Angelegt = KlasseMitBericht(*Run, E, [&Journal](const TRunChange& C) { Journal->Record(C); });
+    try {
+        Journal->End(Angelegt ? QStringLiteral("erfolgreich") : QStringLiteral("abgebrochen"));
+    } catch (...) {
+        Protokoll(QStringLiteral("Das Protokoll der Läufe konnte nicht abgeschlossen werden: ") +
+                  CurrentErrorText());
+    }
+    if (!Angelegt)
         return;
     BuAnlegen->setEnabled(false);
+    BuProbelauf->setEnabled(false);
     EdNeueklasse->clear();
     EdNeueklasse->setFocus();
 }
@@ -373,6 +400,7 @@ void TKlassenTab::KlassentabAktualisieren() {
     BuAnlegen->setEnabled(!FLaeuft && !EdNeueklasse->text().isEmpty() && !EdContainer->text().isEmpty() &&
                           !EdLoginscript->text().isEmpty() && (!Template || !EdTemplate->text().isEmpty()) &&
                           !edHomeBase->text().isEmpty() && (!Tausch || !edTauschbase->text().isEmpty()));
+    BuProbelauf->setEnabled(BuAnlegen->isEnabled());
 
     SpLoginscript->setEnabled(!EdContainer->text().isEmpty());
 }

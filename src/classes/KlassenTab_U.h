@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KlassenProbelauf.h"
+
 #include <ZeichenFilter.h>
 
 #include <QWidget>
@@ -66,6 +68,8 @@ public:
     void spHomeBaseClick();
     void buTauschBaseClick();
     void BuAnlegenClick();
+    // Shows what "anlegen" would do with the inputs as they stand, changing nothing.
+    void BuProbelaufClick();
     void KlassentabAktualisieren();
 
     // The class creation run: creates the class from the tab's inputs, every step reported in
@@ -74,6 +78,8 @@ public:
     void KlasseAnlegen();
     // True while a class creation runs.
     bool KlasseLaeuft() const { return FLaeuft; }
+    // What the last dry run listed.
+    const TLaufBericht& LetzterProbelauf() const { return FProbelauf; }
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -96,6 +102,7 @@ private:
     TKonfiguration& K;
     TNDK* FNdk;
     bool FLaeuft = false;
+    TLaufBericht FProbelauf;
 
     QLabel* Label1;
     QLineEdit* EdNeueklasse;
@@ -123,4 +130,5 @@ private:
     QToolButton* SpTemplate;
     QPlainTextEdit* MeProtokol;
     QPushButton* BuAnlegen;
+    QPushButton* BuProbelauf;
 };

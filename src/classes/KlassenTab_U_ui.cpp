@@ -79,6 +79,10 @@ void TKlassenTab::BuildUi() {
     BuAnlegen->setObjectName(QStringLiteral("BuAnlegen"));
     BuAnlegen->setToolTip(QStringLiteral("neue Klasse anlegen"));
     BuAnlegen->setMinimumWidth(90);
+    BuProbelauf = new QPushButton(QStringLiteral("Probelauf"), this);
+    BuProbelauf->setObjectName(QStringLiteral("BuProbelauf"));
+    BuProbelauf->setToolTip(QStringLiteral("zeigen, was \"anlegen\" tun würde, ohne etwas zu ändern"));
+    BuProbelauf->setMinimumWidth(90);
 
     // Layout: one column of inputs, their picker buttons at the right edge.
     auto* Grid = new QGridLayout(this);
@@ -136,6 +140,7 @@ void TKlassenTab::BuildUi() {
     Grid->setRowStretch(Row++, 1);
     auto* RunRow = new QHBoxLayout;
     RunRow->addStretch(1);
+    RunRow->addWidget(BuProbelauf);
     RunRow->addWidget(BuAnlegen);
     Grid->addLayout(RunRow, Row++, 0, 1, 2);
 }

@@ -1,6 +1,7 @@
 #include "DirectoryClient.h"
 
 #include <EDirectoryError.h>
+#include <RecordingBackend.h>
 
 #include <QCoreApplication>
 
@@ -26,6 +27,21 @@ TDirectoryClient::TDirectoryClient(std::shared_ptr<TDirectoryBackend> Directory,
                                    std::shared_ptr<TVolumeStore> Volumes)
     : FDirectory(std::move(Directory)), FVolumes(std::move(Volumes)) {}
 
+void TDirectoryClient::SetJournal(std::shared_ptr<TRunJournal> Journal,
+                                  std::function<TRunOrigin(const QString& Tree)> Origin) {
+    if (!FRecorder) {
+        FRecorder = std::make_shared<TChangeRecorder>();
+        FDirectory = std::make_shared<TRecordingBackend>(FDirectory, FRecorder);
+        FVolumes = std::make_shared<TRecordingVolumeStore>(FVolumes, FRecorder);
+    }
+    FJournal = std::move(Journal);
+    FOrigin = std::move(Origin);
+}
+
+TRunOrigin TDirectoryClient::Origin(const QString& Tree) const {
+    return FOrigin ? FOrigin(Tree) : TRunOrigin();
+}
+
 TDirectoryClient::~TDirectoryClient() {
     if (GInstance == this)
         GInstance = nullptr;
@@ -37,8 +53,9 @@ TDirectoryClient& TDirectoryClient::Instance() {
     auto& Own = WorkstationClient();
     if (!Own) {
         if (!Factory())
-            ThrowDirectoryError(ERR_BAD_CONTEXT,
-                                QStringLiteral("Für diesen Arbeitsplatz ist kein Verzeichnis-Client eingerichtet"));
+            ThrowDirectoryError(
+                ERR_BAD_CONTEXT,
+                QStringLiteral("Für diesen Arbeitsplatz ist kein Verzeichnis-Client eingerichtet"));
         Own = Factory()();
         if (QCoreApplication::instance())
             qAddPostRoutine(DropWorkstationClient);
@@ -48,6 +65,10 @@ TDirectoryClient& TDirectoryClient::Instance() {
 
 void TDirectoryClient::SetInstance(TDirectoryClient* Client) {
     GInstance = Client;
+}
+
+TDirectoryClient* TDirectoryClient::Installed() {
+    return GInstance;
 }
 
 void TDirectoryClient::SetWorkstationFactory(TFactory Factory) {

@@ -36,6 +36,21 @@ TNDK::TNDK(QWidget* Owner, TDirectoryClient& Store)
     Init();
 }
 
+TNDK::TNDK(QWidget* Owner, TDirectoryClient& Store, const QString& TreePrefix)
+    : QObject(Owner), NWDir1(new NWDir(Store, this)), NWVolAdm1(new NWVolAdm(Store, this)),
+      NWUsrGrp1(new NWUsrGrp(Store, this)), NWSess1(new NWSess(Store, this)), FOwner(Owner) {
+    setObjectName(QStringLiteral("NDK"));
+    StreamFolder = QDir::tempPath();
+    connect(NWDir1, &NWDir::SearchCompleted, this, &TNDK::NWDir1SearchCompleted);
+    ImageList = LayoutIcons();
+    NWDir1->SetFullName(TreePrefix);
+    FTreePrefix = TreePrefix;
+}
+
+TDirectoryClient& TNDK::Client() const {
+    return NWDir1->Client();
+}
+
 TNDK::~TNDK() {
     if (NDK == this)
         NDK = nullptr;

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <vector>
 
 class QEventLoop;
@@ -30,6 +31,9 @@ public:
     // the standard error box; the object is complete nevertheless.
     explicit TNDK(QWidget* Owner);
     TNDK(QWidget* Owner, TDirectoryClient& Store);
+    // An access object over another client on the tree of an existing one, without the tree choice
+    // (a dry run over a copy of the directory).
+    TNDK(QWidget* Owner, TDirectoryClient& Store, const QString& TreePrefix);
     ~TNDK() override;
 
     // The controls.
@@ -120,6 +124,13 @@ public:
     // shown in a plain box ("Passwort nicht geändert Fehler: " and the status) and never raised.
     void SetUserPassword(const QString& User, const QString& Password);
 
+    // The client the controls reach.
+    TDirectoryClient& Client() const;
+
+    // Where the boxes of the address, password and rights operations go: shown when empty, else
+    // handed over as their text (a dry run lists them instead).
+    std::function<void(const QString& Text)> Meldungen;
+
     // State.
     bool AddFailed = false;
     bool Debug = false;
@@ -142,6 +153,8 @@ private:
     void Init();
     void CopyStreamField(const NWEntry& Source, NWEntry& Target, const QString& Field, bool Commit);
     void ShowNwdsError(const QString& Call, NWCCODE Result);
+    // Shows a box with Text, or hands it to Meldungen.
+    void Melden(const QString& Text);
     // The tree name a client context addresses: the lower-case name of the chosen tree.
     QByteArray ContextTreeName();
     // Positions NWDir1 on the user and answers its entry; raises when there is none.

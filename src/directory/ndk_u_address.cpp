@@ -18,9 +18,9 @@ QVariantList ReadRestriction(const NWEntry& Entry) {
     return Entry.GetFieldValue(Restriction, QVariant(), true).toList();
 }
 
-// Shows "What (reason)" for the exception being handled.
-void ShowFailure(QWidget* Owner, const QString& What) {
-    TModalSeam::Plain(Owner, What + QStringLiteral(" (") + CurrentErrorText() + u')');
+// "What (reason)" for the exception being handled.
+QString FailureText(const QString& What) {
+    return What + QStringLiteral(" (") + CurrentErrorText() + u')';
 }
 
 // The text form of one element; "" for an element without a value or none at all.
@@ -30,13 +30,20 @@ QString ValueText(const QVariantList& Values, qsizetype Index) {
 
 } // namespace
 
+void TNDK::Melden(const QString& Text) {
+    if (Meldungen)
+        Meldungen(Text);
+    else
+        TModalSeam::Plain(FOwner, Text);
+}
+
 NWEntryPtr TNDK::PositionOnUser(const QString& User) {
     NWDir1->SetFullName(NWDir1->ResolveName(User));
     return NWDir1->Entry();
 }
 
 void TNDK::ShowAddressError(const QString& Reason) {
-    TModalSeam::Plain(FOwner, QStringLiteral("Error (") + Reason + u')');
+    Melden(QStringLiteral("Error (") + Reason + u')');
 }
 
 bool TNDK::AddNetworkAddress(const QString& User, const QString& Address) {
@@ -46,7 +53,7 @@ bool TNDK::AddNetworkAddress(const QString& User, const QString& Address) {
         Entry = PositionOnUser(User);
         Values = ReadRestriction(*Entry);
     } catch (...) {
-        ShowFailure(FOwner, QStringLiteral("Error reading restrictions"));
+        Melden(FailureText(QStringLiteral("Error reading restrictions")));
         return false;
     }
     // The new value goes behind the last one, or into the element without a value.
@@ -58,7 +65,7 @@ bool TNDK::AddNetworkAddress(const QString& User, const QString& Address) {
             1, QByteArray(reinterpret_cast<const char*>(Octets.data()), qsizetype(Octets.size()))));
     } catch (...) {
         // Nothing converted, nothing changed: the restriction is left as it is.
-        ShowFailure(FOwner, QStringLiteral("Error"));
+        Melden(FailureText(QStringLiteral("Error")));
         return false;
     }
     try {
@@ -66,7 +73,7 @@ bool TNDK::AddNetworkAddress(const QString& User, const QString& Address) {
         Entry->Update();
         return true;
     } catch (...) {
-        ShowFailure(FOwner, QStringLiteral("SetFieldValue/Update"));
+        Melden(FailureText(QStringLiteral("SetFieldValue/Update")));
         return false;
     }
 }
@@ -90,7 +97,7 @@ QString TNDK::GetNetworkAddresses(const QString& User) {
                 Result += QStringLiteral("\r\n");
         }
     } catch (...) {
-        ShowFailure(FOwner, QStringLiteral("Error reading restrictions"));
+        Melden(FailureText(QStringLiteral("Error reading restrictions")));
     }
     return Result;
 }

@@ -15,6 +15,11 @@ void TNDK::ListConnectedServers(TStringList& List) {
 }
 
 void TNDK::ShowNwdsError(const QString& Call, NWCCODE Result) {
+    if (Meldungen) {
+        Meldungen(QStringLiteral("NWDS Error: ") + Call + QStringLiteral(" returned ") +
+                  QString::number(Result) + u'.');
+        return;
+    }
     TModalSeam::Message(FOwner, QMessageBox::Critical, QStringLiteral("NWDS Error"),
                         Call + QStringLiteral(" returned ") + QString::number(Result) + u'.',
                         QMessageBox::Ok);
@@ -87,7 +92,6 @@ void TNDK::SetUserPassword(const QString& User, const QString& Password) {
     const NWCCODE Status = NWDSChangeObjectPassword(Context, 0, Object.constData(), "", Secret.constData());
     WipeSecret(Secret);
     if (Status != 0)
-        TModalSeam::Plain(FOwner,
-                          QStringLiteral("Passwort nicht geändert Fehler: ") + QString::number(Status));
+        Melden(QStringLiteral("Passwort nicht geändert Fehler: ") + QString::number(Status));
     CloseClientContext(Context);
 }

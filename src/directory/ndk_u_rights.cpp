@@ -34,7 +34,7 @@ void TNDK::SetTrusteeRights(const QString& Path, const QString& Trustee, const Q
         } catch (const std::exception&) {
             Last = std::current_exception();
             if (Debug || Attempt == Attempts)
-                TModalSeam::Plain(FOwner, QStringLiteral("Error (") + CurrentErrorText() + u')');
+                Melden(QStringLiteral("Error (") + CurrentErrorText() + u')');
         }
     }
     if (!Added)

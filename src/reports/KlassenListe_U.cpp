@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <QScopeGuard>
 #include <QShowEvent>
 #include <QTableWidget>
@@ -26,6 +27,14 @@ TKlassenListeTab::TKlassenListeTab(TKonfiguration& Konfiguration, TNDK* Ndk, TPr
     ConnectGuarded(buDruckenKlassen, &QToolButton::clicked, this, &TKlassenListeTab::buDruckenKlassenClick);
     ConnectGuarded(CsvAktion(sgKlassen, "acKlassenCsv"), &QAction::triggered, this,
                    &TKlassenListeTab::AlsCsvSpeichern);
+    // The grid's own actions (CSV) and, on a class row, "Klasse entfernen ..." in one menu.
+    sgKlassen->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(sgKlassen, &QWidget::customContextMenuRequested, this, [this](const QPoint& Pos) {
+        Guarded(this, [&] {
+            const std::unique_ptr<QMenu> Menu(KontextMenue(sgKlassen->rowAt(Pos.y())));
+            Menu->exec(sgKlassen->viewport()->mapToGlobal(Pos));
+        });
+    });
 }
 
 void TKlassenListeTab::showEvent(QShowEvent* Event) {

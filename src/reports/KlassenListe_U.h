@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QLabel;
+class QMenu;
 class QShowEvent;
 class QTableWidget;
 class QToolButton;
@@ -26,6 +27,13 @@ public:
     // Event handlers.
     void TabListeKlassenShow();
     void buDruckenKlassenClick();
+    // The grid's context menu at a row (-1: none): on a class row "Klasse entfernen ...", enabled for
+    // a class that a journaled run created and that was not taken back, then the grid's own actions.
+    // Owned by the caller.
+    QMenu* KontextMenue(int Row);
+    // Takes back the run that created the class of the row, after a confirmation that lists its
+    // changes and what stays; the table is read anew afterwards.
+    void KlasseEntfernen(int Row);
     // The context menu's "Als CSV speichern ...": the table as it stands, through the save dialog.
     void AlsCsvSpeichern();
     // The table as it stands, headings first.
@@ -44,6 +52,8 @@ private:
     void TauschLesen(TNDK& N);
     void SchuelerZaehlen(TNDK& N);
     QString Zelle(int Row, int Column) const;
+    // The run that created the class of the row; 0 for none.
+    qint64 Erzeuger(int Row);
     void SetZelle(int Row, int Column, const QString& Text);
 
     TKonfiguration& K;

@@ -21,7 +21,8 @@ std::vector<TServerConnection> TForwardingBackend::ServerConnections() {
 bool TForwardingBackend::TryResolve(const QString& FullName, TObjectRef& Out) {
     return Target(FullName).TryResolve(FullName, Out);
 }
-std::vector<TChildEntry> TForwardingBackend::Children(const TObjectRef& Container, const QStringList& Layouts) {
+std::vector<TChildEntry> TForwardingBackend::Children(const TObjectRef& Container,
+                                                      const QStringList& Layouts) {
     return Target(Container.FullName).Children(Container, Layouts);
 }
 int TForwardingBackend::CountChildren(const TObjectRef& Container, const QStringList& Layouts) {
@@ -54,12 +55,12 @@ QStringList TForwardingBackend::FieldNames(const TObjectRef& Object) {
 void TForwardingBackend::WriteFields(const TObjectRef& Object, const std::vector<TFieldWrite>& Fields) {
     Target(Object.FullName).WriteFields(Object, Fields);
 }
-TObjectRef TForwardingBackend::CreateObject(const TObjectRef& Parent, const QString& Layout, const QString& Name,
-                                            const std::vector<TFieldWrite>& Fields) {
+TObjectRef TForwardingBackend::CreateObject(const TObjectRef& Parent, const QString& Layout,
+                                            const QString& Name, const std::vector<TFieldWrite>& Fields) {
     return Target(Parent.FullName).CreateObject(Parent, Layout, Name, Fields);
 }
-TObjectRef TForwardingBackend::CreateUser(const TObjectRef& Container, const QString& Name, const QString& Surname,
-                                          const TObjectRef* Template) {
+TObjectRef TForwardingBackend::CreateUser(const TObjectRef& Container, const QString& Name,
+                                          const QString& Surname, const TObjectRef* Template) {
     return Target(Container.FullName).CreateUser(Container, Name, Surname, Template);
 }
 void TForwardingBackend::DeleteObject(const TObjectRef& Object) {
@@ -99,7 +100,8 @@ void TForwardingBackend::WaitForCatalogRefreshes() {
     FInner->WaitForCatalogRefreshes();
 }
 
-TForwardingVolumeStore::TForwardingVolumeStore(std::shared_ptr<TVolumeStore> Inner) : FInner(std::move(Inner)) {}
+TForwardingVolumeStore::TForwardingVolumeStore(std::shared_ptr<TVolumeStore> Inner)
+    : FInner(std::move(Inner)) {}
 
 std::vector<TVolume> TForwardingVolumeStore::Volumes() {
     return FInner->Volumes();
@@ -123,6 +125,9 @@ bool TForwardingVolumeStore::FolderExists(const QString& UncPath) {
 bool TForwardingVolumeStore::CreateFolder(const QString& UncPath) {
     return FInner->CreateFolder(UncPath);
 }
+bool TForwardingVolumeStore::RemoveFolder(const QString& UncPath) {
+    return FInner->RemoveFolder(UncPath);
+}
 QStringList TForwardingVolumeStore::ListFolders(const QString& UncPath) {
     return FInner->ListFolders(UncPath);
 }
@@ -143,6 +148,9 @@ std::optional<int> TForwardingVolumeStore::FindTrustee(const TFolderKey& Folder,
 }
 void TForwardingVolumeStore::AddTrustee(const TFolderKey& Folder, const QString& Trustee) {
     FInner->AddTrustee(Folder, Trustee);
+}
+void TForwardingVolumeStore::RemoveTrustee(const TFolderKey& Folder, const QString& Trustee) {
+    FInner->RemoveTrustee(Folder, Trustee);
 }
 int TForwardingVolumeStore::TrusteeRights(const TFolderKey& Folder, const QString& Trustee) {
     return FInner->TrusteeRights(Folder, Trustee);

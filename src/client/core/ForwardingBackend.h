@@ -22,7 +22,8 @@ public:
     bool TryResolve(const QString& FullName, TObjectRef& Out) override;
     std::vector<TChildEntry> Children(const TObjectRef& Container, const QStringList& Layouts) override;
     int CountChildren(const TObjectRef& Container, const QStringList& Layouts) override;
-    std::vector<TChildEntry> ChildrenCounted(const TObjectRef& Container, const QStringList& Layouts) override;
+    std::vector<TChildEntry> ChildrenCounted(const TObjectRef& Container,
+                                             const QStringList& Layouts) override;
     QStringList Search(const TObjectRef& Base, const QString& Name, const QString& Layout,
                        int Scope) override;
     const std::vector<NWFieldType>& FieldTypes() override;
@@ -72,6 +73,7 @@ public:
     QString LocalPath(const QString& UncPath) override;
     bool FolderExists(const QString& UncPath) override;
     bool CreateFolder(const QString& UncPath) override;
+    bool RemoveFolder(const QString& UncPath) override;
     QStringList ListFolders(const QString& UncPath) override;
     TFolderKey OpenFolder(const QString& UncPath) override;
     bool FolderFlag(const TFolderKey& Folder, TFolderFlag Flag) override;
@@ -79,8 +81,10 @@ public:
     QStringList Trustees(const TFolderKey& Folder) override;
     std::optional<int> FindTrustee(const TFolderKey& Folder, const QString& Trustee) override;
     void AddTrustee(const TFolderKey& Folder, const QString& Trustee) override;
+    void RemoveTrustee(const TFolderKey& Folder, const QString& Trustee) override;
     int TrusteeRights(const TFolderKey& Folder, const QString& Trustee) override;
-    void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant, int Revoke) override;
+    void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
+                             int Revoke) override;
     void AssignTrustee(const TFolderKey& Folder, const QString& Trustee, int Rights) override;
     std::vector<TFolderState> FolderStates(const QString& Server, const QString& Volume) override;
 

@@ -58,6 +58,9 @@ public:
     // Creates the folder with all missing parents; true also when it exists. Inside a transaction
     // of the directory the store belongs to, the folders it made go again should that roll back.
     virtual bool CreateFolder(const QString& UncPath) = 0;
+    // Removes a folder that holds nothing (no file, no subfolder), with the flags and trustees the
+    // store keeps for it; false when it holds anything, does not exist, or is a volume's root.
+    virtual bool RemoveFolder(const QString& UncPath) = 0;
     // The names of the subfolders of a folder (no links), sorted without regard to case; none for
     // a folder that does not exist. Throws for a path outside any volume.
     virtual QStringList ListFolders(const QString& UncPath) = 0;
@@ -73,6 +76,8 @@ public:
     virtual std::optional<int> FindTrustee(const TFolderKey& Folder, const QString& Trustee) = 0;
     // Assigns the trustee with no rights; an existing assignment stays as it is.
     virtual void AddTrustee(const TFolderKey& Folder, const QString& Trustee) = 0;
+    // Removes the trustee's assignment; nothing happens when it holds none.
+    virtual void RemoveTrustee(const TFolderKey& Folder, const QString& Trustee) = 0;
     // The rights mask (see Rights.h); throws ERR_NO_SUCH_VALUE when the trustee holds no
     // assignment here.
     virtual int TrusteeRights(const TFolderKey& Folder, const QString& Trustee) = 0;

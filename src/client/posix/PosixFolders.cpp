@@ -130,6 +130,18 @@ void TPosixVolumes::AddTrustee(const TFolderKey& Folder, const QString& Trustee)
     });
 }
 
+void TPosixVolumes::RemoveTrustee(const TFolderKey& Folder, const QString& Trustee) {
+    if (!OwnKey(Folder))
+        return TForwardingVolumeStore::RemoveTrustee(Folder, Trustee);
+    if (!FindTrustee(Folder, Trustee))
+        return;
+    Update(Folder, [&](TPosixRecord& R) {
+        std::erase_if(R.Trustees, [&](const TPosixTrustee& T) {
+            return T.FullName.compare(Trustee, Qt::CaseInsensitive) == 0;
+        });
+    });
+}
+
 int TPosixVolumes::TrusteeRights(const TFolderKey& Folder, const QString& Trustee) {
     if (!OwnKey(Folder))
         return TForwardingVolumeStore::TrusteeRights(Folder, Trustee);

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -157,6 +158,17 @@ bool TPosixVolumes::CreateFolder(const QString& UncPath) {
         }
     }
     return true;
+}
+
+bool TPosixVolumes::RemoveFolder(const QString& UncPath) {
+    TMapped M;
+    if (!Map(UncPath, M))
+        return TForwardingVolumeStore::RemoveFolder(UncPath);
+    // The flags and assignments live with the folder and go with it; a folder that holds anything
+    // stays.
+    if (M.Local.isEmpty() || !M.IsDir || M.Local == M.Volume->RootFolder || QFileInfo(M.Local).isSymLink())
+        return false;
+    return rmdir(QFile::encodeName(M.Local).constData()) == 0;
 }
 
 QStringList TPosixVolumes::ListFolders(const QString& UncPath) {

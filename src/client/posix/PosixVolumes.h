@@ -40,6 +40,7 @@ public:
     QString LocalPath(const QString& UncPath) override;
     bool FolderExists(const QString& UncPath) override;
     bool CreateFolder(const QString& UncPath) override;
+    bool RemoveFolder(const QString& UncPath) override;
     QStringList ListFolders(const QString& UncPath) override;
     TFolderKey OpenFolder(const QString& UncPath) override;
     bool FolderFlag(const TFolderKey& Folder, TFolderFlag Flag) override;
@@ -47,6 +48,7 @@ public:
     QStringList Trustees(const TFolderKey& Folder) override;
     std::optional<int> FindTrustee(const TFolderKey& Folder, const QString& Trustee) override;
     void AddTrustee(const TFolderKey& Folder, const QString& Trustee) override;
+    void RemoveTrustee(const TFolderKey& Folder, const QString& Trustee) override;
     int TrusteeRights(const TFolderKey& Folder, const QString& Trustee) override;
     void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
                              int Revoke) override;

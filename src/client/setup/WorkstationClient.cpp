@@ -6,8 +6,10 @@
 #include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <LdapDirectory.h>
+#include <Names.h>
 #include <PosixVolumes.h>
 #include <Secrets.h>
+#include <SqliteJournal.h>
 #include <SqliteStore.h>
 #include <TreeRouter.h>
 
@@ -92,11 +94,33 @@ std::shared_ptr<TVolumeStore> ConfiguredVolumes(const std::shared_ptr<TSqliteSto
     return Volumes;
 }
 
+void AttachJournal(TDirectoryClient& Client, const std::shared_ptr<TSqliteStore>& Store,
+                   TSqliteJournal::TStorage Storage) {
+    std::vector<TLdapSettings> Servers = ReadClientSettings(ClientSettingsFile(Store->Folder()));
+    const std::weak_ptr<TSqliteStore> Weak = Store;
+    Client.SetJournal(std::make_shared<TSqliteJournal>(Store->Folder(), Storage),
+                      [Servers = std::move(Servers), Weak](const QString& Tree) {
+                          QString Name, Levels;
+                          if (!SplitFullName(Tree, Name, Levels))
+                              Name = Tree;
+                          for (const TLdapSettings& S : Servers)
+                              if (S.Tree.compare(Name, Qt::CaseInsensitive) == 0)
+                                  return TRunOrigin{S.BindDn, S.Url};
+                          const std::shared_ptr<TSqliteStore> Store = Weak.lock();
+                          QString Login = Store ? Store->Identity() : QString();
+                          if (Login.isEmpty())
+                              Login = qEnvironmentVariable("USER");
+                          return TRunOrigin{Login, QString()};
+                      });
+}
+
 std::unique_ptr<TDirectoryClient> OpenConfiguredClient(const TBindPasswordPrompt& Prompt,
                                                        const QString& Folder) {
     const std::shared_ptr<TSqliteStore> Store = OpenWorkstationStore(Folder);
     const std::shared_ptr<TDirectoryBackend> Directory = ConfiguredDirectory(Store, Prompt);
-    return std::make_unique<TDirectoryClient>(Directory, ConfiguredVolumes(Store, Directory));
+    auto Client = std::make_unique<TDirectoryClient>(Directory, ConfiguredVolumes(Store, Directory));
+    AttachJournal(*Client, Store, TSqliteJournal::TStorage::File);
+    return Client;
 }
 
 void InstallWorkstationClient(const TBindPasswordPrompt& Prompt) {

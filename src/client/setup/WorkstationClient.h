@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <SqliteJournal.h>
 #include <functional>
 #include <memory>
 
@@ -40,6 +41,12 @@ std::shared_ptr<TVolumeStore> ConfiguredVolumes(const std::shared_ptr<TSqliteSto
 // or a password declined leaves that tree failing on every call with the reason.
 std::unique_ptr<TDirectoryClient> OpenConfiguredClient(const TBindPasswordPrompt& Prompt,
                                                        const QString& Folder = QString());
+
+// Gives the client the run journal in Store's folder (or in memory), telling runs on a tree the
+// settings give a server that server and its bind name, and runs on the store's trees the store's
+// identity (else the user's login name).
+void AttachJournal(TDirectoryClient& Client, const std::shared_ptr<TSqliteStore>& Store,
+                   TSqliteJournal::TStorage Storage);
 
 // Makes OpenConfiguredClient(Prompt) the process-wide client, opened on first use.
 void InstallWorkstationClient(const TBindPasswordPrompt& Prompt);

@@ -133,7 +133,7 @@ private:
 };
 
 // The volume map, folders, flags and trustees. The map and the ids of the folders opened are
-// cached (folder rows are never deleted); both caches are dropped when the map changes or a
+// cached (a folder's row goes only with the folder); both caches are dropped when the map changes or a
 // transaction rolls back.
 class TSqliteVolumes {
 public:
@@ -147,6 +147,7 @@ public:
     QString LocalPath(const QString& UncPath);
     bool FolderExists(const QString& UncPath);
     bool CreateFolder(const QString& UncPath);
+    bool RemoveFolder(const QString& UncPath);
     QStringList ListFolders(const QString& UncPath);
     TFolderKey OpenFolder(const QString& UncPath);
     bool Flag(const TFolderKey& Folder, TFolderFlag Flag);
@@ -155,6 +156,7 @@ public:
     QStringList Trustees(const TFolderKey& Folder);
     std::optional<int> FindTrustee(const TFolderKey& Folder, const QString& Trustee);
     void AddTrustee(const TFolderKey& Folder, const QString& Trustee);
+    void RemoveTrustee(const TFolderKey& Folder, const QString& Trustee);
     int Rights(const TFolderKey& Folder, const QString& Trustee);
     void ChangeRights(const TFolderKey& Folder, const QString& Trustee, int Grant, int Revoke);
     std::vector<TFolderState> States(const QString& Server, const QString& Volume);

@@ -348,6 +348,10 @@ bool TSqliteStore::CreateFolder(const QString& UncPath) {
     return P->Volumes.CreateFolder(UncPath);
 }
 
+bool TSqliteStore::RemoveFolder(const QString& UncPath) {
+    return P->Volumes.RemoveFolder(UncPath);
+}
+
 QStringList TSqliteStore::ListFolders(const QString& UncPath) {
     return P->Volumes.ListFolders(UncPath);
 }
@@ -374,6 +378,10 @@ std::optional<int> TSqliteStore::FindTrustee(const TFolderKey& Folder, const QSt
 
 void TSqliteStore::AddTrustee(const TFolderKey& Folder, const QString& Trustee) {
     P->Volumes.AddTrustee(Folder, Trustee);
+}
+
+void TSqliteStore::RemoveTrustee(const TFolderKey& Folder, const QString& Trustee) {
+    P->Volumes.RemoveTrustee(Folder, Trustee);
 }
 
 int TSqliteStore::TrusteeRights(const TFolderKey& Folder, const QString& Trustee) {

@@ -70,7 +70,8 @@ public:
     bool TryResolve(const QString& FullName, TObjectRef& Out) override;
     std::vector<TChildEntry> Children(const TObjectRef& Container, const QStringList& Layouts) override;
     int CountChildren(const TObjectRef& Container, const QStringList& Layouts) override;
-    std::vector<TChildEntry> ChildrenCounted(const TObjectRef& Container, const QStringList& Layouts) override;
+    std::vector<TChildEntry> ChildrenCounted(const TObjectRef& Container,
+                                             const QStringList& Layouts) override;
     QStringList Search(const TObjectRef& Base, const QString& Name, const QString& Layout,
                        int Scope) override;
     const std::vector<NWFieldType>& FieldTypes() override;
@@ -104,6 +105,7 @@ public:
     QString LocalPath(const QString& UncPath) override;
     bool FolderExists(const QString& UncPath) override;
     bool CreateFolder(const QString& UncPath) override;
+    bool RemoveFolder(const QString& UncPath) override;
     QStringList ListFolders(const QString& UncPath) override;
     TFolderKey OpenFolder(const QString& UncPath) override;
     bool FolderFlag(const TFolderKey& Folder, TFolderFlag Flag) override;
@@ -111,6 +113,7 @@ public:
     QStringList Trustees(const TFolderKey& Folder) override;
     std::optional<int> FindTrustee(const TFolderKey& Folder, const QString& Trustee) override;
     void AddTrustee(const TFolderKey& Folder, const QString& Trustee) override;
+    void RemoveTrustee(const TFolderKey& Folder, const QString& Trustee) override;
     int TrusteeRights(const TFolderKey& Folder, const QString& Trustee) override;
     void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
                              int Revoke) override;

@@ -302,6 +302,23 @@ QStringList TSqliteVolumes::ListFolders(const QString& UncPath) {
         .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name | QDir::IgnoreCase);
 }
 
+bool TSqliteVolumes::RemoveFolder(const QString& UncPath) {
+    TMapped Mapped;
+    if (!Map(UncPath, Mapped) || !Mapped.IsDir || Mapped.Key.isEmpty())
+        return false;
+    if (!QDir(Mapped.Local).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+        return false;
+    static const TStatement Delete("DELETE FROM folders WHERE volume_id=? AND path=?");
+    TSqlTransaction T(Db);
+    TQuery(Db, Delete, Mapped.Volume.Id, Mapped.Key);
+    if (!QDir().rmdir(Mapped.Local))
+        return false; // the row stays: the transaction is abandoned
+    FFolderIds.remove({Mapped.Volume.Id, Mapped.Key});
+    FListings.clear();
+    T.Commit();
+    return true;
+}
+
 TFolderKey TSqliteVolumes::OpenFolder(const QString& UncPath) {
     TMapped Mapped;
     QString Why;
@@ -380,6 +397,13 @@ void TSqliteVolumes::AddTrustee(const TFolderKey& Folder, const QString& Trustee
         "INSERT OR IGNORE INTO trustees(folder_id, trustee, utrustee, rights) VALUES(?, ?, ?, 0)");
     TSqlTransaction T(Db);
     TQuery(Db, Insert, Folder.Id, Trustee, Trustee.toUpper());
+    T.Commit();
+}
+
+void TSqliteVolumes::RemoveTrustee(const TFolderKey& Folder, const QString& Trustee) {
+    static const TStatement Delete("DELETE FROM trustees WHERE folder_id=? AND utrustee=?");
+    TSqlTransaction T(Db);
+    TQuery(Db, Delete, Folder.Id, Trustee.toUpper());
     T.Commit();
 }
 

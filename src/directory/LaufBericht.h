@@ -1,0 +1,21 @@
+#pragma once
+
+#include <RunJournal.h>
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+// What a run did or would do: its protocol lines, its changes in order (a step that failed among
+// them, with why), and whether it went through.
+struct TLaufBericht {
+    QStringList Protokoll;
+    std::vector<TRunChange> Aenderungen;
+    bool Erfolgreich = false;
+};
+
+// A step of a run that failed: what it was and why.
+TRunChange LaufFehler(const QString& Was, const QString& Grund);
+
+// The lines of a dry run's dialog: every change, then the run's protocol.
+QStringList ProbelaufZeilen(const TLaufBericht& Bericht);
