@@ -188,8 +188,8 @@ int PosixPermissions(int Rights) {
     return P;
 }
 
-void ProjectAcl(const TFolderFd& Folder, const TPosixRecord& Record) {
-    if (Record.Trustees.empty())
+void ProjectAcl(const TFolderFd& Folder, const TPosixRecord& Record, bool Emptied) {
+    if (Record.Trustees.empty() && !Emptied)
         return;
     const TAcl Wanted(WantedAcl(Record, Folder.Path()));
     if (acl_set_fd(Folder.Fd(), Wanted.Get()) != 0 ||

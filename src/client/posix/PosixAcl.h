@@ -52,8 +52,8 @@ int PosixPermissions(int Rights);
 
 // Sets the folder's access and default ACL to what its trustees give: the owner everything, the
 // owning group and others nothing, one named entry per trustee, the mask their union. A folder
-// without trustees keeps its ACL.
-void ProjectAcl(const TFolderFd& Folder, const TPosixRecord& Record);
+// without trustees keeps its ACL, unless Emptied (its last trustee went): then the owner alone.
+void ProjectAcl(const TFolderFd& Folder, const TPosixRecord& Record, bool Emptied = false);
 // Whether the folder's ACL is the one ProjectAcl sets; true for a folder without trustees.
 bool AclMatches(const TFolderFd& Folder, const TPosixRecord& Record);
 

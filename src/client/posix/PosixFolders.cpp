@@ -47,7 +47,7 @@ template <typename F> void TPosixVolumes::Update(const TFolderKey& Folder, F Cha
     Change(R);
     WriteRecord(Fd, R, &Before);
     if (!SameTrustees(R, Before)) // a flag alone leaves the ACL as it is
-        ProjectAcl(Fd, R);
+        ProjectAcl(Fd, R, !Before.Trustees.empty());
 }
 
 TPosixIdentity TPosixVolumes::Resolve(const QString& Trustee) const {
