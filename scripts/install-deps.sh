@@ -9,6 +9,7 @@ PACKAGES=(
   libgl-dev fonts-liberation xvfb xauth imagemagick qt6-pdf-dev poppler-utils
   slapd ldap-utils libldap-dev sqlite3
   libsodium-dev
+  libzip-dev
   libacl1-dev acl attr
   clang libclang-rt-14-dev
 )

@@ -19,6 +19,8 @@ rm -f build/package/parvon_*.deb
 DEB=$(ls "$PWD"/build/package/parvon_*.deb)
 echo "Package: $DEB"
 dpkg-deb --field "$DEB" Package Version Depends Recommends
+# The exam end writes its archives through libzip: the package must bring it along.
+dpkg-deb --field "$DEB" Depends | grep -q "libzip" || { echo "Depends lacks libzip"; exit 1; }
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then

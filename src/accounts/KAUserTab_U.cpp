@@ -58,6 +58,10 @@ void TKAUserTab::Connect() {
     ConnectGuarded(buCreateUser, &QPushButton::clicked, this, &TKAUserTab::buCreateUserClick);
     ConnectGuarded(buProbelaufU, &QPushButton::clicked, this, &TKAUserTab::buProbelaufUClick);
     ConnectGuarded(spPrintRestr, &QToolButton::clicked, this, &TKAUserTab::spPrintRestrClick);
+    ConnectGuarded(buPruefungBeenden, &QPushButton::clicked, this, &TKAUserTab::buPruefungBeendenClick);
+    ConnectGuarded(spPrintSlips, &QToolButton::clicked, this, &TKAUserTab::spPrintSlipsClick);
+    ConnectGuarded(spPassZeigen, &QToolButton::toggled, this,
+                   [this](bool Zeigen) { spPassZeigenClick(Zeigen); });
 }
 
 void TKAUserTab::Vorbereiten() {
@@ -71,8 +75,14 @@ void TKAUserTab::showEvent(QShowEvent* Event) {
 }
 
 void TKAUserTab::tabKAUserShow() {
-    buCreateUser->setEnabled(!FLaeuft && !edKursU->text().isEmpty());
-    buProbelaufU->setEnabled(buCreateUser->isEnabled());
+    LaufKnoepfe();
+}
+
+void TKAUserTab::LaufKnoepfe() {
+    const bool An = !FLaeuft && !edKursU->text().isEmpty();
+    buCreateUser->setEnabled(An);
+    buProbelaufU->setEnabled(An);
+    buPruefungBeenden->setEnabled(An);
 }
 
 bool TKAUserTab::edMaskeKeyPress(QChar Key) {
@@ -100,14 +110,13 @@ void TKAUserTab::spKursUClick() {
 
 void TKAUserTab::edKursUChange() {
     const bool Gewaehlt = !edKursU->text().isEmpty();
-    buCreateUser->setEnabled(Gewaehlt && !FLaeuft);
-    buProbelaufU->setEnabled(buCreateUser->isEnabled());
+    LaufKnoepfe();
     ResetExamMask();
     UpdateExamPreview();
     // Once a container was chosen, these stay on.
     if (Gewaehlt)
         for (QWidget* W :
-             std::initializer_list<QWidget*>{cbTemplateU, spTemplateU, spPrintRestr, cbVorname,
+             std::initializer_list<QWidget*>{cbTemplateU, spTemplateU, spPrintRestr, spPrintSlips, cbVorname,
                                              spBenutzerZahl, spBenutzerVon, edMaske, chAdressRestr})
             W->setEnabled(true);
 }
@@ -225,8 +234,9 @@ void TKAUserTab::buCreateUserClick() {
     spBenutzerZahl->Uebernehmen();
     spBenutzerVon->Uebernehmen();
     FStopp = false;
-    // The button is off while the run lasts and on again however it ends.
-    const TLaufSperre Lauf(FLaeuft, buCreateUser);
+    // The run buttons are off while the run lasts and on again however it ends.
+    buPruefungBeenden->setEnabled(false);
+    const TLaufSperre Lauf(FLaeuft, buCreateUser, [this] { LaufKnoepfe(); });
 
     TPrueflingeStart Start;
     Start.Container = N.DottedToPath(edKursU->text());

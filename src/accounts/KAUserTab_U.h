@@ -57,6 +57,14 @@ public:
     // What the last dry run listed.
     const TLaufBericht& LetzterProbelauf() const { return FProbelauf; }
     void spPrintRestrClick();
+    // Ends the exam for the series the tab describes: collects the accounts' files into a zip
+    // archive, then locks the accounts (a random password, no restriction), after a confirmation
+    // that lists what will be done.
+    void buPruefungBeendenClick();
+    // One login slip per account of the container, several to a page.
+    void spPrintSlipsClick();
+    // Shows or hides the text of edPass.
+    void spPassZeigenClick(bool Zeigen);
     // The key filters of edMaske and edIPErsatz: false drops the character, typed, pasted or dropped.
     static bool edMaskeKeyPress(QChar Key);
     static bool edIPErsatzKeyPress(QChar Key);
@@ -80,6 +88,8 @@ private:
     TPrueflingeKonto Konto() const;
     // Shows the run at account K and lets pending events through; false when the run is to end.
     bool Fortschritt(int K);
+    // The two run buttons, on while no run lasts and a container is chosen.
+    void LaufKnoepfe();
 
     const TKonfiguration& K;
     TNDK* FNdk;
@@ -128,5 +138,8 @@ private:
     QProgressBar* ProgressBar1;
     QToolButton* spPrintRestr;
     QPushButton* buCreateUser;
+    QPushButton* buPruefungBeenden;
+    QToolButton* spPrintSlips;
+    QToolButton* spPassZeigen;
     QPushButton* buProbelaufU;
 };

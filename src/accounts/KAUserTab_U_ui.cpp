@@ -15,6 +15,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
@@ -27,6 +30,24 @@ TSpinEdit* Spin(QWidget* Parent, const char* Name, int Minimum, int Maximum, int
     S->setObjectName(QLatin1String(Name));
     S->setFixedWidth(60);
     return S;
+}
+
+// An open eye, for the button that shows a hidden password.
+QIcon AugenSymbol() {
+    QPixmap Bild(32, 32);
+    Bild.fill(Qt::transparent);
+    QPainter P(&Bild);
+    P.setRenderHint(QPainter::Antialiasing);
+    P.setPen(QPen(QColor(40, 40, 40), 2.5));
+    QPainterPath Lid;
+    Lid.moveTo(3, 16);
+    Lid.quadTo(16, 3, 29, 16);
+    Lid.quadTo(16, 29, 3, 16);
+    P.drawPath(Lid);
+    P.setBrush(QColor(40, 40, 40));
+    P.drawEllipse(QPointF(16, 16), 5, 5);
+    P.end();
+    return QIcon(Bild);
 }
 
 // A caption above a control, the two stacked.
@@ -72,6 +93,14 @@ void TKAUserTab::BuildUi() {
     spTemplateU = AuswahlKnopf(this, "spTemplateU");
     Label30 = NeuesLabel(this, "Label30", QStringLiteral("Passwort für Benutzer"));
     edPass = NeuesEdit(this, "edPass", false, QStringLiteral("Bei leerem Feld kein Passwort erforderlich"));
+    // Hidden unless asked for: the tab is often seen by others (a projector, a room of students).
+    edPass->setEchoMode(QLineEdit::Password);
+    spPassZeigen = new QToolButton(this);
+    spPassZeigen->setObjectName(QStringLiteral("spPassZeigen"));
+    spPassZeigen->setCheckable(true);
+    spPassZeigen->setIcon(AugenSymbol());
+    spPassZeigen->setToolTip(QStringLiteral("Passwort zeigen"));
+    spPassZeigen->setFocusPolicy(Qt::TabFocus);
     Label34 = NeuesLabel(this, "Label34", QStringLiteral("Maske für Namensgebung"));
     edMaske = NeuesEdit(this, "edMaske");
     edMaske->setText(QStringLiteral("EDV1_B%%"));
@@ -95,6 +124,15 @@ void TKAUserTab::BuildUi() {
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     spPrintRestr = DruckKnopf(this, "spPrintRestr", QStringLiteral("Benutzerliste drucken"));
+    spPrintSlips = DruckKnopf(this, "spPrintSlips", QStringLiteral("Anmeldezettel drucken"));
+    spPrintSlips->setMinimumWidth(0);
+    spPrintSlips->setMaximumWidth(QWIDGETSIZE_MAX);
+    spPrintSlips->setText(QStringLiteral("Anmeldezettel"));
+    spPrintSlips->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    buPruefungBeenden = new QPushButton(QStringLiteral("Prüfung beenden ..."), this);
+    buPruefungBeenden->setObjectName(QStringLiteral("buPruefungBeenden"));
+    buPruefungBeenden->setToolTip(
+        QStringLiteral("Dateien der Konten in ein Archiv sammeln, dann die Konten sperren"));
     buCreateUser = new QPushButton(style()->standardIcon(QStyle::SP_DialogApplyButton),
                                    QStringLiteral("Benutzer anlegen"), this);
     buCreateUser->setObjectName(QStringLiteral("buCreateUser"));
@@ -106,9 +144,10 @@ void TKAUserTab::BuildUi() {
         QStringLiteral("zeigen, was \"Benutzer anlegen\" tun würde, ohne etwas zu ändern"));
 
     // Off until a container is chosen; the workstation inputs follow the address box alone.
-    for (QWidget* W : std::initializer_list<QWidget*>{
-             chAdressRestr, edWS, spWorkstations, edIPErsatz, cbVorname, spBenutzerVon, spBenutzerZahl,
-             cbTemplateU, spTemplateU, edMaske, spPrintRestr, buCreateUser, buProbelaufU})
+    for (QWidget* W : std::initializer_list<QWidget*>{chAdressRestr, edWS, spWorkstations, edIPErsatz,
+                                                      cbVorname, spBenutzerVon, spBenutzerZahl, cbTemplateU,
+                                                      spTemplateU, edMaske, spPrintRestr, spPrintSlips,
+                                                      buCreateUser, buProbelaufU, buPruefungBeenden})
         W->setEnabled(false);
     EditFarbe(edWS, false);
     EditFarbe(edIPErsatz, false);
@@ -150,6 +189,7 @@ void TKAUserTab::BuildUi() {
     Grid->addWidget(spTemplateU, 5, 4);
     Grid->addWidget(Label30, 7, 3, 1, 2);
     Grid->addWidget(edPass, 8, 3);
+    Grid->addWidget(spPassZeigen, 8, 4);
     Grid->addWidget(Label34, 9, 3, 1, 2);
     Grid->addWidget(edMaske, 10, 3);
     Grid->setRowMinimumHeight(11, 14);
@@ -178,7 +218,11 @@ void TKAUserTab::BuildUi() {
 
     auto* Knoepfe = new QHBoxLayout;
     Knoepfe->addWidget(spPrintRestr);
+    Knoepfe->addWidget(spPrintSlips);
     Knoepfe->addStretch(1);
+    Knoepfe->addWidget(buPruefungBeenden);
+    // The end of an exam apart from the two buttons of the creation run.
+    Knoepfe->addSpacing(24);
     Knoepfe->addWidget(buProbelaufU);
     Knoepfe->addWidget(buCreateUser);
     Grid->addLayout(Knoepfe, 16, 0, 1, 5);

@@ -7,6 +7,7 @@
 #include <NWSess.h>
 #include <NWUsrGrp.h>
 #include <NWVolAdm.h>
+#include <VolumeFiles.h>
 
 #include <QIcon>
 #include <QList>
@@ -91,6 +92,11 @@ public:
     // it exists afterwards), and tested. Nothing outside a volume is touched.
     bool ForceDirectories(const QString& Path);
     bool DirectoryExists(const QString& Path);
+    // The files and subfolders below a volume folder, links left out and never followed (see
+    // VolumeFiles.h), and the local folder they lie in, for reading them with
+    // VolumeFiles::OpenBelow.
+    std::vector<VolumeFiles::TEntry> ListFiles(const QString& Path);
+    QString LocalFolder(const QString& Path);
 
     // Rights and flags.
     static QString RightsToLetters(quint32 Mask);
@@ -107,8 +113,9 @@ public:
     bool AddNetworkAddress(const QString& User, const QString& Address);
     // Shows "Error (Reason)" as the address operations show their failures.
     void ShowAddressError(const QString& Reason);
-    // Removes every value of the restriction; a failed removal is not reported.
-    void ClearNetworkAddresses(const QString& User);
+    // Removes every value of the restriction; a failed removal is not reported, only answered
+    // (false).
+    bool ClearNetworkAddresses(const QString& User);
     // The restriction's TCP/IP values as dotted quads, each but the array's last value followed by
     // CR LF; values of other types are skipped. After a failure: the lines read until then.
     QString GetNetworkAddresses(const QString& User);
@@ -121,8 +128,9 @@ public:
     // answered (0 when done, also when the attribute held no value).
     NWCCODE ClearAttribute(const QString& ObjectName, const QString& AttributeName);
     // Sets the password of User (a full name), in upper case, without the old one. A failure is
-    // shown in a plain box ("Passwort nicht geändert Fehler: " and the status) and never raised.
-    void SetUserPassword(const QString& User, const QString& Password);
+    // shown in a plain box ("Passwort nicht geändert Fehler: " and the status) and never raised;
+    // false then.
+    bool SetUserPassword(const QString& User, const QString& Password);
 
     // The client the controls reach.
     TDirectoryClient& Client() const;

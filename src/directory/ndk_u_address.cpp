@@ -78,8 +78,8 @@ bool TNDK::AddNetworkAddress(const QString& User, const QString& Address) {
     }
 }
 
-void TNDK::ClearNetworkAddresses(const QString& User) {
-    ClearAttribute(PathToDotted(User), Restriction);
+bool TNDK::ClearNetworkAddresses(const QString& User) {
+    return ClearAttribute(PathToDotted(User), Restriction) == 0;
 }
 
 QString TNDK::GetNetworkAddresses(const QString& User) {

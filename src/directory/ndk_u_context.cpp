@@ -80,7 +80,7 @@ NWCCODE TNDK::ClearAttribute(const QString& ObjectName, const QString& Attribute
     return Status;
 }
 
-void TNDK::SetUserPassword(const QString& User, const QString& Password) {
+bool TNDK::SetUserPassword(const QString& User, const QString& Password) {
     NWDSContextHandle Context = 0;
     OpenClientContext(Context);
     const QByteArray Tree = ContextTreeName();
@@ -94,4 +94,5 @@ void TNDK::SetUserPassword(const QString& User, const QString& Password) {
     if (Status != 0)
         Melden(QStringLiteral("Passwort nicht geändert Fehler: ") + QString::number(Status));
     CloseClientContext(Context);
+    return Status == 0;
 }

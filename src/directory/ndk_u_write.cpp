@@ -3,6 +3,7 @@
 
 #include "ndk_u.h"
 
+#include <DirectoryClient.h>
 #include <EDirectoryError.h>
 #include <NWFileSystem.h>
 
@@ -167,4 +168,12 @@ bool TNDK::ForceDirectories(const QString& Path) {
 
 bool TNDK::DirectoryExists(const QString& Path) {
     return NWFileSystem::DirectoryExists(Path);
+}
+
+std::vector<VolumeFiles::TEntry> TNDK::ListFiles(const QString& Path) {
+    return VolumeFiles::List(NWDir1->Client(), Path);
+}
+
+QString TNDK::LocalFolder(const QString& Path) {
+    return VolumeFiles::Root(NWDir1->Client(), Path);
 }
