@@ -24,7 +24,8 @@ using TZeitnehmer = std::function<std::pair<double, double>(int Calls, const std
                                                             const std::function<void()>& Sql)>;
 
 // The lists: gives every class below Schueler an exchange folder with the class as trustee, then
-// times the class overview rebuilt through its tab, and the student list of a class and its
+// times the class overview rebuilt through its tab (also over exchange folders on real folders with
+// extended attributes and ACLs), and the student list of a class and its
 // printout on the recording canvas, against raw SQL and file-system calls doing the same work.
 QList<TBenchZeile> BenchReports(TSqliteStore& Store, TDirectoryClient& Client, TNDK& Ndk,
                                 const QString& Schueler, int Students, const TZeitnehmer& Zeit);

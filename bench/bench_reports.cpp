@@ -8,6 +8,7 @@
 #include <Konfiguration.h>
 #include <NWFileSystem.h>
 #include <NWVolAdm.h>
+#include <PosixVolumes.h>
 #include <PrintDialog.h>
 #include <PrintRecorder.h>
 #include <SchuelerListe_U.h>
@@ -22,8 +23,12 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
+
+#include <sys/stat.h>
+#include <sys/xattr.h>
 
 namespace {
 
@@ -64,15 +69,32 @@ void ExchangeFolders(TSqliteStore& Store, TDirectoryClient& Client, TNDK& Ndk, c
     T.Commit();
 }
 
-// The same work in plain SQL and file-system calls, on a connection of its own.
+// The same exchange folders on real folders below Root: flags and trustees in extended attributes,
+// the ACL set, through the POSIX volume store.
+void PosixExchangeFolders(TPosixVolumes& Posix, TNDK& Ndk, const QString& Schueler) {
+    TStringList Classes;
+    Ndk.SetFilters(QStringLiteral("Organizational Unit"));
+    Ndk.ListEntries(Schueler, Classes);
+    Ndk.SetFilters(QString());
+    for (int I = 0; I < Classes.Count(); ++I) {
+        const QString Folder = TauschBase + u'\\' + Classes.Text(I);
+        if (!Posix.CreateFolder(Folder))
+            Fail(QStringLiteral("cannot create %1").arg(Folder));
+        Posix.AssignTrustee(Posix.OpenFolder(Folder), Classes.Object(I)->Text, 0x041);
+    }
+}
+
+// The same work in plain SQL and file-system calls, on a connection of its own. With PosixRoot the
+// exchange folders are real folders there, their rights read from the extended attribute.
 class TRawLists {
 public:
-    TRawLists(TSqliteStore& Store, const QString& Schueler) : FSchueler(Schueler) {
-        FDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench_lists"));
+    TRawLists(TSqliteStore& Store, const QString& Schueler, const QString& PosixRoot = QString())
+        : FSchueler(Schueler), FPosix(!PosixRoot.isEmpty()) {
+        FDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), Connection());
         FDb.setDatabaseName(Store.Folder() + QStringLiteral("/directory.db"));
         if (!FDb.open())
             Fail(FDb.lastError().text());
-        FRoot = Store.Volumes().front().RootFolder;
+        FRoot = FPosix ? PosixRoot : Store.Volumes().front().RootFolder;
         Prepare(FResolve, "SELECT id, tree_id FROM objects WHERE path=?");
         Prepare(FClasses,
                 "SELECT name FROM objects WHERE parent_id=? AND layout='Organizational Unit' ORDER BY id");
@@ -94,7 +116,7 @@ public:
             *Q = QSqlQuery();
         FDb.close();
         FDb = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("bench_lists"));
+        QSqlDatabase::removeDatabase(Connection());
     }
 
     // The rows of the overview: name, students, exchange folder, rights.
@@ -119,8 +141,21 @@ public:
         Rows.reserve(Names.size());
         for (const QString& Name : std::as_const(Names)) {
             const QString Class = Key(FSchueler) + u'\\' + Name.toUpper();
-            const bool Exists = QFileInfo(FRoot + QStringLiteral("/Tausch/") + Name).isDir();
             QString Rights;
+            if (FPosix) {
+                const QByteArray Path = QFile::encodeName(FRoot + QStringLiteral("/Tausch/") + Name);
+                struct stat St {};
+                const bool Exists = stat(Path.constData(), &St) == 0 && S_ISDIR(St.st_mode);
+                if (Exists)
+                    Rights = XattrRights(Path, FSchueler + u'\\' + Name);
+                Exec(FClassCount, {FTree, Class});
+                const int Count = FClassCount.next() ? FClassCount.value(0).toInt() : 0;
+                FClassCount.finish();
+                Rows << QStringList{Name, Count ? QString::number(Count) : QStringLiteral("-"),
+                                    Exists ? QStringLiteral("ja") : QStringLiteral("-"), Rights};
+                continue;
+            }
+            const bool Exists = QFileInfo(FRoot + QStringLiteral("/Tausch/") + Name).isDir();
             if (Exists) {
                 Exec(FRights,
                      {QStringLiteral("TAUSCH\\") + Name.toUpper(), (FSchueler + u'\\' + Name).toUpper()});
@@ -152,6 +187,22 @@ public:
     }
 
 private:
+    QString Connection() const {
+        return FPosix ? QStringLiteral("bench_posix") : QStringLiteral("bench_lists");
+    }
+    // The rights of the trustee's line in the folder's attribute, "" when it holds none.
+    static QString XattrRights(const QByteArray& Path, const QString& Trustee) {
+        char Buffer[4096];
+        const ssize_t N = getxattr(Path.constData(), "user.parvon.trustees", Buffer, sizeof Buffer);
+        if (N <= 0)
+            return QString();
+        for (const QString& Line : QString::fromUtf8(Buffer, N).split(u'\n', Qt::SkipEmptyParts)) {
+            const QStringList F = Line.split(u'\t');
+            if (F.size() == 3 && F[2].compare(Trustee, Qt::CaseInsensitive) == 0)
+                return F[0];
+        }
+        return QString();
+    }
     static QString Letters(int Mask) {
         static const std::pair<int, char16_t> Order[] = {{0x100, u'S'}, {0x001, u'R'}, {0x002, u'W'},
                                                          {0x010, u'E'}, {0x008, u'C'}, {0x080, u'M'},
@@ -176,6 +227,7 @@ private:
 
     QSqlDatabase FDb;
     QString FSchueler, FRoot;
+    bool FPosix = false;
     qint64 FTree = 0;
     QCollator FCollator;
     QSqlQuery FResolve, FClasses, FCount, FClassCount, FRights, FStudents;
@@ -279,5 +331,29 @@ QList<TBenchZeile> BenchReports(TSqliteStore& Store, TDirectoryClient& Client, T
         },
         0, false);
     TPrintDialog::SetRecorder(nullptr);
+
+    // The overview once more, its exchange folders on real folders with extended attributes and
+    // ACLs, against SQL and the raw stat and getxattr calls.
+    QTemporaryDir Root;
+    chmod(QFile::encodeName(Root.path()).constData(), 0711);
+    auto Posix = std::make_shared<TPosixVolumes>(
+        std::vector<TVolume>{{QStringLiteral("SRV1"), QStringLiteral("DATA"), Root.path(), QString()}},
+        std::shared_ptr<TVolumeStore>(&Store, [](TVolumeStore*) {}),
+        [&Store](const QString& FullName) { return Store.EnsurePosixIdentity(Store.Resolve(FullName)); });
+    TDirectoryClient PosixClient(std::shared_ptr<TDirectoryBackend>(&Store, [](TDirectoryBackend*) {}),
+                                 Posix);
+    TNDK PosixNdk(nullptr, PosixClient);
+    PosixExchangeFolders(*Posix, PosixNdk, Schueler);
+    TKlassenListeTab PosixOverview(K, &PosixNdk, PrintDialog1);
+    {
+        TRawLists PosixRaw(Store, Schueler, Root.path());
+        PosixOverview.TabListeKlassenShow();
+        if (GridRows(*PosixOverview.findChild<QTableWidget*>(QStringLiteral("sgKlassen"))) != Expected ||
+            PosixRaw.Overview() != Expected)
+            Fail(QStringLiteral("the class overview over POSIX volumes and the raw calls disagree"));
+        Add(
+            QStringLiteral("Class overview, POSIX volumes"), 1, [&] { PosixOverview.TabListeKlassenShow(); },
+            [&] { PosixRaw.Overview(); }, 1e6, true);
+    }
     return Rows;
 }

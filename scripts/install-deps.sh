@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Parvon need (clang and its
-# runtime libraries for the fuzz targets among them).
+# runtime libraries for the fuzz targets among them; getfacl and getfattr to look at the folders of a
+# volume on real folders).
 set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config
@@ -9,7 +10,7 @@ PACKAGES=(
   slapd ldap-utils libldap-dev sqlite3
   libsodium-dev
   libzip-dev
-  libacl1-dev
+  libacl1-dev acl attr
   clang libclang-rt-14-dev
 )
 missing=()

@@ -54,6 +54,15 @@ NWTrusteePtr NWTrustees::Add(const QString& TrusteeFullName, int Reserved) {
     return std::make_shared<NWTrustee>(FClient, FFolder, Ref.FullName);
 }
 
+NWTrusteePtr NWTrustees::Assign(const QString& TrusteeFullName, int Mask) {
+    TFaultInjection::Check(QStringLiteral("NWTrustees.Add"));
+    TObjectRef Ref;
+    if (!FClient.Directory().TryResolve(TrusteeFullName, Ref) || Ref.IsTreeRoot())
+        UnknownTrustee(TrusteeFullName);
+    FClient.VolumeStore().AssignTrustee(FFolder, Ref.FullName, Mask & 0x1FB);
+    return std::make_shared<NWTrustee>(FClient, FFolder, Ref.FullName, Mask & 0x1FB);
+}
+
 NWTrusteePtr NWTrustees::Item(const QString& TrusteeName, int Reserved) {
     TFaultInjection::Check(QStringLiteral("NWTrustees.Item"));
     TDirectoryBackend& D = FClient.Directory();

@@ -56,6 +56,9 @@ public:
     // Adds the trustee (or returns the existing assignment); throws when the directory does not
     // know the trustee. A new assignment starts with no rights.
     NWTrusteePtr Add(const QString& TrusteeFullName, int Reserved = 0);
+    // Add and then the eight rights of Mask written, as one write to the folder (the assignment
+    // with its rights); it fails as Add does, under the same fault-injection name.
+    NWTrusteePtr Assign(const QString& TrusteeFullName, int Mask);
     // The trustee holding rights here, read with its rights; throws when it holds none. Name: full
     // or dotted name.
     NWTrusteePtr Item(const QString& TrusteeName, int Reserved = 0);

@@ -21,13 +21,15 @@ void TNDK::SetTrusteeRights(const QString& Path, const QString& Trustee, const Q
 
     // A container created moments before may not yet be known where the folder lives: give the
     // directory up to about ten seconds. The wait blocks on purpose; nothing else may run meanwhile.
+    // The assignment and its eight rights (those not in the letters revoked) reach the volume in one
+    // write, so that a store keeping them with the folder writes its attributes and ACL once.
     constexpr int Attempts = 100;
     NWTrusteePtr Added;
     std::exception_ptr Last;
     for (int Attempt = 1; Attempt <= Attempts; ++Attempt) {
         TClock::Pause(100);
         try {
-            Added = Entry->Trustees().Add(Trustee, 0);
+            Added = Entry->Trustees().Assign(Trustee, Granted);
             break;
         } catch (const std::exception&) {
             Last = std::current_exception();
@@ -37,12 +39,6 @@ void TNDK::SetTrusteeRights(const QString& Path, const QString& Trustee, const Q
     }
     if (!Added)
         std::rethrow_exception(Last);
-
-    // Each right is written on its own and reaches the volume at once, in this order.
-    NWRights Rights = Added->Rights();
-    for (const TRight R : {TRight::Write, TRight::Read, TRight::Create, TRight::Erase, TRight::Modify,
-                           TRight::AccessControl, TRight::FileScan, TRight::Supervisor})
-        Rights.SetRight(R, Granted & RightBit(R));
 }
 
 QString TNDK::GetTrusteeRights(const QString& Path, const QString& Trustee) {

@@ -4,6 +4,7 @@
 #include <KlassenLauf.h>
 #include <NdkCase.h>
 #include <PosixVolumes.h>
+#include <RunAs.h>
 #include <TestMain.h>
 #include <TestStore.h>
 #include <VolumeFile.h>
@@ -12,10 +13,11 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <acl/libacl.h>
+#include <sys/acl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -34,18 +36,6 @@ QByteArray Attr(const QString& Path, const char* Name) {
     char Buf[4096];
     const ssize_t N = lgetxattr(QFile::encodeName(Path).constData(), Name, Buf, sizeof Buf);
     return N < 0 ? QByteArray() : QByteArray(Buf, N);
-}
-
-// The exit status of a shell command run with the given ids and no other groups.
-int RunAs(qint64 Uid, qint64 Gid, const QString& Command) {
-    QProcess P;
-    P.setWorkingDirectory(QStringLiteral("/"));
-    P.start(QStringLiteral("setpriv"),
-            {QStringLiteral("--reuid=%1").arg(Uid), QStringLiteral("--regid=%1").arg(Gid),
-             QStringLiteral("--clear-groups"), QStringLiteral("sh"), QStringLiteral("-c"), Command});
-    if (!P.waitForFinished(20000))
-        return -1;
-    return P.exitStatus() == QProcess::NormalExit ? P.exitCode() : -1;
 }
 
 } // namespace
@@ -229,6 +219,42 @@ private Q_SLOTS:
                                                          Demo::TauschBase + QStringLiteral("\\8c")}));
         QVERIFY(Posix->CheckFolders(false).isEmpty());
         QCOMPARE(RunAs(Student, G8c, QStringLiteral("touch %1/8c/neu").arg(T)) == 0, false);
+    }
+
+    // A trustee taken away (a run undone) loses its ACL entries too, the last one included, and
+    // the kernel lets it in no more.
+    void RemovedTrusteeLosesAccess() {
+        QTemporaryDir Dir;
+        const QString Root = Passable(Dir);
+        TTestStore Store;
+        UsePosix(Store, Root);
+        TVolumeStore& V = (*Store).VolumeStore();
+        const QString Folder = Demo::TauschBase + QStringLiteral("\\5a");
+        QVERIFY(V.CreateFolder(Folder));
+        {
+            TNdkCase Case(*Store);
+            NDK->SetTrusteeRights(Folder, Demo::Klasse5a, QStringLiteral("RWECMF"));
+        }
+        const QString Local = V.LocalPath(Folder);
+        const qint64 Gid = IdOf(*Store.Directory, Demo::Klasse5a);
+        auto Named = [&] {
+            QStringList Texts;
+            for (const acl_type_t Type : {ACL_TYPE_ACCESS, ACL_TYPE_DEFAULT}) {
+                const acl_t A = acl_get_file(QFile::encodeName(Local).constData(), Type);
+                char* T = A ? acl_to_any_text(A, nullptr, ',', TEXT_NUMERIC_IDS) : nullptr;
+                Texts << (T ? QString::fromLatin1(T) : QStringLiteral("?"));
+                acl_free(T);
+                acl_free(A);
+            }
+            return Texts.join(QStringLiteral(" | "));
+        };
+        QVERIFY2(Named().contains(QStringLiteral("group:%1:rwx").arg(Gid)), qPrintable(Named()));
+        V.RemoveTrustee(V.OpenFolder(Folder), Demo::Klasse5a);
+        QVERIFY2(!Named().contains(QStringLiteral("group:%1").arg(Gid)), qPrintable(Named()));
+        QVERIFY(Attr(Local, "user.parvon.trustees").isEmpty());
+        if (geteuid() != 0)
+            QSKIP("POSIX enforcement: needs root to run as a student");
+        QVERIFY(RunAs(61001, Gid, QStringLiteral("ls %1").arg(Local)) != 0);
     }
 
     // The embedded store's volume moves onto real folders through the volume file, unchanged.

@@ -159,6 +159,9 @@ void TForwardingVolumeStore::ChangeTrusteeRights(const TFolderKey& Folder, const
                                                  int Revoke) {
     FInner->ChangeTrusteeRights(Folder, Trustee, Grant, Revoke);
 }
+void TForwardingVolumeStore::AssignTrustee(const TFolderKey& Folder, const QString& Trustee, int Rights) {
+    FInner->AssignTrustee(Folder, Trustee, Rights);
+}
 std::vector<TFolderState> TForwardingVolumeStore::FolderStates(const QString& Server, const QString& Volume) {
     return FInner->FolderStates(Server, Volume);
 }

@@ -85,6 +85,7 @@ public:
     int TrusteeRights(const TFolderKey& Folder, const QString& Trustee) override;
     void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
                              int Revoke) override;
+    void AssignTrustee(const TFolderKey& Folder, const QString& Trustee, int Rights) override;
     std::vector<TFolderState> FolderStates(const QString& Server, const QString& Volume) override;
 
 private:

@@ -95,6 +95,10 @@ public:
     int TrusteeRights(const TFolderKey& Folder, const QString& Trustee) override;
     void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
                              int Revoke) override;
+    // Through AddTrustee and ChangeTrusteeRights above, so that it stays in the overlay.
+    void AssignTrustee(const TFolderKey& Folder, const QString& Trustee, int Rights) override {
+        TVolumeStore::AssignTrustee(Folder, Trustee, Rights);
+    }
     std::vector<TFolderState> FolderStates(const QString& Server, const QString& Volume) override;
 
 private:

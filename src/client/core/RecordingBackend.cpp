@@ -336,3 +336,13 @@ void TRecordingVolumeStore::ChangeTrusteeRights(const TFolderKey& Folder, const 
     Inner().ChangeTrusteeRights(Folder, Trustee, Grant, Revoke);
     FRecorder->AddRights(PathOf(Folder), Trustee, Before, Inner().FindTrustee(Folder, Trustee));
 }
+
+void TRecordingVolumeStore::AssignTrustee(const TFolderKey& Folder, const QString& Trustee, int Rights) {
+    if (!FRecorder->Active()) {
+        Inner().AssignTrustee(Folder, Trustee, Rights);
+        return;
+    }
+    const std::optional<int> Before = Inner().FindTrustee(Folder, Trustee);
+    Inner().AssignTrustee(Folder, Trustee, Rights);
+    FRecorder->AddRights(PathOf(Folder), Trustee, Before, Inner().FindTrustee(Folder, Trustee));
+}

@@ -77,6 +77,7 @@ public:
     void RemoveTrustee(const TFolderKey& Folder, const QString& Trustee) override;
     void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
                              int Revoke) override;
+    void AssignTrustee(const TFolderKey& Folder, const QString& Trustee, int Rights) override;
 
 private:
     QString PathOf(const TFolderKey& Folder) const;

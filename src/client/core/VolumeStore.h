@@ -84,6 +84,12 @@ public:
     // Grants the rights in Grant and takes away those in Revoke, at once.
     virtual void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
                                      int Revoke) = 0;
+    // Gives the trustee exactly the rights of the mask, assigning it first when it holds no
+    // assignment here; a store that can does both in one write.
+    virtual void AssignTrustee(const TFolderKey& Folder, const QString& Trustee, int Rights) {
+        AddTrustee(Folder, Trustee);
+        ChangeTrusteeRights(Folder, Trustee, Rights, ~Rights);
+    }
 
     // Every folder of a volume that carries a flag or a trustee, in one reading (an export of the
     // whole volume); a folder that no longer exists on disk may be among them. Throws for an unknown

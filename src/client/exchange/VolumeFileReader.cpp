@@ -219,10 +219,7 @@ private:
                 At = I;
         if (At >= 0 && Now->Rights[At] == R.Rights)
             return;
-        const TFolderKey Folder = FVolumes.OpenFolder(R.Path);
-        if (At < 0)
-            FVolumes.AddTrustee(Folder, R.Object);
-        FVolumes.ChangeTrusteeRights(Folder, R.Object, R.Rights, ~R.Rights);
+        FVolumes.AssignTrustee(FVolumes.OpenFolder(R.Path), R.Object, R.Rights);
     }
 
     TDirectoryBackend& FDirectory;

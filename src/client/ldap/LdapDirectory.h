@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QString>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -101,8 +102,15 @@ private:
 
     // POSIX identities (LdapPosix.cpp): the counter entry ids come from, one id taken from it, and
     // a user's home folder as "Home Directory" maps it.
+    // The ids reserved from the counter and not yet handed out, and how many the next reservation
+    // takes.
+    struct TPosixIdBlock {
+        std::deque<qint64> Free;
+        qint64 Size = 1;
+    };
     QString CounterDn() const;
     qint64 AllocatePosixId(TPosixIdentity::TKind Kind);
+    void ReservePosixIds(TPosixIdentity::TKind Kind, TPosixIdBlock& Block);
     QString MappedHome(const TObjectRef& User);
     // Catalogs (LdapCatalogs.cpp). The refresh runs on a worker thread with a connection of its own
     // and touches no other member than the constant ones.
@@ -117,6 +125,7 @@ private:
     QHash<QString, int> FTypeIndex; // upper-cased field -> index into StandardFieldTypes()
     int FTransactionDepth = 0;
     THomePathMap FHomePathMap;
+    TPosixIdBlock FIdBlocks[2]; // users, groups
     // The layout of each object class met, "" for one of no layout; shared with the refreshes.
     mutable QMutex FLayoutsMutex;
     mutable QHash<QByteArray, QString> FLayoutOfClass;

@@ -1,13 +1,19 @@
 // POSIX identities over LDAP: users carry posixAccount (uid, uidNumber, gidNumber, homeDirectory),
 // organizations and organizational units parvonPosixGroup (gidNumber). Ids come from one counter
-// entry below the base, moved on by a modify that deletes the value read and adds the next one in
-// one operation: when another workstation moved it meanwhile, the delete finds no such value, the
-// whole modify fails and the allocation reads the counter again.
+// entry below the base, moved on by a modify that deletes the value read and adds the value past a
+// block of ids in one operation: when another workstation moved it meanwhile, the delete finds no
+// such value, the whole modify fails and the reservation reads the counter again. The block is
+// handed out here, one id at a time; it starts with one id and doubles with every reservation up to
+// MaxBlock, so that a single class costs no ids it does not use and a run over many accounts one
+// reservation per MaxBlock ids. Ids reserved and not handed out when the program ends are never
+// given.
 
 #include "LdapDirectory.h"
 
 #include <EDirectoryError.h>
 #include <FieldValues.h>
+
+#include <QSet>
 
 namespace {
 
@@ -20,6 +26,7 @@ const QString AccountClass = QStringLiteral("posixAccount");
 // The home folder of an account whose "Home Directory" maps to none (posixAccount needs one).
 const QString NoHome = QStringLiteral("/nonexistent");
 constexpr int Attempts = 100;
+constexpr qint64 MaxBlock = 64;
 
 QString CounterAttribute(TKind Kind) {
     return Kind == TKind::User ? QStringLiteral("parvonNextUidNumber")
@@ -42,6 +49,15 @@ QString TLdapDirectory::CounterDn() const {
 }
 
 qint64 TLdapDirectory::AllocatePosixId(TPosixIdentity::TKind Kind) {
+    TPosixIdBlock& Block = FIdBlocks[Kind == TKind::User ? 0 : 1];
+    while (Block.Free.empty())
+        ReservePosixIds(Kind, Block);
+    const qint64 Id = Block.Free.front();
+    Block.Free.pop_front();
+    return Id;
+}
+
+void TLdapDirectory::ReservePosixIds(TPosixIdentity::TKind Kind, TPosixIdBlock& Block) {
     const TPosixRange& Range = Kind == TKind::User ? Settings().Uids : Settings().Gids;
     const QString Attribute = CounterAttribute(Kind);
     const QString Dn = CounterDn();
@@ -69,23 +85,37 @@ qint64 TLdapDirectory::AllocatePosixId(TPosixIdentity::TKind Kind) {
         if (!Held)
             ThrowDirectoryError(ERR_INCONSISTENT_DATABASE,
                                 QStringLiteral("Der Zähler %1 hat keinen Wert %2").arg(Dn, Attribute));
-        const qint64 Id = std::max(Held->toLongLong(), Range.First);
-        if (Id > Range.Last)
+        const qint64 Start = std::max(Held->toLongLong(), Range.First);
+        if (Start > Range.Last)
             ThrowPosixRangeExhausted(Kind, Range);
+        const qint64 Last = std::min(Start + Block.Size - 1, Range.Last);
         try {
-            FConnection.Modify(Dn, {{Attribute, {*Held}}}, {{Attribute, {Number(Id + 1)}}});
+            FConnection.Modify(Dn, {{Attribute, {*Held}}}, {{Attribute, {Number(Last + 1)}}});
         } catch (const EDirectoryError& E) {
             if (E.Code() == ERR_NO_SUCH_VALUE)
-                continue; // another workstation took it
+                continue; // another workstation moved it meanwhile
             throw;
         }
-        // An object loaded with an id of its own (an import) keeps it; the counter goes past it.
-        const QString Taken =
-            Kind == TKind::User ? QStringLiteral("(&(objectClass=posixAccount)(uidNumber=%1))").arg(Id)
-                                : QStringLiteral("(&(objectClass=%1)(gidNumber=%2))").arg(GroupClass).arg(Id);
-        if (FConnection.Count(Settings().Base, TLdapConnection::TScope::Subtree, Taken) > 0)
-            continue;
-        return Id;
+        Block.Size = std::min(Block.Size * 2, MaxBlock);
+        // An object loaded with an id of its own (an import) keeps it: the block skips what is taken,
+        // found in one search.
+        const QString Class = Kind == TKind::User ? AccountClass : GroupClass;
+        const QString IdAttribute =
+            Kind == TKind::User ? QStringLiteral("uidNumber") : QStringLiteral("gidNumber");
+        QString Any;
+        for (qint64 Id = Start; Id <= Last; ++Id)
+            Any += QStringLiteral("(%1=%2)").arg(IdAttribute).arg(Id);
+        QSet<qint64> Taken;
+        FConnection.Search(Settings().Base, TLdapConnection::TScope::Subtree,
+                           QStringLiteral("(&(objectClass=%1)(|%2))").arg(Class, Any), {IdAttribute},
+                           [&](const TLdapEntry& E) {
+                               if (const QByteArray* V = First(E, IdAttribute))
+                                   Taken.insert(V->toLongLong());
+                           });
+        for (qint64 Id = Start; Id <= Last; ++Id)
+            if (!Taken.contains(Id))
+                Block.Free.push_back(Id);
+        return;
     }
     ThrowDirectoryError(ERR_INVALID_REQUEST,
                         QStringLiteral("Nach %1 Versuchen ist keine POSIX-Kennung vergeben: Der Zähler %2 "

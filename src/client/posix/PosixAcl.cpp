@@ -26,8 +26,16 @@ constexpr int LetterBits = 0x1FB;
                         QStringLiteral("%1 %2: %3").arg(What, Path, QString::fromLocal8Bit(strerror(Errno))));
 }
 
-// The attribute's value; empty when the folder has none.
+// The attribute's value; empty when the folder has none. Most values fit the first buffer: one call.
 QByteArray GetAttr(const TFolderFd& F, const char* Name) {
+    char Small[1024];
+    const ssize_t First = fgetxattr(F.Fd(), Name, Small, sizeof Small);
+    if (First >= 0)
+        return QByteArray(Small, First);
+    if (errno == ENODATA)
+        return {};
+    if (errno != ERANGE)
+        Fail(QStringLiteral("Erweiterte Attribute nicht lesbar:"), F.Path(), errno);
     for (;;) {
         const ssize_t Size = fgetxattr(F.Fd(), Name, nullptr, 0);
         if (Size < 0) {
@@ -112,11 +120,13 @@ TFolderFd::~TFolderFd() {
         close(FFd);
 }
 
-TPosixRecord ReadRecord(const TFolderFd& Folder) {
+TPosixRecord ReadRecord(const TFolderFd& Folder, TRecordParts Parts) {
     TPosixRecord R;
-    const QList<QByteArray> Flags = GetAttr(Folder, FlagsAttr).split(' ');
-    R.DeleteInhibit = Flags.contains("DI");
-    R.RenameInhibit = Flags.contains("RI");
+    if (Parts == TRecordParts::All) {
+        const QList<QByteArray> Flags = GetAttr(Folder, FlagsAttr).split(' ');
+        R.DeleteInhibit = Flags.contains("DI");
+        R.RenameInhibit = Flags.contains("RI");
+    }
     const QString Text = QString::fromUtf8(GetAttr(Folder, TrusteesAttr));
     for (const QString& Line : Text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QStringList F = Line.split(QLatin1Char('\t'));
@@ -136,19 +146,34 @@ TPosixRecord ReadRecord(const TFolderFd& Folder) {
     return R;
 }
 
-void WriteRecord(const TFolderFd& Folder, const TPosixRecord& Record) {
+namespace {
+
+QByteArray FlagsValue(const TPosixRecord& Record) {
     QByteArrayList Flags;
     if (Record.DeleteInhibit)
         Flags << "DI";
     if (Record.RenameInhibit)
         Flags << "RI";
+    return Flags.join(' ');
+}
+
+QByteArray TrusteesValue(const TPosixRecord& Record) {
     QString Text;
     for (const TPosixTrustee& T : Record.Trustees)
         Text += RightsText(T.Rights & LetterBits) + QLatin1Char('\t') +
                 (T.User ? QLatin1String("u:") : QLatin1String("g:")) + QString::number(T.Id) +
                 QLatin1Char('\t') + T.FullName + QLatin1Char('\n');
-    SetAttr(Folder, TrusteesAttr, Text.toUtf8());
-    SetAttr(Folder, FlagsAttr, Flags.join(' '));
+    return Text.toUtf8();
+}
+
+} // namespace
+
+void WriteRecord(const TFolderFd& Folder, const TPosixRecord& Record, const TPosixRecord* Before) {
+    const QByteArray Trustees = TrusteesValue(Record), Flags = FlagsValue(Record);
+    if (!Before || TrusteesValue(*Before) != Trustees)
+        SetAttr(Folder, TrusteesAttr, Trustees);
+    if (!Before || FlagsValue(*Before) != Flags)
+        SetAttr(Folder, FlagsAttr, Flags);
 }
 
 int PosixPermissions(int Rights) {
@@ -163,8 +188,8 @@ int PosixPermissions(int Rights) {
     return P;
 }
 
-void ProjectAcl(const TFolderFd& Folder, const TPosixRecord& Record) {
-    if (Record.Trustees.empty())
+void ProjectAcl(const TFolderFd& Folder, const TPosixRecord& Record, bool Emptied) {
+    if (Record.Trustees.empty() && !Emptied)
         return;
     const TAcl Wanted(WantedAcl(Record, Folder.Path()));
     if (acl_set_fd(Folder.Fd(), Wanted.Get()) != 0 ||

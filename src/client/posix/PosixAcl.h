@@ -39,9 +39,11 @@ private:
 };
 
 // Reads and writes the record; a damaged trustee line is skipped. Writing an empty part removes
-// its attribute.
-TPosixRecord ReadRecord(const TFolderFd& Folder);
-void WriteRecord(const TFolderFd& Folder, const TPosixRecord& Record);
+// its attribute; with Before (what the folder holds) only the attributes that differ are written.
+// Trustees: the trustees alone, the flags left unread (false).
+enum class TRecordParts { All, Trustees };
+TPosixRecord ReadRecord(const TFolderFd& Folder, TRecordParts Parts = TRecordParts::All);
+void WriteRecord(const TFolderFd& Folder, const TPosixRecord& Record, const TPosixRecord* Before = nullptr);
 
 // The permission bits (r 4, w 2, x 1) a trustee's rights give on a folder and, through the default
 // entries, on what is made in it: S everything; R or F read and enter; W, C, E or M write and
@@ -50,8 +52,8 @@ int PosixPermissions(int Rights);
 
 // Sets the folder's access and default ACL to what its trustees give: the owner everything, the
 // owning group and others nothing, one named entry per trustee, the mask their union. A folder
-// without trustees keeps its ACL.
-void ProjectAcl(const TFolderFd& Folder, const TPosixRecord& Record);
+// without trustees keeps its ACL, unless Emptied (its last trustee went): then the owner alone.
+void ProjectAcl(const TFolderFd& Folder, const TPosixRecord& Record, bool Emptied = false);
 // Whether the folder's ACL is the one ProjectAcl sets; true for a folder without trustees.
 bool AclMatches(const TFolderFd& Folder, const TPosixRecord& Record);
 

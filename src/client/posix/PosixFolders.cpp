@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace {
@@ -24,6 +26,14 @@ TPosixTrustee* FindIn(TPosixRecord& R, const QString& Trustee) {
     return nullptr;
 }
 
+bool SameTrustees(const TPosixRecord& A, const TPosixRecord& B) {
+    return std::equal(A.Trustees.begin(), A.Trustees.end(), B.Trustees.begin(), B.Trustees.end(),
+                      [](const TPosixTrustee& X, const TPosixTrustee& Y) {
+                          return X.FullName == Y.FullName && X.User == Y.User && X.Id == Y.Id &&
+                                 X.Rights == Y.Rights;
+                      });
+}
+
 QString ParentOf(const QString& Local) {
     return QFileInfo(Local).absolutePath();
 }
@@ -32,10 +42,21 @@ QString ParentOf(const QString& Local) {
 
 template <typename F> void TPosixVolumes::Update(const TFolderKey& Folder, F Change) {
     const TFolderFd Fd(Folder.Text);
-    TPosixRecord R = ReadRecord(Fd);
+    const TPosixRecord Before = ReadRecord(Fd);
+    TPosixRecord R = Before;
     Change(R);
-    WriteRecord(Fd, R);
-    ProjectAcl(Fd, R);
+    WriteRecord(Fd, R, &Before);
+    if (!SameTrustees(R, Before)) // a flag alone leaves the ACL as it is
+        ProjectAcl(Fd, R, !Before.Trustees.empty());
+}
+
+TPosixIdentity TPosixVolumes::Resolve(const QString& Trustee) const {
+    if (!FResolver)
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Keine POSIX-Kennung für %1").arg(Trustee));
+    const TPosixIdentity Id = FResolver(Trustee);
+    if (Id.Id < 0)
+        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Keine POSIX-Kennung für %1").arg(Trustee));
+    return Id;
 }
 
 bool TPosixVolumes::ParentSticky(const QString& Local) const {
@@ -82,7 +103,7 @@ QStringList TPosixVolumes::Trustees(const TFolderKey& Folder) {
     if (!OwnKey(Folder))
         return TForwardingVolumeStore::Trustees(Folder);
     QStringList L;
-    for (const TPosixTrustee& T : ReadRecord(TFolderFd(Folder.Text)).Trustees)
+    for (const TPosixTrustee& T : ReadRecord(TFolderFd(Folder.Text), TRecordParts::Trustees).Trustees)
         L.append(T.FullName);
     return L;
 }
@@ -90,7 +111,7 @@ QStringList TPosixVolumes::Trustees(const TFolderKey& Folder) {
 std::optional<int> TPosixVolumes::FindTrustee(const TFolderKey& Folder, const QString& Trustee) {
     if (!OwnKey(Folder))
         return TForwardingVolumeStore::FindTrustee(Folder, Trustee);
-    TPosixRecord R = ReadRecord(TFolderFd(Folder.Text));
+    TPosixRecord R = ReadRecord(TFolderFd(Folder.Text), TRecordParts::Trustees);
     if (const TPosixTrustee* T = FindIn(R, Trustee))
         return T->Rights;
     return std::nullopt;
@@ -102,11 +123,7 @@ void TPosixVolumes::AddTrustee(const TFolderKey& Folder, const QString& Trustee)
     if (FindTrustee(Folder, Trustee))
         return;
     // Resolved before anything is written: a trustee without an id yet fails as an unknown one.
-    if (!FResolver)
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Keine POSIX-Kennung für %1").arg(Trustee));
-    const TPosixIdentity Id = FResolver(Trustee);
-    if (Id.Id < 0)
-        ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Keine POSIX-Kennung für %1").arg(Trustee));
+    const TPosixIdentity Id = Resolve(Trustee);
     Update(Folder, [&](TPosixRecord& R) {
         if (!FindIn(R, Trustee))
             R.Trustees.push_back({Trustee, Id.Kind == TPosixIdentity::TKind::User, Id.Id, 0});
@@ -144,6 +161,23 @@ void TPosixVolumes::ChangeTrusteeRights(const TFolderKey& Folder, const QString&
             AssignmentGone();
         T->Rights = (T->Rights | Grant) & ~Revoke & 0x1FB;
     });
+}
+
+void TPosixVolumes::AssignTrustee(const TFolderKey& Folder, const QString& Trustee, int Rights) {
+    if (!OwnKey(Folder))
+        return TForwardingVolumeStore::AssignTrustee(Folder, Trustee, Rights);
+    const TFolderFd Fd(Folder.Text);
+    const TPosixRecord Before = ReadRecord(Fd);
+    TPosixRecord R = Before;
+    TPosixTrustee* T = FindIn(R, Trustee);
+    if (!T) {
+        const TPosixIdentity Id = Resolve(Trustee);
+        R.Trustees.push_back({Trustee, Id.Kind == TPosixIdentity::TKind::User, Id.Id, 0});
+        T = &R.Trustees.back();
+    }
+    T->Rights = Rights & 0x1FB;
+    WriteRecord(Fd, R, &Before);
+    ProjectAcl(Fd, R);
 }
 
 // ---------------------------------------------------------------------------------------------

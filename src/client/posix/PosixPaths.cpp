@@ -1,8 +1,10 @@
 #include "PosixPaths.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <algorithm>
+
+#include <sys/stat.h>
 
 bool GoodPathLevel(const QString& Level) {
     if (Level.isEmpty() || Level == QLatin1String(".") || Level == QLatin1String(".."))
@@ -13,25 +15,35 @@ bool GoodPathLevel(const QString& Level) {
     return true;
 }
 
+namespace {
+
+// lstat of a path: false when there is nothing (or nothing reachable) of that name.
+bool LinkStat(const QString& Path, struct stat& St) {
+    return lstat(QFile::encodeName(Path).constData(), &St) == 0;
+}
+
+} // namespace
+
 bool MapBelowRoot(const QString& Root, const QStringList& Levels, TPosixMapped& Out, QString* Why) {
     auto No = [&](const QString& Reason) {
         if (Why)
             *Why = Reason;
         return false;
     };
-    const QFileInfo RootInfo(Root);
-    if (RootInfo.isSymLink())
+    struct stat St {};
+    bool Exists = LinkStat(Root, St);
+    if (Exists && S_ISLNK(St.st_mode))
         return No(QStringLiteral("der Ordner des Volumes ist eine Verknüpfung: %1").arg(Root));
-    QString Local = Root;
-    bool Exists = RootInfo.isDir();
+    Exists = Exists && S_ISDIR(St.st_mode);
     bool IsDir = Exists;
+    QString Local = Root;
     for (const QString& Level : Levels) {
         if (!GoodPathLevel(Level))
             return No(QStringLiteral("ungültige Pfadebene \"%1\"").arg(Level));
         QString Next = Local + QLatin1Char('/') + Level;
         if (Exists) {
-            QFileInfo Info(Next);
-            if (!Info.exists() && !Info.isSymLink()) {
+            bool Found = LinkStat(Next, St);
+            if (!Found) {
                 const QStringList Entries = QDir(Local).entryList(QDir::AllEntries | QDir::System |
                                                                   QDir::NoDotAndDotDot | QDir::Hidden);
                 const auto It = std::find_if(Entries.begin(), Entries.end(), [&](const QString& E) {
@@ -39,13 +51,13 @@ bool MapBelowRoot(const QString& Root, const QStringList& Levels, TPosixMapped& 
                 });
                 if (It != Entries.end()) {
                     Next = Local + QLatin1Char('/') + *It;
-                    Info.setFile(Next);
+                    Found = LinkStat(Next, St);
                 }
             }
-            if (Info.isSymLink())
+            if (Found && S_ISLNK(St.st_mode))
                 return No(QStringLiteral("der Pfad führt über eine Verknüpfung: %1").arg(Next));
-            Exists = Info.exists();
-            IsDir = Exists && Info.isDir();
+            Exists = Found;
+            IsDir = Exists && S_ISDIR(St.st_mode);
             if (Exists && !IsDir) // a file in the middle: nothing below it
                 Exists = false;
         }

@@ -52,6 +52,8 @@ public:
     int TrusteeRights(const TFolderKey& Folder, const QString& Trustee) override;
     void ChangeTrusteeRights(const TFolderKey& Folder, const QString& Trustee, int Grant,
                              int Revoke) override;
+    // One write of the extended attribute and one of the ACL (access and default).
+    void AssignTrustee(const TFolderKey& Folder, const QString& Trustee, int Rights) override;
     std::vector<TFolderState> FolderStates(const QString& Server, const QString& Volume) override;
 
 private:
@@ -66,8 +68,10 @@ private:
     bool Map(const QString& Unc, TMapped& Out) const;
     static bool OwnKey(const TFolderKey& Key) { return Key.Id == -1 && !Key.Text.isEmpty(); }
     const TVolume& VolumeOfKey(const TFolderKey& Key) const;
-    // The record after Change, written and projected.
+    // The record after Change, written (the attributes that changed) and projected.
     template <typename F> void Update(const TFolderKey& Folder, F Change);
+    // The trustee's identity; throws as an unknown trustee when it has none yet.
+    TPosixIdentity Resolve(const QString& Trustee) const;
     void SetParentSticky(const TFolderKey& Folder);
     bool ParentSticky(const QString& Local) const;
 

@@ -291,8 +291,7 @@ private:
     void Grant(const QString& Path, const QString& Trustee, int Mask) {
         const TFolderKey F = Folder(Path);
         const QString Name = FStore.Resolve(Trustee).FullName;
-        FStore.AddTrustee(F, Name);
-        FStore.ChangeTrusteeRights(F, Name, Mask, ~Mask);
+        FStore.AssignTrustee(F, Name, Mask);
     }
 
     TSqliteStore& FStore;

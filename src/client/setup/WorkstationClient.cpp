@@ -78,7 +78,21 @@ std::shared_ptr<TVolumeStore> ConfiguredVolumes(const std::shared_ptr<TSqliteSto
             ThrowDirectoryError(ERR_NO_SUCH_ENTRY, QStringLiteral("Unbekanntes Objekt %1").arg(FullName));
         return Directory->EnsurePosixIdentity(Ref);
     };
-    return std::make_shared<TPosixVolumes>(std::move(Posix), Store, Resolve);
+    const auto Volumes = std::make_shared<TPosixVolumes>(std::move(Posix), Store, Resolve);
+    // An account's home folder lies on the volumes as the workstation sees them, real folders
+    // included: the embedded store and each tree's server map "Home Directory" through them.
+    const std::weak_ptr<TVolumeStore> Weak = Volumes;
+    const THomePathMap Home = [Weak](const QString& Value) {
+        const std::shared_ptr<TVolumeStore> V = Weak.lock();
+        return V ? HomePathOnVolumes(Value, *V) : QString();
+    };
+    Store->SetHomePathMap(Home);
+    if (const auto Router = std::dynamic_pointer_cast<TTreeRouter>(Directory))
+        for (const TLdapSettings& Settings : ReadClientSettings(ClientSettingsFile(Store->Folder())))
+            if (auto* Ldap = dynamic_cast<TLdapDirectory*>(
+                    &Router->BackendOf(QStringLiteral("NDS:\\\\") + Settings.Tree)))
+                Ldap->SetHomePathMap(Home);
+    return Volumes;
 }
 
 void AttachJournal(TDirectoryClient& Client, const std::shared_ptr<TSqliteStore>& Store,
