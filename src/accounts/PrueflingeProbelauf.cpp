@@ -47,12 +47,9 @@ int PrueflingeMitBericht(TPrueflingeLauf& Lauf, const TPrueflingeStart& Start, c
 TLaufBericht PrueflingeProbelauf(TNDK& Ndk, const TPrueflingeStart& Start, const TPrueflingeKonto& Konto,
                                  QWidget* Owner) {
     TLaufBericht B;
-    TDryRun Dry(Ndk.Client());
-    TNDK Kopie(Owner, Dry.Client(), Ndk.TreePrefix());
-    Kopie.StreamFolder = Ndk.StreamFolder;
-    Kopie.Meldungen = [&Dry](const QString& Text) {
-        Dry.Record(LaufFehler(QStringLiteral("Meldung"), Text));
-    };
+    TProbeNdk Probe(Ndk, Owner);
+    TDryRun& Dry = Probe.Dry;
+    TNDK& Kopie = Probe.Ndk;
     TPrueflingeLauf Lauf(Kopie, [](int, TPrueflingeKonto&) { return true; });
     try {
         PrueflingeMitBericht(

@@ -278,12 +278,9 @@ TPruefungEndeErgebnis TPruefungEnde::Ausfuehren(const TPruefungEndeStart& Start)
 
 TLaufBericht PruefungEndeProbelauf(TNDK& Ndk, const TPruefungEndeStart& Start, QWidget* Owner) {
     TLaufBericht B;
-    TDryRun Dry(Ndk.Client());
-    TNDK Kopie(Owner, Dry.Client(), Ndk.TreePrefix());
-    Kopie.StreamFolder = Ndk.StreamFolder;
-    Kopie.Meldungen = [&Dry](const QString& Text) {
-        Dry.Record(LaufFehler(QStringLiteral("Meldung"), Text));
-    };
+    TProbeNdk Probe(Ndk, Owner);
+    TDryRun& Dry = Probe.Dry;
+    TNDK& Kopie = Probe.Ndk;
     TPruefungEnde Ende(Kopie, [](int, int, const QString&) { return true; });
     Ende.Probe([&Dry](const TRunChange& C) { Dry.Record(C); });
     try {

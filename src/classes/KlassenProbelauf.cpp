@@ -44,12 +44,9 @@ bool KlasseMitBericht(TKlassenLauf& Lauf, const TKlassenEingaben& E,
 
 TLaufBericht KlassenProbelauf(TNDK& Ndk, const TKlassenEingaben& E, QWidget* Owner) {
     TLaufBericht B;
-    TDryRun Dry(Ndk.Client());
-    TNDK Kopie(Owner, Dry.Client(), Ndk.TreePrefix());
-    Kopie.StreamFolder = Ndk.StreamFolder;
-    Kopie.Meldungen = [&Dry](const QString& Text) {
-        Dry.Record(LaufFehler(QStringLiteral("Meldung"), Text));
-    };
+    TProbeNdk Probe(Ndk, Owner);
+    TDryRun& Dry = Probe.Dry;
+    TNDK& Kopie = Probe.Ndk;
     TKlassenLauf Lauf(Kopie, [&B](const QString& Line) { B.Protokoll << Line; });
     if (Lauf.Vorhanden(E)) {
         Dry.Record(LaufFehler(QStringLiteral("Klasse ") + E.Name,

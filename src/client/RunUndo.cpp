@@ -24,15 +24,6 @@ QString Up(const QString& Name) {
     return U;
 }
 
-QString Dotted(const QString& FullName) {
-    QString Tree, Levels;
-    if (!SplitFullName(FullName, Tree, Levels) || Levels.isEmpty())
-        return FullName;
-    QStringList Parts = Levels.split(u'\\');
-    std::reverse(Parts.begin(), Parts.end());
-    return Parts.join(u'.');
-}
-
 QStringList Texts(const std::vector<QVariant>& Values) {
     QStringList T;
     for (const QVariant& V : Values)

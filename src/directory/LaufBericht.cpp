@@ -21,3 +21,9 @@ QStringList ProbelaufZeilen(const TLaufBericht& Bericht) {
     }
     return Zeilen;
 }
+
+TProbeNdk::TProbeNdk(TNDK& Real, QWidget* Owner)
+    : Dry(Real.Client()), Ndk(Owner, Dry.Client(), Real.TreePrefix()) {
+    Ndk.StreamFolder = Real.StreamFolder;
+    Ndk.Meldungen = [this](const QString& Text) { Dry.Record(LaufFehler(QStringLiteral("Meldung"), Text)); };
+}
