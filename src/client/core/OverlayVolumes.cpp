@@ -225,8 +225,9 @@ std::vector<TFolderState> TOverlayVolumeStore::FolderStates(const QString& Serve
         if (K != Root && !K.startsWith(Root + u'\\'))
             continue;
         const TFolderKey Key{0, KeyPrefix + K};
+        const QString Wanted = Below(K);
         auto It = std::find_if(States.begin(), States.end(),
-                               [&](const TFolderState& St) { return St.Path.toUpper() == Below(K); });
+                               [&Wanted](const TFolderState& St) { return St.Path.toUpper() == Wanted; });
         if (It == States.end()) {
             States.push_back({});
             It = States.end() - 1;
