@@ -52,6 +52,10 @@ int Volumes(TTool& Tool, const QStringList& Args);
 int SetVolumeRoot(TTool& Tool, const QStringList& Args);
 int CheckVolumes(TTool& Tool, const QStringList& Args);
 
+// Passwords (DirtoolPasswords.cpp).
+int SetPassword(TTool& Tool, const QStringList& Args);
+int CheckPassword(TTool& Tool, const QStringList& Args);
+
 // The journal of the runs (DirtoolJournal.cpp).
 int Journal(TTool& Tool, const QStringList& Args);
 int Undo(TTool& Tool, const QStringList& Args);

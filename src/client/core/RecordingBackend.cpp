@@ -10,6 +10,14 @@ namespace {
 
 using TKind = TRunChange::TKind;
 
+// A change that names only what it did and where.
+TRunChange Change(TKind Kind, const QString& Target) {
+    TRunChange C;
+    C.Kind = Kind;
+    C.Target = Target;
+    return C;
+}
+
 QString KeyText(const TFolderKey& Folder) {
     return QString::number(Folder.Id) + u'|' + Folder.Text;
 }
@@ -224,10 +232,7 @@ void TRecordingBackend::RollbackTransaction() {
 
 void TRecordingBackend::SetPassword(const TObjectRef& Object, const QString& Password) {
     Inner().SetPassword(Object, Password);
-    TRunChange C;
-    C.Kind = TKind::SetPassword;
-    C.Target = Object.FullName;
-    FRecorder->Add(std::move(C));
+    FRecorder->Add(Change(TKind::SetPassword, Object.FullName));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -258,16 +263,10 @@ bool TRecordingVolumeStore::CreateFolder(const QString& UncPath) {
     if (!Inner().CreateFolder(UncPath))
         return false;
     if (Missing.isEmpty()) {
-        TRunChange C;
-        C.Kind = TKind::FolderExists;
-        C.Target = UncPath;
-        FRecorder->Add(std::move(C));
+        FRecorder->Add(Change(TKind::FolderExists, UncPath));
     }
     for (const QString& Level : std::as_const(Missing)) {
-        TRunChange C;
-        C.Kind = TKind::CreateFolder;
-        C.Target = Level;
-        FRecorder->Add(std::move(C));
+        FRecorder->Add(Change(TKind::CreateFolder, Level));
     }
     return true;
 }
@@ -275,10 +274,7 @@ bool TRecordingVolumeStore::CreateFolder(const QString& UncPath) {
 bool TRecordingVolumeStore::RemoveFolder(const QString& UncPath) {
     if (!Inner().RemoveFolder(UncPath))
         return false;
-    TRunChange C;
-    C.Kind = TKind::RemoveFolder;
-    C.Target = UncPath;
-    FRecorder->Add(std::move(C));
+    FRecorder->Add(Change(TKind::RemoveFolder, UncPath));
     return true;
 }
 
