@@ -90,3 +90,23 @@ int TDirectoryBackend::EnsurePosixIdentities(const TObjectRef& Base) {
     T.Commit();
     return Given;
 }
+
+std::vector<TPosixHolder> TDirectoryBackend::PosixIdentities(const TObjectRef& Base) {
+    QStringList Names;
+    if (!Base.IsTreeRoot() && PosixKindOfLayout(Base.Layout))
+        Names.append(Base.FullName);
+    for (const char* Layout : {"Organization", "Organizational Unit", "User"})
+        Names += Search(Base, QString(), QString::fromLatin1(Layout), 2);
+    std::vector<TPosixHolder> Held;
+    for (const QString& Name : Names)
+        if (const std::optional<TPosixIdentity> Id = PosixIdentity(Resolve(Name)))
+            Held.push_back({Name, Id->Kind, Id->Id});
+    return Held;
+}
+
+void TDirectoryBackend::GivePosixIdentities(const std::vector<TPosixGrant>& Grants) {
+    if (!Grants.empty())
+        ThrowDirectoryError(ERR_INVALID_REQUEST,
+                            QStringLiteral("Dieses Verzeichnis vergibt keine POSIX-Kennungen: %1")
+                                .arg(Grants.front().Object.FullName));
+}

@@ -74,6 +74,20 @@ struct TPosixIdentity {
     QString HomeDirectory;  // a user's home folder as a path, from "Home Directory"; "" for none
 };
 
+// The id one object of a subtree holds itself, as the ids of a subtree are read together: a user's
+// uid (also while its container holds no gid), a container's gid.
+struct TPosixHolder {
+    QString FullName;
+    TPosixIdentity::TKind Kind = TPosixIdentity::TKind::Group;
+    qint64 Id = -1;
+};
+
+// An id an object is to hold from now on (an import): a user's uid, a container's gid.
+struct TPosixGrant {
+    TObjectRef Object;
+    qint64 Id = -1;
+};
+
 // One value a catalog gathered: the object's full name, the field and the value, typed as reads
 // give it.
 struct TCatalogRow {
@@ -168,6 +182,17 @@ public:
     // one; answers how many it gave. This default ensures object by object in one transaction; a
     // backend that can allocates in bulk.
     virtual int EnsurePosixIdentities(const TObjectRef& Base);
+    // The ids that the users and containers in the subtree of Base (Base included) hold, in no
+    // particular order. This default asks object by object; a backend that can reads them at once.
+    virtual std::vector<TPosixHolder> PosixIdentities(const TObjectRef& Base);
+    // Gives each object exactly its id, in one transaction (joining a running one, whose rollback
+    // takes them back): containers first, then users, each with its container's gid as primary
+    // group, which a container that holds none and gets none here is given as EnsurePosixIdentity
+    // gives it. Ids allocated afterwards pass these over. An object that holds its id already is
+    // left as it is. Throws ERR_INVALID_REQUEST, giving nothing, for an object that can hold no id,
+    // an id outside 1 to 2^31-1, one that another object of the kind holds or is given, an object
+    // that holds another id (an id never changes), and where the directory keeps no identities.
+    virtual void GivePosixIdentities(const std::vector<TPosixGrant>& Grants);
 
     // Catalogs (layout "NDSCAT:Master Catalog"). Starts the refresh of a catalog and returns at
     // once; false when a refresh of it runs already, which then goes on alone. In the background

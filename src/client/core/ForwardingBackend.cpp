@@ -90,6 +90,14 @@ TPosixIdentity TForwardingBackend::EnsurePosixIdentity(const TObjectRef& Object)
 int TForwardingBackend::EnsurePosixIdentities(const TObjectRef& Base) {
     return Target(Base.FullName).EnsurePosixIdentities(Base);
 }
+std::vector<TPosixHolder> TForwardingBackend::PosixIdentities(const TObjectRef& Base) {
+    return Target(Base.FullName).PosixIdentities(Base);
+}
+// The grants of one call lie in one tree (an import's).
+void TForwardingBackend::GivePosixIdentities(const std::vector<TPosixGrant>& Grants) {
+    if (!Grants.empty())
+        Target(Grants.front().Object.FullName).GivePosixIdentities(Grants);
+}
 bool TForwardingBackend::StartCatalogRefresh(const TObjectRef& Catalog) {
     return Target(Catalog.FullName).StartCatalogRefresh(Catalog);
 }

@@ -326,6 +326,11 @@ int TOverlayBackend::EnsurePosixIdentities(const TObjectRef&) {
     return 0;
 }
 
+void TOverlayBackend::GivePosixIdentities(const std::vector<TPosixGrant>& Grants) {
+    if (!Grants.empty())
+        NotInDryRun("POSIX-Kennungen übernehmen");
+}
+
 bool TOverlayBackend::StartCatalogRefresh(const TObjectRef&) {
     NotInDryRun("einen Katalog aktualisieren");
 }

@@ -42,6 +42,7 @@ public:
     std::optional<TPosixIdentity> PosixIdentity(const TObjectRef& Object) override;
     TPosixIdentity EnsurePosixIdentity(const TObjectRef& Object) override;
     int EnsurePosixIdentities(const TObjectRef& Base) override;
+    void GivePosixIdentities(const std::vector<TPosixGrant>& Grants) override;
     bool StartCatalogRefresh(const TObjectRef& Catalog) override;
 
 private:

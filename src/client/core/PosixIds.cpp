@@ -4,6 +4,7 @@
 #include "Layouts.h"
 #include "VolumeStore.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <limits>
 
@@ -44,6 +45,73 @@ void ThrowPosixRangeExhausted(TPosixIdentity::TKind Kind, const TPosixRange& Ran
                             .arg(Kind == TPosixIdentity::TKind::User ? QStringLiteral("Benutzerkennungen")
                                                                      : QStringLiteral("Gruppenkennungen"),
                                  PosixRangeText(Range)));
+}
+
+bool IsPosixIdNumber(qint64 Id) {
+    return Id >= 1 && Id <= std::numeric_limits<qint32>::max();
+}
+
+namespace {
+QString KindText(TPosixIdentity::TKind Kind) {
+    return Kind == TPosixIdentity::TKind::User ? QStringLiteral("Benutzerkennung")
+                                               : QStringLiteral("Gruppenkennung");
+}
+QString IdKey(TPosixIdentity::TKind Kind, qint64 Id) {
+    return QString::number(int(Kind)) + QLatin1Char(':') + QString::number(Id);
+}
+} // namespace
+
+std::vector<TPosixGrant> PosixGrantsToWrite(const std::vector<TPosixGrant>& Grants,
+                                            const std::vector<TPosixHolder>& Held) {
+    QHash<QString, const TPosixHolder*> ByObject, ById; // case-folded full name; kind and id
+    for (const TPosixHolder& H : Held) {
+        ByObject.insert(H.FullName.toCaseFolded(), &H);
+        ById.insert(IdKey(H.Kind, H.Id), &H);
+    }
+    QHash<QString, QString> Given; // kind and id -> the object granted it
+    std::vector<TPosixGrant> Groups, Users;
+    for (const TPosixGrant& G : Grants) {
+        const std::optional<TPosixIdentity::TKind> Kind = PosixKindOfLayout(G.Object.Layout);
+        if (!Kind || G.Object.IsTreeRoot())
+            ThrowDirectoryError(ERR_INVALID_REQUEST,
+                                QStringLiteral("%1 kann keine POSIX-Kennung haben").arg(G.Object.FullName));
+        if (!IsPosixIdNumber(G.Id))
+            ThrowDirectoryError(ERR_INVALID_REQUEST,
+                                QStringLiteral("Die %1 %2 für %3 liegt nicht zwischen 1 und %4")
+                                    .arg(KindText(*Kind), QString::number(G.Id), G.Object.FullName,
+                                         QString::number(std::numeric_limits<qint32>::max())));
+        const QString Key = IdKey(*Kind, G.Id);
+        if (const QString Other = Given.value(Key);
+            !Other.isEmpty() && Other.compare(G.Object.FullName, Qt::CaseInsensitive) != 0)
+            ThrowDirectoryError(ERR_INVALID_REQUEST,
+                                QStringLiteral("Die %1 %2 soll %3 und %4 gehören")
+                                    .arg(KindText(*Kind), QString::number(G.Id), Other, G.Object.FullName));
+        Given.insert(Key, G.Object.FullName);
+        if (const TPosixHolder* Own = ByObject.value(G.Object.FullName.toCaseFolded())) {
+            if (Own->Id == G.Id)
+                continue;
+            ThrowDirectoryError(
+                ERR_INVALID_REQUEST,
+                QStringLiteral("%1 hat bereits die %2 %3; eine POSIX-Kennung wird nicht geändert")
+                    .arg(G.Object.FullName, KindText(*Kind), QString::number(Own->Id)));
+        }
+        if (const TPosixHolder* Holder = ById.value(Key))
+            ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("Die %1 %2 für %3 hat bereits %4")
+                                                         .arg(KindText(*Kind), QString::number(G.Id),
+                                                              G.Object.FullName, Holder->FullName));
+        (*Kind == TPosixIdentity::TKind::User ? Users : Groups).push_back(G);
+    }
+    Groups.insert(Groups.end(), Users.begin(), Users.end());
+    return Groups;
+}
+
+qint64 HighestGrantInRange(const std::vector<TPosixGrant>& Grants, TPosixIdentity::TKind Kind,
+                           const TPosixRange& Range) {
+    qint64 Highest = -1;
+    for (const TPosixGrant& G : Grants)
+        if (PosixKindOfLayout(G.Object.Layout) == Kind && Range.Contains(G.Id))
+            Highest = std::max(Highest, G.Id);
+    return Highest;
 }
 
 void ThrowPosixUnknown(const QString& FullName) {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class TVolumeStore;
 
@@ -27,6 +28,18 @@ bool ParsePosixRange(const QString& Text, TPosixRange& Out);
 QString PosixRangeText(const TPosixRange& Range);
 // Throws: every id of the range is given.
 [[noreturn]] void ThrowPosixRangeExhausted(TPosixIdentity::TKind Kind, const TPosixRange& Range);
+
+// 1 to 2^31-1, the ids a POSIX system takes.
+bool IsPosixIdNumber(qint64 Id);
+// What GivePosixIdentities is left to write, checked against the ids the directory holds (Held:
+// at least every holder of the grants' objects and of ids of their kinds); throws
+// ERR_INVALID_REQUEST as GivePosixIdentities does. A grant whose object holds its id already goes;
+// the containers' grants come first, each kind in the given order.
+std::vector<TPosixGrant> PosixGrantsToWrite(const std::vector<TPosixGrant>& Grants,
+                                            const std::vector<TPosixHolder>& Held);
+// The highest id of a kind among the grants that lies in the range; -1 for none.
+qint64 HighestGrantInRange(const std::vector<TPosixGrant>& Grants, TPosixIdentity::TKind Kind,
+                           const TPosixRange& Range);
 
 // Throws ERR_NO_SUCH_ENTRY as an unknown trustee does: the object, or the identity of its
 // container, is not (yet) held where the directory is read.

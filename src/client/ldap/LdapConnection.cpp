@@ -410,6 +410,27 @@ void TLdapConnection::Replace(const QString& Dn, const std::vector<TLdapAttribut
     CheckWrite(Wait(Id, true, What).get(), What);
 }
 
+void TLdapConnection::AddValues(const QString& Dn, const std::vector<TLdapAttribute>& Adds) {
+    if (Adds.empty())
+        return;
+    const QString What = QStringLiteral("Ändern von %1").arg(Dn);
+    LDAPControl** Controls = nullptr;
+    LDAP* Ld = WriteHandle(Controls);
+    if (Noting() && !FAddedDns.contains(Dn.toLower())) {
+        QStringList Names;
+        for (const TLdapAttribute& A : Adds)
+            Names.append(A.Name);
+        NoteUndo({TLdapUndo::TKind::Restore, Dn, HeldValues(Dn, Names)});
+        Ld = Handle();
+    }
+    TModArrays Mods(Adds, LDAP_MOD_ADD);
+    int Id = 0;
+    const int Rc = ldap_modify_ext(Ld, Dn.toUtf8().constData(), Mods.List.data(), Controls, nullptr, &Id);
+    if (Rc != LDAP_SUCCESS)
+        Fail(Rc, What);
+    CheckWrite(Wait(Id, true, What).get(), What);
+}
+
 void TLdapConnection::Modify(const QString& Dn, const std::vector<TLdapAttribute>& Deletes,
                              const std::vector<TLdapAttribute>& Adds) {
     const QString What = QStringLiteral("modify %1").arg(Dn);

@@ -127,8 +127,11 @@ public:
     // One modify operation: each attribute's values replace the held ones (none: removes them).
     void Replace(const QString& Dn, const std::vector<TLdapAttribute>& Attributes);
     void Delete(const QString& Dn);
-    // One modify operation: deletes the values of Deletes, then adds those of Adds. It fails whole,
-    // changing nothing, when a value to delete is not held (ERR_NO_SUCH_VALUE) or one to add is.
+    // One modify operation that adds values to those held, in the group of writes like Replace
+    // (taken back by putting the held values of those attributes back).
+    void AddValues(const QString& Dn, const std::vector<TLdapAttribute>& Adds);
+    // One modify operation outside any group: deletes the values of Deletes, then adds those of Adds. It
+    // fails whole, changing nothing, when a value to delete is not held (ERR_NO_SUCH_VALUE) or one to add is.
     void Modify(const QString& Dn, const std::vector<TLdapAttribute>& Deletes,
                 const std::vector<TLdapAttribute>& Adds);
 

@@ -74,6 +74,8 @@ public:
     bool CheckPassword(const TObjectRef& Object, const QString& Password) override;
     std::optional<TPosixIdentity> PosixIdentity(const TObjectRef& Object) override;
     TPosixIdentity EnsurePosixIdentity(const TObjectRef& Object) override;
+    std::vector<TPosixHolder> PosixIdentities(const TObjectRef& Base) override;
+    void GivePosixIdentities(const std::vector<TPosixGrant>& Grants) override;
     bool StartCatalogRefresh(const TObjectRef& Catalog) override;
     std::vector<TCatalogRow> CatalogRows(const TObjectRef& Catalog) override;
     void WaitForCatalogRefreshes() override;
@@ -111,6 +113,10 @@ private:
     QString CounterDn() const;
     qint64 AllocatePosixId(TPosixIdentity::TKind Kind);
     void ReservePosixIds(TPosixIdentity::TKind Kind, TPosixIdBlock& Block);
+    // The counter's value of a kind as held (the entry made first when there is none).
+    QByteArray PosixCounter(TPosixIdentity::TKind Kind);
+    // Moves the counter of a kind past Id, unless it is there already; outside the group of writes.
+    void MovePosixCounterPast(TPosixIdentity::TKind Kind, qint64 Id);
     QString MappedHome(const TObjectRef& User);
     // Catalogs (LdapCatalogs.cpp). The refresh runs on a worker thread with a connection of its own
     // and touches no other member than the constant ones.

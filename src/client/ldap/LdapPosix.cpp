@@ -6,14 +6,17 @@
 // handed out here, one id at a time; it starts with one id and doubles with every reservation up to
 // MaxBlock, so that a single class costs no ids it does not use and a run over many accounts one
 // reservation per MaxBlock ids. Ids reserved and not handed out when the program ends are never
-// given.
+// given. An import gives objects ids of their own inside its group of writes (taken back with
+// it) and first moves the counter past the highest of them in the range.
 
 #include "LdapDirectory.h"
 
 #include <EDirectoryError.h>
 #include <FieldValues.h>
 
+#include <QHash>
 #include <QSet>
+#include <algorithm>
 
 namespace {
 
@@ -57,40 +60,68 @@ qint64 TLdapDirectory::AllocatePosixId(TPosixIdentity::TKind Kind) {
     return Id;
 }
 
+QByteArray TLdapDirectory::PosixCounter(TPosixIdentity::TKind Kind) {
+    const QString Attribute = CounterAttribute(Kind);
+    const QString Dn = CounterDn();
+    for (int Attempt = 0; Attempt < 2; ++Attempt) {
+        TLdapEntry Counter;
+        const bool Found =
+            FConnection.Search(Dn, TLdapConnection::TScope::Base, QStringLiteral("(objectClass=*)"),
+                               {Attribute}, [&Counter](const TLdapEntry& E) { Counter = E; });
+        if (Found && !Counter.Dn.isEmpty()) {
+            const QByteArray* Held = First(Counter, Attribute);
+            if (!Held)
+                ThrowDirectoryError(ERR_INCONSISTENT_DATABASE,
+                                    QStringLiteral("Der Zähler %1 hat keinen Wert %2").arg(Dn, Attribute));
+            return *Held;
+        }
+        try {
+            // Ids given stay whatever becomes of a group the allocation runs in: so does the counter.
+            FConnection.AddOutsideGroup(Dn,
+                                        {{QStringLiteral("objectClass"), {CounterClass.toUtf8()}},
+                                         {QStringLiteral("cn"), {CounterName.toUtf8()}},
+                                         {CounterAttribute(TKind::User), {Number(Settings().Uids.First)}},
+                                         {CounterAttribute(TKind::Group), {Number(Settings().Gids.First)}}});
+        } catch (const EDirectoryError& E) {
+            if (E.Code() != ERR_ENTRY_ALREADY_EXISTS)
+                throw;
+        }
+    }
+    ThrowDirectoryError(ERR_INCONSISTENT_DATABASE, QStringLiteral("Der Zähler %1 fehlt").arg(Dn));
+}
+
+void TLdapDirectory::MovePosixCounterPast(TPosixIdentity::TKind Kind, qint64 Id) {
+    const QString Attribute = CounterAttribute(Kind);
+    for (int Attempt = 0; Attempt < Attempts; ++Attempt) {
+        const QByteArray Held = PosixCounter(Kind);
+        if (Held.toLongLong() > Id)
+            return;
+        try {
+            FConnection.Modify(CounterDn(), {{Attribute, {Held}}}, {{Attribute, {Number(Id + 1)}}});
+            return;
+        } catch (const EDirectoryError& E) {
+            if (E.Code() != ERR_NO_SUCH_VALUE)
+                throw; // else another workstation moved it meanwhile
+        }
+    }
+    ThrowDirectoryError(ERR_INVALID_REQUEST,
+                        QStringLiteral("Nach %1 Versuchen ist der Zähler %2 nicht weitergesetzt: Er ändert "
+                                       "sich zu oft")
+                            .arg(QString::number(Attempts), CounterDn()));
+}
+
 void TLdapDirectory::ReservePosixIds(TPosixIdentity::TKind Kind, TPosixIdBlock& Block) {
     const TPosixRange& Range = Kind == TKind::User ? Settings().Uids : Settings().Gids;
     const QString Attribute = CounterAttribute(Kind);
     const QString Dn = CounterDn();
     for (int Attempt = 0; Attempt < Attempts; ++Attempt) {
-        TLdapEntry Counter;
-        const bool Found =
-            FConnection.Search(Dn, TLdapConnection::TScope::Base, QStringLiteral("(objectClass=*)"),
-                               {Attribute}, [&Counter](const TLdapEntry& E) { Counter = E; });
-        if (!Found || Counter.Dn.isEmpty()) {
-            try {
-                // Ids given stay whatever becomes of a group the allocation runs in: so does
-                // the counter.
-                FConnection.AddOutsideGroup(
-                    Dn, {{QStringLiteral("objectClass"), {CounterClass.toUtf8()}},
-                         {QStringLiteral("cn"), {CounterName.toUtf8()}},
-                         {CounterAttribute(TKind::User), {Number(Settings().Uids.First)}},
-                         {CounterAttribute(TKind::Group), {Number(Settings().Gids.First)}}});
-            } catch (const EDirectoryError& E) {
-                if (E.Code() != ERR_ENTRY_ALREADY_EXISTS)
-                    throw;
-            }
-            continue;
-        }
-        const QByteArray* Held = First(Counter, Attribute);
-        if (!Held)
-            ThrowDirectoryError(ERR_INCONSISTENT_DATABASE,
-                                QStringLiteral("Der Zähler %1 hat keinen Wert %2").arg(Dn, Attribute));
-        const qint64 Start = std::max(Held->toLongLong(), Range.First);
+        const QByteArray Held = PosixCounter(Kind);
+        const qint64 Start = std::max(Held.toLongLong(), Range.First);
         if (Start > Range.Last)
             ThrowPosixRangeExhausted(Kind, Range);
         const qint64 Last = std::min(Start + Block.Size - 1, Range.Last);
         try {
-            FConnection.Modify(Dn, {{Attribute, {*Held}}}, {{Attribute, {Number(Last + 1)}}});
+            FConnection.Modify(Dn, {{Attribute, {Held}}}, {{Attribute, {Number(Last + 1)}}});
         } catch (const EDirectoryError& E) {
             if (E.Code() == ERR_NO_SUCH_VALUE)
                 continue; // another workstation moved it meanwhile
@@ -220,4 +251,92 @@ TPosixIdentity TLdapDirectory::EnsurePosixIdentity(const TObjectRef& Object) {
     if (!HasUid)
         Adds.push_back({QStringLiteral("uid"), {Object.ShortName.toUtf8()}});
     return Give(Adds);
+}
+
+std::vector<TPosixHolder> TLdapDirectory::PosixIdentities(const TObjectRef& Base) {
+    std::vector<TPosixHolder> Held;
+    const bool Found = FConnection.Search(
+        Base.Key.Text.isEmpty() ? Settings().Base : Base.Key.Text, TLdapConnection::TScope::Subtree,
+        QStringLiteral("(|(objectClass=%1)(objectClass=%2))").arg(AccountClass, GroupClass),
+        {QStringLiteral("objectClass"), QStringLiteral("uidNumber"), QStringLiteral("gidNumber")},
+        [&](const TLdapEntry& E) {
+            bool IsAccount = false;
+            if (const TLdapAttribute* Classes = E.Find(QStringLiteral("objectClass")))
+                for (const QByteArray& C : Classes->Values)
+                    IsAccount =
+                        IsAccount || QString::fromUtf8(C).compare(AccountClass, Qt::CaseInsensitive) == 0;
+            const QByteArray* Id =
+                First(E, IsAccount ? QStringLiteral("uidNumber") : QStringLiteral("gidNumber"));
+            if (Id)
+                Held.push_back(
+                    {FullNameOfDn(E.Dn), IsAccount ? TKind::User : TKind::Group, Id->toLongLong()});
+        });
+    if (!Found)
+        ThrowPosixUnknown(Base.FullName);
+    return Held;
+}
+
+void TLdapDirectory::GivePosixIdentities(const std::vector<TPosixGrant>& Grants) {
+    if (Grants.empty())
+        return;
+    // What the tree holds, in one search (inside an LDAP transaction without the group's own
+    // writes, which give no ids before this call).
+    const std::vector<TPosixGrant> Writes = PosixGrantsToWrite(Grants, PosixIdentities(Root()));
+    // Ids allocated from now on, here or elsewhere, pass over those given here; so do the ids this
+    // workstation reserved already.
+    for (const TPosixGrant& G : Writes) {
+        std::deque<qint64>& Free = FIdBlocks[PosixKindOfLayout(G.Object.Layout) == TKind::User ? 0 : 1].Free;
+        Free.erase(std::remove(Free.begin(), Free.end(), G.Id), Free.end());
+    }
+    for (const TKind Kind : {TKind::Group, TKind::User}) {
+        const qint64 Highest =
+            HighestGrantInRange(Writes, Kind, Kind == TKind::User ? Settings().Uids : Settings().Gids);
+        if (Highest > 0)
+            MovePosixCounterPast(Kind, Highest);
+    }
+    TDirectoryTransaction Transaction(*this);
+    QHash<QString, qint64> Gids; // the containers' given here, lower-case DN
+    auto Give = [&](const TObjectRef& Group, qint64 Gid) {
+        FConnection.AddValues(Group.Key.Text, {{QStringLiteral("objectClass"), {GroupClass.toUtf8()}},
+                                               {QStringLiteral("gidNumber"), {Number(Gid)}}});
+        Gids.insert(Group.Key.Text.toLower(), Gid);
+    };
+    for (const TPosixGrant& G : Writes) {
+        if (PosixKindOfLayout(G.Object.Layout) == TKind::Group) {
+            Give(G.Object, G.Id);
+            continue;
+        }
+        // The primary group: given here, held, or else given now.
+        const QString ContainerName = G.Object.FullName.section(QLatin1Char('\\'), 0, -2);
+        TObjectRef Container;
+        if (!TryResolve(ContainerName, Container))
+            ThrowPosixUnknown(ContainerName);
+        if (PosixKindOfLayout(Container.Layout) != TKind::Group)
+            ThrowDirectoryError(ERR_INVALID_REQUEST,
+                                QStringLiteral("%1 steht in keinem Container, der eine Gruppe sein kann")
+                                    .arg(G.Object.FullName));
+        qint64 Gid = Gids.value(Container.Key.Text.toLower(), -1);
+        if (Gid < 0) {
+            if (const std::optional<TPosixIdentity> Held = PosixIdentity(Container))
+                Gid = Held->Id;
+            else
+                Give(Container, Gid = AllocatePosixId(TKind::Group));
+            Gids.insert(Container.Key.Text.toLower(), Gid);
+        }
+        const QString Home = MappedHome(G.Object);
+        std::vector<TLdapAttribute> Adds{
+            {QStringLiteral("objectClass"), {AccountClass.toUtf8()}},
+            {QStringLiteral("uidNumber"), {Number(G.Id)}},
+            {QStringLiteral("gidNumber"), {Number(Gid)}},
+            {QStringLiteral("homeDirectory"), {(Home.isEmpty() ? NoHome : Home).toUtf8()}}};
+        bool HasUid = false;
+        if (const TLdapAttribute* Uids =
+                ReadEntry(G.Object, {QStringLiteral("uid")}).Find(QStringLiteral("uid")))
+            for (const QByteArray& V : Uids->Values)
+                HasUid = HasUid || QString::fromUtf8(V).compare(G.Object.ShortName, Qt::CaseInsensitive) == 0;
+        if (!HasUid)
+            Adds.push_back({QStringLiteral("uid"), {G.Object.ShortName.toUtf8()}});
+        FConnection.AddValues(G.Object.Key.Text, Adds);
+    }
+    Transaction.Commit();
 }

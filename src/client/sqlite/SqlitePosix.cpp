@@ -4,12 +4,15 @@
 
 #include <EDirectoryError.h>
 #include <Layouts.h>
+#include <Names.h>
 
+#include <QHash>
 #include <QSet>
 
 // POSIX identities: one row of posix_ids per user or container that holds one. Every allocation
 // runs inside one write transaction (the connection begins them IMMEDIATE, taking the database's
 // write lock first), so that the counter read and the ids written are one step for every writer.
+// Ids an import brings are written in the same way, the counters moved past them in that step.
 
 namespace {
 
@@ -92,6 +95,33 @@ bool ReadHeld(TSqliteStoreParts& P, qint64 Object, THeld& Out) {
     return true;
 }
 
+// The condition on objects o that selects the subtree of Base (Base included), with its arguments;
+// throws when Base is gone.
+QString SubtreeCondition(TSqliteStoreParts& P, const TObjectRef& Base, QVariantList& Args) {
+    QString Where = QStringLiteral("o.tree_id=?");
+    Args = {Base.Key.Scope};
+    if (Base.Key.Id) {
+        static const TStatement Path("SELECT path FROM objects WHERE id=?");
+        TQuery Q(P.Db, Path, Base.Key.Id);
+        if (!Q.Next())
+            ThrowPosixUnknown(Base.FullName);
+        const QString Levels = Q.Value(0).toString();
+        Where += QStringLiteral(" AND (o.id=? OR (o.path>? AND o.path<?))");
+        Args << Base.Key.Id << Levels + QLatin1Char('\\') << Levels + QLatin1Char(']');
+    } else if (!P.Objects.Exists(Base)) {
+        ThrowPosixUnknown(Base.FullName);
+    }
+    return Where;
+}
+
+// Moves the counter of a kind past the highest given id of the grants that lies in its range, so
+// that allocations go on above the ids an import brought. Inside a transaction.
+void MoveCounterPast(TSqliteStoreParts& P, TKind Kind, const std::vector<TPosixGrant>& Grants) {
+    const qint64 Highest = HighestGrantInRange(Grants, Kind, RangeOf(P.Settings, Kind));
+    if (Highest >= P.Settings.Setting(CounterKey(Kind)).toLongLong())
+        P.Settings.SetSetting(CounterKey(Kind), QString::number(Highest + 1));
+}
+
 TKind KindOrThrow(const TObjectRef& Object) {
     const std::optional<TKind> Kind = PosixKindOfLayout(Object.Layout);
     if (!Kind || Object.IsTreeRoot())
@@ -164,19 +194,8 @@ int TSqliteStore::EnsurePosixIdentities(const TObjectRef& Base) {
         return Had ? 0 : 1;
     }
     TSqlTransaction T(P->Db);
-    QString Where = QStringLiteral("o.tree_id=?");
-    QVariantList Args{Base.Key.Scope};
-    if (Base.Key.Id) {
-        static const TStatement Path("SELECT path FROM objects WHERE id=?");
-        TQuery Q(P->Db, Path, Base.Key.Id);
-        if (!Q.Next())
-            ThrowPosixUnknown(Base.FullName);
-        const QString Levels = Q.Value(0).toString();
-        Where += QStringLiteral(" AND (o.id=? OR (o.path>? AND o.path<?))");
-        Args << Base.Key.Id << Levels + QLatin1Char('\\') << Levels + QLatin1Char(']');
-    } else if (!P->Objects.Exists(Base)) {
-        ThrowPosixUnknown(Base.FullName);
-    }
+    QVariantList Args;
+    const QString Where = SubtreeCondition(*P, Base, Args);
     // Every user below a container of the subtree stands in the subtree, so that the containers'
     // ids given here are all the primary groups the users need.
     std::vector<qint64> Groups, Users;
@@ -199,4 +218,81 @@ int TSqliteStore::EnsurePosixIdentities(const TObjectRef& Base) {
         Give(*P, Users[I], TKind::User, Uids[I]);
     T.Commit();
     return int(Groups.size() + Users.size());
+}
+
+std::vector<TPosixHolder> TSqliteStore::PosixIdentities(const TObjectRef& Base) {
+    QVariantList Args;
+    const QString Where = SubtreeCondition(*P, Base, Args);
+    // Full names as resolving gives them: the tree's and the object's canonical levels.
+    const qsizetype TreeEnd = Base.FullName.indexOf(QLatin1Char('\\'), 6);
+    const QString Tree = TreeEnd < 0 ? Base.FullName : Base.FullName.left(TreeEnd);
+    std::vector<TPosixHolder> Held;
+    TQuery Q(P->Db,
+             QStringLiteral("SELECT o.dn, i.kind, i.number FROM objects o JOIN posix_ids i ON "
+                            "i.object_id=o.id WHERE ") +
+                 Where + QStringLiteral(" ORDER BY o.id"),
+             Args);
+    while (Q.Next())
+        Held.push_back({Tree + QLatin1Char('\\') + Q.Value(0).toString(),
+                        Q.Value(1).toInt() == 0 ? TKind::User : TKind::Group, Q.Value(2).toLongLong()});
+    return Held;
+}
+
+void TSqliteStore::GivePosixIdentities(const std::vector<TPosixGrant>& Grants) {
+    if (Grants.empty())
+        return;
+    TSqlTransaction T(P->Db);
+    // Ids are unique in the whole store: every id held, in every tree, and each object's row.
+    std::vector<TPosixHolder> Held;
+    QHash<qint64, qint64> Gids; // container row -> its gid, held or given here
+    {
+        static const TStatement All("SELECT t.name, o.dn, i.kind, i.number, o.id FROM posix_ids i JOIN "
+                                    "objects o ON o.id=i.object_id JOIN trees t ON t.id=o.tree_id");
+        TQuery Q(P->Db, All);
+        while (Q.Next()) {
+            const TKind Kind = Q.Value(2).toInt() == 0 ? TKind::User : TKind::Group;
+            Held.push_back({TreeFullName(Q.Value(0).toString()) + QLatin1Char('\\') + Q.Value(1).toString(),
+                            Kind, Q.Value(3).toLongLong()});
+            if (Kind == TKind::Group)
+                Gids.insert(Q.Value(4).toLongLong(), Q.Value(3).toLongLong());
+        }
+    }
+    const std::vector<TPosixGrant> Writes = PosixGrantsToWrite(Grants, Held);
+    // The objects of the tree that can hold ids, with their containers.
+    struct TRow {
+        qint64 Parent = 0;
+        QString ParentLayout;
+    };
+    QHash<qint64, TRow> Rows;
+    {
+        static const TStatement Objects(
+            "SELECT o.id, o.parent_id, p.layout FROM objects o LEFT JOIN objects p ON p.id=o.parent_id "
+            "WHERE o.tree_id=? AND o.layout IN ('User', 'Organization', 'Organizational Unit')");
+        TQuery Q(P->Db, Objects, Grants.front().Object.Key.Scope);
+        while (Q.Next())
+            Rows.insert(Q.Value(0).toLongLong(), {Q.Value(1).toLongLong(), Q.Value(2).toString()});
+    }
+    MoveCounterPast(*P, TKind::Group, Writes);
+    MoveCounterPast(*P, TKind::User, Writes);
+    for (const TPosixGrant& G : Writes) {
+        const auto Row = Rows.constFind(G.Object.Key.Id);
+        if (G.Object.Key.Scope != Grants.front().Object.Key.Scope || Row == Rows.constEnd())
+            ThrowPosixUnknown(G.Object.FullName);
+        if (KindOrThrow(G.Object) == TKind::Group) {
+            Give(*P, G.Object.Key.Id, TKind::Group, G.Id);
+            Gids.insert(G.Object.Key.Id, G.Id);
+            continue;
+        }
+        if (!Gids.contains(Row->Parent)) {
+            if (PosixKindOfLayout(Row->ParentLayout) != TKind::Group)
+                ThrowDirectoryError(ERR_INVALID_REQUEST,
+                                    QStringLiteral("%1 steht in keinem Container, der eine Gruppe sein kann")
+                                        .arg(G.Object.FullName));
+            const qint64 Gid = Allocate(*P, TKind::Group, 1).front();
+            Give(*P, Row->Parent, TKind::Group, Gid);
+            Gids.insert(Row->Parent, Gid);
+        }
+        Give(*P, G.Object.Key.Id, TKind::User, G.Id);
+    }
+    T.Commit();
 }

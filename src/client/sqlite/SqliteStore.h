@@ -93,6 +93,8 @@ public:
     std::optional<TPosixIdentity> PosixIdentity(const TObjectRef& Object) override;
     TPosixIdentity EnsurePosixIdentity(const TObjectRef& Object) override;
     int EnsurePosixIdentities(const TObjectRef& Base) override;
+    std::vector<TPosixHolder> PosixIdentities(const TObjectRef& Base) override;
+    void GivePosixIdentities(const std::vector<TPosixGrant>& Grants) override;
     bool StartCatalogRefresh(const TObjectRef& Catalog) override;
     std::vector<TCatalogRow> CatalogRows(const TObjectRef& Catalog) override;
     void WaitForCatalogRefreshes() override;
