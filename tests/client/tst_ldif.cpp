@@ -55,6 +55,43 @@ private Q_SLOTS:
                                        QStringLiteral("SRV1\\DATA NDS:\\\\SCHULE\\dienste\\SRV1_DATA")}));
     }
 
+    // POSIX ids travel: each holder's id last in its record; a fresh store gets every one, also
+    // again on a second import, and allocates past them afterwards.
+    void PosixIdsRoundTrip() {
+        TDirectoryBackend& From = Store().Directory();
+        From.EnsurePosixIdentities(From.Resolve(Class5a));
+        const QString Student = From.Search(From.Resolve(Class5a), {}, QStringLiteral("User"), 1).first();
+        const QByteArray Text = Export(Store(), QStringLiteral("SCHULE"));
+        const qint64 Gid = From.PosixIdentity(From.Resolve(Class5a))->Id;
+        QVERIFY(Text.contains("\ngidNumber: " + QByteArray::number(Gid) + "\n\ndn: "));
+        const qint64 Uid = From.PosixIdentity(From.Resolve(Student))->Id;
+        QVERIFY(Text.contains("\nuidNumber: " + QByteArray::number(Uid) + "\n\ndn: "));
+
+        auto Ids = [](TDirectoryBackend& D) {
+            QStringList L;
+            for (const TPosixHolder& H : D.PosixIdentities(D.Resolve(Root)))
+                L << QStringLiteral("%1 %2 %3").arg(H.FullName).arg(int(H.Kind)).arg(H.Id);
+            L.sort();
+            return L;
+        };
+        QTemporaryDir Dir;
+        TCopyStore Copy(Dir.path());
+        for (int Round = 0; Round < 2; ++Round)
+            Import(Copy, QStringLiteral("SCHULE"), Text);
+        TDirectoryBackend& To = Copy.Directory();
+        QCOMPARE(Ids(To), Ids(From));
+        QVERIFY(Ids(To).size() > 20);
+        QCOMPARE(To.PosixIdentity(To.Resolve(Student))->PrimaryGid, Gid);
+        QCOMPARE(Export(Copy, QStringLiteral("SCHULE")), Text);
+
+        // New ids pass over the imported ones.
+        const QString Other = QStringLiteral("NDS:\\\\SCHULE\\unterricht\\schueler\\5b");
+        const TPosixIdentity New = To.EnsurePosixIdentity(
+            To.Resolve(To.Search(To.Resolve(Other), {}, QStringLiteral("User"), 1).first()));
+        for (const TPosixHolder& H : From.PosixIdentities(From.Resolve(Root)))
+            QVERIFY(H.Id != (H.Kind == TPosixIdentity::TKind::User ? New.Id : New.PrimaryGid));
+    }
+
     // What the text looks like: names, classes, the fixed attribute names and value forms.
     void ExportForm() {
         const QByteArray Text = Export(Store(), QStringLiteral("SCHULE"));

@@ -245,6 +245,70 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(Store().VolumeStore().Volumes().front().RootFolder).isDir());
     }
 
+    void RefusedPosixIds_data() {
+        QTest::addColumn<QByteArray>("Text");
+        QTest::addColumn<int>("Line");
+        QTest::addColumn<QString>("Reason");
+        const QByteArray Class = Head + "dn: ou=7c,o=unterricht\nobjectClass: organizationalUnit\n";
+        const QByteArray User =
+            Head + "dn: cn=neu,ou=5a,ou=schueler,o=unterricht\nobjectClass: inetOrgPerson\n";
+        for (const char* Value : {"12x", "0", "-5", "2147483648", "99999999999"})
+            QTest::addRow("not an id: %s", Value) << Class + "gidNumber: " + Value + '\n'
+                                                  << 8 << "muss eine Zahl";
+        QTest::newRow("uid on a container") << Class + "uidNumber: 20000\n"
+                                            << 8 << "gibt es nur bei Benutzern";
+        QTest::newRow("gid on a user") << User + "gidNumber: 20000\n"
+                                       << 8 << "gibt es nur bei Organisationen";
+        QTest::newRow("twice in the text")
+            << Class + "gidNumber: 20000\n\ndn: ou=7d,o=unterricht\nobjectClass: organizationalUnit\n"
+                       "gidNumber: 20000\n"
+            << 12 << "steht schon in Zeile 8";
+        QTest::newRow("gid of another container") << Class + "gidNumber: 10000\n" << 8 << "hat bereits";
+        QTest::newRow("uid of another user") << User + "uidNumber: 10000\n" << 8 << "hat bereits";
+        QTest::newRow("another id for a container")
+            << QByteArray(
+                   "dn: ou=5a,ou=schueler,o=unterricht\nobjectClass: organizationalUnit\ngidNumber: 10005\n")
+            << 3 << "wird nicht geändert";
+        QTest::newRow("another id for a user")
+            << QByteArray("dn: cn=jan,ou=5a,ou=schueler,o=unterricht\nobjectClass: inetOrgPerson\nuidNumber: "
+                          "10001\n")
+            << 3 << "wird nicht geändert";
+        // Held in another tree of the store: refused as the ids are written, after objects were made.
+        QTest::newRow("gid held in another tree")
+            << Class + "gidNumber: 10050\n\ndn: ou=7d,o=unterricht\nobjectClass: organizationalUnit\n"
+                       "gidNumber: 10001\n"
+            << 12 << "hat bereits NDS:\\\\ANDERS\\x";
+    }
+
+    // An id that cannot be, that another object holds, or that would change an object's id: the
+    // import stops at its line and changes nothing, ids and their counters included.
+    void RefusedPosixIds() {
+        QFETCH(QByteArray, Text);
+        QFETCH(int, Line);
+        QFETCH(QString, Reason);
+        MakeSmallTree();
+        TDirectoryBackend& D = Store().Directory();
+        const TObjectRef Jan =
+            D.CreateObject(D.Resolve(Class5a), QStringLiteral("User"), QStringLiteral("jan"),
+                           {{QStringLiteral("Surname"), QStringLiteral("Meier")}});
+        QCOMPARE(D.EnsurePosixIdentity(Jan).Id, 10000);
+        D.AddTree(QStringLiteral("ANDERS"));
+        QCOMPARE(D.EnsurePosixIdentity(D.CreateObject(D.Resolve(QStringLiteral("NDS:\\\\ANDERS")),
+                                                      QStringLiteral("Organization"), QStringLiteral("x")))
+                     .Id,
+                 10001);
+        const QByteArray Before = Export(Store(), QStringLiteral("SCHULE"));
+
+        const QString Message = ImportError(Store(), QStringLiteral("SCHULE"), Text);
+        QVERIFY2(Message.startsWith(QStringLiteral("LDIF-Zeile %1: ").arg(Line)), qPrintable(Message));
+        QVERIFY2(Message.contains(Reason), qPrintable(Message));
+        QCOMPARE(Export(Store(), QStringLiteral("SCHULE")), Before);
+        const TObjectRef Next =
+            D.CreateObject(D.Resolve(Root + QStringLiteral("\\unterricht")),
+                           QStringLiteral("Organizational Unit"), QStringLiteral("danach"));
+        QCOMPARE(D.EnsurePosixIdentity(Next).Id, 10002);
+    }
+
     // An object that exists already keeps its place and gets the fields the text names.
     void UpdatesExistingObjects() {
         const QByteArray Text = Lines(

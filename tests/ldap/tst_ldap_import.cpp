@@ -5,6 +5,7 @@
 // taken back at once.
 
 #include <ClientSettings.h>
+#include <DemoTree.h>
 #include <DirectoryNotice.h>
 #include <ForwardingBackend.h>
 #include <LdapDirectory.h>
@@ -15,6 +16,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,6 +49,44 @@ private:
     TLdapTestServer& FServer;
     int FWritesLeft;
 };
+
+// Fails once the ids are given, so that the import's group must take them back.
+class TFailAfterIds final : public TForwardingBackend {
+public:
+    using TForwardingBackend::TForwardingBackend;
+    void GivePosixIdentities(const std::vector<TPosixGrant>& Grants) override {
+        TForwardingBackend::GivePosixIdentities(Grants);
+        ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("nach den Kennungen"));
+    }
+};
+
+// The ids a tree holds, sorted, as "full name kind id".
+QStringList Ids(TDirectoryBackend& D) {
+    QStringList L;
+    for (const TPosixHolder& H : D.PosixIdentities(D.Resolve(QStringLiteral("NDS:\\\\SCHULE"))))
+        L << QStringLiteral("%1 %2 %3").arg(H.FullName.toCaseFolded()).arg(int(H.Kind)).arg(H.Id);
+    L.sort();
+    return L;
+}
+
+// A dump with each entry's lines sorted: a journal that puts values back may leave the attributes
+// of an entry in another order.
+QByteArray EntriesSorted(const QByteArray& Dump) {
+    QList<QByteArray> Entries = Dump.split('\n');
+    QByteArray Out;
+    QList<QByteArray> Entry;
+    Entries.append(QByteArray());
+    for (const QByteArray& Line : Entries) {
+        if (!Line.isEmpty()) {
+            Entry.append(Line);
+            continue;
+        }
+        std::sort(Entry.begin(), Entry.end());
+        Out += Entry.join('\n') + "\n\n";
+        Entry.clear();
+    }
+    return Out;
+}
 
 // A new container with a group that comes before its members and that two of them name back,
 // users with a home folder on an existing volume, then two existing entries changed; Refused: one
@@ -84,14 +124,16 @@ class TstLdapImport : public QObject {
     std::unique_ptr<TTestStore> FStore;
     QStringList FNotices;
 
-    // The whole directory as ldapsearch shows it.
+    // The whole directory as ldapsearch shows it, but for the id counter (which only goes up).
     QByteArray Dump() {
         const TLdapSettings S = FServer->Settings();
         QProcess P;
         P.start(QStringLiteral("ldapsearch"),
                 {QStringLiteral("-LLL"), QStringLiteral("-x"), QStringLiteral("-H"), S.Url,
                  QStringLiteral("-D"), S.BindDn, QStringLiteral("-y"), S.PasswordFile, QStringLiteral("-b"),
-                 S.Base, QStringLiteral("-E"), QStringLiteral("pr=1000/noprompt"), QStringLiteral("*")});
+                 S.Base, QStringLiteral("-o"), QStringLiteral("ldif-wrap=no"), QStringLiteral("-E"),
+                 QStringLiteral("pr=1000/noprompt"), QStringLiteral("(!(objectClass=parvonIdCounter))"),
+                 QStringLiteral("*")});
         if (!P.waitForFinished(60000) || P.exitCode() != 0)
             return "ldapsearch failed: " + P.readAllStandardError();
         return P.readAllStandardOutput();
@@ -136,6 +178,59 @@ private Q_SLOTS:
     void cleanupTestCase() {
         SetDirectoryNoticeSink({});
         FStore.reset();
+    }
+
+    // The embedded store's ids move to the server with the export: every one, also on a second
+    // import, and ids given later pass over them. An import that fails once they are given takes
+    // them back, in a transaction as with the journal.
+    void PosixIdsTravel_data() {
+        QTest::addColumn<bool>("Transactions");
+        QTest::addColumn<bool>("Fails");
+        for (bool T : {true, false})
+            for (bool F : {false, true})
+                QTest::addRow("%s, %s", T ? "transaction" : "journal", F ? "failing" : "completing")
+                    << T << F;
+    }
+    void PosixIdsTravel() {
+        QFETCH(bool, Transactions);
+        QFETCH(bool, Fails);
+        FServer->Reset();
+        QTemporaryDir Folder;
+        TSqliteStore Source(Folder.path());
+        CreateDemoTree(Source);
+        Source.EnsurePosixIdentities(Source.Resolve(Schueler + QStringLiteral("\\5a")));
+        const QByteArray Text = Ldif::ExportTree(Source, Source, QStringLiteral("SCHULE"));
+        TLdapSettings S = FServer->Settings();
+        S.Transactions = Transactions;
+        S.Journal = Folder.filePath(QStringLiteral("journal"));
+        const auto Ldap = std::make_shared<TLdapDirectory>(S, FServer->Password());
+        const QByteArray Before = Dump();
+        if (Fails) {
+            TFailAfterIds Failing(Ldap);
+            QVERIFY_THROWS_EXCEPTION(EDirectoryError, Ldif::ImportTree(Failing, FStore->Client->VolumeStore(),
+                                                                       QStringLiteral("SCHULE"), Text));
+            QVERIFY(EntriesSorted(Dump()) == EntriesSorted(Before));
+            QCOMPARE(Ids(*Ldap), QStringList());
+            return;
+        }
+        for (int Round = 0; Round < 2; ++Round)
+            Ldif::ImportTree(*Ldap, FStore->Client->VolumeStore(), QStringLiteral("SCHULE"), Text);
+        QCOMPARE(Ids(*Ldap), Ids(Source));
+        const QString Student =
+            Ldap->Search(Ldap->Resolve(Schueler + QStringLiteral("\\5a")), {}, QStringLiteral("User"), 1)
+                .first();
+        QCOMPARE(Ldap->PosixIdentity(Ldap->Resolve(Student))->PrimaryGid,
+                 Source.PosixIdentity(Source.Resolve(Schueler + QStringLiteral("\\5a")))->Id);
+
+        const TPosixIdentity New = Ldap->EnsurePosixIdentity(Ldap->Resolve(
+            Ldap->Search(Ldap->Resolve(Schueler + QStringLiteral("\\5b")), {}, QStringLiteral("User"), 1)
+                .first()));
+        QSet<qint64> Uids, Gids;
+        for (const TPosixHolder& H : Source.PosixIdentities(Source.Resolve(QStringLiteral("NDS:\\\\SCHULE"))))
+            (H.Kind == TPosixIdentity::TKind::User ? Uids : Gids).insert(H.Id);
+        QVERIFY(!Uids.contains(New.Id));
+        QVERIFY(!Gids.contains(New.PrimaryGid));
+        FServer->Reset();
     }
 
     void KilledImport_data() {

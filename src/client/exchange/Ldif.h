@@ -22,6 +22,12 @@ class TVolumeStore;
 // store's default). Operational fields (creatorsName, modifiersName, GUID, revision, objectClass)
 // are not written and are passed over on import.
 //
+// POSIX ids. A user that holds one carries "uidNumber", an Organization or Organizational Unit
+// "gidNumber", after its other attributes; the import gives the object that id (a user's primary
+// group stays its container's), so that the ACL entries that name the ids stay right. It refuses a
+// value that is no number from 1 to 2^31-1, the attribute on another layout, an id that another
+// object holds or another record of the text has, and an id for an object that holds another one.
+//
 // Lines. A value that holds a byte outside printable ASCII (an umlaut, a control character),
 // starts with a blank, ":" or "<", or ends with a blank is written base64 ("attr:: ..."); network
 // addresses therefore mostly come out base64. Lines longer than 76 characters are folded; "#"

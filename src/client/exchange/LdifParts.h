@@ -3,7 +3,10 @@
 // What the LDIF reader and writer share: the records and lines of the text, and the line error.
 // Not for use outside the LDIF code.
 
+#include <DirectoryBackend.h>
+
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <vector>
@@ -33,6 +36,31 @@ bool NeedsBase64(const QByteArray& Value);
 QByteArray AttributeLine(const QByteArray& Attribute, const QByteArray& Value);
 // "# Text" with its line end, not folded.
 QByteArray CommentLine(const QByteArray& Text);
+
+// The POSIX ids of an import (LdifPosixIds.cpp): a user's "uidNumber", a container's "gidNumber".
+struct TPosixIdLine {
+    QString FullName;
+    QString Layout;
+    qint64 Id = -1;
+    int Line = 0;
+};
+class TPosixIdLines {
+public:
+    static bool IsIdAttribute(const QString& Attribute);
+    // The id of a record's lines of such an attribute: one number from 1 to 2^31-1, on a layout
+    // that holds that kind of id, that no earlier record of the text has; fails at the line.
+    qint64 Read(const QString& Layout, const QString& Attribute,
+                const std::vector<const TAttributeLine*>& Lines);
+    // Fails at the line of the first id that another object of the tree holds (Held), or that
+    // would change the id its object holds.
+    static void CheckAgainst(const std::vector<TPosixIdLine>& Ids, const std::vector<TPosixHolder>& Held);
+    // Gives the ids; a refusal fails at the line of the id it names (Lines: each grant's).
+    static void Give(TDirectoryBackend& Directory, const std::vector<TPosixGrant>& Grants,
+                     const std::vector<int>& Lines);
+
+private:
+    QHash<QString, int> FLines; // kind and id -> the line of the text that has it
+};
 
 // Throws EDirectoryError("LDIF-Zeile N: Message").
 [[noreturn]] void Fail(int Line, const QString& Message);

@@ -7,6 +7,7 @@
 #include <EDirectoryError.h>
 #include <Layouts.h>
 #include <Names.h>
+#include <PosixIds.h>
 #include <Schema.h>
 #include <Syntax.h>
 #include <VolumePath.h>
@@ -58,6 +59,8 @@ struct TPlannedRecord {
         bool Later = false; // written once every object of the text is there
     };
     std::vector<TField> Fields;
+    qint64 PosixId = -1; // the uidNumber of a user, the gidNumber of a container; -1: none
+    int PosixLine = 0;
     TObjectRef Object;
     int State = 0; // while ordering: 0 not yet, 1 being placed, 2 placed
 };
@@ -99,6 +102,14 @@ public:
         Plan.reserve(Records.size());
         for (const TRecord& R : Records)
             Plan.push_back(PlanRecord(R));
+        if (FTreeExists) {
+            std::vector<TPosixIdLine> Ids;
+            for (const TPlannedRecord& P : Plan)
+                if (P.PosixId > 0)
+                    Ids.push_back({P.FullName, P.Layout, P.PosixId, P.PosixLine});
+            if (!Ids.empty())
+                TPosixIdLines::CheckAgainst(Ids, FDirectory.PosixIdentities(FDirectory.Resolve(FRoot)));
+        }
         return Apply(Plan);
     }
 
@@ -226,6 +237,11 @@ private:
         }
         for (const auto& [Attribute, Lines] : Attributes) {
             const int Line = Lines.front()->Line;
+            if (TPosixIdLines::IsIdAttribute(Attribute)) {
+                P.PosixId = FPosixIds.Read(P.Layout, Attribute, Lines);
+                P.PosixLine = Line;
+                continue;
+            }
             const NWFieldType* Known = TypeOf(Attribute);
             if (!Known)
                 Fail(Line, QStringLiteral("unbekanntes Attribut \"%1\"").arg(Attribute));
@@ -398,6 +414,14 @@ private:
                 FailWrite(P, E);
             }
         }
+        std::vector<TPosixGrant> Grants;
+        std::vector<int> GrantLines;
+        for (const TPlannedRecord& P : Plan)
+            if (P.PosixId > 0) {
+                Grants.push_back({P.Object, P.PosixId});
+                GrantLines.push_back(P.PosixLine);
+            }
+        TPosixIdLines::Give(FDirectory, Grants, GrantLines);
         Transaction.Commit();
         return Result;
     }
@@ -430,6 +454,7 @@ private:
     bool FTreeExists = false;
     QHash<QString, const NWFieldType*> FTypeOfAttribute; // lower-case attribute -> its field's type
     QHash<QString, QString> FPlanned;                    // lower-case full name -> layout
+    TPosixIdLines FPosixIds;
 };
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <Layouts.h>
 #include <NWNetAddress.h>
 #include <Names.h>
+#include <PosixIds.h>
 #include <Schema.h>
 #include <VolumeStore.h>
 
@@ -48,6 +49,8 @@ public:
         Walk(FRoot, QString());
         for (const TExportObject& O : FObjects)
             FDnOf.insert(O.Object.FullName.toLower(), O.Dn);
+        for (const TPosixHolder& H : FDirectory.PosixIdentities(FRoot))
+            FPosixIds.insert(H.FullName.toCaseFolded(), H);
 
         QByteArray Out;
         Out += AttributeLine("version", "1");
@@ -180,6 +183,11 @@ private:
             for (const QByteArray& V : Values(Item.Field->Values, FTypes.value(Item.Field->Field)))
                 Out += AttributeLine(Name, V);
         }
+        // The POSIX id last: file servers' ACL entries name it, so it moves with the object.
+        auto Id = FPosixIds.constFind(O.Object.FullName.toCaseFolded());
+        if (Id != FPosixIds.constEnd() && PosixKindOfLayout(O.Object.Layout) == Id->Kind)
+            Out += AttributeLine(Id->Kind == TPosixIdentity::TKind::User ? "uidNumber" : "gidNumber",
+                                 QByteArray::number(Id->Id));
     }
 
     TDirectoryBackend& FDirectory;
@@ -190,6 +198,7 @@ private:
     std::vector<TExportObject> FObjects;
     QHash<QString, QString> FDnOf; // lower-case full name -> DN
     QHash<QString, QString> FVolumeServer;
+    QHash<QString, TPosixHolder> FPosixIds; // case-folded full name -> the id it holds
     bool FVolumesRead = false;
 };
 
