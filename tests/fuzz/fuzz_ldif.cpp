@@ -71,14 +71,14 @@ struct TFresh {
             "SELECT (SELECT COUNT(*) FROM trees), (SELECT COUNT(*) FROM objects), (SELECT COUNT(*) FROM "
             "field_values), (SELECT COUNT(*) FROM field_types), (SELECT COUNT(*) FROM volumes), (SELECT "
             "COUNT(*) FROM folders), (SELECT COUNT(*) FROM trustees), (SELECT COUNT(*) FROM passwords), "
-            "(SELECT COUNT(*) FROM settings)"));
+            "(SELECT COUNT(*) FROM settings), (SELECT COUNT(*) FROM posix_ids)"));
         FreshRows = Rows();
     }
     // The number of rows in each of the store's tables.
     QString Rows() {
         QStringList Numbers;
         if (Counts.exec() && Counts.next())
-            for (int I = 0; I < 9; ++I)
+            for (int I = 0; I < 10; ++I)
                 Numbers << Counts.value(I).toString();
         Counts.finish();
         return Numbers.join(QLatin1Char(' '));
