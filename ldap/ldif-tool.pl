@@ -9,7 +9,9 @@
 #   ldif-tool.pl load BASE SCHEMA... < EXPORT
 #       the LDIF ready for slapadd: the base entry first (BASE must start with "dc="), every DN and
 #       every DN value rebased under BASE, each record with the auxiliary class its structural
-#       class needs for the fields the standard classes lack
+#       class needs for the fields the standard classes lack, and with the classes and attributes
+#       its POSIX id needs (a user's uidNumber: posixAccount, uid, its container's gidNumber and
+#       homeDirectory /nonexistent; a container's gidNumber: parvonPosixGroup)
 #
 # The export names objects below the tree ("ou=5a,o=unterricht") and the tree is the base.
 # Values of DN-syntax attributes (found in the schema files) and the volume DN in front of a
@@ -209,14 +211,36 @@ sub Load {
     local $/;
     my @Records = ReadLdif(scalar <STDIN>);
     my $Out = "dn: $Base\nobjectClass: domain\ndc: $Domain\n";
+    my %Gid; # the gidNumber of each container that has one, by its DN in the export (lower case)
     for my $R (@Records) {
         my $Dn = Rebase($R->[0][1], $Base);
         $Out .= "\n" . Line('dn', $Dn);
         my %Has = map { lc($_->[1]) => 1 } grep { lc $_->[0] eq 'objectclass' } @$R;
         my @Aux = grep { !$Has{lc $_} } map { $Auxiliary{$_} // () } keys %Has;
+        # POSIX ids: a container's gidNumber needs parvonPosixGroup; a user's uidNumber posixAccount
+        # with its login, its container's gid as primary group and a home directory.
+        my %Value = map { lc($_->[0]) => $_->[1] } @$R;
+        my $Posix = '';
+        if (defined $Value{gidnumber}) {
+            $Gid{lc $R->[0][1]} = $Value{gidnumber};
+            push @Aux, 'parvonPosixGroup';
+        }
+        if (defined $Value{uidnumber}) {
+            my ($Parent) = $R->[0][1] =~ /^(?:[^\\,]|\\.)+,(.*)$/s;
+            my $Group = defined $Parent ? $Gid{lc $Parent} : undef;
+            if (defined $Group) {
+                push @Aux, 'posixAccount';
+                $Posix .= Line('uid', $Value{cn}) unless defined $Value{uid};
+                $Posix .= Line('gidNumber', $Group) . Line('homeDirectory', '/nonexistent');
+            } else {
+                print STDERR "warning: $Dn: its container has no gidNumber: uidNumber left out\n";
+                delete $Value{uidnumber};
+            }
+        }
         for my $Pair (@$R[1 .. $#$R]) {
             my ($Attribute, $Value) = @$Pair;
             my $Type = lc((split /;/, $Attribute)[0]);
+            next if $Type eq 'uidnumber' && !defined $Value{uidnumber};
             if ($DnValued->{$Type}) {
                 if ($Value ne '' && $Value !~ /=/) {
                     print STDERR "warning: $Dn: $Attribute \"$Value\" names no object of the tree; left out\n";
@@ -232,6 +256,7 @@ sub Load {
                 @Aux = ();
             }
         }
+        $Out .= $Posix;
     }
     print $Out;
     return 0;
