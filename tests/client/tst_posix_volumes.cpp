@@ -38,6 +38,19 @@ QByteArray Attr(const QString& Path, const char* Name) {
     return N < 0 ? QByteArray() : QByteArray(Buf, N);
 }
 
+// The folder's access and default ACL, with numeric ids: "user::rwx,...,mask::rwx | user::rwx,...".
+QString AclTexts(const QString& Path) {
+    QStringList Texts;
+    for (const acl_type_t Type : {ACL_TYPE_ACCESS, ACL_TYPE_DEFAULT}) {
+        const acl_t A = acl_get_file(QFile::encodeName(Path).constData(), Type);
+        char* T = A ? acl_to_any_text(A, nullptr, ',', TEXT_NUMERIC_IDS) : nullptr;
+        Texts << (T ? QString::fromLatin1(T) : QStringLiteral("?"));
+        acl_free(T);
+        acl_free(A);
+    }
+    return Texts.join(QStringLiteral(" | "));
+}
+
 } // namespace
 
 // Volumes on real folders: flags and trustees in extended attributes, enforced through POSIX ACLs.
@@ -219,6 +232,28 @@ private Q_SLOTS:
                                                          Demo::TauschBase + QStringLiteral("\\8c")}));
         QVERIFY(Posix->CheckFolders(false).isEmpty());
         QCOMPARE(RunAs(Student, G8c, QStringLiteral("touch %1/8c/neu").arg(T)) == 0, false);
+
+        // Entries no assignment explains: 8c's trustees taken away behind the store's back, a user
+        // added to 7c's subfolder beside the class's entry it inherited. The repair drops exactly
+        // those; what the subfolder inherits stays.
+        QCOMPARE(removexattr(QFile::encodeName(Tausch + QStringLiteral("/8c")).constData(),
+                             "user.parvon.trustees"),
+                 0);
+        QCOMPARE(system(qPrintable(QStringLiteral("setfacl -m u:61003:rwx %1/7c/Frei").arg(T))), 0);
+        QCOMPARE(Posix->CheckFolders(true), QStringList({Demo::TauschBase + QStringLiteral("\\7c\\Frei"),
+                                                         Demo::TauschBase + QStringLiteral("\\8c")}));
+        QVERIFY(Posix->CheckFolders(false).isEmpty());
+        const QString Frei = AclTexts(Tausch + QStringLiteral("/7c/Frei"));
+        QVERIFY2(!Frei.contains(QStringLiteral("user:61003")) &&
+                     Frei.count(QStringLiteral("group:%1:rwx").arg(G7c)) == 2,
+                 qPrintable(Frei));
+        QCOMPARE(Check({
+                     {"8c lists its folder after its trustees went", Student, G8c,
+                      QStringLiteral("ls %1/8c").arg(T), false},
+                     {"7c writes into the subfolder", Student, G7c,
+                      QStringLiteral("touch %1/7c/Frei/k").arg(T), true},
+                 }),
+                 QByteArray());
     }
 
     // A trustee taken away (a run undone) loses its ACL entries too, the last one included, and
@@ -237,17 +272,7 @@ private Q_SLOTS:
         }
         const QString Local = V.LocalPath(Folder);
         const qint64 Gid = IdOf(*Store.Directory, Demo::Klasse5a);
-        auto Named = [&] {
-            QStringList Texts;
-            for (const acl_type_t Type : {ACL_TYPE_ACCESS, ACL_TYPE_DEFAULT}) {
-                const acl_t A = acl_get_file(QFile::encodeName(Local).constData(), Type);
-                char* T = A ? acl_to_any_text(A, nullptr, ',', TEXT_NUMERIC_IDS) : nullptr;
-                Texts << (T ? QString::fromLatin1(T) : QStringLiteral("?"));
-                acl_free(T);
-                acl_free(A);
-            }
-            return Texts.join(QStringLiteral(" | "));
-        };
+        auto Named = [&] { return AclTexts(Local); };
         QVERIFY2(Named().contains(QStringLiteral("group:%1:rwx").arg(Gid)), qPrintable(Named()));
         V.RemoveTrustee(V.OpenFolder(Folder), Demo::Klasse5a);
         QVERIFY2(!Named().contains(QStringLiteral("group:%1").arg(Gid)), qPrintable(Named()));

@@ -321,8 +321,23 @@ private Q_SLOTS:
         for (int I = 0; I < 2; ++I)
             QCOMPARE(CodeOf([&] { NWDir(*Declined).SetFullName(Schueler); }), ERR_FAILED_AUTHENTICATION);
         QCOMPARE(TModalSeam::Shown().size(), 2);
-        QVERIFY(TModalSeam::Shown().last().startsWith(
-            QStringLiteral("Fehler|Der Verzeichnisbaum „SCHULE“ ist nicht erreichbar: ")));
+        QVERIFY(TModalSeam::Shown().last().startsWith(QStringLiteral("Fehler|")));
+        QCOMPARE(MessageOf([&] { NWDir(*Declined).SetFullName(Schueler); }),
+                 TModalSeam::Shown().last().mid(7) + QStringLiteral(" (-669)"));
+
+        // Three wrong passwords: the calls give the last reason, not a missing password.
+        TModalSeam::Clear();
+        for (int I = 0; I < 3; ++I)
+            TModalSeam::Push([](QDialog& D) {
+                D.findChild<QLineEdit*>(QStringLiteral("edKennwort"))->setText(QStringLiteral("Irrtum7"));
+                return int(QDialog::Accepted);
+            });
+        const std::unique_ptr<TDirectoryClient> Failed = OpenConfiguredClient(Prompt, Folder.path());
+        const QString Why = MessageOf([&] { NWDir(*Failed).SetFullName(Schueler); });
+        QVERIFY2(
+            Why.startsWith(QStringLiteral("Der Verzeichnisbaum „SCHULE“ ist nicht erreichbar: Die Anmeldung "
+                                          "ist dreimal fehlgeschlagen: Benutzer oder Kennwort ist falsch (")),
+            qPrintable(Why));
     }
     // With the server stopped, a command and the catalog worker end within the timeout and a
     // second, however many calls they make: a fresh client that failed to bind at start fails its

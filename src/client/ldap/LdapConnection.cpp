@@ -128,6 +128,10 @@ void TLdapConnection::Connect() {
 LDAP* TLdapConnection::Handle() {
     if (FLd)
         return FLd;
+    if (!FSettings.Refusal.isEmpty())
+        ThrowDirectoryError(ERR_FAILED_AUTHENTICATION,
+                            QStringLiteral("Der Verzeichnisbaum „%1“ ist nicht erreichbar: %2")
+                                .arg(FSettings.Tree, FSettings.Refusal));
     // A server that did not answer a moment ago gets a short try only within the timeout, so that
     // many calls together do not wait much longer than one.
     int Budget = FSettings.TimeoutMs;

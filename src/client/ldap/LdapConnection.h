@@ -34,6 +34,8 @@ struct TLdapSettings {
                                 // them back in, next to the workstation's store (LdapJournal.h);
                                 // "": in memory only, lost with the process
     TPosixRange Uids, Gids;     // the ranges POSIX ids are given from
+    QString Refusal;            // why the workstation does not bind (the login was cancelled or
+                                // failed for good): every call fails with it; "": bind
 };
 
 // An attribute as the server holds it: its name and its values as bytes.

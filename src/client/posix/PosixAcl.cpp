@@ -75,6 +75,7 @@ public:
     TAcl(const TAcl&) = delete;
     TAcl& operator=(const TAcl&) = delete;
     acl_t Get() const { return FAcl; }
+    acl_t& Ref() { return FAcl; } // for the calls that may replace it (acl_calc_mask)
 
 private:
     acl_t FAcl;
@@ -206,6 +207,118 @@ bool AclMatches(const TFolderFd& Folder, const TPosixRecord& Record) {
     if (!Access.Get() || !Default.Get())
         Fail(QStringLiteral("ACL nicht lesbar für"), Folder.Path(), errno);
     return acl_cmp(Access.Get(), Wanted.Get()) == 0 && acl_cmp(Default.Get(), Wanted.Get()) == 0;
+}
+
+namespace {
+
+// A named entry of an ACL (a user or a group by its id) with its permission bits.
+struct TNamedEntry {
+    acl_tag_t Tag = ACL_UNDEFINED_TAG;
+    id_t Id = 0;
+    int Perms = 0;
+};
+
+bool ReadNamed(acl_entry_t E, TNamedEntry& Out) {
+    if (acl_get_tag_type(E, &Out.Tag) != 0 || (Out.Tag != ACL_USER && Out.Tag != ACL_GROUP))
+        return false;
+    void* Qualifier = acl_get_qualifier(E);
+    if (!Qualifier)
+        return false;
+    Out.Id = *static_cast<id_t*>(Qualifier);
+    acl_free(Qualifier);
+    acl_permset_t Set;
+    Out.Perms = 0;
+    if (acl_get_permset(E, &Set) == 0)
+        for (const auto& [Bit, Perm] : {std::pair{4, ACL_READ}, {2, ACL_WRITE}, {1, ACL_EXECUTE}})
+            if (acl_get_perm(Set, Perm) == 1)
+                Out.Perms |= Bit;
+    return true;
+}
+
+std::vector<TNamedEntry> NamedEntries(acl_t A) {
+    std::vector<TNamedEntry> Named;
+    acl_entry_t E;
+    TNamedEntry N;
+    for (int Which = ACL_FIRST_ENTRY; acl_get_entry(A, Which, &E) == 1; Which = ACL_NEXT_ENTRY)
+        if (ReadNamed(E, N))
+            Named.push_back(N);
+    return Named;
+}
+
+// The permissions of the entry that Passed holds; 0 when it names it not.
+int PassedPerms(const std::vector<TNamedEntry>& Passed, const TNamedEntry& Entry) {
+    for (const TNamedEntry& P : Passed)
+        if (P.Tag == Entry.Tag && P.Id == Entry.Id)
+            return P.Perms;
+    return 0;
+}
+
+bool HasStray(acl_t A, const std::vector<TNamedEntry>& Passed) {
+    for (const TNamedEntry& N : NamedEntries(A))
+        if (N.Perms & ~PassedPerms(Passed, N))
+            return true;
+    return false;
+}
+
+// Drops from A each named entry, or permission of one, that Passed does not give, and calculates
+// the mask anew.
+void DropStray(acl_t& A, const std::vector<TNamedEntry>& Passed) {
+    std::vector<acl_entry_t> Gone;
+    acl_entry_t E;
+    TNamedEntry N;
+    for (int Which = ACL_FIRST_ENTRY; acl_get_entry(A, Which, &E) == 1; Which = ACL_NEXT_ENTRY) {
+        if (!ReadNamed(E, N))
+            continue;
+        const int Allowed = PassedPerms(Passed, N);
+        acl_permset_t Set;
+        if (Allowed == 0) {
+            Gone.push_back(E);
+        } else if ((N.Perms & ~Allowed) && acl_get_permset(E, &Set) == 0) {
+            for (const auto& [Bit, Perm] : {std::pair{4, ACL_READ}, {2, ACL_WRITE}, {1, ACL_EXECUTE}})
+                if (!(Allowed & Bit))
+                    acl_delete_perm(Set, Perm);
+            acl_set_permset(E, Set);
+        }
+    }
+    for (acl_entry_t G : Gone)
+        acl_delete_entry(A, G);
+    acl_calc_mask(&A);
+}
+
+} // namespace
+
+bool StrayAclEntries(const TFolderFd& Folder, const QString& Parent, bool Repair) {
+    const QByteArray Path = ProcPath(Folder);
+    TAcl Access(acl_get_fd(Folder.Fd()));
+    TAcl Default(acl_get_file(Path.constData(), ACL_TYPE_DEFAULT));
+    if (!Access.Get() || !Default.Get())
+        Fail(QStringLiteral("ACL nicht lesbar für"), Folder.Path(), errno);
+    if (NamedEntries(Access.Get()).empty() && NamedEntries(Default.Get()).empty())
+        return false; // the common case: nothing named at all
+    std::vector<TNamedEntry> Passed;
+    if (!Parent.isEmpty()) {
+        const TFolderFd ParentFd(Parent);
+        const TAcl ParentDefault(acl_get_file(ProcPath(ParentFd).constData(), ACL_TYPE_DEFAULT));
+        if (!ParentDefault.Get())
+            Fail(QStringLiteral("ACL nicht lesbar für"), Parent, errno);
+        Passed = NamedEntries(ParentDefault.Get());
+    }
+    const bool StrayAccess = HasStray(Access.Get(), Passed), StrayDefault = HasStray(Default.Get(), Passed);
+    if (!StrayAccess && !StrayDefault)
+        return false;
+    if (Repair) {
+        if (StrayAccess) {
+            DropStray(Access.Ref(), Passed);
+            if (acl_set_fd(Folder.Fd(), Access.Get()) != 0)
+                Fail(QStringLiteral("ACL nicht zu setzen für"), Folder.Path(), errno);
+        }
+        if (StrayDefault) {
+            DropStray(Default.Ref(), Passed);
+            if (acl_set_file(Path.constData(), ACL_TYPE_DEFAULT, Default.Get()) != 0)
+                Fail(QStringLiteral("ACL nicht zu setzen für"), Folder.Path(), errno);
+        }
+    }
+    return true;
 }
 
 QString PosixSupportProblem(const QString& Folder) {

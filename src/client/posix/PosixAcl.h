@@ -56,6 +56,12 @@ int PosixPermissions(int Rights);
 void ProjectAcl(const TFolderFd& Folder, const TPosixRecord& Record, bool Emptied = false);
 // Whether the folder's ACL is the one ProjectAcl sets; true for a folder without trustees.
 bool AclMatches(const TFolderFd& Folder, const TPosixRecord& Record);
+// For a folder without trustees of its own: whether its access or default ACL holds a named entry,
+// or a permission of one, that the default ACL of its parent folder does not pass on to it (Parent
+// empty: the volume's root, which is passed nothing). Such an entry is left behind by trustees that were
+// taken away elsewhere, or set behind the store's back. Repair drops those entries and permissions
+// and keeps what the parent passes on.
+bool StrayAclEntries(const TFolderFd& Folder, const QString& Parent, bool Repair);
 
 // "" when the folder can carry extended attributes and POSIX ACLs; else why not (German).
 QString PosixSupportProblem(const QString& Folder);

@@ -216,25 +216,34 @@ std::vector<TFolderState> TPosixVolumes::FolderStates(const QString& Server, con
 QStringList TPosixVolumes::CheckFolders(bool Repair) {
     QStringList Faulty;
     for (const TVolume& V : FVolumes) {
-        for (const TFolderState& S : FolderStates(V.Server, V.Volume)) {
-            const QString Local = S.Path.isEmpty()
-                                      ? V.RootFolder
-                                      : V.RootFolder + QLatin1Char('/') +
-                                            QString(S.Path).replace(QLatin1Char('\\'), QLatin1Char('/'));
-            const TFolderKey Key{-1, Local};
+        auto Check = [&](const QString& Local) {
             const TFolderFd Fd(Local);
             const TPosixRecord R = ReadRecord(Fd);
-            const bool NeedsSticky = (R.DeleteInhibit || R.RenameInhibit) && Local != V.RootFolder;
-            if (AclMatches(Fd, R) && (!NeedsSticky || ParentSticky(Local)))
-                continue;
+            const bool Root = Local == V.RootFolder;
+            const bool NeedsSticky = (R.DeleteInhibit || R.RenameInhibit) && !Root;
+            // A folder without trustees holds only what its parent's default ACL passes on to it.
+            const bool AclRight = R.Trustees.empty()
+                                      ? !StrayAclEntries(Fd, Root ? QString() : ParentOf(Local), Repair)
+                                      : AclMatches(Fd, R);
+            if (AclRight && (!NeedsSticky || ParentSticky(Local)))
+                return;
             Faulty.append(QStringLiteral("\\\\%1\\%2").arg(V.Server, V.Volume) +
-                          (S.Path.isEmpty() ? QString() : QLatin1Char('\\') + S.Path));
+                          (Root ? QString()
+                                : QLatin1Char('\\') + QDir(V.RootFolder)
+                                                          .relativeFilePath(Local)
+                                                          .replace(QLatin1Char('/'), QLatin1Char('\\'))));
             if (Repair) {
-                ProjectAcl(Fd, R);
+                if (!R.Trustees.empty())
+                    ProjectAcl(Fd, R);
                 if (NeedsSticky)
-                    SetParentSticky(Key);
+                    SetParentSticky({-1, Local});
             }
-        }
+        };
+        Check(V.RootFolder);
+        QDirIterator It(V.RootFolder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (It.hasNext())
+            Check(It.next());
     }
     Faulty.sort(Qt::CaseInsensitive);
     return Faulty;

@@ -28,10 +28,16 @@ std::shared_ptr<TLdapDirectory> OpenServer(const TLdapSettings& Settings, const 
         return Backend;
     }
     QString Problem;
+    TLdapSettings Refused = Settings;
     for (int Attempt = 0; Attempt < 3; ++Attempt) {
         TSecretText Password;
-        if (!Prompt || !Prompt(Request, Problem, Password.Text()))
+        if (!Prompt)
             break;
+        if (!Prompt(Request, Problem, Password.Text())) {
+            Refused.Refusal =
+                QStringLiteral("Die Anmeldung am LDAP-Server %1 wurde abgebrochen.").arg(Settings.Url);
+            break;
+        }
         auto Backend = std::make_shared<TLdapDirectory>(Settings, Password.Text());
         WipeSecret(Password.Text());
         try {
@@ -41,9 +47,10 @@ std::shared_ptr<TLdapDirectory> OpenServer(const TLdapSettings& Settings, const 
             if (E.Code() != ERR_FAILED_AUTHENTICATION)
                 return Backend; // unreachable: the first call reports it
             Problem = E.Message();
+            Refused.Refusal = QStringLiteral("Die Anmeldung ist dreimal fehlgeschlagen: %1").arg(Problem);
         }
     }
-    return std::make_shared<TLdapDirectory>(Settings, QString()); // refuses to bind
+    return std::make_shared<TLdapDirectory>(Refused, QString()); // refuses to bind
 }
 
 } // namespace
