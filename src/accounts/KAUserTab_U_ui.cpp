@@ -217,6 +217,7 @@ void TKAUserTab::BuildUi() {
     Grid->setRowStretch(15, 1);
 
     auto* Knoepfe = new QHBoxLayout;
+    Knoepfe->setSpacing(6);
     Knoepfe->addWidget(spPrintRestr);
     Knoepfe->addWidget(spPrintSlips);
     Knoepfe->addStretch(1);

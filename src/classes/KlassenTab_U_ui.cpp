@@ -139,6 +139,7 @@ void TKlassenTab::BuildUi() {
     Grid->addWidget(MeProtokol, Row, 0, 1, 2);
     Grid->setRowStretch(Row++, 1);
     auto* RunRow = new QHBoxLayout;
+    RunRow->setSpacing(6);
     RunRow->addStretch(1);
     RunRow->addWidget(BuProbelauf);
     RunRow->addWidget(BuAnlegen);

@@ -163,11 +163,11 @@ void TNDK::CopyTemplate(const QString& Source, const QString& Container, const Q
 // Folders
 
 bool TNDK::ForceDirectories(const QString& Path) {
-    return NWFileSystem::ForceDirectories(Path);
+    return NWFileSystem::ForceDirectories(Client(), Path);
 }
 
 bool TNDK::DirectoryExists(const QString& Path) {
-    return NWFileSystem::DirectoryExists(Path);
+    return NWFileSystem::DirectoryExists(Client(), Path);
 }
 
 std::vector<VolumeFiles::TEntry> TNDK::ListFiles(const QString& Path) {

@@ -26,32 +26,38 @@ constexpr int LetterBits = 0x1FB;
                         QStringLiteral("%1 %2: %3").arg(What, Path, QString::fromLocal8Bit(strerror(Errno))));
 }
 
-// The attribute's value; empty when the folder has none. Most values fit the first buffer: one call.
-QByteArray GetAttr(const TFolderFd& F, const char* Name) {
+// The attribute's value, read by Get (fgetxattr or lgetxattr); empty when the folder has none. Most
+// values fit the first buffer: one call.
+template <typename TGet> QByteArray GetAttrWith(TGet Get, const QString& Path, const char* Name) {
     char Small[1024];
-    const ssize_t First = fgetxattr(F.Fd(), Name, Small, sizeof Small);
+    const ssize_t First = Get(Name, Small, sizeof Small);
     if (First >= 0)
         return QByteArray(Small, First);
     if (errno == ENODATA)
         return {};
     if (errno != ERANGE)
-        Fail(QStringLiteral("Erweiterte Attribute nicht lesbar:"), F.Path(), errno);
+        Fail(QStringLiteral("Erweiterte Attribute nicht lesbar:"), Path, errno);
     for (;;) {
-        const ssize_t Size = fgetxattr(F.Fd(), Name, nullptr, 0);
+        const ssize_t Size = Get(Name, nullptr, 0);
         if (Size < 0) {
             if (errno == ENODATA)
                 return {};
-            Fail(QStringLiteral("Erweiterte Attribute nicht lesbar:"), F.Path(), errno);
+            Fail(QStringLiteral("Erweiterte Attribute nicht lesbar:"), Path, errno);
         }
         QByteArray Value(Size, Qt::Uninitialized);
-        const ssize_t Got = fgetxattr(F.Fd(), Name, Value.data(), Value.size());
+        const ssize_t Got = Get(Name, Value.data(), Value.size());
         if (Got >= 0) {
             Value.truncate(Got);
             return Value;
         }
         if (errno != ERANGE) // grown meanwhile: ask again
-            Fail(QStringLiteral("Erweiterte Attribute nicht lesbar:"), F.Path(), errno);
+            Fail(QStringLiteral("Erweiterte Attribute nicht lesbar:"), Path, errno);
     }
+}
+
+QByteArray GetAttr(const TFolderFd& F, const char* Name) {
+    return GetAttrWith([&F](const char* N, void* V, size_t S) { return fgetxattr(F.Fd(), N, V, S); },
+                       F.Path(), Name);
 }
 
 void SetAttr(const TFolderFd& F, const char* Name, const QByteArray& Value) {
@@ -121,14 +127,14 @@ TFolderFd::~TFolderFd() {
         close(FFd);
 }
 
-TPosixRecord ReadRecord(const TFolderFd& Folder, TRecordParts Parts) {
+namespace {
+
+TPosixRecord ParseRecord(const QByteArray& Flags, const QByteArray& Trustees) {
     TPosixRecord R;
-    if (Parts == TRecordParts::All) {
-        const QList<QByteArray> Flags = GetAttr(Folder, FlagsAttr).split(' ');
-        R.DeleteInhibit = Flags.contains("DI");
-        R.RenameInhibit = Flags.contains("RI");
-    }
-    const QString Text = QString::fromUtf8(GetAttr(Folder, TrusteesAttr));
+    const QList<QByteArray> FlagList = Flags.split(' ');
+    R.DeleteInhibit = FlagList.contains("DI");
+    R.RenameInhibit = FlagList.contains("RI");
+    const QString Text = QString::fromUtf8(Trustees);
     for (const QString& Line : Text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QStringList F = Line.split(QLatin1Char('\t'));
         if (F.size() != 3 || F[0].size() != 8 || F[1].size() < 3 || F[1][1] != QLatin1Char(':') ||
@@ -145,6 +151,22 @@ TPosixRecord ReadRecord(const TFolderFd& Folder, TRecordParts Parts) {
         R.Trustees.push_back(T);
     }
     return R;
+}
+
+} // namespace
+
+TPosixRecord ReadRecord(const TFolderFd& Folder, TRecordParts Parts) {
+    return ParseRecord(Parts == TRecordParts::All ? GetAttr(Folder, FlagsAttr) : QByteArray(),
+                       GetAttr(Folder, TrusteesAttr));
+}
+
+TPosixRecord ReadRecordAt(const QString& Path, TRecordParts Parts) {
+    const QByteArray Native = QFile::encodeName(Path);
+    const auto Get = [&Native](const char* N, void* V, size_t S) {
+        return lgetxattr(Native.constData(), N, V, S);
+    };
+    return ParseRecord(Parts == TRecordParts::All ? GetAttrWith(Get, Path, FlagsAttr) : QByteArray(),
+                       GetAttrWith(Get, Path, TrusteesAttr));
 }
 
 namespace {

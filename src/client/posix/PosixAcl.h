@@ -43,6 +43,9 @@ private:
 // Trustees: the trustees alone, the flags left unread (false).
 enum class TRecordParts { All, Trustees };
 TPosixRecord ReadRecord(const TFolderFd& Folder, TRecordParts Parts = TRecordParts::All);
+// The same read by path, without opening the folder (a link at its end is not followed): for reads
+// only, of a path just mapped.
+TPosixRecord ReadRecordAt(const QString& Path, TRecordParts Parts = TRecordParts::All);
 void WriteRecord(const TFolderFd& Folder, const TPosixRecord& Record, const TPosixRecord* Before = nullptr);
 
 // The permission bits (r 4, w 2, x 1) a trustee's rights give on a folder and, through the default

@@ -82,7 +82,7 @@ void TPosixVolumes::SetParentSticky(const TFolderKey& Folder) {
 bool TPosixVolumes::FolderFlag(const TFolderKey& Folder, TFolderFlag Flag) {
     if (!OwnKey(Folder))
         return TForwardingVolumeStore::FolderFlag(Folder, Flag);
-    const TPosixRecord R = ReadRecord(TFolderFd(Folder.Text));
+    const TPosixRecord R = ReadRecordAt(Folder.Text);
     return Flag == TFolderFlag::DeleteInhibit ? R.DeleteInhibit : R.RenameInhibit;
 }
 
@@ -103,7 +103,7 @@ QStringList TPosixVolumes::Trustees(const TFolderKey& Folder) {
     if (!OwnKey(Folder))
         return TForwardingVolumeStore::Trustees(Folder);
     QStringList L;
-    for (const TPosixTrustee& T : ReadRecord(TFolderFd(Folder.Text), TRecordParts::Trustees).Trustees)
+    for (const TPosixTrustee& T : ReadRecordAt(Folder.Text, TRecordParts::Trustees).Trustees)
         L.append(T.FullName);
     return L;
 }
@@ -111,7 +111,7 @@ QStringList TPosixVolumes::Trustees(const TFolderKey& Folder) {
 std::optional<int> TPosixVolumes::FindTrustee(const TFolderKey& Folder, const QString& Trustee) {
     if (!OwnKey(Folder))
         return TForwardingVolumeStore::FindTrustee(Folder, Trustee);
-    TPosixRecord R = ReadRecord(TFolderFd(Folder.Text), TRecordParts::Trustees);
+    TPosixRecord R = ReadRecordAt(Folder.Text, TRecordParts::Trustees);
     if (const TPosixTrustee* T = FindIn(R, Trustee))
         return T->Rights;
     return std::nullopt;
