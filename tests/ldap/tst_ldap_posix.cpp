@@ -178,6 +178,12 @@ private Q_SLOTS:
                  FStore->Store->LocalPath(QStringLiteral("\\\\SRV1\\DATA\\home\\schueler\\") + Class +
                                           QLatin1Char('\\') + Login));
         Ldap.SetHomePathMap({});
+        // The POSIX home folder (homeDirectory) is no value of "Home Directory" (ndsHomeDirectory).
+        QStringList Fields;
+        for (const TFieldValues& F : Ldap.ReadFields(Ldap.Resolve(Students.first())))
+            Fields << QStringLiteral("%1 %2").arg(F.Field).arg(F.Values.size());
+        QCOMPARE(Fields.filter(QStringLiteral("Home Directory")),
+                 QStringList{QStringLiteral("Home Directory 1")});
     }
 
     // Two workstations, each with a store of its own and a client.ini naming the test server and

@@ -4,6 +4,9 @@
 
 #include <QSet>
 
+#include <algorithm>
+#include <iterator>
+
 namespace Schema {
 
 const TClassName ClassTable[10] = {
@@ -58,6 +61,17 @@ bool IsAbstractClass(const QString& ObjectClass) {
     return Names.contains(ObjectClass.toLower());
 }
 
+namespace {
+bool InFieldTable(const QString& Field) {
+    return std::any_of(std::begin(FieldTable), std::end(FieldTable),
+                       [&](const TFieldName& F) { return Field == QLatin1String(F.Field); });
+}
+} // namespace
+
+bool IsRuleAttributeOf(const QString& LowerAttribute, const QString& Field) {
+    return !InFieldTable(Field) && IsRuleNameOf(LowerAttribute, Field);
+}
+
 QString FieldToAttribute(const QString& Field) {
     for (const TFieldName& F : FieldTable)
         if (Field == QLatin1String(F.Field))
@@ -70,6 +84,8 @@ QHash<QString, QString> FieldsByAttribute(const std::vector<NWFieldType>& Types)
     for (const TFieldName& F : FieldTable)
         Map.insert(QString::fromLatin1(F.Attribute).toLower(), QString::fromUtf8(F.Field));
     for (const NWFieldType& T : Types) {
+        if (InFieldTable(T.Name))
+            continue;
         const QString Key = RuleName(T.Name).toLower();
         if (!Map.contains(Key))
             Map.insert(Key, T.Name);

@@ -59,7 +59,12 @@ QString ObjectClassToLayout(const QString& ObjectClass);
 bool IsAbstractClass(const QString& ObjectClass);
 
 QString FieldToAttribute(const QString& Field);
-// The fields of a schema by lower-cased attribute name: the table's, then each field's rule name.
+// Whether an attribute names the field by the field's rule name ("loginScript" for "Login
+// Script"): never for a field of the table, whose attribute is the table's ("homeDirectory" is the
+// POSIX home folder, not "Home Directory").
+bool IsRuleAttributeOf(const QString& LowerAttribute, const QString& Field);
+// The fields of a schema by lower-cased attribute name: the table's, then each other field's rule
+// name.
 QHash<QString, QString> FieldsByAttribute(const std::vector<NWFieldType>& Types);
 // Attributes the directory maintains itself (creatorsName, modifiersName, GUID, revision,
 // objectClass, ...): an export leaves them out, an import passes them over.

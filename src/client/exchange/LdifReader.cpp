@@ -280,7 +280,7 @@ private:
         const std::vector<NWFieldType>& Types = FDirectory.FieldTypes();
         if (Field.isEmpty()) {
             auto Named = std::find_if(Types.begin(), Types.end(),
-                                      [&](const NWFieldType& T) { return IsRuleNameOf(Key, T.Name); });
+                                      [&](const NWFieldType& T) { return IsRuleAttributeOf(Key, T.Name); });
             if (Named != Types.end())
                 Field = Named->Name;
         }
