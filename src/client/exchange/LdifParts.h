@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <optional>
 #include <vector>
 
 namespace Ldif {
@@ -60,6 +61,27 @@ public:
 
 private:
     QHash<QString, int> FLines; // kind and id -> the line of the text that has it
+};
+
+// What the directory holds of the tree an import plans for (LdifStored.cpp), by full name. A
+// container the text names as the parent of many records has its subordinates read with one call;
+// every other object is looked up alone, once.
+class TStoredObjects {
+public:
+    explicit TStoredObjects(TDirectoryBackend& Directory) : FDirectory(Directory) {}
+    // Whether the directory holds the tree; until it is said, nothing is held.
+    void SetTreeExists(bool Exists) { FTreeExists = Exists; }
+    // The text names FullName as the parent of one more record.
+    void NoteParent(const QString& FullName);
+    // What the directory holds under that name; false for nothing.
+    bool Find(const QString& FullName, TObjectRef& Ref);
+
+private:
+    TDirectoryBackend& FDirectory;
+    bool FTreeExists = false;
+    QHash<QString, int> FParents;                     // lower-case full name -> records naming it parent
+    QHash<QString, std::optional<TObjectRef>> FFound; // lower-case full name -> held or not
+    QHash<QString, bool> FListed;                     // containers whose subordinates FFound holds
 };
 
 // Throws EDirectoryError("LDIF-Zeile N: Message").

@@ -90,6 +90,7 @@ public:
                 FTreeName = T;
                 FTreeExists = true;
             }
+        FStored.SetTreeExists(FTreeExists);
         FDns = Dn::TTreeDns(FTreeName);
         FRoot = FDns.Root();
     }
@@ -100,6 +101,8 @@ public:
         const std::vector<TRecord> Records = ReadRecords(Text);
         std::vector<TPlannedRecord> Plan;
         Plan.reserve(Records.size());
+        for (const TRecord& R : Records)
+            NoteParent(R);
         for (const TRecord& R : Records)
             Plan.push_back(PlanRecord(R));
         if (FTreeExists) {
@@ -135,7 +138,7 @@ private:
         if (It != FPlanned.constEnd())
             return *It;
         TObjectRef Ref;
-        if (FTreeExists && FDirectory.TryResolve(FullName, Ref))
+        if (FStored.Find(FullName, Ref))
             return Ref.Layout;
         return QString();
     }
@@ -153,6 +156,17 @@ private:
             if (E.Message().startsWith(QStringLiteral("LDIF-Zeile")))
                 throw;
             Fail(Line, E.Message());
+        }
+    }
+
+    // Counts the record below its parent, so that a container with many records is read at once; a
+    // name that is no DN is left to the plan to report.
+    void NoteParent(const TRecord& R) {
+        try {
+            const std::vector<TRdn> Rdns = Dn::Parse(Utf8(R.Lines.first().Value, R.Lines.first().Line));
+            if (!Rdns.empty())
+                FStored.NoteParent(FDns.FullNameOf(Rdns, Rdns.size() - 1));
+        } catch (const EDirectoryError&) {
         }
     }
 
@@ -213,12 +227,13 @@ private:
             Fail(R.Line, QStringLiteral("übergeordnetes Objekt \"%1\" ist kein Container")
                              .arg(ContainerDn(P.ParentFullName)));
         TObjectRef Ref;
-        if (FTreeExists && FDirectory.TryResolve(P.FullName, Ref)) {
+        if (FStored.Find(P.FullName, Ref)) {
             if (Ref.Layout.compare(P.Layout, Qt::CaseInsensitive) != 0)
                 Fail(R.Line, QStringLiteral("\"%1\" gibt es bereits mit der Objektklasse %2")
                                  .arg(DnText, LayoutToObjectClass(Ref.Layout)));
             P.Exists = true;
             P.FullName = Ref.FullName;
+            P.Object = Ref;
         }
 
         // Fields: the values of each attribute in the order of the text.
@@ -396,10 +411,8 @@ private:
         std::vector<TVolume> Volumes = FVolumes.Volumes();
         for (TPlannedRecord& P : Plan) {
             try {
-                if (P.Exists) {
-                    P.Object = FDirectory.Resolve(P.FullName);
+                if (P.Exists) // found while planning
                     ++Result.Updated;
-                }
                 std::vector<TFieldWrite> Writes;
                 for (const TPlannedRecord::TField& F : P.Fields)
                     if (P.Exists || F.Later)
@@ -452,6 +465,7 @@ private:
     Dn::TTreeDns FDns{QString()};
     QString FRoot;
     bool FTreeExists = false;
+    mutable TStoredObjects FStored{FDirectory};
     QHash<QString, const NWFieldType*> FTypeOfAttribute; // lower-case attribute -> its field's type
     QHash<QString, QString> FPlanned;                    // lower-case full name -> layout
     TPosixIdLines FPosixIds;
