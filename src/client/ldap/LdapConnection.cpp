@@ -394,6 +394,14 @@ void TLdapConnection::Add(const QString& Dn, const std::vector<TLdapAttribute>& 
 }
 
 void TLdapConnection::Replace(const QString& Dn, const std::vector<TLdapAttribute>& Attributes) {
+    ModifyValues(Dn, Attributes, LDAP_MOD_REPLACE);
+}
+
+void TLdapConnection::AddValues(const QString& Dn, const std::vector<TLdapAttribute>& Adds) {
+    ModifyValues(Dn, Adds, LDAP_MOD_ADD);
+}
+
+void TLdapConnection::ModifyValues(const QString& Dn, const std::vector<TLdapAttribute>& Attributes, int Op) {
     if (Attributes.empty())
         return;
     const QString What = QStringLiteral("Ändern von %1").arg(Dn);
@@ -406,28 +414,7 @@ void TLdapConnection::Replace(const QString& Dn, const std::vector<TLdapAttribut
         NoteUndo({TLdapUndo::TKind::Restore, Dn, HeldValues(Dn, Names)});
         Ld = Handle();
     }
-    TModArrays Mods(Attributes, LDAP_MOD_REPLACE);
-    int Id = 0;
-    const int Rc = ldap_modify_ext(Ld, Dn.toUtf8().constData(), Mods.List.data(), Controls, nullptr, &Id);
-    if (Rc != LDAP_SUCCESS)
-        Fail(Rc, What);
-    CheckWrite(Wait(Id, true, What).get(), What);
-}
-
-void TLdapConnection::AddValues(const QString& Dn, const std::vector<TLdapAttribute>& Adds) {
-    if (Adds.empty())
-        return;
-    const QString What = QStringLiteral("Ändern von %1").arg(Dn);
-    LDAPControl** Controls = nullptr;
-    LDAP* Ld = WriteHandle(Controls);
-    if (Noting() && !FAddedDns.contains(Dn.toLower())) {
-        QStringList Names;
-        for (const TLdapAttribute& A : Adds)
-            Names.append(A.Name);
-        NoteUndo({TLdapUndo::TKind::Restore, Dn, HeldValues(Dn, Names)});
-        Ld = Handle();
-    }
-    TModArrays Mods(Adds, LDAP_MOD_ADD);
+    TModArrays Mods(Attributes, Op);
     int Id = 0;
     const int Rc = ldap_modify_ext(Ld, Dn.toUtf8().constData(), Mods.List.data(), Controls, nullptr, &Id);
     if (Rc != LDAP_SUCCESS)

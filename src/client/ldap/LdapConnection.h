@@ -165,6 +165,9 @@ public:
     static QString FilterValue(const QString& Value, bool Wildcards = false);
 
 private:
+    // Replace and AddValues: one modify operation of that kind (LDAP_MOD_REPLACE, LDAP_MOD_ADD),
+    // taken back by putting the held values of those attributes back.
+    void ModifyValues(const QString& Dn, const std::vector<TLdapAttribute>& Attributes, int Op);
     TLdapConnection(TLdapSettings Settings, std::shared_ptr<const TLdapSecret> Password,
                     std::shared_ptr<TLdapReach> Reach);
     struct TRequest {
