@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <limits>
 
 std::optional<TPosixIdentity::TKind> PosixKindOfLayout(const QString& Layout) {
@@ -22,6 +23,10 @@ std::optional<TPosixIdentity::TKind> PosixKindOfLayout(const QString& Layout) {
     }
 }
 
+bool IsPosixIdNumber(qint64 Id) {
+    return Id >= 1 && Id <= std::numeric_limits<qint32>::max();
+}
+
 bool ParsePosixRange(const QString& Text, TPosixRange& Out) {
     static const QRegularExpression Form(QStringLiteral("^\\s*(\\d{1,10})\\s*-\\s*(\\d{1,10})\\s*$"));
     const QRegularExpressionMatch M = Form.match(Text);
@@ -29,7 +34,7 @@ bool ParsePosixRange(const QString& Text, TPosixRange& Out) {
         return false;
     const qint64 First = M.captured(1).toLongLong();
     const qint64 Last = M.captured(2).toLongLong();
-    if (First < 1 || Last > std::numeric_limits<qint32>::max() || First > Last)
+    if (!IsPosixIdNumber(First) || !IsPosixIdNumber(Last) || First > Last)
         return false;
     Out = {First, Last};
     return true;
@@ -47,10 +52,6 @@ void ThrowPosixRangeExhausted(TPosixIdentity::TKind Kind, const TPosixRange& Ran
                                  PosixRangeText(Range)));
 }
 
-bool IsPosixIdNumber(qint64 Id) {
-    return Id >= 1 && Id <= std::numeric_limits<qint32>::max();
-}
-
 namespace {
 QString KindText(TPosixIdentity::TKind Kind) {
     return Kind == TPosixIdentity::TKind::User ? QStringLiteral("Benutzerkennung")
@@ -61,46 +62,56 @@ QString IdKey(TPosixIdentity::TKind Kind, qint64 Id) {
 }
 } // namespace
 
-std::vector<TPosixGrant> PosixGrantsToWrite(const std::vector<TPosixGrant>& Grants,
-                                            const std::vector<TPosixHolder>& Held) {
+std::optional<TPosixGrantFault> PosixGrantFault(const std::vector<TPosixGrant>& Grants,
+                                                const std::vector<TPosixHolder>& Held) {
     QHash<QString, const TPosixHolder*> ByObject, ById; // case-folded full name; kind and id
     for (const TPosixHolder& H : Held) {
         ByObject.insert(H.FullName.toCaseFolded(), &H);
         ById.insert(IdKey(H.Kind, H.Id), &H);
     }
     QHash<QString, QString> Given; // kind and id -> the object granted it
-    std::vector<TPosixGrant> Groups, Users;
-    for (const TPosixGrant& G : Grants) {
+    for (size_t I = 0; I < Grants.size(); ++I) {
+        const TPosixGrant& G = Grants[I];
+        auto Fault = [I](const QString& Message) { return TPosixGrantFault{I, Message}; };
         const std::optional<TPosixIdentity::TKind> Kind = PosixKindOfLayout(G.Object.Layout);
         if (!Kind || G.Object.IsTreeRoot())
-            ThrowDirectoryError(ERR_INVALID_REQUEST,
-                                QStringLiteral("%1 kann keine POSIX-Kennung haben").arg(G.Object.FullName));
+            return Fault(QStringLiteral("%1 kann keine POSIX-Kennung haben").arg(G.Object.FullName));
         if (!IsPosixIdNumber(G.Id))
-            ThrowDirectoryError(ERR_INVALID_REQUEST,
-                                QStringLiteral("Die %1 %2 für %3 liegt nicht zwischen 1 und %4")
-                                    .arg(KindText(*Kind), QString::number(G.Id), G.Object.FullName,
-                                         QString::number(std::numeric_limits<qint32>::max())));
+            return Fault(QStringLiteral("Die %1 %2 für %3 liegt nicht zwischen 1 und %4")
+                             .arg(KindText(*Kind), QString::number(G.Id), G.Object.FullName,
+                                  QString::number(std::numeric_limits<qint32>::max())));
         const QString Key = IdKey(*Kind, G.Id);
         if (const QString Other = Given.value(Key);
             !Other.isEmpty() && Other.compare(G.Object.FullName, Qt::CaseInsensitive) != 0)
-            ThrowDirectoryError(ERR_INVALID_REQUEST,
-                                QStringLiteral("Die %1 %2 soll %3 und %4 gehören")
-                                    .arg(KindText(*Kind), QString::number(G.Id), Other, G.Object.FullName));
+            return Fault(QStringLiteral("Die %1 %2 soll %3 und %4 gehören")
+                             .arg(KindText(*Kind), QString::number(G.Id), Other, G.Object.FullName));
         Given.insert(Key, G.Object.FullName);
         if (const TPosixHolder* Own = ByObject.value(G.Object.FullName.toCaseFolded())) {
             if (Own->Id == G.Id)
                 continue;
-            ThrowDirectoryError(
-                ERR_INVALID_REQUEST,
-                QStringLiteral("%1 hat bereits die %2 %3; eine POSIX-Kennung wird nicht geändert")
-                    .arg(G.Object.FullName, KindText(*Kind), QString::number(Own->Id)));
+            return Fault(QStringLiteral("%1 hat bereits die %2 %3; eine POSIX-Kennung wird nicht geändert")
+                             .arg(G.Object.FullName, KindText(*Kind), QString::number(Own->Id)));
         }
         if (const TPosixHolder* Holder = ById.value(Key))
-            ThrowDirectoryError(ERR_INVALID_REQUEST, QStringLiteral("Die %1 %2 für %3 hat bereits %4")
-                                                         .arg(KindText(*Kind), QString::number(G.Id),
-                                                              G.Object.FullName, Holder->FullName));
-        (*Kind == TPosixIdentity::TKind::User ? Users : Groups).push_back(G);
+            return Fault(
+                QStringLiteral("Die %1 %2 für %3 hat bereits %4")
+                    .arg(KindText(*Kind), QString::number(G.Id), G.Object.FullName, Holder->FullName));
     }
+    return std::nullopt;
+}
+
+std::vector<TPosixGrant> PosixGrantsToWrite(const std::vector<TPosixGrant>& Grants,
+                                            const std::vector<TPosixHolder>& Held) {
+    if (const std::optional<TPosixGrantFault> F = PosixGrantFault(Grants, Held))
+        ThrowDirectoryError(ERR_INVALID_REQUEST, F->Message);
+    QSet<QString> HeldAlready; // case-folded full names that hold the id granted them
+    for (const TPosixHolder& H : Held)
+        HeldAlready.insert(H.FullName.toCaseFolded() + QLatin1Char('#') + QString::number(H.Id));
+    std::vector<TPosixGrant> Groups, Users;
+    for (const TPosixGrant& G : Grants)
+        if (!HeldAlready.contains(G.Object.FullName.toCaseFolded() + QLatin1Char('#') +
+                                  QString::number(G.Id)))
+            (PosixKindOfLayout(G.Object.Layout) == TPosixIdentity::TKind::User ? Users : Groups).push_back(G);
     Groups.insert(Groups.end(), Users.begin(), Users.end());
     return Groups;
 }

@@ -31,10 +31,17 @@ QString PosixRangeText(const TPosixRange& Range);
 
 // 1 to 2^31-1, the ids a POSIX system takes.
 bool IsPosixIdNumber(qint64 Id);
-// What GivePosixIdentities is left to write, checked against the ids the directory holds (Held:
-// at least every holder of the grants' objects and of ids of their kinds); throws
-// ERR_INVALID_REQUEST as GivePosixIdentities does. A grant whose object holds its id already goes;
-// the containers' grants come first, each kind in the given order.
+// The first grant GivePosixIdentities refuses, checked against the ids the directory holds (Held:
+// at least every holder of the grants' objects and of ids of their kinds), with why (German).
+struct TPosixGrantFault {
+    size_t Index = 0;
+    QString Message;
+};
+std::optional<TPosixGrantFault> PosixGrantFault(const std::vector<TPosixGrant>& Grants,
+                                                const std::vector<TPosixHolder>& Held);
+// What GivePosixIdentities is left to write; throws ERR_INVALID_REQUEST with the first fault. A
+// grant whose object holds its id already goes; the containers' grants come first, each kind in
+// the given order.
 std::vector<TPosixGrant> PosixGrantsToWrite(const std::vector<TPosixGrant>& Grants,
                                             const std::vector<TPosixHolder>& Held);
 // The highest id of a kind among the grants that lies in the range; -1 for none.

@@ -58,23 +58,12 @@ qint64 TPosixIdLines::Read(const QString& Layout, const QString& Attribute,
 
 void TPosixIdLines::CheckAgainst(const std::vector<TPosixIdLine>& Ids,
                                  const std::vector<TPosixHolder>& Held) {
-    QHash<QString, const TPosixHolder*> ByObject, ById;
-    for (const TPosixHolder& H : Held) {
-        ByObject.insert(H.FullName.toCaseFolded(), &H);
-        ById.insert(IdKey(H.Kind, H.Id), &H);
-    }
-    for (const TPosixIdLine& L : Ids) {
-        const TKind Kind = *PosixKindOfLayout(L.Layout);
-        if (const TPosixHolder* Own = ByObject.value(L.FullName.toCaseFolded())) {
-            if (Own->Id == L.Id)
-                continue;
-            Fail(L.Line, QStringLiteral("%1 hat bereits die %2 %3; eine POSIX-Kennung wird nicht geändert")
-                             .arg(L.FullName, AttributeOf(Kind), QString::number(Own->Id)));
-        }
-        if (const TPosixHolder* Holder = ById.value(IdKey(Kind, L.Id)))
-            Fail(L.Line, QStringLiteral("die %1 %2 hat bereits %3")
-                             .arg(AttributeOf(Kind), QString::number(L.Id), Holder->FullName));
-    }
+    std::vector<TPosixGrant> Grants;
+    Grants.reserve(Ids.size());
+    for (const TPosixIdLine& L : Ids)
+        Grants.push_back({TObjectRef{{}, L.FullName, QString(), L.Layout}, L.Id});
+    if (const std::optional<TPosixGrantFault> F = PosixGrantFault(Grants, Held))
+        Fail(Ids[F->Index].Line, F->Message);
 }
 
 void TPosixIdLines::Give(TDirectoryBackend& Directory, const std::vector<TPosixGrant>& Grants,

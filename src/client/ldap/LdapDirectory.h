@@ -118,6 +118,9 @@ private:
     // Moves the counter of a kind past Id, unless it is there already; outside the group of writes.
     void MovePosixCounterPast(TPosixIdentity::TKind Kind, qint64 Id);
     QString MappedHome(const TObjectRef& User);
+    // The container whose gid is a user's primary group; throws as an unknown trustee while the
+    // server does not hold it, ERR_INVALID_REQUEST for one that can be no group.
+    TObjectRef PrimaryContainer(const TObjectRef& User);
     // Catalogs (LdapCatalogs.cpp). The refresh runs on a worker thread with a connection of its own
     // and touches no other member than the constant ones.
     class TCatalogSteps;

@@ -45,6 +45,24 @@ QByteArray Number(qint64 Id) {
     return QByteArray::number(Id);
 }
 
+// What makes a user an account: the class, its ids, its home folder (Home: "" for none), and its
+// name as uid unless Entry (read with "uid") holds it already.
+std::vector<TLdapAttribute> AccountAdds(const TObjectRef& User, const TLdapEntry& Entry, qint64 Uid,
+                                        qint64 Gid, const QString& Home) {
+    std::vector<TLdapAttribute> Adds{
+        {QStringLiteral("objectClass"), {AccountClass.toUtf8()}},
+        {QStringLiteral("uidNumber"), {Number(Uid)}},
+        {QStringLiteral("gidNumber"), {Number(Gid)}},
+        {QStringLiteral("homeDirectory"), {(Home.isEmpty() ? NoHome : Home).toUtf8()}}};
+    bool HasUid = false;
+    if (const TLdapAttribute* Uids = Entry.Find(QStringLiteral("uid")))
+        for (const QByteArray& V : Uids->Values)
+            HasUid = HasUid || QString::fromUtf8(V).compare(User.ShortName, Qt::CaseInsensitive) == 0;
+    if (!HasUid)
+        Adds.push_back({QStringLiteral("uid"), {User.ShortName.toUtf8()}});
+    return Adds;
+}
+
 } // namespace
 
 QString TLdapDirectory::CounterDn() const {
@@ -230,27 +248,20 @@ TPosixIdentity TLdapDirectory::EnsurePosixIdentity(const TObjectRef& Object) {
             return *Held;
     }
     // The primary group first: the container, which may not yet be on the server read from.
-    const QString ContainerName = Object.FullName.section(QLatin1Char('\\'), 0, -2);
+    const qint64 Gid = EnsurePosixIdentity(PrimaryContainer(Object)).Id;
+    return Give(AccountAdds(Object, Entry, AllocatePosixId(TKind::User), Gid, Home));
+}
+
+TObjectRef TLdapDirectory::PrimaryContainer(const TObjectRef& User) {
+    const QString ContainerName = User.FullName.section(QLatin1Char('\\'), 0, -2);
     TObjectRef Container;
     if (!TryResolve(ContainerName, Container))
         ThrowPosixUnknown(ContainerName);
     if (PosixKindOfLayout(Container.Layout) != TKind::Group)
         ThrowDirectoryError(
             ERR_INVALID_REQUEST,
-            QStringLiteral("%1 steht in keinem Container, der eine Gruppe sein kann").arg(Object.FullName));
-    const qint64 Gid = EnsurePosixIdentity(Container).Id;
-    const qint64 Uid = AllocatePosixId(TKind::User);
-    std::vector<TLdapAttribute> Adds{{QStringLiteral("objectClass"), {AccountClass.toUtf8()}},
-                                     {QStringLiteral("uidNumber"), {Number(Uid)}},
-                                     {QStringLiteral("gidNumber"), {Number(Gid)}},
-                                     {QStringLiteral("homeDirectory"), {HomeValue}}};
-    bool HasUid = false;
-    if (const TLdapAttribute* Uids = Entry.Find(QStringLiteral("uid")))
-        for (const QByteArray& V : Uids->Values)
-            HasUid = HasUid || QString::fromUtf8(V).compare(Object.ShortName, Qt::CaseInsensitive) == 0;
-    if (!HasUid)
-        Adds.push_back({QStringLiteral("uid"), {Object.ShortName.toUtf8()}});
-    return Give(Adds);
+            QStringLiteral("%1 steht in keinem Container, der eine Gruppe sein kann").arg(User.FullName));
+    return Container;
 }
 
 std::vector<TPosixHolder> TLdapDirectory::PosixIdentities(const TObjectRef& Base) {
@@ -295,7 +306,8 @@ void TLdapDirectory::GivePosixIdentities(const std::vector<TPosixGrant>& Grants)
             MovePosixCounterPast(Kind, Highest);
     }
     TDirectoryTransaction Transaction(*this);
-    QHash<QString, qint64> Gids; // the containers' given here, lower-case DN
+    QHash<QString, qint64> Gids;          // the containers' given here, lower-case DN
+    QHash<QString, qint64> ContainerGids; // a user's container's gid, lower-case full name
     auto Give = [&](const TObjectRef& Group, qint64 Gid) {
         FConnection.AddValues(Group.Key.Text, {{QStringLiteral("objectClass"), {GroupClass.toUtf8()}},
                                                {QStringLiteral("gidNumber"), {Number(Gid)}}});
@@ -306,37 +318,23 @@ void TLdapDirectory::GivePosixIdentities(const std::vector<TPosixGrant>& Grants)
             Give(G.Object, G.Id);
             continue;
         }
-        // The primary group: given here, held, or else given now.
-        const QString ContainerName = G.Object.FullName.section(QLatin1Char('\\'), 0, -2);
-        TObjectRef Container;
-        if (!TryResolve(ContainerName, Container))
-            ThrowPosixUnknown(ContainerName);
-        if (PosixKindOfLayout(Container.Layout) != TKind::Group)
-            ThrowDirectoryError(ERR_INVALID_REQUEST,
-                                QStringLiteral("%1 steht in keinem Container, der eine Gruppe sein kann")
-                                    .arg(G.Object.FullName));
-        qint64 Gid = Gids.value(Container.Key.Text.toLower(), -1);
+        // The primary group: given here, held, or else given now; each container looked up once.
+        const QString ContainerName = G.Object.FullName.section(QLatin1Char('\\'), 0, -2).toLower();
+        qint64 Gid = ContainerGids.value(ContainerName, -1);
         if (Gid < 0) {
-            if (const std::optional<TPosixIdentity> Held = PosixIdentity(Container))
-                Gid = Held->Id;
-            else
-                Give(Container, Gid = AllocatePosixId(TKind::Group));
-            Gids.insert(Container.Key.Text.toLower(), Gid);
+            const TObjectRef Container = PrimaryContainer(G.Object);
+            Gid = Gids.value(Container.Key.Text.toLower(), -1);
+            if (Gid < 0) {
+                if (const std::optional<TPosixIdentity> Held = PosixIdentity(Container))
+                    Gid = Held->Id;
+                else
+                    Give(Container, Gid = AllocatePosixId(TKind::Group));
+            }
+            ContainerGids.insert(ContainerName, Gid);
         }
-        const QString Home = MappedHome(G.Object);
-        std::vector<TLdapAttribute> Adds{
-            {QStringLiteral("objectClass"), {AccountClass.toUtf8()}},
-            {QStringLiteral("uidNumber"), {Number(G.Id)}},
-            {QStringLiteral("gidNumber"), {Number(Gid)}},
-            {QStringLiteral("homeDirectory"), {(Home.isEmpty() ? NoHome : Home).toUtf8()}}};
-        bool HasUid = false;
-        if (const TLdapAttribute* Uids =
-                ReadEntry(G.Object, {QStringLiteral("uid")}).Find(QStringLiteral("uid")))
-            for (const QByteArray& V : Uids->Values)
-                HasUid = HasUid || QString::fromUtf8(V).compare(G.Object.ShortName, Qt::CaseInsensitive) == 0;
-        if (!HasUid)
-            Adds.push_back({QStringLiteral("uid"), {G.Object.ShortName.toUtf8()}});
-        FConnection.AddValues(G.Object.Key.Text, Adds);
+        FConnection.AddValues(G.Object.Key.Text,
+                              AccountAdds(G.Object, ReadEntry(G.Object, {QStringLiteral("uid")}), G.Id, Gid,
+                                          MappedHome(G.Object)));
     }
     Transaction.Commit();
 }
