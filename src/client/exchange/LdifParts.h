@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -81,7 +82,7 @@ private:
     bool FTreeExists = false;
     QHash<QString, int> FParents;                     // lower-case full name -> records naming it parent
     QHash<QString, std::optional<TObjectRef>> FFound; // lower-case full name -> held or not
-    QHash<QString, bool> FListed;                     // containers whose subordinates FFound holds
+    QSet<QString> FListed; // containers (lower case) whose subordinates FFound holds
 };
 
 // Throws EDirectoryError("LDIF-Zeile N: Message").

@@ -34,7 +34,7 @@ bool TStoredObjects::Find(const QString& FullName, TObjectRef& Ref) {
                 const QString Child = Container.FullName + QLatin1Char('\\') + C.ShortName;
                 FFound.insert(Child.toLower(), TObjectRef{C.Key, Child, C.ShortName, C.Layout});
             }
-        FListed.insert(ParentKey, true);
+        FListed.insert(ParentKey);
     }
     std::optional<TObjectRef> Held;
     if (FListed.contains(ParentKey)) {
